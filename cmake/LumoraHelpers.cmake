@@ -1,0 +1,32 @@
+include(GoogleTest)
+# lumora_add_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...])
+# One GoogleTest program; every test in it carries the subsystem label.
+function(lumora_add_test)
+  cmake_parse_arguments(T "" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  set_target_properties(${T_NAME} PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/bin")
+  gtest_discover_tests(${T_NAME}
+    PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "TZ=UTC;LUMORA_PROGRAM_DIR=${CMAKE_BINARY_DIR}/bin;LUMORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;LUMORA_BUILD_DIR=${CMAKE_BINARY_DIR}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# lumora_add_fuzzer(NAME <name> SOURCES ... [LIBS ...])
+function(lumora_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  add_dependencies(fuzzers ${F_NAME})
+endfunction()
+
+# lumora_add_bench(NAME <name> SOURCES ... [LIBS ...])
+function(lumora_add_bench)
+  cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${B_NAME} ${B_SOURCES})
+  target_link_libraries(${B_NAME} PRIVATE benchmark::benchmark benchmark::benchmark_main ${B_LIBS})
+  set_target_properties(${B_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()

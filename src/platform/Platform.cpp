@@ -1,0 +1,3 @@
+// Shared Linux services of Lumora; see the headers of this folder.
+#include "IntOps.h"
+#include "ByteView.h"

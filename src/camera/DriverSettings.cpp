@@ -3,6 +3,7 @@
 #include "IntOps.h"
 #include "Locations.h"
 #include "VqStatus.h"
+#include "Win32Error.h"
 
 #include <cerrno>
 #include <charconv>
@@ -222,13 +223,13 @@ uint32_t DriverSettings::Open(uint32_t flags) {
 
 uint32_t DriverSettings::LoadFile() {
     const std::filesystem::path dir = Locations::SystemDir();
-    if (dir.empty()) return ENOENT;
+    if (dir.empty()) return win32::ERROR_PATH_NOT_FOUND;
     return LoadFile(dir / kFileName);
 }
 
 uint32_t DriverSettings::LoadFile(const std::filesystem::path& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return uint32_t(errno);
+    if (fd < 0) return win32::fromErrnoForPath(errno, path.string());
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
         ::close(fd);
@@ -247,7 +248,7 @@ uint32_t DriverSettings::LoadFile(const std::filesystem::path& path) {
         ssize_t n = ::read(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            uint32_t err = n < 0 ? uint32_t(errno) : uint32_t(EIO);
+            const uint32_t err = n < 0 ? win32::lastError() : win32::ERROR_HANDLE_EOF;
             ::close(fd);
             return err;
         }

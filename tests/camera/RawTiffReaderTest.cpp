@@ -150,7 +150,9 @@ std::vector<BadHead> badHeads(ByteOrder order) {
     using W = ZyrWriter;
     using D = ZyrSample::Ifds;
     std::vector<BadHead> cases;
-    const auto sample = ZyrSample::Make(ZyrSampleOptions{order});
+    ZyrSampleOptions so;
+    so.order = order;
+    const auto sample = ZyrSample::Make(so);
     cases.push_back({"empty", {}, VQ_ERR_NOT_TIFF});
     cases.push_back({"not a TIFF magic", {'I', 'I', 43, 0, 8, 0, 0, 0}, VQ_ERR_NOT_TIFF});
     cases.push_back({"magic without a directory offset", {'M', 'M', 0, 42, 0}, VQ_ERR_READ_PAST_BUFFER});

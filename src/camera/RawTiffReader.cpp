@@ -94,6 +94,12 @@ uint64_t RawTiffReader::DataOffset() const {
     return bytes <= 4 ? currentPosition_ + 8 : current_.value;
 }
 
+uint64_t RawTiffReader::ShortsOffset() const {
+    // Two SHORT values fit in the value field, as TIFF stores them.
+    const bool inlinePair = current_.count == 2 && TypeSize(current_.type) == 2;
+    return inlinePair ? currentPosition_ + 8 : current_.value;
+}
+
 VqStatus RawTiffReader::ReadHeader(ByteView buffer, uint32_t& firstIfd) {
     firstIfd = 0;
     view_ = ByteView(buffer.data(), std::min<uint64_t>(buffer.size(), kHeaderProbe));
@@ -137,9 +143,7 @@ VqStatus RawTiffReader::ReadShorts(uint16_t* destination, uint32_t& count, uint3
         destination[0] = uint16_t(current_.value);
         return VQ_OK;
     }
-    // Two SHORT values fit in the value field, as TIFF stores them.
-    const bool inlinePair = current_.count == 2 && TypeSize(current_.type) == 2;
-    const uint64_t offset = inlinePair ? currentPosition_ + 8 : current_.value;
+    const uint64_t offset = ShortsOffset();
     if (!view_.containsArray(offset, count, 2)) {
         std::fill(destination, destination + count, uint16_t(0));
         return error_ = VQ_ERR_READ_PAST_BUFFER;
@@ -223,7 +227,7 @@ VqStatus RawTiffReader::ReadTripleRationals(uint32_t* destination6) { return Rea
 VqStatus RawTiffReader::ReadLookCurve(LookTable& looks, int look) {
     const uint32_t count = current_.count;
     // The curve must lie inside the loaded bytes before anything is allocated.
-    if (count >= 2 && !view_.containsArray(current_.value, count, 2)) return error_ = VQ_ERR_READ_PAST_BUFFER;
+    if (count >= 2 && !view_.containsArray(ShortsOffset(), count, 2)) return error_ = VQ_ERR_READ_PAST_BUFFER;
     std::vector<uint16_t> values;
     try {
         values.resize(std::max<uint32_t>(count, 1));

@@ -85,6 +85,8 @@ private:
     // Offset of the current entry's data: its own value field when the data fits
     // in four bytes, else the value word.
     uint64_t DataOffset() const;
+    // Offset of a SHORT array of two or more values.
+    uint64_t ShortsOffset() const;
 
     uint32_t bigEndian_ = 0;
     Entry current_;

@@ -290,6 +290,8 @@ TEST(RawTiffReader, ModelFileVersionMarker) {
         rawfixtures::fill(w, d, 9, 1);
         const auto bytes = w.Build();
         RawTiffReader r;
+    r.setOrder(ByteOrder::Big);
+        r.setOrder(ByteOrder::Big);
         RawIfdRecord rec;
         EXPECT_EQ(r.ReadIfd(view(bytes), 12, rec, nullptr, nullptr, false), c.expected);
         EXPECT_STREQ(rec.model, "ZYNM11");
@@ -307,6 +309,7 @@ TEST(RawTiffReader, ModelFileVersionMarker) {
     head.insert(head.end(), partial, partial + sizeof partial);
     head.shrink_to_fit();
     RawTiffReader r;
+    r.setOrder(ByteOrder::Big);
     RawIfdRecord rec;
     EXPECT_EQ(r.ReadIfd(view(head), 12, rec, nullptr, nullptr, false), VQ_OK);
     EXPECT_STREQ(rec.model, "ZYNM11");
@@ -314,6 +317,7 @@ TEST(RawTiffReader, ModelFileVersionMarker) {
 
 TEST(RawTiffReader, TypedValuesFollowTheirRules) {
     ZyrWriter w(ByteOrder::Big);
+    w.SetSorted(false);
     auto d = w.AddIfd();
     w.Ascii(d, 315, std::string(39, 'A'));         // Artist: 40 bytes, 32 kept
     w.Ascii(d, 33405, "ZYN");                        // short text from the value field
@@ -326,6 +330,7 @@ TEST(RawTiffReader, TypedValuesFollowTheirRules) {
     w.Shorts(d, 259, {1}, 8);                        // wrong type: skipped
     const auto bytes = w.Build();
     RawTiffReader r;
+    r.setOrder(ByteOrder::Big);
     RawIfdRecord rec;
     EXPECT_EQ(r.ReadIfd(view(bytes), 12, rec, nullptr, nullptr, false), VQ_ERR_BAD_NUMBER);
     EXPECT_EQ(std::string(rec.artist), std::string(32, 'A'));
@@ -481,7 +486,7 @@ TEST(RawTiffReader, SortEntriesOrdersDropsDuplicatesAndKeepsTheLink) {
     EXPECT_EQ(count, 3);
     EXPECT_EQ(pos, 2u + 12 * 2);
     RawTiffReader check;
-    RawIfdRecord rec;
+    check.setOrder(ByteOrder::Big);
     // The sorted directory still leads to the next one.
     RawTiffReader::Entry e;
     uint32_t at = 0;

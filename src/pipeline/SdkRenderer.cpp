@@ -15,26 +15,8 @@ namespace lumora {
 
 namespace {
 
-// The leading fields of the image's colour-management record, as the renderer
-// reads them.
-struct CmsRecordView {
-    uint32_t mode;
-    uint32_t lastStatus;
-    void* info;
-    uint32_t slots[8];
-    uint32_t spare;
-    uint32_t colourSpace;
-    uint32_t channels;
-};
-
 constexpr uint32_t kFourCcLab = 0x4C616220u; // "Lab "
 constexpr uint32_t kFourCcLuv = 0x4C757620u; // "Luv "
-
-uint32_t readCmsWord(const void* record, size_t offset) {
-    uint32_t v;
-    std::memcpy(&v, static_cast<const uint8_t*>(record) + offset, sizeof v);
-    return v;
-}
 
 } // namespace
 
@@ -365,9 +347,7 @@ VqStatus SdkRenderer::ResetCacheState() {
 }
 
 bool SdkRenderer::ColourManagementActive() const {
-    if (!cmsTransform_) return false;
-    const uint32_t mode = readCmsWord(cmsTransform_, offsetof(CmsRecordView, mode));
-    return mode != 0 && mode != 1;
+    return cmsTransform_ && cmsTransform_->mode != 0 && cmsTransform_->mode != 1;
 }
 
 VqStatus SdkRenderer::ConfigurePipeline(uint32_t type, int32_t isColour, PipelineModes* modes,
@@ -414,15 +394,14 @@ VqStatus SdkRenderer::ConfigurePipeline(uint32_t type, int32_t isColour, Pipelin
 
 uint32_t SdkRenderer::MapColorManagedType(uint32_t type) const {
     if (!ColourManagementActive()) return type;
-    const uint32_t channels = readCmsWord(cmsTransform_, offsetof(CmsRecordView, channels));
-    if (channels == 4) {
+    if (cmsTransform_->channels == 4) {
         switch (type) {
         case 6: case 7: case 10: case 11: return VQ_TYPE_CMYK16;
         case 4: case 5: case 8: case 9: return VQ_TYPE_CMYK8;
         default: return type;
         }
     }
-    const uint32_t space = readCmsWord(cmsTransform_, offsetof(CmsRecordView, colourSpace));
+    const uint32_t space = cmsTransform_->colourSpace;
     if (space == kFourCcLab || space == kFourCcLuv) {
         switch (type) {
         case 4: case 8: return VQ_TYPE_LAB8;

@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "ClipRecord.h"
+#include "OcmsImageRecord.h"
+#include "RationalValue.h"
 #include "RendererParameterId.h"
 #include "StripBufferSizes.h"
 #include "StripPlan.h"
@@ -117,11 +119,10 @@ protected:
     int32_t thumbnailMono_[2] = {};
     int32_t thumbnailInfo_[8] = {};
     int32_t dataOffset_ = 0;
-    // Matrices: nine (numerator, denominator) pairs, row by row.
-    int32_t colorMatrix_[18] = {};
-    int32_t colorMatrix2_[18] = {};
-    int32_t colorMatrix3_[18] = {};
-    int32_t colorMatrices_[18] = {};
+    RationalValue colorMatrix_[9] = {};
+    RationalValue colorMatrix2_[9] = {};
+    RationalValue colorMatrix3_[9] = {};
+    RationalValue colorMatrices_[9] = {};
     uint16_t* toneCurve_ = nullptr;
     int32_t dataSize_ = 0;
     int32_t dataCompressed_ = 0;
@@ -162,7 +163,7 @@ protected:
     int32_t sharpenOn_ = 0;
     int32_t sharpen_[5] = {};
     int32_t sharpenAllowed_ = 0;
-    const void* cmsTransform_ = nullptr;
+    OcmsImageRecord* cmsTransform_ = nullptr;
     uint16_t cfaTableSize_ = 0;
     uint16_t* cfaTable1_ = nullptr;
     uint16_t* cfaTable2_ = nullptr;

@@ -371,13 +371,8 @@ TEST(SdkRendererCache, CopyWindowClipsRowsAndColumns) {
 
 TEST(SdkRendererTypes, ColourManagedTypesFollowTheProfile) {
     SdkRenderer r;
-    // mode, status, info pointer, 8 slots, spare, colour space, channels.
-    struct {
-        uint32_t mode, status;
-        void* info;
-        uint32_t slots[8], spare, space, channels;
-    } record{};
-    setParam<const void*>(r, RP_CMS_TRANSFORM, &record);
+    OcmsImageRecord record;
+    setParam<OcmsImageRecord*>(r, RP_CMS_TRANSFORM, &record);
     record.mode = 1;
     record.channels = 4;
     EXPECT_EQ(r.MapColorManagedType(6), 6u); // mode 1: no colour management
@@ -386,19 +381,19 @@ TEST(SdkRendererTypes, ColourManagedTypesFollowTheProfile) {
     EXPECT_EQ(r.MapColorManagedType(8), VQ_TYPE_CMYK8);
     EXPECT_EQ(r.MapColorManagedType(2), 2u);
     record.channels = 3;
-    record.space = 0x4C616220; // "Lab "
+    record.colourSpace = 0x4C616220; // "Lab "
     EXPECT_EQ(r.MapColorManagedType(4), VQ_TYPE_LAB8);
     EXPECT_EQ(r.MapColorManagedType(10), VQ_TYPE_LAB16);
     EXPECT_EQ(r.MapColorManagedType(5), 5u);
     EXPECT_EQ(r.MapColorManagedType(7), 7u);
-    record.space = 0x73524742; // "sRGB"
+    record.colourSpace = 0x73524742; // "sRGB"
     EXPECT_EQ(r.MapColorManagedType(4), 4u);
 }
 
 TEST(SdkRendererTypes, PipelineModesByType) {
     SdkRenderer r;
-    uint32_t mode = 1;
-    setParam<const void*>(r, RP_CMS_TRANSFORM, &mode);
+    OcmsImageRecord record;
+    setParam<OcmsImageRecord*>(r, RP_CMS_TRANSFORM, &record);
     struct Row { uint32_t type; int32_t colour, look; uint32_t cmsMode; VqStatus status; PipelineModes m; };
     // unpack, shading, passThrough, demosaic, transform, subsampled, lut
     const Row rows[] = {
@@ -414,7 +409,7 @@ TEST(SdkRendererTypes, PipelineModesByType) {
         {1, 1, 0, 1, VQ_ERR_BAD_IMAGE_TYPE, {0, 0, 0, 0, 2, 0, 0}},
     };
     for (const Row& row : rows) {
-        mode = row.cmsMode;
+        record.mode = row.cmsMode;
         PipelineModes m;
         EXPECT_EQ(r.ConfigurePipeline(row.type, row.colour, &m, 1, row.look), row.status) << row.type;
         EXPECT_EQ(*static_cast<int32_t*>(r.Parameter(RP_LOOK)), row.look);

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -46,6 +45,18 @@ std::string run(const std::string& command) {
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
     pclose(p);
+    return out;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        out.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
     return out;
 }
 
@@ -119,25 +130,21 @@ protected:
 TEST_P(ToolsAgree, Tiffdump) {
     const auto dirs = readerView(bytes_);
     ASSERT_EQ(dirs.size(), 4u);
-    const std::regex line(R"(^(\S+) \(([0-9a-fx]+)\) \S+ \((\d+)\) (\d+)<([^>]*)>?)");
     for (const auto& [offset, ours] : dirs) {
         SCOPED_TRACE("directory at " + std::to_string(offset));
         const std::string out = run("tiffdump -o " + std::to_string(offset) + " '" + path_ + "' 2>/dev/null");
         std::vector<Seen> theirs;
-        size_t start = 0;
-        while (start < out.size()) {
-            size_t end = out.find('\n', start);
-            if (end == std::string::npos) end = out.size();
-            const std::string l = out.substr(start, end - start);
-            start = end + 1;
-            std::smatch m;
-            if (!std::regex_search(l, m, line)) continue;
-            const std::string g2 = m[2];
-            const uint16_t tag = uint16_t(g2.rfind("0x", 0) == 0 ? std::stoul(m[1]) : std::stoul(g2));
-            Seen s{tag, uint16_t(std::stoul(m[3])), uint32_t(std::stoul(m[4])), 0, 0};
-            const std::string values = m[5];
-            if (s.count == 1 && (s.type == 3 || s.type == 4)) s.value = uint32_t(std::stoul(values));
-            theirs.push_back(s);
+        for (const std::string& l : lines(out)) {
+            // "Name (tag) TYPE (type) count<values>", unknown tags as "tag (0xhex) ..."
+            char name[64] = {}, tagText[32] = {}, typeName[32] = {};
+            unsigned type = 0, count = 0;
+            if (std::sscanf(l.c_str(), "%63s (%31[0-9a-fx]) %31s (%u) %u<", name, tagText, typeName, &type, &count) != 5)
+                continue;
+            const bool unknown = std::string(tagText).rfind("0x", 0) == 0;
+            Seen seen{uint16_t(std::strtoul(unknown ? name : tagText, nullptr, 10)), uint16_t(type), count, 0, 0};
+            const size_t lt = l.find('<');
+            if (count == 1 && (type == 3 || type == 4)) seen.value = uint32_t(std::strtoul(l.c_str() + lt + 1, nullptr, 10));
+            theirs.push_back(seen);
         }
         ASSERT_EQ(theirs.size(), ours.size());
         for (size_t i = 0; i < ours.size(); ++i) {
@@ -161,27 +168,26 @@ TEST_P(ToolsAgree, ExiftoolVerbose) {
         {"int8u", 1}, {"string", 2}, {"int16u", 3}, {"int32u", 4}, {"rational64u", 5}, {"int8s", 6},
         {"undef", 7}, {"int16s", 8}, {"int32s", 9}, {"rational64s", 10}, {"float", 11}, {"double", 12}};
     const std::string out = run("exiftool -v3 '" + path_ + "' 2>/dev/null");
-    const std::regex tagLine(R"(- Tag 0x([0-9a-f]{4}) \((\d+) bytes, (\w+)\[(\d+)\]\):)");
-    const std::regex hexLine(R"(^\s*[| ]*\s*([0-9a-f]{4,8}): )");
+    const std::vector<std::string> all = lines(out);
     std::vector<Seen> theirs;
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < out.size()) {
-        size_t end = out.find('\n', start);
-        if (end == std::string::npos) end = out.size();
-        lines.push_back(out.substr(start, end - start));
-        start = end + 1;
-    }
-    for (size_t i = 0; i + 1 < lines.size(); ++i) {
-        std::smatch m, h;
-        if (!std::regex_search(lines[i], m, tagLine)) continue;
-        ASSERT_TRUE(std::regex_search(lines[i + 1], h, hexLine)) << lines[i + 1];
-        auto f = formats.find(m[3]);
-        ASSERT_NE(f, formats.end()) << m[3];
-        Seen s{uint16_t(std::stoul(m[1], nullptr, 16)), f->second, uint32_t(std::stoul(m[4])), 0,
-               std::stoull(h[1], nullptr, 16)};
-        EXPECT_EQ(std::stoull(m[2]), uint64_t(RawTiffReader::TypeSize(s.type)) * s.count);
-        theirs.push_back(s);
+    for (size_t i = 0; i + 1 < all.size(); ++i) {
+        // "- Tag 0x0100 (4 bytes, int32u[1]):" and the data's file offset on the next line.
+        const size_t at = all[i].find("- Tag 0x");
+        if (at == std::string::npos) continue;
+        unsigned tag = 0, count = 0;
+        unsigned long long size = 0;
+        char format[32] = {};
+        ASSERT_EQ(std::sscanf(all[i].c_str() + at, "- Tag 0x%x (%llu bytes, %31[a-z0-9][%u]):", &tag, &size, format, &count), 4)
+            << all[i];
+        const std::string& hex = all[i + 1];
+        const size_t digits = hex.find_first_not_of(" |");
+        unsigned long long dataOffset = 0;
+        ASSERT_TRUE(digits != std::string::npos && std::sscanf(hex.c_str() + digits, "%llx:", &dataOffset) == 1) << hex;
+        auto f = formats.find(format);
+        ASSERT_NE(f, formats.end()) << format;
+        Seen seen{uint16_t(tag), f->second, count, 0, dataOffset};
+        EXPECT_EQ(size, uint64_t(RawTiffReader::TypeSize(seen.type)) * count);
+        theirs.push_back(seen);
     }
     std::sort(ours.begin(), ours.end());
     std::sort(theirs.begin(), theirs.end());

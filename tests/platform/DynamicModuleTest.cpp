@@ -38,8 +38,9 @@ TEST(DynamicModule, FileNameForAName) {
 TEST(DynamicModule, LoadsByNameFromTheProgramFolderAndBindsFunctions) {
     for (const char* name : {"LumoraTestModule", "LumoraTestModule.dll"}) {
         uint32_t err = 99;
-        auto m = DynamicModule::load(name, err);
-        ASSERT_TRUE(m) << name;
+        std::string detail;
+        auto m = DynamicModule::load(name, err, nullptr, &detail);
+        ASSERT_TRUE(m) << name << ": " << detail;
         EXPECT_EQ(err, 0u);
         auto fn = m->function<int (*)()>("LumoraTestModuleAnswer", err);
         ASSERT_NE(fn, nullptr);

@@ -8,8 +8,13 @@ function(lumora_add_test)
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   # Test programs live in build/tests; their libraries are in build/bin.
   set_target_properties(${T_NAME} PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/bin" INSTALL_RPATH "${CMAKE_BINARY_DIR}/bin")
+  # Every test runs under env with the test environment. (An ENVIRONMENT test
+  # property does not survive test discovery: its list is split into separate
+  # property arguments and all variables but the first are lost.)
+  set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR
+    "env;TZ=UTC;LUMORA_PROGRAM_DIR=${CMAKE_BINARY_DIR}/bin;LUMORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;LUMORA_BUILD_DIR=${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${T_NAME}
-    PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "TZ=UTC;LUMORA_PROGRAM_DIR=${CMAKE_BINARY_DIR}/bin;LUMORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;LUMORA_BUILD_DIR=${CMAKE_BINARY_DIR}"
+    PROPERTIES LABELS ${T_LABEL}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
@@ -20,7 +25,7 @@ function(lumora_add_fuzzer)
   target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
   target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
-  set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz INSTALL_RPATH "$ORIGIN/../bin")
   add_dependencies(fuzzers ${F_NAME})
 endfunction()
 
@@ -29,5 +34,5 @@ function(lumora_add_bench)
   cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${B_NAME} ${B_SOURCES})
   target_link_libraries(${B_NAME} PRIVATE benchmark::benchmark benchmark::benchmark_main ${B_LIBS})
-  set_target_properties(${B_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  set_target_properties(${B_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench INSTALL_RPATH "$ORIGIN/../bin")
 endfunction()

@@ -362,7 +362,7 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
     SharpenStage sharpen;
     CfaTableStage cfa;
     std::unique_ptr<Demosaicer> demosaicer;
-    Block<int16_t> raw, planes[3], fourth, work;
+    Block<int16_t> raw, planes[3], fourth, work, wide;
     RenderProgress progress;
     OutputStage output;
     StripPlan plan{};
@@ -370,7 +370,7 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
     ProcessingModes modes;
     VqStatus status = VQ_OK;
     int32_t goOn = 1;
-    int32_t factor = 1, extra = 0, sharpenSwitch = 1, bytesPerSample = 0, channels = 0;
+    int32_t factor = 1, extra = 0, sharpenSwitch = 1, bytesPerSample = 0, channels = 0, filterRows = 0;
     uint32_t shift = 0, packType = 0;
     const int32_t s = subsample_;
     const SdkRect window = outputWindow_;
@@ -482,8 +482,16 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
         if (status) break;
         PublishImageData();
 
+        // The mosaic filter reads two rows beyond each sample: the strip is read
+        // with that many more rows, so its result does not depend on where the
+        // strips happen to split the picture.
+        filterRows = (cfaTableSize_ != 0 && cfaTable1_ && cfaTable2_ && cfaTable3_) ? 2 : 0;
         raw = Allocate<int16_t>(sizes.unpackedBytes / 2);
         work = Allocate<int16_t>(sizes.unpackedBytes / 2);
+        if (filterRows) {
+            wide = Allocate<int16_t>(uint64_t(bufferWidth + 2 * filterRows) * uint64_t(bufferRows + 2 * filterRows));
+            if (!wide) raw.reset();
+        }
         const uint32_t planeBytes[3] = {sizes.firstPlaneBytes, sizes.secondPlaneBytes, sizes.thirdPlaneBytes};
         bool failed = !raw || !work;
         for (int i = 0; i < 3 && !failed; ++i) {
@@ -498,6 +506,7 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
         if (failed) {
             raw.reset();
             work.reset();
+            wide.reset();
             for (auto& p : planes) p.reset();
             fourth.reset();
             status = VQ_ERR_PROCESS_NO_MEMORY;
@@ -523,34 +532,46 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
             break;
         const int32_t x = rect.x, y = rect.y, w = rect.width, h = rect.height;
         const int32_t W = w - 2 * plan.colMargin, H = h - 2 * plan.rowMargin;
-        int16_t* strip = raw.get();
-        if ((status = CopyWindow(x, y, w, h, reinterpret_cast<uint8_t*>(strip), uint32_t(cacheSampleBytes_), 2,
-                                 uint32_t(dataOffset_), &clip)))
+        // With the mosaic filter the rectangle is read with a border of its reach
+        // (into `wide`) and cut back after filtering.
+        const int32_t f = filterRows;
+        const int32_t readW = w + 2 * f, readH = h + 2 * f;
+        int16_t* read = f ? wide.get() : raw.get();
+        if ((status = CopyWindow(x - f, y - f, readW, readH, reinterpret_cast<uint8_t*>(read),
+                                 uint32_t(cacheSampleBytes_), 2, uint32_t(dataOffset_), &clip)))
             break;
-        const int32_t top = std::clamp(clip.rowsAbove, 0, h);
-        const int32_t bottom = std::clamp(clip.rowsBelow, 0, h - top);
-        const int32_t left = std::clamp(-x, 0, w);
-        const int32_t right = std::clamp(int32_t(int64_t(x) + w - rawWidth_), 0, w - left);
-        MirrorOutside(strip, w, h, top, bottom, left, right);
+        const int32_t readTop = std::clamp(clip.rowsAbove, 0, readH);
+        const int32_t readBottom = std::clamp(clip.rowsBelow, 0, readH - readTop);
+        const int32_t readLeft = std::clamp(f - x, 0, readW);
+        const int32_t readRight = std::clamp(int32_t(int64_t(x) + w + f - rawWidth_), 0, readW - readLeft);
+        MirrorOutside(read, readW, readH, readTop, readBottom, readLeft, readRight);
         if (!(goOn = progress.Step(0))) break;
 
         // Linearisation.
-        unpackStage.width = uint16_t(w);
-        unpackStage.height = uint16_t(h);
+        unpackStage.width = uint16_t(readW);
+        unpackStage.height = uint16_t(readH);
         unpackStage.mode = modes.unpackMode;
         unpackStage.table = unpackTable_;
         unpackStage.size = unpackTableSize_ > 0 ? uint32_t(unpackTableSize_) : 0;
-        if ((status = unpackStage.ApplyOne(strip))) break;
+        if ((status = unpackStage.ApplyOne(read))) break;
         if (single && !(goOn = progress.Step(0))) break;
 
         // Mosaic noise filter, then the samples are raised for the corrections.
-        cfa.width = uint16_t(w);
-        cfa.height = uint16_t(h);
+        cfa.width = uint16_t(readW);
+        cfa.height = uint16_t(readH);
         cfa.size = cfaTableSize_;
         cfa.redTable = cfaTable1_;
         cfa.greenTable = cfaTable2_;
         cfa.blueTable = cfaTable3_;
-        if ((status = cfa.Run(strip))) break;
+        if ((status = cfa.Run(read))) break;
+        int16_t* strip = raw.get();
+        if (f) CopyBlock(strip, size_t(w), read + size_t(f) * size_t(readW) + size_t(f), size_t(readW), size_t(w), size_t(h));
+        const int32_t top = std::max(readTop - f, 0);
+        const int32_t bottom = std::max(readBottom - f, 0);
+        const int32_t left = std::clamp(-x, 0, w);
+        const int32_t right = std::clamp(int32_t(int64_t(x) + w - rawWidth_), 0, w - left);
+        unpackStage.width = uint16_t(w);
+        unpackStage.height = uint16_t(h);
         if ((status = unpackStage.ShiftLeft(strip, shift))) break;
         if (single && !(goOn = progress.Step(0))) break;
 

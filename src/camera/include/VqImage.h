@@ -1,0 +1,142 @@
+/* Image records of the Vq camera interface and the image calls.
+ * Plain C: an outside program that declares the same fields in the same order
+ * gets the same layout. Pointer fields are native pointers. */
+#ifndef LUMORA_VQ_IMAGE_H
+#define LUMORA_VQ_IMAGE_H
+
+#include <stdint.h>
+#include "VqStatus.h"
+#include "VqOutputTypes.h"
+#include "VqRect.h"
+#include "VqImageBuffer.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* White-balance types of VqSetWhiteBalance. */
+#define VQ_WB_DAYLIGHT    1u
+#define VQ_WB_TUNGSTEN    2u
+#define VQ_WB_FLUORESCENT 3u
+#define VQ_WB_FLASH       4u
+#define VQ_WB_CUSTOM      5u
+#define VQ_WB_NONE        6u
+
+/* Bits of ImageInfoRecord.flags. */
+#define VQ_IMAGE_READ_ONLY          0x0001u
+#define VQ_IMAGE_SETTINGS_VALID     0x0002u
+#define VQ_IMAGE_MEASURED_BALANCE   0x0004u
+#define VQ_IMAGE_SHARPEN_AVAILABLE  0x0010u
+#define VQ_IMAGE_RAW_CLASS          0x0080u
+#define VQ_IMAGE_JPEG_CONVERSION    0x0100u
+#define VQ_IMAGE_COLOUR             0x0200u
+#define VQ_IMAGE_CHROMA_SETTINGS    0x0400u
+
+/* Model families and file kinds as the record reports them. */
+#define VQ_FAMILY_UNKNOWN    4
+#define VQ_FILE_RAW_TIFF     0
+#define VQ_FILE_CAMERA_JPEG  1
+#define VQ_FILE_RGB_TIFF     3
+#define VQ_FILE_UNKNOWN      4
+
+/* Sizes of the picture as the current settings deliver it. */
+typedef struct ImageGeometry {
+    int32_t channels;
+    int32_t bytesPerSample;
+    int32_t activeWidth;
+    int32_t activeHeight;
+    int32_t fullWidth;
+    int32_t fullHeight;
+    int32_t fullBytes;
+    int32_t outputWidth;
+    int32_t outputHeight;
+    int32_t stripBytes;
+    int32_t outputBytes;
+    int32_t cacheBytes;
+    int32_t reserved;
+    int32_t workBytes;
+    int32_t frameBytes;
+} ImageGeometry;
+
+/* The caller-owned record of every image call. Texts point into the image and
+ * stay valid until the next call on the same image. */
+typedef struct ImageInfoRecord {
+    uint32_t outputType;
+    int32_t imageIndex;
+    char* name;
+    uint16_t reserved;
+    uint8_t padding1[2];
+    int32_t dataBytes;
+    int32_t isColour;
+    uint16_t soundInfo;
+    uint8_t padding2[2];
+    uint32_t descriptionLength;
+    char* description;
+    uint32_t modelLength;
+    char* model;
+    uint32_t model2Length;
+    char* model2;
+    uint32_t processingDataLength;
+    void* processingData;
+    uint32_t softwareLength;
+    char* software;
+    uint32_t settingsDataLength;
+    void* settingsData;
+    uint32_t extraDataLength;
+    void* extraData;
+    uint32_t cameraTextLength;
+    char* cameraText;
+    int16_t date[9];
+    uint8_t padding3[2];
+    ImageGeometry geometry;
+    int32_t handle;
+    int32_t modelFamily;
+    int32_t modelId;
+    int32_t fileKind;
+    uint32_t colourSpace;
+    uint32_t flags;
+    int32_t whiteBalanceFileStatus;
+} ImageInfoRecord;
+
+/* A path handed whole, as a fixed record of 260 characters. */
+typedef struct VqPathRecord {
+    char path[260];
+} VqPathRecord;
+
+struct SoundInfoRecord;
+
+VqStatus VqSetProcessingDirectory(ImageInfoRecord* record, VqPathRecord path);
+VqStatus VqGetProcessingDirectory(ImageInfoRecord* record, char* out);
+VqStatus VqGetThumbnail(ImageInfoRecord* record, ImageBufferRecord* buffer);
+VqStatus VqGetImage(ImageInfoRecord* record, ImageBufferRecord* buffer, ProgressRecord* progress);
+VqStatus VqLoadCache(ImageInfoRecord* record, void* buffer, int32_t steps, int32_t* done);
+VqStatus VqDecompressCache(ImageInfoRecord* record, void* scratch);
+VqStatus VqCleanupCache(ImageInfoRecord* record);
+VqStatus VqSaveProcessParameters(ImageInfoRecord* record);
+VqStatus VqGetSoundInfo(ImageInfoRecord* record, int32_t index, struct SoundInfoRecord* out);
+VqStatus VqGetSound(ImageInfoRecord* record, struct SoundInfoRecord* info, void* buffer);
+VqStatus VqSetImageType(ImageInfoRecord* record, uint32_t type);
+VqStatus VqGetImageType(ImageInfoRecord* record, uint32_t* out);
+VqStatus VqSetRotateType(ImageInfoRecord* record, float degrees);
+VqStatus VqGetRotateType(ImageInfoRecord* record, float* out);
+VqStatus VqSetWhiteBalance(ImageInfoRecord* record, uint32_t type, const uint16_t* triple);
+VqStatus VqGetWhiteBalance(ImageInfoRecord* record, uint32_t* type, uint16_t* triple);
+VqStatus VqCalculateWhiteBalance(ImageInfoRecord* record, const SdkRect* area, uint16_t* out);
+VqStatus VqSetOutputWindow(ImageInfoRecord* record, const SdkRect* window);
+VqStatus VqGetOutputWindow(ImageInfoRecord* record, SdkRect* out);
+VqStatus VqSetSubSample(ImageInfoRecord* record, int16_t factor);
+VqStatus VqGetSubSample(ImageInfoRecord* record, int16_t* out);
+VqStatus VqSetImagePadBytes(ImageInfoRecord* record, uint8_t pad);
+VqStatus VqGetImagePadBytes(ImageInfoRecord* record, uint8_t* out);
+VqStatus VqSetImageDescription(ImageInfoRecord* record, uint32_t length, const char* text);
+VqStatus VqGetHidden(ImageInfoRecord* record, uint32_t id, void* out);
+VqStatus VqSetHidden(ImageInfoRecord* record, uint32_t id, void* value);
+VqStatus VqGetExtension(ImageInfoRecord* record, uint32_t id, void* out);
+VqStatus VqSetExtension(ImageInfoRecord* record, uint32_t id, void* data, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4);
+VqStatus VqWriteWhiteBalanceFile(ImageInfoRecord* record, const VqPathRecord* path, void* data);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

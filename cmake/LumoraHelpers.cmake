@@ -6,7 +6,8 @@ function(lumora_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  set_target_properties(${T_NAME} PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/bin")
+  # Test programs live in build/tests; their libraries are in build/bin.
+  set_target_properties(${T_NAME} PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/bin" INSTALL_RPATH "${CMAKE_BINARY_DIR}/bin")
   gtest_discover_tests(${T_NAME}
     PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "TZ=UTC;LUMORA_PROGRAM_DIR=${CMAKE_BINARY_DIR}/bin;LUMORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;LUMORA_BUILD_DIR=${CMAKE_BINARY_DIR}"
     DISCOVERY_TIMEOUT 60)

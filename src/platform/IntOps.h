@@ -24,3 +24,17 @@ template <typename T>
 constexpr T clampTo(T v, T lo, T hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 } // namespace lumora
+
+namespace lumora {
+
+// Index of the highest set bit of a positive value (0 for value <= 0); true when
+// the value is exactly that power of two.
+constexpr bool intLog2(int32_t value, uint32_t& exponent) {
+    exponent = 0;
+    if (value <= 0) return false;
+    uint32_t v = uint32_t(value);
+    while (v >>= 1) ++exponent;
+    return uint32_t(value) == (1u << exponent);
+}
+
+} // namespace lumora

@@ -3,9 +3,9 @@
 // the folder enumerator fills it from the folder.
 #include <cstdint>
 
+#include "VqImage.h"
 #include "VqStatus.h"
 
-struct SoundInfoRecord;
 
 namespace lumora::vq {
 

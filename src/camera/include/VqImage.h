@@ -103,7 +103,14 @@ typedef struct VqPathRecord {
     char path[260];
 } VqPathRecord;
 
-struct SoundInfoRecord;
+/* One sound file of an image. */
+typedef struct SoundInfoRecord {
+    uint32_t reserved;
+    int32_t index;
+    uint32_t size;
+    char name[256];
+} SoundInfoRecord;
+
 
 VqStatus VqSetProcessingDirectory(ImageInfoRecord* record, VqPathRecord path);
 VqStatus VqGetProcessingDirectory(ImageInfoRecord* record, char* out);
@@ -113,8 +120,8 @@ VqStatus VqLoadCache(ImageInfoRecord* record, void* buffer, int32_t steps, int32
 VqStatus VqDecompressCache(ImageInfoRecord* record, void* scratch);
 VqStatus VqCleanupCache(ImageInfoRecord* record);
 VqStatus VqSaveProcessParameters(ImageInfoRecord* record);
-VqStatus VqGetSoundInfo(ImageInfoRecord* record, int32_t index, struct SoundInfoRecord* out);
-VqStatus VqGetSound(ImageInfoRecord* record, struct SoundInfoRecord* info, void* buffer);
+VqStatus VqGetSoundInfo(ImageInfoRecord* record, int32_t index, SoundInfoRecord* out);
+VqStatus VqGetSound(ImageInfoRecord* record, SoundInfoRecord* info, void* buffer);
 VqStatus VqSetImageType(ImageInfoRecord* record, uint32_t type);
 VqStatus VqGetImageType(ImageInfoRecord* record, uint32_t* out);
 VqStatus VqSetRotateType(ImageInfoRecord* record, float degrees);

@@ -1,0 +1,50 @@
+#pragma once
+// Full-resolution demosaicing: green by gradient-plus-Laplacian direction choice,
+// the two other colours by interpolated colour differences.
+#include "Demosaicer.h"
+
+namespace lumora {
+
+class AdaptiveDemosaicer : public Demosaicer {
+public:
+    AdaptiveDemosaicer();
+    uint16_t SetMode(int mode) override;
+    uint16_t Run(int16_t** planeG, int16_t** planeEven, int16_t** planeOdd) override;
+
+    virtual uint16_t InterpolateGreen(const int16_t* contextAbove, const int16_t* strip,
+                                      const int16_t* contextBelow, int16_t* planeG, int rowsPlus2,
+                                      int width);
+    virtual uint16_t Interpolate(const int16_t* contextAbove, const int16_t* strip,
+                                 const int16_t* contextBelow, int16_t* planeG, int16_t* planeEven,
+                                 int16_t* planeOdd, int16_t** outG, int16_t** outEven, int16_t** outOdd,
+                                 int rows, int width, int mode);
+
+    // The sensor rows -3 ... rows+2 of a strip given as three separate buffers.
+    struct SensorRows {
+        const int16_t* above;
+        const int16_t* strip;
+        const int16_t* below;
+        int rows;
+        int width;
+        const int16_t* Row(int r) const;
+    };
+
+    // Argument checks shared by every green step (null, size, parity), in their order.
+    static uint16_t CheckGreenArguments(const int16_t* contextAbove, const int16_t* strip,
+                                        const int16_t* contextBelow, const int16_t* planeG,
+                                        int rowsPlus2, int width);
+    // Greens copied into the bordered green plane; the outermost colour site of each
+    // row takes the green beside it.
+    static uint16_t PrepareGreenBorders(const int16_t* contextAbove, const int16_t* strip,
+                                        const int16_t* contextBelow, int16_t* planeG, int rowsPlus2,
+                                        int width);
+    // One row of the bordered green plane by the gradient-plus-Laplacian rule.
+    static void AdaptiveGreenRow(const SensorRows& s, int16_t* planeG, int row);
+    // Even-row and odd-row colours from colour differences against green; mode 1
+    // adds green back and clamps negatives.
+    static uint16_t InterpolateColours(const int16_t* contextAbove, const int16_t* strip,
+                                       const int16_t* contextBelow, int16_t* planeG, int16_t* planeEven,
+                                       int16_t* planeOdd, int rows, int width, int mode);
+};
+
+} // namespace lumora

@@ -3,10 +3,11 @@
 // never written to a file.
 #include <cstdint>
 
+class SdkFile;
+
 namespace lumora::vq {
 
 class SdkImage;
-class SdkFile;
 
 struct DirectoryEntry {
     SdkImage* image;      // opened from this file; owned by the entry

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "ModelTable.h"
 #include "RecordArray.h"
 
 namespace lumora::vq {
@@ -16,7 +17,7 @@ VqStatus FileCamera::OpenFile(CameraRecord* record, const char* path, ImageInfoR
     if (!path || path[0] == 0) return VQ_ERR_BAD_IMAGE_PATH;
     const size_t length = strnlen(path, sizeof folderPath_ - 1);
     std::memcpy(folderPath_, path, length);
-    const char* slash = static_cast<const char*>(std::memrchr(folderPath_, '/', length));
+    const char* slash = static_cast<const char*>(::memrchr(folderPath_, '/', length));
     // No folder, or no file name after the last '/': nothing to open.
     if (!slash || slash[1] == 0) return VQ_ERR_BAD_IMAGE_PATH;
     const size_t folderLength = size_t(slash - folderPath_) + 1;

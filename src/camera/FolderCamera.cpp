@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "RecordArray.h"
+#include "RecordComparator.h"
 #include "SdkFile.h"
 #include "SdkImageBase.h"
 #include "SdkSoundList.h"
@@ -43,19 +44,25 @@ SdkFile* OpenFolderFile(const char* folder, const char* name, uint32_t mode, VqS
 
 } // namespace
 
-RecordArray* FolderCamera::NewList() { return new (std::nothrow) RecordArray(sizeof(DirectoryEntry)); }
-uint32_t FolderCamera::Count(const RecordArray* list) { return list ? list->Count() : 0; }
-bool FolderCamera::GetAt(const RecordArray* list, uint32_t position, DirectoryEntry& out) {
-    return list && position >= 1 && list->Get(position, &out) != 0;
+RecordArray* FolderCamera::NewList() {
+    RecordComparator* comparator = new (std::nothrow) RecordComparator;
+    if (!comparator) return nullptr;
+    RecordArray* list = new (std::nothrow) RecordArray(sizeof(DirectoryEntry), comparator, 0);
+    if (!list) delete comparator;
+    return list;
+}
+uint32_t FolderCamera::Count(const RecordArray* list) { return list ? list->count() : 0; }
+bool FolderCamera::GetAt(RecordArray* list, uint32_t position, DirectoryEntry& out) {
+    return list && position >= 1 && list->Get(int32_t(position), &out) != 0;
 }
 void FolderCamera::PutAt(RecordArray* list, uint32_t position, const DirectoryEntry& entry) {
-    list->Replace(1, position, &entry, sizeof entry);
+    list->Replace(1, int32_t(position), &entry, sizeof entry);
 }
 void FolderCamera::Append(RecordArray* list, const DirectoryEntry& entry) {
     list->Insert(1, RecordArray::kLast, &entry, sizeof entry);
 }
 void FolderCamera::RemoveAll(RecordArray* list) {
-    if (list && list->Count()) list->Delete(list->Count(), 1);
+    if (list && list->count()) list->Delete(int32_t(list->count()), 1);
 }
 
 FolderCamera::FolderCamera() {
@@ -95,7 +102,7 @@ VqStatus FolderCamera::Close() {
         for (uint32_t i = Count(*list); i >= 1; --i) {
             DirectoryEntry e;
             if (GetAt(*list, i, e)) ReleaseEntry(&e);
-            (*list)->Delete(1, i);
+            (*list)->Delete(1, int32_t(i));
         }
         delete *list;
         *list = nullptr;
@@ -362,7 +369,9 @@ VqStatus FolderCamera::ReadImageBytes(int32_t index, uint32_t length, void* buff
     if (!e.file) e.file = OpenFolderFile(folderPath_, e.name, 0, status);
     if (e.file) {
         status = e.file->Seek(offset, origin);
-        if (!status) status = e.file->Read(buffer, length);
+        // A file shorter than asked for leaves zeros in the rest of the buffer.
+        uint32_t delivered = 0;
+        if (!status) status = e.file->ReadAvailable(buffer, length, &delivered);
         if (!status && !closeFilesAfterRead_) {
             PutAt(imageList_, position, e);
             return 0;

@@ -60,7 +60,7 @@ public:
     // The list's entries, 1-based as the list counts them.
     static RecordArray* NewList();
     static uint32_t Count(const RecordArray* list);
-    static bool GetAt(const RecordArray* list, uint32_t position, DirectoryEntry& out);
+    static bool GetAt(RecordArray* list, uint32_t position, DirectoryEntry& out);
     static void PutAt(RecordArray* list, uint32_t position, const DirectoryEntry& entry);
     static void Append(RecordArray* list, const DirectoryEntry& entry);
     static void RemoveAll(RecordArray* list);

@@ -7,12 +7,13 @@
 #include "VqCamera.h"
 #include "VqStatus.h"
 
+class RecordArray;
+
 namespace lumora::vq {
 
 class DriverSettings;
 class SdkImage;
 class SdkSoundList;
-class RecordArray;
 struct DirectoryEntry;
 
 class SdkCamera {

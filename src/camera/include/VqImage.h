@@ -10,6 +10,14 @@
 #include "VqRect.h"
 #include "VqImageBuffer.h"
 
+#ifndef VQ_API
+#if defined(__GNUC__)
+#define VQ_API __attribute__((visibility("default")))
+#else
+#define VQ_API
+#endif
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -112,35 +120,35 @@ typedef struct SoundInfoRecord {
 } SoundInfoRecord;
 
 
-VqStatus VqSetProcessingDirectory(ImageInfoRecord* record, VqPathRecord path);
-VqStatus VqGetProcessingDirectory(ImageInfoRecord* record, char* out);
-VqStatus VqGetThumbnail(ImageInfoRecord* record, ImageBufferRecord* buffer);
-VqStatus VqGetImage(ImageInfoRecord* record, ImageBufferRecord* buffer, ProgressRecord* progress);
-VqStatus VqLoadCache(ImageInfoRecord* record, void* buffer, int32_t steps, int32_t* done);
-VqStatus VqDecompressCache(ImageInfoRecord* record, void* scratch);
-VqStatus VqCleanupCache(ImageInfoRecord* record);
-VqStatus VqSaveProcessParameters(ImageInfoRecord* record);
-VqStatus VqGetSoundInfo(ImageInfoRecord* record, int32_t index, SoundInfoRecord* out);
-VqStatus VqGetSound(ImageInfoRecord* record, SoundInfoRecord* info, void* buffer);
-VqStatus VqSetImageType(ImageInfoRecord* record, uint32_t type);
-VqStatus VqGetImageType(ImageInfoRecord* record, uint32_t* out);
-VqStatus VqSetRotateType(ImageInfoRecord* record, float degrees);
-VqStatus VqGetRotateType(ImageInfoRecord* record, float* out);
-VqStatus VqSetWhiteBalance(ImageInfoRecord* record, uint32_t type, const uint16_t* triple);
-VqStatus VqGetWhiteBalance(ImageInfoRecord* record, uint32_t* type, uint16_t* triple);
-VqStatus VqCalculateWhiteBalance(ImageInfoRecord* record, const SdkRect* area, uint16_t* out);
-VqStatus VqSetOutputWindow(ImageInfoRecord* record, const SdkRect* window);
-VqStatus VqGetOutputWindow(ImageInfoRecord* record, SdkRect* out);
-VqStatus VqSetSubSample(ImageInfoRecord* record, int16_t factor);
-VqStatus VqGetSubSample(ImageInfoRecord* record, int16_t* out);
-VqStatus VqSetImagePadBytes(ImageInfoRecord* record, uint8_t pad);
-VqStatus VqGetImagePadBytes(ImageInfoRecord* record, uint8_t* out);
-VqStatus VqSetImageDescription(ImageInfoRecord* record, uint32_t length, const char* text);
-VqStatus VqGetHidden(ImageInfoRecord* record, uint32_t id, void* out);
-VqStatus VqSetHidden(ImageInfoRecord* record, uint32_t id, void* value);
-VqStatus VqGetExtension(ImageInfoRecord* record, uint32_t id, void* out);
-VqStatus VqSetExtension(ImageInfoRecord* record, uint32_t id, void* data, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4);
-VqStatus VqWriteWhiteBalanceFile(ImageInfoRecord* record, const VqPathRecord* path, void* data);
+VQ_API VqStatus VqSetProcessingDirectory(ImageInfoRecord* record, VqPathRecord path);
+VQ_API VqStatus VqGetProcessingDirectory(ImageInfoRecord* record, char* out);
+VQ_API VqStatus VqGetThumbnail(ImageInfoRecord* record, ImageBufferRecord* buffer);
+VQ_API VqStatus VqGetImage(ImageInfoRecord* record, ImageBufferRecord* buffer, ProgressRecord* progress);
+VQ_API VqStatus VqLoadCache(ImageInfoRecord* record, void* buffer, int32_t steps, int32_t* done);
+VQ_API VqStatus VqDecompressCache(ImageInfoRecord* record, void* scratch);
+VQ_API VqStatus VqCleanupCache(ImageInfoRecord* record);
+VQ_API VqStatus VqSaveProcessParameters(ImageInfoRecord* record);
+VQ_API VqStatus VqGetSoundInfo(ImageInfoRecord* record, int32_t index, SoundInfoRecord* out);
+VQ_API VqStatus VqGetSound(ImageInfoRecord* record, SoundInfoRecord* info, void* buffer);
+VQ_API VqStatus VqSetImageType(ImageInfoRecord* record, uint32_t type);
+VQ_API VqStatus VqGetImageType(ImageInfoRecord* record, uint32_t* out);
+VQ_API VqStatus VqSetRotateType(ImageInfoRecord* record, float degrees);
+VQ_API VqStatus VqGetRotateType(ImageInfoRecord* record, float* out);
+VQ_API VqStatus VqSetWhiteBalance(ImageInfoRecord* record, uint32_t type, const uint16_t* triple);
+VQ_API VqStatus VqGetWhiteBalance(ImageInfoRecord* record, uint32_t* type, uint16_t* triple);
+VQ_API VqStatus VqCalculateWhiteBalance(ImageInfoRecord* record, const SdkRect* area, uint16_t* out);
+VQ_API VqStatus VqSetOutputWindow(ImageInfoRecord* record, const SdkRect* window);
+VQ_API VqStatus VqGetOutputWindow(ImageInfoRecord* record, SdkRect* out);
+VQ_API VqStatus VqSetSubSample(ImageInfoRecord* record, int16_t factor);
+VQ_API VqStatus VqGetSubSample(ImageInfoRecord* record, int16_t* out);
+VQ_API VqStatus VqSetImagePadBytes(ImageInfoRecord* record, uint8_t pad);
+VQ_API VqStatus VqGetImagePadBytes(ImageInfoRecord* record, uint8_t* out);
+VQ_API VqStatus VqSetImageDescription(ImageInfoRecord* record, uint32_t length, const char* text);
+VQ_API VqStatus VqGetHidden(ImageInfoRecord* record, uint32_t id, void* out);
+VQ_API VqStatus VqSetHidden(ImageInfoRecord* record, uint32_t id, void* value);
+VQ_API VqStatus VqGetExtension(ImageInfoRecord* record, uint32_t id, void* out);
+VQ_API VqStatus VqSetExtension(ImageInfoRecord* record, uint32_t id, void* data, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4);
+VQ_API VqStatus VqWriteWhiteBalanceFile(ImageInfoRecord* record, const VqPathRecord* path, void* data);
 
 #ifdef __cplusplus
 }

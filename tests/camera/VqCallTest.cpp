@@ -34,7 +34,7 @@ struct FakeImage {
     }
 };
 
-struct CameraRecord {
+struct FakeCameraRecord {
     int32_t cameraId = 0;
 };
 struct FakeCamera {
@@ -113,7 +113,7 @@ TEST(VqCall, CameraCallChecksInOrder) {
         uint32_t counter = 0;
         HandleMap<FakeCamera> table(counter);
         FakeCamera camera;
-        CameraRecord record{table.Add(&camera)};
+        FakeCameraRecord record{table.Add(&camera)};
         if (c.setup == Setup::IdZeroNoTable) record.cameraId = 0;
         if (c.setup == Setup::Unknown) record.cameraId = 77;
         if (c.setup == Setup::NotOpen || c.setup == Setup::NotOpenAnyway) camera.open = false;

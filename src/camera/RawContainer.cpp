@@ -1,0 +1,59 @@
+#include "RawContainer.h"
+
+#include "RawIfdRecord.h"
+#include "RawTiffReader.h"
+
+using lumora::ByteOrder;
+using lumora::ByteView;
+
+VqStatus RawContainer::HeaderLength(ByteView tiff, uint32_t& length) {
+    length = 0;
+    RawTiffReader reader;
+    uint32_t first = 0;
+    if (VqStatus s = reader.ReadHeader(tiff, first)) return s;
+    uint32_t word = 0;
+    if (!tiff.u32(8, reader.order(), word)) return VQ_ERR_READ_PAST_BUFFER;
+    length = word > kMaxHeaderLength ? kMaxHeaderLength : word;
+    return VQ_OK;
+}
+
+VqStatus RawContainer::HeaderLengthFromSubIfd(ByteView tiff, uint32_t& length) {
+    length = 0;
+    RawTiffReader reader;
+    uint32_t first = 0;
+    if (VqStatus s = reader.ReadHeader(tiff, first)) return s;
+    RawIfdRecord record;
+    if (VqStatus s = reader.ReadIfd(tiff, first, record, nullptr, nullptr, false)) return s;
+    if (record.subIfdCount < 2 || record.subIfds[1] == 0) return VQ_ERR_BAD_FILE;
+    const uint32_t rawIfd = record.subIfds[1];
+    if (VqStatus s = reader.ReadIfd(tiff, rawIfd, record, nullptr, nullptr, false)) return s;
+    length = record.stripOffsets[0];
+    return VQ_OK;
+}
+
+bool RawContainer::IsJpegStart(ByteView head) {
+    uint8_t a = 0, b = 0;
+    return head.u8(0, a) && head.u8(1, b) && a == 0xFF && b == 0xD8;
+}
+
+bool RawContainer::IsTiffStart(ByteView head) {
+    uint8_t m[4];
+    if (!head.copy(0, m, 4)) return false;
+    return (m[0] == 'M' && m[1] == 'M' && m[2] == 0 && m[3] == 42) ||
+           (m[0] == 'I' && m[1] == 'I' && m[2] == 42 && m[3] == 0);
+}
+
+int32_t RawContainer::RecogniseKind(int32_t entryKind, uint32_t ifd0Width, int32_t modelId) {
+    if (entryKind == kFileKindRawTiff && ifd0Width > kRgbMinWidth && modelId != 0) return kFileKindRgbTiff;
+    return entryKind;
+}
+
+VqStatus RawContainer::ReadMainAndPrivate(ByteView tiff, RawIfdRecord& main, RawIfdRecord& privateIfd,
+                                          LookTable* looks) {
+    RawTiffReader reader;
+    uint32_t first = 0;
+    if (VqStatus s = reader.ReadHeader(tiff, first)) return s;
+    if (VqStatus s = reader.ReadIfd(tiff, first, main, nullptr, nullptr, false)) return s;
+    if (main.privateIfd == 0) return VQ_ERR_BAD_FILE;
+    return reader.ReadIfd(tiff, main.privateIfd, privateIfd, nullptr, looks, false);
+}

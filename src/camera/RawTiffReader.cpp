@@ -1,0 +1,800 @@
+#include "RawTiffReader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <new>
+#include <vector>
+
+using lumora::ByteOrder;
+using lumora::ByteView;
+
+namespace {
+
+constexpr uint32_t kEntrySize = 12;
+
+// Tags of the private directory and the look data.
+constexpr uint16_t kTagLookCurveFirst = 3610;
+constexpr uint16_t kTagLookCurveLast = 3619;
+constexpr uint16_t kTagLookMatrixFirst = 3670;
+constexpr uint16_t kTagLookMatrixLast = 3679;
+
+uint32_t clampCount(uint32_t count, uint32_t maximum) { return count < maximum ? count : maximum; }
+
+} // namespace
+
+uint16_t RawTiffReader::TypeSize(uint16_t type) {
+    switch (type) {
+    case 1: case 2: case 6: case 7: return 1;
+    case 3: case 8: return 2;
+    case 4: case 9: case 11: return 4;
+    case 5: case 10: case 12: return 8;
+    default: return 0;
+    }
+}
+
+void RawTiffReader::Clear() {
+    bigEndian_ = 0;
+    current_ = Entry{};
+    currentPosition_ = 0;
+    error_ = VQ_OK;
+    view_ = ByteView();
+}
+
+uint16_t RawTiffReader::ReadWord16(uint64_t offset) {
+    uint16_t v = 0;
+    if (!view_.u16(offset, order(), v)) {
+        error_ = VQ_ERR_READ_PAST_BUFFER;
+        return 0;
+    }
+    return v;
+}
+
+uint32_t RawTiffReader::ReadWord32(uint64_t offset) {
+    uint32_t v = 0;
+    if (!view_.u32(offset, order(), v)) {
+        error_ = VQ_ERR_READ_PAST_BUFFER;
+        return 0;
+    }
+    return v;
+}
+
+void RawTiffReader::PutWord32(uint8_t* destination, uint32_t value) const {
+    if (bigEndian_) {
+        destination[0] = uint8_t(value >> 24);
+        destination[1] = uint8_t(value >> 16);
+        destination[2] = uint8_t(value >> 8);
+        destination[3] = uint8_t(value);
+    } else {
+        destination[0] = uint8_t(value);
+        destination[1] = uint8_t(value >> 8);
+        destination[2] = uint8_t(value >> 16);
+        destination[3] = uint8_t(value >> 24);
+    }
+}
+
+VqStatus RawTiffReader::ReadEntry(uint64_t offset) {
+    const VqStatus before = error_;
+    error_ = VQ_OK;
+    currentPosition_ = offset;
+    current_.tag = ReadWord16(offset);
+    current_.type = ReadWord16(offset + 2);
+    current_.count = ReadWord32(offset + 4);
+    if ((current_.type == 3 || current_.type == 8) && current_.count == 1)
+        current_.value = ReadWord16(offset + 8);
+    else
+        current_.value = ReadWord32(offset + 8);
+    const VqStatus status = error_;
+    if (before != VQ_OK) error_ = before;
+    return status;
+}
+
+uint64_t RawTiffReader::DataOffset() const {
+    const uint64_t bytes = uint64_t(TypeSize(current_.type)) * current_.count;
+    return bytes <= 4 ? currentPosition_ + 8 : current_.value;
+}
+
+uint64_t RawTiffReader::ShortsOffset() const {
+    // Two SHORT values fit in the value field, as TIFF stores them.
+    const bool inlinePair = current_.count == 2 && TypeSize(current_.type) == 2;
+    return inlinePair ? currentPosition_ + 8 : current_.value;
+}
+
+VqStatus RawTiffReader::ReadHeader(ByteView buffer, uint32_t& firstIfd) {
+    firstIfd = 0;
+    view_ = ByteView(buffer.data(), std::min<uint64_t>(buffer.size(), kHeaderProbe));
+    uint8_t magic[4];
+    if (!view_.copy(0, magic, 4)) return VQ_ERR_NOT_TIFF;
+    if (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && magic[3] == 42)
+        bigEndian_ = 1;
+    else if (magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0)
+        bigEndian_ = 0;
+    else
+        return VQ_ERR_NOT_TIFF;
+    uint32_t offset = 0;
+    if (!view_.u32(4, order(), offset)) return VQ_ERR_READ_PAST_BUFFER;
+    if (offset == 0) return VQ_ERR_NOT_TIFF;
+    firstIfd = offset;
+    return VQ_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Typed readers
+
+VqStatus RawTiffReader::ReadAscii(char* destination, uint32_t& count, uint32_t maximum) {
+    count = clampCount(current_.count, maximum);
+    if (count == 0) {
+        destination[0] = 0;
+        count = 1;
+        return VQ_OK;
+    }
+    if (count < 5) {
+        // Short texts sit in the entry's own value field.
+        if (!view_.copy(currentPosition_ + 8, destination, count)) return error_ = VQ_ERR_READ_PAST_BUFFER;
+        return VQ_OK;
+    }
+    if (!view_.copy(current_.value, destination, count)) return error_ = VQ_ERR_READ_PAST_BUFFER;
+    return VQ_OK;
+}
+
+VqStatus RawTiffReader::ReadShorts(uint16_t* destination, uint32_t& count, uint32_t maximum) {
+    count = clampCount(current_.count, maximum);
+    if (count < 2) {
+        destination[0] = uint16_t(current_.value);
+        return VQ_OK;
+    }
+    const uint64_t offset = ShortsOffset();
+    if (!view_.containsArray(offset, count, 2)) {
+        std::fill(destination, destination + count, uint16_t(0));
+        return error_ = VQ_ERR_READ_PAST_BUFFER;
+    }
+    for (uint32_t i = 0; i < count; ++i) destination[i] = ReadWord16(offset + 2ull * i);
+    return error_;
+}
+
+VqStatus RawTiffReader::ReadLongs(uint32_t* destination, uint32_t& count, uint32_t maximum) {
+    count = clampCount(current_.count, maximum);
+    if (count < 2) {
+        destination[0] = current_.value;
+        return VQ_OK;
+    }
+    const uint64_t offset = current_.value;
+    if (!view_.containsArray(offset, count, 4)) {
+        std::fill(destination, destination + count, 0u);
+        return error_ = VQ_ERR_READ_PAST_BUFFER;
+    }
+    for (uint32_t i = 0; i < count; ++i) destination[i] = ReadWord32(offset + 4ull * i);
+    return error_;
+}
+
+VqStatus RawTiffReader::ReadRationalPairs(uint32_t* destination, uint32_t& count, uint32_t maximum) {
+    count = clampCount(current_.count, maximum);
+    const uint64_t offset = current_.value;
+    bool zero = false;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t num = ReadWord32(offset + 8ull * i);
+        uint32_t den = ReadWord32(offset + 8ull * i + 4);
+        if (error_) return error_;
+        if (den == 0) {
+            num = 0;
+            den = 1;
+            zero = true;
+        }
+        destination[2 * i] = num;
+        destination[2 * i + 1] = den;
+    }
+    return zero ? VQ_ERR_BAD_NUMBER : VQ_OK;
+}
+
+VqStatus RawTiffReader::ReadRationalFloats(float* destination, uint32_t& count, uint32_t maximum) {
+    count = clampCount(current_.count, maximum);
+    const uint64_t offset = current_.value;
+    bool zero = false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t num = ReadWord32(offset + 8ull * i);
+        const uint32_t den = ReadWord32(offset + 8ull * i + 4);
+        if (error_) return error_;
+        if (den == 0) {
+            destination[i] = 0.0f;
+            zero = true;
+        } else {
+            destination[i] = float(double(num) / double(den));
+        }
+    }
+    return zero ? VQ_ERR_BAD_NUMBER : VQ_OK;
+}
+
+VqStatus RawTiffReader::ReadRationalWords(uint32_t* destination, uint32_t pairs) {
+    const uint64_t offset = current_.value;
+    if (!view_.containsArray(offset, pairs, 8)) return error_ = VQ_ERR_READ_PAST_BUFFER;
+    for (uint32_t i = 0; i < 2 * pairs; ++i) {
+        destination[i] = ReadWord32(offset + 4ull * i);
+        if (i % 2 == 1 && destination[i] == 0) {
+            destination[i] = 1;
+            return VQ_ERR_BAD_NUMBER;
+        }
+    }
+    return error_;
+}
+
+VqStatus RawTiffReader::ReadMatrixRationals(uint32_t* destination18) { return ReadRationalWords(destination18, 9); }
+
+VqStatus RawTiffReader::ReadTripleRationals(uint32_t* destination6) { return ReadRationalWords(destination6, 3); }
+
+// ---------------------------------------------------------------------------
+// Look data handed to a look table
+
+VqStatus RawTiffReader::ReadLookCurve(LookTable& looks, int look) {
+    const uint32_t count = current_.count;
+    // The curve must lie inside the loaded bytes before anything is allocated.
+    if (count >= 2 && !view_.containsArray(ShortsOffset(), count, 2)) return error_ = VQ_ERR_READ_PAST_BUFFER;
+    std::vector<uint16_t> values;
+    try {
+        values.resize(std::max<uint32_t>(count, 1));
+    } catch (const std::bad_alloc&) {
+        return VQ_ERR_FILE_NO_MEMORY;
+    }
+    uint32_t n = 0;
+    if (VqStatus s = ReadShorts(values.data(), n, count)) return s;
+    values.resize(n);
+    // A curve of no values is simply not stored: the look stays incomplete.
+    looks.SetCurve(look, std::move(values));
+    return VQ_OK;
+}
+
+VqStatus RawTiffReader::ReadLookMatrix(LookTable& looks, int look) {
+    LookTable::Matrix matrix{};
+    if (VqStatus s = ReadMatrixRationals(matrix.data())) return s;
+    return looks.SetMatrix(look, &matrix);
+}
+
+VqStatus RawTiffReader::ReadLookNames(LookTable& looks) {
+    const uint64_t size = TypeSize(current_.type) ? uint64_t(TypeSize(current_.type)) * current_.count
+                                                   : uint64_t(current_.count);
+    const uint64_t offset = DataOffset();
+    auto block = view_.sub(offset, size);
+    if (!block || size > UINT32_MAX) return error_ = VQ_ERR_READ_PAST_BUFFER;
+    return looks.SetNames(block->data(), uint32_t(size));
+}
+
+// ---------------------------------------------------------------------------
+// Model text and its file-version marker
+
+VqStatus RawTiffReader::CheckFileVersion() {
+    // The Model value may carry "FILE VERSION", a blank and a decimal number in
+    // its second 16 bytes. Only bytes of the value itself, inside the loaded
+    // buffer, are looked at.
+    static const char kMarker[] = "FILE VERSION";
+    constexpr uint32_t kMarkerLength = 12;
+    const uint32_t valueBytes = std::min<uint32_t>(current_.count, 32);
+    if (valueBytes < 16 + kMarkerLength + 2) return VQ_OK;
+    const uint64_t base = uint64_t(current_.value) + 16;
+    char tail[16] = {};
+    const uint32_t tailBytes = valueBytes - 16;
+    if (!view_.copy(base, tail, tailBytes)) return VQ_OK;
+    for (uint32_t i = 0; i < kMarkerLength; ++i)
+        if (std::toupper(static_cast<unsigned char>(tail[i])) != kMarker[i]) return VQ_OK;
+    uint32_t version = 0;
+    for (uint32_t i = kMarkerLength + 1; i < tailBytes && std::isdigit(static_cast<unsigned char>(tail[i])); ++i) {
+        version = std::min<uint32_t>(version * 10 + uint32_t(tail[i] - '0'), 1000000);
+    }
+    return version > 3 ? VQ_ERR_FILE_VERSION_TOO_NEW : VQ_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Directory
+
+namespace {
+
+void initRecord(RawIfdRecord& r) {
+    r = RawIfdRecord{};
+    r.setting1002 = kRawAbsent;
+    r.settingsData.offset = uint32_t(kRawAbsent);
+    r.setting1010 = int16_t(kRawAbsent);
+    r.setting1011 = kRawAbsentFloat;
+    r.setting1012 = int16_t(kRawAbsent);
+    r.setting1013 = int16_t(kRawAbsent);
+    r.extraData.offset = uint32_t(kRawAbsent);
+    r.setting3693 = kRawAbsent;
+    r.cfaPattern = kRawAbsent;
+    r.exposureTime[0] = kRawAbsent;
+    r.exposureTime[1] = 1;
+    r.fNumber = kRawAbsentFloat;
+    r.exposureProgram = int16_t(kRawAbsent);
+    r.exposureBias = kRawAbsentFloat;
+    r.subjectDistance = kRawAbsentFloat;
+    r.meteringMode = int16_t(kRawAbsent);
+    r.flash = int16_t(kRawAbsent);
+    r.focalLength = kRawAbsentFloat;
+    r.exposureIndex = kRawAbsentFloat;
+}
+
+} // namespace
+
+VqStatus RawTiffReader::ReadIfd(ByteView buffer, uint32_t ifdOffset, RawIfdRecord& record,
+                                ResolutionRecord* resolution, LookTable* looks, bool checkNext) {
+    error_ = VQ_OK;
+    view_ = buffer;
+    if (uint64_t(ifdOffset) >= buffer.size()) return VQ_ERR_READ_PAST_BUFFER;
+    initRecord(record);
+    record.bigEndian = bigEndian_;
+
+    const uint16_t n = ReadWord16(ifdOffset);
+    if (error_) return error_;
+    record.entryCount = n;
+    if (uint64_t(ifdOffset) + uint64_t(kEntrySize) * n >= buffer.size()) return VQ_ERR_READ_PAST_BUFFER;
+    if (n > kMaxEntries || n < kMinEntries) return VQ_ERR_BAD_FILE;
+
+    const uint64_t first = uint64_t(ifdOffset) + 2;
+    record.nextIfd = ReadWord32(first + uint64_t(kEntrySize) * n);
+    if (checkNext && record.nextIfd > kMaxNextIfd) return VQ_ERR_BAD_FILE;
+
+    uint16_t previous = 0;
+    VqStatus status = VQ_OK;
+    for (uint32_t i = 0; i < n && status == VQ_OK && error_ == VQ_OK; ++i) {
+        if (ReadEntry(first + uint64_t(kEntrySize) * i) != VQ_OK) break;
+        if (i == 0 ? current_.tag <= 0 : current_.tag <= previous) record.outOfOrder = 1;
+        previous = current_.tag;
+        status = ApplyTag(record, resolution, looks);
+    }
+    return status != VQ_OK ? status : error_;
+}
+
+VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, LookTable* looks) {
+    const Entry& e = current_;
+    const uint16_t type = e.type;
+    const uint32_t value = e.value;
+    const uint16_t value16 = uint16_t(value);
+    uint32_t n = 0;
+    auto keep = [&](RawTagRef& ref) {
+        ref.count = e.count;
+        ref.offset = value;
+        return VQ_OK;
+    };
+    auto floats = [&](float* dst, uint32_t maximum) { return ReadRationalFloats(dst, n, maximum); };
+
+    switch (e.tag) {
+    case 254: if (type == 4) r.newSubfileType = value; return VQ_OK;
+    case 256: r.width = value; return VQ_OK;
+    case 257: r.height = value; return VQ_OK;
+    case 258:
+        if (type != 3) return VQ_OK;
+        {
+            VqStatus s = ReadShorts(r.bitsPerSample, n, 5);
+            r.bitsPerSampleCount = n;
+            return s;
+        }
+    case 259: if (type == 3) r.compression = value16; return VQ_OK;
+    case 262: if (type == 3) r.photometric = value16; return VQ_OK;
+    case 270:
+        if (type != 2) return VQ_OK;
+        std::memset(r.description, 0, sizeof r.description);
+        r.descriptionOffset = value;
+        {
+            VqStatus s = ReadAscii(r.description, n, 512);
+            r.descriptionCount = n;
+            return s;
+        }
+    case 271:
+        if (type != 2) return VQ_OK;
+        std::memset(r.make, 0, sizeof r.make);
+        return ReadAscii(r.make, n, 16);
+    case 272:
+        if (type != 2) return VQ_OK;
+        std::memset(r.model, 0, sizeof r.model);
+        if (VqStatus s = ReadAscii(r.model, n, 16)) return s;
+        r.modelCount = n;
+        return CheckFileVersion();
+    case 273:
+        if (type != 4) return VQ_OK;
+        {
+            VqStatus s = ReadLongs(r.stripOffsets, n, 5);
+            r.stripOffsetsCount = n;
+            return s;
+        }
+    case 277: if (type == 3) r.samplesPerPixel = value16; return VQ_OK;
+    case 278: if (type == 4) r.rowsPerStrip = value; return VQ_OK;
+    case 279:
+        if (type != 4) return VQ_OK;
+        {
+            VqStatus s = ReadLongs(r.stripByteCounts, n, 5);
+            r.stripByteCountsCount = n;
+            return s;
+        }
+    case 280: if (type == 3) r.minSampleValue = value16; return VQ_OK;
+    case 281: if (type == 3) r.maxSampleValue = value16; return VQ_OK;
+    case 282:
+    case 283:
+        if (!resolution) return VQ_OK;
+        {
+            uint32_t pair[2] = {0, 0};
+            VqStatus s = ReadRationalPairs(pair, n, 1);
+            if (e.tag == 282) {
+                resolution->xOffset = value;
+                resolution->xNumerator = pair[0];
+                resolution->xDenominator = pair[1];
+            } else {
+                resolution->yOffset = value;
+                resolution->yNumerator = pair[0];
+                resolution->yDenominator = pair[1];
+            }
+            return s;
+        }
+    case 284: if (type == 3) r.planarConfiguration = value16; return VQ_OK;
+    case 290: if (type == 3) r.grayResponseUnit = value16; return VQ_OK;
+    case 291: if (type == 3) keep(r.grayResponseCurve); return VQ_OK;
+    case 296:
+        if (!resolution) return VQ_OK;
+        resolution->unitPresent = 1;
+        resolution->unit = value16;
+        resolution->unitPosition = uint32_t(currentPosition_ + 8);
+        return VQ_OK;
+    case 305:
+        if (type != 2) return VQ_OK;
+        std::memset(r.software, 0, sizeof r.software);
+        {
+            VqStatus s = ReadAscii(r.software, n, 20);
+            r.softwareCount = n;
+            return s;
+        }
+    case 306:
+        if (type != 2) return VQ_OK;
+        std::memset(r.dateTime, 0, sizeof r.dateTime);
+        return ReadAscii(r.dateTime, n, 20);
+    case 315:
+        if (type != 2) return VQ_OK;
+        std::memset(r.artist, 0, sizeof r.artist);
+        return ReadAscii(r.artist, n, 32);
+    case 330:
+        if (type != 4) return VQ_OK;
+        {
+            VqStatus s = ReadLongs(r.subIfds, n, 5);
+            r.subIfdCount = n;
+            return s;
+        }
+    case 33405:
+        if (type != 2) return VQ_OK;
+        std::memset(r.model2, 0, sizeof r.model2);
+        {
+            VqStatus s = ReadAscii(r.model2, n, 20);
+            r.model2Count = n;
+            return s;
+        }
+    case 33422: r.cfaPattern = int32_t(value); return VQ_OK;
+    case 33424: r.privateIfd = value; return VQ_OK;
+    case 33434: {
+        uint32_t pair[2] = {0, 1};
+        VqStatus s = ReadRationalPairs(pair, n, 1);
+        if (n) {
+            r.exposureTime[0] = int32_t(pair[0]);
+            r.exposureTime[1] = int32_t(pair[1]);
+        }
+        return s;
+    }
+    case 33437: return floats(&r.fNumber, 1);
+    case 33723: {
+        const uint64_t bytes = uint64_t(TypeSize(type)) * e.count;
+        r.iptcLength = bytes > UINT32_MAX ? UINT32_MAX : uint32_t(bytes);
+        r.iptcOffset = value;
+        r.iptcEntryOffset = uint32_t(currentPosition_);
+        return VQ_OK;
+    }
+    case 34850: r.exposureProgram = int16_t(value16); return VQ_OK;
+    case 37380: return floats(&r.exposureBias, 1);
+    case 37382: return floats(&r.subjectDistance, 1);
+    case 37386: return floats(&r.focalLength, 1);
+    case 37397: return floats(&r.exposureIndex, 1);
+    case 37383: r.meteringMode = int16_t(value16); return VQ_OK;
+    case 37385: r.flash = int16_t(value16); return VQ_OK;
+    case 37393: r.imageNumber = value; return VQ_OK;
+    case 37399: r.sensingMethodEntry = uint32_t(currentPosition_); return VQ_OK;
+    case 65535:
+        if (type != 7) return VQ_OK;
+        std::memset(r.settingsText, 0, sizeof r.settingsText);
+        {
+            VqStatus s = ReadAscii(r.settingsText, n, 64);
+            r.settingsTextCount = n;
+            r.storedSettings.count = 0;
+            // An offset that would wrap is kept out of reach rather than small.
+            r.storedSettings.offset = value > UINT32_MAX - 40 ? UINT32_MAX : value + 40;
+            return s;
+        }
+
+    // Private directory.
+    case 1001: {
+        // Kept as count and data offset, and only when the data is really there.
+        const uint64_t offset = DataOffset();
+        if (!view_.contains(offset, e.count)) return error_ = VQ_ERR_READ_PAST_BUFFER;
+        r.cameraText.count = e.count;
+        r.cameraText.offset = uint32_t(offset);
+        return VQ_OK;
+    }
+    case 1002:
+        r.setting1002 = int32_t(value);
+        r.setting1002Position = uint32_t(currentPosition_ + 8);
+        return VQ_OK;
+    case 1003: r.leftMargin = value; return VQ_OK;
+    case 1004: r.topMargin = value; return VQ_OK;
+    case 1005: r.activeWidth = value; return VQ_OK;
+    case 1006: r.activeHeight = value; return VQ_OK;
+    case 1007: r.value1007 = value; return VQ_OK;
+    case 1008: r.value1008 = value; return VQ_OK;
+    case 1022: r.value1022 = value; return VQ_OK;
+    case 1023: r.value1023 = value; return VQ_OK;
+    case 1009: return keep(r.settingsData);
+    case 1021: return keep(r.storedSettings);
+    case 1026: return keep(r.extraData);
+    case 1010: r.setting1010 = int16_t(value16); return VQ_OK;
+    case 1012: r.setting1012 = int16_t(value16); return VQ_OK;
+    case 1013: r.setting1013 = int16_t(value16); return VQ_OK;
+    case 1018: r.value1018 = value16; return VQ_OK;
+    case 1020: if (type == 3) r.cameraPreset = value16; return VQ_OK;
+    case 1011: return floats(&r.setting1011, 1);
+    case 1033: return floats(r.values1033, 8);
+    case 1036: {
+        // Always three values, whatever the entry's count.
+        const Entry saved = current_;
+        current_.count = 3;
+        VqStatus s = ReadShorts(r.whiteBalance1036, n, 3);
+        current_ = saved;
+        return s;
+    }
+    case 1039: if (type == 8) keep(r.columnOffsets); return VQ_OK;
+    case 1040: if (type == 8) keep(r.rowOffsets); return VQ_OK;
+
+    case 2000: case 2001: case 2002: case 2003: case 2004:
+        return ReadMatrixRationals(r.lookAMatrices[e.tag - 2000]);
+    case 2010: case 2011: case 2012: case 2013: case 2014:
+        return ReadMatrixRationals(r.balanceMatrices[e.tag - 2010]);
+    case 2020: case 2021: case 2022: case 2023: case 2024: case 2025:
+        return ReadMatrixRationals(r.presetMatrices[e.tag - 2020]);
+    case 2300: return ReadMatrixRationals(r.colorMatrices);
+    case 2340: return ReadMatrixRationals(r.lookMatrix);
+    case 3620: return ReadMatrixRationals(r.lookAMatrices[0]);
+    case 3630: return ReadMatrixRationals(r.lookAMatrices[1]);
+    case 3640: return ReadMatrixRationals(r.lookAMatrices[2]);
+    case 3650: return ReadMatrixRationals(r.lookAMatrices[3]);
+    case 3621: return ReadMatrixRationals(r.lookBMatrices[0]);
+    case 3631: return ReadMatrixRationals(r.lookBMatrices[1]);
+    case 3641: return ReadMatrixRationals(r.lookBMatrices[2]);
+    case 3651: return ReadMatrixRationals(r.lookBMatrices[3]);
+
+    case 2120: case 2121: case 2122: case 2123: case 2124: case 2125:
+        if (e.tag == 2120) r.value2120 = value;
+        return ReadTripleRationals(r.balanceTriples[e.tag - 2120]);
+    case 2200: case 2201: case 2202: case 2203: case 2204:
+        return floats(&r.presetGains[e.tag - 2200], 1);
+
+    case 2301: if (type == 3) keep(r.toneCurve0); return VQ_OK;
+    case 2315: if (type == 3) keep(r.thumbTable); return VQ_OK;
+    case 2317: if (type == 3) keep(r.thumbSourceTable); return VQ_OK;
+    case 2305: return keep(r.outputCurve);
+    case 2311: return keep(r.badColumns);
+    case 2341: return keep(r.toneCurve1);
+    case 2404: case 2408: return keep(r.gainMap);
+    case 3100: return keep(r.byteTable3100);
+    case 3107: case 3608: return keep(r.f2CurveA);
+    case 3108: case 3609: return keep(r.f2CurveB);
+    case 3605: return keep(r.finalTable3605);
+    case 3607: return keep(r.outputCurve3607);
+    case 2306: return floats(&r.gainScale2306, 1);
+    case 2318: return floats(&r.value2318, 1);
+    case 2310: if (type == 3) r.value2310 = value16; return VQ_OK;
+    case 2319: if (type == 3) r.value2319 = value16; return VQ_OK;
+    case 2313: r.thumbTableOn = value; return VQ_OK;
+    case 2400: r.value2400 = value; return VQ_OK;
+    case 2401: r.value2401 = value; return VQ_OK;
+    case 2402: r.gainTileWidth = value; return VQ_OK;
+    case 2403: r.gainTileHeight = value; return VQ_OK;
+    case 3122: case 3123: case 3124: r.curveLongs[e.tag - 3122] = value; return VQ_OK;
+    case 3200: r.fileGeneration = value; return VQ_OK;
+    case 3502: r.fileVersion = value; return VQ_OK;
+    case 3680: r.value3680 = value; return VQ_OK;
+    case 3681: r.value3681 = value; return VQ_OK;
+    case 2320: case 2321: case 2322: case 2323:
+        return floats(r.sensitivityPairs[e.tag - 2320], 2);
+    case 2330: if (type == 8) r.greyTest2330 = int16_t(value16); return VQ_OK;
+    case 2331: {
+        if (type != 5) return VQ_OK;
+        // One rational read as two LONG words.
+        const Entry saved = current_;
+        current_.count = uint32_t(std::min<uint64_t>(uint64_t(saved.count) * 2, 2));
+        VqStatus s = ReadLongs(r.greyTest2331, n, 2);
+        current_ = saved;
+        return s;
+    }
+    case 2350:
+        r.sharpenPresent2350 = 1;
+        if (type == 3) r.sharpen2350 = value16;
+        return VQ_OK;
+    case 2351:
+        if (type != 8) return VQ_OK;
+        return ReadShorts(reinterpret_cast<uint16_t*>(r.sharpenKernel), n, 25);
+    case 2352: if (type == 3) r.sharpen1 = value16; return VQ_OK;
+    case 2353: if (type == 3) r.sharpen2 = value16; return VQ_OK;
+    case 2354: if (type == 3) r.sharpen3 = value16; return VQ_OK;
+    case 2356: if (type == 3) r.sharpen4 = value16; return VQ_OK;
+    case 2357: if (type == 3) r.sharpen5 = value16; return VQ_OK;
+    case 2570:
+        if (type == 3) {
+            r.concealTable2570 = value16;
+            r.concealTable2570Count = e.count;
+        }
+        return VQ_OK;
+    case 3131: if (type == 3) r.directionThresholdH = value16; return VQ_OK;
+    case 3132: if (type == 3) r.directionThresholdV = value16; return VQ_OK;
+    case 3662: if (type == 3) r.demosaicThreshold = value16; return VQ_OK;
+    case 2355:
+        if (type != 3) return VQ_OK;
+        return ReadShorts(r.sharpenKernelHead, n, 3);
+    case 3109: case 3110: case 3111: r.curveShorts[e.tag - 3109] = value16; return VQ_OK;
+    case 3142: case 3143: case 3144: case 3145: case 3146: r.curveShorts2[e.tag - 3142] = value16; return VQ_OK;
+    case 3125: r.flag3125 = value != 0 ? 1 : 0; return VQ_OK;
+    case 3601: if (type == 7) keep(r.colourCurves3601); return VQ_OK;
+    case 3602: if (type == 7) keep(r.colourCurves3602); return VQ_OK;
+    case 3604: if (type == 4) r.colourTableGeneration = value; return VQ_OK;
+    case 3692: if (type == 4) r.value3692 = value; return VQ_OK;
+    case 3693: if (type == 4) r.setting3693 = int32_t(value); return VQ_OK;
+    case 3606: if (type == 3) keep(r.shiftedTable3606); return VQ_OK;
+
+    case 3660: return looks ? ReadLookNames(*looks) : VQ_OK;
+
+    default:
+        break;
+    }
+
+    if (e.tag >= kTagLookCurveFirst && e.tag <= kTagLookCurveLast) {
+        if (e.tag == 3610) keep(r.toneCurve1);
+        if (e.tag == 3611) keep(r.f2ToneCurve3611);
+        return looks ? ReadLookCurve(*looks, e.tag - kTagLookCurveFirst) : VQ_OK;
+    }
+    if (e.tag >= kTagLookMatrixFirst && e.tag <= kTagLookMatrixLast)
+        return looks ? ReadLookMatrix(*looks, e.tag - kTagLookMatrixFirst) : VQ_OK;
+    // 2100..2104, 2110..2114 and every other tag: nothing kept.
+    return VQ_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Tag finder
+
+VqStatus RawTiffReader::FindTag(ByteView buffer, uint32_t startOffset, uint16_t tag, uint32_t occurrence,
+                                uint32_t limit, Entry& out, uint32_t& entryPosition) {
+    // Directory links can loop; no walk visits more directories than this.
+    constexpr uint32_t kMaxVisits = 64;
+    error_ = VQ_OK;
+    view_ = buffer;
+    entryPosition = 0;
+    out = Entry{};
+
+    uint32_t privateIfd = 0;
+    std::vector<uint32_t> subIfds;
+    size_t nextSub = 0;
+    uint32_t offset = startOffset;
+    const uint64_t visits = std::min<uint64_t>(uint64_t(limit) + 1, kMaxVisits);
+    for (uint64_t index = 0; index < visits; ++index) {
+        if (uint64_t(offset) >= buffer.size()) return VQ_ERR_FILE_NO_MEMORY;
+        const uint16_t n = ReadWord16(offset);
+        if (error_) return error_;
+        const uint64_t first = uint64_t(offset) + 2;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint64_t position = first + uint64_t(kEntrySize) * i;
+            if (ReadEntry(position) != VQ_OK) return error_ = VQ_ERR_READ_PAST_BUFFER;
+            if (current_.tag == tag && index >= occurrence) {
+                out = current_;
+                entryPosition = uint32_t(position);
+                return VQ_OK;
+            }
+            if (current_.tag == 33424) {
+                privateIfd = current_.value;
+            } else if (current_.tag == 330 && current_.type == 4) {
+                uint32_t offsets[5] = {};
+                uint32_t count = 0;
+                if (ReadLongs(offsets, count, 5) != VQ_OK) return error_;
+                for (uint32_t k = 0; k < count && subIfds.size() < kMaxVisits; ++k) subIfds.push_back(offsets[k]);
+            }
+        }
+        const uint32_t next = ReadWord32(first + uint64_t(kEntrySize) * n);
+        if (error_) return error_;
+        if (next != 0) {
+            offset = next;
+        } else if (privateIfd != 0) {
+            offset = privateIfd;
+            privateIfd = 0;
+        } else if (nextSub < subIfds.size()) {
+            offset = subIfds[nextSub++];
+        } else {
+            return VQ_ERR_VALUE_ABSENT;
+        }
+    }
+    return VQ_ERR_VALUE_ABSENT;
+}
+
+// ---------------------------------------------------------------------------
+// Rewrites of a loaded header
+
+VqStatus RawTiffReader::ReplaceDescription(uint8_t* buffer, uint64_t length, uint32_t ifdOffset,
+                                           uint32_t& oldCount, const char* text, uint32_t textLength) {
+    error_ = VQ_OK;
+    view_ = ByteView(buffer, length);
+    const uint16_t n = ReadWord16(ifdOffset);
+    if (error_) return error_;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (ReadEntry(uint64_t(ifdOffset) + 2 + uint64_t(kEntrySize) * i) != VQ_OK) return VQ_ERR_READ_PAST_BUFFER;
+        if (current_.tag != 270) continue;
+        const uint32_t count = current_.count;
+        // The new text must fit in the old field; it is never written before it.
+        if (textLength > count) return VQ_ERR_DESCRIPTION_TOO_LONG;
+        const uint64_t field = count < 5 ? currentPosition_ + 8 : uint64_t(current_.value);
+        if (!view_.contains(field, count)) return error_ = VQ_ERR_READ_PAST_BUFFER;
+        if (textLength) std::memcpy(buffer + field + count - textLength, text, textLength);
+        oldCount = count;
+        return VQ_OK;
+    }
+    return VQ_ERR_TAG_NOT_FOUND;
+}
+
+VqStatus RawTiffReader::SortEntries(uint8_t* directory, uint64_t length, bool& changed, uint16_t& count,
+                                    uint16_t tag, uint32_t& entryPosition) {
+    changed = false;
+    entryPosition = 0;
+    error_ = VQ_OK;
+    view_ = ByteView(directory, length);
+    uint32_t n = count;
+    // The entries and the 4-byte link after them must all be loaded.
+    if (!view_.contains(2, uint64_t(kEntrySize) * n + 4)) return error_ = VQ_ERR_READ_PAST_BUFFER;
+
+    auto tagAt = [&](uint32_t i) { return ReadWord16(2 + uint64_t(kEntrySize) * i); };
+    bool ordered = true;
+    for (uint32_t i = 1; i < n && ordered; ++i) ordered = tagAt(i) > tagAt(i - 1);
+    if (!ordered) {
+        changed = true;
+        uint8_t tmp[kEntrySize];
+        // Adjacent swaps keep entries of equal tag in file order.
+        for (uint32_t pass = 0; pass + 1 < n; ++pass) {
+            bool swapped = false;
+            for (uint32_t i = 0; i + 1 < n - pass; ++i) {
+                if (tagAt(i) > tagAt(i + 1)) {
+                    uint8_t* a = directory + 2 + uint64_t(kEntrySize) * i;
+                    std::memcpy(tmp, a, kEntrySize);
+                    std::memmove(a, a + kEntrySize, kEntrySize);
+                    std::memcpy(a + kEntrySize, tmp, kEntrySize);
+                    swapped = true;
+                }
+            }
+            if (!swapped) break;
+        }
+        // Drop entries whose tag repeats the one before.
+        uint32_t kept = n ? 1 : 0;
+        for (uint32_t i = 1; i < n; ++i) {
+            if (tagAt(i) == tagAt(kept - 1)) continue;
+            if (i != kept)
+                std::memmove(directory + 2 + uint64_t(kEntrySize) * kept, directory + 2 + uint64_t(kEntrySize) * i,
+                             kEntrySize);
+            ++kept;
+        }
+        // The next-directory link moves up behind the last kept entry (a camera
+        // JPEG file reaches its thumbnail directory through it); the freed
+        // tail is zeroed.
+        uint8_t link[4];
+        std::memcpy(link, directory + 2 + uint64_t(kEntrySize) * n, 4);
+        const uint64_t tailStart = 2 + uint64_t(kEntrySize) * kept;
+        const uint64_t tailEnd = 2 + uint64_t(kEntrySize) * n + 4;
+        std::memset(directory + tailStart, 0, tailEnd - tailStart);
+        std::memcpy(directory + tailStart, link, 4);
+        n = kept;
+        count = uint16_t(n);
+        if (bigEndian_) {
+            directory[0] = uint8_t(n >> 8);
+            directory[1] = uint8_t(n);
+        } else {
+            directory[0] = uint8_t(n);
+            directory[1] = uint8_t(n >> 8);
+        }
+    }
+    for (uint32_t i = 0; i < n; ++i)
+        if (tagAt(i) == tag) {
+            entryPosition = 2 + kEntrySize * i;
+            break;
+        }
+    return VQ_OK;
+}

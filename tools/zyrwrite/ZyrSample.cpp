@@ -1,0 +1,139 @@
+#include "ZyrSample.h"
+
+#include <cstring>
+
+using lumora::ByteOrder;
+
+namespace {
+
+std::vector<uint16_t> ramp(uint32_t n, uint32_t top) {
+    std::vector<uint16_t> v(n);
+    for (uint32_t i = 0; i < n; ++i) v[i] = uint16_t(n > 1 ? uint64_t(i) * top / (n - 1) : 0);
+    return v;
+}
+
+std::vector<std::pair<uint32_t, uint32_t>> identityMatrix() {
+    return {{1, 1}, {0, 1}, {0, 1}, {0, 1}, {1, 1}, {0, 1}, {0, 1}, {0, 1}, {1, 1}};
+}
+
+} // namespace
+
+std::vector<uint8_t> ZyrSample::ModelField(const std::string& name, int markerVersion) {
+    std::vector<uint8_t> field(32, 0);
+    std::memcpy(field.data(), name.data(), std::min<size_t>(name.size(), 16));
+    if (markerVersion >= 0) {
+        const std::string marker = "FILE VERSION " + std::to_string(markerVersion);
+        std::memcpy(field.data() + 16, marker.data(), std::min<size_t>(marker.size(), 16));
+    }
+    return field;
+}
+
+ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
+    Ifds d;
+    d.main = w.AddIfd();
+    d.thumbnail = w.AddIfd();
+    d.raw = w.AddIfd();
+    d.privateIfd = w.AddIfd();
+
+    // Header image: 8-bit RGB, a soft gradient.
+    std::vector<uint8_t> thumb;
+    thumb.reserve(size_t(o.thumbWidth) * o.thumbHeight * 3);
+    for (uint32_t y = 0; y < o.thumbHeight; ++y)
+        for (uint32_t x = 0; x < o.thumbWidth; ++x) {
+            thumb.push_back(uint8_t(x * 255 / (o.thumbWidth ? o.thumbWidth : 1)));
+            thumb.push_back(uint8_t(y * 255 / (o.thumbHeight ? o.thumbHeight : 1)));
+            thumb.push_back(128);
+        }
+
+    // IFD0: the descriptive tags; its size is the header image's.
+    w.Longs(d.main, 254, {0});
+    w.Longs(d.main, 256, {o.thumbWidth});
+    w.Longs(d.main, 257, {o.thumbHeight});
+    w.Shorts(d.main, 258, {8, 8, 8});
+    w.Shorts(d.main, 259, {1});
+    w.Shorts(d.main, 262, {2});
+    w.Ascii(d.main, 270, "1 Lumora synthetic raw file");
+    w.Ascii(d.main, 271, "Lumora");
+    w.Bytes(d.main, 272, 2, ModelField(o.model, o.markerVersion));
+    w.Strip(d.main, thumb, ZyrWriter::Placement::Header);
+    w.Shorts(d.main, 277, {uint16_t(o.colour ? 3 : 1)});
+    w.Longs(d.main, 278, {o.thumbHeight});
+    w.Ascii(d.main, 305, "zyrwrite 1.0");
+    w.Ascii(d.main, 306, "2024:05:17 10:30:00");
+    w.SubIfds(d.main, {d.thumbnail, d.raw});
+    w.Ascii(d.main, 33405, o.model + " synthetic");
+    w.PrivateIfd(d.main, d.privateIfd);
+    w.Rationals(d.main, 33434, {{1, 125}});
+    w.Rationals(d.main, 33437, {{8, 1}});
+    w.Shorts(d.main, 34850, {2});
+    w.Longs(d.main, 37393, {1});
+    w.Rationals(d.main, 37397, {{100, 1}});
+
+    // SubIFDs[0]: the header image.
+    w.Longs(d.thumbnail, 254, {1});
+    w.Longs(d.thumbnail, 256, {o.thumbWidth});
+    w.Longs(d.thumbnail, 257, {o.thumbHeight});
+    w.Shorts(d.thumbnail, 258, {8, 8, 8});
+    w.Shorts(d.thumbnail, 259, {1});
+    w.Shorts(d.thumbnail, 262, {2});
+    w.Strip(d.thumbnail, thumb, ZyrWriter::Placement::Header);
+    w.Shorts(d.thumbnail, 277, {3});
+    w.Longs(d.thumbnail, 278, {o.thumbHeight});
+    w.Shorts(d.thumbnail, 284, {1});
+
+    // SubIFDs[1]: the sensor data, after the header.
+    std::vector<uint8_t> sensor = o.codedSensorData;
+    if (sensor.empty()) {
+        sensor.reserve(size_t(o.sensorWidth) * o.sensorHeight * 2);
+        for (uint32_t y = 0; y < o.sensorHeight; ++y)
+            for (uint32_t x = 0; x < o.sensorWidth; ++x) w.Put16(sensor, SensorSample(x, y));
+    }
+    w.Longs(d.raw, 254, {0});
+    w.Longs(d.raw, 256, {o.sensorWidth});
+    w.Longs(d.raw, 257, {o.sensorHeight});
+    w.Shorts(d.raw, 258, {16});
+    w.Shorts(d.raw, 259, {o.compression});
+    w.Shorts(d.raw, 262, {32803});
+    w.Strip(d.raw, sensor, ZyrWriter::Placement::Sensor);
+    w.Shorts(d.raw, 277, {1});
+    w.Longs(d.raw, 278, {o.sensorHeight});
+    w.Rationals(d.raw, 282, {{300, 1}});
+    w.Rationals(d.raw, 283, {{300, 1}});
+    w.Shorts(d.raw, 284, {1});
+    w.Shorts(d.raw, 291, ramp(4096, 4095));
+    w.Shorts(d.raw, 296, {2});
+    w.Bytes(d.raw, 33422, 1, {1, 0, 2, 1});
+
+    // The private directory.
+    const uint32_t margin = 2;
+    const ZyrWriter::IfdId p = d.privateIfd;
+    w.Ascii(p, 1001, "Lumora synthetic camera");
+    w.Longs(p, 1003, {margin});
+    w.Longs(p, 1004, {margin});
+    w.Longs(p, 1005, {o.sensorWidth > 2 * margin ? o.sensorWidth - 2 * margin : o.sensorWidth});
+    w.Longs(p, 1006, {o.sensorHeight > 2 * margin ? o.sensorHeight - 2 * margin : o.sensorHeight});
+    w.Longs(p, 1007, {0});
+    w.Longs(p, 1008, {0});
+    w.Shorts(p, 1018, {0});
+    w.Shorts(p, 1020, {0});
+    w.Bytes(p, 1021, 7, std::vector<uint8_t>(58, 0));
+    for (uint16_t tag = 2020; tag <= 2024; ++tag) w.Rationals(p, tag, identityMatrix());
+    for (uint16_t tag = 2120; tag <= 2124; ++tag) w.Rationals(p, tag, {{1, 1}, {1, 1}, {1, 1}});
+    w.Rationals(p, 2300, identityMatrix());
+    w.Shorts(p, 2301, ramp(4096, 4095));
+    w.Shorts(p, 2305, ramp(4096, 65535));
+    w.Shorts(p, 2330, {1}, 8);
+    w.Rationals(p, 2331, {{1, 2}});
+    w.Longs(p, 3200, {16});
+    w.Longs(p, 3502, {o.version});
+    w.Longs(p, 3604, {16});
+
+    w.SetHeaderLengthWord(o.headerWord, o.headerWordValue);
+    return d;
+}
+
+std::vector<uint8_t> ZyrSample::Make(const ZyrSampleOptions& options) {
+    ZyrWriter w(options.order);
+    Fill(w, options);
+    return w.Build();
+}

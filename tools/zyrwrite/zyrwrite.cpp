@@ -1,0 +1,90 @@
+// zyrwrite: writes a synthetic raw file of the camera line.
+//
+//   zyrwrite --sample PATH [--order II|MM] [--model NAME] [--version MAJOR.MINOR]
+//            [--marker N] [--sensor WxH] [--thumb WxH] [--mono]
+//            [--header-length exact|zero|N]
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "ZyrSample.h"
+
+namespace {
+
+int usage() {
+    std::cerr << "usage: zyrwrite --sample PATH [--order II|MM] [--model NAME] [--version MAJOR.MINOR]\n"
+                 "                [--marker N] [--sensor WxH] [--thumb WxH] [--mono]\n"
+                 "                [--header-length exact|zero|N]\n";
+    return 2;
+}
+
+bool parseSize(const std::string& s, uint32_t& w, uint32_t& h) {
+    unsigned a = 0, b = 0;
+    char x = 0;
+    if (std::sscanf(s.c_str(), "%u%c%u", &a, &x, &b) != 3 || (x != 'x' && x != 'X') || !a || !b) return false;
+    w = a;
+    h = b;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ZyrSampleOptions o;
+    std::string path;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        const char* v = nullptr;
+        if (arg == "--mono") {
+            o.colour = false;
+            continue;
+        }
+        if (!(v = next())) return usage();
+        const std::string value = v;
+        if (arg == "--sample") {
+            path = value;
+        } else if (arg == "--order") {
+            if (value == "II") o.order = lumora::ByteOrder::Little;
+            else if (value == "MM") o.order = lumora::ByteOrder::Big;
+            else return usage();
+        } else if (arg == "--model") {
+            o.model = value;
+        } else if (arg == "--version") {
+            unsigned major = 0, minor = 0;
+            if (std::sscanf(value.c_str(), "%u.%u", &major, &minor) < 1 || major > 255 || minor > 255) return usage();
+            o.version = major << 24 | minor << 16;
+        } else if (arg == "--marker") {
+            o.markerVersion = std::atoi(value.c_str());
+        } else if (arg == "--sensor") {
+            if (!parseSize(value, o.sensorWidth, o.sensorHeight)) return usage();
+        } else if (arg == "--thumb") {
+            if (!parseSize(value, o.thumbWidth, o.thumbHeight)) return usage();
+        } else if (arg == "--header-length") {
+            if (value == "exact") {
+                o.headerWord = ZyrWriter::HeaderLengthWord::Exact;
+            } else if (value == "zero") {
+                o.headerWord = ZyrWriter::HeaderLengthWord::Zero;
+            } else {
+                o.headerWord = ZyrWriter::HeaderLengthWord::Given;
+                o.headerWordValue = uint32_t(std::strtoul(value.c_str(), nullptr, 0));
+            }
+        } else {
+            return usage();
+        }
+    }
+    if (path.empty()) return usage();
+    const std::vector<uint8_t> bytes = ZyrSample::Make(o);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    if (!out) {
+        std::cerr << "zyrwrite: cannot write " << path << ": " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    return 0;
+}

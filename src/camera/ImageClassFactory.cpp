@@ -31,10 +31,17 @@ VqStatus ImageClassFactory::Choose(int32_t family, int32_t fileKind, uint32_t ve
     return 0;
 }
 
+namespace {
+ImageClassFactory::Creator gCreator = nullptr;
+}
+
+void ImageClassFactory::SetCreator(Creator creator) { gCreator = creator; }
+
 SdkImageBase* ImageClassFactory::Create(ImageClass cls, const CameraRecord* record, DriverSettings* settings,
                                         VqStatus* status) {
-    SdkImageBase* image = nullptr;
     *status = 0;
+    if (gCreator) return gCreator(cls, record, settings, status);
+    SdkImageBase* image = nullptr;
     switch (cls) {
     case ImageClass::SdkImageBase:
         image = new (std::nothrow) SdkImageBase(record, settings);

@@ -30,6 +30,12 @@ public:
                                 VqStatus* status);
 
     static const char* Name(ImageClass cls);
+
+    // Replaces the making of image objects (null puts the built-in back), so
+    // the class chosen for a file can be observed from outside.
+    using Creator = SdkImageBase* (*)(ImageClass cls, const CameraRecord* record, DriverSettings* settings,
+                                      VqStatus* status);
+    static void SetCreator(Creator creator);
 };
 
 } // namespace lumora::vq

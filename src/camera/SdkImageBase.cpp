@@ -133,16 +133,20 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     info_.modelFamily = family;
     info_.modelId = modelId;
 
-    // The oldest cameras write the frame number after the first character of
-    // the description.
+    // The oldest cameras write their frame number after the first character of
+    // the description. The record shows it; the entry index stays as it is, or
+    // the camera could no longer find this image's entry when it is closed.
     if (description_.size() > 1) {
         int32_t number = 0;
         for (size_t i = 1; i < description_.size() && description_[i] >= '0' && description_[i] <= '9'; ++i)
             number = int32_t(uint32_t(number) * 10u + uint32_t(description_[i] - '0'));
-        imageIndex_ = number;
         info_.imageIndex = number;
     }
+    fullWidth_ = ifd.width;
+    fullHeight_ = ifd.height;
 
+    status = ReadShortTable(2, imageIndex_, ifd.grayResponseCurve.offset, ifd.grayResponseCurve.count,
+                            storedTable_, reader, header, length);
     ifd0FirstStrip_ = ifd.stripOffsets[0];
     headerStripOffset_ = ifd.stripOffsets[0];
     headerStripBytes_ = ifd.stripByteCounts[0];
@@ -150,19 +154,23 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     subIfdOffsets_[1] = ifd.subIfdCount > 1 ? ifd.subIfds[1] : 0;
     privateIfdOffset_ = ifd.privateIfd;
 
-    status = reader.ReadIfd(view, subIfdOffsets_[0], ifd, nullptr, nullptr, false);
+    if (!status) status = reader.ReadIfd(view, subIfdOffsets_[0], ifd, nullptr, nullptr, false);
     const bool colour = ifd.samplesPerPixel == 3;
     info_.isColour = colour ? 1 : 0;
     info_.colourSpace = FourCC(colour ? "sRGB" : "GRAY");
+    if (colour)
+        info_.flags |= VQ_IMAGE_COLOUR;
+    else
+        info_.flags &= ~uint32_t(VQ_IMAGE_COLOUR);
     if (!status) SetColourFlags();
-    if (colour && !status) {
+    if (colour) {
         for (int i = 0; i < 3; ++i) {
             planeOffsets_[i] = ifd.stripOffsets[i];
             planeBytes_[i] = ifd.stripByteCounts[i];
         }
         planeWidth_ = ifd.width;
         planeHeight_ = ifd.height;
-        status = reader.ReadIfd(view, subIfdOffsets_[1], ifd, nullptr, nullptr, false);
+        if (!status) status = reader.ReadIfd(view, subIfdOffsets_[1], ifd, nullptr, nullptr, false);
     }
     if (status) return status;
 
@@ -178,7 +186,7 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
                      int16_t(int64_t(fullWidth_) - marginLeft_ - marginRight_),
                      int16_t(int64_t(fullHeight_) - marginTop_ - marginBottom_)};
 
-    // Without a valid stored settings block the image starts at its defaults.
+    // Without a stored settings block in force the image starts at its defaults.
     info_.outputType = colour ? VQ_TYPE_RGB8 : VQ_TYPE_GRAY8;
     whiteBalanceType_ = VQ_WB_DAYLIGHT;
     whiteBalance_[0] = whiteBalance_[1] = whiteBalance_[2] = 240;
@@ -191,11 +199,56 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     info_.geometry.bytesPerSample = bytes;
     info_.dataBytes = int32_t(dataBytes_);
 
-    const CameraRecord& cam = camera_ ? camera_->record() : CameraRecord{};
-    if (cam.cameraType == 3 && cam.cameraKind == 1)
+    const CameraRecord* cam = camera_ ? &camera_->record() : nullptr;
+    if (cam && cam->cameraType == 3 && cam->cameraKind == 1)
         info_.flags &= ~uint32_t(VQ_IMAGE_RAW_CLASS);
     else
         info_.flags |= VQ_IMAGE_RAW_CLASS;
+    return 0;
+}
+
+VqStatus SdkImageBase::ReadShortTable(uint32_t elementSize, int32_t index, uint32_t offset, uint32_t count,
+                                      std::vector<uint16_t>& out, const RawTiffReader& reader,
+                                      const uint8_t* header, uint32_t length) {
+    out.clear();
+    if (count == 0) return VQ_ERR_BAD_FILE;
+    const uint64_t size = uint64_t(elementSize) * count;
+    // A table no file of this kind could hold is refused before anything is
+    // allocated for it.
+    if (size > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + size > uint64_t(fileSize_) + tiffOffset_))
+        return VQ_ERR_BAD_FILE;
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.assign(size_t(size), 0);
+        out.assign(count, 0);
+    } catch (const std::bad_alloc&) {
+        return VQ_ERR_FILE_NO_MEMORY;
+    }
+    const ByteOrder order = reader.order();
+    if (size <= 4) {
+        // The values sit in the entry's own value word, in file order.
+        uint8_t word[4];
+        for (int i = 0; i < 4; ++i)
+            word[i] = order == ByteOrder::Big ? uint8_t(offset >> (24 - 8 * i)) : uint8_t(offset >> (8 * i));
+        std::memcpy(bytes.data(), word, size_t(size));
+    } else {
+        const ByteView view(header, length);
+        if (!view.copy(offset, bytes.data(), size)) {
+            if (!camera_) return VQ_ERR_BAD_HANDLE;
+            const uint64_t at = uint64_t(offset) + tiffOffset_;
+            if (at > uint64_t(INT32_MAX)) return VQ_ERR_BAD_FILE;
+            const VqStatus status = camera_->ReadImageBytes(index, uint32_t(size), bytes.data(), 0, int32_t(at), 0);
+            if (status) return status;
+        }
+    }
+    const ByteView table(bytes.data(), bytes.size());
+    for (uint32_t i = 0; i < count; ++i) {
+        if (elementSize == 1) {
+            out[i] = bytes[i];
+        } else {
+            table.u16(uint64_t(i) * 2, order, out[i]);
+        }
+    }
     return 0;
 }
 
@@ -232,7 +285,8 @@ VqStatus SdkImageBase::ReadHeaderLengthFromSubIfd(const uint8_t* tiff, uint32_t 
     // The sensor data starts where the header ends; an offset that is 0, past
     // the cap or past the end of the file cannot be a header length.
     const uint32_t offset = ifd.stripOffsets[0];
-    if (offset == 0 || offset > kMaxHeaderLength || (fileSize_ != 0 && offset > fileSize_)) return VQ_ERR_BAD_FILE;
+    if (offset == 0 || offset > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + tiffOffset_ > fileSize_))
+        return VQ_ERR_BAD_FILE;
     *out = offset;
     return 0;
 }
@@ -581,7 +635,8 @@ VqStatus SdkImageBase::ScanJpegMarkers(const uint8_t* buffer, uint32_t length, i
                 // Resource blocks: "8BIM", id, even-padded Pascal name, size, data.
                 uint64_t block = pos + 18;
                 while (segment.contains(block, 12)) {
-                    if (std::memcmp(buffer + block, "8BIM", 4) != 0) break;
+                    uint8_t tag[4] = {};
+                    if (!segment.copy(block, tag, 4) || std::memcmp(tag, "8BIM", 4) != 0) break;
                     uint16_t id = 0;
                     uint8_t nameLength = 0;
                     segment.u16(block + 4, ByteOrder::Big, id);

@@ -9,6 +9,8 @@
 #include "ModelTable.h"
 #include "SdkImage.h"
 
+class RawTiffReader;
+
 namespace lumora::vq {
 
 class SdkSoundList;
@@ -88,6 +90,12 @@ public:
                               int32_t* modelId, uint32_t* version, int32_t* fileKind);
     VqStatus ReadHeaderLengthFromSubIfd(const uint8_t* tiff, uint32_t length, uint32_t* out);
 
+    // count 16-bit entries of elementSize bytes each at a file offset: taken from
+    // the header bytes when they hold them, else read from the file.
+    VqStatus ReadShortTable(uint32_t elementSize, int32_t index, uint32_t offset, uint32_t count,
+                            std::vector<uint16_t>& out, const RawTiffReader& reader, const uint8_t* header,
+                            uint32_t length);
+
     // Channels and bytes per sample of an output type for this class.
     virtual VqStatus OutputFormat(uint32_t type, int32_t* channels, int32_t* bytesPerSample);
 
@@ -128,6 +136,9 @@ protected:
     int32_t marginTop_ = 6, marginLeft_ = 6, marginBottom_ = 6, marginRight_ = 6;
     uint32_t fullWidth_ = 0, fullHeight_ = 0;
 
+    // The entry index in the camera's list. The record's image index may show
+    // the camera's own frame number instead; the camera finds the image's entry
+    // by this one.
     int32_t imageIndex_ = -1;
     int32_t sensorGroup_ = 0;
     char processingDirectory_[260];
@@ -138,6 +149,7 @@ protected:
 
     uint32_t ifd0Offset_ = 0, subIfdOffsets_[2] = {0, 0}, privateIfdOffset_ = 0;
     uint32_t ifd0FirstStrip_ = 0;
+    std::vector<uint16_t> storedTable_;  // tag 291 of the oldest models
 
     uint32_t tiffOffset_ = 0;
     uint32_t fileSize_ = 0;  // of the entry, when the camera knows it

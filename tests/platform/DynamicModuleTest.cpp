@@ -78,3 +78,15 @@ TEST(DynamicModule, ProgramFolderFollowsTheEnvironment) {
     const auto exe = std::filesystem::read_symlink("/proc/self/exe");
     EXPECT_EQ(DynamicModule::programFolder(), exe.parent_path().string());
 }
+
+TEST(DynamicModule, ALibraryFindsModulesInItsOwnFolder) {
+    test::TempFolder dir;
+    ProgramDir pd(dir.path()); // the program folder holds nothing
+    uint32_t err = 0;
+    // Any address inside the platform library: its folder is build/bin.
+    const void* anchor = reinterpret_cast<const void*>(&DynamicModule::programFolder);
+    auto m = DynamicModule::load("LumoraTestModule", err, anchor);
+    ASSERT_TRUE(m);
+    const std::string bin = std::filesystem::canonical(std::getenv("LUMORA_BUILD_DIR") + std::string("/bin")).string();
+    EXPECT_EQ(m->path(), bin + "/LumoraTestModule.so");
+}

@@ -156,3 +156,12 @@ TEST(OutputStagePackers, StripKernelsMatchThePerPixelPackers) {
         }
     }
 }
+
+TEST(OutputStagePackers, SignedPlanesPackTheirBits) {
+    const std::vector<int16_t> r = {-1, 0x1234}, g = {0x0100, 0x7FFF}, b = {int16_t(0x8000), 0};
+    OutputStage out;
+    out.Init(VQ_TYPE_RGB8, 0, 0, 0, 0, 2, 1, 1, 3);
+    Bytes dst(6);
+    ASSERT_EQ(out.Pack(r.data(), g.data(), b.data(), nullptr, dst.data()), VQ_OK);
+    EXPECT_EQ(dst, (Bytes{0xFF, 0x01, 0x80, 0x12, 0x7F, 0x00}));
+}

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static SpInstance instance = [] {

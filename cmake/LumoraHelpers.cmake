@@ -8,6 +8,11 @@ function(lumora_add_test)
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   # Test programs live in build/tests; their libraries are in build/bin.
   set_target_properties(${T_NAME} PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/bin" INSTALL_RPATH "${CMAKE_BINARY_DIR}/bin")
+  # Every test runs under env with the test environment. (An ENVIRONMENT test
+  # property does not survive test discovery: its list is split into separate
+  # property arguments and all variables but the first are lost.)
+  set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR
+    "env;TZ=UTC;LUMORA_PROGRAM_DIR=${CMAKE_BINARY_DIR}/bin;LUMORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;LUMORA_BUILD_DIR=${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${T_NAME}
     PROPERTIES LABELS ${T_LABEL}
     DISCOVERY_TIMEOUT 60)

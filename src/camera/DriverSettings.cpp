@@ -2,10 +2,10 @@
 
 #include "IntOps.h"
 #include "Locations.h"
+#include "SdkFile.h"
 #include "VqStatus.h"
 #include "Win32Error.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -13,10 +13,6 @@
 #include <new>
 #include <string_view>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace lumora::vq {
 namespace {
@@ -228,33 +224,19 @@ uint32_t DriverSettings::LoadFile() {
 }
 
 uint32_t DriverSettings::LoadFile(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return win32::fromErrnoForPath(errno, path.string());
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
-        ::close(fd);
-        return VQ_ERR_PREFS_FILE_EMPTY;
-    }
+    SdkFile file;
+    if (uint32_t status = file.Open(path.c_str(), SdkFile::kRead)) return status;
+    uint32_t length = 0;
+    if (file.GetSize(&length) != 0 || length == 0) return VQ_ERR_PREFS_FILE_EMPTY;
     std::vector<uint8_t> text;
     try {
-        text.resize(uint64_t(st.st_size));
+        text.resize(length);
     } catch (const std::bad_alloc&) {
-        ::close(fd);
         return VQ_ERR_NO_MEMORY;
     }
     // The whole file is needed: a read that ends early is a failure.
-    uint64_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const uint32_t err = n < 0 ? win32::lastError() : win32::ERROR_HANDLE_EOF;
-            ::close(fd);
-            return err;
-        }
-        done += uint64_t(n);
-    }
-    ::close(fd);
+    if (uint32_t status = file.Read(text.data(), length)) return status;
+    file.Close();
     return Parse(ByteView(text.data(), text.size())) ? 0 : VQ_ERR_BAD_FILE;
 }
 

@@ -12,7 +12,32 @@ namespace lumora {
 
 namespace {
 constexpr int kScratchRows = 7;
+
+// Everything of a row that does not depend on the running horizontal term:
+// the vertical terms (carried per column), the measures and the candidates.
+void PrecomputeRow(const int16_t* __restrict x, const int16_t* __restrict up, const int16_t* __restrict down,
+                   const int16_t* __restrict up2, const int16_t* __restrict down2, int32_t* __restrict terms,
+                   int32_t* __restrict vMeasure, int32_t* __restrict gVert, int32_t* __restrict gHorz,
+                   int32_t* __restrict gFlat, int32_t* __restrict hConst, int32_t* __restrict hPair, int width,
+                   int greenParity) {
+    for (int c = 2; c < width - 2; ++c) {
+        const int32_t X = x[c];
+        const int32_t gl = x[c - 1], gr = x[c + 1], gu = up[c], gd = down[c];
+        const int32_t lh = 2 * X - x[c - 2] - x[c + 2];
+        const int32_t lv = 2 * X - up2[c] - down2[c];
+        const int32_t tv = terms[c] + up2[c] - gu + 1;
+        const int32_t colour = (c & 1) ^ greenParity;
+        terms[c] = colour ? asr32(tv, 1) : terms[c];
+        vMeasure[c] = std::abs((tv & ~int32_t(1)) + gu + gd - 2 * X) + 2 * std::abs(gu - gd) + std::abs(lv);
+        gVert[c] = asr32(3 * lv + 8, 4) + asr32(gu + gd + 1, 1);
+        gHorz[c] = asr32(3 * lh + 8, 4) + asr32(gl + gr + 1, 1);
+        gFlat[c] = asr32(gl + gr + gu + gd + 2, 2);
+        hConst[c] = 2 * std::abs(gl - gr) + std::abs(lh);
+        hPair[c] = gl + gr - 2 * X;
+    }
 }
+
+} // namespace
 
 DirectionMapDemosaicer::DirectionMapDemosaicer() = default;
 
@@ -105,21 +130,8 @@ uint16_t DirectionMapDemosaicer::GreenRule(const int16_t* contextAbove, const in
         mapRow[2] = mapPhase_;
         uint8_t* __restrict flat = flatMap_ + ptrdiff_t(mapPhase_) * w;
 
-        for (int c = 2; c < width - 2; ++c) {
-            const int32_t X = x[c];
-            const int32_t gl = x[c - 1], gr = x[c + 1], gu = up[c], gd = down[c];
-            const int32_t lh = 2 * X - x[c - 2] - x[c + 2];
-            const int32_t lv = 2 * X - up2[c] - down2[c];
-            const int32_t tv = terms[c] + up2[c] - gu + 1;
-            const bool colour = (c & 1) != greenParity;
-            terms[c] = colour ? asr32(tv, 1) : terms[c];
-            vMeasure[c] = std::abs((tv & ~int32_t(1)) + gu + gd - 2 * X) + 2 * std::abs(gu - gd) + std::abs(lv);
-            gVert[c] = asr32(3 * lv + 8, 4) + asr32(gu + gd + 1, 1);
-            gHorz[c] = asr32(3 * lh + 8, 4) + asr32(gl + gr + 1, 1);
-            gFlat[c] = asr32(gl + gr + gu + gd + 2, 2);
-            hConst[c] = 2 * std::abs(gl - gr) + std::abs(lh);
-            hPair[c] = gl + gr - 2 * X;
-        }
+        PrecomputeRow(x, up, down, up2, down2, terms, vMeasure, gVert, gHorz, gFlat, hConst, hPair, width,
+                      greenParity);
         int32_t wh = 0;
         for (int c = 3 - greenParity; c < width - 2; c += 2) {
             const int32_t th = wh + x[c - 2] - g[c - 2] + 1;

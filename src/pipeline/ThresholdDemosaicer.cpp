@@ -18,19 +18,11 @@ uint16_t ThresholdDemosaicer::SetThreshold(int value) {
 
 namespace {
 
-// One strip row of green; flat[c] marks the colour sites that counted as flat.
-void ThresholdGreenRow(const AdaptiveDemosaicer::SensorRows& s, int16_t* planeG, uint8_t* flatRow, int row,
-                       int32_t threshold) {
-    const int r = row - 1;
-    const int w = s.width;
-    const int16_t* __restrict x = s.Row(r);
-    const int16_t* __restrict up = s.Row(r - 1);
-    const int16_t* __restrict down = s.Row(r + 1);
-    const int16_t* __restrict up2 = s.Row(r - 2);
-    const int16_t* __restrict down2 = s.Row(r + 2);
-    int16_t* __restrict g = planeG + ptrdiff_t(row) * w;
-    uint8_t* __restrict flat = flatRow;
-    const int greenParity = r & 1;
+// One strip row of green; flag[c] marks the colour sites that counted as flat.
+// Plain pointer parameters marked restrict let the compiler vectorise the row.
+void ThresholdGreenRow(const int16_t* __restrict x, const int16_t* __restrict up, const int16_t* __restrict down,
+                       const int16_t* __restrict up2, const int16_t* __restrict down2, int16_t* __restrict g,
+                       int16_t* __restrict flag, int w, int greenParity, int32_t threshold) {
     for (int c = 2; c < w - 2; ++c) {
         const int32_t X = x[c];
         const int32_t gl = x[c - 1], gr = x[c + 1], gu = up[c], gd = down[c];
@@ -38,12 +30,31 @@ void ThresholdGreenRow(const AdaptiveDemosaicer::SensorRows& s, int16_t* planeG,
         const int32_t lv = 2 * X - up2[c] - down2[c];
         const int32_t dh = std::abs(gl - gr) + std::abs(lh);
         const int32_t dv = std::abs(gu - gd) + std::abs(lv);
-        const int32_t gEdge = dv < dh ? asr32(gu + gd + 1, 1) + asr32(lv, 2) : asr32(gl + gr + 1, 1) + asr32(lh, 2);
+        const int32_t gV = asr32(gu + gd + 1, 1) + asr32(lv, 2);
+        const int32_t gH = asr32(gl + gr + 1, 1) + asr32(lh, 2);
+        const int32_t gEdge = dv < dh ? gV : gH;
         const int32_t gFlat = asr32(lh + lv, 3) + asr32(gl + gr + gu + gd + 2, 2);
-        const bool edge = dh > threshold || dv > threshold;
-        const bool green = (c & 1) == greenParity;
-        g[c] = green ? int16_t(X) : wrap16(edge ? gEdge : gFlat);
-        flat[c] = uint8_t(!green && !edge);
+        const int32_t edge = (dh > threshold) | (dv > threshold);
+        const int32_t colour = (c & 1) ^ greenParity;
+        g[c] = colour ? wrap16(edge ? gEdge : gFlat) : int16_t(X);
+        flag[c] = int16_t(colour & (edge ^ 1));
+    }
+}
+
+void FlagsToBytes(const int16_t* __restrict flag, uint8_t* __restrict out, int w) {
+    for (int c = 2; c < w - 2; ++c) out[c] = uint8_t(flag[c]);
+}
+
+// Measured greens of a strip row with at least two flat neighbours take the mean
+// of the four greens beside them.
+void ResmoothRow(const int16_t* __restrict gu, const int16_t* __restrict gc, const int16_t* __restrict gd,
+                 const uint8_t* __restrict fu, const uint8_t* __restrict fc, const uint8_t* __restrict fd,
+                 int16_t* __restrict out, int w, int greenParity) {
+    for (int c = 2; c < w - 2; ++c) {
+        const int32_t count = int32_t(fc[c - 1]) + fc[c + 1] + fu[c] + fd[c];
+        const int32_t avg = asr32(int32_t(gc[c - 1]) + gc[c + 1] + gu[c] + gd[c] + 2, 2);
+        const int32_t replace = (((c & 1) ^ greenParity) ^ 1) & (count > 1);
+        out[c] = replace ? wrap16(avg) : gc[c];
     }
 }
 
@@ -65,24 +76,16 @@ uint16_t ThresholdDemosaicer::InterpolateGreen(const int16_t* contextAbove, cons
     const int32_t threshold = int16_t(uint16_t(uint32_t(threshold_)));
     AdaptiveGreenRow(s, planeG, 0);
     AdaptiveGreenRow(s, planeG, rowsPlus2 - 1);
-    for (int i = 1; i <= rowsPlus2 - 2; ++i) ThresholdGreenRow(s, planeG, flat.get() + i * w, i, threshold);
-
     for (int i = 1; i <= rowsPlus2 - 2; ++i) {
-        const int16_t* __restrict gu = planeG + (i - 1) * w;
-        const int16_t* __restrict gc = planeG + i * w;
-        const int16_t* __restrict gd = planeG + (i + 1) * w;
-        const uint8_t* __restrict fu = flat.get() + (i - 1) * w;
-        const uint8_t* __restrict fc = flat.get() + i * w;
-        const uint8_t* __restrict fd = flat.get() + (i + 1) * w;
-        int16_t* __restrict out = smoothed.get();
-        const int greenParity = (i - 1) & 1;
-        for (int c = 2; c < width - 2; ++c) {
-            const int count = fc[c - 1] + fc[c + 1] + fu[c] + fd[c];
-            const int32_t avg = asr32(int32_t(gc[c - 1]) + gc[c + 1] + gu[c] + gd[c] + 2, 2);
-            const bool replace = ((c & 1) == greenParity) && count > 1;
-            out[c] = replace ? wrap16(avg) : gc[c];
-        }
-        std::memcpy(planeG + i * w + 2, out + 2, (w - 4) * sizeof(int16_t));
+        const int r = i - 1;
+        ThresholdGreenRow(s.Row(r), s.Row(r - 1), s.Row(r + 1), s.Row(r - 2), s.Row(r + 2), planeG + i * w,
+                          smoothed.get(), width, r & 1, threshold);
+        FlagsToBytes(smoothed.get(), flat.get() + i * w, width);
+    }
+    for (int i = 1; i <= rowsPlus2 - 2; ++i) {
+        ResmoothRow(planeG + (i - 1) * w, planeG + i * w, planeG + (i + 1) * w, flat.get() + (i - 1) * w,
+                    flat.get() + i * w, flat.get() + (i + 1) * w, smoothed.get(), width, (i - 1) & 1);
+        std::memcpy(planeG + i * w + 2, smoothed.get() + 2, (w - 4) * sizeof(int16_t));
     }
     return 0;
 }

@@ -10,13 +10,10 @@ constexpr int32_t wrapSub32(int32_t a, int32_t b) { return int32_t(uint32_t(a) -
 constexpr int32_t wrapMul32(int32_t a, int32_t b) { return int32_t(uint32_t(a) * uint32_t(b)); }
 constexpr int16_t wrap16(int32_t v) { return int16_t(uint16_t(uint32_t(v))); }
 
-// Arithmetic (sign-propagating) right shift, 0 <= n < 32.
-constexpr int32_t asr32(int32_t v, unsigned n) {
-    return v >= 0 ? int32_t(uint32_t(v) >> n) : int32_t(~(~uint32_t(v) >> n));
-}
-constexpr int64_t asr64(int64_t v, unsigned n) {
-    return v >= 0 ? int64_t(uint64_t(v) >> n) : int64_t(~(~uint64_t(v) >> n));
-}
+// Arithmetic (sign-propagating) right shift, 0 <= n < 32. C++20 defines >> on
+// negative values this way, so it compiles to one shift and vectorises.
+constexpr int32_t asr32(int32_t v, unsigned n) { return v >> n; }
+constexpr int64_t asr64(int64_t v, unsigned n) { return v >> n; }
 // Left shift of a signed value, wrapping as two's complement.
 constexpr int32_t shl32(int32_t v, unsigned n) { return int32_t(uint32_t(v) << n); }
 

@@ -120,6 +120,18 @@ TEST_F(SystemFolder, AFolderInPlaceOfTheFileKeepsTheDefaults) {
     expectFactory(s);
 }
 
+TEST_F(SystemFolder, EachLoadFailureHasItsOwnReason) {
+    DriverSettings s;
+    EXPECT_EQ(s.LoadFile(dir.path() / "VqAPI.prf"), 2u);                // no file
+    EXPECT_EQ(s.LoadFile(dir.path() / "missing" / "VqAPI.prf"), 3u);    // no folder
+    dir.write("empty.prf", "");
+    EXPECT_EQ(s.LoadFile(dir.path() / "empty.prf"), VQ_ERR_PREFS_FILE_EMPTY);
+    dir.write("open.prf", "[M3DAY] 1 2 3");
+    EXPECT_NE(s.LoadFile(dir.path() / "open.prf"), 0u);
+    dir.write("good.prf", "[M3DAY] 1 2 3\n");
+    EXPECT_EQ(s.LoadFile(dir.path() / "good.prf"), 0u);
+}
+
 TEST(DriverSettings, FlagsOtherThanZeroAndOneChangeNothing) {
     DriverSettings s = factory();
     ASSERT_TRUE(parse(s, "[M3DAY] 1 2 3\n"));

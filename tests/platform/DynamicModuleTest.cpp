@@ -38,8 +38,9 @@ TEST(DynamicModule, FileNameForAName) {
 TEST(DynamicModule, LoadsByNameFromTheProgramFolderAndBindsFunctions) {
     for (const char* name : {"LumoraTestModule", "LumoraTestModule.dll"}) {
         uint32_t err = 99;
-        auto m = DynamicModule::load(name, err);
-        ASSERT_TRUE(m) << name;
+        std::string detail;
+        auto m = DynamicModule::load(name, err, nullptr, &detail);
+        ASSERT_TRUE(m) << name << ": " << detail;
         EXPECT_EQ(err, 0u);
         auto fn = m->function<int (*)()>("LumoraTestModuleAnswer", err);
         ASSERT_NE(fn, nullptr);
@@ -76,4 +77,16 @@ TEST(DynamicModule, ProgramFolderFollowsTheEnvironment) {
     unsetenv("LUMORA_PROGRAM_DIR");
     const auto exe = std::filesystem::read_symlink("/proc/self/exe");
     EXPECT_EQ(DynamicModule::programFolder(), exe.parent_path().string());
+}
+
+TEST(DynamicModule, ALibraryFindsModulesInItsOwnFolder) {
+    test::TempFolder dir;
+    ProgramDir pd(dir.path()); // the program folder holds nothing
+    uint32_t err = 0;
+    // Any address inside the platform library: its folder is build/bin.
+    const void* anchor = reinterpret_cast<const void*>(&DynamicModule::programFolder);
+    auto m = DynamicModule::load("LumoraTestModule", err, anchor);
+    ASSERT_TRUE(m);
+    const std::string bin = std::filesystem::canonical(std::getenv("LUMORA_BUILD_DIR") + std::string("/bin")).string();
+    EXPECT_EQ(m->path(), bin + "/LumoraTestModule.so");
 }

@@ -11,6 +11,7 @@
 #include "SdkUtilities.h"
 #include "SdkCamera.h"
 #include "SdkSoundList.h"
+#include "Win32Error.h"
 
 namespace lumora::vq {
 
@@ -215,7 +216,7 @@ VqStatus SdkImageBase::ReadShortTable(uint32_t elementSize, int32_t index, uint3
     const uint64_t size = uint64_t(elementSize) * count;
     // A table no file of this kind could hold is refused before anything is
     // allocated for it.
-    if (size > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + size > uint64_t(fileSize_) + tiffOffset_))
+    if (size > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + tiffOffset_ + size > fileSize_))
         return VQ_ERR_BAD_FILE;
     std::vector<uint8_t> bytes;
     try {
@@ -347,7 +348,9 @@ VqStatus SdkImageBase::CreateFromFile(int32_t index, int32_t fileKind, ImageInfo
         } catch (const std::bad_alloc&) {
             return VQ_ERR_FILE_NO_MEMORY;
         }
-        return camera_->ReadImageBytes(index, bytes, buffer.data(), 0, 0, 0);
+        const VqStatus read = camera_->ReadImageBytes(index, bytes, buffer.data(), 0, 0, 0);
+        // A file shorter than the head is read whole; the rest stays zeros.
+        return read == win32::ERROR_HANDLE_EOF ? 0 : read;
     };
 
     status = readHead(kHeadSize);

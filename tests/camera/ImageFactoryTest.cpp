@@ -159,6 +159,8 @@ TEST(ImageFactory, MemoryUsageIsUnchangedByEveryFailedOpenAndByOpenThenClose) {
         WriteFile(dir, "cut.zyr", std::vector<uint8_t>(sample.begin(), sample.begin() + 200));
     const std::string empty = WriteFile(dir, "empty.zyr", {});
     const std::string text = WriteFile(dir, "text.zyr", std::vector<uint8_t>(9000, 'a'));
+    const std::string jpegWithoutTiff =
+        WriteFile(dir, "notiff.jpg", ZyrSample::WrapInJpeg(std::vector<uint8_t>(5000, 'a')));
     ZyrSampleOptions badVersion;
     badVersion.version = Version(2, 5);
     const std::string unsupported = WriteFile(dir, "v25.zyr", ZyrSample::Make(badVersion));
@@ -177,6 +179,7 @@ TEST(ImageFactory, MemoryUsageIsUnchangedByEveryFailedOpenAndByOpenThenClose) {
         {empty, VQ_ERR_NOT_TIFF},
         {text, VQ_ERR_NOT_TIFF},
         {unsupported, VQ_ERR_UNSUPPORTED_VERSION},
+        {jpegWithoutTiff, VQ_ERR_NOT_JPEG_STREAM},
     };
     VqSession session;
     const int32_t before = VqSession::Memory();

@@ -2,6 +2,7 @@
 // and images whose files went away.
 #include "SdkImageBase.h"
 #include "SdkUtilities.h"
+#include "RegisteredFolderCamera.h"
 #include "VqSession.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 // the memory count around every open.
 #include "ImageClassFactory.h"
 #include "SdkImageBase.h"
+#include "RegisteredFolderCamera.h"
 #include "VqSession.h"
 
 #include <gtest/gtest.h>

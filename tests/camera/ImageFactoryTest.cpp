@@ -329,9 +329,17 @@ TEST(ImageFactory, EntryKindFollowsTheFilesContent) {
     EXPECT_EQ(e.kind, uint32_t(VQ_FILE_CAMERA_JPEG));
     EXPECT_EQ(VqCloseImage(&info), 0u);
 
+    // A failed open leaves the camera as it was: no image, no file kept open.
+    const int32_t before = VqSession::Memory();
     ImageInfoRecord other = EmptyRecord();
     EXPECT_EQ(VqOpenImage(&folder.record, -1, "b.jpg", &other), VQ_ERR_NOT_JPEG_STREAM);
     EXPECT_EQ(other.handle, 0);
+    index = -1;
+    ASSERT_EQ(folder.camera->FindEntry(&folder.record, &index, "b.jpg", &e), 0u);
+    EXPECT_EQ(e.image, nullptr);
+    EXPECT_EQ(e.file, nullptr);
+    EXPECT_EQ(e.kind, uint32_t(VQ_FILE_CAMERA_JPEG));
+    EXPECT_EQ(VqSession::Memory(), before);
 }
 
 TEST(ImageFactory, JpegMarkerScanStaysInsideItsBuffer) {

@@ -15,7 +15,7 @@ class SampleCodec {
 public:
     enum class Kind { Unit, Ink, Lab, XYZ };
 
-    static Kind kindOf(cmsColorSpaceSignature space) {
+    static Kind kindOf(uint32_t space) {
         switch (space) {
         case cmsSigLabData: return Kind::Lab;
         case cmsSigXYZData: return Kind::XYZ;

@@ -10,11 +10,30 @@ namespace orvexcms {
 
 namespace {
 
-bool isConnectionSpace(cmsColorSpaceSignature s) { return s == cmsSigLabData || s == cmsSigXYZData; }
+// Signatures stay plain integers until they are known: a profile may carry
+// any value there.
+bool isConnectionSpace(uint32_t s) { return s == cmsSigLabData || s == cmsSigXYZData; }
 
-bool isLinkLike(cmsProfileClassSignature c) { return c == cmsSigLinkClass || c == cmsSigAbstractClass; }
+bool isLinkLike(uint32_t c) { return c == cmsSigLinkClass || c == cmsSigAbstractClass; }
 
-bool floatFormat(cmsColorSpaceSignature space, cmsUInt32Number& format) {
+bool knownSpace(uint32_t s) {
+    static const uint32_t spaces[] = {
+        cmsSigXYZData,  cmsSigLabData,  cmsSigLuvData,  cmsSigYCbCrData, cmsSigYxyData,  cmsSigRgbData,
+        cmsSigGrayData, cmsSigHsvData,  cmsSigHlsData,  cmsSigCmykData,  cmsSigCmyData,  cmsSigMCH1Data,
+        cmsSigMCH2Data, cmsSigMCH3Data, cmsSigMCH4Data, cmsSigMCH5Data,  cmsSigMCH6Data, cmsSigMCH7Data,
+        cmsSigMCH8Data, cmsSigMCH9Data, cmsSigMCHAData, cmsSigMCHBData,  cmsSigMCHCData, cmsSigMCHDData,
+        cmsSigMCHEData, cmsSigMCHFData, cmsSig2colorData, cmsSig3colorData, cmsSig4colorData,
+        cmsSig5colorData, cmsSig6colorData, cmsSig7colorData, cmsSig8colorData, cmsSig9colorData,
+        cmsSig10colorData, cmsSig11colorData, cmsSig12colorData, cmsSig13colorData, cmsSig14colorData,
+        cmsSig15colorData};
+    for (uint32_t k : spaces)
+        if (k == s) return true;
+    return false;
+}
+
+bool floatFormat(uint32_t signature, cmsUInt32Number& format) {
+    if (!knownSpace(signature)) return false;
+    const auto space = cmsColorSpaceSignature(signature);
     const int pt = _cmsLCMScolorSpace(space);
     const cmsUInt32Number n = cmsChannelsOf(space);
     if (pt <= 0 || n == 0 || n > SP_MAX_CHANNELS) return false;
@@ -131,16 +150,24 @@ SpStatus SpTransform::build() {
 
     // A chain that starts at a profile's device side (kind 2) first needs the
     // connection space itself as its input.
+    struct Spaces {
+        uint32_t cls, data, pcs;
+    };
+    std::vector<Spaces> spaces;
     const SpHeader& first = stages_.front().profile->header();
-    if (stages_.front().kind == SpXformToDevice &&
-        !isLinkLike(cmsProfileClassSignature(first.deviceClass))) {
-        const auto pcs = cmsColorSpaceSignature(first.connectionSpace);
+    if (stages_.front().kind == SpXformToDevice && !isLinkLike(first.deviceClass)) {
+        const uint32_t pcs = first.connectionSpace;
         cmsHPROFILE h = pcs == cmsSigXYZData ? cmsCreateXYZProfileTHR(ctx)
                         : pcs == cmsSigLabData ? cmsCreateLab4ProfileTHR(ctx, nullptr)
                                                : nullptr;
         if (!h) return SpStatXformFailed;
         handles.push_back(h);
         intents.push_back(stages_.front().intent);
+        spaces.push_back({cmsSigAbstractClass, pcs, pcs});
+    }
+    for (const auto& s : stages_) {
+        const SpHeader& h = s.profile->header();
+        spaces.push_back({h.deviceClass, h.dataColorSpace, h.connectionSpace});
     }
     for (const auto& s : stages_) {
         cmsHPROFILE h = s.profile->openLcms(ctx);
@@ -153,12 +180,10 @@ SpStatus SpTransform::build() {
     }
 
     // The spaces at both ends, following the same rule as the chain itself.
-    cmsColorSpaceSignature current = cmsGetColorSpace(handles[0]);
-    for (size_t i = 0; i < handles.size(); ++i) {
-        const auto cls = cmsGetDeviceClass(handles[i]);
-        const auto data = cmsGetColorSpace(handles[i]);
-        const auto pcs = cmsGetPCS(handles[i]);
-        cmsColorSpaceSignature entry, exit;
+    uint32_t current = spaces[0].data;
+    for (size_t i = 0; i < spaces.size(); ++i) {
+        const uint32_t cls = spaces[i].cls, data = spaces[i].data, pcs = spaces[i].pcs;
+        uint32_t entry, exit;
         if (isLinkLike(cls) || !isConnectionSpace(current)) {
             entry = data;
             exit = pcs;
@@ -183,8 +208,8 @@ SpStatus SpTransform::build() {
                                         cmsFLAGS_NOCACHE | cmsFLAGS_NOOPTIMIZE);
     closeAll();
     if (!float_) return SpStatXformFailed;
-    inChannels_ = int32_t(cmsChannelsOf(inSpace_));
-    outChannels_ = int32_t(cmsChannelsOf(outSpace_));
+    inChannels_ = int32_t(cmsChannelsOf(cmsColorSpaceSignature(inSpace_)));
+    outChannels_ = int32_t(cmsChannelsOf(cmsColorSpaceSignature(outSpace_)));
     return SpStatSuccess;
 }
 

@@ -38,8 +38,8 @@ public:
 
     int32_t inputChannels() const { return inChannels_; }
     int32_t outputChannels() const { return outChannels_; }
-    cmsColorSpaceSignature inputSpace() const { return inSpace_; }
-    cmsColorSpaceSignature outputSpace() const { return outSpace_; }
+    uint32_t inputSpace() const { return inSpace_; }
+    uint32_t outputSpace() const { return outSpace_; }
 
     SpStatus evaluate(const SpPixelLayout& source, const SpPixelLayout& destination) const;
 
@@ -48,8 +48,8 @@ private:
     SpStatus build();
 
     std::vector<Stage> stages_;
-    cmsColorSpaceSignature inSpace_{};
-    cmsColorSpaceSignature outSpace_{};
+    uint32_t inSpace_ = 0;
+    uint32_t outSpace_ = 0;
     int32_t inChannels_ = 0;
     int32_t outChannels_ = 0;
     cmsHTRANSFORM float_ = nullptr;

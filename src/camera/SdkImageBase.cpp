@@ -20,6 +20,7 @@
 #include "SdkUtilities.h"
 #include "SdkCamera.h"
 #include "SdkSoundList.h"
+#include "Win32Error.h"
 
 namespace lumora::vq {
 
@@ -261,7 +262,7 @@ VqStatus SdkImageBase::ReadShortTable(uint32_t elementSize, int32_t index, uint3
     const uint64_t size = uint64_t(elementSize) * count;
     // A table no file of this kind could hold is refused before anything is
     // allocated for it.
-    if (size > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + size > uint64_t(fileSize_) + tiffOffset_))
+    if (size > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + tiffOffset_ + size > fileSize_))
         return VQ_ERR_BAD_FILE;
     std::vector<uint8_t> bytes;
     try {
@@ -393,7 +394,9 @@ VqStatus SdkImageBase::CreateFromFile(int32_t index, int32_t fileKind, ImageInfo
         } catch (const std::bad_alloc&) {
             return VQ_ERR_FILE_NO_MEMORY;
         }
-        return camera_->ReadImageBytes(index, bytes, buffer.data(), 0, 0, 0);
+        const VqStatus read = camera_->ReadImageBytes(index, bytes, buffer.data(), 0, 0, 0);
+        // A file shorter than the head is read whole; the rest stays zeros.
+        return read == win32::ERROR_HANDLE_EOF ? 0 : read;
     };
 
     status = readHead(kHeadSize);
@@ -792,7 +795,10 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
     info_.geometry.channels = channels;
     info_.geometry.bytesPerSample = bytes;
 
-    auto to32 = [](int64_t v) { return int32_t(uint32_t(uint64_t(v))); };
+    // The record's sizes are 32-bit words: products of sizes from a file wrap
+    // as such words do, computed without overflow.
+    auto to32 = [](uint64_t v) { return int32_t(uint32_t(v)); };
+    auto u = [](int64_t v) { return uint64_t(v); };
     const int64_t activeW = ActiveWidth();
     const int64_t activeH = ActiveHeight();
     const int rot = int(rotation);
@@ -801,15 +807,15 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
         const int64_t fw = swap ? fullHeight_ : fullWidth_, fh = swap ? fullWidth_ : fullHeight_;
         const int64_t ow = (swap ? outputWindow_.height : outputWindow_.width) / s;
         const int64_t oh = (swap ? outputWindow_.width : outputWindow_.height) / s;
-        g->activeWidth = to32(swap ? activeH : activeW);
-        g->activeHeight = to32(swap ? activeW : activeH);
-        g->fullWidth = to32(fw);
-        g->fullHeight = to32(fh);
-        g->fullBytes = to32((fw * p + pad) * fh);
-        g->outputWidth = to32(ow);
-        g->outputHeight = to32(oh);
-        const int64_t row = ow * p + pad;
-        g->outputBytes = to32(row * oh);
+        g->activeWidth = to32(u(swap ? activeH : activeW));
+        g->activeHeight = to32(u(swap ? activeW : activeH));
+        g->fullWidth = to32(u(fw));
+        g->fullHeight = to32(u(fh));
+        g->fullBytes = to32((u(fw) * u(p) + u(pad)) * u(fh));
+        g->outputWidth = to32(u(ow));
+        g->outputHeight = to32(u(oh));
+        const uint64_t row = u(ow) * u(p) + u(pad);
+        g->outputBytes = to32(row * u(oh));
         if (s > 1) {
             g->stripBytes = to32(row);
         } else {
@@ -818,7 +824,7 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
             // than 6 rows has no such height: the search stops at 6 at once.
             int64_t t = 6;
             while (oh >= 6 && oh % t >= 1 && oh % t <= 5) t += 2;
-            g->stripBytes = to32(row * t);
+            g->stripBytes = to32(row * u(t));
         }
         info_.geometry.outputWidth = g->outputWidth;
         info_.geometry.outputHeight = g->outputHeight;
@@ -827,13 +833,13 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
     } else {
         status = VQ_ERR_BAD_ROTATION;
     }
-    const int64_t cache1 = int64_t(dataOffset_) + int64_t(dataWidth_) * dataHeight_ * bytesPerStoredSample_;
-    const int64_t cache2 = int64_t(dataOffset_) + int64_t(dataBytes_);
+    const uint64_t cache1 = uint64_t(dataOffset_) + uint64_t(dataWidth_) * dataHeight_ * bytesPerStoredSample_;
+    const uint64_t cache2 = uint64_t(dataOffset_) + uint64_t(dataBytes_);
     g->cacheBytes = to32(std::max(cache1, cache2));
     g->reserved = int32_t(reservedGeometryWord_);
-    const int64_t k = info_.isColour ? 3 : 1;
-    g->workBytes = to32((k * fullWidth_ + pad) * 22);
-    g->frameBytes = to32((k * fullWidth_ + pad) * (int64_t(fullHeight_) + 2));
+    const uint64_t k = info_.isColour ? 3 : 1;
+    g->workBytes = to32((k * fullWidth_ + u(pad)) * 22);
+    g->frameBytes = to32((k * fullWidth_ + u(pad)) * (uint64_t(fullHeight_) + 2));
     return status;
 }
 

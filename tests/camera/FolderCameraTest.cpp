@@ -1,6 +1,8 @@
 // A folder camera over a scratch folder: its list order, what a poll notices,
 // and images whose files went away.
 #include "SdkImageBase.h"
+#include "SdkUtilities.h"
+#include "RegisteredFolderCamera.h"
 #include "VqSession.h"
 
 #include <gtest/gtest.h>
@@ -135,11 +137,17 @@ TEST(FolderCamera, AnOpenImageWhoseFileVanishedStaysClosable) {
     EXPECT_EQ(poll.imageCount, 1);
     EXPECT_EQ(poll.changed, 0);
     EXPECT_EQ(FolderCamera::Count(folder.camera->imageList()), 0u);
+    auto heldBy = [&](const char* name) -> const SdkImage* {
+        for (uint32_t i = 1; i <= FolderCamera::Count(folder.camera->orphanList()); ++i) {
+            DirectoryEntry e;
+            if (FolderCamera::GetAt(folder.camera->orphanList(), i, e) && std::string(e.name) == name && e.image)
+                return e.image;
+        }
+        return nullptr;
+    };
+    EXPECT_EQ(heldBy("x.tif"), Driver().images->Find(y.handle));
     EXPECT_EQ(VqCloseImage(&y), 0u);
-    for (uint32_t i = 1; i <= FolderCamera::Count(folder.camera->orphanList()); ++i) {
-        ASSERT_TRUE(FolderCamera::GetAt(folder.camera->orphanList(), i, orphan));
-        EXPECT_EQ(orphan.image, nullptr) << i;
-    }
+    EXPECT_EQ(heldBy("x.tif"), nullptr);
 }
 
 TEST(FolderCamera, OpenImageChecks) {
@@ -173,4 +181,93 @@ TEST(FolderCamera, AFolderWithoutImagesAnswersFileNotFound) {
     RegisteredFolderCamera folder(dir.path().string());
     EXPECT_EQ(folder.openStatus, 0u);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"only.JPG"});
+}
+
+TEST(FolderCamera, EntriesByNameOrIndex) {
+    ScratchDir dir;
+    WriteFile(dir, "a.tif", {1});
+    WriteFile(dir, "b.tif", {2, 2});
+    const timespec stamp[2] = {{1715940000, 0}, {1715940000, 0}};
+    for (const char* name : {"a.tif", "b.tif"})
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir.path() / name).c_str(), stamp, 0), 0);
+    VqSession session;
+    RegisteredFolderCamera folder(dir.path().string());
+    DirectoryEntry e;
+    int32_t index = -1;
+    ASSERT_EQ(folder.camera->FindEntry(&folder.record, &index, "B.TIF", &e), 0u);
+    EXPECT_EQ(index, 1);
+    EXPECT_STREQ(e.name, "b.tif");
+    index = 5;
+    EXPECT_EQ(folder.camera->FindEntry(&folder.record, &index, nullptr, &e), VQ_ERR_ENTRY_NOT_FOUND);
+    EXPECT_EQ(e.kind, 4u);
+    EXPECT_EQ(e.name[0], 0);
+    index = -1;
+    EXPECT_EQ(folder.camera->FindEntry(&folder.record, &index, nullptr, &e), VQ_ERR_NAME_REQUIRED);
+    index = 0;
+    EXPECT_EQ(folder.camera->FindEntry(&folder.record, &index, "a.tif", &e), VQ_ERR_NAME_AND_INDEX);
+
+    uint32_t size = 0;
+    uint16_t date = 0, time = 0;
+    ASSERT_EQ(folder.camera->GetEntryFactsByName("A.tif", &size, &date, &time), 0u);
+    EXPECT_EQ(size, 1u);
+    EXPECT_EQ(date, uint16_t((2024 - 1980) << 9 | 5 << 5 | 17));
+    EXPECT_EQ(time, uint16_t(10 << 11));
+    EXPECT_EQ(folder.camera->GetEntryFacts(1, &size, &date, &time), 0u);
+    EXPECT_EQ(size, 2u);
+    EXPECT_EQ(folder.camera->GetEntryFacts(2, &size, &date, &time), VQ_ERR_ENTRY_NOT_FOUND);
+    EXPECT_EQ(folder.camera->GetEntryFactsByName(nullptr, &size, &date, &time), VQ_ERR_NULL_NAME);
+}
+
+TEST(FolderCamera, DeletingAndFolderFiles) {
+    ScratchDir dir;
+    const fs::path d = dir.path();
+    WriteFile(dir, "open.tif", OldestModelFile());
+    WriteFile(dir, "gone.tif", {1});
+    Stamp(d / "gone.tif", 8);
+    Stamp(d / "open.tif", 9);
+    VqSession session;
+    RegisteredFolderCamera folder(d.string());
+    ImageInfoRecord info = EmptyRecord();
+    ASSERT_EQ(VqOpenImage(&folder.record, -1, "open.tif", &info), 0u);
+    EXPECT_EQ(VqDeleteImage(&folder.record, 1, nullptr), VQ_ERR_IMAGE_IS_OPEN);
+    EXPECT_EQ(VqDeleteImage(&folder.record, -1, "OPEN.TIF"), VQ_ERR_IMAGE_IS_OPEN);
+    EXPECT_TRUE(fs::exists(d / "open.tif"));
+    EXPECT_EQ(VqDeleteImage(&folder.record, 2, nullptr), VQ_ERR_ENTRY_NOT_FOUND);
+    EXPECT_EQ(VqDeleteImage(&folder.record, -3, nullptr), VQ_ERR_ENTRY_NOT_FOUND);
+    ASSERT_EQ(VqDeleteImage(&folder.record, 0, nullptr), 0u);
+    EXPECT_FALSE(fs::exists(d / "gone.tif"));
+    // The list changes at the next poll.
+    EXPECT_EQ(FolderCamera::Count(folder.camera->imageList()), 2u);
+    EXPECT_EQ(Poll(folder.record).imageCount, 1);
+
+    // Side files take the first image's recorded stamp.
+    const uint8_t bytes[3] = {7, 8, 9};
+    ASSERT_EQ(folder.camera->WriteFolderFile("side.dat", 3, bytes, 0, 0), 0u);
+    struct stat st {};
+    ASSERT_EQ(::stat((d / "side.dat").c_str(), &st), 0);
+    DirectoryEntry first;
+    ASSERT_TRUE(FolderCamera::GetAt(folder.camera->imageList(), 1, first));
+    time_t expected = 0;
+    SdkDosToTime(first.createdDate, first.createdTime, &expected);
+    EXPECT_EQ(st.st_mtime, expected);
+    uint8_t back[2] = {};
+    ASSERT_EQ(folder.camera->ReadFolderFile("side.dat", 2, back, 0, 1, 0), 0u);
+    EXPECT_EQ(back[0], 8);
+    EXPECT_EQ(back[1], 9);
+    EXPECT_EQ(folder.camera->ReadFolderFile("none.dat", 2, back, 0, 0, 0), 2u);
+    EXPECT_EQ(VqCloseImage(&info), 0u);
+}
+
+TEST(FolderCamera, MemoryUsageCountsEntriesAndOrphans) {
+    ScratchDir dir;
+    for (const char* name : {"a.tif", "b.tif", "c.tif", "d.tif"}) WriteFile(dir, name, OldestModelFile());
+    VqSession session;
+    RegisteredFolderCamera folder(dir.path().string());
+    EXPECT_EQ(folder.camera->GetMemoryUsage(), 1068 + 4 * 328);
+    ImageInfoRecord info = EmptyRecord();
+    ASSERT_EQ(VqOpenImage(&folder.record, -1, "d.tif", &info), 0u);
+    fs::remove(dir.path() / "d.tif");
+    Poll(folder.record);
+    EXPECT_EQ(folder.camera->GetMemoryUsage(), 2380);  // three images and one orphan
+    EXPECT_EQ(VqCloseImage(&info), 0u);
 }

@@ -3,6 +3,7 @@
 // the memory count around every open.
 #include "ImageClassFactory.h"
 #include "SdkImageBase.h"
+#include "RegisteredFolderCamera.h"
 #include "VqSession.h"
 
 #include <gtest/gtest.h>
@@ -159,6 +160,8 @@ TEST(ImageFactory, MemoryUsageIsUnchangedByEveryFailedOpenAndByOpenThenClose) {
         WriteFile(dir, "cut.zyr", std::vector<uint8_t>(sample.begin(), sample.begin() + 200));
     const std::string empty = WriteFile(dir, "empty.zyr", {});
     const std::string text = WriteFile(dir, "text.zyr", std::vector<uint8_t>(9000, 'a'));
+    const std::string jpegWithoutTiff =
+        WriteFile(dir, "notiff.jpg", ZyrSample::WrapInJpeg(std::vector<uint8_t>(5000, 'a')));
     ZyrSampleOptions badVersion;
     badVersion.version = Version(2, 5);
     const std::string unsupported = WriteFile(dir, "v25.zyr", ZyrSample::Make(badVersion));
@@ -177,6 +180,7 @@ TEST(ImageFactory, MemoryUsageIsUnchangedByEveryFailedOpenAndByOpenThenClose) {
         {empty, VQ_ERR_NOT_TIFF},
         {text, VQ_ERR_NOT_TIFF},
         {unsupported, VQ_ERR_UNSUPPORTED_VERSION},
+        {jpegWithoutTiff, VQ_ERR_NOT_JPEG_STREAM},
     };
     VqSession session;
     const int32_t before = VqSession::Memory();
@@ -325,9 +329,17 @@ TEST(ImageFactory, EntryKindFollowsTheFilesContent) {
     EXPECT_EQ(e.kind, uint32_t(VQ_FILE_CAMERA_JPEG));
     EXPECT_EQ(VqCloseImage(&info), 0u);
 
+    // A failed open leaves the camera as it was: no image, no file kept open.
+    const int32_t before = VqSession::Memory();
     ImageInfoRecord other = EmptyRecord();
     EXPECT_EQ(VqOpenImage(&folder.record, -1, "b.jpg", &other), VQ_ERR_NOT_JPEG_STREAM);
     EXPECT_EQ(other.handle, 0);
+    index = -1;
+    ASSERT_EQ(folder.camera->FindEntry(&folder.record, &index, "b.jpg", &e), 0u);
+    EXPECT_EQ(e.image, nullptr);
+    EXPECT_EQ(e.file, nullptr);
+    EXPECT_EQ(e.kind, uint32_t(VQ_FILE_CAMERA_JPEG));
+    EXPECT_EQ(VqSession::Memory(), before);
 }
 
 TEST(ImageFactory, JpegMarkerScanStaysInsideItsBuffer) {

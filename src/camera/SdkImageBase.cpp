@@ -685,7 +685,16 @@ VqStatus SdkImageBase::GetWhiteBalance(uint32_t* type, uint16_t* triple) {
 VqStatus SdkImageBase::CalculateWhiteBalance(const SdkRect* area, uint16_t* out) {
     if (!area || !out) return VQ_ERR_NULL_OUTPUT;
     if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
-    return renderer_->SampleWhiteBalance(area, out);
+    lumora::SensorGeometry geometry;
+    geometry.width = int32_t(fullWidth_);
+    geometry.height = int32_t(fullHeight_);
+    geometry.topMargin = marginTop_;
+    geometry.leftMargin = marginLeft_;
+    geometry.bottomMargin = marginBottom_;
+    geometry.rightMargin = marginRight_;
+    // Sampling from the sensor data; the thumbnail source is chosen through a
+    // hidden property this class does not hold.
+    return renderer_->SampleWhiteBalance(area, out, 0, &geometry);
 }
 
 VqStatus SdkImageBase::SetDescription(ImageInfoRecord*, uint32_t, const char*) { return VQ_ERR_NOT_SUPPORTED; }

@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <tuple>
+#include <vector>
+#include <array>
 
 using namespace lumora::vq;
 
@@ -138,4 +140,82 @@ TEST(ImageBaseSettings, GreyOutputOfAColourFileTakesTheGreyBlock) {
     }
     ASSERT_EQ(image.SetImageType(VQ_TYPE_RGB8, 0), 0u);
     EXPECT_EQ(std::memcmp(image.RendererMatrix(), colour, sizeof colour), 0);
+}
+
+namespace {
+
+// Notes every parameter it is told about and the request it renders.
+class RecordingRenderer : public lumora::SdkRenderer {
+public:
+    std::vector<uint32_t> told;
+    bool rendered = false;
+    VqStatus ParameterChanged(uint32_t id) override {
+        told.push_back(id);
+        return 0;
+    }
+    VqStatus RenderImage(const ImageBufferRecord*, const ProgressRecord*) override {
+        rendered = true;
+        return VQ_ERR_CANCELLED;
+    }
+    template <typename T>
+    T Cell(uint32_t id) const {
+        T v;
+        std::memcpy(&v, Parameter(id), sizeof v);
+        return v;
+    }
+};
+
+class RecordingImage : public SettingsImage {
+public:
+    RecordingImage() {
+        recorder = new RecordingRenderer;
+        renderer_.reset(recorder);
+    }
+    RecordingRenderer* recorder;
+};
+
+} // namespace
+
+TEST(ImageBaseSettings, RenderingHandsTheRequestFirst) {
+    RecordingImage image;
+    VqPathRecord folder{};
+    std::strcpy(folder.path, "/calibration/");
+    ASSERT_EQ(image.SetProcessingDirectory(folder), 0u);
+    EXPECT_TRUE(image.recorder->told.empty()) << "only sensor group 2 hands the folder over at once";
+    ImageBufferRecord buffer{};
+    EXPECT_EQ(image.GetImage(&buffer, nullptr), VQ_ERR_CANCELLED) << "the renderer's answer";
+    EXPECT_TRUE(image.recorder->rendered);
+    const std::vector<uint32_t> order = {lumora::RP_OUTPUT_TYPE, lumora::RP_OUTPUT_WINDOW,
+                                         lumora::RP_PROCESSING_DIRECTORY, lumora::RP_CMS_TRANSFORM,
+                                         lumora::RP_SHARPEN_ALLOWED};
+    EXPECT_EQ(image.recorder->told, order);
+    EXPECT_EQ(image.recorder->Cell<int32_t>(lumora::RP_OUTPUT_TYPE), int32_t(VQ_TYPE_RGB8));
+    const SdkRect window = image.recorder->Cell<SdkRect>(lumora::RP_OUTPUT_WINDOW);
+    EXPECT_EQ(Tuple(window), std::make_tuple(4, 2, 54, 38));
+    EXPECT_STREQ(static_cast<const char*>(image.recorder->Parameter(lumora::RP_PROCESSING_DIRECTORY)),
+                 "/calibration/");
+    EXPECT_EQ(image.recorder->Cell<OcmsImageRecord*>(lumora::RP_CMS_TRANSFORM), image.ColourRecord());
+}
+
+TEST(ImageBaseSettings, SettingsReachTheRenderer) {
+    RecordingImage image;
+    ASSERT_EQ(image.SetSubSample(4), 0u);
+    EXPECT_EQ(image.recorder->Cell<int16_t>(lumora::RP_SUBSAMPLE), 4);
+    ASSERT_EQ(image.SetRotation(-270.0f), 0u);
+    EXPECT_EQ(image.recorder->Cell<float>(lumora::RP_ROTATION), 90.0f);
+    ASSERT_EQ(image.SetPadBytes(7), 0u);
+    EXPECT_EQ(image.recorder->Cell<uint8_t>(lumora::RP_PAD_BYTES), 7);
+    const uint16_t triple[3] = {300, 200, 100};
+    ASSERT_EQ(image.SetWhiteBalance(VQ_WB_CUSTOM, triple), 0u);
+    const auto balance = image.recorder->Cell<std::array<uint16_t, 3>>(lumora::RP_WHITE_BALANCE);
+    EXPECT_EQ(balance, (std::array<uint16_t, 3>{300, 200, 100}));
+    const std::vector<uint32_t> told = {lumora::RP_SUBSAMPLE, lumora::RP_ROTATION, lumora::RP_PAD_BYTES,
+                                        lumora::RP_WHITE_BALANCE};
+    EXPECT_EQ(image.recorder->told, told);
+    // A refused setting tells the renderer nothing.
+    image.recorder->told.clear();
+    EXPECT_EQ(image.SetSubSample(5), VQ_ERR_ODD_SUBSAMPLE);
+    EXPECT_EQ(image.SetRotation(100.0f), VQ_ERR_BAD_ROTATION);
+    EXPECT_EQ(image.SetWhiteBalance(9, triple), VQ_ERR_BAD_WHITE_BALANCE_TYPE);
+    EXPECT_TRUE(image.recorder->told.empty());
 }

@@ -572,11 +572,16 @@ VqStatus SdkImageBase::UpdateColorMatrices(int32_t, uint32_t type) {
     std::memcpy(matrix, colourMatrices_[0], sizeof matrix);
     VqStatus status = 0;
     // Grey output of a colour file takes the colour result through the grey
-    // block. A class that never filled that block keeps the colour matrix
-    // rather than multiplying by a matrix with no denominators.
+    // block. A class that never filled that block gets the luminance of the
+    // colour result (Rec. 709 weights, every row alike, summing to one), never a
+    // block without denominators.
+    static const RationalValue kLuminance[9] = {{871, 4096}, {2929, 4096}, {296, 4096},
+                                                {871, 4096}, {2929, 4096}, {296, 4096},
+                                                {871, 4096}, {2929, 4096}, {296, 4096}};
+    const RationalValue* grey = FixedMatrix::AllDenominatorsSet(colourMatrices_[1]) ? colourMatrices_[1] : kLuminance;
     if (info_.isColour && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16) &&
-        FixedMatrix::AllDenominatorsSet(colourMatrices_[1]) && FixedMatrix::AllDenominatorsSet(colourMatrices_[0]))
-        status = FixedMatrix::MultiplyRationals(colourMatrices_[1], colourMatrices_[0], matrix, 3);
+        FixedMatrix::AllDenominatorsSet(colourMatrices_[0]))
+        status = FixedMatrix::MultiplyRationals(grey, colourMatrices_[0], matrix, 3);
     if (status) return status;
     return SetRendererParameter(lumora::RP_COLOR_MATRICES, matrix, sizeof matrix);
 }
@@ -690,7 +695,16 @@ VqStatus SdkImageBase::GetWhiteBalance(uint32_t* type, uint16_t* triple) {
 VqStatus SdkImageBase::CalculateWhiteBalance(const SdkRect* area, uint16_t* out) {
     if (!area || !out) return VQ_ERR_NULL_OUTPUT;
     if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
-    return renderer_->SampleWhiteBalance(area, out);
+    lumora::SensorGeometry geometry;
+    geometry.width = int32_t(fullWidth_);
+    geometry.height = int32_t(fullHeight_);
+    geometry.topMargin = marginTop_;
+    geometry.leftMargin = marginLeft_;
+    geometry.bottomMargin = marginBottom_;
+    geometry.rightMargin = marginRight_;
+    // Sampling from the sensor data; the thumbnail source is chosen through a
+    // hidden property this class does not hold.
+    return renderer_->SampleWhiteBalance(area, out, 0, &geometry);
 }
 
 VqStatus SdkImageBase::SetDescription(ImageInfoRecord*, uint32_t, const char*) { return VQ_ERR_NOT_SUPPORTED; }

@@ -126,10 +126,16 @@ TEST(ImageBaseSettings, GreyOutputOfAColourFileTakesTheGreyBlock) {
         colour[i] = {i % 4 == 0 ? 64 : 0, 32};         // twice the identity
         grey[i] = {i % 3 == 1 ? 1024 : 0, 1024};      // every row takes the middle channel
     }
-    // Without a grey block the colour matrix stays, never a product by zeros.
+    // Without a grey block every row takes the luminance of the colour result,
+    // never a product by a block without denominators.
     image.SetMatrices(colour, nullptr);
     ASSERT_EQ(image.SetImageType(VQ_TYPE_GRAY16, 0), 0u);
-    EXPECT_EQ(std::memcmp(image.RendererMatrix(), colour, sizeof colour), 0);
+    const RationalValue* luminance = image.RendererMatrix();
+    const int32_t weights[3] = {14, 46, 5};  // twice 871, 2929, 296 over 4096, in 32nds
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(luminance[i].denominator, 32) << i;
+        EXPECT_EQ(luminance[i].numerator, weights[i % 3]) << i;
+    }
 
     image.SetMatrices(colour, grey);
     ASSERT_EQ(image.SetImageType(VQ_TYPE_GRAY8, 0), 0u);

@@ -471,6 +471,11 @@ VqStatus SdkImageBase::CreateFromFile(int32_t index, int32_t fileKind, ImageInfo
 VqStatus SdkImageBase::SetProcessingDirectory(VqPathRecord path) {
     std::memcpy(processingDirectory_, path.path, sizeof processingDirectory_);
     processingDirectory_[sizeof processingDirectory_ - 1] = 0;
+    // Sensor group 2 finds its calibration files there: the renderer learns
+    // the folder at once, not only at the next render.
+    if (sensorGroup_ == 2 && renderer_)
+        (void)SetRendererParameter(lumora::RP_PROCESSING_DIRECTORY, processingDirectory_,
+                                   sizeof processingDirectory_);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "DriverState.h"
 #include "ImageHandleMap.h"
 #include "ScratchDir.h"
+#include "SdkImageBase.h"
 #include "VqCall.h"
 
 #include <gtest/gtest.h>
@@ -180,13 +181,10 @@ TEST(DriverState, MemoryCounterIsClampedAtBothEnds) {
 }
 
 TEST_F(VqDriver, TablesOnlyReferToTheirObjectsAndHandlesAreNeverReused) {
-    struct Image : SdkImage {
+    struct Image : SdkImageBase {
         bool* alive;
-        explicit Image(bool* a) : alive(a) { *alive = true; }
+        explicit Image(bool* a) : SdkImageBase(nullptr, nullptr), alive(a) { *alive = true; }
         ~Image() override { *alive = false; }
-        bool IsValid() const override { return true; }
-        void GetInfo(ImageInfoRecord*) const override {}
-        uint32_t GetGeometry(ImageGeometry*) override { return 0; }
     };
     bool alive = false;
     Image image(&alive);

@@ -1,6 +1,7 @@
 #include "ZyrSample.h"
 
 #include <cstring>
+#include <iterator>
 
 using lumora::ByteOrder;
 
@@ -57,6 +58,8 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Bytes(d.main, 272, 2, ModelField(o.model, o.markerVersion));
     w.Strip(d.main, thumb, ZyrWriter::Placement::Header);
     w.Shorts(d.main, 277, {uint16_t(o.colour ? 3 : 1)});
+    if (o.mainTable > 0 || (o.mainTable < 0 && IsOldestModel(o.model)))
+        w.Shorts(d.main, 291, ramp(o.mainTableCount, 4095));
     w.Longs(d.main, 278, {o.thumbHeight});
     w.Ascii(d.main, 305, "zyrwrite 1.0");
     w.Ascii(d.main, 306, "2024:05:17 10:30:00");
@@ -135,5 +138,26 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
 std::vector<uint8_t> ZyrSample::Make(const ZyrSampleOptions& options) {
     ZyrWriter w(options.order);
     Fill(w, options);
-    return w.Build();
+    std::vector<uint8_t> file = w.Build();
+    return options.jpeg ? WrapInJpeg(file) : file;
+}
+
+bool ZyrSample::IsOldestModel(const std::string& name) {
+    if (name.rfind("ZYNX09", 0) == 0) return true;
+    if (name.size() < 6 || name.rfind("ZYNM", 0) != 0) return false;
+    const int id = (name[4] - '0') * 10 + (name[5] - '0');
+    return name[4] >= '0' && name[4] <= '9' && name[5] >= '0' && name[5] <= '9' && id >= 1 && id <= 10;
+}
+
+std::vector<uint8_t> ZyrSample::WrapInJpeg(const std::vector<uint8_t>& tiff) {
+    const size_t segment = 2 + 6 + tiff.size();
+    if (segment > 0xFFFF) return {};
+    // A JFIF APP0 first, as cameras write it: density unit 1, 300 dots per inch.
+    std::vector<uint8_t> out = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 1, 1, 44, 1, 44, 0, 0};
+    const uint8_t app1[] = {0xFF, 0xE1, uint8_t(segment >> 8), uint8_t(segment), 'E', 'x', 'i', 'f', 0, 0};
+    out.insert(out.end(), std::begin(app1), std::end(app1));
+    out.insert(out.end(), tiff.begin(), tiff.end());
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
 }

@@ -25,6 +25,12 @@ struct ZyrSampleOptions {
     // as it is, with this Compression value. Empty: plain 16-bit samples.
     std::vector<uint8_t> codedSensorData;
     uint16_t compression = 1;
+    // Tag 291 (the stored 16-bit table) in IFD0, as the oldest models write it:
+    // -1 when the model is one of the oldest, 0 never, 1 always.
+    int mainTable = -1;
+    uint32_t mainTableCount = 256;
+    // A camera JPEG file: the TIFF structure inside an APP1 segment.
+    bool jpeg = false;
 };
 
 class ZyrSample {
@@ -42,6 +48,12 @@ public:
     // The Model field: the name in the first 16 bytes, the optional file-version
     // marker in the next 16.
     static std::vector<uint8_t> ModelField(const std::string& name, int markerVersion);
+    // Whether a model name is one of the oldest models (family 0).
+    static bool IsOldestModel(const std::string& name);
+    // A JPEG stream: a JFIF APP0, an APP1 segment ("Exif" and two zeros) that
+    // holds tiff, then EOI.
+    // Empty when tiff does not fit in one segment.
+    static std::vector<uint8_t> WrapInJpeg(const std::vector<uint8_t>& tiff);
     // The plain sensor sample at (x, y).
     static uint16_t SensorSample(uint32_t x, uint32_t y) { return uint16_t((x * 37 + y * 101) & 0x0FFF); }
 };

@@ -2,7 +2,7 @@
 //
 //   zyrwrite --sample PATH [--order II|MM] [--model NAME] [--version MAJOR.MINOR]
 //            [--marker N] [--sensor WxH] [--thumb WxH] [--mono]
-//            [--header-length exact|zero|N]
+//            [--header-length exact|zero|N] [--jpeg] [--main-table on|off]
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +18,7 @@ namespace {
 int usage() {
     std::cerr << "usage: zyrwrite --sample PATH [--order II|MM] [--model NAME] [--version MAJOR.MINOR]\n"
                  "                [--marker N] [--sensor WxH] [--thumb WxH] [--mono]\n"
-                 "                [--header-length exact|zero|N]\n";
+                 "                [--header-length exact|zero|N] [--jpeg] [--main-table on|off]\n";
     return 2;
 }
 
@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
             o.colour = false;
             continue;
         }
+        if (arg == "--jpeg") {
+            o.jpeg = true;
+            continue;
+        }
         if (!(v = next())) return usage();
         const std::string value = v;
         if (arg == "--sample") {
@@ -58,6 +62,10 @@ int main(int argc, char** argv) {
             unsigned major = 0, minor = 0;
             if (std::sscanf(value.c_str(), "%u.%u", &major, &minor) < 1 || major > 255 || minor > 255) return usage();
             o.version = major << 24 | minor << 16;
+        } else if (arg == "--main-table") {
+            if (value == "on") o.mainTable = 1;
+            else if (value == "off") o.mainTable = 0;
+            else return usage();
         } else if (arg == "--marker") {
             o.markerVersion = std::atoi(value.c_str());
         } else if (arg == "--sensor") {
@@ -79,6 +87,10 @@ int main(int argc, char** argv) {
     }
     if (path.empty()) return usage();
     const std::vector<uint8_t> bytes = ZyrSample::Make(o);
+    if (bytes.empty()) {
+        std::cerr << "zyrwrite: the file does not fit in one JPEG segment\n";
+        return 1;
+    }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     out.close();

@@ -13,6 +13,8 @@
 #include <stdint.h>
 
 #include "VqStatus.h"
+#include "VqImage.h"
+#include "VqCamera.h"
 
 #if defined(__GNUC__)
 #define VQ_API __attribute__((visibility("default")))

@@ -120,6 +120,35 @@ typedef struct SoundInfoRecord {
 } SoundInfoRecord;
 
 
+VQ_API VqStatus VqSetProcessingDirectory(ImageInfoRecord* record, VqPathRecord path);
+VQ_API VqStatus VqGetProcessingDirectory(ImageInfoRecord* record, char* out);
+VQ_API VqStatus VqGetThumbnail(ImageInfoRecord* record, ImageBufferRecord* buffer);
+VQ_API VqStatus VqGetImage(ImageInfoRecord* record, ImageBufferRecord* buffer, ProgressRecord* progress);
+VQ_API VqStatus VqLoadCache(ImageInfoRecord* record, void* buffer, int32_t steps, int32_t* done);
+VQ_API VqStatus VqDecompressCache(ImageInfoRecord* record, void* scratch);
+VQ_API VqStatus VqCleanupCache(ImageInfoRecord* record);
+VQ_API VqStatus VqSaveProcessParameters(ImageInfoRecord* record);
+VQ_API VqStatus VqGetSoundInfo(ImageInfoRecord* record, int32_t index, SoundInfoRecord* out);
+VQ_API VqStatus VqGetSound(ImageInfoRecord* record, SoundInfoRecord* info, void* buffer);
+VQ_API VqStatus VqSetImageType(ImageInfoRecord* record, uint32_t type);
+VQ_API VqStatus VqGetImageType(ImageInfoRecord* record, uint32_t* out);
+VQ_API VqStatus VqSetRotateType(ImageInfoRecord* record, float degrees);
+VQ_API VqStatus VqGetRotateType(ImageInfoRecord* record, float* out);
+VQ_API VqStatus VqSetWhiteBalance(ImageInfoRecord* record, uint32_t type, const uint16_t* triple);
+VQ_API VqStatus VqGetWhiteBalance(ImageInfoRecord* record, uint32_t* type, uint16_t* triple);
+VQ_API VqStatus VqCalculateWhiteBalance(ImageInfoRecord* record, const SdkRect* area, uint16_t* out);
+VQ_API VqStatus VqSetOutputWindow(ImageInfoRecord* record, const SdkRect* window);
+VQ_API VqStatus VqGetOutputWindow(ImageInfoRecord* record, SdkRect* out);
+VQ_API VqStatus VqSetSubSample(ImageInfoRecord* record, int16_t factor);
+VQ_API VqStatus VqGetSubSample(ImageInfoRecord* record, int16_t* out);
+VQ_API VqStatus VqSetImagePadBytes(ImageInfoRecord* record, uint8_t pad);
+VQ_API VqStatus VqGetImagePadBytes(ImageInfoRecord* record, uint8_t* out);
+VQ_API VqStatus VqSetImageDescription(ImageInfoRecord* record, uint32_t length, const char* text);
+VQ_API VqStatus VqGetHidden(ImageInfoRecord* record, uint32_t id, void* out);
+VQ_API VqStatus VqSetHidden(ImageInfoRecord* record, uint32_t id, void* value);
+VQ_API VqStatus VqGetExtension(ImageInfoRecord* record, uint32_t id, void* out);
+VQ_API VqStatus VqSetExtension(ImageInfoRecord* record, uint32_t id, void* data, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4);
+VQ_API VqStatus VqWriteWhiteBalanceFile(ImageInfoRecord* record, const VqPathRecord* path, void* data);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,159 @@
+#pragma once
+// Every image of the camera interface: keeps the 200-byte info block current,
+// owns the texts it points to, and is itself the class of the oldest models.
+// The file-type factory that picks an image's class lives here too.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ModelTable.h"
+#include "SdkImage.h"
+
+class RawTiffReader;
+
+namespace lumora::vq {
+
+class SdkSoundList;
+
+class SdkImageBase : public SdkImage {
+public:
+    // Every image object counts as this many bytes in the interface's memory usage.
+    static constexpr int32_t kObjectSize = 4108;
+    // Bytes of a file's head that the factory reads first.
+    static constexpr uint32_t kHeadSize = 8192;
+    // Header lengths above this are taken as this.
+    static constexpr uint32_t kMaxHeaderLength = 1000000;
+
+    SdkImageBase(const CameraRecord* record, DriverSettings* settings);
+    ~SdkImageBase() override;
+
+    SdkImageBase(const SdkImageBase&) = delete;
+    SdkImageBase& operator=(const SdkImageBase&) = delete;
+
+    bool IsValid() const override;
+    int32_t GetObjectSize() override;
+    VqStatus GetExtension(uint32_t id, void* out) override;
+    VqStatus SetExtension(uint32_t id, void* data, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4) override;
+    VqStatus GetHidden(uint32_t id, void* out) override;
+    VqStatus SetHidden(uint32_t id, void* value) override;
+    VqStatus Open(int32_t index, ImageInfoRecord* info, const uint8_t* header, uint32_t length,
+                  const DirectoryEntry* entry) override;
+    VqStatus ParseHeader(const uint8_t* header, uint32_t length) override;
+    VqStatus SetProcessingDirectory(VqPathRecord path) override;
+    VqStatus GetProcessingDirectory(char* out) override;
+    VqStatus SetImageType(uint32_t type, int32_t force) override;
+    VqStatus GetImageType(uint32_t* out) override;
+    VqStatus SetRotation(float degrees) override;
+    VqStatus GetRotation(float* out) override;
+    VqStatus SetWhiteBalance(uint32_t type, const uint16_t* triple) override;
+    VqStatus GetWhiteBalance(uint32_t* type, uint16_t* triple) override;
+    VqStatus CalculateWhiteBalance(const SdkRect* area, uint16_t* out) override;
+    VqStatus SetDescription(ImageInfoRecord* record, uint32_t length, const char* text) override;
+    VqStatus SetSubSample(int16_t factor) override;
+    VqStatus GetSubSample(int16_t* out) override;
+    VqStatus SetPadBytes(uint8_t pad) override;
+    VqStatus GetPadBytes(uint8_t* out) override;
+    VqStatus OutputRectToSensor(SdkRect* rect) override;
+    VqStatus GetGeometry(ImageGeometry* out) override;
+    VqStatus SensorRectToOutput(SdkRect* rect) override;
+    VqStatus SetOutputWindow(const SdkRect* window) override;
+    VqStatus GetOutputWindow(SdkRect* out) override;
+    VqStatus GetThumbnail(ImageBufferRecord* buffer) override;
+    VqStatus GetImage(ImageBufferRecord* buffer, ProgressRecord* progress) override;
+    VqStatus SaveProcessParameters() override;
+    VqStatus GetSoundInfo(int32_t index, SoundInfoRecord* out) override;
+    VqStatus GetSound(SoundInfoRecord* info, void* buffer) override;
+    void SetImageIndex(int32_t index) override;
+    int32_t GetImageIndex() override;
+    VqStatus LoadCache(void* buffer, int32_t steps, int32_t* done) override;
+    VqStatus CleanupCache() override;
+    VqStatus DecompressCache(void* scratch) override;
+    VqStatus SetName(const char* name) override;
+    void GetInfo(ImageInfoRecord* out) const override;
+    void SetHandle(int32_t handle) override;
+    VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
+
+    virtual VqStatus GetHeaderLength(const uint8_t* tiff, uint32_t available, uint32_t* out);
+    virtual int32_t GetCompatibilityFlag();
+    // 0 when the buffer is a JPEG stream with an APP1 segment; the TIFF offset is
+    // then the start of the TIFF structure inside it.
+    virtual VqStatus ScanJpegMarkers(const uint8_t* buffer, uint32_t length, int32_t readResources);
+    virtual VqStatus SetColourFlags();
+
+    // The file-type factory: reads the entry's head through the camera, picks the
+    // class by model family, file kind and file version, creates and opens it.
+    // On failure *out may still hold an image, which the caller deletes.
+    VqStatus CreateFromFile(int32_t index, int32_t fileKind, ImageInfoRecord* info, uint32_t recordWord,
+                            DriverSettings* settings, const CameraRecord* record, SdkImage** out,
+                            const ModelRow** row, DirectoryEntry* entry);
+    VqStatus ReadFileIdentity(const uint8_t* tiff, uint32_t length, int32_t* family, const ModelRow** row,
+                              int32_t* modelId, uint32_t* version, int32_t* fileKind);
+    VqStatus ReadHeaderLengthFromSubIfd(const uint8_t* tiff, uint32_t length, uint32_t* out);
+
+    // count 16-bit entries of elementSize bytes each at a file offset: taken from
+    // the header bytes when they hold them, else read from the file.
+    VqStatus ReadShortTable(uint32_t elementSize, int32_t index, uint32_t offset, uint32_t count,
+                            std::vector<uint16_t>& out, const RawTiffReader& reader, const uint8_t* header,
+                            uint32_t length);
+
+    // Channels and bytes per sample of an output type for this class.
+    virtual VqStatus OutputFormat(uint32_t type, int32_t* channels, int32_t* bytesPerSample);
+
+    const ImageInfoRecord& info() const { return info_; }
+    uint32_t tiffOffset() const { return tiffOffset_; }
+
+    struct JpegMarkers {
+        uint32_t app0Position, app0Length;
+        uint8_t app0Units;
+        uint16_t app0Density;
+        uint32_t app8Position, app8Length;
+        uint32_t app13Length, app13Position, app13Data;
+        uint16_t app13Value;
+        uint32_t iptcResource;
+    };
+    const JpegMarkers& jpegMarkers() const { return jpeg_; }
+
+protected:
+    // Replaces one owned text of the info block; the block points at the copy.
+    void SetInfoText(std::string& store, const char* text, uint32_t length, char** field, uint32_t* lengthField);
+
+    ImageInfoRecord info_;
+    std::string name_;
+    std::string description_, model_, model2_, software_, processingText_, settingsData_, extraData_,
+        cameraText_;
+    SdkSoundList* soundList_ = nullptr;
+
+    uint32_t whiteBalanceType_ = 1;
+    uint16_t whiteBalance_[3] = {240, 240, 240};
+    SdkRect outputWindow_ = {0, 0, 0, 0};
+
+    // Data layout of the file.
+    uint32_t headerStripOffset_ = 0, headerStripBytes_ = 0;
+    uint32_t planeOffsets_[3] = {0, 0, 0}, planeBytes_[3] = {0, 0, 0};
+    uint32_t planeWidth_ = 0, planeHeight_ = 0;
+    uint32_t dataOffset_ = 0, dataWidth_ = 0, dataHeight_ = 0, dataBytes_ = 0;
+    uint32_t bytesPerStoredSample_ = 1;
+    int32_t marginTop_ = 6, marginLeft_ = 6, marginBottom_ = 6, marginRight_ = 6;
+    uint32_t fullWidth_ = 0, fullHeight_ = 0;
+
+    // The entry index in the camera's list. The record's image index may show
+    // the camera's own frame number instead; the camera finds the image's entry
+    // by this one.
+    int32_t imageIndex_ = -1;
+    int32_t sensorGroup_ = 0;
+    char processingDirectory_[260];
+    int32_t compatibility_ = 1;
+    int32_t bigEndian_ = 0;
+    uint32_t headerLength_ = 0;
+    uint32_t reservedGeometryWord_ = 0;
+
+    uint32_t ifd0Offset_ = 0, subIfdOffsets_[2] = {0, 0}, privateIfdOffset_ = 0;
+    uint32_t ifd0FirstStrip_ = 0;
+    std::vector<uint16_t> storedTable_;  // tag 291 of the oldest models
+
+    uint32_t tiffOffset_ = 0;
+    uint32_t fileSize_ = 0;  // of the entry, when the camera knows it
+    JpegMarkers jpeg_{};
+};
+
+} // namespace lumora::vq

@@ -1,0 +1,7 @@
+#include "RawEngineStandIn.h"
+
+namespace lumora::vq {
+
+VqStatus RawEngineStandIn::PrepareStages() { return 0; }
+
+} // namespace lumora::vq

@@ -146,11 +146,8 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
         w.Bytes(p, 1009, 7, {'S', 'E', 'T', 'T', 'I', 'N', 'G', 'S', '-', '1', '0', '9'});
         w.Bytes(p, 1026, 7, {'X', 'Y', 'Z'});
     }
-    for (uint16_t tag = 2020; tag <= 2024; ++tag) w.Rationals(p, tag, presetMatrix(tag - 2020u));
-    for (uint16_t tag = 2120; tag <= 2124; ++tag) {
-        const uint32_t k = tag - 2120u;
-        w.Rationals(p, tag, {{2000 + 100 * k, 10}, {1000, 10}, {1500 + 50 * k, 10}});
-    }
+    for (uint16_t tag = 2020; tag <= 2024; ++tag) w.Rationals(p, tag, identityMatrix());
+    for (uint16_t tag = 2120; tag <= 2124; ++tag) w.Rationals(p, tag, {{1, 1}, {1, 1}, {1, 1}});
     w.Rationals(p, 2300, identityMatrix());
     w.Shorts(p, 2301, ramp(4096, 4095));
     w.Shorts(p, 2305, ramp(4096, 65535));

@@ -431,6 +431,13 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
     if (!status && ifd.toneCurve0.count != 0)
         status = ReadShortTable(2, imageIndex_, ifd.toneCurve0.offset, ifd.toneCurve0.count, toneCurve0_, reader,
                                 header, length);
+    if (!status && toneCurve1_.empty()) {
+        try {
+            toneCurve1_ = toneCurve0_;
+        } catch (const std::bad_alloc&) {
+            status = VQ_ERR_PROCESS_NO_MEMORY;
+        }
+    }
     if (!status) {
         topMargin_ = int32_t(ifd.topMargin);
         leftMargin_ = int32_t(ifd.leftMargin);
@@ -481,8 +488,8 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
         value1022_ = ifd.value1022;
         value1023_ = ifd.value1023;
         SdkRenderer::NamedText name{};
-        const uint32_t n = TextLength(ifd.model2, ifd.model2Count, 20);
-        std::memcpy(name.text, ifd.model2, n);
+        const size_t n = std::min(std::strlen(model2_.c_str()), sizeof name.text);
+        std::memcpy(name.text, model2_.data(), n);
         name.length = int32_t(n);
         status = SetParameter(RP_MODEL_NAME, name);
     }
@@ -634,7 +641,8 @@ VqStatus RawImage::BuildProcessingTables(const uint8_t* header, const RawTiffRea
             status = LoadDefaultToneCurve();
     }
     // The colour curves are chosen by the picture's sensitivity.
-    sensitivity_ = ifd.exposureIndex > 0.0f && ifd.exposureIndex < 2147483520.0f ? int32_t(ifd.exposureIndex) : 0;
+    const float index = cameraValues_.exposureIndex;
+    sensitivity_ = index > 0.0f && index < 2147483520.0f ? int32_t(index) : 0;
     if (!status && !outputStatus && info_.isColour) status = BuildColourCurves(header, reader, ifd, 0, 1, length);
 
     sharpeningAvailable_ = 1;
@@ -666,8 +674,9 @@ VqStatus RawImage::LoadDefaultToneCurve() {
         if (curve) {
             toneCurve1_.assign(curve, curve + RawModelDefaults::kCurveEntries);
         } else {
-            // Models without a built-in curve: the second look follows the first.
-            toneCurve1_ = toneCurve0_;
+            // Models without a built-in curve: the second look follows the
+            // first, once that is read.
+            toneCurve1_.clear();
         }
     } catch (const std::bad_alloc&) {
         return VQ_ERR_PROCESS_NO_MEMORY;

@@ -16,6 +16,13 @@ function(lumora_add_test)
   gtest_discover_tests(${T_NAME}
     PROPERTIES LABELS ${T_LABEL}
     DISCOVERY_TIMEOUT 60)
+  # The environment is a list, which the discovery would split into separate
+  # properties; it is set on the discovered tests afterwards instead.
+  set(_env "TZ=UTC;LUMORA_PROGRAM_DIR=${CMAKE_BINARY_DIR}/bin;LUMORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;LUMORA_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  set(_script "${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_environment.cmake")
+  file(WRITE "${_script}"
+    "if(${T_NAME}_TESTS)\n  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES ENVIRONMENT [==[${_env}]==])\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_script}")
 endfunction()
 
 # lumora_add_fuzzer(NAME <name> SOURCES ... [LIBS ...])

@@ -369,9 +369,9 @@ VqStatus FolderCamera::ReadImageBytes(int32_t index, uint32_t length, void* buff
     if (!e.file) e.file = OpenFolderFile(folderPath_, e.name, 0, status);
     if (e.file) {
         status = e.file->Seek(offset, origin);
-        // A file shorter than asked for leaves zeros in the rest of the buffer.
-        uint32_t delivered = 0;
-        if (!status) status = e.file->ReadAvailable(buffer, length, &delivered);
+        // A file shorter than asked for answers end of file, with zeros in the
+        // rest of the buffer.
+        if (!status) status = e.file->Read(buffer, length);
         if (!status && !closeFilesAfterRead_) {
             PutAt(imageList_, position, e);
             return 0;

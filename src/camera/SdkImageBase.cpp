@@ -11,6 +11,7 @@
 #include "SdkUtilities.h"
 #include "SdkCamera.h"
 #include "SdkSoundList.h"
+#include "Win32Error.h"
 
 namespace lumora::vq {
 
@@ -215,7 +216,7 @@ VqStatus SdkImageBase::ReadShortTable(uint32_t elementSize, int32_t index, uint3
     const uint64_t size = uint64_t(elementSize) * count;
     // A table no file of this kind could hold is refused before anything is
     // allocated for it.
-    if (size > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + size > uint64_t(fileSize_) + tiffOffset_))
+    if (size > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + tiffOffset_ + size > fileSize_))
         return VQ_ERR_BAD_FILE;
     std::vector<uint8_t> bytes;
     try {
@@ -347,7 +348,9 @@ VqStatus SdkImageBase::CreateFromFile(int32_t index, int32_t fileKind, ImageInfo
         } catch (const std::bad_alloc&) {
             return VQ_ERR_FILE_NO_MEMORY;
         }
-        return camera_->ReadImageBytes(index, bytes, buffer.data(), 0, 0, 0);
+        const VqStatus read = camera_->ReadImageBytes(index, bytes, buffer.data(), 0, 0, 0);
+        // A file shorter than the head is read whole; the rest stays zeros.
+        return read == win32::ERROR_HANDLE_EOF ? 0 : read;
     };
 
     status = readHead(kHeadSize);
@@ -506,7 +509,10 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
     g->channels = channels;
     g->bytesPerSample = bytes;
 
-    auto to32 = [](int64_t v) { return int32_t(uint32_t(uint64_t(v))); };
+    // The record's sizes are 32-bit words: products of sizes from a file wrap
+    // as such words do, computed without overflow.
+    auto to32 = [](uint64_t v) { return int32_t(uint32_t(v)); };
+    auto u = [](int64_t v) { return uint64_t(v); };
     const int64_t activeW = int64_t(fullWidth_) - marginLeft_ - marginRight_;
     const int64_t activeH = int64_t(fullHeight_) - marginTop_ - marginBottom_;
     const int rot = int(rotation);
@@ -515,15 +521,15 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
         const int64_t fw = swap ? fullHeight_ : fullWidth_, fh = swap ? fullWidth_ : fullHeight_;
         const int64_t ow = (swap ? outputWindow_.height : outputWindow_.width) / s;
         const int64_t oh = (swap ? outputWindow_.width : outputWindow_.height) / s;
-        g->activeWidth = to32(swap ? activeH : activeW);
-        g->activeHeight = to32(swap ? activeW : activeH);
-        g->fullWidth = to32(fw);
-        g->fullHeight = to32(fh);
-        g->fullBytes = to32((fw * p + pad) * fh);
-        g->outputWidth = to32(ow);
-        g->outputHeight = to32(oh);
-        const int64_t row = ow * p + pad;
-        g->outputBytes = to32(row * oh);
+        g->activeWidth = to32(u(swap ? activeH : activeW));
+        g->activeHeight = to32(u(swap ? activeW : activeH));
+        g->fullWidth = to32(u(fw));
+        g->fullHeight = to32(u(fh));
+        g->fullBytes = to32((u(fw) * u(p) + u(pad)) * u(fh));
+        g->outputWidth = to32(u(ow));
+        g->outputHeight = to32(u(oh));
+        const uint64_t row = u(ow) * u(p) + u(pad);
+        g->outputBytes = to32(row * u(oh));
         if (s > 1) {
             g->stripBytes = to32(row);
         } else {
@@ -531,18 +537,18 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
             // height or leaves a last strip of at least 6 rows.
             int64_t t = 6;
             while (oh >= 6 && oh % t >= 1 && oh % t <= 5) t += 2;
-            g->stripBytes = to32(row * t);
+            g->stripBytes = to32(row * u(t));
         }
     } else {
         status = VQ_ERR_BAD_ROTATION;
     }
-    const int64_t cache1 = int64_t(dataOffset_) + int64_t(dataWidth_) * dataHeight_ * bytesPerStoredSample_;
-    const int64_t cache2 = int64_t(dataOffset_) + int64_t(dataBytes_);
+    const uint64_t cache1 = uint64_t(dataOffset_) + uint64_t(dataWidth_) * dataHeight_ * bytesPerStoredSample_;
+    const uint64_t cache2 = uint64_t(dataOffset_) + uint64_t(dataBytes_);
     g->cacheBytes = to32(std::max(cache1, cache2));
     g->reserved = int32_t(reservedGeometryWord_);
-    const int64_t k = info_.isColour ? 3 : 1;
-    g->workBytes = to32((k * fullWidth_ + pad) * 22);
-    g->frameBytes = to32((k * fullWidth_ + pad) * (int64_t(fullHeight_) + 2));
+    const uint64_t k = info_.isColour ? 3 : 1;
+    g->workBytes = to32((k * fullWidth_ + u(pad)) * 22);
+    g->frameBytes = to32((k * fullWidth_ + u(pad)) * (uint64_t(fullHeight_) + 2));
     return status;
 }
 

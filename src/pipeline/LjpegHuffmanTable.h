@@ -11,7 +11,7 @@ namespace lumora {
 
 class LjpegHuffmanTable {
 public:
-    static constexpr int kFastBits = 12;
+    static constexpr int kFastBits = 11;
     // Fast-table entry: bits 0..4 length to consume, kFull when bits 16..31
     // hold the finished difference (mod 2^16), kCodeOnly when only the code is
     // resolved (symbol in bits 8..15); 0 when the code is longer than kFastBits.

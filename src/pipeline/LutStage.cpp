@@ -6,6 +6,10 @@
 #include <limits>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "IntOps.h"
 
 namespace lumora {
@@ -72,16 +76,21 @@ void LutStage::ApplyTable(int16_t* __restrict plane, size_t count, const uint16_
     // Samples are signed 16-bit, so an upper bound above 32767 never bites.
     const int32_t hi = n - 1 > 32767u ? 32767 : int32_t(n - 1);
     size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const int32_t v0 = std::min(std::max<int32_t>(plane[i], 0), hi);
-        const int32_t v1 = std::min(std::max<int32_t>(plane[i + 1], 0), hi);
-        const int32_t v2 = std::min(std::max<int32_t>(plane[i + 2], 0), hi);
-        const int32_t v3 = std::min(std::max<int32_t>(plane[i + 3], 0), hi);
-        plane[i] = int16_t(t[v0]);
-        plane[i + 1] = int16_t(t[v1]);
-        plane[i + 2] = int16_t(t[v2]);
-        plane[i + 3] = int16_t(t[v3]);
+#if defined(__SSE2__)
+    // Clamp eight samples at once; the look-ups themselves stay scalar.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i top = _mm_set1_epi16(int16_t(hi));
+    for (; i + 8 <= count; i += 8) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(plane + i));
+        v = _mm_min_epi16(_mm_max_epi16(v, zero), top);
+        const __m128i out = _mm_setr_epi16(
+            int16_t(t[_mm_extract_epi16(v, 0)]), int16_t(t[_mm_extract_epi16(v, 1)]),
+            int16_t(t[_mm_extract_epi16(v, 2)]), int16_t(t[_mm_extract_epi16(v, 3)]),
+            int16_t(t[_mm_extract_epi16(v, 4)]), int16_t(t[_mm_extract_epi16(v, 5)]),
+            int16_t(t[_mm_extract_epi16(v, 6)]), int16_t(t[_mm_extract_epi16(v, 7)]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(plane + i), out);
     }
+#endif
     for (; i < count; ++i) plane[i] = int16_t(t[std::min(std::max<int32_t>(plane[i], 0), hi)]);
 }
 

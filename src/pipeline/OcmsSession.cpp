@@ -76,7 +76,7 @@ VqStatus OcmsSession::Open(uint32_t* libraryOut, uint32_t* statusOut) {
     api_ = api;
 
     uint32_t library = 0;
-    const uint32_t status = api_.SpInitialize(&library, 0, 0);
+    const uint32_t status = uint32_t(api_.SpInitialize(&library, nullptr, nullptr));
     if (statusOut) *statusOut = status;
     if (status != 0) return VQ_ERR_OCMS_OPEN_FAILED;
     g_library = library;
@@ -95,7 +95,7 @@ VqStatus OcmsSession::Close(uint32_t library, uint32_t* statusOut) {
     for (auto& [handle, entry] : entries_) FreeTransform(*entry);
     entries_.clear();
     uint32_t lib = g_library;
-    const uint32_t status = api_.SpTerminate(&lib);
+    const uint32_t status = uint32_t(api_.SpTerminate(&lib));
     if (statusOut) *statusOut = status;
     g_library = 0;
     api_ = {};
@@ -130,14 +130,16 @@ VqStatus OcmsSession::LoadEntryTransform(OcmsCacheEntry& entry, uint32_t* status
     if (!Bound()) return VQ_ERR_OCMS_NOT_OPEN;
     VqStatus answer = 0;
     uint32_t profile = 0;
-    uint32_t status = api_.SpProfileLoadProfile(entry.library, entry.name, entry.block, &profile);
+    uint32_t status = uint32_t(
+        api_.SpProfileLoadProfile(entry.library, entry.name, reinterpret_cast<const SpFileProps*>(entry.block), &profile));
     if (status != 0 || profile == 0) answer = VQ_ERR_OCMS_PROFILE_LOAD_FAILED;
     if (answer == 0) {
-        status = api_.SpXformGet(profile, uint32_t(entry.profileMode), entry.kind == 3 ? 1 : 2, &entry.transform);
+        status = uint32_t(api_.SpXformGet(profile, entry.profileMode, entry.kind == 3 ? SpXformFromDevice : SpXformToDevice,
+                                           &entry.transform));
         if (status != 0) answer = VQ_ERR_OCMS_XFORM_GET_FAILED;
     }
     if (profile != 0) {
-        const uint32_t freeStatus = api_.SpProfileFree(&profile);
+        const uint32_t freeStatus = uint32_t(api_.SpProfileFree(&profile));
         if (freeStatus != 0) {
             status = freeStatus;
             if (answer != 0) answer = VQ_ERR_OCMS_PROFILE_FREE_FAILED;
@@ -146,7 +148,10 @@ VqStatus OcmsSession::LoadEntryTransform(OcmsCacheEntry& entry, uint32_t* status
     if (answer == 0) {
         entry.inChannels = 0;
         entry.outChannels = 0;
-        status = api_.SpXformGetChannels(entry.transform, &entry.inChannels, &entry.outChannels);
+        int32_t in = 0, out = 0;
+        status = uint32_t(api_.SpXformGetChannels(entry.transform, &in, &out));
+        entry.inChannels = uint32_t(in);
+        entry.outChannels = uint32_t(out);
         if (status != 0) answer = VQ_ERR_OCMS_CHANNELS_FAILED;
     }
     if (statusOut) *statusOut = status;
@@ -204,7 +209,8 @@ VqStatus OcmsSession::LoadProfile(const char* name, int32_t slot, int32_t profil
         if (!Bound()) {
             answer = VQ_ERR_OCMS_NOT_OPEN;
         } else {
-            status = api_.SpProfileLoadHeader(entry->name, entry->block, entry->header);
+            status = uint32_t(api_.SpProfileLoadHeader(entry->name, reinterpret_cast<const SpFileProps*>(entry->block),
+                                                        reinterpret_cast<SpHeader*>(entry->header)));
             if (status != 0) answer = VQ_ERR_OCMS_HEADER_LOAD_FAILED;
         }
         if (answer == 0) {
@@ -310,8 +316,9 @@ VqStatus OcmsSession::PrepareTransform(OcmsImageRecord* record) {
             chain[count++] = source->transform;
             if (middle) chain[count++] = middle->transform;
             chain[count++] = output->transform;
-            uint32_t failed = 0;
-            record->lastStatus = api_.SpCombineXforms(count, chain, &entry->transform, &failed, 0, 0);
+            int32_t failed = 0;
+            record->lastStatus =
+                uint32_t(api_.SpCombineXforms(int32_t(count), chain, &entry->transform, &failed, nullptr, nullptr));
             if (record->lastStatus != 0) {
                 entry->transform = 0;
                 answer = failed == 0   ? VQ_ERR_OCMS_COMBINE_FAILED_0
@@ -363,7 +370,7 @@ VqStatus OcmsSession::EvaluateTransform(OcmsImageRecord* record, int16_t* p, int
     const int32_t perLine = leftSkip + width + rightSkip;
     OcmsLayout source{sourceType, perLine, height, 2, 2 * perLine, 3, {p, q, r, fourth}};
     OcmsLayout destination{5, perLine, height, 2, 2 * perLine, int32_t(entry->outChannels), {p, q, r, fourth}};
-    record->lastStatus = api_.SpEvaluate(entry->transform, &source, &destination, 0, 0);
+    record->lastStatus = uint32_t(api_.SpEvaluate(entry->transform, &source, &destination, nullptr, nullptr));
     return record->lastStatus != 0 ? VQ_ERR_OCMS_EVALUATE_FAILED : 0;
 }
 
@@ -445,5 +452,5 @@ VqStatus OcmsSession::SenseCache(int16_t* counts) {
 
 VqStatus OcmsSession::GetErrorText(uint32_t code, char* text, uint32_t length) {
     if (!Bound()) return VQ_ERR_OCMS_NOT_OPEN;
-    return api_.SpGetErrorText(code, text, length) != 0 ? VQ_ERR_OCMS_ERROR_TEXT_FAILED : 0;
+    return api_.SpGetErrorText(SpStatus(code), text, int32_t(length)) != 0 ? VQ_ERR_OCMS_ERROR_TEXT_FAILED : 0;
 }

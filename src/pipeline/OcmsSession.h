@@ -4,6 +4,7 @@
 // transforms with per-kind limits and least-recently-used eviction. Not guarded:
 // like the whole camera interface it is used by one thread at a time.
 #include "OcmsImageRecord.h"
+#include "OrvexCMSC.h"
 #include "VqStatus.h"
 
 #include <cstdint>
@@ -14,33 +15,24 @@ namespace lumora {
 class DynamicModule;
 }
 
-// Layout record handed to the library's evaluation, once for the source and once
-// for the destination; both describe the same planes (the transform is in place).
-struct OcmsLayout {
-    int32_t sampleType;
-    int32_t pixelsPerLine;
-    int32_t lines;
-    int32_t sampleStride;
-    int32_t lineStride;
-    int32_t channels;
-    void* planes[4];
-};
+// The library's pixel layout, handed to its evaluation once for the source and
+// once for the destination; both describe the same planes (the transform is in
+// place).
+using OcmsLayout = SpPixelLayout;
 
 // Entry points of the colour-management library, in the order they are bound.
 struct OcmsEntryPoints {
-    uint32_t (*SpInitialize)(uint32_t* library, uint32_t, uint32_t);
-    uint32_t (*SpXformFree)(uint32_t* transform);
-    uint32_t (*SpEvaluate)(uint32_t transform, const OcmsLayout* source, const OcmsLayout* destination, uint32_t,
-                           uint32_t);
-    uint32_t (*SpProfileLoadHeader)(const char* name, void* block, void* header);
-    uint32_t (*SpProfileLoadProfile)(uint32_t library, const char* name, void* block, uint32_t* profile);
-    uint32_t (*SpXformGet)(uint32_t profile, uint32_t mode, uint32_t direction, uint32_t* transform);
-    uint32_t (*SpProfileFree)(uint32_t* profile);
-    uint32_t (*SpXformGetChannels)(uint32_t transform, uint32_t* in, uint32_t* out);
-    uint32_t (*SpCombineXforms)(uint32_t count, uint32_t* transforms, uint32_t* result, uint32_t* failedIndex,
-                                uint32_t, uint32_t);
-    uint32_t (*SpTerminate)(uint32_t* library);
-    uint32_t (*SpGetErrorText)(uint32_t code, char* text, uint32_t length);
+    OcmsSpInitialize SpInitialize;
+    OcmsSpXformFree SpXformFree;
+    OcmsSpEvaluate SpEvaluate;
+    OcmsSpProfileLoadHeader SpProfileLoadHeader;
+    OcmsSpProfileLoadProfile SpProfileLoadProfile;
+    OcmsSpXformGet SpXformGet;
+    OcmsSpProfileFree SpProfileFree;
+    OcmsSpXformGetChannels SpXformGetChannels;
+    OcmsSpCombineXforms SpCombineXforms;
+    OcmsSpTerminate SpTerminate;
+    OcmsSpGetErrorText SpGetErrorText;
 };
 
 // Profile info: [0] last library status, [1] 1, [2] kind, [3] input colour space,
@@ -50,15 +42,15 @@ struct OcmsProfileInfo {
 };
 
 constexpr size_t kOcmsNameBytes = 260;
-constexpr size_t kOcmsBlockBytes = 136;
-constexpr size_t kOcmsHeaderBytes = 120;
+constexpr size_t kOcmsBlockBytes = sizeof(SpFileProps);
+constexpr size_t kOcmsHeaderBytes = sizeof(SpHeader);
 constexpr size_t kOcmsHeaderBlockBytes = 124; // loaded flag + header
 
 class OcmsSession;
 
 struct OcmsCacheEntry {
     uint32_t headerLoaded = 0;
-    uint8_t header[kOcmsHeaderBytes] = {};
+    alignas(8) uint8_t header[kOcmsHeaderBytes] = {};
     uint32_t handle = 0;
     uint32_t stamp = 0;
     uint32_t useCount = 0;
@@ -74,7 +66,7 @@ struct OcmsCacheEntry {
     uint32_t library = 0;
     OcmsSession* owner = nullptr;
     char name[kOcmsNameBytes] = {};
-    uint8_t block[kOcmsBlockBytes] = {};
+    alignas(8) uint8_t block[kOcmsBlockBytes] = {};
     int32_t profileMode = 0;
 
     uint32_t HeaderWord(int index) const;

@@ -1,6 +1,11 @@
 #include "OutputStage.h"
 
 #include <cstring>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "VqOutputTypes.h"
 
@@ -131,6 +136,108 @@ struct Cmyk16 {
     }
 };
 
+// Vector rows for the unturned layouts: the same bytes as the writers, sixteen or
+// eight pixels at a time. Each answers how many leading pixels it wrote; the
+// writers finish the row. Three-sample layouts are stored with overlapping wide
+// stores, so they always leave the last pixel of the row to the writer.
+#if defined(__SSE2__)
+inline __m128i load8(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void store16(uint8_t* d, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v); }
+// High bytes of sixteen samples.
+inline __m128i highBytes(const uint16_t* p) {
+    return _mm_packus_epi16(_mm_srli_epi16(load8(p), 8), _mm_srli_epi16(load8(p + 8), 8));
+}
+
+// Sixteen pixels of four bytes from four byte vectors in memory order.
+inline void storeQuad8(uint8_t* d, __m128i q0, __m128i q1, __m128i q2, __m128i q3) {
+    const __m128i lo01 = _mm_unpacklo_epi8(q0, q1), hi01 = _mm_unpackhi_epi8(q0, q1);
+    const __m128i lo23 = _mm_unpacklo_epi8(q2, q3), hi23 = _mm_unpackhi_epi8(q2, q3);
+    store16(d, _mm_unpacklo_epi16(lo01, lo23));
+    store16(d + 16, _mm_unpackhi_epi16(lo01, lo23));
+    store16(d + 32, _mm_unpacklo_epi16(hi01, hi23));
+    store16(d + 48, _mm_unpackhi_epi16(hi01, hi23));
+}
+
+// Sixteen pixels of three bytes: built as four-byte pixels, then two pixels at a
+// time squeezed to six bytes and written with an eight-byte store.
+inline void storeTriple8(uint8_t* d, __m128i q0, __m128i q1, __m128i q2) {
+    alignas(16) uint64_t lanes[8];
+    storeQuad8(reinterpret_cast<uint8_t*>(lanes), q0, q1, q2, _mm_setzero_si128());
+    for (int k = 0; k < 8; ++k) {
+        const uint64_t x = lanes[k];
+        const uint64_t six = (x & 0xFFFFFFull) | ((x >> 8) & 0xFFFFFF000000ull);
+        std::memcpy(d + 6 * k, &six, 8);
+    }
+}
+
+// Eight pixels of four 16-bit samples.
+inline void storeQuad16(uint8_t* d, __m128i a, __m128i b, __m128i c, __m128i e) {
+    const __m128i loAB = _mm_unpacklo_epi16(a, b), hiAB = _mm_unpackhi_epi16(a, b);
+    const __m128i loCE = _mm_unpacklo_epi16(c, e), hiCE = _mm_unpackhi_epi16(c, e);
+    store16(d, _mm_unpacklo_epi32(loAB, loCE));
+    store16(d + 16, _mm_unpackhi_epi32(loAB, loCE));
+    store16(d + 32, _mm_unpacklo_epi32(hiAB, hiCE));
+    store16(d + 48, _mm_unpackhi_epi32(hiAB, hiCE));
+}
+
+// Eight pixels of three 16-bit samples: eight-byte pixels stored six bytes apart.
+inline void storeTriple16(uint8_t* d, __m128i a, __m128i b, __m128i c) {
+    const __m128i z = _mm_setzero_si128();
+    const __m128i loAB = _mm_unpacklo_epi16(a, b), hiAB = _mm_unpackhi_epi16(a, b);
+    const __m128i loC = _mm_unpacklo_epi16(c, z), hiC = _mm_unpackhi_epi16(c, z);
+    const __m128i px[4] = {_mm_unpacklo_epi32(loAB, loC), _mm_unpackhi_epi32(loAB, loC),
+                           _mm_unpacklo_epi32(hiAB, hiC), _mm_unpackhi_epi32(hiAB, hiC)};
+    for (int k = 0; k < 4; ++k) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 12 * k), px[k]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 12 * k + 6), _mm_srli_si128(px[k], 8));
+    }
+}
+
+template <class W>
+int32_t fastRow(uint8_t* d, const uint16_t* a, const uint16_t* b, const uint16_t* c,
+                const uint16_t* e, int32_t w) {
+    int32_t x = 0;
+    const __m128i zero = _mm_setzero_si128();
+    if constexpr (std::is_same_v<W, Gray8>) {
+        for (; x + 16 <= w; x += 16) store16(d + x, highBytes(a + x));
+    } else if constexpr (std::is_same_v<W, Gray16>) {
+        std::memcpy(d, a, size_t(w) * 2);
+        x = w;
+    } else if constexpr (std::is_same_v<W, Xrgb8>) {
+        for (; x + 16 <= w; x += 16) storeQuad8(d + 4 * x, zero, highBytes(a + x), highBytes(b + x), highBytes(c + x));
+    } else if constexpr (std::is_same_v<W, Bgrx8>) {
+        for (; x + 16 <= w; x += 16) storeQuad8(d + 4 * x, highBytes(c + x), highBytes(b + x), highBytes(a + x), zero);
+    } else if constexpr (std::is_same_v<W, Cmyk8>) {
+        for (; x + 16 <= w; x += 16)
+            storeQuad8(d + 4 * x, highBytes(a + x), highBytes(b + x), highBytes(c + x), highBytes(e + x));
+    } else if constexpr (std::is_same_v<W, Rgb8>) {
+        for (; x + 16 < w; x += 16) storeTriple8(d + 3 * x, highBytes(a + x), highBytes(b + x), highBytes(c + x));
+    } else if constexpr (std::is_same_v<W, Bgr8>) {
+        for (; x + 16 < w; x += 16) storeTriple8(d + 3 * x, highBytes(c + x), highBytes(b + x), highBytes(a + x));
+    } else if constexpr (std::is_same_v<W, Xrgb16>) {
+        for (; x + 8 <= w; x += 8) storeQuad16(d + 8 * x, zero, load8(a + x), load8(b + x), load8(c + x));
+    } else if constexpr (std::is_same_v<W, Bgrx16>) {
+        for (; x + 8 <= w; x += 8) storeQuad16(d + 8 * x, load8(c + x), load8(b + x), load8(a + x), zero);
+    } else if constexpr (std::is_same_v<W, Cmyk16>) {
+        for (; x + 8 <= w; x += 8) storeQuad16(d + 8 * x, load8(a + x), load8(b + x), load8(c + x), load8(e + x));
+    } else if constexpr (std::is_same_v<W, Rgb16>) {
+        for (; x + 8 < w; x += 8) storeTriple16(d + 6 * x, load8(a + x), load8(b + x), load8(c + x));
+    } else if constexpr (std::is_same_v<W, Bgr16>) {
+        for (; x + 8 < w; x += 8) storeTriple16(d + 6 * x, load8(c + x), load8(b + x), load8(a + x));
+    } else if constexpr (std::is_same_v<W, Rgb12>) {
+        for (; x + 8 < w; x += 8)
+            storeTriple16(d + 6 * x, _mm_srli_epi16(load8(a + x), 4), _mm_srli_epi16(load8(b + x), 4),
+                          _mm_srli_epi16(load8(c + x), 4));
+    }
+    return x;
+}
+#else
+template <class W>
+int32_t fastRow(uint8_t*, const uint16_t*, const uint16_t*, const uint16_t*, const uint16_t*, int32_t) {
+    return 0;
+}
+#endif
+
 template <class W>
 uint8_t* packOne3(uint16_t a, uint16_t b, uint16_t c, uint8_t* d, ptrdiff_t step) {
     W::put(d, a, b, c, 0);
@@ -172,7 +279,8 @@ void packStrip(StripArgs s) {
         uint8_t* __restrict d = s.base + offset;
         const int32_t w = s.width;
         if (s.advance == W::kPixel) {
-            for (int32_t x = 0; x < w; ++x) W::put(d + ptrdiff_t(x) * W::kPixel, a[x], b[x], c[x], e[x]);
+            for (int32_t x = fastRow<W>(d, a, b, c, e, w); x < w; ++x)
+                W::put(d + ptrdiff_t(x) * W::kPixel, a[x], b[x], c[x], e[x]);
         } else {
             const ptrdiff_t adv = s.advance;
             for (int32_t x = 0; x < w; ++x) W::put(d + ptrdiff_t(x) * adv, a[x], b[x], c[x], e[x]);

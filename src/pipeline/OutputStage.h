@@ -28,6 +28,13 @@ public:
     // Writes height x width pixels; plane 3 is given for four-channel types only.
     VqStatus Pack(const uint16_t* p0, const uint16_t* p1, const uint16_t* p2, const uint16_t* p3,
                   uint8_t* destination) const;
+    // The pipeline's planes are signed; the packers read the same bits unsigned.
+    VqStatus Pack(const int16_t* p0, const int16_t* p1, const int16_t* p2, const int16_t* p3,
+                  uint8_t* destination) const {
+        return Pack(reinterpret_cast<const uint16_t*>(p0), reinterpret_cast<const uint16_t*>(p1),
+                    reinterpret_cast<const uint16_t*>(p2), reinterpret_cast<const uint16_t*>(p3),
+                    destination);
+    }
     // The same result one packer call per pixel; the reference for Pack.
     VqStatus PackReference(const uint16_t* p0, const uint16_t* p1, const uint16_t* p2,
                            const uint16_t* p3, uint8_t* destination) const;

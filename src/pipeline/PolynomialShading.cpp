@@ -1,6 +1,9 @@
 #include "PolynomialShading.h"
 
+#include <algorithm>
 #include <cstddef>
+
+#include "IntOps.h"
 
 namespace lumora {
 
@@ -48,6 +51,21 @@ uint16_t PolynomialShading::correct(int channel, int64_t x, int64_t y, uint16_t 
     return uint16_t(out < 0 ? 0 : (out > maximum_ ? Wide(maximum_) : out));
 }
 
+bool PolynomialShading::fitsInt64(int64_t xlo, int64_t xhi, int64_t ylo, int64_t yhi) const {
+    const Wide xm = std::max(xlo < 0 ? -Wide(xlo) : Wide(xlo), xhi < 0 ? -Wide(xhi) : Wide(xhi));
+    const Wide ym = std::max(ylo < 0 ? -Wide(ylo) : Wide(ylo), yhi < 0 ? -Wide(yhi) : Wide(yhi));
+    for (int ch = 0; ch < 2; ++ch) {
+        const int32_t* k = c_.data() + 5 * ch;
+        auto mag = [](int32_t v) { return v < 0 ? -Wide(v) : Wide(v); };
+        const Wide quad = mag(k[0]) * xm * xm + mag(k[2]) * ym * ym;
+        const Wide p = (quad >> 10) + 1 + mag(k[1]) * xm + mag(k[3]) * ym + mag(k[4]) + 0x100000;
+        // Quadratic sum below 2^62 and |p| below 2^46 keep every product
+        // (sample × gain below 2^16 × 2^42) inside 64 bits.
+        if (quad >= (Wide(1) << 62) || p >= (Wide(1) << 46)) return false;
+    }
+    return true;
+}
+
 VqStatus PolynomialShading::ApplyCfa(int32_t x0, int32_t y0, const uint16_t* source, uint16_t* destination,
                                      int32_t rows) {
     if (rows & 1) return VQ_ERR_SHADING_ODD_WIDTH;
@@ -58,19 +76,41 @@ VqStatus PolynomialShading::ApplyCfa(int32_t x0, int32_t y0, const uint16_t* sou
     if (rows <= 0) return VQ_OK;
     const uint16_t maxv = maximum_;
     const size_t w = width_;
+    const bool fast = fitsInt64(x0, int64_t(x0) + int64_t(w), y0, int64_t(y0) + rows);
+    const int32_t* k1 = c_.data();
+    const int32_t* k2 = c_.data() + 5;
     for (int32_t r = 0; r < rows; r += 2) {
         const int64_t y = int64_t(y0) + r;
         const uint16_t* s0 = source + size_t(r) * w;
         const uint16_t* s1 = s0 + w;
         uint16_t* d0 = destination + size_t(r) * w;
         uint16_t* d1 = d0 + w;
-        for (size_t j = 0; j < w; j += 2) {
-            const int64_t x = int64_t(x0) + int64_t(j);
-            const uint16_t g0 = s0[j], c1 = s0[j + 1], c2 = s1[j], g1 = s1[j + 1];
-            d0[j] = g0 > maxv ? maxv : g0;
-            d1[j + 1] = g1 > maxv ? maxv : g1;
-            d0[j + 1] = correct(1, x + 1, y, c1);
-            d1[j] = correct(2, x, y + 1, c2);
+        if (fast) {
+            // The y terms are constant along a row pair; everything fits 64 bits.
+            const int64_t yq1 = int64_t(k1[2]) * y * y, yl1 = int64_t(k1[3]) * y + k1[4];
+            const int64_t yq2 = int64_t(k2[2]) * (y + 1) * (y + 1), yl2 = int64_t(k2[3]) * (y + 1) + k2[4];
+            auto apply = [maxv](int64_t p, uint16_t v) {
+                const int64_t gain = asr64(p - 0x100000, 4);
+                const int64_t out = v + asr64(int64_t(v) * gain + 0x7fff, 16);
+                return uint16_t(out < 0 ? 0 : (out > maxv ? maxv : out));
+            };
+            for (size_t j = 0; j < w; j += 2) {
+                const int64_t x = int64_t(x0) + int64_t(j), xa = x + 1;
+                const uint16_t g0 = s0[j], c1 = s0[j + 1], c2 = s1[j], g1 = s1[j + 1];
+                d0[j] = g0 > maxv ? maxv : g0;
+                d1[j + 1] = g1 > maxv ? maxv : g1;
+                d0[j + 1] = apply(asr64(int64_t(k1[0]) * xa * xa + yq1, 10) + int64_t(k1[1]) * xa + yl1, c1);
+                d1[j] = apply(asr64(int64_t(k2[0]) * x * x + yq2, 10) + int64_t(k2[1]) * x + yl2, c2);
+            }
+        } else {
+            for (size_t j = 0; j < w; j += 2) {
+                const int64_t x = int64_t(x0) + int64_t(j);
+                const uint16_t g0 = s0[j], c1 = s0[j + 1], c2 = s1[j], g1 = s1[j + 1];
+                d0[j] = g0 > maxv ? maxv : g0;
+                d1[j + 1] = g1 > maxv ? maxv : g1;
+                d0[j + 1] = correct(1, x + 1, y, c1);
+                d1[j] = correct(2, x, y + 1, c2);
+            }
         }
     }
     return VQ_OK;

@@ -20,11 +20,15 @@ public:
                               uint16_t* destination1, uint16_t* destination2, uint16_t* destination3, int32_t x0,
                               int32_t y0, int32_t rowExtent, int32_t step) override;
 
-    // Sample value after the gain of channel 1 (even-row colour) or 2 at (x, y).
+    // Sample value after the gain of channel 1 (even-row colour) or 2 at (x, y):
+    // the plain evaluation, exact for any coefficients and positions. ApplyCfa
+    // uses 64-bit arithmetic when the coefficients and positions allow it.
     uint16_t correct(int channel, int64_t x, int64_t y, uint16_t value) const;
     const std::array<int32_t, 10>& coefficients() const { return c_; }
 
 private:
+    // True when every intermediate of both channels fits 64 bits over the box.
+    bool fitsInt64(int64_t xlo, int64_t xhi, int64_t ylo, int64_t yhi) const;
     std::array<int32_t, 10> c_{};
 };
 

@@ -4,6 +4,7 @@
 #define _POSIX_C_SOURCE 200809L
 #include "Vq.h"
 
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -35,6 +36,46 @@ static void openTwiceCloseThrice(uint32_t firstAnswer) {
     }
 }
 
+/* Records without pointers have the byte layout outside programs rely on. */
+static void layouts(void) {
+    expect("SdkRect size", (uint32_t)sizeof(SdkRect), 8);
+    expect("SdkVersionRecord size", (uint32_t)sizeof(SdkVersionRecord), 10);
+    expect("ImageGeometry size", (uint32_t)sizeof(ImageGeometry), 60);
+    expect("VqPollRecord size", (uint32_t)sizeof(VqPollRecord), 40);
+    expect("VqPollRecord changed", (uint32_t)offsetof(VqPollRecord, changed), 24);
+    expect("CameraRecord size", (uint32_t)sizeof(CameraRecord), 480);
+    expect("CameraRecord kind", (uint32_t)offsetof(CameraRecord, cameraKind), 164);
+    expect("CameraRecord folder", (uint32_t)offsetof(CameraRecord, folder), 168);
+    expect("CameraRecord id", (uint32_t)offsetof(CameraRecord, cameraId), 476);
+}
+
+/* Opening images through the header alone: the statuses of paths that name
+ * nothing to open, and calls with records that name nothing. */
+static void imageCalls(const char* folder) {
+    SdkVersionRecord version = VQ_SDK_VERSION_RECORD_INIT;
+    ImageInfoRecord info;
+    CameraRecord camera;
+    char path[4200];
+    int32_t before = -1, after = -2;
+    memset(&info, 0, sizeof info);
+    memset(&camera, 0, sizeof camera);
+    expect("open image while closed", VqOpenImageFile("/x/y.zyr", &info), VQ_ERR_BAD_HANDLE);
+    expect("open", VqOpenDriver(&version, VQ_OPEN_NO_FIREWIRE), VQ_ERR_DEFAULTS_KEPT);
+    VqGetMemoryUsage(&before);
+    snprintf(path, sizeof path, "%s/missing.zyr", folder);
+    expect("missing file", VqOpenImageFile(path, &info), VQ_ERR_CAMERA_NOT_OPEN);
+    expect("bare name", VqOpenImageFile("missing.zyr", &info), VQ_ERR_BAD_IMAGE_PATH);
+    expect("empty path", VqOpenImageFile("", &info), VQ_ERR_BAD_IMAGE_PATH);
+    expect("handle after failed opens", (uint32_t)info.handle, 0);
+    expect("close null record", VqCloseImage(NULL), VQ_ERR_NULL_IMAGE_RECORD);
+    expect("close no image", VqCloseImage(&info), VQ_ERR_BAD_HANDLE);
+    expect("image call without image", VqCleanupCache(&info), VQ_ERR_BAD_HANDLE);
+    expect("camera call without camera", VqPollImages(&camera, NULL), VQ_ERR_NO_CAMERA_ID);
+    VqGetMemoryUsage(&after);
+    expect("memory usage unchanged", (uint32_t)(after - before), 0);
+    expect("close", VqCloseDriver(), 0);
+}
+
 int main(void) {
     const char* tmp = getenv("TMPDIR");
     char pattern[4096];
@@ -48,7 +89,9 @@ int main(void) {
     }
     setenv("LUMORA_SYSTEM_DIR", pattern, 1);
 
+    layouts();
     openTwiceCloseThrice(VQ_ERR_DEFAULTS_KEPT);
+    imageCalls(pattern);
 
     snprintf(file, sizeof file, "%s/VqAPI.prf", pattern);
     f = fopen(file, "wb");

@@ -282,6 +282,7 @@ TEST(LosslessJpegDecoder, StreamsThatRunOutDeliverTheRowsAndAnswerBadFile) {
     Segments sof0(stream);
     sof0.find(0xC3).marker = 0xC0;
     std::vector<uint8_t> restartsCut(restarts.begin(), restarts.end() - 6);
+    std::vector<uint8_t> restartsHalf(restarts.begin(), restarts.begin() + long(restarts.size() / 2));
 
     const int32_t full = int32_t(X * Y * 2 * 2);
     const std::vector<Case> cases = {
@@ -289,6 +290,7 @@ TEST(LosslessJpegDecoder, StreamsThatRunOutDeliverTheRowsAndAnswerBadFile) {
         {"ends inside the data", half, VQ_ERR_BAD_FILE, full, false},
         {"EOI cuts the data short", cut.join(), VQ_ERR_BAD_FILE, full, false},
         {"ends inside the last restart interval", restartsCut, VQ_ERR_BAD_FILE, full, false},
+        {"ends before a restart marker is due", restartsHalf, VQ_ERR_LJPEG_FORMAT, 0, false},
         {"bytes after EOI", trailing, VQ_OK, full, true},
         {"a second scan is checked, not decoded", twoScans, VQ_OK, full, true},
         {"tables, DRI and COM after the scan", tablesAfter, VQ_OK, full, true},

@@ -230,9 +230,10 @@ TEST_F(OcmsSessionTest, EvaluateChecksLayoutAndFourthPlane) {
     reinterpret_cast<void (*)(OcmsLayout*, OcmsLayout*)>(dlsym(fake.handle, "FakeCms_LastLayouts"))(&src, &dst);
     EXPECT_EQ(src.sampleType, 4);
     EXPECT_EQ(dst.sampleType, 5);
-    EXPECT_EQ(src.pixelsPerLine, 3);
-    EXPECT_EQ(src.lines, 2);
-    EXPECT_EQ(src.lineStride, 6);
+    EXPECT_EQ(src.columns, 3);
+    EXPECT_EQ(src.rows, 2);
+    EXPECT_EQ(src.rowOffset, 6);
+    EXPECT_EQ(src.columnOffset, 2);
     EXPECT_EQ(src.channels, 3);
     EXPECT_EQ(dst.channels, 4);
     EXPECT_EQ(p[0], 9);

@@ -128,28 +128,40 @@ TEST(OutputStagePackers, MissingPackersAndPlanes) {
 
 TEST(OutputStagePackers, StripKernelsMatchThePerPixelPackers) {
     std::mt19937 rng(7);
-    const int32_t w = 13, h = 7, left = 3, right = 2;
-    const size_t stride = size_t(left + w + right);
-    std::vector<uint16_t> planes[4];
-    for (auto& p : planes) {
-        p.resize(stride * h);
-        for (auto& v : p) v = uint16_t(rng());
-    }
-    for (uint32_t type = 0; type <= 21; ++type) {
-        for (float rotation : {0.0f, 90.0f, 180.0f, 270.0f}) {
-            for (int32_t pad : {0, 3}) {
-                int32_t b, c;
-                formatOf(type, b, c);
-                OutputStage out;
-                out.Init(type, rotation, left, right, pad, w, h, b, c);
-                const size_t bytes = size_t(w) * h * b * c + size_t(std::max(w, h)) * pad;
-                Bytes fast(bytes, 0xA5), slow(bytes, 0xA5);
-                const uint16_t* p3 = (type == 17 || type == 18) ? planes[3].data() : nullptr;
-                const VqStatus sf = out.Pack(planes[0].data(), planes[1].data(), planes[2].data(), p3, fast.data());
-                const VqStatus ss = out.PackReference(planes[0].data(), planes[1].data(), planes[2].data(), p3, slow.data());
-                EXPECT_EQ(sf, ss) << type << " " << rotation;
-                EXPECT_EQ(fast, slow) << "type " << type << " rotation " << rotation << " pad " << pad;
+    const int32_t h = 5, left = 3, right = 2;
+    // Widths around the vector widths (8 and 16 pixels) and their tails.
+    for (int32_t w : {1, 7, 8, 9, 13, 16, 17, 33, 40}) {
+        const size_t stride = size_t(left + w + right);
+        std::vector<uint16_t> planes[4];
+        for (auto& p : planes) {
+            p.resize(stride * h);
+            for (auto& v : p) v = uint16_t(rng());
+        }
+        for (uint32_t type = 0; type <= 21; ++type) {
+            for (float rotation : {0.0f, 90.0f, 180.0f, 270.0f}) {
+                for (int32_t pad : {0, 3}) {
+                    int32_t b, c;
+                    formatOf(type, b, c);
+                    OutputStage out;
+                    out.Init(type, rotation, left, right, pad, w, h, b, c);
+                    const size_t bytes = size_t(w) * h * b * c + size_t(std::max(w, h)) * pad;
+                    Bytes fast(bytes, 0xA5), slow(bytes, 0xA5);
+                    const uint16_t* p3 = (type == 17 || type == 18) ? planes[3].data() : nullptr;
+                    const VqStatus sf = out.Pack(planes[0].data(), planes[1].data(), planes[2].data(), p3, fast.data());
+                    const VqStatus ss = out.PackReference(planes[0].data(), planes[1].data(), planes[2].data(), p3, slow.data());
+                    EXPECT_EQ(sf, ss) << type << " " << rotation;
+                    EXPECT_EQ(fast, slow) << "type " << type << " rotation " << rotation << " pad " << pad << " width " << w;
+                }
             }
         }
     }
+}
+
+TEST(OutputStagePackers, SignedPlanesPackTheirBits) {
+    const std::vector<int16_t> r = {-1, 0x1234}, g = {0x0100, 0x7FFF}, b = {int16_t(0x8000), 0};
+    OutputStage out;
+    out.Init(VQ_TYPE_RGB8, 0, 0, 0, 0, 2, 1, 1, 3);
+    Bytes dst(6);
+    ASSERT_EQ(out.Pack(r.data(), g.data(), b.data(), nullptr, dst.data()), VQ_OK);
+    EXPECT_EQ(dst, (Bytes{0xFF, 0x01, 0x80, 0x12, 0x7F, 0x00}));
 }

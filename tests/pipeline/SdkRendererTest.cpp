@@ -36,8 +36,12 @@ void setParam(SdkRenderer& r, uint32_t id, T value) {
     ASSERT_EQ(r.ParameterChanged(id), VQ_OK);
 }
 
-struct Renderer : SdkRenderer {
-    using SdkRenderer::SdkRenderer;
+// An engine that marks its cache decoded, as the engines' DecodeCache does.
+struct DecodingRenderer : SdkRenderer {
+    VqStatus DecodeCache(void*, int32_t, int32_t, int32_t) override {
+        cacheDecoded_ = 1;
+        return VQ_OK;
+    }
 };
 
 } // namespace
@@ -440,4 +444,25 @@ TEST(SdkRendererTypes, LinearLutSpreadsTheMaximumOverSixteenBits) {
     ASSERT_EQ(r.PrepareLinearLut(off, 2), VQ_OK);
     EXPECT_EQ(off.mode, 2);
     EXPECT_EQ(off.table, nullptr);
+}
+
+TEST(SdkRendererCache, ResetKeepsTheBufferButForgetsTheContents) {
+    DecodingRenderer r;
+    FakeImage image;
+    image.file = pattern(5000);
+    setParam<RendererImage*>(r, RP_IMAGE, &image);
+    setParam<int32_t>(r, RP_DATA_SIZE, 5000);
+    int32_t done = 0;
+    ASSERT_EQ(r.LoadCache(nullptr, 0, &done, 1), VQ_OK);
+    const uint8_t* cache = r.Cache();
+    ASSERT_EQ(r.ResetCacheState(), VQ_OK); // not decoded: nothing changes
+    EXPECT_EQ(r.LoadedBytes(), 5000u);
+    ASSERT_EQ(r.DecodeCache(nullptr, 0, 0, 0), VQ_OK);
+    ASSERT_EQ(r.ResetCacheState(), VQ_OK);
+    EXPECT_EQ(r.LoadedBytes(), 0u);
+    EXPECT_EQ(r.CacheDecoded(), 0);
+    EXPECT_EQ(r.Cache(), cache);
+    ASSERT_EQ(r.LoadCache(nullptr, 0, &done, 1), VQ_OK); // reloaded into the same buffer
+    EXPECT_EQ(r.Cache(), cache);
+    EXPECT_EQ(done, 1);
 }

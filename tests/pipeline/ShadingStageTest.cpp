@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -262,4 +264,32 @@ TEST_F(CalibrationShadingTest, FileShorterThanItsHeaderIsRefused) {
     EXPECT_EQ(s.CheckSource(), VQ_OK);
     EXPECT_EQ(s.ApplyCfa(0, 0, buf.data(), buf.data(), 2), VQ_ERR_BAD_FILE);
     EXPECT_EQ(buf, std::vector<uint16_t>(8, 77));
+}
+
+TEST(PolynomialShading, FastStripAgreesWithThePlainEvaluationForAnyCoefficients) {
+    // Ordinary coefficients take the 64-bit strip loop; extreme ones (and far
+    // positions) the wide evaluation. Both must give correct()'s samples.
+    std::mt19937 rng(77);
+    const std::array<int32_t, 10> ordinary = {3, 40, 5, -25, 0x110000, -2, -30, 4, 60, 0xF0000};
+    const std::array<int32_t, 10> extreme = {INT32_MAX, INT32_MIN, -INT32_MAX, 12345678, INT32_MAX,
+                                             INT32_MIN, 7, INT32_MAX, -99999, INT32_MIN};
+    struct Case { std::array<int32_t, 10> k; int32_t x0, y0; };
+    for (const Case& c : {Case{ordinary, 0, 0}, Case{ordinary, 60000, 40000}, Case{extreme, 10, 2},
+                          Case{ordinary, -2000000000, 2000000000}, Case{{0, 0, 0, 0, 0x100000, 1 << 20, 0, 0, 0, 0}, 5, 6}}) {
+        PolynomialShading s;
+        const uint16_t W = 32;
+        ASSERT_EQ(s.SetPolynomial(c.k, W, 65535), VQ_OK);
+        auto in = randomPlane(size_t(W) * 4, rng(), 65535);
+        std::vector<uint16_t> out(in.size());
+        ASSERT_EQ(s.ApplyCfa(c.x0, c.y0, in.data(), out.data(), 4), VQ_OK);
+        for (int32_t r = 0; r < 4; ++r)
+            for (int32_t j = 0; j < W; ++j) {
+                const size_t i = size_t(r) * W + j;
+                const int64_t x = int64_t(c.x0) + j, y = int64_t(c.y0) + r;
+                uint16_t want = in[i];
+                if ((r & 1) == 0 && (j & 1) == 1) want = s.correct(1, x, y, in[i]);
+                if ((r & 1) == 1 && (j & 1) == 0) want = s.correct(2, x, y, in[i]);
+                ASSERT_EQ(out[i], want) << "x0 " << c.x0 << " row " << r << " col " << j;
+            }
+    }
 }

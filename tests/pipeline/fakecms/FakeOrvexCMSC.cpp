@@ -2,6 +2,8 @@
 // chooses what the profile is: "cmyk..." gives four output channels, anything
 // else three; the header's colour-space words are 'RGB ' and 'XYZ '. Evaluation
 // swaps the first and third plane, so its effect is visible.
+// Only the types: this module offers the entry points under the same names.
+#define ORVEXCMS_TYPES_ONLY
 #include "OcmsSession.h"
 
 #include <cstring>
@@ -11,7 +13,7 @@
 namespace {
 
 struct Transform {
-    uint32_t in = 3, out = 3;
+    int32_t in = 3, out = 3;
 };
 
 std::string g_log;
@@ -22,7 +24,7 @@ uint32_t g_next = 100;
 uint32_t g_combineFailIndex = 0;
 OcmsLayout g_lastSource{}, g_lastDestination{};
 
-uint32_t Enter(const char* name) {
+SpStatus Enter(const char* name) {
     g_log += name;
     g_log += ';';
     auto it = g_failures.find(name);
@@ -31,7 +33,7 @@ uint32_t Enter(const char* name) {
         --it->second.second;
         return 0;
     }
-    return it->second.first;
+    return SpStatus(it->second.first);
 }
 
 } // namespace
@@ -56,21 +58,21 @@ void FakeCms_LastLayouts(OcmsLayout* source, OcmsLayout* destination) {
     *destination = g_lastDestination;
 }
 
-uint32_t SpInitialize(uint32_t* library, uint32_t, uint32_t) {
-    if (uint32_t st = Enter("SpInitialize")) return st;
+SpStatus SpInitialize(SpInstance* library, void*, void*) {
+    if (SpStatus st = Enter("SpInitialize")) return st;
     *library = 0x5EED;
     return 0;
 }
 
-uint32_t SpTerminate(uint32_t* library) {
-    if (uint32_t st = Enter("SpTerminate")) return st;
+SpStatus SpTerminate(SpInstance* library) {
+    if (SpStatus st = Enter("SpTerminate")) return st;
     *library = 0;
     return 0;
 }
 
-uint32_t SpProfileLoadHeader(const char* name, void*, void* header) {
-    if (uint32_t st = Enter("SpProfileLoadHeader")) return st;
-    uint8_t* h = static_cast<uint8_t*>(header);
+SpStatus SpProfileLoadHeader(const char* name, const SpFileProps*, SpHeader* header) {
+    if (SpStatus st = Enter("SpProfileLoadHeader")) return st;
+    uint8_t* h = reinterpret_cast<uint8_t*>(header);
     std::memset(h, 0, kOcmsHeaderBytes);
     const uint32_t rgb = 0x52474220, xyz = 0x58595A20, cmyk = 0x434D594B;
     const bool isCmyk = std::strncmp(name, "cmyk", 4) == 0;
@@ -79,22 +81,22 @@ uint32_t SpProfileLoadHeader(const char* name, void*, void* header) {
     return 0;
 }
 
-uint32_t SpProfileLoadProfile(uint32_t, const char* name, void*, uint32_t* profile) {
-    if (uint32_t st = Enter("SpProfileLoadProfile")) return st;
+SpStatus SpProfileLoadProfile(SpInstance, const char* name, const SpFileProps*, SpProfile* profile) {
+    if (SpStatus st = Enter("SpProfileLoadProfile")) return st;
     *profile = ++g_next;
     g_profiles[*profile] = name;
     return 0;
 }
 
-uint32_t SpProfileFree(uint32_t* profile) {
-    if (uint32_t st = Enter("SpProfileFree")) return st;
+SpStatus SpProfileFree(SpProfile* profile) {
+    if (SpStatus st = Enter("SpProfileFree")) return st;
     g_profiles.erase(*profile);
     *profile = 0;
     return 0;
 }
 
-uint32_t SpXformGet(uint32_t profile, uint32_t, uint32_t, uint32_t* transform) {
-    if (uint32_t st = Enter("SpXformGet")) return st;
+SpStatus SpXformGet(SpProfile profile, int32_t, int32_t, SpXform* transform) {
+    if (SpStatus st = Enter("SpXformGet")) return st;
     Transform t;
     if (g_profiles[profile].rfind("cmyk", 0) == 0) t.out = 4;
     *transform = ++g_next;
@@ -102,15 +104,15 @@ uint32_t SpXformGet(uint32_t profile, uint32_t, uint32_t, uint32_t* transform) {
     return 0;
 }
 
-uint32_t SpXformFree(uint32_t* transform) {
-    if (uint32_t st = Enter("SpXformFree")) return st;
+SpStatus SpXformFree(SpXform* transform) {
+    if (SpStatus st = Enter("SpXformFree")) return st;
     g_transforms.erase(*transform);
     *transform = 0;
     return 0;
 }
 
-uint32_t SpXformGetChannels(uint32_t transform, uint32_t* in, uint32_t* out) {
-    if (uint32_t st = Enter("SpXformGetChannels")) return st;
+SpStatus SpXformGetChannels(SpXform transform, int32_t* in, int32_t* out) {
+    if (SpStatus st = Enter("SpXformGetChannels")) return st;
     auto it = g_transforms.find(transform);
     if (it == g_transforms.end()) return 7;
     *in = it->second.in;
@@ -118,10 +120,10 @@ uint32_t SpXformGetChannels(uint32_t transform, uint32_t* in, uint32_t* out) {
     return 0;
 }
 
-uint32_t SpCombineXforms(uint32_t count, uint32_t* transforms, uint32_t* result, uint32_t* failed, uint32_t,
-                         uint32_t) {
-    if (uint32_t st = Enter("SpCombineXforms")) {
-        *failed = g_combineFailIndex;
+SpStatus SpCombineXforms(int32_t count, const SpXform* transforms, SpXform* result, int32_t* failed, void*,
+                         void*) {
+    if (SpStatus st = Enter("SpCombineXforms")) {
+        *failed = int32_t(g_combineFailIndex);
         return st;
     }
     Transform t;
@@ -132,21 +134,21 @@ uint32_t SpCombineXforms(uint32_t count, uint32_t* transforms, uint32_t* result,
     return 0;
 }
 
-uint32_t SpEvaluate(uint32_t transform, const OcmsLayout* source, const OcmsLayout* destination, uint32_t, uint32_t) {
-    if (uint32_t st = Enter("SpEvaluate")) return st;
+SpStatus SpEvaluate(SpXform transform, const SpPixelLayout* source, const SpPixelLayout* destination, void*, void*) {
+    if (SpStatus st = Enter("SpEvaluate")) return st;
     if (!g_transforms.count(transform)) return 9;
     g_lastSource = *source;
     g_lastDestination = *destination;
-    int16_t* p = static_cast<int16_t*>(source->planes[0]);
-    int16_t* r = static_cast<int16_t*>(source->planes[2]);
-    for (int32_t i = 0; i < source->pixelsPerLine * source->lines; ++i) std::swap(p[i], r[i]);
+    int16_t* p = static_cast<int16_t*>(source->base[0]);
+    int16_t* r = static_cast<int16_t*>(source->base[2]);
+    for (int32_t i = 0; i < source->columns * source->rows; ++i) std::swap(p[i], r[i]);
     return 0;
 }
 
-uint32_t SpGetErrorText(uint32_t code, char* text, uint32_t length) {
-    if (uint32_t st = Enter("SpGetErrorText")) return st;
+SpStatus SpGetErrorText(SpStatus code, char* text, int32_t length) {
+    if (SpStatus st = Enter("SpGetErrorText")) return st;
     std::string s = "fake error " + std::to_string(code);
-    std::strncpy(text, s.c_str(), length);
+    std::strncpy(text, s.c_str(), size_t(length));
     if (length) text[length - 1] = 0;
     return 0;
 }

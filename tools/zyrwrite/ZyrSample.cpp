@@ -158,7 +158,10 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Longs(p, 3604, {o.colourTableGeneration});
     if (o.demosaicThreshold) w.Shorts(p, 3662, {o.demosaicThreshold});
 
-    if (o.balanceTags) {
+    // The processing tags below came with the raw families; the oldest
+    // models' files do not carry them.
+    const bool rawFamily = !IsOldestModel(o.model);
+    if (rawFamily && o.balanceTags) {
         for (uint16_t tag = 2010; tag <= 2014; ++tag) w.Rationals(p, tag, presetMatrix(10 + tag - 2010u));
         w.Rationals(p, 2025, presetMatrix(2));
         w.Rationals(p, 2125, {{2100, 10}, {1000, 10}, {1600, 10}});
@@ -169,9 +172,9 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
                                {0, 100}, {110, 100}},
                     10);
     }
-    if (o.sensitivityPairs)
+    if (rawFamily && o.sensitivityPairs)
         for (uint16_t tag = 2320; tag <= 2323; ++tag) w.Rationals(p, tag, {{100, 1}, {50 * (tag - 2319u), 1}});
-    if (o.sharpening) {
+    if (rawFamily && o.sharpening) {
         w.Shorts(p, 2350, {0});
         std::vector<uint16_t> kernel(25, uint16_t(-1));
         kernel[12] = 24;
@@ -183,7 +186,7 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
         w.Shorts(p, 2356, {0});
         w.Shorts(p, 2357, {0});
     }
-    if (o.thumbTable) {
+    if (rawFamily && o.thumbTable) {
         w.Longs(p, 2313, {1});
         w.Shorts(p, 2315, ThumbTable());
     }

@@ -39,7 +39,8 @@ struct ZyrSampleOptions {
     bool ljpegSensor = false;
 
     // Processing tags of the raw image classes of families 1 and 3. The ones
-    // the classes require are always written; these switch the optional ones.
+    // the classes require are always written; these switch the optional ones
+    // (the four groups on by default are left out of the oldest models' files).
     uint32_t margin = 2;               // 1003/1004; 1005/1006 leave the same on the far sides
     uint16_t cameraPreset = 0;         // 1020
     uint32_t fileGeneration = 16;      // 3200

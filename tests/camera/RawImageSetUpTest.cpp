@@ -183,3 +183,30 @@ TEST_F(RawImageTest, MonochromeFilesGetNoColourCurves) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RawImageTest, EveryOptionalTagTogetherInBothByteOrders) {
+    for (lumora::ByteOrder order : {lumora::ByteOrder::Big, lumora::ByteOrder::Little}) {
+        ZyrSampleOptions o = Options("ZYNM16");
+        o.order = order;
+        o.ljpegSensor = true;
+        o.rowOffsets = o.columnOffsets = true;
+        o.gainMap = true;
+        o.colourCurves = 3601;
+        o.toneCurve1 = true;
+        o.settingsData = true;
+        o.cameraPreset = 2;
+        ASSERT_EQ(Open(o), 0u);
+        EXPECT_EQ(Param<int32_t>(lumora::RP_DATA_COMPRESSED), 1);
+        EXPECT_EQ(Param<int32_t>(lumora::RP_OFFSET_TABLE_SIZE), 48);
+        EXPECT_EQ(Table<int16_t>(lumora::RP_ROW_OFFSETS)[0], 8 * -3);
+        EXPECT_EQ(Param<int32_t>(lumora::RP_GAIN_MAP_SIZE), 12);
+        EXPECT_NE(Table<uint16_t>(lumora::RP_CFA_TABLE_1), nullptr);
+        EXPECT_EQ(Param<int32_t>(lumora::RP_CAMERA_PRESET), 2);
+        EXPECT_EQ(image_->presetIndex(), 2) << "the default balance follows the camera's preset";
+        EXPECT_EQ(image_->toneCurve(1), ZyrSample::Ramp(4096, 3000));
+    }
+}
+
+} // namespace

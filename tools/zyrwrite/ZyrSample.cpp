@@ -1,5 +1,6 @@
 #include "ZyrSample.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -192,7 +193,8 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     }
     if (o.toneCurve1) w.Shorts(p, 2341, ramp(4096, 3000));
     if (o.rowOffsets) w.Shorts(p, 1040, asWords(RowOffsets(o.sensorHeight)), 8);
-    if (o.columnOffsets) w.Shorts(p, 1039, asWords(ColumnOffsets(o.sensorWidth)), 8);
+    // The column smoothing reads 64 values at either end: never fewer than 65.
+    if (o.columnOffsets) w.Shorts(p, 1039, asWords(ColumnOffsets(std::max(o.sensorWidth, 65u))), 8);
     if (o.gainMap) {
         const uint32_t t = o.gainTile ? o.gainTile : 1;
         const uint32_t tiles = ((o.sensorWidth + t - 1) / t) * ((o.sensorHeight + t - 1) / t);

@@ -52,7 +52,7 @@ struct ZyrSampleOptions {
     bool thumbTable = true;            // 2313, 2315
     bool toneCurve1 = false;           // 2341
     bool rowOffsets = false;           // 1040: a ramp, one value per sensor row
-    bool columnOffsets = false;        // 1039: one value per sensor column
+    bool columnOffsets = false;        // 1039: one value per sensor column, at least 65
     bool gainMap = false;              // 2402, 2403, 2404: three planes of tiles
     uint32_t gainTile = 16;            //   tile width and height
     int colourCurves = 0;              // 0 none, 3601 (curve sets) or 3602 (knot lists)

@@ -2,9 +2,12 @@
 // The image behind an image handle, as the exported image calls see it.
 #include <cstdint>
 
+#include "RendererImage.h"
 #include "VqCamera.h"
 #include "VqImage.h"
 #include "VqStatus.h"
+
+struct OcmsImageRecord;
 
 namespace lumora::vq {
 
@@ -12,12 +15,14 @@ class DriverSettings;
 class SdkCamera;
 struct DirectoryEntry;
 
-class SdkImage {
+// The image is also what its renderer reads file bytes through and tells which
+// output type it is about to render.
+class SdkImage : public lumora::RendererImage {
 public:
     // The camera is found through the camera table by the id in the record; an
     // image whose camera is not there is not valid. The image never owns it.
     SdkImage(const CameraRecord* record, DriverSettings* settings);
-    virtual ~SdkImage();
+    ~SdkImage() override;
 
     virtual bool IsValid() const = 0;
     virtual int32_t GetObjectSize() = 0;
@@ -57,11 +62,23 @@ public:
     virtual VqStatus LoadCache(void* buffer, int32_t steps, int32_t* done) = 0;
     virtual VqStatus CleanupCache() = 0;
     virtual VqStatus DecompressCache(void* scratch) = 0;
-    virtual void OnImageTypeChanged(uint32_t type, uint32_t* colourSpace, int32_t channels);
+    // Either out may be null.
+    VqStatus OnImageTypeChanged(uint32_t type, uint32_t* colourSpace, int32_t* channels) override;
+    VqStatus ReadFileBytes(void* destination, uint64_t fileOffset, uint32_t byteCount, uint32_t flags) override;
     virtual VqStatus SetName(const char* name) = 0;
     virtual void GetInfo(ImageInfoRecord* out) const = 0;
     virtual void SetHandle(int32_t handle) = 0;
     virtual VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) = 0;
+
+    // Colour management of the image; an image without it answers
+    // VQ_ERR_NOT_SUPPORTED (and a null record).
+    virtual VqStatus SetColourMode(uint32_t mode);
+    virtual uint32_t GetColourMode();
+    virtual VqStatus SetProfile(const char* name, int32_t slot, int32_t profileMode, void* info, void* header);
+    virtual VqStatus GetProfileHandle(int32_t slot, uint32_t* out);
+    virtual uint32_t GetLastColourStatus();
+    virtual void SetLastColourStatus(uint32_t status);
+    virtual OcmsImageRecord* ColourRecord();
 
     SdkCamera* camera() const { return camera_; }
     DriverSettings* settings() const { return settings_; }

@@ -1,10 +1,19 @@
 #include "SdkImageBase.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <new>
+#include <optional>
 
 #include "ByteView.h"
+#include "ColorTransformStage.h"
 #include "DirectoryEntry.h"
+#include "DriverSettings.h"
+#include "FixedMatrix.h"
+#include "GpsText.h"
+#include "OcmsSession.h"
+#include "SdkRenderer.h"
 #include "ImageClassFactory.h"
 #include "RawIfdRecord.h"
 #include "RawTiffReader.h"
@@ -26,6 +35,7 @@ SdkImageBase::SdkImageBase(const CameraRecord* record, DriverSettings* settings)
     info_.fileKind = kFileRawTiff;
     info_.whiteBalanceFileStatus = int32_t(VQ_ERR_WB_FILE_UNSUPPORTED);
     std::memset(processingDirectory_, 0, sizeof processingDirectory_);
+    colour_.info = &info_;
     // A single-file camera (or a kind-0 caller) processes next to the file.
     if (record && (record->cameraKind == 0 || record->cameraKind == VQ_CAMERA_KIND_FILE)) {
         std::memcpy(processingDirectory_, record->folder, sizeof processingDirectory_);
@@ -104,6 +114,7 @@ uint32_t TextLength(const char* text, uint32_t count, uint32_t max) {
 
 VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     headerLength_ = length;
+    if (VqStatus status = CreateRenderer()) return status;
     marginTop_ = marginLeft_ = marginBottom_ = marginRight_ = 6;
     const ByteView view(header, length);
     RawTiffReader reader;
@@ -120,6 +131,7 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     SetInfoText(description_, ifd.description, TextLength(ifd.description, ifd.descriptionCount, 512),
                 &info_.description, &info_.descriptionLength);
     if (ifd.dateTime[0]) SdkParseDateText(ifd.dateTime, info_.date);
+    TakeGpsText();
     SetInfoText(software_, ifd.software, TextLength(ifd.software, ifd.softwareCount, 20), &info_.software,
                 &info_.softwareLength);
     const uint32_t modelLength = TextLength(ifd.model, ifd.modelCount, 16);
@@ -186,6 +198,12 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     outputWindow_ = {int16_t(marginLeft_), int16_t(marginTop_),
                      int16_t(int64_t(fullWidth_) - marginLeft_ - marginRight_),
                      int16_t(int64_t(fullHeight_) - marginTop_ - marginBottom_)};
+    savedMargins_[0] = marginTop_;
+    savedMargins_[1] = marginLeft_;
+    savedMargins_[2] = marginBottom_;
+    savedMargins_[3] = marginRight_;
+    sensorGroup_ = ColorTransformStage::SensorSizeClass(int32_t(std::min<uint32_t>(fullWidth_, INT32_MAX)),
+                                                        int32_t(std::min<uint32_t>(fullHeight_, INT32_MAX)));
 
     // Without a stored settings block in force the image starts at its defaults.
     info_.outputType = colour ? VQ_TYPE_RGB8 : VQ_TYPE_GRAY8;
@@ -199,6 +217,8 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     info_.geometry.channels = channels;
     info_.geometry.bytesPerSample = bytes;
     info_.dataBytes = int32_t(dataBytes_);
+    status = HandSensorLayoutToRenderer();
+    if (status) return status;
 
     const CameraRecord* cam = camera_ ? &camera_->record() : nullptr;
     if (cam && cam->cameraType == 3 && cam->cameraKind == 1)
@@ -206,6 +226,32 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     else
         info_.flags |= VQ_IMAGE_RAW_CLASS;
     return 0;
+}
+
+void SdkImageBase::TakeGpsText() {
+    const std::string text(description_.c_str());
+    std::string lines;
+    if (std::optional<std::string> formatted = GpsText::Format(text)) {
+        size_t at = text.find('$');
+        if (at == std::string::npos) at = text.find("PLGR");
+        // The readable lines may be longer than the sentence they replace: the
+        // field grows to hold them, up to the description's 512 bytes.
+        const size_t needed = std::min<size_t>(at + formatted->size() + 1, 512);
+        if (description_.size() < needed) description_.resize(needed, '\0');
+        GpsText::Replace(description_.data(), description_.size(), *formatted);
+        info_.description = description_.data();
+        info_.descriptionLength = uint32_t(description_.size());
+        lines = std::move(*formatted);
+    } else {
+        const size_t lat = text.find("Lat:");
+        if (lat == std::string::npos) return;
+        const size_t utc = text.find("UTC:");
+        lines = text.substr(utc != std::string::npos && utc < lat ? utc : lat);
+    }
+    extraData_ = GpsText::BuildDateText(info_.date, lines);
+    extraData_.push_back('\0');
+    info_.extraData = extraData_.data();
+    info_.extraDataLength = uint32_t(extraData_.size());
 }
 
 VqStatus SdkImageBase::ReadShortTable(uint32_t elementSize, int32_t index, uint32_t offset, uint32_t count,
@@ -434,19 +480,201 @@ VqStatus SdkImageBase::GetProcessingDirectory(char* out) {
     return 0;
 }
 
-VqStatus SdkImageBase::SetImageType(uint32_t, int32_t) { return VQ_ERR_NOT_SUPPORTED; }
+VqStatus SdkImageBase::SetRendererParameter(uint32_t id, const void* value, size_t bytes) {
+    if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
+    void* cell = renderer_->Parameter(id);
+    if (!cell) return VQ_ERR_BAD_ARGUMENT;
+    std::memcpy(cell, value, bytes);
+    return renderer_->ParameterChanged(id);
+}
+
+VqStatus SdkImageBase::CreateRenderer() {
+    if (renderer_) return 0;
+    renderer_.reset(new (std::nothrow) lumora::SdkRenderer());
+    if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
+    const uint8_t** cell = &imageData_;
+    return SetRendererParameter(lumora::RP_IMAGE_DATA, &cell, sizeof cell);
+}
+
+VqStatus SdkImageBase::HandSensorLayoutToRenderer() {
+    if (!renderer_) return 0;
+    const int32_t colour = info_.isColour ? 1 : 0;
+    lumora::RendererImage* self = this;
+    OcmsImageRecord* cms = &colour_;
+    const int32_t rawWidth = int32_t(dataWidth_), rawHeight = int32_t(dataHeight_);
+    const int32_t dataOffset = int32_t(dataOffset_), dataSize = int32_t(dataBytes_);
+    // Offsets and sizes the renderer keeps as signed 32-bit words: a file that
+    // cannot be described in them is refused here rather than wrapped.
+    if (dataOffset_ > uint32_t(INT32_MAX) || dataBytes_ > uint32_t(INT32_MAX) || dataWidth_ > uint32_t(INT32_MAX) ||
+        dataHeight_ > uint32_t(INT32_MAX))
+        return VQ_ERR_BAD_FILE;
+    struct Cell {
+        uint32_t id;
+        const void* value;
+        size_t bytes;
+    };
+    const Cell cells[] = {
+        {lumora::RP_IS_COLOR, &colour, sizeof colour},
+        {lumora::RP_SENSOR_GROUP, &sensorGroup_, sizeof sensorGroup_},
+        {lumora::RP_IMAGE, &self, sizeof self},
+        {lumora::RP_OUTPUT_WINDOW, &outputWindow_, sizeof outputWindow_},
+        {lumora::RP_RAW_WIDTH, &rawWidth, sizeof rawWidth},
+        {lumora::RP_RAW_HEIGHT, &rawHeight, sizeof rawHeight},
+        {lumora::RP_PROCESSING_DIRECTORY, processingDirectory_, sizeof processingDirectory_},
+        {lumora::RP_DATA_OFFSET, &dataOffset, sizeof dataOffset},
+        {lumora::RP_DATA_SIZE, &dataSize, sizeof dataSize},
+        {lumora::RP_CMS_TRANSFORM, &cms, sizeof cms},
+    };
+    for (const Cell& c : cells)
+        if (VqStatus status = SetRendererParameter(c.id, c.value, c.bytes)) return status;
+    return 0;
+}
+
+float SdkImageBase::Rotation() const {
+    if (!renderer_) return 0.0f;
+    float rotation = 0.0f;
+    std::memcpy(&rotation, renderer_->Parameter(lumora::RP_ROTATION), sizeof rotation);
+    return rotation;
+}
+
+int64_t SdkImageBase::ActiveWidth() const { return int64_t(fullWidth_) - marginLeft_ - marginRight_; }
+int64_t SdkImageBase::ActiveHeight() const { return int64_t(fullHeight_) - marginTop_ - marginBottom_; }
+
+VqStatus SdkImageBase::ActiveArea(int32_t fullWidth, int32_t fullHeight, int32_t top, int32_t left, int32_t bottom,
+                                  int32_t right, SdkRect* out) {
+    if (int16_t(top) < 0 || int16_t(left) < 0 || int16_t(bottom) < 0 || int16_t(right) < 0)
+        return VQ_ERR_BAD_FILE;
+    if (out)
+        *out = {int16_t(left), int16_t(top), int16_t(fullWidth - right - left), int16_t(fullHeight - bottom - top)};
+    return 0;
+}
+
+uint32_t SdkImageBase::MapTypeForMonochrome(uint32_t type) const {
+    if (info_.isColour) return type;
+    switch (type) {
+    case VQ_TYPE_GRAY8: case VQ_TYPE_GRAY16: case VQ_TYPE_MONO8: case VQ_TYPE_MONO16: return type;
+    case VQ_TYPE_RGB16: case VQ_TYPE_XRGB16: case VQ_TYPE_BGR16: case VQ_TYPE_BGRX16: return VQ_TYPE_GRAY16;
+    case VQ_TYPE_CAMERA_RGB8: return VQ_TYPE_MONO8;
+    case VQ_TYPE_CAMERA_RGB12: return VQ_TYPE_MONO16;
+    default: return VQ_TYPE_GRAY8;
+    }
+}
+
+VqStatus SdkImageBase::PrepareSpecialType(uint32_t) { return 0; }
+
+VqStatus SdkImageBase::UpdateColorMatrices(int32_t, uint32_t type) {
+    RationalValue matrix[9];
+    std::memcpy(matrix, colourMatrices_[0], sizeof matrix);
+    VqStatus status = 0;
+    // Grey output of a colour file takes the colour result through the grey
+    // block. A class that never filled that block keeps the colour matrix
+    // rather than multiplying by a matrix with no denominators.
+    if (info_.isColour && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16) &&
+        FixedMatrix::AllDenominatorsSet(colourMatrices_[1]) && FixedMatrix::AllDenominatorsSet(colourMatrices_[0]))
+        status = FixedMatrix::MultiplyRationals(colourMatrices_[1], colourMatrices_[0], matrix, 3);
+    if (status) return status;
+    return SetRendererParameter(lumora::RP_COLOR_MATRICES, matrix, sizeof matrix);
+}
+
+VqStatus SdkImageBase::SetImageType(uint32_t type, int32_t force) {
+    const bool accepted = info_.isColour
+                              ? !(type == 1 || type == VQ_TYPE_MONO8 || type == VQ_TYPE_MONO16 || type > VQ_TYPE_MONO16)
+                              : (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16 || type == VQ_TYPE_MONO8 ||
+                                 type == VQ_TYPE_MONO16);
+    if (!accepted) return VQ_ERR_BAD_IMAGE_TYPE;
+    const bool special = type >= VQ_TYPE_CAMERA_RGB8 && type <= VQ_TYPE_MONO16;
+    if (special && force == 0 && typeLocked_) return VQ_ERR_TYPE_LOCKED;
+
+    // Checks that can still refuse run before anything changes, so a refused
+    // type leaves the image as it was.
+    int32_t channels = 0, bytes = 0;
+    if (VqStatus status = OutputFormat(type, &channels, &bytes)) return status;
+
+    const uint32_t previous = info_.outputType;
+    const int32_t margins[4] = {marginTop_, marginLeft_, marginBottom_, marginRight_};
+    const SdkRect window = outputWindow_;
+    if (type != VQ_TYPE_RAW) {
+        marginTop_ = savedMargins_[0];
+        marginLeft_ = savedMargins_[1];
+        marginBottom_ = savedMargins_[2];
+        marginRight_ = savedMargins_[3];
+    } else {
+        marginTop_ = marginLeft_ = marginBottom_ = marginRight_ = 0;
+    }
+    if (previous == VQ_TYPE_RAW || type == VQ_TYPE_RAW)
+        outputWindow_ = {int16_t(marginLeft_), int16_t(marginTop_), int16_t(ActiveWidth()), int16_t(ActiveHeight())};
+
+    VqStatus status = special ? PrepareSpecialType(type) : 0;
+    if (status == 0) status = UpdateColorMatrices(info_.isColour, type);
+    if (status == 0 && renderer_) {
+        const int32_t cell = int32_t(type);
+        status = SetRendererParameter(lumora::RP_OUTPUT_TYPE, &cell, sizeof cell);
+    }
+    if (status) {
+        marginTop_ = margins[0];
+        marginLeft_ = margins[1];
+        marginBottom_ = margins[2];
+        marginRight_ = margins[3];
+        outputWindow_ = window;
+        return status;
+    }
+    info_.outputType = type;
+    uint32_t space = info_.colourSpace;
+    OnImageTypeChanged(type, &space, &info_.geometry.channels);
+    return 0;
+}
 
 VqStatus SdkImageBase::GetImageType(uint32_t* out) {
     if (out) *out = info_.outputType;
     return 0;
 }
 
-VqStatus SdkImageBase::SetRotation(float) { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::GetRotation(float* out) {
-    if (out) *out = 0.0f;
+VqStatus SdkImageBase::SetRotation(float degrees) {
+    const float whole = std::trunc(degrees);
+    if (!(whole == 0.0f || whole == 90.0f || whole == 180.0f || whole == 270.0f || whole == -90.0f ||
+          whole == -180.0f || whole == -270.0f))
+        return VQ_ERR_BAD_ROTATION;
+    const float value = degrees < 0.0f ? degrees + 360.0f : degrees;
+    if (VqStatus status = SetRendererParameter(lumora::RP_ROTATION, &value, sizeof value)) return status;
     return 0;
 }
-VqStatus SdkImageBase::SetWhiteBalance(uint32_t, const uint16_t*) { return VQ_ERR_NOT_SUPPORTED; }
+
+VqStatus SdkImageBase::GetRotation(float* out) {
+    if (out) *out = Rotation();
+    return 0;
+}
+
+VqStatus SdkImageBase::SetWhiteBalancePreset(int32_t preset) {
+    whiteBalancePreset_ = preset;
+    return 0;
+}
+
+VqStatus SdkImageBase::SetWhiteBalance(uint32_t type, const uint16_t* triple) {
+    uint16_t values[3] = {whiteBalance_[0], whiteBalance_[1], whiteBalance_[2]};
+    int32_t preset = 0;
+    if (type == VQ_WB_CUSTOM) {
+        if (!triple) return VQ_ERR_NULL_OUTPUT;
+        std::memcpy(values, triple, sizeof values);
+    } else {
+        if (type < VQ_WB_DAYLIGHT || type > VQ_WB_NONE) return VQ_ERR_BAD_WHITE_BALANCE_TYPE;
+        preset = type == VQ_WB_NONE ? 0 : int32_t(type) - 1;
+        if (settings_ && sensorGroup_ >= 0 && sensorGroup_ < kSensorGroupCount) {
+            const SensorGroupSettings& group = settings_->Group(SensorGroup(sensorGroup_));
+            const int16_t* source = type == VQ_WB_DAYLIGHT      ? group.daylight
+                                    : type == VQ_WB_TUNGSTEN    ? group.tungsten
+                                    : type == VQ_WB_FLUORESCENT ? group.fluorescent
+                                    : type == VQ_WB_FLASH       ? group.flash
+                                                                : group.none;
+            for (int i = 0; i < 3; ++i) values[i] = uint16_t(source[i]);
+        }
+    }
+    whiteBalanceType_ = type;
+    std::memcpy(whiteBalance_, values, sizeof values);
+    VqStatus status = 0;
+    if (renderer_) status = SetRendererParameter(lumora::RP_WHITE_BALANCE, values, sizeof values);
+    if (status == 0) SetWhiteBalancePreset(preset);
+    return status;
+}
 
 VqStatus SdkImageBase::GetWhiteBalance(uint32_t* type, uint16_t* triple) {
     if (type) *type = whiteBalanceType_;
@@ -454,20 +682,86 @@ VqStatus SdkImageBase::GetWhiteBalance(uint32_t* type, uint16_t* triple) {
     return 0;
 }
 
-VqStatus SdkImageBase::CalculateWhiteBalance(const SdkRect*, uint16_t*) { return VQ_ERR_NOT_SUPPORTED; }
+VqStatus SdkImageBase::CalculateWhiteBalance(const SdkRect* area, uint16_t* out) {
+    if (!area || !out) return VQ_ERR_NULL_OUTPUT;
+    if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
+    lumora::SensorGeometry geometry;
+    geometry.width = int32_t(fullWidth_);
+    geometry.height = int32_t(fullHeight_);
+    geometry.topMargin = marginTop_;
+    geometry.leftMargin = marginLeft_;
+    geometry.bottomMargin = marginBottom_;
+    geometry.rightMargin = marginRight_;
+    // Sampling from the sensor data; the thumbnail source is chosen through a
+    // hidden property this class does not hold.
+    return renderer_->SampleWhiteBalance(area, out, 0, &geometry);
+}
+
 VqStatus SdkImageBase::SetDescription(ImageInfoRecord*, uint32_t, const char*) { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::SetSubSample(int16_t) { return VQ_ERR_NOT_SUPPORTED; }
+
+VqStatus SdkImageBase::SetSubSample(int16_t factor) {
+    if (factor < 1 || factor > 32) return VQ_ERR_BAD_SUBSAMPLE;
+    if (factor != 1 && factor % 2 != 0) return VQ_ERR_ODD_SUBSAMPLE;
+    return SetRendererParameter(lumora::RP_SUBSAMPLE, &factor, sizeof factor);
+}
+
 VqStatus SdkImageBase::GetSubSample(int16_t* out) {
-    if (out) *out = 1;
+    if (out) {
+        *out = 1;
+        if (renderer_) std::memcpy(out, renderer_->Parameter(lumora::RP_SUBSAMPLE), sizeof *out);
+    }
     return 0;
 }
-VqStatus SdkImageBase::SetPadBytes(uint8_t) { return VQ_ERR_NOT_SUPPORTED; }
+
+VqStatus SdkImageBase::SetPadBytes(uint8_t pad) { return SetRendererParameter(lumora::RP_PAD_BYTES, &pad, 1); }
+
 VqStatus SdkImageBase::GetPadBytes(uint8_t* out) {
-    if (out) *out = 0;
+    if (out) {
+        *out = 0;
+        if (renderer_) std::memcpy(out, renderer_->Parameter(lumora::RP_PAD_BYTES), 1);
+    }
     return 0;
 }
-VqStatus SdkImageBase::OutputRectToSensor(SdkRect*) { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::SensorRectToOutput(SdkRect*) { return VQ_ERR_NOT_SUPPORTED; }
+
+VqStatus SdkImageBase::ValidateRectangle(const SdkRect* rect, int32_t width, int32_t height) {
+    if (!rect) return VQ_ERR_NULL_OUTPUT;
+    const int32_t x = rect->x, y = rect->y, w = rect->width, h = rect->height;
+    if (x < 0 || y < 0 || w < 0 || h < 0) return VQ_ERR_RECT_NEGATIVE;
+    if (w < 8 || h < 8) return VQ_ERR_RECT_TOO_SMALL;
+    if (x >= width || y >= height) return VQ_ERR_RECT_ORIGIN_OUTSIDE;
+    if (int64_t(x) + w > width || int64_t(y) + h > height) return VQ_ERR_RECT_OUTSIDE;
+    if ((x | y | w | h) & 1) return VQ_ERR_RECT_MISALIGNED;
+    return 0;
+}
+
+VqStatus SdkImageBase::OutputRectToSensor(SdkRect* rect) {
+    if (!rect) return VQ_ERR_NULL_OUTPUT;
+    const float rotation = Rotation();
+    const int whole = int(rotation);
+    const bool swap = whole == 90 || whole == 270;
+    const int64_t width = swap ? ActiveHeight() : ActiveWidth();
+    const int64_t height = swap ? ActiveWidth() : ActiveHeight();
+    if (width < 0 || height < 0 || width > INT16_MAX || height > INT16_MAX) return VQ_ERR_BAD_FILE;
+    if (VqStatus status = ValidateRectangle(rect, int32_t(width), int32_t(height))) return status;
+    int16_t r[4] = {rect->x, rect->y, rect->width, rect->height};
+    if (VqStatus status = SdkRotateRect(r, int16_t(width), int16_t(height), -rotation)) return status;
+    // Inside the active area, so the sum stays within 16 bits.
+    rect->x = int16_t(r[0] + marginLeft_);
+    rect->y = int16_t(r[1] + marginTop_);
+    rect->width = r[2];
+    rect->height = r[3];
+    return 0;
+}
+
+VqStatus SdkImageBase::SensorRectToOutput(SdkRect* rect) {
+    if (!rect) return VQ_ERR_NULL_OUTPUT;
+    const int64_t width = ActiveWidth(), height = ActiveHeight();
+    if (width < 0 || height < 0 || width > INT16_MAX || height > INT16_MAX) return VQ_ERR_BAD_FILE;
+    int16_t r[4] = {int16_t(rect->x - marginLeft_), int16_t(rect->y - marginTop_), rect->width, rect->height};
+    if (VqStatus status = SdkRotateRect(r, int16_t(width), int16_t(height), Rotation())) return status;
+    *rect = {r[0], r[1], r[2], r[3]};
+    return 0;
+}
 
 VqStatus SdkImageBase::SetOutputWindow(const SdkRect* window) {
     if (!window) return VQ_ERR_NULL_OUTPUT;
@@ -484,6 +778,7 @@ VqStatus SdkImageBase::GetOutputWindow(SdkRect* out) {
 VqStatus SdkImageBase::OutputFormat(uint32_t type, int32_t* channels, int32_t* bytesPerSample) {
     static const int8_t kChannels[21] = {1, 0, 1, 1, 3, 4, 3, 4, 3, 4, 3, 4, 3, 3, 3, 1, 1, 4, 4, 3, 3};
     static const int8_t kBytes[21] = {1, 0, 1, 2, 1, 1, 2, 2, 1, 1, 2, 2, 1, 2, 2, 1, 2, 1, 2, 1, 2};
+    if (renderer_) return renderer_->GetOutputFormat(type, bytesPerSample, channels);
     if (type > VQ_TYPE_LAB16 || kChannels[type] == 0) return VQ_ERR_BAD_IMAGE_TYPE;
     *channels = kChannels[type];
     *bytesPerSample = kBytes[type];
@@ -494,13 +789,11 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
     if (!g) return VQ_ERR_NULL_OUTPUT;
     int32_t channels = 0, bytes = 0;
     VqStatus status = OutputFormat(info_.outputType, &channels, &bytes);
+    OnImageTypeChanged(info_.outputType, nullptr, nullptr);
     if (status) return status;
-    // Rotation, subsample and pad bytes live in the renderer; without one they
-    // stay at their starting values.
-    float rotation = 0.0f;
+    const float rotation = Rotation();
     int16_t subsample = 1;
     uint8_t pad8 = 0;
-    GetRotation(&rotation);
     GetSubSample(&subsample);
     GetPadBytes(&pad8);
     const int64_t pad = pad8;
@@ -508,13 +801,15 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
     const int64_t p = int64_t(channels) * bytes;
     g->channels = channels;
     g->bytesPerSample = bytes;
+    info_.geometry.channels = channels;
+    info_.geometry.bytesPerSample = bytes;
 
     // The record's sizes are 32-bit words: products of sizes from a file wrap
     // as such words do, computed without overflow.
     auto to32 = [](uint64_t v) { return int32_t(uint32_t(v)); };
     auto u = [](int64_t v) { return uint64_t(v); };
-    const int64_t activeW = int64_t(fullWidth_) - marginLeft_ - marginRight_;
-    const int64_t activeH = int64_t(fullHeight_) - marginTop_ - marginBottom_;
+    const int64_t activeW = ActiveWidth();
+    const int64_t activeH = ActiveHeight();
     const int rot = int(rotation);
     const bool swap = rot == 90 || rot == 270;
     if (rot == 0 || rot == 180 || swap) {
@@ -534,11 +829,16 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
             g->stripBytes = to32(row);
         } else {
             // The strip height is the first of 6, 8, 10, ... that divides the
-            // height or leaves a last strip of at least 6 rows.
+            // height or leaves a last strip of at least 6 rows. A window lower
+            // than 6 rows has no such height: the search stops at 6 at once.
             int64_t t = 6;
             while (oh >= 6 && oh % t >= 1 && oh % t <= 5) t += 2;
             g->stripBytes = to32(row * u(t));
         }
+        info_.geometry.outputWidth = g->outputWidth;
+        info_.geometry.outputHeight = g->outputHeight;
+        info_.geometry.stripBytes = g->stripBytes;
+        info_.geometry.outputBytes = g->outputBytes;
     } else {
         status = VQ_ERR_BAD_ROTATION;
     }
@@ -552,8 +852,38 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
     return status;
 }
 
-VqStatus SdkImageBase::GetThumbnail(ImageBufferRecord*) { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::GetImage(ImageBufferRecord*, ProgressRecord*) { return VQ_ERR_NOT_SUPPORTED; }
+VqStatus SdkImageBase::GetThumbnail(ImageBufferRecord* buffer) {
+    if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
+    if (VqStatus status = HandRenderRequest()) return status;
+    return renderer_->RenderThumbnail(buffer);
+}
+
+VqStatus SdkImageBase::GetImage(ImageBufferRecord* buffer, ProgressRecord* progress) {
+    if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
+    if (VqStatus status = HandRenderRequest()) return status;
+    return renderer_->RenderImage(buffer, progress);
+}
+
+VqStatus SdkImageBase::HandRenderRequest() {
+    const int32_t type = int32_t(info_.outputType);
+    OcmsImageRecord* cms = &colour_;
+    struct Cell {
+        uint32_t id;
+        const void* value;
+        size_t bytes;
+    };
+    const Cell cells[] = {
+        {lumora::RP_OUTPUT_TYPE, &type, sizeof type},
+        {lumora::RP_OUTPUT_WINDOW, &outputWindow_, sizeof outputWindow_},
+        {lumora::RP_PROCESSING_DIRECTORY, processingDirectory_, sizeof processingDirectory_},
+        {lumora::RP_CMS_TRANSFORM, &cms, sizeof cms},
+        {lumora::RP_SHARPEN_ALLOWED, &extension44_, sizeof extension44_},
+    };
+    for (const Cell& c : cells)
+        if (VqStatus status = SetRendererParameter(c.id, c.value, c.bytes)) return status;
+    return 0;
+}
+
 VqStatus SdkImageBase::SaveProcessParameters() { return VQ_ERR_NOT_SUPPORTED; }
 
 VqStatus SdkImageBase::GetSoundInfo(int32_t index, SoundInfoRecord* out) {
@@ -569,9 +899,108 @@ VqStatus SdkImageBase::GetSound(SoundInfoRecord* info, void* buffer) {
 void SdkImageBase::SetImageIndex(int32_t index) { imageIndex_ = index; }
 int32_t SdkImageBase::GetImageIndex() { return imageIndex_; }
 
-VqStatus SdkImageBase::LoadCache(void*, int32_t, int32_t*) { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::CleanupCache() { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::DecompressCache(void*) { return VQ_ERR_NOT_SUPPORTED; }
+VqStatus SdkImageBase::ReadFileBytes(void* destination, uint64_t fileOffset, uint32_t byteCount, uint32_t flags) {
+    if (!camera_) return VQ_ERR_BAD_HANDLE;
+    if (!destination) return VQ_ERR_NULL_OUTPUT;
+    if (fileOffset > uint64_t(INT32_MAX)) return VQ_ERR_BAD_FILE;
+    return camera_->ReadImageBytes(imageIndex_, byteCount, destination, 0, int32_t(fileOffset), flags);
+}
+
+VqStatus SdkImageBase::LoadCache(void* buffer, int32_t steps, int32_t* done) {
+    if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
+    if (steps < 0) return VQ_ERR_BAD_ARGUMENT;
+    return renderer_->LoadCache(static_cast<uint8_t*>(buffer), uint32_t(steps), done, 1);
+}
+
+VqStatus SdkImageBase::CleanupCache() {
+    if (renderer_) renderer_->FreeCache();
+    return 0;
+}
+
+VqStatus SdkImageBase::ResetCacheState() {
+    if (renderer_) renderer_->ResetCacheState();
+    return 0;
+}
+
+VqStatus SdkImageBase::DecompressCache(void* scratch) {
+    if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
+    return renderer_->DecodeCache(scratch, 1, 1, 0);
+}
+
+VqStatus SdkImageBase::OnImageTypeChanged(uint32_t type, uint32_t* colourSpace, int32_t* channels) {
+    uint32_t space = 0;
+    const uint32_t mode = colour_.mode;
+    OcmsSession* session = OcmsSession::Existing();
+    if (mode == 0 || mode == 1 || ((mode == 2 || mode == 3 || mode == 4) && !session)) {
+        if (type == VQ_TYPE_RAW)
+            space = info_.isColour ? FourCC("BCFA") : FourCC("GRAY");
+        else if (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16 || type == VQ_TYPE_MONO8 || type == VQ_TYPE_MONO16)
+            space = FourCC("GRAY");
+        else if (type >= VQ_TYPE_RGB8 && type <= VQ_TYPE_BGRX16)
+            space = FourCC("sRGB");
+        else if (type >= VQ_TYPE_CAMERA_RGB8 && type <= VQ_TYPE_CAMERA_RGB12)
+            space = FourCC("cRGB");
+    } else if (mode == 2 || mode == 3 || mode == 4) {
+        const int32_t slot = mode == 2 ? 4 : mode == 3 ? 5 : 3;
+        OcmsProfileInfo profile{};
+        session->GetProfileInfo(&colour_, slot, nullptr, &profile, nullptr);
+        space = uint32_t(profile.values[4]);
+        colour_.channels = uint32_t(profile.values[5]);
+        if (channels) *channels = profile.values[5];
+    } else {
+        if (colourSpace) *colourSpace = 0;
+        return 0;
+    }
+    info_.colourSpace = space;
+    colour_.colourSpace = space;
+    if (colourSpace) *colourSpace = space;
+    return 0;
+}
+
+VqStatus SdkImageBase::SetColourMode(uint32_t mode) {
+    colour_.lastStatus = 0;
+    if (!info_.isColour && mode != 1) return VQ_ERR_OCMS_MONO_IMAGE;
+    if (colour_.slots[3] == 0) return VQ_ERR_OCMS_NO_SOURCE_PROFILE;
+    if (mode != 1 && info_.outputType >= VQ_TYPE_CAMERA_RGB8 && info_.outputType <= VQ_TYPE_CAMERA_RGB12)
+        return VQ_ERR_OCMS_TYPE_CONFLICT;
+    if (mode == 2 && colour_.slots[4] == 0) return VQ_ERR_OCMS_NO_OUTPUT_PROFILE;
+    if (mode == 3 && colour_.slots[5] == 0) return VQ_ERR_OCMS_NO_OUTPUT_PROFILE2;
+    colour_.mode = mode;
+    return 0;
+}
+
+uint32_t SdkImageBase::GetColourMode() {
+    colour_.lastStatus = 0;
+    return colour_.mode;
+}
+
+VqStatus SdkImageBase::SetProfile(const char* name, int32_t slot, int32_t profileMode, void* info, void* header) {
+    colour_.lastStatus = 0;
+    if (!info_.isColour) return VQ_ERR_OCMS_MONO_IMAGE;
+    OcmsSession* session = OcmsSession::Existing();
+    if (!session) return VQ_ERR_OCMS_NOT_OPEN;
+    uint32_t entry = 0;
+    if (VqStatus status =
+            session->LoadProfile(name, slot, profileMode, static_cast<OcmsProfileInfo*>(info), header, &entry))
+        return status;
+    colour_.slots[slot] = entry;
+    // A prepared transform that was built over the replaced profile is no
+    // longer the one asked for.
+    if (slot == 3 || slot == 4) colour_.slots[1] = 0;
+    if (slot == 3 || slot == 5 || slot == 6 || slot == 7) colour_.slots[2] = 0;
+    return 0;
+}
+
+VqStatus SdkImageBase::GetProfileHandle(int32_t slot, uint32_t* out) {
+    if (!out) return VQ_ERR_NULL_OUTPUT;
+    *out = 0;
+    if (slot < 0 || slot > 7) return VQ_ERR_OCMS_BAD_PROFILE_SLOT;
+    *out = colour_.slots[slot];
+    return 0;
+}
+
+uint32_t SdkImageBase::GetLastColourStatus() { return colour_.lastStatus; }
+void SdkImageBase::SetLastColourStatus(uint32_t status) { colour_.lastStatus = status; }
 
 VqStatus SdkImageBase::SetName(const char* name) {
     if (!name) return VQ_ERR_BAD_HANDLE;

@@ -3,13 +3,20 @@
 // owns the texts it points to, and is itself the class of the oldest models.
 // The file-type factory that picks an image's class lives here too.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ModelTable.h"
+#include "OcmsImageRecord.h"
+#include "RationalValue.h"
 #include "SdkImage.h"
 
 class RawTiffReader;
+
+namespace lumora {
+class SdkRenderer;
+}
 
 namespace lumora::vq {
 
@@ -72,6 +79,29 @@ public:
     void GetInfo(ImageInfoRecord* out) const override;
     void SetHandle(int32_t handle) override;
     VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
+    VqStatus OnImageTypeChanged(uint32_t type, uint32_t* colourSpace, int32_t* channels) override;
+    VqStatus ReadFileBytes(void* destination, uint64_t fileOffset, uint32_t byteCount, uint32_t flags) override;
+
+    VqStatus SetColourMode(uint32_t mode) override;
+    uint32_t GetColourMode() override;
+    VqStatus SetProfile(const char* name, int32_t slot, int32_t profileMode, void* info, void* header) override;
+    VqStatus GetProfileHandle(int32_t slot, uint32_t* out) override;
+    uint32_t GetLastColourStatus() override;
+    void SetLastColourStatus(uint32_t status) override;
+    OcmsImageRecord* ColourRecord() override { return &colour_; }
+
+    virtual VqStatus UpdateColorMatrices(int32_t colourFlag, uint32_t type);
+    virtual VqStatus ValidateRectangle(const SdkRect* rect, int32_t width, int32_t height);
+    virtual VqStatus ResetCacheState();
+    virtual VqStatus PrepareSpecialType(uint32_t type);
+    virtual VqStatus SetWhiteBalancePreset(int32_t preset);
+    uint32_t MapTypeForMonochrome(uint32_t type) const;
+
+    // The active area of a sensor: (left, top, width - right - left,
+    // height - bottom - top); VQ_ERR_BAD_FILE when a margin is negative as a
+    // 16-bit number.
+    static VqStatus ActiveArea(int32_t fullWidth, int32_t fullHeight, int32_t top, int32_t left, int32_t bottom,
+                               int32_t right, SdkRect* out);
 
     virtual VqStatus GetHeaderLength(const uint8_t* tiff, uint32_t available, uint32_t* out);
     virtual int32_t GetCompatibilityFlag();
@@ -113,7 +143,27 @@ public:
     };
     const JpegMarkers& jpegMarkers() const { return jpeg_; }
 
+    lumora::SdkRenderer* renderer() const { return renderer_.get(); }
+
 protected:
+    // Writes a renderer parameter and tells the renderer; answers its answer.
+    // Without a renderer nothing can be set.
+    VqStatus SetRendererParameter(uint32_t id, const void* value, size_t bytes);
+    // Readable GPS lines in place of a receiver sentence in the description,
+    // and the date-and-position text of the record.
+    void TakeGpsText();
+    // Hands the output request to the renderer before it renders.
+    VqStatus HandRenderRequest();
+    // The plain renderer of the oldest models, made once.
+    VqStatus CreateRenderer();
+    // Hands what the header parse found to the renderer.
+    VqStatus HandSensorLayoutToRenderer();
+    // The rotation in force, as the renderer keeps it (0 without one).
+    float Rotation() const;
+    // Active area width and height from the sensor size and margins.
+    int64_t ActiveWidth() const;
+    int64_t ActiveHeight() const;
+
     // Replaces one owned text of the info block; the block points at the copy.
     void SetInfoText(std::string& store, const char* text, uint32_t length, char** field, uint32_t* lengthField);
 
@@ -134,6 +184,9 @@ protected:
     uint32_t dataOffset_ = 0, dataWidth_ = 0, dataHeight_ = 0, dataBytes_ = 0;
     uint32_t bytesPerStoredSample_ = 1;
     int32_t marginTop_ = 6, marginLeft_ = 6, marginBottom_ = 6, marginRight_ = 6;
+    // The margins as the file gives them: sensor output (type 0) clears the
+    // margins above, any other type restores them from here.
+    int32_t savedMargins_[4] = {6, 6, 6, 6};
     uint32_t fullWidth_ = 0, fullHeight_ = 0;
 
     // The entry index in the camera's list. The record's image index may show
@@ -154,6 +207,18 @@ protected:
     uint32_t tiffOffset_ = 0;
     uint32_t fileSize_ = 0;  // of the entry, when the camera knows it
     JpegMarkers jpeg_{};
+
+    std::unique_ptr<lumora::SdkRenderer> renderer_;
+    // Where the renderer leaves the address of its cache.
+    const uint8_t* imageData_ = nullptr;
+    // Colour matrices: the first goes to the renderer; the second turns the
+    // colour result grey for the grey output types of a colour file.
+    RationalValue colourMatrices_[2][9] = {};
+    OcmsImageRecord colour_;
+    // Raw classes lock the camera output types of files that ask for it.
+    bool typeLocked_ = false;
+    int32_t whiteBalancePreset_ = 0;
+    uint32_t extension44_ = 0;
 };
 
 } // namespace lumora::vq

@@ -100,7 +100,7 @@ uint32_t VqGetSound(ImageInfoRecord* record, SoundInfoRecord* info, void* buffer
 uint32_t VqSetImageType(ImageInfoRecord* record, uint32_t type) {
     return Pattern(record, [&](SdkImage& i) -> uint32_t {
         if (uint32_t s = i.SetImageType(type, 0)) return s;
-        i.OnImageTypeChanged(type, &record->colourSpace, 0);
+        i.OnImageTypeChanged(type, &record->colourSpace, nullptr);
         return 0;
     });
 }

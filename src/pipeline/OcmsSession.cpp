@@ -15,6 +15,11 @@ uint32_t g_library = 0;
 
 constexpr int kMaxPasses = 100;
 
+// Entry handles are issued once per process, not per session: images keep
+// their slots across a close and a new open, and a stale slot must never come
+// to name an entry of the new session.
+uint32_t g_nextHandle = 0;
+
 } // namespace
 
 uint32_t OcmsCacheEntry::HeaderWord(int index) const {
@@ -114,7 +119,8 @@ const OcmsCacheEntry* OcmsSession::Entry(uint32_t handle) const {
 }
 
 uint32_t OcmsSession::AddEntry(std::unique_ptr<OcmsCacheEntry> entry) {
-    const uint32_t handle = ++nextHandle_;
+    uint32_t handle = ++g_nextHandle;
+    if (handle == 0) handle = ++g_nextHandle;  // 0 is the empty slot
     entry->handle = handle;
     entries_[handle] = std::move(entry);
     return handle;

@@ -119,7 +119,6 @@ private:
     OcmsEntryPoints api_{};
     std::unique_ptr<lumora::DynamicModule> module_;
     uint32_t clock_ = 1;
-    uint32_t nextHandle_ = 0;
     std::map<uint32_t, std::unique_ptr<OcmsCacheEntry>> entries_;
     int16_t control_[8] = {12, 3, 3, 3, 3, 3, 0, 0};
     int16_t counts_[6] = {};                  // total, kinds 1..5

@@ -4,6 +4,7 @@
 // implement it; the renderer reaches its image through RP_IMAGE.
 #include <cstdint>
 
+#include "VqRect.h"
 #include "VqStatus.h"
 
 namespace lumora {
@@ -18,6 +19,13 @@ public:
 
     // Updates the image's colour space for the type; either out may be null.
     virtual VqStatus OnImageTypeChanged(uint32_t type, uint32_t* colourSpace, int32_t* channels) = 0;
+
+    // Takes a rectangle in sensor coordinates to the active area's coordinates in
+    // the current rotation; images that cannot answer leave the rectangle alone.
+    virtual VqStatus SensorRectToOutput(SdkRect* rect) {
+        (void)rect;
+        return VQ_ERR_NOT_SUPPORTED;
+    }
 };
 
 } // namespace lumora

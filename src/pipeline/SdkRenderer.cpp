@@ -134,7 +134,7 @@ VqStatus SdkRenderer::RenderImage(const ImageBufferRecord*, const ProgressRecord
     return VQ_ERR_NOT_IMPLEMENTED;
 }
 VqStatus SdkRenderer::RenderThumbnail(void*) { return VQ_ERR_NOT_IMPLEMENTED; }
-VqStatus SdkRenderer::SampleWhiteBalance(const SdkRect*, uint16_t*) {
+VqStatus SdkRenderer::SampleWhiteBalance(const SdkRect*, uint16_t*, int32_t, const SensorGeometry*) {
     return VQ_ERR_NOT_IMPLEMENTED;
 }
 // Without stages there is nothing to tell about a changed parameter.
@@ -241,9 +241,11 @@ VqStatus SdkRenderer::ConfigureOutput(uint32_t bufferBytes, int32_t, int32_t, in
         plan->stripCount = int32_t((W + n - 1) / n);
         plan->lastWidth = W % n ? int32_t(W % n) : int32_t(n);
     }
-    const int32_t margin = (outputType_ != 0 && isColor_ && s <= 1) ? 4 : 0;
-    plan->rowMargin = margin;
-    plan->colMargin = margin;
+    // Every processed type reads context rows around each strip (the demosaicers
+    // look three rows beyond it); margin columns are only needed for
+    // full-resolution colour.
+    plan->rowMargin = outputType_ != 0 ? 4 : 0;
+    plan->colMargin = (outputType_ != 0 && isColor_ && s <= 1) ? 4 : 0;
     return VQ_OK;
 }
 

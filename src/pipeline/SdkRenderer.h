@@ -9,6 +9,7 @@
 #include "OcmsImageRecord.h"
 #include "RationalValue.h"
 #include "RendererParameterId.h"
+#include "SensorGeometry.h"
 #include "StripBufferSizes.h"
 #include "StripPlan.h"
 #include "VqImageBuffer.h"
@@ -59,7 +60,10 @@ public:
     virtual VqStatus ParameterChanged(uint32_t id);
     virtual VqStatus IsGreyPatch(const uint16_t* triple, int32_t* outClass, int16_t threshold,
                                  float factor);
-    virtual VqStatus SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb);
+    // Mean red, green and blue of an area in image coordinates, from the sensor
+    // data or, with fromThumbnail set, from the stored thumbnail.
+    virtual VqStatus SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb, int32_t fromThumbnail,
+                                        const SensorGeometry* geometry);
     virtual VqStatus DecodeCache(void* scratch, int32_t swapBytes, int32_t shiftTo12Bits,
                                  int32_t expand8To16);
     virtual VqStatus ConfigureOutput(uint32_t bufferBytes, int32_t x, int32_t y, int32_t width,

@@ -48,9 +48,13 @@ public:
     VqStatus GetSoundInfo(int32_t, SoundInfoRecord*) override { return Op("GetSoundInfo"); }
     VqStatus GetSound(SoundInfoRecord*, void*) override { return Op("GetSound"); }
     VqStatus SetImageType(uint32_t, int32_t) override { return Op("SetImageType"); }
-    void OnImageTypeChanged(uint32_t, uint32_t* colourSpace, int32_t) override {
+    // The geometry refresh asks with null outs after every call; only the
+    // calls' own requests are logged.
+    VqStatus OnImageTypeChanged(uint32_t, uint32_t* colourSpace, int32_t*) override {
+        if (!colourSpace) return 0;
         seenColourSpace = colourSpace;
         Op("OnImageTypeChanged");
+        return 0;
     }
     VqStatus GetImageType(uint32_t*) override { return Op("GetImageType"); }
     VqStatus SetRotation(float) override { return Op("SetRotation"); }

@@ -67,7 +67,7 @@ TEST(SdkRendererParameters, PipelineNotBuiltAnswersClearly) {
     EXPECT_EQ(r.RenderThumbnail(nullptr), VQ_ERR_NOT_IMPLEMENTED);
     SdkRect area{0, 0, 8, 8};
     uint16_t rgb[3];
-    EXPECT_EQ(r.SampleWhiteBalance(&area, rgb), VQ_ERR_NOT_IMPLEMENTED);
+    EXPECT_EQ(r.SampleWhiteBalance(&area, rgb, 0, nullptr), VQ_ERR_NOT_IMPLEMENTED);
     EXPECT_EQ(r.DecodeCache(nullptr, 1, 1, 0), VQ_OK);
 }
 
@@ -118,15 +118,15 @@ TEST(SdkRendererStrips, PlansForSizesSubsamplesAndRotations) {
         {"rotation 90: 40-column strips over 100 columns", 40 * 60, 100, 20, 1, 90, 0, 4, 1, 0,
          {4, 4, 20, 40, 3, 20, 20}},
         {"subsample 2: strip a multiple of the factor", 3 * 150, 100, 50, 2, 0, 0, 4, 1, 0,
-         {0, 0, 6, 100, 9, 2, 100}},
+         {4, 0, 6, 100, 9, 2, 100}},
         {"subsample 4: one output row", 1 * 75, 100, 50, 4, 0, 0, 4, 1, 0,
-         {0, 0, 4, 100, 12, 4, 100}},
+         {4, 0, 4, 100, 12, 4, 100}},
         {"subsample 2: window cut to a multiple of the factor", 5 * 150, 101, 51, 2, 0, 0, 4, 1, 0,
-         {0, 0, 10, 100, 5, 10, 100}},
+         {4, 0, 10, 100, 5, 10, 100}},
         {"subsample 2: buffer below one row plus pad", 150, 100, 50, 2, 0, 1, 4, 1,
          VQ_ERR_STRIP_TOO_SMALL, {}},
-        {"monochrome file has no margins", 10 * 10, 10, 10, 1, 0, 0, 2, 0, 0,
-         {0, 0, 10, 10, 1, 10, 10}},
+        {"monochrome file has context rows but no margin columns", 10 * 10, 10, 10, 1, 0, 0, 2, 0, 0,
+         {4, 0, 10, 10, 1, 10, 10}},
         {"type 1 is not a type", 10000, 10, 10, 1, 0, 0, 1, 1, VQ_ERR_BAD_IMAGE_TYPE, {}},
         {"huge buffer, window of 4 rows", 0xFFFFFFFFu, 10, 4, 1, 0, 0, 4, 1,
          VQ_ERR_STRIP_TOO_SMALL, {}},

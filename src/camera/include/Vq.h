@@ -15,6 +15,7 @@
 #include "VqStatus.h"
 #include "VqImage.h"
 #include "VqCamera.h"
+#include "VqOcms.h"
 
 #if defined(__GNUC__)
 #define VQ_API __attribute__((visibility("default")))

@@ -18,12 +18,8 @@
 #include "SdkUtilities.h"
 #include "SharpenStage.h"
 
-#if __has_include("RawEngine.h")
+#include "ColorTransformStage.h"
 #include "RawEngine.h"
-#define LUMORA_HAS_RAW_ENGINE 1
-#else
-#include "RawEngineStandIn.h"
-#endif
 
 namespace lumora::vq {
 
@@ -85,7 +81,7 @@ RawImage::RawImage(const CameraRecord* record, DriverSettings* settings) : SdkIm
 
 RawImage::~RawImage() {
     // The renderer frees the offset tables it was handed.
-    engine_.reset();
+    renderer_.reset();
     rowOffsets_ = columnOffsets_ = nullptr;
 }
 
@@ -94,19 +90,12 @@ RawImage::~RawImage() {
 
 template <typename T>
 VqStatus RawImage::SetParameter(uint32_t id, const T& value) {
-    if (!engine_) return VQ_ERR_PROCESS_NO_MEMORY;
-    void* cell = engine_->Parameter(id);
-    if (!cell) return VQ_ERR_BAD_HANDLE;
-    std::memcpy(cell, &value, sizeof value);
-    return engine_->ParameterChanged(id);
+    return SetParameterBytes(id, &value, sizeof value);
 }
 
 VqStatus RawImage::SetParameterBytes(uint32_t id, const void* value, size_t size) {
-    if (!engine_) return VQ_ERR_PROCESS_NO_MEMORY;
-    void* cell = engine_->Parameter(id);
-    if (!cell) return VQ_ERR_BAD_HANDLE;
-    std::memcpy(cell, value, size);
-    return engine_->ParameterChanged(id);
+    if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
+    return SetRendererParameter(id, value, size);
 }
 
 VqStatus RawImage::CopyFromHeader(const uint8_t* header, uint32_t length, uint64_t offset, void* out,
@@ -119,20 +108,17 @@ VqStatus RawImage::CopyFromHeader(const uint8_t* header, uint32_t length, uint64
 // Opening.
 
 VqStatus RawImage::CreateEngine() {
-    if (engine_) return 0;
-#ifdef LUMORA_HAS_RAW_ENGINE
-    engine_.reset(new (std::nothrow) RawEngine());
-#else
-    engine_.reset(new (std::nothrow) RawEngineStandIn());
-#endif
-    return engine_ ? 0 : VQ_ERR_PROCESS_NO_MEMORY;
+    if (renderer_) return 0;
+    renderer_.reset(new (std::nothrow) lumora::RawEngine());
+    return renderer_ ? 0 : VQ_ERR_PROCESS_NO_MEMORY;
 }
 
 VqStatus RawImage::ParseHeader(const uint8_t* header, uint32_t length) {
     headerLength_ = length;
     VqStatus status = CreateEngine();
     if (status) return status;
-    if ((status = SetParameter<lumora::RendererImage*>(RP_IMAGE, this))) return status;
+    if ((status = SetParameter<lumora::RendererImage*>(RP_IMAGE, static_cast<lumora::RendererImage*>(this))))
+        return status;
     if ((status = SetParameter<void*>(RP_BAD_COLUMNS, &badColumnWord_))) return status;
     if ((status = SetParameter<const uint8_t**>(RP_IMAGE_DATA, &imageData_))) return status;
 
@@ -177,7 +163,7 @@ VqStatus RawImage::ParseHeader(const uint8_t* header, uint32_t length) {
     if ((status = CheckPrivateIfd(ifd))) return status;
     if ((status = SetUpFromPrivateIfd(header, reader, ifd, length))) return status;
 
-    if ((status = engine_->PrepareStages())) return status;
+    if ((status = renderer_->PrepareStages())) return status;
     const uint32_t geometry[9] = {rawDataOffset_,      rawWidth_,          rawHeight_,
                                   rawByteCount_,       uint32_t(topMargin_), uint32_t(leftMargin_),
                                   uint32_t(bottomMargin_), uint32_t(rightMargin_), bytesPerSample_};
@@ -305,6 +291,8 @@ VqStatus RawImage::ReadRawIfd(const uint8_t* header, const RawTiffReader& reader
     bytesPerStoredSample_ = bytesPerSample_;
     fullWidth_ = rawWidth_;
     fullHeight_ = rawHeight_;
+    sensorGroup_ = ColorTransformStage::SensorSizeClass(int32_t(rawWidth_), int32_t(rawHeight_));
+    if ((status = HandSensorLayoutToRenderer())) return status;
 
     // The first two bytes of the sensor data tell a lossless-JPEG stream (its
     // start-of-image marker) from plain samples.
@@ -447,10 +435,10 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
         if (bottomMargin_ < 0 || rightMargin_ < 0) status = VQ_ERR_BAD_FILE;
         activeWidthTag_ = ifd.activeWidth;
         activeHeightTag_ = ifd.activeHeight;
-        marginTop_ = topMargin_;
-        marginLeft_ = leftMargin_;
-        marginBottom_ = bottomMargin_;
-        marginRight_ = rightMargin_;
+        marginTop_ = savedMargins_[0] = topMargin_;
+        marginLeft_ = savedMargins_[1] = leftMargin_;
+        marginBottom_ = savedMargins_[2] = bottomMargin_;
+        marginRight_ = savedMargins_[3] = rightMargin_;
         outputWindow_ = {int16_t(leftMargin_), int16_t(topMargin_), int16_t(ifd.activeWidth),
                          int16_t(ifd.activeHeight)};
         value1007_ = ifd.value1007;
@@ -465,11 +453,12 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
         }
         ToRationals(ifd.lookMatrix, lookMatrix_);
         ToRationals(ifd.colorMatrices, colorMatrices_);
+        std::memcpy(colourMatrices_[0], colorMatrices_, sizeof colorMatrices_);
         status = SetParameterBytes(RP_COLOR_MATRICES, colorMatrices_, sizeof colorMatrices_);
     }
     if (!status) {
         int32_t bytes = 0, channels = 0;
-        status = engine_->GetOutputFormat(info_.outputType, &bytes, &channels);
+        status = renderer_->GetOutputFormat(info_.outputType, &bytes, &channels);
         if (!status) {
             info_.geometry.channels = channels;
             info_.geometry.bytesPerSample = bytes;
@@ -1220,32 +1209,8 @@ VqStatus RawImage::WriteWhiteBalanceFile(VqPathRecord, void*) {
 }
 
 VqStatus RawImage::LoadCache(void* buffer, int32_t steps, int32_t* done) {
-    if (!engine_) return VQ_ERR_PROCESS_NO_MEMORY;
-    return engine_->LoadCache(static_cast<uint8_t*>(buffer), uint32_t(steps < 0 ? 0 : steps), done, 2);
-}
-
-VqStatus RawImage::CleanupCache() {
-    if (engine_) engine_->FreeCache();
-    return 0;
-}
-
-VqStatus RawImage::DecompressCache(void* scratch) {
-    if (!engine_) return VQ_ERR_PROCESS_NO_MEMORY;
-    return engine_->DecodeCache(scratch, 1, 1, 0);
-}
-
-VqStatus RawImage::ReadFileBytes(void* destination, uint64_t fileOffset, uint32_t byteCount, uint32_t) {
-    if (!camera_) return VQ_ERR_BAD_HANDLE;
-    const uint64_t at = fileOffset + tiffOffset_;
-    if (at > uint64_t(INT32_MAX)) return VQ_ERR_BAD_FILE;
-    return camera_->ReadImageBytes(imageIndex_, byteCount, destination, 0, int32_t(at), 0);
-}
-
-VqStatus RawImage::OnImageTypeChanged(uint32_t type, uint32_t*, int32_t* channels) {
-    int32_t c = 0, bytes = 0;
-    const VqStatus status = OutputFormat(type, &c, &bytes);
-    if (!status && channels) *channels = c;
-    return status;
+    if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
+    return renderer_->LoadCache(static_cast<uint8_t*>(buffer), uint32_t(steps < 0 ? 0 : steps), done, 2);
 }
 
 VqStatus RawImage::GetHidden(uint32_t id, void* out) {
@@ -1293,8 +1258,8 @@ VqStatus RawImage::GetExtension(uint32_t id, void* out) {
         std::memcpy(out, &lookIndex_, sizeof lookIndex_);
         return 0;
     case VQ_EXT_PARAM_78: {
-        if (!out || !engine_) return VQ_ERR_BAD_HANDLE;
-        std::memcpy(out, engine_->Parameter(RP_CAMERA_RGB_MODE), sizeof(int32_t));
+        if (!out || !renderer_) return VQ_ERR_BAD_HANDLE;
+        std::memcpy(out, renderer_->Parameter(RP_CAMERA_RGB_MODE), sizeof(int32_t));
         return 0;
     }
     case VQ_EXT_EXPOSURE: {

@@ -11,16 +11,11 @@
 #include "LookTable.h"
 #include "RationalValue.h"
 #include "RawIfdRecord.h"
-#include "RendererImage.h"
 #include "SdkImageBase.h"
-
-namespace lumora {
-class SdkRenderer;
-}
 
 namespace lumora::vq {
 
-class RawImage : public SdkImageBase, public lumora::RendererImage {
+class RawImage : public SdkImageBase {
 public:
     // Limits of the raw-data directory.
     static constexpr uint32_t kMaxRawSide = 4096;
@@ -80,15 +75,8 @@ public:
     VqStatus SetWhiteBalance(uint32_t type, const uint16_t* triple) override;
     VqStatus GetWhiteBalance(uint32_t* type, uint16_t* triple) override;
     VqStatus LoadCache(void* buffer, int32_t steps, int32_t* done) override;
-    VqStatus CleanupCache() override;
-    VqStatus DecompressCache(void* scratch) override;
     VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
     VqStatus SetColourFlags() override;
-
-    // What the renderer asks of its image.
-    VqStatus ReadFileBytes(void* destination, uint64_t fileOffset, uint32_t byteCount, uint32_t flags) override;
-    VqStatus OnImageTypeChanged(uint32_t type, uint32_t* colourSpace, int32_t* channels) override;
-    using SdkImageBase::OnImageTypeChanged;
 
     // White balance, looks and exposure.
     VqStatus ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b);
@@ -98,7 +86,7 @@ public:
     static void DefaultBalanceMode(VqWhiteBalanceMode* out);
     void ResetDefaults(VqWhiteBalanceMode* out);
     VqStatus ComputeBalance(int32_t preset, uint16_t* r, uint16_t* g, uint16_t* b, int32_t* index);
-    VqStatus SetWhiteBalancePreset(int32_t preset);
+    VqStatus SetWhiteBalancePreset(int32_t preset) override;
     VqStatus SelectCameraPreset();
     static void ClampCameraPreset(int32_t* value);
     static void BalanceZeroToOne(VqWhiteBalanceMode* state);
@@ -107,7 +95,7 @@ public:
     static void DeriveCustomFlag(VqWhiteBalanceMode* state);
     VqStatus SelectLook(int32_t look);
     VqStatus SetLookMatrix(int32_t look);
-    VqStatus PrepareSpecialType(uint32_t outputType);
+    VqStatus PrepareSpecialType(uint32_t outputType) override;
     VqStatus ComputeLinearGain(double* out, int32_t index);
     VqStatus ApplyExposure();
     VqStatus UpdateExposure();
@@ -123,7 +111,6 @@ public:
     static bool ClampExposure(double* exposure);
 
     // State, for the engine and for tests.
-    lumora::SdkRenderer* renderer() const { return engine_.get(); }
     const VqWhiteBalanceMode& balanceState() const { return state_; }
     int32_t presetIndex() const { return presetIndex_; }
     int32_t balanceIndex() const { return balanceIndex_; }
@@ -181,9 +168,7 @@ protected:
     VqStatus SetParameter(uint32_t id, const T& value);
     VqStatus SetParameterBytes(uint32_t id, const void* value, size_t size);
 
-    std::unique_ptr<lumora::SdkRenderer> engine_;
     LookTable looks_;
-    const uint8_t* imageData_ = nullptr;   // where RP_IMAGE_DATA points
     uint32_t badColumnWord_ = 0;           // where RP_BAD_COLUMNS points
 
     // Raw-data geometry.

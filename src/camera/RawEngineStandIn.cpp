@@ -1,7 +1,0 @@
-#include "RawEngineStandIn.h"
-
-namespace lumora::vq {
-
-VqStatus RawEngineStandIn::PrepareStages() { return 0; }
-
-} // namespace lumora::vq

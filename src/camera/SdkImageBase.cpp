@@ -471,6 +471,11 @@ VqStatus SdkImageBase::CreateFromFile(int32_t index, int32_t fileKind, ImageInfo
 VqStatus SdkImageBase::SetProcessingDirectory(VqPathRecord path) {
     std::memcpy(processingDirectory_, path.path, sizeof processingDirectory_);
     processingDirectory_[sizeof processingDirectory_ - 1] = 0;
+    // Sensor group 2 finds its calibration files there: the renderer learns
+    // the folder at once, not only at the next render.
+    if (sensorGroup_ == 2 && renderer_)
+        (void)SetRendererParameter(lumora::RP_PROCESSING_DIRECTORY, processingDirectory_,
+                                   sizeof processingDirectory_);
     return 0;
 }
 
@@ -567,11 +572,16 @@ VqStatus SdkImageBase::UpdateColorMatrices(int32_t, uint32_t type) {
     std::memcpy(matrix, colourMatrices_[0], sizeof matrix);
     VqStatus status = 0;
     // Grey output of a colour file takes the colour result through the grey
-    // block. A class that never filled that block keeps the colour matrix
-    // rather than multiplying by a matrix with no denominators.
+    // block. A class that never filled that block gets the luminance of the
+    // colour result (Rec. 709 weights, every row alike, summing to one), never a
+    // block without denominators.
+    static const RationalValue kLuminance[9] = {{871, 4096}, {2929, 4096}, {296, 4096},
+                                                {871, 4096}, {2929, 4096}, {296, 4096},
+                                                {871, 4096}, {2929, 4096}, {296, 4096}};
+    const RationalValue* grey = FixedMatrix::AllDenominatorsSet(colourMatrices_[1]) ? colourMatrices_[1] : kLuminance;
     if (info_.isColour && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16) &&
-        FixedMatrix::AllDenominatorsSet(colourMatrices_[1]) && FixedMatrix::AllDenominatorsSet(colourMatrices_[0]))
-        status = FixedMatrix::MultiplyRationals(colourMatrices_[1], colourMatrices_[0], matrix, 3);
+        FixedMatrix::AllDenominatorsSet(colourMatrices_[0]))
+        status = FixedMatrix::MultiplyRationals(grey, colourMatrices_[0], matrix, 3);
     if (status) return status;
     return SetRendererParameter(lumora::RP_COLOR_MATRICES, matrix, sizeof matrix);
 }

@@ -1,5 +1,7 @@
 #include "ColorTransformStage.h"
 
+#include <algorithm>
+
 #include "OcmsSession.h"
 
 #include <new>
@@ -77,7 +79,88 @@ VqStatus ColorTransformStage::Prepare() {
     }
 }
 
+namespace {
+
+// Largest |sum| of a matrix row applied to inputs of at most `input` in size,
+// with its rounding offset: whether 32-bit sums are exact.
+bool FitsIn32(const int32_t* m, int64_t input, int64_t half) {
+    for (int k = 0; k < 3; ++k) {
+        int64_t bound = half < 0 ? -half : half;
+        for (int j = 0; j < 3; ++j) bound += (m[3 * k + j] < 0 ? -int64_t(m[3 * k + j]) : m[3 * k + j]) * input;
+        if (bound >= (int64_t(1) << 31)) return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void ColorTransformStage::ConvertRows(int16_t* p, int16_t* q, int16_t* r) const {
+    // The fast kernel covers the full product on plain colours; the difference
+    // form keeps the per-pixel path.
+    if (reference_ || !subsampled) {
+        ConvertRowsReference(p, q, r);
+        return;
+    }
+    const bool separate = mode == ModeFullSeparateTones;
+    const bool firstNarrow = FitsIn32(firstApplier->coefficients, 32768, firstApplier->half);
+    // Inputs of the second matrix: tone values (16-bit), or in mode 0 colours
+    // scaled by the tone ratio.
+    const int64_t secondInput = separate ? 65535 : int64_t(std::max(workingMaximum, 1)) * 65535;
+    const bool secondNarrow = FitsIn32(secondApplier->coefficients, secondInput, secondApplier->half);
+    if (separate) {
+        if (firstNarrow && secondNarrow) ConvertRowsFast<true, int32_t, int32_t>(p, q, r);
+        else ConvertRowsFast<true, int64_t, int64_t>(p, q, r);
+    } else {
+        if (firstNarrow && secondNarrow) ConvertRowsFast<false, int32_t, int32_t>(p, q, r);
+        else ConvertRowsFast<false, int64_t, int64_t>(p, q, r);
+    }
+}
+
+template <bool SeparateTones, typename FirstSum, typename SecondSum>
+void ColorTransformStage::ConvertRowsFast(int16_t* p, int16_t* q, int16_t* r) const {
+    const int32_t* m = firstApplier->coefficients;
+    const FirstSum m0 = m[0], m1 = m[1], m2 = m[2], m3 = m[3], m4 = m[4], m5 = m[5], m6 = m[6], m7 = m[7], m8 = m[8];
+    const FirstSum h1 = firstApplier->half;
+    const unsigned s1 = unsigned(firstApplier->shift);
+    const int32_t wmax = workingMaximum;
+    const int32_t* n = secondApplier->coefficients;
+    const SecondSum n0 = n[0], n1 = n[1], n2 = n[2], n3 = n[3], n4 = n[4], n5 = n[5], n6 = n[6], n7 = n[7], n8 = n[8];
+    const SecondSum h2 = secondApplier->half;
+    const unsigned s2 = unsigned(secondApplier->shift);
+    const int32_t lo = secondApplier->minimum, hi = secondApplier->maximum;
+    const uint16_t* __restrict tone = middleTone;
+    const uint16_t* __restrict toneFirst = firstTone;
+    const uint16_t* __restrict toneLast = lastTone;
+    const uint16_t* __restrict out = outputTable;
+    auto clampFirst = [wmax](FirstSum v) { return int32_t(v < 0 ? 0 : (v > wmax ? wmax : v)); };
+    auto clampSecond = [lo, hi](SecondSum v) { return int32_t(v < lo ? lo : (v > hi ? hi : v)); };
+    for (int32_t y = 0; y < height; ++y) {
+        const int64_t start = int64_t(leftSkip) + y * Stride();
+        int16_t* __restrict pp = p + start;
+        int16_t* __restrict qq = q + start;
+        int16_t* __restrict rr = r + start;
+        for (int32_t i = 0; i < width; ++i) {
+            const FirstSum a = pp[i], b = qq[i], c = rr[i];
+            int32_t x = clampFirst((m0 * a + m1 * b + m2 * c + h1) >> s1);
+            const int32_t yy = clampFirst((m3 * a + m4 * b + m5 * c + h1) >> s1);
+            int32_t z = clampFirst((m6 * a + m7 * b + m8 * c + h1) >> s1);
+            const int32_t t = tone[yy];
+            if constexpr (SeparateTones) {
+                x = toneFirst[x];
+                z = toneLast[z];
+            } else if (yy != 0) {
+                x = int32_t(int64_t(x) * t / yy);
+                z = int32_t(int64_t(z) * t / yy);
+            }
+            const SecondSum sx = x, st = t, sz = z;
+            pp[i] = int16_t(out[clampSecond((n0 * sx + n1 * st + n2 * sz + h2) >> s2)]);
+            qq[i] = int16_t(out[clampSecond((n3 * sx + n4 * st + n5 * sz + h2) >> s2)]);
+            rr[i] = int16_t(out[clampSecond((n6 * sx + n7 * st + n8 * sz + h2) >> s2)]);
+        }
+    }
+}
+
+void ColorTransformStage::ConvertRowsReference(int16_t* p, int16_t* q, int16_t* r) const {
     const DifferenceApplier& first = *firstApplier;
     const int32_t* m = first.coefficients;
     const int32_t h = first.half;

@@ -72,8 +72,16 @@ public:
     std::unique_ptr<MatrixApplier> secondApplier;
     std::unique_ptr<MatrixApplier> recordApplier;
 
+    // Runs the conversion of modes 0 and 3 through its plain per-pixel
+    // reference instead of the fast kernel, for tests that compare the two.
+    void UseReference(bool on) { reference_ = on; }
+
 private:
     void ConvertRows(int16_t* p, int16_t* q, int16_t* r) const;
+    void ConvertRowsReference(int16_t* p, int16_t* q, int16_t* r) const;
+    template <bool SeparateTones, typename FirstSum, typename SecondSum>
+    void ConvertRowsFast(int16_t* p, int16_t* q, int16_t* r) const;
+    bool reference_ = false;
     void ApplyRecordMatrix(int16_t* p, int16_t* q, int16_t* r) const;
     int64_t Stride() const { return int64_t(leftSkip) + width + rightSkip; }
 };

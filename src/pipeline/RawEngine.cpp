@@ -221,7 +221,7 @@ VqStatus RawEngine::FillLinearTable(uint16_t top, float gain) {
     return lut.BuildLinear(linearLut_, top, gain);
 }
 
-VqStatus RawEngine::ConcealBadColumns(int16_t*, int32_t, int32_t, int32_t, int32_t, const BadColumnRecord&) {
+VqStatus RawEngine::ConcealBadColumns(int16_t*, int32_t, int32_t, int32_t, int32_t, const void*) {
     return VQ_OK;
 }
 
@@ -523,7 +523,10 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
     const uint16_t lastEntry = LastUnpackEntry();
     const bool single = plan.stripCount == 1;
     uint8_t* out = static_cast<uint8_t*>(record->buffer);
-    const BadColumnRecord* badColumns = static_cast<const BadColumnRecord*>(badColumns_);
+    // Only the record's first word is common to every image; the engine that
+    // conceals reads the rest.
+    int32_t badColumnsOn = 0;
+    if (badColumns_) std::memcpy(&badColumnsOn, badColumns_, sizeof badColumnsOn);
 
     for (int32_t i = 0; status == VQ_OK && goOn && i < plan.stripCount; ++i) {
         SdkRect rect;
@@ -614,8 +617,7 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
         MirrorOutside(strip, w, h, top, bottom, left, right);
         if (single && !(goOn = progress.Step(0))) break;
 
-        if (badColumns && badColumns->enabled != 0 && badColumns->count > 0 && s == 1 &&
-            (status = ConcealBadColumns(strip, x, y, w, h, *badColumns)))
+        if (badColumnsOn != 0 && s == 1 && (status = ConcealBadColumns(strip, x, y, w, h, badColumns_)))
             break;
         if (single && !(goOn = progress.Step(0))) break;
 
@@ -840,7 +842,7 @@ VqStatus RawEngine::SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb, in
         if (VqStatus st = lookup.Apply(planes[0].get(), planes[1].get(), planes[2].get())) return st;
 
         SdkRect r = *area;
-        if (VqStatus st = image_->SensorRectToOutput(&r)) return st;
+        if (VqStatus st = image_->ToSensorDataRect(&r)) return st;
         const double activeW = double(geometry->ActiveWidth()), activeH = double(geometry->ActiveHeight());
         const double scale = std::min(activeW / tw, activeH / th);
         if (!(scale > 0.0)) return VQ_ERR_BAD_FILE;

@@ -7,7 +7,6 @@
 // measures the white balance of an area.
 #include <cstdint>
 
-#include "BadColumnRecord.h"
 #include "ProcessingModes.h"
 #include "SdkRenderer.h"
 
@@ -43,8 +42,10 @@ public:
     // first goes through the linearisation table.
     virtual VqStatus BalanceGains(uint16_t red, uint16_t green, uint16_t blue, float* gains,
                                   int32_t linearise);
+    // Conceals the image's bad columns in a strip; `record` is what RP_BAD_COLUMNS
+    // points to, whose first word switches concealment on. Nothing to do here.
     virtual VqStatus ConcealBadColumns(int16_t* strip, int32_t x, int32_t y, int32_t width,
-                                       int32_t height, const BadColumnRecord& record);
+                                       int32_t height, const void* record);
     // The first corrections of the rendering (linearisation, precision, offsets,
     // gain map) on a sensor rectangle of 16-bit samples.
     virtual VqStatus PrepareSample(const SdkRect& rect, int16_t* samples, int32_t factor);

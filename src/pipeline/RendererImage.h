@@ -20,9 +20,10 @@ public:
     // Updates the image's colour space for the type; either out may be null.
     virtual VqStatus OnImageTypeChanged(uint32_t type, uint32_t* colourSpace, int32_t* channels) = 0;
 
-    // Takes a rectangle in sensor coordinates to the active area's coordinates in
-    // the current rotation; images that cannot answer leave the rectangle alone.
-    virtual VqStatus SensorRectToOutput(SdkRect* rect) {
+    // Takes a rectangle in image coordinates to the sensor data's own: the
+    // active area's origin removed and the rotation undone. Images that cannot
+    // answer leave the rectangle alone.
+    virtual VqStatus ToSensorDataRect(SdkRect* rect) {
         (void)rect;
         return VQ_ERR_NOT_SUPPORTED;
     }

@@ -358,3 +358,27 @@ TEST(ImageSettings, GpsSentenceBecomesReadableLines) {
     ASSERT_EQ(plain.openStatus, 0u);
     EXPECT_EQ(plain.record.extraData, nullptr);
 }
+
+TEST(ImageSettings, RawDataLoadsIntoTheCacheInSteps) {
+    VqSession session;
+    FileOptions f;
+    f.sensorWidth = 256;
+    f.sensorHeight = 200;  // 102,400 bytes of sensor data: two 64 KB steps
+    OldestImage image(f);
+    ASSERT_EQ(image.openStatus, 0u);
+    // The cache holds the file up to the end of the sensor data: the
+    // geometry's cache size, in 64 KB steps, done only with the last.
+    const int32_t steps = (image.g().cacheBytes + 65535) / 65536;
+    ASSERT_GE(steps, 2);
+    int32_t done = -1;
+    for (int32_t step = 1; step <= steps; ++step) {
+        ASSERT_EQ(VqLoadCache(&image.record, nullptr, 1, &done), 0u) << step;
+        EXPECT_EQ(done, step == steps ? 1 : 0) << step;
+    }
+    EXPECT_EQ(VqDecompressCache(&image.record, nullptr), 0u) << "the oldest models' data needs no decoding";
+    EXPECT_EQ(VqCleanupCache(&image.record), 0u);
+    // After a cleanup the data loads again, in one call without steps.
+    ASSERT_EQ(VqLoadCache(&image.record, nullptr, 0, &done), 0u);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(VqLoadCache(&image.record, nullptr, -1, &done), VQ_ERR_BAD_ARGUMENT);
+}

@@ -352,3 +352,16 @@ TEST_F(VqOcmsCalls, CloseEndsTheLibraryOnceEvenWithAWrongHandle) {
     ASSERT_EQ(VqOCMSGetProfileInfo(&colour, 4, name, info, nullptr), 0u);
     EXPECT_STREQ(name, "other");
 }
+
+TEST_F(VqOcmsCalls, RefusedStartLeavesColourManagementClosed) {
+    fake.Fail("SpInitialize", 9);
+    uint32_t library = 7, status = 0;
+    EXPECT_EQ(VqOCMSOpen(&library, &status), VQ_ERR_OCMS_OPEN_FAILED);
+    EXPECT_EQ(status, 9u) << "the library's own answer";
+    EXPECT_EQ(library, 7u) << "no handle given out";
+    int16_t counts[6];
+    EXPECT_EQ(VqOCMSSenseCache(counts), VQ_ERR_OCMS_NOT_OPEN);
+    EXPECT_EQ(VqOCMSClose(kFakeLibrary, &status), VQ_ERR_OCMS_NOT_OPEN);
+    fake.Fail("SpInitialize", 0);
+    OpenLibrary();
+}

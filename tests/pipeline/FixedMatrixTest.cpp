@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -307,4 +308,52 @@ TEST(ColorTransformStage, PreMatrixOnlyConvertsSkippedSamplesToo) {
     ASSERT_EQ(f.stage.Run(p, q, r, nullptr), 0u);
     EXPECT_EQ(p[0], 160) << "identity scaled by 16";
     EXPECT_EQ(r[1], 960);
+}
+
+TEST(MatrixApplier, AppliersMatchADoubleReferenceOnRandomPlanes) {
+    // Random colour matrices whose rows share one sum, over power-of-two
+    // denominators (so the rationals are the applier's coefficients exactly),
+    // on random planes that include negative samples and samples that clamp.
+    std::mt19937 rng(2104);
+    const int32_t denominators[] = {256, 1024, 4096, 16384};
+    const int32_t maximum = 0x7FFF;
+    const size_t pixels = 4096;
+    std::uniform_int_distribution<int> sample(-2048, 32767), plain(0, 32767);
+    for (int trial = 0; trial < 24; ++trial) {
+        const int32_t d = denominators[trial % 4];
+        std::uniform_int_distribution<int32_t> off(-d / 2, d / 2);
+        RationalValue m[9];
+        for (int i = 0; i < 3; ++i) {
+            const int32_t x = off(rng), y = off(rng);
+            const int32_t row[3] = {x, y, d - x - y};
+            for (int j = 0; j < 3; ++j) m[3 * i + j] = {row[(j + 2 * i) % 3], d};
+        }
+        VqStatus st = 1;
+        MatrixApplier full(&st, m, 3, 3, maximum, 0);
+        ASSERT_EQ(st, 0u);
+        DifferenceApplier diff(&st, m, 3, 3, maximum, 0);
+        ASSERT_EQ(st, 0u);
+
+        std::vector<int32_t> p(pixels), q(pixels), r(pixels);
+        for (size_t i = 0; i < pixels; ++i) {
+            p[i] = sample(rng);
+            q[i] = plain(rng);
+            r[i] = sample(rng);
+        }
+        for (size_t i = 0; i < pixels; ++i) {
+            int32_t f[3], dd[3];
+            full.ApplyPixel(p[i], q[i], r[i], &f[0], &f[1], &f[2]);
+            diff.ApplyPixel(p[i] - q[i], q[i], r[i] - q[i], &dd[0], &dd[1], &dd[2]);
+            for (int k = 0; k < 3; ++k) {
+                double exact = 0;
+                for (int j = 0; j < 3; ++j)
+                    exact += double(m[3 * k + j].numerator) / m[3 * k + j].denominator * (j == 0 ? p[i] : j == 1 ? q[i] : r[i]);
+                const double want = std::clamp(exact, 0.0, double(maximum));
+                ASSERT_NEAR(f[k], want, 1.0) << "trial " << trial << " pixel " << i << " channel " << k;
+                // The difference form rounds its two products at one place
+                // instead of the whole sum: within a step of the full product.
+                ASSERT_NEAR(dd[k], f[k], 1) << "trial " << trial << " pixel " << i << " channel " << k;
+            }
+        }
+    }
 }

@@ -31,7 +31,7 @@ public:
         return VQ_OK;
     }
     VqStatus OnImageTypeChanged(uint32_t, uint32_t*, int32_t*) override { return VQ_OK; }
-    VqStatus SensorRectToOutput(SdkRect* r) override {
+    VqStatus ToSensorDataRect(SdkRect* r) override {
         r->x = int16_t(r->x - leftMargin);
         r->y = int16_t(r->y - topMargin);
         return VQ_OK;

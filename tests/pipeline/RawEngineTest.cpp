@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -551,4 +553,83 @@ TEST(RawEngineThumbnail, RendersThroughTheColourPath) {
     std::vector<uint8_t> grey(12 * 10 * 2, 0);
     ASSERT_EQ(m.engine.RenderThumbnail(grey.data()), VQ_OK);
     EXPECT_EQ(Get16(grey, 0), 992 * 16);
+}
+
+namespace {
+
+// A chart of 6 x 4 patches, 16 x 16 samples each: the top rows colours, the
+// bottom row a neutral ramp. Scene colours are linear; the sensor sees them
+// through channel sensitivities 0.5, 1 and 0.6, which the balance undoes.
+struct Chart {
+    static constexpr int kPatch = 16, kColumns = 6, kRows = 4;
+    static constexpr double kResponse[3] = {0.5, 1.0, 0.6};
+    static const double kScene[kRows][kColumns][3];
+    static Sensor Mosaic() {
+        Sensor s{kColumns * kPatch, kRows * kPatch, std::vector<uint16_t>(size_t(kColumns * kPatch) * kRows * kPatch)};
+        for (int r = 0; r < s.height; ++r)
+            for (int c = 0; c < s.width; ++c) {
+                const int channel = (r % 2 == 0) ? (c % 2 ? 0 : 1) : (c % 2 ? 1 : 2);
+                const double v = kScene[r / kPatch][c / kPatch][channel] * kResponse[channel];
+                s.at(r, c) = uint16_t(std::lround(v * 4000.0));
+            }
+        return s;
+    }
+};
+
+const double Chart::kScene[4][6][3] = {
+    {{0.60, 0.08, 0.08}, {0.08, 0.50, 0.08}, {0.08, 0.10, 0.60}, {0.08, 0.45, 0.55}, {0.55, 0.08, 0.50}, {0.60, 0.55, 0.06}},
+    {{0.60, 0.30, 0.05}, {0.20, 0.12, 0.45}, {0.30, 0.45, 0.12}, {0.45, 0.25, 0.30}, {0.10, 0.30, 0.40}, {0.50, 0.40, 0.25}},
+    {{0.35, 0.20, 0.15}, {0.15, 0.25, 0.35}, {0.25, 0.30, 0.10}, {0.40, 0.10, 0.20}, {0.12, 0.35, 0.30}, {0.45, 0.35, 0.10}},
+    {{0.90, 0.90, 0.90}, {0.59, 0.59, 0.59}, {0.36, 0.36, 0.36}, {0.19, 0.19, 0.19}, {0.09, 0.09, 0.09}, {0.03, 0.03, 0.03}},
+};
+
+} // namespace
+
+// A rendered chart keeps its neutrals neutral and its colours where and what they
+// are. With LUMORA_CHART_PPM set the picture is written there for a person to see.
+TEST(RawEngineChart, NeutralsStayNeutralAndColoursKeepTheirOrder) {
+    const Sensor chart = Chart::Mosaic();
+    EngineOptions o;
+    o.identityCurves = false;
+    o.sharpen = true;
+    for (int i = 0; i < 3; ++i) o.balance[i] = uint16_t(std::lround(Chart::kResponse[i] * 2000.0));
+    Engine t(PlainFile(chart), chart.width, chart.height, o);
+    const Rendered r = Render(t.engine, 4, t.WholeBytes(4, chart.width, chart.height));
+    ASSERT_EQ(r.status, VQ_OK);
+    if (const char* path = std::getenv("LUMORA_CHART_PPM")) {
+        if (FILE* f = std::fopen(path, "wb")) {
+            std::fprintf(f, "P6\n%d %d\n255\n", chart.width, chart.height);
+            std::fwrite(r.bytes.data(), 1, r.bytes.size(), f);
+            std::fclose(f);
+        }
+    }
+    // Patch means over the inner 8 x 8 pixels.
+    auto mean = [&](int row, int col, int channel) {
+        double sum = 0;
+        for (int y = 4; y < 12; ++y)
+            for (int x = 4; x < 12; ++x)
+                sum += r.bytes[(size_t(row * Chart::kPatch + y) * chart.width + col * Chart::kPatch + x) * 3 + channel];
+        return sum / 64.0;
+    };
+    double previous = 256;
+    for (int col = 0; col < Chart::kColumns; ++col) {
+        const double R = mean(3, col, 0), G = mean(3, col, 1), B = mean(3, col, 2);
+        EXPECT_NEAR(R, G, 1.5) << "neutral " << col;
+        EXPECT_NEAR(B, G, 1.5) << "neutral " << col;
+        EXPECT_LT(G, previous) << "the ramp darkens from left to right";
+        previous = G;
+    }
+    // Every colour patch keeps the order of its scene channels.
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < Chart::kColumns; ++col) {
+            const double* scene = Chart::kScene[row][col];
+            const double out[3] = {mean(row, col, 0), mean(row, col, 1), mean(row, col, 2)};
+            for (int a = 0; a < 3; ++a) {
+                for (int b = 0; b < 3; ++b) {
+                    if (scene[a] > scene[b] + 0.04) {
+                        EXPECT_GT(out[a], out[b]) << "patch " << row << "," << col << " channels " << a << ">" << b;
+                    }
+                }
+            }
+        }
 }

@@ -4,15 +4,24 @@
 //   vqclient PATH...        a file: its record and geometry; a folder: the
 //                           folder camera's entries, then each entry's record
 //   vqclient --list FOLDER  only the folder camera's entries
+//   vqclient --render OUT [--type N] [--subsample N] [--rotate DEG]
+//            [--window X,Y,W,H] FILE
+//                           renders the image through VqGetImage into OUT:
+//                           a PGM for grey types, a PPM for RGB types, a PAM
+//                           with the raw channels for CMYK and Lab types; the
+//                           window is in output coordinates
 //
 // Exit status: 0 when everything opened, 1 when something did not, 2 for a
 // usage error.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "CameraHandleMap.h"
 #include "DirectoryEntry.h"
@@ -28,7 +37,9 @@ using lumora::vq::FolderScanCamera;
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: vqclient PATH...\n       vqclient --list FOLDER\n");
+    std::fprintf(stderr, "usage: vqclient PATH...\n       vqclient --list FOLDER\n"
+                         "       vqclient --render OUT [--type N] [--subsample N] [--rotate DEG] "
+                         "[--window X,Y,W,H] FILE\n");
     return 2;
 }
 
@@ -159,6 +170,102 @@ bool ShowFolder(const std::string& folder, bool entriesOnly) {
     return ok;
 }
 
+struct RenderRequest {
+    std::string out;
+    std::string file;
+    long type = -1; // the image's own
+    long subsample = 1;
+    double rotation = 0.0;
+    bool window = false;
+    SdkRect rect{0, 0, 0, 0};
+};
+
+bool ParseNumber(const char* text, long* value) {
+    char* end = nullptr;
+    *value = std::strtol(text, &end, 10);
+    return end && end != text && *end == 0;
+}
+
+// Which of a pixel's samples are red, green and blue, for the types a viewer
+// can show; null for the others (written with their raw channels).
+const int* RgbOrder(uint32_t type) {
+    static const int rgb[3] = {0, 1, 2}, xrgb[3] = {1, 2, 3}, bgr[3] = {2, 1, 0};
+    switch (type) {
+    case 4: case 6: case 12: case 13: case 14: return rgb;
+    case 5: case 7: return xrgb;
+    case 8: case 9: case 10: case 11: return bgr;
+    default: return nullptr;
+    }
+}
+
+// Renders the image and writes it as a portable any-map: samples of 16 bits
+// become big-endian, as the format wants.
+bool RenderToFile(const RenderRequest& q) {
+    ImageInfoRecord info;
+    std::memset(&info, 0, sizeof info);
+    uint32_t status = VqOpenImageFile(q.file.c_str(), &info);
+    if (status != 0 || info.handle == 0) {
+        std::fprintf(stderr, "vqclient: %s did not open: 0x%04x\n", q.file.c_str(), status);
+        return false;
+    }
+    auto fail = [&](const char* what, uint32_t s) {
+        std::fprintf(stderr, "vqclient: %s: 0x%04x\n", what, s);
+        VqCloseImage(&info);
+        return false;
+    };
+    if (q.type >= 0 && (status = VqSetImageType(&info, uint32_t(q.type)))) return fail("output type refused", status);
+    if ((status = VqSetSubSample(&info, int16_t(q.subsample)))) return fail("subsample refused", status);
+    if ((status = VqSetRotateType(&info, float(q.rotation)))) return fail("rotation refused", status);
+    if (q.window && (status = VqSetOutputWindow(&info, &q.rect))) return fail("window refused", status);
+    uint32_t type = 0;
+    VqGetImageType(&info, &type);
+    // The record's geometry follows the settings just made.
+    const ImageGeometry& g = info.geometry;
+    const size_t width = size_t(std::max(g.outputWidth, 0)), height = size_t(std::max(g.outputHeight, 0));
+    const size_t channels = size_t(std::max(g.channels, 0)), bytes = size_t(std::max(g.bytesPerSample, 0));
+    const size_t rowBytes = width * channels * bytes;
+    std::vector<uint8_t> pixels(std::max<size_t>(rowBytes * height, 1));
+    ImageBufferRecord buffer{pixels.data(), uint32_t(pixels.size()), 0, nullptr};
+    if ((status = VqGetImage(&info, &buffer, nullptr))) return fail("rendering failed", status);
+    VqCloseImage(&info);
+
+    const int* order = RgbOrder(type);
+    const size_t outChannels = channels == 1 ? 1 : (order ? 3 : channels);
+    const unsigned maxval = bytes == 1 ? 255u : (type == 14 ? 4095u : 65535u);
+    FILE* f = std::fopen(q.out.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "vqclient: cannot write %s\n", q.out.c_str());
+        return false;
+    }
+    if (outChannels == 1)
+        std::fprintf(f, "P5\n%zu %zu\n%u\n", width, height, maxval);
+    else if (outChannels == 3 && order)
+        std::fprintf(f, "P6\n%zu %zu\n%u\n", width, height, maxval);
+    else
+        std::fprintf(f, "P7\nWIDTH %zu\nHEIGHT %zu\nDEPTH %zu\nMAXVAL %u\nTUPLTYPE %s\nENDHDR\n", width, height,
+                     outChannels, maxval, channels == 4 ? "CMYK" : "LAB");
+    std::vector<uint8_t> row;
+    for (size_t y = 0; y < height; ++y) {
+        row.clear();
+        const uint8_t* src = pixels.data() + y * rowBytes;
+        for (size_t x = 0; x < width; ++x)
+            for (size_t c = 0; c < outChannels; ++c) {
+                const size_t k = outChannels == 1 ? 0 : (order ? size_t(order[c]) : c);
+                const uint8_t* sample = src + (x * channels + k) * bytes;
+                if (bytes == 1) {
+                    row.push_back(sample[0]);
+                } else {
+                    row.push_back(sample[1]); // little-endian in memory, big-endian in the file
+                    row.push_back(sample[0]);
+                }
+            }
+        std::fwrite(row.data(), 1, row.size(), f);
+    }
+    const bool written = std::fclose(f) == 0;
+    std::printf("rendered: %s type %u %zux%zu\n", q.out.c_str(), type, width, height);
+    return written;
+}
+
 bool IsFolder(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -169,11 +276,39 @@ bool IsFolder(const std::string& path) {
 int main(int argc, char** argv) {
     bool entriesOnly = false;
     int first = 1;
+    RenderRequest render;
     if (argc > 1 && std::strcmp(argv[1], "--list") == 0) {
         entriesOnly = true;
         first = 2;
+    } else if (argc > 2 && std::strcmp(argv[1], "--render") == 0) {
+        render.out = argv[2];
+        int i = 3;
+        for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
+            const std::string option = argv[i];
+            long value = 0;
+            if (option == "--type" && ParseNumber(argv[i + 1], &value)) {
+                render.type = value;
+            } else if (option == "--subsample" && ParseNumber(argv[i + 1], &value)) {
+                render.subsample = value;
+            } else if (option == "--rotate" && ParseNumber(argv[i + 1], &value)) {
+                render.rotation = double(value);
+            } else if (option == "--window") {
+                int x, y, w, h;
+                char tail;
+                if (std::sscanf(argv[i + 1], "%d,%d,%d,%d%c", &x, &y, &w, &h, &tail) != 4) return usage();
+                render.window = true;
+                render.rect = SdkRect{int16_t(x), int16_t(y), int16_t(w), int16_t(h)};
+            } else {
+                return usage();
+            }
+        }
+        if (i + 1 != argc) return usage();
+        std::error_code ec;
+        render.file = std::filesystem::absolute(argv[i], ec).string();
+        if (ec) render.file = argv[i];
+        first = argc; // nothing else to show
     }
-    if (first >= argc) return usage();
+    if (first >= argc && render.out.empty()) return usage();
 
     SdkVersionRecord version = VQ_SDK_VERSION_RECORD_INIT;
     const uint32_t opened = VqOpenDriver(&version, VQ_OPEN_NO_FIREWIRE);
@@ -184,6 +319,7 @@ int main(int argc, char** argv) {
     int32_t before = 0, after = 0;
     VqGetMemoryUsage(&before);
     bool ok = true;
+    if (!render.out.empty()) ok = RenderToFile(render);
     for (int i = first; i < argc; ++i) {
         if (i > first) std::printf("\n");
         // The interface wants a full path: a name given here is taken in the

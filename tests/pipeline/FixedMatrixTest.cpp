@@ -357,3 +357,20 @@ TEST(MatrixApplier, AppliersMatchADoubleReferenceOnRandomPlanes) {
         }
     }
 }
+
+TEST(ColorTransformStage, PreMatrixThatCannotBecomeAnApplierStopsTheRender) {
+    // A negative first denominator has no power-of-two form; without the check
+    // every sample would come out as the applier's bare rounding offset.
+    StageFixture f(ColorTransformStage::ModePreMatrixOnly);
+    OcmsImageRecord record;
+    for (int i = 0; i < 9; ++i) record.preMatrix[i] = {i % 4 == 0 ? 1000 : 0, 1000};
+    record.preMatrix[0].denominator = -1000;
+    f.stage.transformRecord = &record;
+    f.stage.width = 2;
+    f.stage.height = 1;
+    EXPECT_EQ(f.stage.Prepare(), VQ_ERR_MATRIX_SUM_RANGE);
+    int16_t p[2] = {10, 20}, q[2] = {30, 40}, r[2] = {50, 60};
+    ASSERT_EQ(f.stage.Run(p, q, r, nullptr), 0u);
+    EXPECT_EQ(p[0], 10) << "no applier, nothing converted";
+    EXPECT_EQ(r[1], 60);
+}

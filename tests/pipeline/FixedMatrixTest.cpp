@@ -374,3 +374,23 @@ TEST(ColorTransformStage, PreMatrixThatCannotBecomeAnApplierStopsTheRender) {
     EXPECT_EQ(p[0], 10) << "no applier, nothing converted";
     EXPECT_EQ(r[1], 60);
 }
+
+TEST(FixedMatrix, MultiplyRationalsMultipliesTheTwoFactorsAsDoubles) {
+    // 2550/7 x -2190/3000 is -1861.5/7 exactly; as the product of the two
+    // doubles it lies just inside the half and rounds to -1861. Dividing by
+    // 3000 after multiplying lands on the half and gives -1862.
+    struct Row {
+        RationalValue a, b;
+        int32_t numerator, denominator;
+    } rows[] = {
+        {{2550, 7}, {-2190, 3000}, -1861, 7},
+        {{555, 3}, {4390, 12}, 203037, 3},
+        {{-3178, 12}, {837, 3}, -221666, 3}, // here the other order falls short of the half
+    };
+    for (const Row& row : rows) {
+        RationalValue out{};
+        ASSERT_EQ(FixedMatrix::MultiplyRationals(&row.a, &row.b, &out, 1), 0u);
+        EXPECT_EQ(out.numerator, row.numerator) << row.a.numerator << "/" << row.a.denominator;
+        EXPECT_EQ(out.denominator, row.denominator);
+    }
+}

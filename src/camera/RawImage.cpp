@@ -1357,12 +1357,15 @@ VqStatus RawImage::BuildOffsetTables(double x) {
         z /= 64;
         for (uint32_t j = 0; j <= 64; ++j) columnOffsets_[j] = RoundOffset(8 * x * a);
         for (uint32_t j = m - 65; j < m; ++j) columnOffsets_[j] = RoundOffset(8 * x * z);
-        for (uint32_t j = 64; j + 65 <= m; ++j) {
-            // A window of 128 columns around j; only reached when m >= 129.
-            if (j + 63 >= m) break;
-            double sum = 0;
-            for (uint32_t k = j - 64; k <= j + 63; ++k) sum += value(k);
-            columnOffsets_[j] = RoundOffset(8 * x * sum / 128);
+        // A window of 128 columns around each j, slid one column at a time
+        // (only reached when m >= 129). The sums are whole numbers, so the
+        // running sum is exact.
+        int64_t sum = 0;
+        if (m >= 129)
+            for (uint32_t k = 0; k < 128; ++k) sum += int16_t(columnOffsetsFile_[k]);
+        for (uint32_t j = 64; j + 65 <= m && m >= 129; ++j) {
+            if (j > 64) sum += int64_t(int16_t(columnOffsetsFile_[j + 63])) - int16_t(columnOffsetsFile_[j - 65]);
+            columnOffsets_[j] = RoundOffset(8 * x * double(sum) / 128);
         }
     }
 

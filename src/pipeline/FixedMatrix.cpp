@@ -281,8 +281,14 @@ VqStatus FixedMatrix::BalanceRowSums(RationalValue* x) {
     return status;
 }
 
-void FixedMatrix::InitFromRationals(VqStatus* status, RationalValue values[9], int32_t r, int32_t c, int32_t max,
-                                    int32_t min) {
+void FixedMatrix::InitFromRationals(VqStatus* status, const RationalValue* nine, int32_t r, int32_t c,
+                                    int32_t max, int32_t min) {
+    if (!nine) {
+        if (status) *status = VQ_ERR_BAD_HANDLE;
+        return;
+    }
+    RationalValue values[9];
+    std::memcpy(values, nine, sizeof values);
     rows = r;
     cols = c;
     maximum = max;

@@ -86,6 +86,16 @@ TEST(VqClient, PrintsTheRecordOfEachFamilyOrWhyItCannot) {
         for (auto& [k, v] : extra) m[k] = v;
         return m;
     };
+    auto rawFamily = [](const char* family, const char* id) {
+        return std::map<std::string, std::string>{
+            {"modelFamily", family},     {"modelId", id},
+            {"fileKind", "0 (raw TIFF)"}, {"outputType", "4"},
+            {"isColour", "1"},           {"colourSpace", "sRGB"},
+            {"flags", "0x1bf8"},         {"whiteBalanceFileStatus", "0x6608"},
+            {"geometry.fullWidth", "64"}, {"geometry.fullHeight", "48"},
+            {"geometry.outputWidth", "60"}, {"geometry.outputHeight", "44"},
+        };
+    };
     const Row rows[] = {
         {"oldest model, big-endian", options("ZYNM03", 0, none), "0x0000",
          with({{"model", "ZYNM03"}, {"modelId", "3"}, {"fileKind", "0 (raw TIFF)"},
@@ -99,12 +109,12 @@ TEST(VqClient, PrintsTheRecordOfEachFamilyOrWhyItCannot) {
          with({{"modelId", "2"}, {"fileKind", "3 (RGB TIFF)"}})},
         {"oldest model, camera JPEG", options("ZYNM02", 0, [](ZyrSampleOptions& o) { o.jpeg = true; }), "0x4118",
          {}},
-        {"family 1, version 2.0", options("ZYNM11", 0x02000000, none), "0x4118", {}},
+        {"family 1, version 2.0", options("ZYNM11", 0x02000000, none), "0x0000", rawFamily("1", "11")},
         {"family 1, version 2.1", options("ZYNM11", 0x02010000, none), "0x411a", {}},
         {"family 1, version 3.0", options("ZYNM22", 0x03000000, none), "0x4118", {}},
         {"family 2, version 2.2", options("ZYNM13", 0x02020000, none), "0x4118", {}},
         {"family 2, version 2.3", options("ZYNM18", 0x02030000, none), "0x411a", {}},
-        {"family 3, version 2.0", options("ZYNM17", 0x02000000, none), "0x4118", {}},
+        {"family 3, version 2.0", options("ZYNM17", 0x02000000, none), "0x0000", rawFamily("3", "17")},
         {"family 3, version 2.5", options("ZYNM21", 0x02050000, none), "0x411a", {}},
         {"unknown model", options("ABCDEF", 0x02000000, none), "0x6002", {}},
     };

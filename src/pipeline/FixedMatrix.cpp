@@ -217,9 +217,13 @@ VqStatus FixedMatrix::MultiplyRationals(const RationalValue* a, const RationalVa
     for (int32_t i = 0; i < n; ++i) {
         for (int32_t j = 0; j < n; ++j) {
             double sum = 0;
-            for (int32_t t = 0; t < n; ++t)
-                sum += double(a[i * n + t].numerator) / a[i * n + t].denominator * double(b[t * n + j].numerator) /
-                       b[t * n + j].denominator;
+            // Both factors are turned into doubles first, then multiplied: the
+            // order decides how a product that lies on a half rounds.
+            for (int32_t t = 0; t < n; ++t) {
+                const double x = double(a[i * n + t].numerator) / a[i * n + t].denominator;
+                const double y = double(b[t * n + j].numerator) / b[t * n + j].denominator;
+                sum += x * y;
+            }
             result[i * n + j] = {RoundToInt32(double(c) * sum), c};
         }
     }

@@ -235,6 +235,9 @@ VqStatus OcmsSession::LoadProfile(const char* name, int32_t slot, int32_t profil
 
     if (answer != 0) {
         FreeTransform(*entry);
+        // A reload made while preparing a transform may have left the cache
+        // above its limits; a failed load sweeps as a good one does.
+        Sweep();
         return answer;
     }
     OcmsCacheEntry& kept = *entry;

@@ -206,7 +206,21 @@ TEST_F(RawImageTest, EveryOptionalTagTogetherInBothByteOrders) {
         EXPECT_EQ(Param<int32_t>(lumora::RP_CAMERA_PRESET), 2);
         EXPECT_EQ(image_->presetIndex(), 2) << "the default balance follows the camera's preset";
         EXPECT_EQ(image_->toneCurve(1), ZyrSample::Ramp(4096, 3000));
+        EXPECT_EQ(std::string(static_cast<const char*>(info_.extraData), info_.extraDataLength), "XYZ")
+            << "inline data keeps the file's byte order";
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RawImageTest, CameraPresetBeyondTheFourIsTakenAsTheFirst) {
+    ZyrSampleOptions o = Options();
+    o.cameraPreset = 5;
+    ASSERT_EQ(Open(o), 0u);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_CAMERA_PRESET), 0);
+    EXPECT_EQ(image_->cameraValues().cameraPreset, 0);
 }
 
 } // namespace

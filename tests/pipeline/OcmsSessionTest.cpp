@@ -333,3 +333,25 @@ TEST_F(OcmsSessionTest, ColourManagedStageRefusesAPreMatrixWhoseRowsDiffer) {
     EXPECT_EQ(stage.Prepare(), VQ_ERR_ROW_SUMS_DIFFER);
     EXPECT_EQ(stage.recordApplier, nullptr);
 }
+
+TEST_F(OcmsSessionTest, FailedProfileLoadStillSweepsTheCache) {
+    const int16_t oneSource[8] = {12, 3, 3, 1, 3, 3, 0, 0};
+    ASSERT_EQ(session->SetCacheControl(oneSource), 0u);
+    OcmsImageRecord record;
+    record.mode = 4;
+    record.slots[3] = Load("a", 3);
+    Load("b", 3); // evicts a
+    ASSERT_EQ(session->Entry(record.slots[3])->transform, 0u);
+    // Preparing reloads a without a sweep: two sources hold a transform.
+    ASSERT_EQ(session->PrepareTransform(&record), 0u);
+    int16_t counts[6] = {};
+    session->SenseCache(counts);
+    ASSERT_EQ(counts[3], 2);
+
+    VqStatus answer = 0;
+    EXPECT_EQ(Load("c", 3, 9, &answer), 0u);
+    EXPECT_EQ(answer, VQ_ERR_OCMS_BAD_PROFILE_MODE);
+    session->SenseCache(counts);
+    EXPECT_EQ(counts[3], 1) << "the failed load swept the cache back to its limit";
+    EXPECT_EQ(fake.LiveTransforms(), 1);
+}

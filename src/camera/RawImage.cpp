@@ -20,6 +20,7 @@
 
 #include "ColorTransformStage.h"
 #include "RawEngine.h"
+#include "StoredSettingsRecord.h"
 
 namespace lumora::vq {
 
@@ -769,9 +770,204 @@ void RawImage::SetUpToneParameters(const RawIfdRecord& ifd) {
 
 VqStatus RawImage::FinishSetUp() { return 0; }
 
-VqStatus RawImage::ApplyStoredSettings(bool, VqWhiteBalanceMode* state) {
-    ResetDefaults(state);
-    info_.flags &= ~uint32_t(VQ_IMAGE_SETTINGS_VALID);
+VqStatus RawImage::ApplyStoredSettings(bool present, VqWhiteBalanceMode* state) {
+    using Record = StoredSettingsRecord;
+    const uint8_t* block = storedSettings_;
+    bool valid = present;
+    if (present) {
+        StoredSettingsRecord::ProcessBlock fields;
+        valid = Record::DecodeProcessBlock(block, &fields);
+        ReadSettingsBlock(storedSettings_ + Record::kProcessBytes);
+    }
+    VqWhiteBalanceMode decoded{};
+    if (valid) {
+        uint32_t type = block[2];
+        if (type > 16) valid = false;
+        type = MapTypeForMonochrome(type);
+        if (valid) {
+            info_.outputType = type;
+            SetParameter<int32_t>(RP_OUTPUT_TYPE, int32_t(type));
+            uint32_t space = info_.colourSpace;
+            SdkImageBase::OnImageTypeChanged(type, &space, &info_.geometry.channels);
+            UpdateColorMatrices(info_.isColour, type);
+            int32_t bytes = 0, channels = 0;
+            if (renderer_ && renderer_->GetOutputFormat(type, &bytes, &channels) == 0) {
+                info_.geometry.channels = channels;
+                info_.geometry.bytesPerSample = bytes;
+            }
+        }
+        const uint8_t version = block[1];
+        if (version == 1) valid = DecodeStoredBalanceV1(block, &decoded) && valid;
+        else if (version == 2 || version == 3) valid = DecodeStoredBalance(block, &decoded) && valid;
+        else valid = false;
+
+        uint32_t rotation = uint32_t(block[10]) << 8 | block[11];
+        if (rotation >= 360) rotation = 0;
+        SetParameter<float>(RP_ROTATION, float(rotation));
+        ApplyStoredWindow(block);
+        if (block[26] <= 10) lookIndex_ = block[26];
+        if (sharpeningAvailable_) {
+            sharpenMode_ = block[27];
+            sharpenLevel_ = block[28];
+        }
+        double exposure = int16_t(uint16_t(block[30] << 8 | block[31])) * 0.0001;
+        ClampExposure(&exposure);
+        exposure_ = exposure;
+        if (block[32] <= 100) chromaLevel_ = block[32];
+        if (valid && settingsTriple_[0] == 0xFFFFFFFFu) {
+            const uint32_t* triple = RangeTriple(sharpeningAvailable_ ? block[28] : sharpenLevel_);
+            std::memcpy(settingsTriple_, triple, sizeof settingsTriple_);
+        }
+    }
+    if (valid) {
+        DeriveCustomFlag(&decoded);
+        *state = decoded;
+    } else {
+        ResetDefaults(state);
+    }
+    if (valid) info_.flags |= VQ_IMAGE_SETTINGS_VALID;
+    else info_.flags &= ~uint32_t(VQ_IMAGE_SETTINGS_VALID);
+    return 0;
+}
+
+bool RawImage::DecodeStoredBalanceV1(const uint8_t* block, VqWhiteBalanceMode* state) {
+    const uint8_t code = block[3];
+    const uint16_t r = uint16_t(block[4] << 8 | block[5]), g = uint16_t(block[6] << 8 | block[7]),
+                   b = uint16_t(block[8] << 8 | block[9]);
+    if (code > 8) return false;
+    *state = {};
+    state->mode = 1;
+    switch (code) {
+    case 5: {
+        // A custom triple names the preset it looks like.
+        const uint16_t triple[3] = {r, g, b};
+        int32_t cls = 0;
+        if (!renderer_ || renderer_->IsGreyPatch(triple, &cls, greyTest2330_, greyTest2331_) != 0) return false;
+        if (cls < 0 || cls > 3) return false;
+        state->preset = cls;
+        state->r = r;
+        state->g = g;
+        state->b = b;
+        state->kind = 0;
+        return true;
+    }
+    case 1: case 2: case 3: case 4:
+        state->kind = 0;
+        state->preset = code - 1;
+        return true;
+    case 6:
+        state->kind = 1;
+        state->r = state->g = state->b = 1;
+        state->preset = 4;
+        return true;
+    case 7:
+        state->kind = 0;
+        state->preset = 4;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool RawImage::DecodeStoredBalance(const uint8_t* block, VqWhiteBalanceMode* state) {
+    const uint8_t code = block[3];
+    if (code > 9) return false;
+    *state = {};
+    if (code == 9) {
+        state->mode = 0;
+    } else {
+        state->mode = 1;
+        state->preset = code;
+    }
+    state->r = uint16_t(block[4] << 8 | block[5]);
+    state->g = uint16_t(block[6] << 8 | block[7]);
+    state->b = uint16_t(block[8] << 8 | block[9]);
+    return true;
+}
+
+void RawImage::ApplyStoredWindow(const uint8_t* block) {
+    auto get = [block](int at) { return int32_t(uint16_t(block[at] << 8 | block[at + 1])); };
+    int32_t x = get(12), y = get(14), w = get(16), h = get(18);
+    const int32_t storedWidth = get(20), storedHeight = get(22), storedTop = block[24], storedLeft = block[25];
+    const bool adjusted = AdjustStoredWindow(&x, &y, &w, &h, storedWidth, storedHeight, storedTop, storedLeft);
+    const int32_t U = int32_t(rawWidth_) - rightMargin_ - leftMargin_;
+    const int32_t V = int32_t(rawHeight_) - bottomMargin_ - topMargin_;
+    const bool keep = adjusted && x >= leftMargin_ && x <= U && y >= topMargin_ && y <= V && w >= 8 && w <= U &&
+                      h >= 8 && h <= V;
+    outputWindow_ = keep ? SdkRect{int16_t(x), int16_t(y), int16_t(w), int16_t(h)}
+                         : SdkRect{int16_t(leftMargin_), int16_t(topMargin_), int16_t(U), int16_t(V)};
+}
+
+bool RawImage::AdjustStoredWindow(int32_t*, int32_t*, int32_t*, int32_t*, int32_t, int32_t, int32_t, int32_t) {
+    return true;
+}
+
+const uint32_t* RawImage::RangeTriple(int32_t level) const {
+    if (level <= 15) return rangeTriples_[0];
+    if (level <= 49) return rangeTriples_[1];
+    if (level <= 82) return rangeTriples_[2];
+    return rangeTriples_[3];
+}
+
+VqStatus RawImage::MakeSettingsBlock(uint8_t* out) const {
+    return StoredSettingsRecord::MakeSettingsBlock(settingsWord_, settingsTriple_, out);
+}
+
+VqStatus RawImage::ReadSettingsBlock(const uint8_t* in) {
+    bool hasTriple = false;
+    uint32_t triple[3] = {};
+    const VqStatus status = StoredSettingsRecord::ReadSettingsBlock(in, &settingsWord_, triple, &hasTriple);
+    storedSettingsWord_ = settingsWord_;
+    if (hasTriple) {
+        std::memcpy(settingsTriple_, triple, sizeof triple);
+        std::memcpy(storedTriple_, triple, sizeof triple);
+    }
+    return status;
+}
+
+VqStatus RawImage::SaveProcessParameters() {
+    using Record = StoredSettingsRecord;
+    Record::ProcessBlock b;
+    b.version = Record::kVersion;
+    b.outputType = uint8_t(info_.isColour ? info_.outputType : MapTypeForMonochrome(info_.outputType));
+    VqWhiteBalanceMode balance{};
+    GetBalanceMode(&balance, false);
+    PrepareBalanceForStore(&balance);
+    b.balanceCode = uint8_t(balance.preset);
+    b.red = balance.r;
+    b.green = balance.g;
+    b.blue = balance.b;
+    b.rotation = uint16_t(int32_t(Rotation()));
+    b.windowX = uint16_t(outputWindow_.x);
+    b.windowY = uint16_t(outputWindow_.y);
+    b.windowWidth = uint16_t(outputWindow_.width);
+    b.windowHeight = uint16_t(outputWindow_.height);
+    b.usableWidth = uint16_t(int32_t(rawWidth_) - rightMargin_ - leftMargin_);
+    b.usableHeight = uint16_t(int32_t(rawHeight_) - bottomMargin_ - topMargin_);
+    b.topMargin = uint8_t(topMargin_);
+    b.leftMargin = uint8_t(leftMargin_);
+    b.look = uint8_t(lookIndex_);
+    b.sharpenMode = sharpenMode_;
+    b.sharpenLevel = sharpenLevel_;
+    double exposure = exposure_;
+    b.exposure = ClampExposure(&exposure) ? int16_t(exposure_ * 10000.0) : 0;
+    b.chroma = chromaLevel_;
+    uint8_t record[Record::kRecordBytes];
+    Record::EncodeProcessBlock(b, record);
+
+    const bool unchanged = std::memcmp(record, storedSettings_, Record::kProcessBytes) == 0 &&
+                           std::memcmp(settingsTriple_, storedTriple_, sizeof storedTriple_) == 0 &&
+                           settingsWord_ == storedSettingsWord_;
+    if (unchanged) return 0;
+    if (storedSettingsOffset_ == 0) return VQ_ERR_NO_SETTINGS_RECORD;
+    if (VqStatus status = MakeSettingsBlock(record + Record::kProcessBytes)) return status;
+    if (!camera_) return VQ_ERR_BAD_HANDLE;
+    const VqStatus status =
+        Record::WriteWithRetry(camera_, imageIndex_, record, Record::kRecordBytes, storedSettingsOffset_);
+    if (status) return status;
+    std::memcpy(storedSettings_, record, Record::kRecordBytes);
+    storedSettingsWord_ = settingsWord_;
+    std::memcpy(storedTriple_, settingsTriple_, sizeof storedTriple_);
     return 0;
 }
 

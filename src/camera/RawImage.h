@@ -77,6 +77,12 @@ public:
     VqStatus LoadCache(void* buffer, int32_t steps, int32_t* done) override;
     VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
     VqStatus SetColourFlags() override;
+    // Writes the stored settings record back when anything in it changed.
+    VqStatus SaveProcessParameters() override;
+
+    // The 24-byte settings block of the stored record.
+    VqStatus MakeSettingsBlock(uint8_t* out) const;
+    VqStatus ReadSettingsBlock(const uint8_t* in);
 
     // White balance, looks and exposure.
     VqStatus ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b);
@@ -155,6 +161,16 @@ protected:
     // Restores the stored settings record at open; without a usable record the
     // defaults apply.
     virtual VqStatus ApplyStoredSettings(bool present, VqWhiteBalanceMode* state);
+    // Balance codes of the stored record: version 1, and versions 2 and 3.
+    // Each answers false when the code makes the record unusable.
+    bool DecodeStoredBalanceV1(const uint8_t* block, VqWhiteBalanceMode* state);
+    bool DecodeStoredBalance(const uint8_t* block, VqWhiteBalanceMode* state);
+    void ApplyStoredWindow(const uint8_t* block);
+    // A stored window may be fitted to the image; raw files take it unchanged.
+    virtual bool AdjustStoredWindow(int32_t* x, int32_t* y, int32_t* w, int32_t* h, int32_t usableWidth,
+                                    int32_t usableHeight, int32_t top, int32_t left);
+    // The stored range triple a sharpening level falls in.
+    const uint32_t* RangeTriple(int32_t level) const;
     // Called with the curve block and the measured balance triple; nothing here.
     virtual void CurveBlockHook(const CurveBlock& block, const uint32_t* triple);
     virtual uint32_t GetModelThreshold();
@@ -227,6 +243,12 @@ protected:
     uint32_t triple43_[3] = {};
     uint32_t rangeTriples_[4][3] = {{0, 0, 0}, {5, 10, 2}, {10, 10, 2}, {17, 14, 2}};
     uint32_t settingsWord_ = 0;
+    // As last read from or written to the file's record.
+    uint32_t storedSettingsWord_ = 0;
+    uint32_t storedTriple_[3] = {};
+    // Sharpening and chroma as the record holds them, kept so a save writes
+    // back what it read.
+    uint8_t sharpenMode_ = 0, sharpenLevel_ = 0, chromaLevel_ = 0;
 
     // White balance, look and exposure.
     VqWhiteBalanceMode state_ = {};

@@ -773,6 +773,13 @@ VqStatus SdkImageBase::SensorRectToOutput(SdkRect* rect) {
     return 0;
 }
 
+VqStatus SdkImageBase::ToSensorDataRect(SdkRect* rect) {
+    if (!rect) return VQ_ERR_NULL_OUTPUT;
+    rect->x = int16_t(rect->x - marginLeft_);
+    rect->y = int16_t(rect->y - marginTop_);
+    return 0;
+}
+
 VqStatus SdkImageBase::SetOutputWindow(const SdkRect* window) {
     if (!window) return VQ_ERR_NULL_OUTPUT;
     outputWindow_ = *window;

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "ModelTable.h"
+#include "RawImage.h"
 #include "SdkImageBase.h"
 
 namespace lumora::vq {
@@ -45,6 +46,9 @@ SdkImageBase* ImageClassFactory::Create(ImageClass cls, const CameraRecord* reco
     switch (cls) {
     case ImageClass::SdkImageBase:
         image = new (std::nothrow) SdkImageBase(record, settings);
+        break;
+    case ImageClass::RawImage:
+        image = new (std::nothrow) RawImage(record, settings);
         break;
     default:
         *status = VQ_ERR_NOT_IMPLEMENTED;

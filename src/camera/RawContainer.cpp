@@ -27,7 +27,11 @@ VqStatus RawContainer::HeaderLengthFromSubIfd(ByteView tiff, uint32_t& length) {
     if (record.subIfdCount < 2 || record.subIfds[1] == 0) return VQ_ERR_BAD_FILE;
     const uint32_t rawIfd = record.subIfds[1];
     if (VqStatus s = reader.ReadIfd(tiff, rawIfd, record, nullptr, nullptr, false)) return s;
-    length = record.stripOffsets[0];
+    // The sensor data starts where the header ends: an offset of 0 or one past
+    // the cap of the header word cannot be a header length.
+    const uint32_t offset = record.stripOffsets[0];
+    if (offset == 0 || offset > kMaxHeaderLength) return VQ_ERR_BAD_FILE;
+    length = offset;
     return VQ_OK;
 }
 

@@ -34,7 +34,7 @@ public:
     // The word at offset 8, limited to kMaxHeaderLength; 0 when the writer left it empty.
     static VqStatus HeaderLength(lumora::ByteView tiff, uint32_t& length);
     // The first strip offset of the second sub-directory: the header length of a
-    // file whose word at offset 8 is 0.
+    // file whose word at offset 8 is 0. Held to the same cap as the word.
     static VqStatus HeaderLengthFromSubIfd(lumora::ByteView tiff, uint32_t& length);
 
     // Private tag 3502: major number in the top byte, minor in the next.

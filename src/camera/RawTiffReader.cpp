@@ -502,6 +502,8 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
 
     // Private directory.
     case 1001: {
+        // A text tag: any other type is skipped like every mistyped entry.
+        if (type != 2) return VQ_OK;
         // Kept as count and data offset, and only when the data is really there.
         const uint64_t offset = DataOffset();
         if (!view_.contains(offset, e.count)) return error_ = VQ_ERR_READ_PAST_BUFFER;

@@ -580,8 +580,21 @@ VqStatus SdkImageBase::UpdateColorMatrices(int32_t, uint32_t type) {
                                                 {871, 4096}, {2929, 4096}, {296, 4096}};
     const RationalValue* grey = FixedMatrix::AllDenominatorsSet(colourMatrices_[1]) ? colourMatrices_[1] : kLuminance;
     if (info_.isColour && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16) &&
-        FixedMatrix::AllDenominatorsSet(colourMatrices_[0]))
-        status = FixedMatrix::MultiplyRationals(grey, colourMatrices_[0], matrix, 3);
+        FixedMatrix::AllDenominatorsSet(colourMatrices_[0])) {
+        // The product keeps the smaller of the two denominators: a colour block
+        // in coarse units (an identity in wholes) is first put in 4096ths, or
+        // the luminance weights would round to 0, 1 and 0.
+        RationalValue colour[9];
+        std::memcpy(colour, colourMatrices_[0], sizeof colour);
+        for (RationalValue& v : colour) {
+            const double widened = double(v.numerator) * 4096.0 / (v.denominator ? v.denominator : 1);
+            if (v.denominator > 0 && v.denominator < 4096 && std::fabs(widened) < 2.0e9) {
+                v.numerator = int32_t(std::lround(widened));
+                v.denominator = 4096;
+            }
+        }
+        status = FixedMatrix::MultiplyRationals(grey, colour, matrix, 3);
+    }
     if (status) return status;
     return SetRendererParameter(lumora::RP_COLOR_MATRICES, matrix, sizeof matrix);
 }
@@ -770,6 +783,13 @@ VqStatus SdkImageBase::SensorRectToOutput(SdkRect* rect) {
     int16_t r[4] = {int16_t(rect->x - marginLeft_), int16_t(rect->y - marginTop_), rect->width, rect->height};
     if (VqStatus status = SdkRotateRect(r, int16_t(width), int16_t(height), Rotation())) return status;
     *rect = {r[0], r[1], r[2], r[3]};
+    return 0;
+}
+
+VqStatus SdkImageBase::ToSensorDataRect(SdkRect* rect) {
+    if (!rect) return VQ_ERR_NULL_OUTPUT;
+    rect->x = int16_t(rect->x - marginLeft_);
+    rect->y = int16_t(rect->y - marginTop_);
     return 0;
 }
 

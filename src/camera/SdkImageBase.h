@@ -63,6 +63,9 @@ public:
     VqStatus OutputRectToSensor(SdkRect* rect) override;
     VqStatus GetGeometry(ImageGeometry* out) override;
     VqStatus SensorRectToOutput(SdkRect* rect) override;
+    // The stored thumbnail shows the active area in the sensor's orientation:
+    // only the active area's origin is removed.
+    VqStatus ToSensorDataRect(SdkRect* rect) override;
     VqStatus SetOutputWindow(const SdkRect* window) override;
     VqStatus GetOutputWindow(SdkRect* out) override;
     VqStatus GetThumbnail(ImageBufferRecord* buffer) override;

@@ -59,6 +59,12 @@ VqStatus ColorTransformStage::Prepare() {
             recordApplier.reset(new (std::nothrow)
                                     MatrixApplier(&st, transformRecord->preMatrix, 3, 3, workingMaximum, 0));
             if (!recordApplier) return VQ_ERR_OCMS_NO_MEMORY;
+            // A pre-matrix that cannot become an applier would turn every
+            // sample into its bare rounding offset: the render stops instead.
+            if (st) {
+                recordApplier.reset();
+                return st;
+            }
         }
         return 0;
     }
@@ -68,6 +74,10 @@ VqStatus ColorTransformStage::Prepare() {
             VqStatus st = 0;
             recordApplier.reset(new (std::nothrow) MatrixApplier(&st, transformRecord->preMatrix, 3, 3, 0xFFFF, 0));
             if (!recordApplier) return VQ_ERR_OCMS_NO_MEMORY;
+            if (st) {
+                recordApplier.reset();
+                return st;
+            }
             recordApplier->Scale(16.0);
         }
         return 0;

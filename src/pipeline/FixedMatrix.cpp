@@ -217,9 +217,13 @@ VqStatus FixedMatrix::MultiplyRationals(const RationalValue* a, const RationalVa
     for (int32_t i = 0; i < n; ++i) {
         for (int32_t j = 0; j < n; ++j) {
             double sum = 0;
-            for (int32_t t = 0; t < n; ++t)
-                sum += double(a[i * n + t].numerator) / a[i * n + t].denominator * double(b[t * n + j].numerator) /
-                       b[t * n + j].denominator;
+            // Both factors are turned into doubles first, then multiplied: the
+            // order decides how a product that lies on a half rounds.
+            for (int32_t t = 0; t < n; ++t) {
+                const double x = double(a[i * n + t].numerator) / a[i * n + t].denominator;
+                const double y = double(b[t * n + j].numerator) / b[t * n + j].denominator;
+                sum += x * y;
+            }
             result[i * n + j] = {RoundToInt32(double(c) * sum), c};
         }
     }
@@ -281,8 +285,14 @@ VqStatus FixedMatrix::BalanceRowSums(RationalValue* x) {
     return status;
 }
 
-void FixedMatrix::InitFromRationals(VqStatus* status, RationalValue values[9], int32_t r, int32_t c, int32_t max,
-                                    int32_t min) {
+void FixedMatrix::InitFromRationals(VqStatus* status, const RationalValue* nine, int32_t r, int32_t c,
+                                    int32_t max, int32_t min) {
+    if (!nine) {
+        if (status) *status = VQ_ERR_BAD_HANDLE;
+        return;
+    }
+    RationalValue values[9];
+    std::memcpy(values, nine, sizeof values);
     rows = r;
     cols = c;
     maximum = max;

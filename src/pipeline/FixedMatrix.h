@@ -48,7 +48,8 @@ public:
 
 protected:
     int32_t Clamp(int64_t v) const { return v < minimum ? minimum : (v > maximum ? maximum : int32_t(v)); }
-    // Builds the applier from nine rationals; the status goes to the caller.
-    void InitFromRationals(VqStatus* status, RationalValue values[9], int32_t rows, int32_t cols, int32_t maximum,
+    // Builds an applier from nine rationals, which are taken by value (the
+    // caller's stay as they were); the status goes to the caller.
+    void InitFromRationals(VqStatus* status, const RationalValue* nine, int32_t rows, int32_t cols, int32_t maximum,
                            int32_t minimum);
 };

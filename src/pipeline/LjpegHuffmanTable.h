@@ -33,7 +33,8 @@ public:
     std::array<uint8_t, 256> lookSymbol{};
     std::vector<uint32_t> fast;
 
-    // Difference of symbol t with its extra bits v (mod 2^16).
+    // Difference of symbol t with its extra bits v (mod 2^16). Symbol 16 is
+    // 32768 and has no extra bits, as the lossless coding defines it.
     static uint16_t extend(uint32_t v, int t) {
         if (t == 0) return 0;
         if (t == 16) return 0x8000;

@@ -33,6 +33,9 @@ uint16_t decodeDifference(LjpegReferenceBitReader& br, const LjpegHuffmanTable& 
     return LjpegHuffmanTable::extend(br.get(t), t);
 }
 
+// Neighbours are the unsigned 16-bit samples. Read as signed values, samples
+// of 0x8000 and above at 16 bits would make predictors 5 to 7 halve negative
+// sums and decode bright areas wrongly.
 int32_t predict(uint32_t ss, int32_t ra, int32_t rb, int32_t rc) {
     switch (ss) {
     case 0: return 0;

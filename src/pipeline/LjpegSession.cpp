@@ -165,9 +165,11 @@ void LjpegSession::prepareScan() {
     }
     // The opening prediction 2^(P - Pt - 1) needs Pt below P.
     if (pt >= P) fail(VQ_ERR_LJPEG_FORMAT);
-    // Restarts are handled in whole rows; an interval that ends inside a row
-    // cannot be decoded correctly, so it is refused instead of misread.
-    if (ri_ % X != 0) fail(VQ_ERR_LJPEG_FORMAT);
+    // Restarts are handled in whole rows; an interval shorter than a row means
+    // no restart handling at all. A longer interval that ends inside a row
+    // would make the marker search skip data and decode the wrong samples
+    // without complaint, so it is refused instead of misread.
+    if (ri_ > X && ri_ % X != 0) fail(VQ_ERR_LJPEG_FORMAT);
     rowsPerRestart = ri_ / X;
     nextRestart_ = 0;
     outComponents = ns >= 2 ? 2 : 1;

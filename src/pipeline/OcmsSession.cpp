@@ -144,12 +144,12 @@ VqStatus OcmsSession::LoadEntryTransform(OcmsCacheEntry& entry, uint32_t* status
                                            &entry.transform));
         if (status != 0) answer = VQ_ERR_OCMS_XFORM_GET_FAILED;
     }
+    // The caller's status word holds the status of the last library call made,
+    // so a good free after a failed step leaves 0 there; the answer still names
+    // the step that failed.
     if (profile != 0) {
-        const uint32_t freeStatus = uint32_t(api_.SpProfileFree(&profile));
-        if (freeStatus != 0) {
-            status = freeStatus;
-            if (answer != 0) answer = VQ_ERR_OCMS_PROFILE_FREE_FAILED;
-        }
+        status = uint32_t(api_.SpProfileFree(&profile));
+        if (status != 0 && answer != 0) answer = VQ_ERR_OCMS_PROFILE_FREE_FAILED;
     }
     if (answer == 0) {
         entry.inChannels = 0;
@@ -235,6 +235,9 @@ VqStatus OcmsSession::LoadProfile(const char* name, int32_t slot, int32_t profil
 
     if (answer != 0) {
         FreeTransform(*entry);
+        // A reload made while preparing a transform may have left the cache
+        // above its limits; a failed load sweeps as a good one does.
+        Sweep();
         return answer;
     }
     OcmsCacheEntry& kept = *entry;

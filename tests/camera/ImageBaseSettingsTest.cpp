@@ -131,9 +131,11 @@ TEST(ImageBaseSettings, GreyOutputOfAColourFileTakesTheGreyBlock) {
     image.SetMatrices(colour, nullptr);
     ASSERT_EQ(image.SetImageType(VQ_TYPE_GRAY16, 0), 0u);
     const RationalValue* luminance = image.RendererMatrix();
-    const int32_t weights[3] = {14, 46, 5};  // twice 871, 2929, 296 over 4096, in 32nds
+    // Twice 871, 2929, 296: a colour block in 32nds is taken in 4096ths, so the
+    // weights are not rounded to whole 32nds.
+    const int32_t weights[3] = {1742, 5858, 592};
     for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(luminance[i].denominator, 32) << i;
+        EXPECT_EQ(luminance[i].denominator, 4096) << i;
         EXPECT_EQ(luminance[i].numerator, weights[i % 3]) << i;
     }
 
@@ -141,8 +143,8 @@ TEST(ImageBaseSettings, GreyOutputOfAColourFileTakesTheGreyBlock) {
     ASSERT_EQ(image.SetImageType(VQ_TYPE_GRAY8, 0), 0u);
     const RationalValue* m = image.RendererMatrix();
     for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(m[i].denominator, 32) << i;  // the smaller of the two first denominators
-        EXPECT_EQ(m[i].numerator, i % 3 == 1 ? 64 : 0) << i;
+        EXPECT_EQ(m[i].denominator, 1024) << i;  // the smaller of the two first denominators
+        EXPECT_EQ(m[i].numerator, i % 3 == 1 ? 2048 : 0) << i;
     }
     ASSERT_EQ(image.SetImageType(VQ_TYPE_RGB8, 0), 0u);
     EXPECT_EQ(std::memcmp(image.RendererMatrix(), colour, sizeof colour), 0);

@@ -137,9 +137,15 @@ TEST(ImageFactory, ClassesNotYetBuiltAnswerAClearStatusAndLeaveNothingBehind) {
     ScratchDir dir;
     VqSession session;
     const int32_t before = VqSession::Memory();
-    for (const char* model : {"ZYNM11", "ZYNM13", "ZYNM16"}) {
+    struct Row {
+        const char* model;
+        uint32_t version;
+    };
+    for (const Row& r : {Row{"ZYNM13", 0x02000000}, Row{"ZYNM22", 0x03000000}}) {
+        const char* model = r.model;
         ZyrSampleOptions o;
         o.model = model;
+        o.version = r.version;
         const std::string path = WriteFile(dir, "x.zyr", ZyrSample::Make(o));
         ImageInfoRecord info = EmptyRecord();
         EXPECT_EQ(VqOpenImageFile(path.c_str(), &info), VQ_ERR_NOT_IMPLEMENTED) << model;

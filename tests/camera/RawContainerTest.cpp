@@ -57,6 +57,24 @@ TEST(RawContainer, HeaderLengthFromSubIfdNeedsTheSensorDirectory) {
     const auto bytes = w.Build();
     uint32_t length = 0;
     EXPECT_EQ(RawContainer::HeaderLengthFromSubIfd(view(bytes), length), VQ_ERR_BAD_FILE);
+
+    // A sensor strip offset of 0 or beyond the header cap is no header length.
+    for (uint32_t offset : {0u, 1000001u, 0xFFFFFFF0u}) {
+        SCOPED_TRACE(offset);
+        ZyrWriter w2(o.order);
+        auto d2 = ZyrSample::Fill(w2, o);
+        ZyrWriter::Layout layout;
+        auto b2 = w2.Build(&layout);
+        RawTiffReader r;
+        r.setOrder(o.order);
+        RawTiffReader::Entry entry;
+        uint32_t position = 0;
+        ASSERT_EQ(r.FindTag(view(b2), layout.ifdOffsets[d2.raw], 273, 0, 0, entry, position), VQ_OK);
+        r.PutWord32(b2.data() + position + 8, offset);
+        length = 7;
+        EXPECT_EQ(RawContainer::HeaderLengthFromSubIfd(view(b2), length), VQ_ERR_BAD_FILE);
+        EXPECT_EQ(length, 0u);
+    }
 }
 
 TEST(RawContainer, VersionWord) {

@@ -351,7 +351,8 @@ TEST(RawTiffReader, TypedValuesFollowTheirRules) {
     w2.Shorts(d2, 2350, {5}, 8);
     w2.Longs(d2, 3125, {9});
     w2.Shorts(d2, 259, {1}, 8);
-    rawfixtures::fill(w2, d2, 9, 5);
+    w2.RawEntry(d2, 1001, 7, 0x1000, 0xFFFFF000);  // camera text must be ASCII: skipped
+    rawfixtures::fill(w2, d2, 9, 6);
     const auto b2 = w2.Build();
     ASSERT_EQ(r.ReadIfd(view(b2), 12, rec, nullptr, nullptr, false), VQ_OK);
     EXPECT_EQ(rec.imageNumber, 7u);
@@ -360,6 +361,7 @@ TEST(RawTiffReader, TypedValuesFollowTheirRules) {
     EXPECT_EQ(rec.sharpen2350, 0);
     EXPECT_EQ(rec.flag3125, 1u);
     EXPECT_EQ(rec.compression, 0);
+    EXPECT_EQ(rec.cameraText.count, 0u);
 }
 
 TEST(RawTiffReader, LaterEntriesWinAndDisorderIsNoted) {

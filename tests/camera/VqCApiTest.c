@@ -47,6 +47,25 @@ static void layouts(void) {
     expect("CameraRecord kind", (uint32_t)offsetof(CameraRecord, cameraKind), 164);
     expect("CameraRecord folder", (uint32_t)offsetof(CameraRecord, folder), 168);
     expect("CameraRecord id", (uint32_t)offsetof(CameraRecord, cameraId), 476);
+    expect("SdkRect height", (uint32_t)offsetof(SdkRect, height), 6);
+    expect("geometry activeWidth", (uint32_t)offsetof(ImageGeometry, activeWidth), 8);
+    expect("geometry fullBytes", (uint32_t)offsetof(ImageGeometry, fullBytes), 24);
+    expect("geometry outputWidth", (uint32_t)offsetof(ImageGeometry, outputWidth), 28);
+    expect("geometry stripBytes", (uint32_t)offsetof(ImageGeometry, stripBytes), 36);
+    expect("geometry cacheBytes", (uint32_t)offsetof(ImageGeometry, cacheBytes), 44);
+    expect("geometry frameBytes", (uint32_t)offsetof(ImageGeometry, frameBytes), 56);
+    /* The image record holds pointers, so only its pointer-free head and tail
+     * keep fixed distances: the words before the name, and the date, geometry
+     * and the seven words after it. */
+    expect("info imageIndex", (uint32_t)offsetof(ImageInfoRecord, imageIndex), 4);
+    expect("info date to geometry",
+           (uint32_t)(offsetof(ImageInfoRecord, geometry) - offsetof(ImageInfoRecord, date)), 20);
+    expect("info geometry to handle",
+           (uint32_t)(offsetof(ImageInfoRecord, handle) - offsetof(ImageInfoRecord, geometry)), 60);
+    expect("info handle to file kind",
+           (uint32_t)(offsetof(ImageInfoRecord, fileKind) - offsetof(ImageInfoRecord, handle)), 12);
+    expect("info handle to white-balance-file status",
+           (uint32_t)(offsetof(ImageInfoRecord, whiteBalanceFileStatus) - offsetof(ImageInfoRecord, handle)), 24);
 }
 
 /* Opening images through the header alone: the statuses of paths that name

@@ -357,3 +357,40 @@ TEST(MatrixApplier, AppliersMatchADoubleReferenceOnRandomPlanes) {
         }
     }
 }
+
+TEST(ColorTransformStage, PreMatrixThatCannotBecomeAnApplierStopsTheRender) {
+    // A negative first denominator has no power-of-two form; without the check
+    // every sample would come out as the applier's bare rounding offset.
+    StageFixture f(ColorTransformStage::ModePreMatrixOnly);
+    OcmsImageRecord record;
+    for (int i = 0; i < 9; ++i) record.preMatrix[i] = {i % 4 == 0 ? 1000 : 0, 1000};
+    record.preMatrix[0].denominator = -1000;
+    f.stage.transformRecord = &record;
+    f.stage.width = 2;
+    f.stage.height = 1;
+    EXPECT_EQ(f.stage.Prepare(), VQ_ERR_MATRIX_SUM_RANGE);
+    int16_t p[2] = {10, 20}, q[2] = {30, 40}, r[2] = {50, 60};
+    ASSERT_EQ(f.stage.Run(p, q, r, nullptr), 0u);
+    EXPECT_EQ(p[0], 10) << "no applier, nothing converted";
+    EXPECT_EQ(r[1], 60);
+}
+
+TEST(FixedMatrix, MultiplyRationalsMultipliesTheTwoFactorsAsDoubles) {
+    // 2550/7 x -2190/3000 is -1861.5/7 exactly; as the product of the two
+    // doubles it lies just inside the half and rounds to -1861. Dividing by
+    // 3000 after multiplying lands on the half and gives -1862.
+    struct Row {
+        RationalValue a, b;
+        int32_t numerator, denominator;
+    } rows[] = {
+        {{2550, 7}, {-2190, 3000}, -1861, 7},
+        {{555, 3}, {4390, 12}, 203037, 3},
+        {{-3178, 12}, {837, 3}, -221666, 3}, // here the other order falls short of the half
+    };
+    for (const Row& row : rows) {
+        RationalValue out{};
+        ASSERT_EQ(FixedMatrix::MultiplyRationals(&row.a, &row.b, &out, 1), 0u);
+        EXPECT_EQ(out.numerator, row.numerator) << row.a.numerator << "/" << row.a.denominator;
+        EXPECT_EQ(out.denominator, row.denominator);
+    }
+}

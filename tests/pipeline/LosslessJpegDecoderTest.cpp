@@ -146,6 +146,64 @@ TEST(LosslessJpegDecoder, DifferenceCategory16IsHalfTheRangeWithoutExtraBits) {
     }
 }
 
+// A 3 x 2 image at 8 bits, built byte by byte so that the expected samples
+// follow from the prediction rules alone, not from the test encoder. The one
+// table gives symbols 0..8 the 4-bit codes 0000..1000. Row 0 codes the
+// differences -28, +10, -19 (from the opening 128: 100, 110, 91); row 1 codes
+// +20, +3, -5.
+static std::vector<uint8_t> handStream(uint8_t predictor, std::vector<uint8_t> dri, std::vector<uint8_t> data) {
+    std::vector<uint8_t> s = {0xFF, 0xD8, 0xFF, 0xC4, 0, 28, 0x00, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                              0, 1, 2, 3, 4, 5, 6, 7, 8};
+    s.insert(s.end(), dri.begin(), dri.end());
+    for (uint8_t b : {0xFF, 0xC3, 0, 11, 8, 0, 2, 0, 3, 1, 1, 0x11, 0, 0xFF, 0xDA, 0, 8, 1, 1, 0x00}) s.push_back(b);
+    s.insert(s.end(), {predictor, 0, 0});
+    s.insert(s.end(), data.begin(), data.end());
+    s.insert(s.end(), {0xFF, 0xD9});
+    return s;
+}
+
+TEST(LosslessJpegDecoder, PredictorsFollowTheirDefinitionsOnAHandBuiltStream) {
+    const std::vector<uint8_t> data = {0x51, 0xA5, 0x2B, 0x16, 0x85, 0x9A};
+    // Row 1: column 0 from the sample above (100 + 20); then Ra = 120, Rb = 110,
+    // Rc = 100 for column 1 and Rb = 91, Rc = 110 for column 2. The halving
+    // is a shift, so -19 halves to -10.
+    struct Case { uint8_t predictor; uint16_t b1, b2; };
+    for (const Case c : {Case{0, 3, 65531}, Case{1, 123, 118}, Case{2, 113, 86}, Case{3, 103, 105},
+                         Case{4, 133, 109}, Case{5, 128, 113}, Case{6, 123, 92}, Case{7, 118, 99}}) {
+        SCOPED_TRACE("predictor " + std::to_string(c.predictor));
+        for (Path path : {Path::Fast, Path::Reference}) {
+            Decoded d = decode(handStream(c.predictor, {}, data), 6, 3, 2, path);
+            ASSERT_EQ(d.status, VQ_OK);
+            EXPECT_EQ(d.precision, 8);
+            EXPECT_EQ(d.outputBytes, 12);
+            d.samples.pop_back();
+            EXPECT_EQ(d.samples, (std::vector<uint16_t>{100, 110, 91, 120, c.b1, c.b2}));
+        }
+    }
+}
+
+TEST(LosslessJpegDecoder, RestartIntervalsOfWholeRowsAndShorterThanARow) {
+    // Ri = 3 = X: row 1 follows RST0 and opens again from 128 (148, 151, 146).
+    const std::vector<uint8_t> restarted = {0x51, 0xA5, 0x2B, 0x3F, 0xFF, 0xD0, 0x5A, 0x16, 0x6B};
+    // Ri = 2 is shorter than a row: no restart handling at all, the data as
+    // without a DRI segment.
+    const std::vector<uint8_t> plain = {0x51, 0xA5, 0x2B, 0x16, 0x85, 0x9A};
+    struct Case { const char* name; std::vector<uint8_t> stream; std::vector<uint16_t> samples; };
+    const std::vector<Case> cases = {
+        {"Ri = X", handStream(4, {0xFF, 0xDD, 0, 4, 0, 3}, restarted), {100, 110, 91, 148, 151, 146}},
+        {"Ri < X", handStream(4, {0xFF, 0xDD, 0, 4, 0, 2}, plain), {100, 110, 91, 120, 133, 109}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (Path path : {Path::Fast, Path::Reference}) {
+            Decoded d = decode(c.stream, 6, 3, 2, path);
+            ASSERT_EQ(d.status, VQ_OK);
+            d.samples.pop_back();
+            EXPECT_EQ(d.samples, c.samples);
+        }
+    }
+}
+
 TEST(LosslessJpegDecoder, RefusesMalformedStreamsWithFormatError) {
     const auto samples1 = makeSamples(8, 6, 1, 12, 7);
     const auto samples2 = makeSamples(8, 6, 2, 12, 8);

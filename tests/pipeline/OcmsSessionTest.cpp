@@ -98,18 +98,22 @@ TEST_F(OcmsSessionTest, LoadProfileReportsInfoAndStatuses) {
     EXPECT_EQ(info.values[6], 2);
     EXPECT_EQ(header[0], 1) << "header block starts with its loaded flag";
 
+    // info [0] holds the status of the last library call made: after a failed
+    // SpXformGet the profile is still freed, and that good free is the last call.
     struct Row {
         int slot, mode;
         const char* failing;
         VqStatus expected;
+        int32_t lastStatus;
     } rows[] = {
-        {2, 0, nullptr, VQ_ERR_NULL_IMAGE_RECORD},
-        {8, 0, nullptr, VQ_ERR_NULL_IMAGE_RECORD},
-        {5, 5, nullptr, VQ_ERR_OCMS_BAD_PROFILE_MODE},
-        {5, 0, "SpProfileLoadHeader", VQ_ERR_OCMS_HEADER_LOAD_FAILED},
-        {5, 0, "SpProfileLoadProfile", VQ_ERR_OCMS_PROFILE_LOAD_FAILED},
-        {5, 0, "SpXformGet", VQ_ERR_OCMS_XFORM_GET_FAILED},
-        {5, 0, "SpXformGetChannels", VQ_ERR_OCMS_CHANNELS_FAILED},
+        {2, 0, nullptr, VQ_ERR_NULL_IMAGE_RECORD, 0},
+        {8, 0, nullptr, VQ_ERR_NULL_IMAGE_RECORD, 0},
+        {5, 5, nullptr, VQ_ERR_OCMS_BAD_PROFILE_MODE, 0},
+        {5, 0, "SpProfileLoadHeader", VQ_ERR_OCMS_HEADER_LOAD_FAILED, 77},
+        {5, 0, "SpProfileLoadProfile", VQ_ERR_OCMS_PROFILE_LOAD_FAILED, 77},
+        {5, 0, "SpXformGet", VQ_ERR_OCMS_XFORM_GET_FAILED, 0},
+        {5, 0, "SpXformGetChannels", VQ_ERR_OCMS_CHANNELS_FAILED, 77},
+        {5, 0, "SpProfileFree", 0, 0},
     };
     int n = 0;
     for (const Row& row : rows) {
@@ -119,11 +123,47 @@ TEST_F(OcmsSessionTest, LoadProfileReportsInfoAndStatuses) {
         std::strncpy(name, unique.c_str(), sizeof name - 1);
         const size_t before = session->EntryCount();
         EXPECT_EQ(session->LoadProfile(name, row.slot, row.mode, &info, header, &entry), row.expected) << row.failing;
-        EXPECT_EQ(session->EntryCount(), before) << "a failed load keeps no entry";
         if (row.failing) {
-            EXPECT_EQ(info.values[0], 77);
+            EXPECT_EQ(info.values[0], row.lastStatus) << row.failing;
         }
-        EXPECT_EQ(fake.LiveTransforms(), 0);
+        if (row.expected == 0) {
+            EXPECT_EQ(session->EntryCount(), before + 1) << "a failed free after a good load still loads";
+        } else {
+            EXPECT_EQ(session->EntryCount(), before) << "a failed load keeps no entry";
+            EXPECT_EQ(fake.LiveTransforms(), 0);
+        }
+    }
+}
+
+TEST_F(OcmsSessionTest, ReloadFailureOfAnEvictedSourceReachesTheRecordAsTheLastCallsStatus) {
+    // The source is evicted by a kind-3 limit of 0, then reloaded while the
+    // transform is prepared; the step that fails decides what the record holds
+    // and with it the answer.
+    struct Row {
+        const char* failing;
+        uint32_t lastStatus;
+        VqStatus expected;
+    } rows[] = {
+        {"SpProfileLoadProfile", 41, VQ_ERR_OCMS_TRANSFORM_FAILED},
+        {"SpXformGet", 0, VQ_ERR_OCMS_NO_SOURCE_PROFILE},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        fake.Reset();
+        OcmsImageRecord record;
+        record.mode = 2;
+        const std::string tag = std::to_string(n++);
+        record.slots[3] = Load(("src" + tag).c_str(), 3);
+        record.slots[4] = Load(("out" + tag).c_str(), 4);
+        const int16_t noSources[8] = {12, 3, 3, 0, 3, 3, 0, 0};
+        ASSERT_EQ(session->SetCacheControl(noSources), 0u);
+        ASSERT_EQ(session->Entry(record.slots[3])->transform, 0u);
+        const int16_t defaults[8] = {12, 3, 3, 3, 3, 3, 0, 0};
+        ASSERT_EQ(session->SetCacheControl(defaults), 0u);
+        fake.Fail(row.failing, 41);
+        EXPECT_EQ(session->PrepareTransform(&record), row.expected) << row.failing;
+        EXPECT_EQ(record.lastStatus, row.lastStatus) << row.failing;
+        EXPECT_EQ(record.slots[1], 0u);
     }
 }
 
@@ -275,4 +315,43 @@ TEST_F(OcmsSessionTest, ColourManagedStageRunsThroughTheSession) {
     EXPECT_EQ(p[0], 5);
     EXPECT_EQ(r[1], 2);
     EXPECT_EQ(stage.Release(), 0u);
+}
+
+TEST_F(OcmsSessionTest, ColourManagedStageRefusesAPreMatrixWhoseRowsDiffer) {
+    OcmsImageRecord record;
+    record.mode = 4;
+    record.slots[3] = Load("src", 3);
+    // Rows sum to 1000, 1000 and 999 over a denominator that is no power of two.
+    for (int i = 0; i < 9; ++i) record.preMatrix[i] = {i % 4 == 0 ? 1000 : 0, 1000};
+    record.preMatrix[8].numerator = 999;
+    ColorTransformStage stage;
+    stage.mode = ColorTransformStage::ModeColourManaged;
+    stage.transformRecord = &record;
+    stage.width = 1;
+    stage.height = 1;
+    stage.workingMaximum = 0x7FFF;
+    EXPECT_EQ(stage.Prepare(), VQ_ERR_ROW_SUMS_DIFFER);
+    EXPECT_EQ(stage.recordApplier, nullptr);
+}
+
+TEST_F(OcmsSessionTest, FailedProfileLoadStillSweepsTheCache) {
+    const int16_t oneSource[8] = {12, 3, 3, 1, 3, 3, 0, 0};
+    ASSERT_EQ(session->SetCacheControl(oneSource), 0u);
+    OcmsImageRecord record;
+    record.mode = 4;
+    record.slots[3] = Load("a", 3);
+    Load("b", 3); // evicts a
+    ASSERT_EQ(session->Entry(record.slots[3])->transform, 0u);
+    // Preparing reloads a without a sweep: two sources hold a transform.
+    ASSERT_EQ(session->PrepareTransform(&record), 0u);
+    int16_t counts[6] = {};
+    session->SenseCache(counts);
+    ASSERT_EQ(counts[3], 2);
+
+    VqStatus answer = 0;
+    EXPECT_EQ(Load("c", 3, 9, &answer), 0u);
+    EXPECT_EQ(answer, VQ_ERR_OCMS_BAD_PROFILE_MODE);
+    session->SenseCache(counts);
+    EXPECT_EQ(counts[3], 1) << "the failed load swept the cache back to its limit";
+    EXPECT_EQ(fake.LiveTransforms(), 1);
 }

@@ -1,21 +1,28 @@
 #include "ZyrSample.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
+
+#include "LosslessJpegEncoder.h"
 
 using lumora::ByteOrder;
 
 namespace {
 
-std::vector<uint16_t> ramp(uint32_t n, uint32_t top) {
-    std::vector<uint16_t> v(n);
-    for (uint32_t i = 0; i < n; ++i) v[i] = uint16_t(n > 1 ? uint64_t(i) * top / (n - 1) : 0);
-    return v;
-}
+std::vector<uint16_t> ramp(uint32_t n, uint32_t top) { return ZyrSample::Ramp(n, top); }
 
 std::vector<std::pair<uint32_t, uint32_t>> identityMatrix() {
     return {{1, 1}, {0, 1}, {0, 1}, {0, 1}, {1, 1}, {0, 1}, {0, 1}, {0, 1}, {1, 1}};
 }
+
+// A balance-like matrix that differs per preset, so a reader's choice shows.
+std::vector<std::pair<uint32_t, uint32_t>> presetMatrix(uint32_t k) {
+    return {{1024 + 16 * k, 1024}, {0, 1024}, {0, 1024},  {0, 1024}, {1024, 1024},
+            {0, 1024},             {0, 1024}, {0, 1024}, {1024 + 32 * k, 1024}};
+}
+
+std::vector<uint16_t> asWords(const std::vector<int16_t>& v) { return std::vector<uint16_t>(v.begin(), v.end()); }
 
 } // namespace
 
@@ -86,16 +93,32 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
 
     // SubIFDs[1]: the sensor data, after the header.
     std::vector<uint8_t> sensor = o.codedSensorData;
-    if (sensor.empty()) {
+    uint16_t compression = o.compression;
+    if (sensor.empty() && o.ljpegSensor) {
+        std::vector<uint16_t> samples;
+        samples.reserve(size_t(o.sensorWidth) * o.sensorHeight);
+        for (uint32_t y = 0; y < o.sensorHeight; ++y)
+            for (uint32_t x = 0; x < o.sensorWidth; ++x) samples.push_back(SensorSample(x, y));
+        ljpegenc::EncodeOptions e;
+        e.columns = o.sensorWidth;
+        e.rows = o.sensorHeight;
+        e.precision = 12;
+        ljpegenc::encodeLosslessJpeg(samples.data(), e, sensor);
+        compression = 7;
+    } else if (sensor.empty()) {
         sensor.reserve(size_t(o.sensorWidth) * o.sensorHeight * 2);
         for (uint32_t y = 0; y < o.sensorHeight; ++y)
-            for (uint32_t x = 0; x < o.sensorWidth; ++x) w.Put16(sensor, SensorSample(x, y));
+            for (uint32_t x = 0; x < o.sensorWidth; ++x) {
+                const uint16_t v = uint16_t(SensorSample(x, y) << 4);
+                sensor.push_back(uint8_t(v >> 8));
+                sensor.push_back(uint8_t(v));
+            }
     }
     w.Longs(d.raw, 254, {0});
     w.Longs(d.raw, 256, {o.sensorWidth});
     w.Longs(d.raw, 257, {o.sensorHeight});
     w.Shorts(d.raw, 258, {16});
-    w.Shorts(d.raw, 259, {o.compression});
+    w.Shorts(d.raw, 259, {compression});
     w.Shorts(d.raw, 262, {32803});
     w.Strip(d.raw, sensor, ZyrWriter::Placement::Sensor);
     w.Shorts(d.raw, 277, {1});
@@ -108,7 +131,7 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Bytes(d.raw, 33422, 1, {1, 0, 2, 1});
 
     // The private directory.
-    const uint32_t margin = 2;
+    const uint32_t margin = o.margin;
     const ZyrWriter::IfdId p = d.privateIfd;
     w.Ascii(p, 1001, "Lumora synthetic camera");
     w.Longs(p, 1003, {margin});
@@ -118,8 +141,12 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Longs(p, 1007, {0});
     w.Longs(p, 1008, {0});
     w.Shorts(p, 1018, {0});
-    w.Shorts(p, 1020, {0});
-    w.Bytes(p, 1021, 7, std::vector<uint8_t>(58, 0));
+    w.Shorts(p, 1020, {o.cameraPreset});
+    if (o.storedSettings) w.Bytes(p, 1021, 7, std::vector<uint8_t>(58, 0));
+    if (o.settingsData) {
+        w.Bytes(p, 1009, 7, {'S', 'E', 'T', 'T', 'I', 'N', 'G', 'S', '-', '1', '0', '9'});
+        w.Bytes(p, 1026, 7, {'X', 'Y', 'Z'});
+    }
     for (uint16_t tag = 2020; tag <= 2024; ++tag) w.Rationals(p, tag, identityMatrix());
     for (uint16_t tag = 2120; tag <= 2124; ++tag) w.Rationals(p, tag, {{1, 1}, {1, 1}, {1, 1}});
     w.Rationals(p, 2300, identityMatrix());
@@ -127,9 +154,63 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Shorts(p, 2305, ramp(4096, 65535));
     w.Shorts(p, 2330, {1}, 8);
     w.Rationals(p, 2331, {{1, 2}});
-    w.Longs(p, 3200, {16});
+    w.Longs(p, 3200, {o.fileGeneration});
     w.Longs(p, 3502, {o.version});
-    w.Longs(p, 3604, {16});
+    w.Longs(p, 3604, {o.colourTableGeneration});
+    if (o.demosaicThreshold) w.Shorts(p, 3662, {o.demosaicThreshold});
+
+    // The processing tags below came with the raw families; the oldest
+    // models' files do not carry them.
+    const bool rawFamily = !IsOldestModel(o.model);
+    if (rawFamily && o.balanceTags) {
+        for (uint16_t tag = 2010; tag <= 2014; ++tag) w.Rationals(p, tag, presetMatrix(10 + tag - 2010u));
+        w.Rationals(p, 2025, presetMatrix(2));
+        w.Rationals(p, 2125, {{2100, 10}, {1000, 10}, {1600, 10}});
+        for (uint16_t tag = 2200; tag <= 2204; ++tag) w.Rationals(p, tag, {{1000 + 50 * (tag - 2200u), 1000}});
+        w.Rationals(p, 2306, {{100, 1}});
+        w.Rationals(p, 2318, {{371, 1}});
+        w.Rationals(p, 2340, {{110, 100}, {0, 100}, {uint32_t(-10), 100}, {0, 100}, {100, 100}, {0, 100}, {uint32_t(-10), 100},
+                               {0, 100}, {110, 100}},
+                    10);
+    }
+    if (rawFamily && o.sensitivityPairs)
+        for (uint16_t tag = 2320; tag <= 2323; ++tag) w.Rationals(p, tag, {{100, 1}, {50 * (tag - 2319u), 1}});
+    if (rawFamily && o.sharpening) {
+        w.Shorts(p, 2350, {0});
+        std::vector<uint16_t> kernel(25, uint16_t(-1));
+        kernel[12] = 24;
+        w.Shorts(p, 2351, kernel, 8);
+        w.Shorts(p, 2352, {12});
+        w.Shorts(p, 2353, {40});
+        w.Shorts(p, 2354, {300});
+        w.Shorts(p, 2355, {8, 16, 32});
+        w.Shorts(p, 2356, {0});
+        w.Shorts(p, 2357, {0});
+    }
+    if (rawFamily && o.thumbTable) {
+        w.Longs(p, 2313, {1});
+        w.Shorts(p, 2315, ThumbTable());
+    }
+    if (o.toneCurve1) w.Shorts(p, 2341, ramp(4096, 3000));
+    if (o.rowOffsets) w.Shorts(p, 1040, asWords(RowOffsets(o.sensorHeight)), 8);
+    // The column smoothing reads 64 values at either end: never fewer than 65.
+    if (o.columnOffsets) w.Shorts(p, 1039, asWords(ColumnOffsets(std::max(o.sensorWidth, 65u))), 8);
+    if (o.gainMap) {
+        const uint32_t t = o.gainTile ? o.gainTile : 1;
+        const uint32_t tiles = ((o.sensorWidth + t - 1) / t) * ((o.sensorHeight + t - 1) / t);
+        w.Longs(p, 2402, {t});
+        w.Longs(p, 2403, {t});
+        w.Bytes(p, 2404, 1, GainPlanes(tiles));
+    }
+    if (o.colourCurves == 3601) {
+        std::vector<uint8_t> bytes;
+        for (int16_t v : CurveSets()) w.Put16(bytes, uint16_t(v));
+        w.RawData(p, 3601, 7, uint32_t(bytes.size()), bytes);
+    } else if (o.colourCurves == 3602) {
+        std::vector<uint8_t> bytes;
+        for (uint16_t v : KnotLists()) w.Put16(bytes, v);
+        w.RawData(p, 3602, 7, uint32_t(bytes.size()), bytes);
+    }
 
     w.SetHeaderLengthWord(o.headerWord, o.headerWordValue);
     return d;
@@ -141,6 +222,52 @@ std::vector<uint8_t> ZyrSample::Make(const ZyrSampleOptions& options) {
     std::vector<uint8_t> file = w.Build();
     return options.jpeg ? WrapInJpeg(file) : file;
 }
+
+std::vector<uint16_t> ZyrSample::Ramp(uint32_t n, uint32_t top) {
+    std::vector<uint16_t> v(n);
+    for (uint32_t i = 0; i < n; ++i) v[i] = uint16_t(n > 1 ? uint64_t(i) * top / (n - 1) : 0);
+    return v;
+}
+
+std::vector<int16_t> ZyrSample::RowOffsets(uint32_t rows) {
+    std::vector<int16_t> v(rows);
+    for (uint32_t i = 0; i < rows; ++i) v[i] = int16_t(-3 + int32_t(i * 7 / (rows ? rows : 1)));
+    return v;
+}
+
+std::vector<int16_t> ZyrSample::ColumnOffsets(uint32_t columns) {
+    std::vector<int16_t> v(columns);
+    for (uint32_t i = 0; i < columns; ++i) v[i] = int16_t(int32_t(i % 5) - 2 + (i >= columns / 2 ? 3 : 0));
+    return v;
+}
+
+std::vector<uint8_t> ZyrSample::GainPlanes(uint32_t tiles) {
+    std::vector<uint8_t> v;
+    for (uint32_t plane = 0; plane < 3; ++plane)
+        for (uint32_t t = 0; t < tiles; ++t) v.push_back(uint8_t(100 + 40 * plane + t % 7));
+    return v;
+}
+
+std::vector<int16_t> ZyrSample::CurveSets() {
+    // Sets for ISO 100 (code 140) and ISO 400 (code 146).
+    std::vector<int16_t> t = {2, 140, 146};
+    for (int16_t set = 0; set < 2; ++set) {
+        t.insert(t.end(), {2, 2, 2});
+        t.insert(t.end(), {0, int16_t(10 + set * 10), 4095, int16_t(50 + set * 10)});
+        t.insert(t.end(), {0, int16_t(5 + set * 10), 4095, int16_t(25 + set * 10)});
+        t.insert(t.end(), {0, int16_t(12 + set * 10), 4095, int16_t(60 + set * 10)});
+    }
+    return t;
+}
+
+std::vector<uint16_t> ZyrSample::KnotLists() {
+    return {2, 3, 2,                       // knot counts R, G, B
+            0, 10, 4095, 40,               // R
+            0, 6, 2048, 20, 4095, 30,      // G
+            0, 12, 4095, 44};              // B
+}
+
+std::vector<uint16_t> ZyrSample::ThumbTable() { return Ramp(4096, 4095); }
 
 bool ZyrSample::IsOldestModel(const std::string& name) {
     if (name.rfind("ZYNX09", 0) == 0) return true;

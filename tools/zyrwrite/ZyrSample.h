@@ -31,6 +31,33 @@ struct ZyrSampleOptions {
     uint32_t mainTableCount = 256;
     // A camera JPEG file: the TIFF structure inside an APP1 segment.
     bool jpeg = false;
+
+    // Sensor data of the raw families: plain data is 16-bit big-endian words
+    // holding the 12-bit samples left-justified (whatever the file's byte
+    // order); ljpegSensor codes the same samples as a lossless-JPEG stream
+    // (one component, precision 12) with Compression 7.
+    bool ljpegSensor = false;
+
+    // Processing tags of the raw image classes of families 1 and 3. The ones
+    // the classes require are always written; these switch the optional ones
+    // (the four groups on by default are left out of the oldest models' files).
+    uint32_t margin = 2;               // 1003/1004; 1005/1006 leave the same on the far sides
+    uint16_t cameraPreset = 0;         // 1020
+    uint32_t fileGeneration = 16;      // 3200
+    uint32_t colourTableGeneration = 16; // 3604
+    uint16_t demosaicThreshold = 0;    // 3662, written when non-zero
+    bool balanceTags = true;           // 2010..2014, 2025, 2125, 2200..2204, 2306, 2318, 2340
+    bool sensitivityPairs = true;      // 2320..2323
+    bool sharpening = true;            // 2350..2357
+    bool thumbTable = true;            // 2313, 2315
+    bool toneCurve1 = false;           // 2341
+    bool rowOffsets = false;           // 1040: a ramp, one value per sensor row
+    bool columnOffsets = false;        // 1039: one value per sensor column, at least 65
+    bool gainMap = false;              // 2402, 2403, 2404: three planes of tiles
+    uint32_t gainTile = 16;            //   tile width and height
+    int colourCurves = 0;              // 0 none, 3601 (curve sets) or 3602 (knot lists)
+    bool settingsData = false;         // 1009 (12 bytes) and 1026 (3 bytes, inline)
+    bool storedSettings = true;        // 1021: 58 bytes
 };
 
 class ZyrSample {
@@ -54,6 +81,15 @@ public:
     // holds tiff, then EOI.
     // Empty when tiff does not fit in one segment.
     static std::vector<uint8_t> WrapInJpeg(const std::vector<uint8_t>& tiff);
+    // The tables the raw-family options write, for tests that check what a
+    // reader made of them.
+    static std::vector<uint16_t> Ramp(uint32_t n, uint32_t top);
+    static std::vector<int16_t> RowOffsets(uint32_t rows);
+    static std::vector<int16_t> ColumnOffsets(uint32_t columns);
+    static std::vector<uint8_t> GainPlanes(uint32_t tiles);  // three planes of tiles values
+    static std::vector<int16_t> CurveSets();                 // tag 3601's 16-bit words
+    static std::vector<uint16_t> KnotLists();                 // tag 3602's 16-bit words
+    static std::vector<uint16_t> ThumbTable();
     // The plain sensor sample at (x, y).
     static uint16_t SensorSample(uint32_t x, uint32_t y) { return uint16_t((x * 37 + y * 101) & 0x0FFF); }
 };

@@ -179,8 +179,13 @@ std::vector<uint8_t> ZyrWriter::Build(Layout* layoutOut) const {
             Entry counts = offsets;
             counts.tag = 279;
             counts.kind = Kind::StripCounts;
-            lists[i].push_back(offsets);
-            lists[i].push_back(counts);
+            // A strip tag the caller wrote stands instead of the made-up one.
+            auto given = [&](uint16_t tag) {
+                return std::any_of(lists[i].begin(), lists[i].end(), [&](const Entry& e) { return e.tag == tag; });
+            };
+            const bool ownOffsets = given(273), ownCounts = given(279);
+            if (!ownOffsets) lists[i].push_back(offsets);
+            if (!ownCounts) lists[i].push_back(counts);
         }
         if (sorted_)
             std::stable_sort(lists[i].begin(), lists[i].end(),

@@ -66,7 +66,9 @@ public:
     void NextIfd(IfdId from, IfdId to);
     // One more strip of the directory (tags 273 and 279, LONG). The bytes are
     // written as they are, so coded data (lossless JPEG, ...) goes in the same
-    // way as plain samples; the caller sets Compression.
+    // way as plain samples; the caller sets Compression. An entry of tag 273 or
+    // 279 the caller adds to the directory replaces the one made up from the
+    // strips (the strips are still written).
     void Strip(IfdId ifd, std::vector<uint8_t> bytes, Placement placement);
 
     void SetHeaderLengthWord(HeaderLengthWord mode, uint32_t value = 0) {

@@ -3,6 +3,11 @@
 //   zyrwrite --sample PATH [--order II|MM] [--model NAME] [--version MAJOR.MINOR]
 //            [--marker N] [--sensor WxH] [--thumb WxH] [--mono]
 //            [--header-length exact|zero|N] [--jpeg] [--main-table on|off]
+//            [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data]
+//            [--colour-curves 3601|3602] [--camera-preset N] [--generation N]
+//
+// The switches of the last two lines add the optional processing tags of the
+// raw families (1 and 3) or code the sensor data as lossless JPEG.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +23,9 @@ namespace {
 int usage() {
     std::cerr << "usage: zyrwrite --sample PATH [--order II|MM] [--model NAME] [--version MAJOR.MINOR]\n"
                  "                [--marker N] [--sensor WxH] [--thumb WxH] [--mono]\n"
-                 "                [--header-length exact|zero|N] [--jpeg] [--main-table on|off]\n";
+                 "                [--header-length exact|zero|N] [--jpeg] [--main-table on|off]\n"
+                 "                [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data]\n"
+                 "                [--colour-curves 3601|3602] [--camera-preset N] [--generation N]\n";
     return 2;
 }
 
@@ -48,6 +55,22 @@ int main(int argc, char** argv) {
             o.jpeg = true;
             continue;
         }
+        if (arg == "--ljpeg") {
+            o.ljpegSensor = true;
+            continue;
+        }
+        if (arg == "--offsets") {
+            o.rowOffsets = o.columnOffsets = true;
+            continue;
+        }
+        if (arg == "--tone-curve1") {
+            o.toneCurve1 = true;
+            continue;
+        }
+        if (arg == "--settings-data") {
+            o.settingsData = true;
+            continue;
+        }
         if (!(v = next())) return usage();
         const std::string value = v;
         if (arg == "--sample") {
@@ -66,6 +89,17 @@ int main(int argc, char** argv) {
             if (value == "on") o.mainTable = 1;
             else if (value == "off") o.mainTable = 0;
             else return usage();
+        } else if (arg == "--gain-map") {
+            o.gainMap = true;
+            o.gainTile = uint32_t(std::strtoul(value.c_str(), nullptr, 10));
+            if (o.gainTile == 0) return usage();
+        } else if (arg == "--colour-curves") {
+            o.colourCurves = std::atoi(value.c_str());
+            if (o.colourCurves != 3601 && o.colourCurves != 3602) return usage();
+        } else if (arg == "--camera-preset") {
+            o.cameraPreset = uint16_t(std::strtoul(value.c_str(), nullptr, 10));
+        } else if (arg == "--generation") {
+            o.fileGeneration = uint32_t(std::strtoul(value.c_str(), nullptr, 10));
         } else if (arg == "--marker") {
             o.markerVersion = std::atoi(value.c_str());
         } else if (arg == "--sensor") {

@@ -40,6 +40,54 @@ extern "C" {
 #define VQ_IMAGE_COLOUR             0x0200u
 #define VQ_IMAGE_CHROMA_SETTINGS    0x0400u
 
+/* Extension ids of VqGetExtension and VqSetExtension. VqSetExtension's data
+ * argument is word 0 of the value (its low 32 bits), w1 to w4 are words 1 to 4. */
+#define VQ_EXT_SETTING_0        0u
+#define VQ_EXT_SETTING_BLOCK    18u
+#define VQ_EXT_LOOK             19u
+#define VQ_EXT_WHITE_BALANCE    20u
+#define VQ_EXT_LOOK_SET         21u
+#define VQ_EXT_SHARPENING       22u
+#define VQ_EXT_CHROMA_FILTER    23u
+#define VQ_EXT_PARAM_78         24u
+#define VQ_EXT_EXPOSURE         25u
+#define VQ_EXT_IPTC             26u
+#define VQ_EXT_LOOK_COUNT       27u
+#define VQ_EXT_LOOK_NAMES       28u
+#define VQ_EXT_RESOLUTION       29u
+#define VQ_EXT_BALANCE_PRESET   30u
+#define VQ_EXT_BALANCE_RATIOS   31u
+#define VQ_EXT_FILE_DATE        32u
+#define VQ_EXT_SDK_VERSION      37u
+#define VQ_EXT_SETTINGS_TRIPLE  38u
+#define VQ_EXT_RANGE_TRIPLE_1   39u
+#define VQ_EXT_RANGE_TRIPLE_3   41u
+#define VQ_EXT_TRIPLE_43        43u
+#define VQ_EXT_PARAM_70         44u
+
+/* White-balance state of a raw image (value of VQ_EXT_WHITE_BALANCE, 20 bytes).
+ * mode: 0 off, 1 on (2 when set: keep the current mode); preset: 0..3 the file's
+ * presets, 4 the camera's choice, 5 the measured balance; kind: 0 triple from
+ * the preset, 1 the caller's triple (2 when set: keep the current kind). When
+ * set, R and G travel as one word (R in the low half) and B as the next. */
+typedef struct VqWhiteBalanceMode {
+    int32_t mode;
+    int32_t preset;
+    int32_t kind;
+    uint16_t r;
+    uint16_t g;
+    uint16_t b;
+    uint16_t padding;
+} VqWhiteBalanceMode;
+
+/* Exposure record of VQ_EXT_EXPOSURE (get): stops, availability, 0. On set,
+ * word 0 holds the bits of the float value in stops. */
+typedef struct VqExposureRecord {
+    float stops;
+    int32_t available;
+    int32_t reserved;
+} VqExposureRecord;
+
 /* Model families and file kinds as the record reports them. */
 #define VQ_FAMILY_UNKNOWN    4
 #define VQ_FILE_RAW_TIFF     0

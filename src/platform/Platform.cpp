@@ -1,3 +1,0 @@
-// Shared Linux services of Lumora; see the headers of this folder.
-#include "IntOps.h"
-#include "ByteView.h"

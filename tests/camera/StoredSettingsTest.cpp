@@ -1,0 +1,225 @@
+// The settings record a raw file keeps (tag 1021): its byte layout, what an open
+// restores from it and what VqSaveProcessParameters writes back.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "RawImageFixture.h"
+#include "StoredSettingsRecord.h"
+
+using lumora::vq::StoredSettingsRecord;
+using namespace rawimagetest;
+
+TEST(StoredSettingsRecord, ProcessBlockLayoutAndValidity) {
+    StoredSettingsRecord::ProcessBlock b;
+    b.outputType = 6;
+    b.balanceCode = 5;
+    b.red = 0x1234;
+    b.rotation = 270;
+    b.windowWidth = 0x0102;
+    b.exposure = -15000; // -1.5 stops
+    b.chroma = 100;
+    uint8_t bytes[34];
+    StoredSettingsRecord::EncodeProcessBlock(b, bytes);
+    EXPECT_EQ(bytes[1], 3);
+    EXPECT_EQ(bytes[2], 6);
+    EXPECT_EQ(bytes[3], 5);
+    EXPECT_EQ(bytes[4], 0x12);
+    EXPECT_EQ(bytes[5], 0x34);
+    EXPECT_EQ(bytes[10], 0x01);
+    EXPECT_EQ(bytes[11], 0x0E);
+    EXPECT_EQ(bytes[16], 0x01);
+    EXPECT_EQ(bytes[17], 0x02);
+    EXPECT_EQ(bytes[30], 0xC5);
+    EXPECT_EQ(bytes[31], 0x68);
+    EXPECT_EQ(bytes[32], 100);
+    EXPECT_EQ(bytes[0], StoredSettingsRecord::Checksum(bytes, 34));
+
+    StoredSettingsRecord::ProcessBlock back;
+    EXPECT_TRUE(StoredSettingsRecord::DecodeProcessBlock(bytes, &back));
+    EXPECT_EQ(back.exposure, -15000);
+    EXPECT_EQ(back.rotation, 270);
+    bytes[0] ^= 1;
+    EXPECT_FALSE(StoredSettingsRecord::DecodeProcessBlock(bytes, &back));
+    // All zero matches its checksum of 0 and is still no record.
+    uint8_t zeros[34] = {};
+    EXPECT_FALSE(StoredSettingsRecord::DecodeProcessBlock(zeros, &back));
+}
+
+TEST(StoredSettingsRecord, SettingsBlockLayout) {
+    const uint32_t triple[3] = {5, 10, 0x01020304};
+    uint8_t bytes[24];
+    ASSERT_EQ(StoredSettingsRecord::MakeSettingsBlock(0xA1B2C3D4, triple, bytes), 0u);
+    const uint8_t expected[24] = {0,    2,    24, 0, 0xA1, 0xB2, 0xC3, 0xD4, 0, 0, 0, 5,
+                                  0,    0,    0,  10, 1,   2,    3,    4,    0, 0, 0, 0};
+    for (int i = 1; i < 24; ++i) EXPECT_EQ(bytes[i], expected[i]) << i;
+    EXPECT_EQ(bytes[0], StoredSettingsRecord::Checksum(bytes, 24));
+    uint32_t word = 0, back[3] = {};
+    bool hasTriple = false;
+    ASSERT_EQ(StoredSettingsRecord::ReadSettingsBlock(bytes, &word, back, &hasTriple), 0u);
+    EXPECT_EQ(word, 0xA1B2C3D4u);
+    EXPECT_TRUE(hasTriple);
+    EXPECT_EQ(back[2], 0x01020304u);
+    bytes[2] = 8; // a short block has no triple
+    ASSERT_EQ(StoredSettingsRecord::ReadSettingsBlock(bytes, &word, back, &hasTriple), 0u);
+    EXPECT_FALSE(hasTriple);
+    EXPECT_EQ(StoredSettingsRecord::ReadSettingsBlock(nullptr, &word, back, &hasTriple), VQ_ERR_BAD_HANDLE);
+    EXPECT_EQ(word, 0u);
+}
+
+namespace {
+
+class StoredSettings : public RawImageTest {
+protected:
+    std::string Path() const { return (dir_.path() / ("raw" + std::to_string(files_) + ".zyr")).string(); }
+    std::vector<uint8_t> FileBytes() const {
+        std::ifstream in(Path(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::vector<uint8_t> RecordBytes(uint32_t offset) const {
+        const std::vector<uint8_t> f = FileBytes();
+        return {f.begin() + offset, f.begin() + offset + 58};
+    }
+    void Poke(uint32_t at, uint8_t value) const {
+        std::fstream f(Path(), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(at);
+        f.put(char(value));
+    }
+    struct Settings {
+        uint32_t type = 0;
+        float rotation = 0;
+        SdkRect window{};
+        VqWhiteBalanceMode balance{};
+        VqExposureRecord exposure{};
+        uint32_t flags = 0;
+    };
+    Settings Read() {
+        Settings s;
+        VqGetImageType(&info_, &s.type);
+        VqGetRotateType(&info_, &s.rotation);
+        VqGetOutputWindow(&info_, &s.window);
+        VqGetExtension(&info_, VQ_EXT_WHITE_BALANCE, &s.balance);
+        VqGetExtension(&info_, VQ_EXT_EXPOSURE, &s.exposure);
+        s.flags = info_.flags;
+        return s;
+    }
+};
+
+} // namespace
+
+TEST_F(StoredSettings, SavedSettingsComeBackAtOpenAndASecondSaveWritesNothing) {
+    ASSERT_EQ(Open(Options()), 0u);
+    // The sample's record is all zero: no settings, defaults apply.
+    EXPECT_EQ(info_.flags & VQ_IMAGE_SETTINGS_VALID, 0u);
+    const uint32_t offset = image_->storedSettingsOffset();
+    ASSERT_NE(offset, 0u);
+
+    ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_RGB16), 0u);
+    ASSERT_EQ(VqSetRotateType(&info_, 90.0f), 0u);
+    const SdkRect window{4, 6, 20, 30}; // in the turned picture
+    ASSERT_EQ(VqSetOutputWindow(&info_, &window), 0u);
+    ASSERT_EQ(SetBalance(1, 0, 1, 300, 200, 100), 0u);
+    ASSERT_EQ(SetExposure(-1.5f), 0u);
+    const Settings before = Read();
+    ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+
+    const std::vector<uint8_t> r = RecordBytes(offset);
+    EXPECT_EQ(r[1], 3);                  // version
+    EXPECT_EQ(r[2], VQ_TYPE_RGB16);
+    EXPECT_EQ(r[4] << 8 | r[5], 300);    // the custom triple
+    EXPECT_EQ(r[6] << 8 | r[7], 200);
+    EXPECT_EQ(r[8] << 8 | r[9], 100);
+    EXPECT_EQ(r[10] << 8 | r[11], 90);   // rotation
+    EXPECT_EQ(r[30], 0xC5);              // -1.5 stops as -15000
+    EXPECT_EQ(r[31], 0x68);
+    EXPECT_EQ(r[0], StoredSettingsRecord::Checksum(r.data(), 34));
+    EXPECT_EQ(r[35], 2);                 // the settings block
+    EXPECT_EQ(r[36], 24);
+    EXPECT_EQ(r[34], StoredSettingsRecord::Checksum(r.data() + 34, 24));
+    SdkRect sensorWindow{};
+    image_->GetOutputWindow(&sensorWindow);
+    EXPECT_EQ(r[12] << 8 | r[13], sensorWindow.x);
+    EXPECT_EQ(r[16] << 8 | r[17], sensorWindow.width);
+    EXPECT_EQ(r[18] << 8 | r[19], sensorWindow.height);
+
+    // Nothing changed: the second save must not write. A marker put into the
+    // record's unused byte behind the image's back shows whether it did.
+    const std::vector<uint8_t> saved = FileBytes();
+    Poke(offset + 33, 0x5A);
+    EXPECT_EQ(VqSaveProcessParameters(&info_), 0u);
+    EXPECT_EQ(FileBytes()[offset + 33], 0x5A);
+    Poke(offset + 33, 0);
+    EXPECT_EQ(FileBytes(), saved);
+
+    // Reopening gives the same settings.
+    const std::vector<uint8_t> bytes = FileBytes();
+    ASSERT_EQ(OpenBytes(bytes), 0u);
+    const Settings after = Read();
+    EXPECT_NE(after.flags & VQ_IMAGE_SETTINGS_VALID, 0u);
+    EXPECT_EQ(after.type, before.type);
+    EXPECT_EQ(after.rotation, before.rotation);
+    EXPECT_EQ(std::memcmp(&after.window, &before.window, sizeof window), 0);
+    EXPECT_EQ(after.balance.mode, before.balance.mode);
+    EXPECT_EQ(after.balance.kind, before.balance.kind);
+    EXPECT_EQ(after.balance.r, before.balance.r);
+    EXPECT_EQ(after.balance.g, before.balance.g);
+    EXPECT_EQ(after.balance.b, before.balance.b);
+    EXPECT_FLOAT_EQ(after.exposure.stops, before.exposure.stops);
+    // And a save right after the reopen has nothing to write.
+    Poke(offset + 33, 0x5A);
+    EXPECT_EQ(VqSaveProcessParameters(&info_), 0u);
+    EXPECT_EQ(FileBytes()[offset + 33], 0x5A);
+}
+
+TEST_F(StoredSettings, RecordsThatCannotBeUsedLeaveTheDefaults) {
+    auto withRecord = [&](std::function<void(std::vector<uint8_t>&)> change) {
+        return [change](ZyrWriter& w, const ZyrSample::Ifds& d) {
+            StoredSettingsRecord::ProcessBlock b;
+            b.outputType = VQ_TYPE_RGB16;
+            b.balanceCode = 1;
+            b.rotation = 180;
+            std::vector<uint8_t> bytes(58, 0);
+            StoredSettingsRecord::EncodeProcessBlock(b, bytes.data());
+            const uint32_t triple[3] = {0, 0, 0};
+            StoredSettingsRecord::MakeSettingsBlock(0, triple, bytes.data() + 34);
+            change(bytes);
+            bytes[0] = StoredSettingsRecord::Checksum(bytes.data(), 34);
+            w.Remove(d.privateIfd, 1021);
+            w.Bytes(d.privateIfd, 1021, 7, bytes);
+        };
+    };
+    // A good record first, so the cases below are known to differ by one thing.
+    ASSERT_EQ(Open(Options(), withRecord([](std::vector<uint8_t>&) {})), 0u);
+    EXPECT_EQ(Read().type, VQ_TYPE_RGB16);
+    EXPECT_EQ(Read().rotation, 180.0f);
+
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> change;
+        uint32_t type;
+        float rotation;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"rotation 360 reads as 0", [](std::vector<uint8_t>& b) { b[10] = 1, b[11] = 0x68; }, VQ_TYPE_RGB16, 0.0f, true},
+        {"unknown version", [](std::vector<uint8_t>& b) { b[1] = 7; }, VQ_TYPE_RGB8, 0.0f, false},
+        {"type above 16", [](std::vector<uint8_t>& b) { b[2] = 17; }, VQ_TYPE_RGB8, 0.0f, false},
+        {"balance code above 9", [](std::vector<uint8_t>& b) { b[3] = 10; }, VQ_TYPE_RGB8, 0.0f, false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Open(Options(), withRecord(c.change)), 0u) << c.what;
+        const Settings s = Read();
+        EXPECT_EQ(s.type, c.type) << c.what;
+        EXPECT_EQ(s.rotation, c.rotation) << c.what;
+        EXPECT_EQ((s.flags & VQ_IMAGE_SETTINGS_VALID) != 0, c.valid) << c.what;
+    }
+}
+
+TEST_F(StoredSettings, AFileWithoutARecordRefusesToSaveAChange) {
+    ZyrSampleOptions o = Options();
+    o.storedSettings = false;
+    ASSERT_EQ(Open(o), 0u);
+    ASSERT_EQ(VqSetRotateType(&info_, 180.0f), 0u);
+    EXPECT_EQ(VqSaveProcessParameters(&info_), VQ_ERR_NO_SETTINGS_RECORD);
+}

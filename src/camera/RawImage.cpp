@@ -1442,8 +1442,99 @@ VqStatus RawImage::SetHidden(uint32_t id, void* value) {
     return VQ_ERR_PROPERTY_READ_ONLY;
 }
 
-VqStatus RawImage::GetExtension(uint32_t id, void* out) {
+namespace {
+
+// A camera value is copied to the caller whether or not the file had it; an
+// absent one is answered as such.
+template <typename T>
+VqStatus AnswerValue(void* out, T value, bool absent) {
+    if (!out) return VQ_ERR_BAD_HANDLE;
+    std::memcpy(out, &value, sizeof value);
+    return absent ? VQ_ERR_VALUE_ABSENT : 0;
+}
+
+} // namespace
+
+VqStatus RawImage::GetCameraValue(uint32_t id, void* out) {
+    const CameraValues& v = cameraValues_;
+    auto absent16 = [](int16_t x) { return x == int16_t(kRawAbsent); };
+    auto absentF = [](float x) { return x == kRawAbsentFloat; };
     switch (id) {
+    case 0: return AnswerValue<int32_t>(out, std::clamp(v.cameraPreset, 0, 4), false);
+    case 1: return AnswerValue<int32_t>(out, 2, false);
+    case 3: return AnswerValue<int32_t>(out, v.setting1002, v.setting1002 == kRawAbsent);
+    case 4: return AnswerValue<float>(out, v.exposureIndex, absentF(v.exposureIndex));
+    case 5: return AnswerValue<float>(out, v.fNumber, absentF(v.fNumber));
+    case 6: {
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        if (v.exposureTime[0] == kRawAbsent) cameraValues_.exposureTime[1] = 1;
+        std::memcpy(out, cameraValues_.exposureTime, sizeof cameraValues_.exposureTime);
+        return v.exposureTime[0] == kRawAbsent ? VQ_ERR_VALUE_ABSENT : 0;
+    }
+    case 7: return AnswerValue<float>(out, v.exposureBias, absentF(v.exposureBias));
+    case 8: return AnswerValue<int32_t>(out, v.meteringMode, absent16(v.meteringMode));
+    case 9: return AnswerValue<int16_t>(out, v.flash, absent16(v.flash));
+    case 10: return AnswerValue<int16_t>(out, v.setting1010, absent16(v.setting1010));
+    case 11: return AnswerValue<float>(out, v.setting1011, absentF(v.setting1011));
+    case 12: return AnswerValue<int16_t>(out, v.setting1012, absent16(v.setting1012));
+    case 13: return AnswerValue<int16_t>(out, v.setting1013, absent16(v.setting1013));
+    case 14: return AnswerValue<float>(out, v.subjectDistance, absentF(v.subjectDistance));
+    case 15: return AnswerValue<int16_t>(out, v.exposureProgram, absent16(v.exposureProgram));
+    case 16: return AnswerValue<float>(out, v.focalLength, absentF(v.focalLength));
+    case 17:
+        return AnswerValue<int32_t>(out, int32_t(v.settingsData.count),
+                                    v.settingsData.offset == uint32_t(kRawAbsent));
+    case 18: {
+        // The caller's value holds the address of its buffer.
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        void* buffer = nullptr;
+        std::memcpy(&buffer, out, sizeof buffer);
+        if (!buffer) return VQ_ERR_BAD_HANDLE;
+        if (settingsData_.empty()) return VQ_ERR_VALUE_ABSENT;
+        std::memcpy(buffer, settingsData_.data(), settingsData_.size());
+        return 0;
+    }
+    default: return VQ_ERR_UNKNOWN_EXTENSION;
+    }
+}
+
+VqStatus RawImage::SetCameraSetting3(uint32_t value) {
+    const int32_t current = cameraValues_.setting1002;
+    // A file without the setting has no place to write it to.
+    if (current == kRawAbsent || cameraValues_.setting1002Position == 0) return VQ_ERR_VALUE_ABSENT;
+    // Only switching the setting on or off is written.
+    if ((current == 0) == (value == 0)) return 0;
+    // In the file's own byte order, where the reader will look for it.
+    uint8_t bytes[4] = {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
+    if (!bigEndian_) std::reverse(bytes, bytes + 4);
+    const VqStatus status = StoredSettingsRecord::WriteWithRetry(camera_, imageIndex_, bytes, sizeof bytes,
+                                                                 cameraValues_.setting1002Position);
+    if (status == 0) cameraValues_.setting1002 = int32_t(value);
+    return status;
+}
+
+VqStatus RawImage::GetExtension(uint32_t id, void* out) {
+    if (id <= VQ_EXT_SETTING_BLOCK) return GetCameraValue(id, out);
+    switch (id) {
+    case VQ_EXT_SETTINGS_TRIPLE:
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        std::memcpy(out, settingsTriple_, sizeof settingsTriple_);
+        return 0;
+    case VQ_EXT_RANGE_TRIPLE_1:
+    case VQ_EXT_RANGE_TRIPLE_1 + 1:
+    case VQ_EXT_RANGE_TRIPLE_3:
+    case VQ_EXT_RANGE_TRIPLE_3 + 1:
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        std::memcpy(out, rangeTriples_[id - VQ_EXT_RANGE_TRIPLE_1], sizeof rangeTriples_[0]);
+        return 0;
+    case VQ_EXT_TRIPLE_43:
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        std::memcpy(out, triple43_, sizeof triple43_);
+        return 0;
+    case VQ_EXT_PARAM_70:
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        std::memcpy(out, &extension44_, sizeof extension44_);
+        return 0;
     case VQ_EXT_WHITE_BALANCE: {
         if (!out) return VQ_ERR_BAD_HANDLE;
         VqWhiteBalanceMode s{};
@@ -1484,6 +1575,16 @@ VqStatus RawImage::GetExtension(uint32_t id, void* out) {
 VqStatus RawImage::SetExtension(uint32_t id, void* data, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4) {
     const uint32_t w0 = uint32_t(reinterpret_cast<uintptr_t>(data));
     switch (id) {
+    case 3:
+        return SetCameraSetting3(w0);
+    case VQ_EXT_SETTINGS_TRIPLE:
+        settingsTriple_[0] = w0;
+        settingsTriple_[1] = w1;
+        settingsTriple_[2] = w2;
+        return 0;
+    case VQ_EXT_PARAM_70:
+        extension44_ = w0;
+        return 0;
     case VQ_EXT_WHITE_BALANCE:
         return ApplyBalanceMode(int32_t(w0), int32_t(w1), int32_t(w2), w3, uint16_t(w4), 1, info_.outputType);
     case VQ_EXT_LOOK_SET:

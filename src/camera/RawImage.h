@@ -169,6 +169,9 @@ protected:
     // A stored window may be fitted to the image; raw files take it unchanged.
     virtual bool AdjustStoredWindow(int32_t* x, int32_t* y, int32_t* w, int32_t* h, int32_t usableWidth,
                                     int32_t usableHeight, int32_t top, int32_t left);
+    // The camera values of extensions 0 to 18, and the one that can be written.
+    VqStatus GetCameraValue(uint32_t id, void* out);
+    VqStatus SetCameraSetting3(uint32_t value);
     // The stored range triple a sharpening level falls in.
     const uint32_t* RangeTriple(int32_t level) const;
     // Called with the curve block and the measured balance triple; nothing here.

@@ -223,3 +223,63 @@ TEST_F(StoredSettings, AFileWithoutARecordRefusesToSaveAChange) {
     ASSERT_EQ(VqSetRotateType(&info_, 180.0f), 0u);
     EXPECT_EQ(VqSaveProcessParameters(&info_), VQ_ERR_NO_SETTINGS_RECORD);
 }
+
+TEST_F(StoredSettings, CameraValuesAnswerWhatTheFileCarries) {
+    ZyrSampleOptions o = Options();
+    o.settingsData = true;
+    ASSERT_EQ(Open(o, [](ZyrWriter& w, const ZyrSample::Ifds& d) {
+                  w.Remove(d.main, 33434); // no exposure time
+                  w.Longs(d.privateIfd, 1002, {5}, 9);
+              }),
+              0u);
+    int32_t time[2] = {0, 0};
+    EXPECT_EQ(VqGetExtension(&info_, 6, time), VQ_ERR_VALUE_ABSENT);
+    EXPECT_EQ(time[0], -9999);
+    EXPECT_EQ(time[1], 1);
+    float fNumber = 0;
+    EXPECT_EQ(VqGetExtension(&info_, 5, &fNumber), 0u);
+    EXPECT_FLOAT_EQ(fNumber, 8.0f);
+    int32_t word = 0;
+    EXPECT_EQ(VqGetExtension(&info_, 1, &word), 0u);
+    EXPECT_EQ(word, 2);
+    EXPECT_EQ(VqGetExtension(&info_, 2, &word), VQ_ERR_UNKNOWN_EXTENSION);
+    EXPECT_EQ(VqGetExtension(&info_, 17, &word), 0u);
+    EXPECT_EQ(word, 12);
+    char block[512] = {};
+    void* address = block;
+    EXPECT_EQ(VqGetExtension(&info_, VQ_EXT_SETTING_BLOCK, &address), 0u);
+    EXPECT_EQ(std::string(block, 12), "SETTINGS-109");
+    address = nullptr;
+    EXPECT_EQ(VqGetExtension(&info_, VQ_EXT_SETTING_BLOCK, &address), VQ_ERR_BAD_HANDLE);
+}
+
+// Setting 3 is an on/off value: a change between two non-zero values writes
+// nothing, a change to 0 writes the word where the file keeps it.
+TEST_F(StoredSettings, CameraSettingThreeIsWrittenOnlyWhenItSwitches) {
+    for (lumora::ByteOrder order : {lumora::ByteOrder::Big, lumora::ByteOrder::Little}) {
+        ZyrSampleOptions o = Options();
+        o.order = order;
+        ASSERT_EQ(Open(o, [](ZyrWriter& w, const ZyrSample::Ifds& d) { w.Longs(d.privateIfd, 1002, {5}, 9); }), 0u);
+        const uint32_t at = image_->cameraValues().setting1002Position;
+        ASSERT_NE(at, 0u);
+        auto wordInFile = [&] {
+            const std::vector<uint8_t> f = FileBytes();
+            return order == lumora::ByteOrder::Big
+                       ? uint32_t(f[at]) << 24 | uint32_t(f[at + 1]) << 16 | uint32_t(f[at + 2]) << 8 | f[at + 3]
+                       : uint32_t(f[at + 3]) << 24 | uint32_t(f[at + 2]) << 16 | uint32_t(f[at + 1]) << 8 | f[at];
+        };
+        ASSERT_EQ(wordInFile(), 5u);
+        EXPECT_EQ(VqSetExtension(&info_, 3, reinterpret_cast<void*>(uintptr_t(7)), 0, 0, 0, 0), 0u);
+        EXPECT_EQ(wordInFile(), 5u);
+        EXPECT_EQ(VqSetExtension(&info_, 3, nullptr, 0, 0, 0, 0), 0u);
+        EXPECT_EQ(wordInFile(), 0u);
+        int32_t value = -1;
+        EXPECT_EQ(VqGetExtension(&info_, 3, &value), 0u);
+        EXPECT_EQ(value, 0);
+    }
+    // Without the tag nothing is written anywhere.
+    ASSERT_EQ(Open(Options()), 0u);
+    const std::vector<uint8_t> before = FileBytes();
+    EXPECT_EQ(VqSetExtension(&info_, 3, reinterpret_cast<void*>(uintptr_t(1)), 0, 0, 0, 0), VQ_ERR_VALUE_ABSENT);
+    EXPECT_EQ(FileBytes(), before);
+}

@@ -191,6 +191,7 @@ VqStatus RawImage::ReadMainIfd(const uint8_t*, const RawIfdRecord& ifd) {
     headerStripOffset_ = ifd.stripOffsets[0];
     headerStripBytes_ = ifd.stripByteCounts[0];
     descriptionOffset_ = ifd.descriptionOffset;
+    descriptionField_ = ifd.descriptionCount;
     try {
         SetInfoText(description_, ifd.description, TextLength(ifd.description, ifd.descriptionCount, 512),
                     &info_.description, &info_.descriptionLength);
@@ -1496,6 +1497,49 @@ VqStatus RawImage::GetCameraValue(uint32_t id, void* out) {
     }
     default: return VQ_ERR_UNKNOWN_EXTENSION;
     }
+}
+
+VqStatus RawImage::SetDescription(ImageInfoRecord* record, uint32_t length, const char* text) {
+    if (length > kDescriptionBytes) return VQ_ERR_DESCRIPTION_TOO_LONG;
+    if (!text) return VQ_ERR_BAD_HANDLE;
+    if (record && length == record->descriptionLength &&
+        (length == 0 || (record->description && std::memcmp(record->description, text, length) == 0)))
+        return 0;
+    // The field is rewritten in place: a file whose field is shorter than the
+    // usual 512 bytes takes no more than it has, so nothing after it is touched.
+    const uint32_t field = std::min(descriptionField_, kDescriptionBytes);
+    VqStatus status = 0;
+    if (length > field || descriptionOffset_ == 0) {
+        status = VQ_ERR_DESCRIPTION_TOO_LONG;
+    } else {
+        std::string buffer(field, '\0');
+        std::memcpy(buffer.data(), text, length);
+        status = StoredSettingsRecord::WriteWithRetry(camera_, imageIndex_, buffer.data(), field, descriptionOffset_);
+        if (status == 0) {
+            description_ = std::move(buffer);
+            info_.description = description_.data();
+            info_.descriptionLength = field;
+        }
+    }
+    if (status != VQ_ERR_DESCRIPTION_TOO_LONG && record) {
+        record->descriptionLength = info_.descriptionLength;
+        record->description = info_.description;
+        record->modelLength = info_.modelLength;
+        record->model = info_.model;
+        record->model2Length = info_.model2Length;
+        record->model2 = info_.model2;
+        record->processingDataLength = info_.processingDataLength;
+        record->processingData = info_.processingData;
+        record->softwareLength = info_.softwareLength;
+        record->software = info_.software;
+        record->settingsDataLength = info_.settingsDataLength;
+        record->settingsData = info_.settingsData;
+        record->extraDataLength = info_.extraDataLength;
+        record->extraData = info_.extraData;
+        record->cameraTextLength = info_.cameraTextLength;
+        record->cameraText = info_.cameraText;
+    }
+    return status;
 }
 
 VqStatus RawImage::SetCameraSetting3(uint32_t value) {

@@ -79,6 +79,9 @@ public:
     VqStatus SetColourFlags() override;
     // Writes the stored settings record back when anything in it changed.
     VqStatus SaveProcessParameters() override;
+    // Rewrites the ImageDescription field of the file in place.
+    VqStatus SetDescription(ImageInfoRecord* record, uint32_t length, const char* text) override;
+    static constexpr uint32_t kDescriptionBytes = 512;
 
     // The 24-byte settings block of the stored record.
     VqStatus MakeSettingsBlock(uint8_t* out) const;
@@ -269,6 +272,7 @@ protected:
 
     // File positions and entry counts.
     uint32_t descriptionOffset_ = 0;
+    uint32_t descriptionField_ = 0; // bytes of the ImageDescription field in the file
     uint16_t entryCounts_[4] = {};
 
     // Hidden properties 0 to 9 and 18: where each answer lives and its size.

@@ -2,6 +2,7 @@
 // restores from it and what VqSaveProcessParameters writes back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -282,4 +283,42 @@ TEST_F(StoredSettings, CameraSettingThreeIsWrittenOnlyWhenItSwitches) {
     const std::vector<uint8_t> before = FileBytes();
     EXPECT_EQ(VqSetExtension(&info_, 3, reinterpret_cast<void*>(uintptr_t(1)), 0, 0, 0, 0), VQ_ERR_VALUE_ABSENT);
     EXPECT_EQ(FileBytes(), before);
+}
+
+// The description is rewritten in place, in the field the file has for it.
+TEST_F(StoredSettings, DescriptionIsRewrittenInsideItsField) {
+    ASSERT_EQ(Open(Options(), [](ZyrWriter& w, const ZyrSample::Ifds& d) {
+                  w.Remove(d.main, 270);
+                  w.AsciiField(d.main, 270, "1 camera text", 512);
+              }),
+              0u);
+    const std::vector<uint8_t> before = FileBytes();
+    const std::string full(512, 'x');
+    EXPECT_EQ(VqSetImageDescription(&info_, 513, std::string(513, 'y').c_str()), VQ_ERR_DESCRIPTION_TOO_LONG);
+    EXPECT_EQ(FileBytes(), before);
+    ASSERT_EQ(VqSetImageDescription(&info_, 512, full.c_str()), 0u);
+    EXPECT_EQ(info_.descriptionLength, 512u);
+    const std::vector<uint8_t> after = FileBytes();
+    const auto at = std::search(after.begin(), after.end(), full.begin(), full.end());
+    ASSERT_NE(at, after.end());
+    ASSERT_EQ(after.size(), before.size());
+    const size_t field = size_t(at - after.begin());
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (i < field || i >= field + 512) {
+            ASSERT_EQ(after[i], before[i]) << i;
+        }
+    }
+
+    // A file whose field is short keeps everything after it.
+    ASSERT_EQ(Open(Options()), 0u); // "1 Lumora synthetic raw file": 28 bytes
+    const std::vector<uint8_t> original = FileBytes();
+    EXPECT_EQ(VqSetImageDescription(&info_, 40, std::string(40, 'z').c_str()), VQ_ERR_DESCRIPTION_TOO_LONG);
+    EXPECT_EQ(FileBytes(), original);
+    ASSERT_EQ(VqSetImageDescription(&info_, 5, "short"), 0u);
+    const std::vector<uint8_t> changed = FileBytes();
+    ASSERT_EQ(changed.size(), original.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < changed.size(); ++i) differing += changed[i] != original[i];
+    EXPECT_LE(differing, 28u);
+    EXPECT_EQ(std::string(info_.description, 5), "short");
 }

@@ -10,6 +10,7 @@
 #include "CurveTable.h"
 #include "FixedMatrix.h"
 #include "LutStage.h"
+#include "RawContainer.h"
 #include "RawModelDefaults.h"
 #include "RawTiffReader.h"
 #include "SdkCamera.h"
@@ -157,7 +158,7 @@ VqStatus RawImage::ParseHeader(const uint8_t* header, uint32_t length) {
     if ((status = reader.ReadIfd(view, privateIfdOffset_, ifd, nullptr, &looks_, false))) return status;
     entryCounts_[3] = ifd.entryCount;
     if ((status = CheckVersionWord(ifd.fileVersion))) return status;
-    newFormat_ = (ifd.fileVersion >> 24) == 2;
+    newFormat_ = RawContainer::VersionMajor(ifd.fileVersion) == 2;
     oldFile_ = ifd.fileGeneration < RawModelDefaults::FileGenerationThreshold(info_.modelId);
     oldColourTables_ = ifd.colourTableGeneration < GetModelThreshold();
 
@@ -306,7 +307,7 @@ VqStatus RawImage::ReadRawIfd(const uint8_t* header, const RawTiffReader& reader
         if (at > uint64_t(INT32_MAX)) return VQ_ERR_BAD_FILE;
         if ((status = camera_->ReadImageBytes(imageIndex_, sizeof head, head, 0, int32_t(at), 0))) return status;
     }
-    const int32_t compressed = ifd.compression != 1 && head[0] == 0xFF && head[1] == 0xD8 ? 1 : 0;
+    const int32_t compressed = ifd.compression != 1 && RawContainer::IsJpegStart(ByteView(head, sizeof head)) ? 1 : 0;
 
     if ((status = SetParameter<int32_t>(RP_DATA_COMPRESSED, compressed))) return status;
     if ((status = SetParameter<int32_t>(RP_DATA_SIZE, int32_t(rawByteCount_)))) return status;
@@ -319,7 +320,7 @@ VqStatus RawImage::ReadRawIfd(const uint8_t* header, const RawTiffReader& reader
 }
 
 VqStatus RawImage::CheckVersionWord(uint32_t version) {
-    return (version >> 24) >= 3 ? VQ_ERR_VERSION_NOT_FOR_CLASS : 0;
+    return RawContainer::VersionMajor(version) >= 3 ? VQ_ERR_VERSION_NOT_FOR_CLASS : 0;
 }
 
 VqStatus RawImage::CheckToneCurveTag(const RawIfdRecord& ifd) {

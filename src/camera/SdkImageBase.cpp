@@ -15,6 +15,7 @@
 #include "OcmsSession.h"
 #include "SdkRenderer.h"
 #include "ImageClassFactory.h"
+#include "RawContainer.h"
 #include "RawIfdRecord.h"
 #include "RawTiffReader.h"
 #include "SdkUtilities.h"
@@ -300,42 +301,11 @@ VqStatus SdkImageBase::ReadShortTable(uint32_t elementSize, int32_t index, uint3
 }
 
 VqStatus SdkImageBase::GetHeaderLength(const uint8_t* tiff, uint32_t available, uint32_t* out) {
-    *out = 0;
-    const ByteView view(tiff, available);
-    RawTiffReader reader;
-    reader.Clear();
-    uint32_t first = 0;
-    VqStatus status = reader.ReadHeader(view, first);
-    if (status) return status;
-    uint32_t word = 0;
-    if (!view.u32(8, reader.order(), word)) return VQ_ERR_READ_PAST_BUFFER;
-    *out = std::min(word, kMaxHeaderLength);
-    return 0;
+    return RawContainer::HeaderLength(ByteView(tiff, available), *out);
 }
 
 VqStatus SdkImageBase::ReadHeaderLengthFromSubIfd(const uint8_t* tiff, uint32_t length, uint32_t* out) {
-    *out = 0;
-    const ByteView view(tiff, length);
-    RawTiffReader reader;
-    reader.Clear();
-    uint32_t first = 0;
-    VqStatus status = reader.ReadHeader(view, first);
-    if (status) return status;
-    if (first == 0) return VQ_ERR_BAD_FILE;
-    RawIfdRecord ifd{};
-    status = reader.ReadIfd(view, first, ifd, nullptr, nullptr, false);
-    if (status) return status;
-    const uint32_t second = ifd.subIfdCount > 1 ? ifd.subIfds[1] : 0;
-    if (second == 0) return VQ_ERR_BAD_FILE;
-    status = reader.ReadIfd(view, second, ifd, nullptr, nullptr, false);
-    if (status) return status;
-    // The sensor data starts where the header ends; an offset that is 0, past
-    // the cap or past the end of the file cannot be a header length.
-    const uint32_t offset = ifd.stripOffsets[0];
-    if (offset == 0 || offset > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + tiffOffset_ > fileSize_))
-        return VQ_ERR_BAD_FILE;
-    *out = offset;
-    return 0;
+    return RawContainer::HeaderLengthFromSubIfd(ByteView(tiff, length), *out, fileSize_, tiffOffset_);
 }
 
 VqStatus SdkImageBase::ReadFileIdentity(const uint8_t* tiff, uint32_t length, int32_t* family, const ModelRow** row,
@@ -359,7 +329,7 @@ VqStatus SdkImageBase::ReadFileIdentity(const uint8_t* tiff, uint32_t length, in
         std::memcpy(model, ifd.model, TextLength(ifd.model, ifd.modelCount, 16));
         *family = SdkLookUpModel(model, row, modelId);
     }
-    if (*fileKind == kFileRawTiff && ifd.width > 512 && *modelId != 0) *fileKind = kFileRgbTiff;
+    *fileKind = RawContainer::RecogniseKind(*fileKind, ifd.width, *modelId);
     const uint32_t privateIfd = ifd.privateIfd;
     status = reader.ReadIfd(view, privateIfd, ifd, nullptr, nullptr, false);
     if (status == 0) {
@@ -1057,10 +1027,8 @@ VqStatus SdkImageBase::ScanJpegMarkers(const uint8_t* buffer, uint32_t length, i
     jpeg_ = JpegMarkers{};
     tiffOffset_ = 0;
     const ByteView view(buffer, length);
-    uint8_t b0 = 0, b1 = 0;
     uint16_t first = 0;
-    if (!view.u8(0, b0) || !view.u8(1, b1) || b0 != 0xFF || b1 != 0xD8 || !view.u16(4, ByteOrder::Big, first) ||
-        uint64_t(first) + 6 > length)
+    if (!RawContainer::IsJpegStart(view) || !view.u16(4, ByteOrder::Big, first) || uint64_t(first) + 6 > length)
         return VQ_ERR_NOT_JPEG_STREAM;
 
     uint64_t pos = 2;

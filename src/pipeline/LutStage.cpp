@@ -242,7 +242,9 @@ VqStatus LutStage::GainMapImpl(const int16_t* in16, const int32_t* in32, int16_t
 
     // Every tile the strip touches must be in the map; checked before any sample
     // changes so that a short map leaves the strip as it was. The walk along a row
-    // is the same for every row and tile rows only grow downwards.
+    // is the same for every row and tile rows only grow downwards; the tile index
+    // is linear in both, so its extremes lie at the strip's corners (a negative
+    // image width from a damaged file makes later rows index lower, not higher).
     if (width > 0 && height > 0) {
         int64_t lastTile = c0 / tw;
         int32_t phase = c0 % tw;
@@ -253,13 +255,18 @@ VqStatus LutStage::GainMapImpl(const int16_t* in16, const int32_t* in32, int16_t
                 phase = 0;
             }
         }
-        const int64_t lowest = (int64_t(r0) / th) * tilesPerRow + c0 / tw;
-        const int64_t highest = ((int64_t(r0) + height - 1) / th) * tilesPerRow + lastTile;
-        if (lowest < 0 || highest >= int64_t(size)) return VQ_ERR_GAIN_MAP_SHORT;
+        const int64_t firstRowBase = (int64_t(r0) / th) * tilesPerRow;
+        const int64_t lastRowBase = ((int64_t(r0) + height - 1) / th) * tilesPerRow;
+        const int64_t corners[4] = {firstRowBase + c0 / tw, firstRowBase + lastTile,
+                                    lastRowBase + c0 / tw, lastRowBase + lastTile};
+        for (const int64_t index : corners)
+            if (index < 0 || index >= int64_t(size)) return VQ_ERR_GAIN_MAP_SHORT;
     }
 
     for (uint32_t r = 0; r < height; ++r) {
         const int64_t tileRow = (int64_t(r0) + r) / th;
+        // Colours follow the strip's own rows, so a band that ends on an odd row
+        // (an odd tile height) does not shift the pattern of the next band.
         const bool oddRow = (r & 1) != 0;
         const uint16_t* gEven = oddRow ? gBlue : gGreenEven; // even columns
         const uint16_t* gOdd = oddRow ? gGreenOdd : gRed;    // odd columns

@@ -59,7 +59,8 @@ void SharpenStage::BuildCoringTable(int16_t* table, int32_t gain, int32_t coreLo
         if (i <= coreLow || i >= cutoff) {
             v = 0;
         } else if (i <= coreHigh) {
-            v = double(i - coreLow) / double(coreHigh - coreLow) * (double(gain) * coreHigh);
+            // In double: stored coring values may lie anywhere in 32 bits.
+            v = (double(i) - double(coreLow)) / (double(coreHigh) - double(coreLow)) * (double(gain) * coreHigh);
         } else if (i <= linearEnd) {
             v = double(gain) * i;
         } else {
@@ -68,7 +69,9 @@ void SharpenStage::BuildCoringTable(int16_t* table, int32_t gain, int32_t coreLo
             v = atEnd / (double(linearEnd) - double(cutoff)) * (double(i) - double(cutoff));
         }
         t[i] = RoundHalfAway(v);
-        t[-i] = wrap16(-int32_t(t[i]));
+        // Detail 0 has no mirror: mirroring it would flip the sign of T(0), which
+        // is not 0 when coreLow is negative.
+        if (i > 0) t[-i] = wrap16(-int32_t(t[i]));
     }
     table[0] = t[-2047];   // never looked up
 }

@@ -129,3 +129,37 @@ TEST(CfaTableStage, NothingToDoOrRefused) {
     EXPECT_EQ(noTable.Filter(p.data(), t.red.data(), t.green.data(), nullptr), VQ_ERR_NULL_PLANES);
     EXPECT_EQ(noTable.Filter(nullptr, t.red.data(), t.green.data(), t.blue.data()), VQ_ERR_NULL_PLANES);
 }
+
+TEST(CfaTableStage, BlueSitesUseTheBlueTableNegativesIndexZero) {
+    // Centre (5,4) of a 9x9 plane: odd row, even column, so blue; its eight blue
+    // neighbours lie two rows and/or two columns away.
+    struct Case {
+        const char* name;
+        int16_t centre, others;
+        uint16_t blueAtZero, blueElsewhere, green;
+        int16_t expected;
+    };
+    const Case cases[] = {
+        // Neighbours 104 within 5 of 100: (100 + 8 * 104 + 4) / 9 = 104.
+        {"blue table accepts", 100, 104, 5, 5, 0, 104},
+        // The green table's 5 must not be used for a blue sample.
+        {"green table ignored", 100, 104, 3, 3, 5, 100},
+        // A negative sample reads entry 0: 4 accepts the zeros, (-3 + 0 + 4) / 9 = 0.
+        {"negative sample, entry 0 accepts", -3, 0, 4, 0, 0, 0},
+        {"negative sample, entry 0 refuses", -3, 0, 2, 9, 9, -3},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint16_t> blue(16, c.blueElsewhere);
+        blue[0] = c.blueAtZero;
+        const Tables t{std::vector<uint16_t>(16, 0), std::vector<uint16_t>(16, c.green), blue};
+        std::vector<int16_t> p(81, c.others);
+        p[5 * 9 + 4] = c.centre;
+        std::vector<int16_t> ref = p;
+        CfaTableStage stage;
+        Configure(stage, 9, 9, t);
+        ASSERT_EQ(stage.Run(p.data()), 0u) << c.name;
+        ASSERT_EQ(reference::CfaFilter(ref.data(), 9, 9, 16, t.red.data(), t.green.data(), t.blue.data()), 0u);
+        EXPECT_EQ(p[5 * 9 + 4], c.expected) << c.name;
+        EXPECT_EQ(ref[5 * 9 + 4], c.expected) << c.name;
+    }
+}

@@ -151,3 +151,46 @@ TEST(ChromaFilter, BorderWithinTenSamplesIsNotAveraged) {
         }
     EXPECT_GT(interiorDiffers, 0);
 }
+
+TEST(ChromaFilter, ActivityAndRaysAcrossAnEdgeWorkedByHand) {
+    // Grey 1000 left of column 20, (900, 1000, 1100) from column 20 on: Y 1000 and C1 0
+    // everywhere, C2 steps from 0 to 100 and survives the open-close. Its activity
+    // is (2 * 5 * 100 + 6) / 13 = 77 at columns 18 and 21, (2 * 13 * 100 + 6) / 13 = 200
+    // at 19 and 20, 0 elsewhere. Rows 10 ... 13 are averaged.
+    //  sensitivity 64: column 19 takes itself, E, 4 N, 4 S, NE, SE: (3 * 100 + 6) / 12 = 25;
+    //    column 20 mirrors it with 9 samples of 100: (900 + 6) / 12 = 75; columns 18 and 21
+    //    take only their own column (77 against 0 and 200).
+    //  sensitivity 128: activities halve to 38 and 100, so columns 18 and 21 take all 33
+    //    samples ((900 + 16) / 33 = 27, (2400 + 16) / 33 = 73) and columns 19 and 20
+    //    take 18 ((600 + 9) / 18 = 33, (1200 + 9) / 18 = 67).
+    struct Case {
+        int sensitivity;
+        int16_t c2[6];   // columns 17 ... 22
+    };
+    const Case cases[] = {{64, {0, 0, 25, 75, 100, 100}}, {128, {0, 27, 33, 67, 73, 100}}};
+    const int w = 40, h = 24;
+    for (const Case& c : cases) {
+        Rgb fast{std::vector<int16_t>(size_t(w) * h, 1000), std::vector<int16_t>(size_t(w) * h, 1000),
+                 std::vector<int16_t>(size_t(w) * h, 1000)};
+        for (int y = 0; y < h; ++y)
+            for (int x = 20; x < w; ++x) {
+                fast.p0[size_t(y) * w + x] = 900;
+                fast.p2[size_t(y) * w + x] = 1100;
+            }
+        Rgb ref = fast;
+        const ChromaSettings s = Active(c.sensitivity, 0);
+        ChromaFilter f;
+        f.SetSettings(&s);
+        ASSERT_EQ(f.Apply(fast.p0.data(), fast.p1.data(), fast.p2.data(), w, h, 0, 0), 0u);
+        ASSERT_EQ(reference::ChromaFilter(ref.p0.data(), ref.p1.data(), ref.p2.data(), w, h, s), 0u);
+        for (const Rgb* out : {&fast, &ref})
+            for (int y = 10; y <= 13; ++y)
+                for (int x = 17; x <= 22; ++x) {
+                    const size_t i = size_t(y) * w + x;
+                    const int16_t c2 = c.c2[x - 17];
+                    EXPECT_EQ(out->p0[i], 1000 - c2) << c.sensitivity << " at " << y << "," << x;
+                    EXPECT_EQ(out->p1[i], 1000) << c.sensitivity << " at " << y << "," << x;
+                    EXPECT_EQ(out->p2[i], 1000 + c2) << c.sensitivity << " at " << y << "," << x;
+                }
+    }
+}

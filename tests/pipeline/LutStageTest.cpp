@@ -217,6 +217,12 @@ TEST(LutStageCorrections, GainMapWalksTilesAndRefusesShortMaps) {
     auto before = p;
     EXPECT_EQ(lut.GainMap16(p.data(), c0, r0, 30000, tw, th, imageWidth, 1), VQ_ERR_GAIN_MAP_SHORT);
     EXPECT_EQ(p, before);
+
+    // A negative image width (damaged file) makes the lower tile rows index
+    // before the map even though the first row is inside it.
+    lut.size = tiles;
+    EXPECT_EQ(lut.GainMap16(p.data(), 0, 0, 30000, tw, th, -8, 1), VQ_ERR_GAIN_MAP_SHORT);
+    EXPECT_EQ(p, before);
 }
 
 TEST(LutStageCorrections, GainMap32IntoSixteenBitRows) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -192,5 +196,94 @@ TEST(SharpenStage, LevelMapping) {
         if (c.mapped) {
             EXPECT_EQ(c.divisors[band], c.divisor) << c.level;
         }
+    }
+}
+
+TEST(SharpenStage, CoringTablesWorkedByHand) {
+    struct Case {
+        const char* name;
+        int32_t coring[5];   // gain, coreLow, coreHigh, linearEnd, cutoff
+        std::vector<std::pair<int32_t, int16_t>> lookups;
+    };
+    const Case cases[] = {
+        // coreLow below 0 puts detail 0 on the ramp: (0 + 5) / 10 * 5 = 2.5 -> 3; detail 3
+        // gives 4 and its mirror -4; detail 0 has no mirror and keeps +3.
+        {"negative coreLow", {1, -5, 5, 2047, 2048}, {{0, 3}, {1, 3}, {-1, -3}, {3, 4}, {-3, -4}, {6, 6}}},
+        // The ramp from the lowest 32-bit coreLow: (i + 2^31) / (10 + 2^31) * 10 rounds to 10.
+        {"extreme coreLow", {1, INT32_MIN, 10, 2047, 2048}, {{0, 10}, {5, 10}, {-5, -10}, {11, 11}}},
+        // Gain 3 between 2 and 4: (i - 2) / 2 * 12; linear 3i up to 6; then 18 / (6 - 9) * (i - 9).
+        {"gain three", {3, 2, 4, 6, 9}, {{2, 0}, {3, 6}, {4, 12}, {5, 15}, {6, 18}, {7, 12}, {8, 6}, {9, 0}, {-7, -12}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int16_t> table(4096);
+        SharpenStage::BuildCoringTable(table.data(), c.coring[0], c.coring[1], c.coring[2], c.coring[3], c.coring[4]);
+        for (auto [detail, expected] : c.lookups)
+            EXPECT_EQ(SharpenStage::CoringLookup(table.data(), detail), expected) << c.name << " detail " << detail;
+    }
+    // The stage adds T(0) to a flat plane, where every detail is 0.
+    const std::vector<int16_t> block = PresetBlock();
+    const int32_t negativeCore[5] = {1, -5, 5, 2047, 2048};
+    std::vector<int16_t> p1(100, 50), p2(100, 50), p3(100, 50);
+    SharpenStage s;
+    Configure(s, 10, 10, 0, block.data(), 16, negativeCore);
+    ASSERT_EQ(s.Apply(p1.data(), p2.data(), p3.data()), 0u);
+    EXPECT_EQ(p1, std::vector<int16_t>(100, 53));
+    EXPECT_EQ(p3, std::vector<int16_t>(100, 53));
+}
+
+TEST(SharpenStage, GeneralAndSparseSumsWorkedByHand) {
+    // Taps K(2,2), K(2,3), K(2,4), K(3,3), K(3,4), K(4,4), spread over the 5x5 kernel
+    // by its mirror and transposition symmetry.
+    auto block = [](std::initializer_list<int16_t> six) {
+        const std::vector<int16_t> t(six);
+        std::vector<int16_t> b(28, 0);
+        for (int r = 0; r < 5; ++r)
+            for (int c = 0; c < 5; ++c) {
+                int a = std::abs(r - 2), d = std::abs(c - 2);
+                if (a > d) std::swap(a, d);
+                const int index = a == 0 ? d : (a == 1 ? 2 + d : 5);   // (0,0)(0,1)(0,2)(1,1)(1,2)(2,2)
+                b[size_t(3 + r * 5 + c)] = t[size_t(index)];
+            }
+        return b;
+    };
+    // Around the centre (4,4) of a 9x9 plane2 of zeros: X(0,0) 10; X(0,1) 1 and X(-1,0) 2
+    // (K(2,3) ring: 3); X(0,-2) 4 (K(2,4) ring); X(1,1) 5; X(-1,2) 6 and X(2,-1) 7
+    // (K(3,4) ring: 13); X(2,2) 8.
+    const std::pair<std::pair<int, int>, int16_t> samples[] = {
+        {{0, 0}, 10}, {{0, 1}, 1}, {{-1, 0}, 2}, {{0, -2}, 4}, {{1, 1}, 5}, {{-1, 2}, 6}, {{2, -1}, 7}, {{2, 2}, 8}};
+    struct Case {
+        const char* name;
+        std::vector<int16_t> kernel;
+        int32_t divisor;
+        int32_t expectedClass;
+        int16_t centre;
+    };
+    const Case cases[] = {
+        // 4*10 + 3 + 2*4 - 5 + 3*13 - 2*8 = 69.
+        {"general, division", block({4, 1, 2, -1, 3, -2}), 3, 1, 10 + 23},
+        {"general, shift", block({4, 1, 2, -1, 3, -2}), 4, 2, 10 + 17},
+        // -40 + 3 + 8 - 5 + 39 - 16 = -11: truncated -1 by 6, floored -6 by a shift of 1.
+        {"general negative, division", block({-4, 1, 2, -1, 3, -2}), 6, 1, 10 - 1},
+        {"general negative, shift", block({-4, 1, 2, -1, 3, -2}), 2, 2, 10 - 6},
+        // Sparse: 4*10 + 2*4 - 2*8 = 32; the odd-offset samples do not count.
+        {"sparse, division", block({4, 0, 2, 0, 0, -2}), 3, 3, 10 + 10},
+        {"sparse, shift", block({4, 0, 2, 0, 0, -2}), 8, 4, 10 + 4},
+    };
+    for (const Case& c : cases) {
+        std::vector<int16_t> p1(81, 0), p2(81, 0), p3(81, 0);
+        for (const auto& [at, v] : samples) p2[size_t((4 + at.first) * 9 + 4 + at.second)] = v;
+        SharpenStage s;
+        Configure(s, 9, 9, 2, c.kernel.data(), c.divisor, kIdentityCoring);
+        ASSERT_EQ(s.Apply(p1.data(), p2.data(), p3.data()), 0u) << c.name;
+        EXPECT_EQ(s.kernelClass, c.expectedClass) << c.name;
+        EXPECT_EQ(p2[40], c.centre) << c.name;
+
+        std::vector<int16_t> r1(81, 0), r2(81, 0), r3(81, 0);
+        for (const auto& [at, v] : samples) r2[size_t((4 + at.first) * 9 + 4 + at.second)] = v;
+        const reference::SharpenParameters rp{9, 9, 2, c.kernel.data(), c.divisor, kIdentityCoring[0],
+                                              kIdentityCoring[1], kIdentityCoring[2], kIdentityCoring[3],
+                                              kIdentityCoring[4], 4095};
+        ASSERT_EQ(reference::Sharpen(r1.data(), r2.data(), r3.data(), rp), 0u) << c.name;
+        EXPECT_EQ(r2[40], c.centre) << c.name;
     }
 }

@@ -1488,6 +1488,14 @@ VqStatus RawImage::GetCameraValue(uint32_t id, void* out) {
     }
 }
 
+VqStatus RawImage::CalculateWhiteBalance(const SdkRect* area, uint16_t* out) {
+    if (!area || !out) return VQ_ERR_NULL_OUTPUT;
+    if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
+    lumora::SensorGeometry g;
+    std::memcpy(&g, savedGeometry_, sizeof g);
+    return renderer_->SampleWhiteBalance(area, out, int32_t(hiddenWord9_), &g);
+}
+
 VqStatus RawImage::SetDescription(ImageInfoRecord* record, uint32_t length, const char* text) {
     if (length > kDescriptionBytes) return VQ_ERR_DESCRIPTION_TOO_LONG;
     if (!text) return VQ_ERR_BAD_HANDLE;

@@ -79,6 +79,9 @@ public:
     VqStatus SetColourFlags() override;
     // Writes the stored settings record back when anything in it changed.
     VqStatus SaveProcessParameters() override;
+    // Samples the balance from the sensor data, or from the thumbnail when hidden
+    // property 9 says so, with the sensor layout kept at open.
+    VqStatus CalculateWhiteBalance(const SdkRect* area, uint16_t* out) override;
     // Rewrites the ImageDescription field of the file in place.
     VqStatus SetDescription(ImageInfoRecord* record, uint32_t length, const char* text) override;
     static constexpr uint32_t kDescriptionBytes = 512;

@@ -21,3 +21,5 @@ struct SensorGeometry {
 };
 
 } // namespace lumora
+
+static_assert(sizeof(lumora::SensorGeometry) == 9 * sizeof(int32_t), "nine words, as images keep them");

@@ -322,3 +322,20 @@ TEST_F(StoredSettings, DescriptionIsRewrittenInsideItsField) {
     EXPECT_LE(differing, 28u);
     EXPECT_EQ(std::string(info_.description, 5), "short");
 }
+
+// The balance sample of an area through the interface: from the sensor data,
+// or from the thumbnail when hidden property 9 asks for it.
+TEST_F(StoredSettings, WhiteBalanceSampleOfAnArea) {
+    ASSERT_EQ(Open(Options()), 0u);
+    const SdkRect area{0, 0, 8, 8};
+    uint16_t sensor[3] = {};
+    ASSERT_EQ(VqCalculateWhiteBalance(&info_, &area, sensor), 0u);
+    for (uint16_t v : sensor) {
+        EXPECT_GT(v, 0);
+        EXPECT_LT(v, 3000);
+    }
+    uint32_t fromThumbnail = 1;
+    ASSERT_EQ(VqSetHidden(&info_, 9, &fromThumbnail), 0u);
+    uint16_t thumb[3] = {};
+    EXPECT_EQ(VqCalculateWhiteBalance(&info_, &area, thumb), 0u);
+}

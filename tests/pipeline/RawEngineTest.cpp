@@ -633,3 +633,33 @@ TEST(RawEngineChart, NeutralsStayNeutralAndColoursKeepTheirOrder) {
             }
         }
 }
+
+// Windows that reach past the sensor, tiny windows and a thumbnail size its
+// bytes do not hold are answered without reading or writing outside anything.
+TEST(RawEngineRender, WindowsPastTheSensorAndShortThumbnailsAreSafe) {
+    const Sensor sensor = BusySensor(kW, kH, 21);
+    EngineOptions o;
+    o.offsets = true;
+    o.gainMap = true;
+    o.sharpen = true;
+    o.mosaicFilter = true;
+    Engine t(PlainFile(sensor, 512), kW, kH, o);
+    const SdkRect windows[] = {{int16_t(kW - 8), int16_t(kH - 8), 16, 16}, {-8, -8, 16, 16}, {0, 0, 8, 8}};
+    for (const SdkRect& w : windows) {
+        SetParameter(t.engine, RP_OUTPUT_WINDOW, w);
+        const Rendered r = Render(t.engine, 6, uint32_t(w.width * w.height * 6));
+        EXPECT_TRUE(r.status == VQ_OK || r.status == VQ_ERR_BAD_FILE) << w.x << "," << w.y << ": " << r.status;
+    }
+    Thumbnail thumb(12, 10, 1, 2, 3);
+    thumb.info[3] = 12 * 10 * 3 - 3; // one pixel short
+    thumb.Attach(t);
+    SetParameter(t.engine, RP_OUTPUT_TYPE, int32_t(6));
+    std::vector<uint8_t> out(12 * 10 * 6);
+    EXPECT_EQ(t.engine.RenderThumbnail(out.data()), VQ_ERR_BAD_FILE);
+    SensorGeometry g;
+    g.width = kW;
+    g.height = kH;
+    const SdkRect area{8, 8, 8, 8};
+    uint16_t rgb[3];
+    EXPECT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 1, &g), VQ_ERR_BAD_FILE);
+}

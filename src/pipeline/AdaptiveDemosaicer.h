@@ -38,6 +38,12 @@ public:
     static uint16_t PrepareGreenBorders(const int16_t* contextAbove, const int16_t* strip,
                                         const int16_t* contextBelow, int16_t* planeG, int rowsPlus2,
                                         int width);
+    // The start of every Interpolate: the outputs point at the planes' strip
+    // rows, and the green plane's borders are filled.
+    static uint16_t StartInterpolation(const int16_t* contextAbove, const int16_t* strip,
+                                       const int16_t* contextBelow, int16_t* planeG, int16_t* planeEven,
+                                       int16_t* planeOdd, int16_t** outG, int16_t** outEven, int16_t** outOdd,
+                                       int rows, int width);
     // One row of the bordered green plane by the gradient-plus-Laplacian rule.
     static void AdaptiveGreenRow(const SensorRows& s, int16_t* planeG, int row);
     // Even-row and odd-row colours from colour differences against green; mode 1

@@ -4,6 +4,7 @@
 // so the choice can be checked on its own.
 #include <cstdint>
 
+#include "RawContainer.h"
 #include "VqCamera.h"
 #include "VqStatus.h"
 
@@ -17,9 +18,9 @@ enum class ImageClass { SdkImageBase, RawImage, RawImageF2, RawImageV3, JpegFile
 class ImageClassFactory {
 public:
     // File versions as the private directory stores them: major in the top byte.
-    static constexpr uint32_t kVersionLimitRaw = 0x02010000;    // RawImage reads below 2.1
-    static constexpr uint32_t kVersionLimitF2 = 0x02030000;     // RawImageF2 reads below 2.3
-    static constexpr uint32_t kVersionV3 = 0x03000000;          // RawImageV3 from 3.0
+    static constexpr uint32_t kVersionLimitRaw = RawContainer::MakeVersion(2, 1); // RawImage reads below 2.1
+    static constexpr uint32_t kVersionLimitF2 = RawContainer::MakeVersion(2, 3);  // RawImageF2 reads below 2.3
+    static constexpr uint32_t kVersionV3 = RawContainer::MakeVersion(3, 0);       // RawImageV3 from 3.0
 
     // 0 and the class, VQ_ERR_UNSUPPORTED_VERSION or VQ_ERR_BAD_FILE.
     static VqStatus Choose(int32_t family, int32_t fileKind, uint32_t version, ImageClass* out);

@@ -17,7 +17,8 @@ VqStatus RawContainer::HeaderLength(ByteView tiff, uint32_t& length) {
     return VQ_OK;
 }
 
-VqStatus RawContainer::HeaderLengthFromSubIfd(ByteView tiff, uint32_t& length) {
+VqStatus RawContainer::HeaderLengthFromSubIfd(ByteView tiff, uint32_t& length, uint64_t fileSize,
+                                              uint32_t tiffOffset) {
     length = 0;
     RawTiffReader reader;
     uint32_t first = 0;
@@ -27,10 +28,12 @@ VqStatus RawContainer::HeaderLengthFromSubIfd(ByteView tiff, uint32_t& length) {
     if (record.subIfdCount < 2 || record.subIfds[1] == 0) return VQ_ERR_BAD_FILE;
     const uint32_t rawIfd = record.subIfds[1];
     if (VqStatus s = reader.ReadIfd(tiff, rawIfd, record, nullptr, nullptr, false)) return s;
-    // The sensor data starts where the header ends: an offset of 0 or one past
-    // the cap of the header word cannot be a header length.
+    // The sensor data starts where the header ends: an offset that is 0, past
+    // the cap of the header word or past the end of the file cannot be a
+    // header length.
     const uint32_t offset = record.stripOffsets[0];
-    if (offset == 0 || offset > kMaxHeaderLength) return VQ_ERR_BAD_FILE;
+    if (offset == 0 || offset > kMaxHeaderLength || (fileSize != 0 && uint64_t(offset) + tiffOffset > fileSize))
+        return VQ_ERR_BAD_FILE;
     length = offset;
     return VQ_OK;
 }
@@ -41,14 +44,13 @@ bool RawContainer::IsJpegStart(ByteView head) {
 }
 
 bool RawContainer::IsTiffStart(ByteView head) {
-    uint8_t m[4];
-    if (!head.copy(0, m, 4)) return false;
-    return (m[0] == 'M' && m[1] == 'M' && m[2] == 0 && m[3] == 42) ||
-           (m[0] == 'I' && m[1] == 'I' && m[2] == 42 && m[3] == 0);
+    ByteOrder order = ByteOrder::Little;
+    return RawTiffReader::HeaderOrder(head, order);
 }
 
 int32_t RawContainer::RecogniseKind(int32_t entryKind, uint32_t ifd0Width, int32_t modelId) {
-    if (entryKind == kFileKindRawTiff && ifd0Width > kRgbMinWidth && modelId != 0) return kFileKindRgbTiff;
+    if (entryKind == lumora::vq::kFileRawTiff && ifd0Width > kRgbMinWidth && modelId != 0)
+        return lumora::vq::kFileRgbTiff;
     return entryKind;
 }
 

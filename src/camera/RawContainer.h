@@ -12,15 +12,9 @@
 
 #include "ByteView.h"
 #include "LookTable.h"
+#include "ModelTable.h"
 #include "RawIfdRecord.h"
 #include "VqStatus.h"
-
-enum FileKind : int32_t {
-    kFileKindRawTiff = 0,
-    kFileKindCameraJpeg = 1,
-    kFileKindRgbTiff = 3,
-    kFileKindUnknown = 4,
-};
 
 class RawContainer {
 public:
@@ -34,8 +28,11 @@ public:
     // The word at offset 8, limited to kMaxHeaderLength; 0 when the writer left it empty.
     static VqStatus HeaderLength(lumora::ByteView tiff, uint32_t& length);
     // The first strip offset of the second sub-directory: the header length of a
-    // file whose word at offset 8 is 0. Held to the same cap as the word.
-    static VqStatus HeaderLengthFromSubIfd(lumora::ByteView tiff, uint32_t& length);
+    // file whose word at offset 8 is 0. Held to the same cap as the word and,
+    // when fileSize is known (not 0), to the file: the TIFF structure starts
+    // tiffOffset bytes into a file of fileSize bytes.
+    static VqStatus HeaderLengthFromSubIfd(lumora::ByteView tiff, uint32_t& length, uint64_t fileSize = 0,
+                                           uint32_t tiffOffset = 0);
 
     // Private tag 3502: major number in the top byte, minor in the next.
     static constexpr uint32_t VersionMajor(uint32_t word) { return word >> 24; }
@@ -51,8 +48,8 @@ public:
 
     static bool IsJpegStart(lumora::ByteView head);
     static bool IsTiffStart(lumora::ByteView head);
-    // The kind a file of the given entry kind becomes once its IFD0 width and
-    // model id are known: a raw TIFF entry with a wide IFD0 and a known model is
-    // an RGB TIFF; everything else keeps its kind.
+    // The kind (lumora::vq::FileKind) a file of the given entry kind becomes
+    // once its IFD0 width and model id are known: a raw TIFF entry with a wide
+    // IFD0 and a known model is an RGB TIFF; everything else keeps its kind.
     static int32_t RecogniseKind(int32_t entryKind, uint32_t ifd0Width, int32_t modelId);
 };

@@ -10,6 +10,7 @@
 #include "CurveTable.h"
 #include "FixedMatrix.h"
 #include "LutStage.h"
+#include "RawContainer.h"
 #include "RawModelDefaults.h"
 #include "RawTiffReader.h"
 #include "SdkCamera.h"
@@ -29,18 +30,6 @@ using lumora::ByteView;
 using lumora::SdkRenderer;
 
 namespace {
-
-uint32_t FourCC(const char* text) {
-    return uint32_t(uint8_t(text[0])) << 24 | uint32_t(uint8_t(text[1])) << 16 | uint32_t(uint8_t(text[2])) << 8 |
-           uint8_t(text[3]);
-}
-
-// Bytes of a text the reader copied into a field of max bytes, up to its first NUL.
-uint32_t TextLength(const char* text, uint32_t count, uint32_t max) {
-    const uint32_t n = std::min(count, max);
-    const void* nul = std::memchr(text, 0, n);
-    return nul ? uint32_t(static_cast<const char*>(nul) - text) : n;
-}
 
 // Nine rationals from the reader's eighteen words.
 void ToRationals(const uint32_t* words, RationalValue* out) {
@@ -157,7 +146,7 @@ VqStatus RawImage::ParseHeader(const uint8_t* header, uint32_t length) {
     if ((status = reader.ReadIfd(view, privateIfdOffset_, ifd, nullptr, &looks_, false))) return status;
     entryCounts_[3] = ifd.entryCount;
     if ((status = CheckVersionWord(ifd.fileVersion))) return status;
-    newFormat_ = (ifd.fileVersion >> 24) == 2;
+    newFormat_ = RawContainer::VersionMajor(ifd.fileVersion) == 2;
     oldFile_ = ifd.fileGeneration < RawModelDefaults::FileGenerationThreshold(info_.modelId);
     oldColourTables_ = ifd.colourTableGeneration < GetModelThreshold();
 
@@ -193,13 +182,13 @@ VqStatus RawImage::ReadMainIfd(const uint8_t*, const RawIfdRecord& ifd) {
     descriptionOffset_ = ifd.descriptionOffset;
     descriptionField_ = ifd.descriptionCount;
     try {
-        SetInfoText(description_, ifd.description, TextLength(ifd.description, ifd.descriptionCount, 512),
+        SetInfoText(description_, ifd.description, SdkTextLength(ifd.description, ifd.descriptionCount, 512),
                     &info_.description, &info_.descriptionLength);
-        SetInfoText(software_, ifd.software, TextLength(ifd.software, ifd.softwareCount, 20), &info_.software,
+        SetInfoText(software_, ifd.software, SdkTextLength(ifd.software, ifd.softwareCount, 20), &info_.software,
                     &info_.softwareLength);
-        SetInfoText(model_, ifd.model, TextLength(ifd.model, ifd.modelCount, 16), &info_.model,
+        SetInfoText(model_, ifd.model, SdkTextLength(ifd.model, ifd.modelCount, 16), &info_.model,
                     &info_.modelLength);
-        SetInfoText(model2_, ifd.model2, TextLength(ifd.model2, ifd.model2Count, 20), &info_.model2,
+        SetInfoText(model2_, ifd.model2, SdkTextLength(ifd.model2, ifd.model2Count, 20), &info_.model2,
                     &info_.model2Length);
     } catch (const std::bad_alloc&) {
         return VQ_ERR_FILE_NO_MEMORY;
@@ -220,7 +209,7 @@ VqStatus RawImage::ReadMainIfd(const uint8_t*, const RawIfdRecord& ifd) {
 
     const bool colour = ifd.samplesPerPixel == 3 && modelId != 19 && modelId != 20;
     info_.isColour = colour ? 1 : 0;
-    info_.colourSpace = FourCC(colour ? "sRGB" : "GRAY");
+    info_.colourSpace = SdkFourCC(colour ? "sRGB" : "GRAY");
     SetColourFlags();
 
     CameraValues& v = cameraValues_;
@@ -306,7 +295,7 @@ VqStatus RawImage::ReadRawIfd(const uint8_t* header, const RawTiffReader& reader
         if (at > uint64_t(INT32_MAX)) return VQ_ERR_BAD_FILE;
         if ((status = camera_->ReadImageBytes(imageIndex_, sizeof head, head, 0, int32_t(at), 0))) return status;
     }
-    const int32_t compressed = ifd.compression != 1 && head[0] == 0xFF && head[1] == 0xD8 ? 1 : 0;
+    const int32_t compressed = ifd.compression != 1 && RawContainer::IsJpegStart(ByteView(head, sizeof head)) ? 1 : 0;
 
     if ((status = SetParameter<int32_t>(RP_DATA_COMPRESSED, compressed))) return status;
     if ((status = SetParameter<int32_t>(RP_DATA_SIZE, int32_t(rawByteCount_)))) return status;
@@ -319,7 +308,7 @@ VqStatus RawImage::ReadRawIfd(const uint8_t* header, const RawTiffReader& reader
 }
 
 VqStatus RawImage::CheckVersionWord(uint32_t version) {
-    return (version >> 24) >= 3 ? VQ_ERR_VERSION_NOT_FOR_CLASS : 0;
+    return RawContainer::VersionMajor(version) >= 3 ? VQ_ERR_VERSION_NOT_FOR_CLASS : 0;
 }
 
 VqStatus RawImage::CheckToneCurveTag(const RawIfdRecord& ifd) {
@@ -1090,7 +1079,7 @@ void RawImage::DefaultBalanceMode(VqWhiteBalanceMode* out) { *out = {1, 4, 0, 0,
 void RawImage::ResetDefaults(VqWhiteBalanceMode* out) {
     const bool colour = info_.isColour != 0;
     info_.outputType = colour ? VQ_TYPE_RGB8 : VQ_TYPE_GRAY8;
-    info_.colourSpace = FourCC(colour ? "sRGB" : "GRAY");
+    info_.colourSpace = SdkFourCC(colour ? "sRGB" : "GRAY");
     SetParameter<int32_t>(RP_OUTPUT_TYPE, int32_t(info_.outputType));
     SetParameter<float>(RP_ROTATION, 0.0f);
     DefaultBalanceMode(out);

@@ -100,17 +100,24 @@ uint64_t RawTiffReader::ShortsOffset() const {
     return inlinePair ? currentPosition_ + 8 : current_.value;
 }
 
+bool RawTiffReader::HeaderOrder(ByteView head, ByteOrder& order) {
+    uint8_t magic[4];
+    if (!head.copy(0, magic, 4)) return false;
+    if (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && magic[3] == 42)
+        order = ByteOrder::Big;
+    else if (magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0)
+        order = ByteOrder::Little;
+    else
+        return false;
+    return true;
+}
+
 VqStatus RawTiffReader::ReadHeader(ByteView buffer, uint32_t& firstIfd) {
     firstIfd = 0;
     view_ = ByteView(buffer.data(), std::min<uint64_t>(buffer.size(), kHeaderProbe));
-    uint8_t magic[4];
-    if (!view_.copy(0, magic, 4)) return VQ_ERR_NOT_TIFF;
-    if (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && magic[3] == 42)
-        bigEndian_ = 1;
-    else if (magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0)
-        bigEndian_ = 0;
-    else
-        return VQ_ERR_NOT_TIFF;
+    ByteOrder headerOrder = ByteOrder::Little;
+    if (!HeaderOrder(view_, headerOrder)) return VQ_ERR_NOT_TIFF;
+    setOrder(headerOrder);
     uint32_t offset = 0;
     if (!view_.u32(4, order(), offset)) return VQ_ERR_READ_PAST_BUFFER;
     if (offset == 0) return VQ_ERR_NOT_TIFF;

@@ -30,6 +30,9 @@ public:
 
     void Clear();
 
+    // The byte order the first four bytes give ("MM", 42 or "II", 42); false
+    // when they are no TIFF header.
+    static bool HeaderOrder(lumora::ByteView head, lumora::ByteOrder& order);
     VqStatus ReadHeader(lumora::ByteView buffer, uint32_t& firstIfd);
     VqStatus ReadIfd(lumora::ByteView buffer, uint32_t ifdOffset, RawIfdRecord& record,
                      ResolutionRecord* resolution, LookTable* looks, bool checkNext);

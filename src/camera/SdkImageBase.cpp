@@ -15,6 +15,7 @@
 #include "OcmsSession.h"
 #include "SdkRenderer.h"
 #include "ImageClassFactory.h"
+#include "RawContainer.h"
 #include "RawIfdRecord.h"
 #include "RawTiffReader.h"
 #include "SdkUtilities.h"
@@ -96,22 +97,6 @@ VqStatus SdkImageBase::Open(int32_t index, ImageInfoRecord* info, const uint8_t*
     return 0;
 }
 
-namespace {
-
-uint32_t FourCC(const char* text) {
-    return uint32_t(uint8_t(text[0])) << 24 | uint32_t(uint8_t(text[1])) << 16 | uint32_t(uint8_t(text[2])) << 8 |
-           uint8_t(text[3]);
-}
-
-// Length of a text the reader copied without a terminator into a field of max bytes.
-uint32_t TextLength(const char* text, uint32_t count, uint32_t max) {
-    const uint32_t n = std::min(count, max);
-    const void* nul = std::memchr(text, 0, n);
-    return nul ? uint32_t(static_cast<const char*>(nul) - text) : n;
-}
-
-} // namespace
-
 VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     headerLength_ = length;
     if (VqStatus status = CreateRenderer()) return status;
@@ -128,15 +113,15 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     if (status) return status;
     bigEndian_ = reader.bigEndian() ? 1 : 0;
 
-    SetInfoText(description_, ifd.description, TextLength(ifd.description, ifd.descriptionCount, 512),
+    SetInfoText(description_, ifd.description, SdkTextLength(ifd.description, ifd.descriptionCount, 512),
                 &info_.description, &info_.descriptionLength);
     if (ifd.dateTime[0]) SdkParseDateText(ifd.dateTime, info_.date);
     TakeGpsText();
-    SetInfoText(software_, ifd.software, TextLength(ifd.software, ifd.softwareCount, 20), &info_.software,
+    SetInfoText(software_, ifd.software, SdkTextLength(ifd.software, ifd.softwareCount, 20), &info_.software,
                 &info_.softwareLength);
-    const uint32_t modelLength = TextLength(ifd.model, ifd.modelCount, 16);
+    const uint32_t modelLength = SdkTextLength(ifd.model, ifd.modelCount, 16);
     SetInfoText(model_, ifd.model, modelLength, &info_.model, &info_.modelLength);
-    SetInfoText(model2_, ifd.model2, TextLength(ifd.model2, ifd.model2Count, 20), &info_.model2,
+    SetInfoText(model2_, ifd.model2, SdkTextLength(ifd.model2, ifd.model2Count, 20), &info_.model2,
                 &info_.model2Length);
     if (modelLength == 0) return VQ_ERR_BAD_FILE;
     const ModelRow* row = nullptr;
@@ -170,7 +155,7 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     if (!status) status = reader.ReadIfd(view, subIfdOffsets_[0], ifd, nullptr, nullptr, false);
     const bool colour = ifd.samplesPerPixel == 3;
     info_.isColour = colour ? 1 : 0;
-    info_.colourSpace = FourCC(colour ? "sRGB" : "GRAY");
+    info_.colourSpace = SdkFourCC(colour ? "sRGB" : "GRAY");
     if (colour)
         info_.flags |= VQ_IMAGE_COLOUR;
     else
@@ -300,42 +285,11 @@ VqStatus SdkImageBase::ReadShortTable(uint32_t elementSize, int32_t index, uint3
 }
 
 VqStatus SdkImageBase::GetHeaderLength(const uint8_t* tiff, uint32_t available, uint32_t* out) {
-    *out = 0;
-    const ByteView view(tiff, available);
-    RawTiffReader reader;
-    reader.Clear();
-    uint32_t first = 0;
-    VqStatus status = reader.ReadHeader(view, first);
-    if (status) return status;
-    uint32_t word = 0;
-    if (!view.u32(8, reader.order(), word)) return VQ_ERR_READ_PAST_BUFFER;
-    *out = std::min(word, kMaxHeaderLength);
-    return 0;
+    return RawContainer::HeaderLength(ByteView(tiff, available), *out);
 }
 
 VqStatus SdkImageBase::ReadHeaderLengthFromSubIfd(const uint8_t* tiff, uint32_t length, uint32_t* out) {
-    *out = 0;
-    const ByteView view(tiff, length);
-    RawTiffReader reader;
-    reader.Clear();
-    uint32_t first = 0;
-    VqStatus status = reader.ReadHeader(view, first);
-    if (status) return status;
-    if (first == 0) return VQ_ERR_BAD_FILE;
-    RawIfdRecord ifd{};
-    status = reader.ReadIfd(view, first, ifd, nullptr, nullptr, false);
-    if (status) return status;
-    const uint32_t second = ifd.subIfdCount > 1 ? ifd.subIfds[1] : 0;
-    if (second == 0) return VQ_ERR_BAD_FILE;
-    status = reader.ReadIfd(view, second, ifd, nullptr, nullptr, false);
-    if (status) return status;
-    // The sensor data starts where the header ends; an offset that is 0, past
-    // the cap or past the end of the file cannot be a header length.
-    const uint32_t offset = ifd.stripOffsets[0];
-    if (offset == 0 || offset > kMaxHeaderLength || (fileSize_ != 0 && uint64_t(offset) + tiffOffset_ > fileSize_))
-        return VQ_ERR_BAD_FILE;
-    *out = offset;
-    return 0;
+    return RawContainer::HeaderLengthFromSubIfd(ByteView(tiff, length), *out, fileSize_, tiffOffset_);
 }
 
 VqStatus SdkImageBase::ReadFileIdentity(const uint8_t* tiff, uint32_t length, int32_t* family, const ModelRow** row,
@@ -356,10 +310,10 @@ VqStatus SdkImageBase::ReadFileIdentity(const uint8_t* tiff, uint32_t length, in
     bigEndian_ = reader.bigEndian() ? 1 : 0;
     if (ifd.modelCount > 0) {
         char model[17] = {};
-        std::memcpy(model, ifd.model, TextLength(ifd.model, ifd.modelCount, 16));
+        std::memcpy(model, ifd.model, SdkTextLength(ifd.model, ifd.modelCount, 16));
         *family = SdkLookUpModel(model, row, modelId);
     }
-    if (*fileKind == kFileRawTiff && ifd.width > 512 && *modelId != 0) *fileKind = kFileRgbTiff;
+    *fileKind = RawContainer::RecogniseKind(*fileKind, ifd.width, *modelId);
     const uint32_t privateIfd = ifd.privateIfd;
     status = reader.ReadIfd(view, privateIfd, ifd, nullptr, nullptr, false);
     if (status == 0) {
@@ -963,13 +917,13 @@ VqStatus SdkImageBase::OnImageTypeChanged(uint32_t type, uint32_t* colourSpace, 
     OcmsSession* session = OcmsSession::Existing();
     if (mode == 0 || mode == 1 || ((mode == 2 || mode == 3 || mode == 4) && !session)) {
         if (type == VQ_TYPE_RAW)
-            space = info_.isColour ? FourCC("BCFA") : FourCC("GRAY");
+            space = info_.isColour ? SdkFourCC("BCFA") : SdkFourCC("GRAY");
         else if (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16 || type == VQ_TYPE_MONO8 || type == VQ_TYPE_MONO16)
-            space = FourCC("GRAY");
+            space = SdkFourCC("GRAY");
         else if (type >= VQ_TYPE_RGB8 && type <= VQ_TYPE_BGRX16)
-            space = FourCC("sRGB");
+            space = SdkFourCC("sRGB");
         else if (type >= VQ_TYPE_CAMERA_RGB8 && type <= VQ_TYPE_CAMERA_RGB12)
-            space = FourCC("cRGB");
+            space = SdkFourCC("cRGB");
     } else if (mode == 2 || mode == 3 || mode == 4) {
         const int32_t slot = mode == 2 ? 4 : mode == 3 ? 5 : 3;
         OcmsProfileInfo profile{};
@@ -1057,10 +1011,8 @@ VqStatus SdkImageBase::ScanJpegMarkers(const uint8_t* buffer, uint32_t length, i
     jpeg_ = JpegMarkers{};
     tiffOffset_ = 0;
     const ByteView view(buffer, length);
-    uint8_t b0 = 0, b1 = 0;
     uint16_t first = 0;
-    if (!view.u8(0, b0) || !view.u8(1, b1) || b0 != 0xFF || b1 != 0xD8 || !view.u16(4, ByteOrder::Big, first) ||
-        uint64_t(first) + 6 > length)
+    if (!RawContainer::IsJpegStart(view) || !view.u16(4, ByteOrder::Big, first) || uint64_t(first) + 6 > length)
         return VQ_ERR_NOT_JPEG_STREAM;
 
     uint64_t pos = 2;

@@ -9,6 +9,7 @@
 
 #include "ModelTable.h"
 #include "OcmsImageRecord.h"
+#include "RawContainer.h"
 #include "RationalValue.h"
 #include "SdkImage.h"
 
@@ -29,7 +30,7 @@ public:
     // Bytes of a file's head that the factory reads first.
     static constexpr uint32_t kHeadSize = 8192;
     // Header lengths above this are taken as this.
-    static constexpr uint32_t kMaxHeaderLength = 1000000;
+    static constexpr uint32_t kMaxHeaderLength = RawContainer::kMaxHeaderLength;
 
     SdkImageBase(const CameraRecord* record, DriverSettings* settings);
     ~SdkImageBase() override;

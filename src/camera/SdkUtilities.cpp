@@ -2,15 +2,24 @@
 
 #include "IntOps.h"
 #include "LocalTime.h"
+#include "RawTiffReader.h"
 #include "VqStatus.h"
 
 #include <chrono>
 #include <cstring>
 #include <new>
 
-uint16_t SdkTiffTypeSize(uint16_t type) {
-    static const uint8_t sizes[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
-    return type < 13 ? sizes[type] : 0;
+uint16_t SdkTiffTypeSize(uint16_t type) { return RawTiffReader::TypeSize(type); }
+
+uint32_t SdkFourCC(const char* text) {
+    return uint32_t(uint8_t(text[0])) << 24 | uint32_t(uint8_t(text[1])) << 16 | uint32_t(uint8_t(text[2])) << 8 |
+           uint8_t(text[3]);
+}
+
+uint32_t SdkTextLength(const char* text, uint32_t count, uint32_t max) {
+    const uint32_t n = count < max ? count : max;
+    const void* nul = std::memchr(text, 0, n);
+    return nul ? uint32_t(static_cast<const char*>(nul) - text) : n;
 }
 
 uint32_t SdkCopyBytes(const void* source, int32_t length, char** out, uint32_t* outLength) {

@@ -1,12 +1,18 @@
 #pragma once
 // Small stateless helpers of the camera interface and the raw pipeline: TIFF
-// field sizes, byte order, DOS stamps, date texts, rectangle rotation, plane
+// field sizes and texts, four-character codes, byte order, DOS stamps, date texts, rectangle rotation, plane
 // copies, case-blind strings and the JPEG file status mapping.
 #include <cstdint>
 #include <ctime>
 
 // TIFF 6.0 field-type sizes in bytes; 0 for an unknown type.
 uint16_t SdkTiffTypeSize(uint16_t type);
+
+// The four characters of text as one word, the first in the top byte ("sRGB").
+uint32_t SdkFourCC(const char* text);
+// Bytes of a text the TIFF reader copied, without a terminator, into a field of
+// max bytes: count, at most max, cut at the first NUL.
+uint32_t SdkTextLength(const char* text, uint32_t count, uint32_t max);
 
 // *out := a new[] copy of length bytes of source (freed with delete[]). A
 // length of 0 or less answers 0 and leaves *out alone; VQ_ERR_NO_MEMORY when

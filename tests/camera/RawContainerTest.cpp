@@ -10,6 +10,9 @@
 
 using lumora::ByteOrder;
 using lumora::ByteView;
+using lumora::vq::kFileCameraJpeg;
+using lumora::vq::kFileRawTiff;
+using lumora::vq::kFileRgbTiff;
 
 namespace {
 ByteView view(const std::vector<uint8_t>& b) { return ByteView(b.data(), b.size()); }
@@ -77,6 +80,26 @@ TEST(RawContainer, HeaderLengthFromSubIfdNeedsTheSensorDirectory) {
     }
 }
 
+TEST(RawContainer, HeaderLengthFromSubIfdStaysInsideTheFile) {
+    ZyrSampleOptions o;
+    o.headerWord = ZyrWriter::HeaderLengthWord::Zero;
+    ZyrWriter w(o.order);
+    ZyrSample::Fill(w, o);
+    ZyrWriter::Layout layout;
+    const auto bytes = w.Build(&layout);
+    uint32_t length = 0;
+    // The sensor data may start at the very end of the file, not past it.
+    ASSERT_EQ(RawContainer::HeaderLengthFromSubIfd(view(bytes), length, layout.headerLength), VQ_OK);
+    EXPECT_EQ(length, layout.headerLength);
+    length = 7;
+    EXPECT_EQ(RawContainer::HeaderLengthFromSubIfd(view(bytes), length, layout.headerLength - 1), VQ_ERR_BAD_FILE);
+    EXPECT_EQ(length, 0u);
+    // The TIFF structure of a camera JPEG file starts inside the file.
+    EXPECT_EQ(RawContainer::HeaderLengthFromSubIfd(view(bytes), length, layout.headerLength, 10), VQ_ERR_BAD_FILE);
+    ASSERT_EQ(RawContainer::HeaderLengthFromSubIfd(view(bytes), length, layout.headerLength + 10, 10), VQ_OK);
+    EXPECT_EQ(length, layout.headerLength);
+}
+
 TEST(RawContainer, VersionWord) {
     EXPECT_EQ(RawContainer::VersionMajor(0x02010000), 2u);
     EXPECT_EQ(RawContainer::VersionMinor(0x02010000), 1u);
@@ -91,10 +114,10 @@ TEST(RawContainer, KindRecognition) {
         int32_t modelId;
         int32_t expected;
     } const cases[] = {
-        {kFileKindRawTiff, 513, 11, kFileKindRgbTiff},
-        {kFileKindRawTiff, 512, 11, kFileKindRawTiff},
-        {kFileKindRawTiff, 4000, 0, kFileKindRawTiff}, // unknown model
-        {kFileKindCameraJpeg, 4000, 11, kFileKindCameraJpeg},
+        {kFileRawTiff, 513, 11, kFileRgbTiff},
+        {kFileRawTiff, 512, 11, kFileRawTiff},
+        {kFileRawTiff, 4000, 0, kFileRawTiff}, // unknown model
+        {kFileCameraJpeg, 4000, 11, kFileCameraJpeg},
     };
     for (const auto& c : cases)
         EXPECT_EQ(RawContainer::RecogniseKind(c.entryKind, c.width, c.modelId), c.expected);
@@ -110,7 +133,7 @@ TEST(RawContainer, KindRecognition) {
     RawIfdRecord main{}, priv{};
     ASSERT_EQ(RawContainer::ReadMainAndPrivate(view(bytes), main, priv, nullptr), VQ_OK);
     EXPECT_LE(main.width, RawContainer::kRgbMinWidth);
-    EXPECT_EQ(RawContainer::RecogniseKind(kFileKindRawTiff, main.width, 11), kFileKindRawTiff);
+    EXPECT_EQ(RawContainer::RecogniseKind(kFileRawTiff, main.width, 11), kFileRawTiff);
     EXPECT_EQ(priv.fileVersion, 0x02000000u);
 
     const uint8_t jpeg[] = {0xFF, 0xD8, 0xFF, 0xE1};

@@ -11,6 +11,22 @@ TEST(SdkUtilities, TiffTypeSizes) {
     EXPECT_EQ(SdkTiffTypeSize(0xFFFF), 0);
 }
 
+TEST(SdkUtilities, FourCharacterCodes) {
+    EXPECT_EQ(SdkFourCC("sRGB"), 0x73524742u);
+    EXPECT_EQ(SdkFourCC("GRAY"), 0x47524159u);
+    const char high[] = {'\xFF', 'a', 'b', 'c', 0};
+    EXPECT_EQ(SdkFourCC(high), 0xFF616263u);
+}
+
+TEST(SdkUtilities, TextLengthStopsAtTheFieldOrTheFirstNul) {
+    const char text[8] = {'C', 'A', 'M', 0, 'X', 'Y', 'Z', 'W'};
+    EXPECT_EQ(SdkTextLength(text, 8, 16), 3u);
+    EXPECT_EQ(SdkTextLength(text, 2, 16), 2u);
+    EXPECT_EQ(SdkTextLength(text + 4, 4, 16), 4u);
+    EXPECT_EQ(SdkTextLength(text + 4, 4, 3), 3u);
+    EXPECT_EQ(SdkTextLength(text, 0, 16), 0u);
+}
+
 TEST(SdkUtilities, IntLog2) {
     const struct { int32_t v; uint32_t exp; uint32_t exact; } cases[] = {
         {1, 0, 1}, {96, 6, 0}, {0, 0, 0}, {-8, 0, 0}, {2, 1, 1}, {0x40000000, 30, 1}, {0x7FFFFFFF, 30, 0},

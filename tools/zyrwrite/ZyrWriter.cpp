@@ -10,16 +10,6 @@ namespace {
 uint64_t align4(uint64_t v) { return (v + 3) & ~uint64_t(3); }
 } // namespace
 
-uint32_t ZyrWriter::TypeSize(uint16_t type) {
-    switch (type) {
-    case 1: case 2: case 6: case 7: return 1;
-    case 3: case 8: return 2;
-    case 4: case 9: case 11: return 4;
-    case 5: case 10: case 12: return 8;
-    default: return 0;
-    }
-}
-
 void ZyrWriter::Put16(std::vector<uint8_t>& out, uint16_t v) const {
     if (order_ == ByteOrder::Big) {
         out.push_back(uint8_t(v >> 8));

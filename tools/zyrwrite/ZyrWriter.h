@@ -107,7 +107,6 @@ private:
     };
 
     void Add(IfdId ifd, Entry entry);
-    static uint32_t TypeSize(uint16_t type);
 
     lumora::ByteOrder order_;
     std::vector<Ifd> ifds_;

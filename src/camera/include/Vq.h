@@ -12,20 +12,13 @@
 
 #include <stdint.h>
 
+#include "VqApi.h"
 #include "VqStatus.h"
 #include "VqImage.h"
 #include "VqCamera.h"
 #include "VqOcms.h"
 
-#if defined(__GNUC__)
-#define VQ_API __attribute__((visibility("default")))
-#else
-#define VQ_API
-#endif
-
-#ifdef __cplusplus
-extern "C" {
-#endif
+VQ_BEGIN_DECLS
 
 /* Version of the interface (five 16-bit words). VqOpenDriver takes one but
  * does not read it. */
@@ -56,8 +49,6 @@ VQ_API uint32_t VqCloseDriver(void);
  * a null out answers VQ_ERR_NULL_OUTPUT. */
 VQ_API uint32_t VqGetMemoryUsage(int32_t* out);
 
-#ifdef __cplusplus
-} /* extern "C" */
-#endif
+VQ_END_DECLS
 
 #endif /* LUMORA_VQ_H */

@@ -4,20 +4,11 @@
 #define LUMORA_VQ_CAMERA_H
 
 #include <stdint.h>
+#include "VqApi.h"
 #include "VqStatus.h"
 #include "VqImage.h"
 
-#ifndef VQ_API
-#if defined(__GNUC__)
-#define VQ_API __attribute__((visibility("default")))
-#else
-#define VQ_API
-#endif
-#endif
-
-#ifdef __cplusplus
-extern "C" {
-#endif
+VQ_BEGIN_DECLS
 
 #define VQ_CAMERA_TYPE_RENAMABLE 4u
 #define VQ_CAMERA_KIND_FOLDER    2
@@ -76,8 +67,6 @@ VQ_API VqStatus VqFindNextFolder(CameraRecord* camera, void* a);
 VQ_API VqStatus VqModifyFolder(CameraRecord* camera, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4, uint32_t w5,
                         uint32_t w6);
 
-#ifdef __cplusplus
-}
-#endif
+VQ_END_DECLS
 
 #endif

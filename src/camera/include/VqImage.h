@@ -5,22 +5,13 @@
 #define LUMORA_VQ_IMAGE_H
 
 #include <stdint.h>
+#include "VqApi.h"
 #include "VqStatus.h"
 #include "VqOutputTypes.h"
 #include "VqRect.h"
 #include "VqImageBuffer.h"
 
-#ifndef VQ_API
-#if defined(__GNUC__)
-#define VQ_API __attribute__((visibility("default")))
-#else
-#define VQ_API
-#endif
-#endif
-
-#ifdef __cplusplus
-extern "C" {
-#endif
+VQ_BEGIN_DECLS
 
 /* White-balance types of VqSetWhiteBalance. */
 #define VQ_WB_DAYLIGHT    1u
@@ -167,7 +158,6 @@ typedef struct SoundInfoRecord {
     char name[256];
 } SoundInfoRecord;
 
-
 VQ_API VqStatus VqSetProcessingDirectory(ImageInfoRecord* record, VqPathRecord path);
 VQ_API VqStatus VqGetProcessingDirectory(ImageInfoRecord* record, char* out);
 VQ_API VqStatus VqGetThumbnail(ImageInfoRecord* record, ImageBufferRecord* buffer);
@@ -198,8 +188,6 @@ VQ_API VqStatus VqGetExtension(ImageInfoRecord* record, uint32_t id, void* out);
 VQ_API VqStatus VqSetExtension(ImageInfoRecord* record, uint32_t id, void* data, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4);
 VQ_API VqStatus VqWriteWhiteBalanceFile(ImageInfoRecord* record, const VqPathRecord* path, void* data);
 
-#ifdef __cplusplus
-}
-#endif
+VQ_END_DECLS
 
 #endif

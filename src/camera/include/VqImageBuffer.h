@@ -4,10 +4,9 @@
 #define LUMORA_VQ_IMAGE_BUFFER_H
 
 #include <stdint.h>
+#include "VqApi.h"
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+VQ_BEGIN_DECLS
 
 /* Called after each strip with the buffer just filled and the bytes written into
  * it; answers the buffer for the next strip. A null answer stops the rendering. */
@@ -30,8 +29,6 @@ typedef struct ProgressRecord {
     int32_t userValue;
 } ProgressRecord;
 
-#ifdef __cplusplus
-}
-#endif
+VQ_END_DECLS
 
 #endif /* LUMORA_VQ_IMAGE_BUFFER_H */

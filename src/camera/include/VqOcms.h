@@ -7,20 +7,11 @@
 #define LUMORA_VQ_OCMS_H
 
 #include <stdint.h>
+#include "VqApi.h"
 #include "VqStatus.h"
 #include "VqImage.h"
 
-#ifndef VQ_API
-#if defined(__GNUC__)
-#define VQ_API __attribute__((visibility("default")))
-#else
-#define VQ_API
-#endif
-#endif
-
-#ifdef __cplusplus
-extern "C" {
-#endif
+VQ_BEGIN_DECLS
 
 /* Colour-management modes of an image. */
 #define VQ_OCMS_MODE_NONE    1u /* the built-in matrices (0 means the same) */
@@ -70,8 +61,6 @@ VQ_API VqStatus VqOCMSGetCacheControl(int16_t* control);
 /* Six 16-bit counts of loaded entries: the total, then kinds 1..5. */
 VQ_API VqStatus VqOCMSSenseCache(int16_t* counts);
 
-#ifdef __cplusplus
-}
-#endif
+VQ_END_DECLS
 
 #endif

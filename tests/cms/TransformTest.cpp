@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -49,18 +51,44 @@ SpPixelLayout interleaved(std::vector<T>& pixels, int32_t channels, int32_t type
     return l;
 }
 
-std::vector<double> transicc(const std::string& in, const std::string& out, const std::vector<double>& input) {
-    char name[] = "/tmp/cmsgridXXXXXX";
-    const int fd = mkstemp(name);
+bool haveTool(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A file name of our own for the length of a test.
+class TempFile {
+public:
+    TempFile() {
+        char name[] = "/tmp/cmsxformXXXXXX";
+        const int fd = mkstemp(name);
+        if (fd >= 0) {
+            close(fd);
+            path_ = name;
+        }
+    }
+    ~TempFile() {
+        if (!path_.empty()) unlink(path_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+// Runs transicc once with the given profile arguments (relative colorimetric,
+// no precalculation, floating point) over colours in transicc's text units.
+std::vector<double> transicc(const std::string& profileArgs, const std::vector<double>& input) {
+    TempFile file;
     std::ostringstream text;
     text.precision(10);
     for (size_t i = 0; i < input.size(); i += 3) text << input[i] << " " << input[i + 1] << " " << input[i + 2] << "\n";
-    const std::string s = text.str();
-    EXPECT_EQ(write(fd, s.data(), s.size()), ssize_t(s.size()));
-    close(fd);
+    std::ofstream(file.path()) << text.str();
     const std::string output =
-        run("transicc -t1 -c0 -n -i'" + in + "' -o'" + out + "' < " + name + " 2>/dev/null");
-    unlink(name);
+        run("transicc -t1 -c0 -n " + profileArgs + " < " + quoted(file.path()) + " 2>/dev/null");
     std::istringstream parse(output);
     std::vector<double> values;
     double v;
@@ -68,13 +96,18 @@ std::vector<double> transicc(const std::string& in, const std::string& out, cons
     return values;
 }
 
-// A grid of RGB colours in 0..255 as transicc reads them.
-std::vector<double> grid(int steps) {
+// The colours compared: every channel at the levels 0, 15, 30 … 255. Each
+// level is a whole number of steps at 8 bits (v) and at 16 bits (257 v), so
+// both sample sizes carry exactly the same colours; a device link with a
+// table of kLevels points a side has its nodes at exactly these levels.
+constexpr int kLevels = 18;
+
+std::vector<double> grid() {
     std::vector<double> g;
-    for (int r = 0; r < steps; ++r)
-        for (int gr = 0; gr < steps; ++gr)
-            for (int b = 0; b < steps; ++b)
-                for (int v : {r, gr, b}) g.push_back(255.0 * v / (steps - 1));
+    for (int r = 0; r < kLevels; ++r)
+        for (int gr = 0; gr < kLevels; ++gr)
+            for (int b = 0; b < kLevels; ++b)
+                for (int v : {r, gr, b}) g.push_back(255.0 * v / (kLevels - 1));
     return g;
 }
 
@@ -85,24 +118,44 @@ double encoded(bool lab, int channel, double value, double fullScale) {
     return std::clamp(fraction, 0.0, 1.0) * fullScale;
 }
 
-void expectAgreement(const Chain& chain, const std::vector<std::string>& transiccSteps, bool labOut) {
+// How transicc gets the same transform in one call: two profiles directly;
+// a longer chain as a device link that linkicc builds from the same profiles
+// in the same order with the same intent (LittleCMS picks each profile's
+// direction by the rule our chains follow). The link holds the chain as a
+// table of 16-bit values sampled at its nodes; the colours compared are its
+// nodes, so what transicc answers for them is the chain itself rounded once
+// to 16 bits, with nothing interpolated or rounded in between.
+// Answers an empty string when the link cannot be made.
+std::string transiccArguments(const std::vector<std::string>& profiles, const TempFile& link) {
+    if (profiles.size() == 2) return "-i" + quoted(profiles[0]) + " -o" + quoted(profiles[1]);
+    std::string command = "linkicc -t1 -n" + std::to_string(kLevels) + " -o" + quoted(link.path());
+    for (const auto& p : profiles) command += " " + quoted(p);
+    if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) return {};
+    return "-l" + quoted(link.path());
+}
+
+void expectAgreement(const Chain& chain, bool labOut) {
+    std::vector<std::string> profiles;
+    for (const auto& [path, kind] : chain.profiles) profiles.push_back(path);
+    if (!haveTool("transicc")) GTEST_SKIP() << "transicc is not installed";
+    if (profiles.size() > 2 && !haveTool("linkicc")) GTEST_SKIP() << "linkicc is not installed";
+    TempFile link;
+    const std::string arguments = transiccArguments(profiles, link);
+    ASSERT_FALSE(arguments.empty()) << "linkicc could not link the chain";
+
     Instance inst;
     SpXform x = makeTransform(inst.get(), chain);
     for (int bits : {8, 16}) {
         const double full = bits == 8 ? 255.0 : 65535.0;
         // A grid of samples, and the same values as transicc reads them (0..255).
-        const auto levels = grid(9);
+        const auto levels = grid();
         std::vector<uint16_t> samples(levels.size());
         std::vector<double> input(levels.size());
         for (size_t i = 0; i < levels.size(); ++i) {
             samples[i] = uint16_t(std::lround(levels[i] / 255.0 * full));
             input[i] = samples[i] * 255.0 / full;
         }
-        // transicc takes one input and one output profile: a longer chain runs
-        // as steps, each step's floating-point output feeding the next.
-        std::vector<double> expected = input;
-        for (size_t i = 0; i + 1 < transiccSteps.size(); i += 2)
-            expected = transicc(transiccSteps[i], transiccSteps[i + 1], expected);
+        const std::vector<double> expected = transicc(arguments, input);
         ASSERT_EQ(expected.size(), input.size());
 
         const int32_t pixels = int32_t(input.size() / 3);
@@ -114,27 +167,19 @@ void expectAgreement(const Chain& chain, const std::vector<std::string>& transic
                                     : interleaved(dst16, 3, SpSample16, pixels, 1);
         ASSERT_EQ(SpEvaluate(x, &s, &d, nullptr, nullptr), SpStatSuccess);
         double worst = 0;
-        size_t compared = 0;
+        size_t worstAt = 0;
         for (size_t i = 0; i < input.size(); ++i) {
             const double ours = bits == 8 ? dst8[i] : dst16[i];
             const double theirs = encoded(labOut, int(i % 3), expected[i], full);
-            // A staged chain passes through transicc's four-decimal text; where
-            // the result is clipped (out of the output gamut) that rounding is
-            // magnified, so only colours inside the gamut are compared there.
-            const size_t px = i / 3 * 3;
-            if (transiccSteps.size() > 2 && !labOut &&
-                std::any_of(expected.begin() + long(px), expected.begin() + long(px) + 3,
-                            [](double v) { return v < 0.5 || v > 254.5; }))
-                continue;
-            ++compared;
-            worst = std::max(worst, std::fabs(ours - theirs));
+            if (std::fabs(ours - theirs) > worst) {
+                worst = std::fabs(ours - theirs);
+                worstAt = i;
+            }
         }
-        EXPECT_GE(compared, input.size() / 4);
-        // transicc runs a chain as separate steps joined through its text
-        // output; at 16 bits that joint costs up to a couple of steps, so a
-        // staged chain is held to 3 steps there and everything else to 1.
-        const double allowed = bits == 16 && transiccSteps.size() > 2 ? 3.0 : 1.0;
-        EXPECT_LE(worst, allowed) << bits << "-bit samples differ from transicc by up to " << worst << " steps";
+        const size_t px = worstAt / 3 * 3;
+        EXPECT_LE(worst, 1.0) << bits << "-bit samples differ from transicc by up to " << worst
+                              << " steps, in channel " << worstAt % 3 << " of " << input[px] << " "
+                              << input[px + 1] << " " << input[px + 2];
     }
     SpXformFree(&x);
 }
@@ -142,8 +187,7 @@ void expectAgreement(const Chain& chain, const std::vector<std::string>& transic
 } // namespace
 
 TEST(CmsTransform, MatrixShaperPairAgreesWithTransicc) {
-    expectAgreement({{{staticProfile("ZynRGB.icm"), 1}, {staticProfile("ORVEX_sRGB.icm"), 2}}},
-                    {staticProfile("ZynRGB.icm"), staticProfile("ORVEX_sRGB.icm")}, false);
+    expectAgreement({{{staticProfile("ZynRGB.icm"), 1}, {staticProfile("ORVEX_sRGB.icm"), 2}}}, false);
 }
 
 TEST(CmsTransform, ChainThroughAnInputLookAgreesWithTransicc) {
@@ -152,14 +196,11 @@ TEST(CmsTransform, ChainThroughAnInputLookAgreesWithTransicc) {
                       {staticProfile("ERIMM_PCS3.icm"), 2},
                       {staticProfile("ZynProductLook.icm"), 2},
                       {staticProfile("ProPhotoRGB.icm"), 2}}},
-                    {staticProfile("ZynAukCDaylightSource.icm"), staticProfile("ERIMM_PCS3.icm"),
-                     staticProfile("ZynProductLook.icm"), staticProfile("ProPhotoRGB.icm")},
                     false);
 }
 
 TEST(CmsTransform, LabOutputAgreesWithTransicc) {
-    expectAgreement({{{staticProfile("ZynRGB.icm"), 1}, {staticProfile("lab8_mft2.icm"), 2}}},
-                    {staticProfile("ZynRGB.icm"), staticProfile("lab8_mft2.icm")}, true);
+    expectAgreement({{{staticProfile("ZynRGB.icm"), 1}, {staticProfile("lab8_mft2.icm"), 2}}}, true);
 }
 
 TEST(CmsTransform, ChannelCountsOfSingleAndCombinedTransforms) {

@@ -518,10 +518,15 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
     if (!status && ifd.extraData.offset != uint32_t(kRawAbsent)) {
         const uint32_t n = ifd.extraData.count;
         std::string data;
-        try {
-            data.assign(n, '\0');
-        } catch (const std::bad_alloc&) {
-            status = VQ_ERR_FILE_NO_MEMORY;
+        // Longer data must lie in the head before anything is allocated for it.
+        if (n > 4 && !ByteView(header, length).contains(ifd.extraData.offset, n)) {
+            status = VQ_ERR_BAD_FILE;
+        } else {
+            try {
+                data.assign(n, '\0');
+            } catch (const std::bad_alloc&) {
+                status = VQ_ERR_FILE_NO_MEMORY;
+            }
         }
         if (!status && n <= 4) {
             // Short data sits in the entry's own value word, in file order.
@@ -622,7 +627,9 @@ VqStatus RawImage::BuildProcessingTables(const uint8_t* header, const RawTiffRea
     if (!status && !outputStatus && info_.isColour) status = BuildColourCurves(header, reader, ifd, 0, 1, length);
 
     sharpeningAvailable_ = 1;
-    sharpeningAllowed_ = 1;
+    // The base's word is what every render hands the engine again, and what
+    // extension 44 answers.
+    extension44_ = 1;
     SetUpToneParameters(ifd);
 
     std::memcpy(sensitivityPairs_, ifd.sensitivityPairs, sizeof sensitivityPairs_);
@@ -638,7 +645,7 @@ VqStatus RawImage::BuildProcessingTables(const uint8_t* header, const RawTiffRea
     if (!p) p = SetParameter<uint16_t*>(RP_THUMB_TABLE, thumbTable_.empty() ? nullptr : thumbTable_.data());
     if (!p) p = SetParameter<uint16_t*>(RP_OUTPUT_CURVE, outputCurve_.empty() ? nullptr : outputCurve_.data());
     if (!p) p = SetParameter<int32_t>(RP_OUTPUT_CURVE_SIZE, int32_t(outputCurve_.size()));
-    if (!p) p = SetParameter<int32_t>(RP_SHARPEN_ALLOWED, sharpeningAllowed_);
+    if (!p) p = SetParameter<uint32_t>(RP_SHARPEN_ALLOWED, extension44_);
     if (status) return status;
     if (outputStatus) return outputStatus;
     return p;
@@ -1014,7 +1021,8 @@ VqStatus RawImage::ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, 
             status = SetParameterBytes(RP_COLOR_MATRIX, presetMatrices_[e], sizeof presetMatrices_[e]);
             chosen = balanceMatrices_[e];
         } else if (preset == 5) {
-            if (curveBlock_.flag3125 != 0 && curveBlock_.longs[0] > 0) {
+            // Tag 3122 is a signed count: a negative one means no measurement.
+            if (curveBlock_.flag3125 != 0 && int32_t(curveBlock_.longs[0]) > 0) {
                 presetIndex_ = 0;
                 state_.preset = 5;
                 status = SetParameterBytes(RP_COLOR_MATRIX, presetMatrices_[0], sizeof presetMatrices_[0]);

@@ -115,6 +115,23 @@ TEST_F(RawImageTest, SharpeningAndDemosaicThresholdOfNewAndOldFiles) {
     }
 }
 
+// Every render hands the engine the image's sharpening-allowed word again, so
+// the word itself must say allowed, not only the parameter set at open.
+TEST_F(RawImageTest, SharpeningStaysAllowedWhenRendering) {
+    ASSERT_EQ(Open(Options()), 0u);
+    uint32_t allowed = 0;
+    ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_PARAM_70, &allowed), 0u);
+    EXPECT_EQ(allowed, 1u);
+    ImageBufferRecord buffer{};
+    EXPECT_EQ(VqGetImage(&info_, &buffer, nullptr), VQ_ERR_NULL_OUTPUT) << "no buffer: stops after the hand-over";
+    EXPECT_EQ(Param<int32_t>(lumora::RP_SHARPEN_ALLOWED), 1);
+
+    // The caller may withdraw it; the next render hands that on.
+    ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_PARAM_70, nullptr, 0, 0, 0, 0), 0u);
+    EXPECT_EQ(VqGetImage(&info_, &buffer, nullptr), VQ_ERR_NULL_OUTPUT);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_SHARPEN_ALLOWED), 0);
+}
+
 TEST_F(RawImageTest, SettingsDataAndShortExtraDataReachTheRecord) {
     ZyrSampleOptions o = Options();
     o.settingsData = true;

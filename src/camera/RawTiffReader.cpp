@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <vector>
 
@@ -359,6 +360,20 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
         return VQ_OK;
     };
     auto floats = [&](float* dst, uint32_t maximum) { return ReadRationalFloats(dst, n, maximum); };
+    // A text into a fixed field (cleared first, at most its size less the
+    // terminator); the count read into *count when given.
+    auto text = [&](auto& field, uint32_t* count) {
+        std::memset(field, 0, sizeof field);
+        const VqStatus s = ReadAscii(field, n, uint32_t(sizeof field - 1));
+        if (count) *count = n;
+        return s;
+    };
+    // LONG values into a fixed array, as many as it holds; the count read into count.
+    auto longs = [&](auto& field, uint32_t& count) {
+        const VqStatus s = ReadLongs(field, n, uint32_t(std::size(field)));
+        count = n;
+        return s;
+    };
 
     switch (e.tag) {
     case 254: if (type == 4) r.newSubfileType = value; return VQ_OK;
@@ -375,39 +390,18 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
     case 262: if (type == 3) r.photometric = value16; return VQ_OK;
     case 270:
         if (type != 2) return VQ_OK;
-        std::memset(r.description, 0, sizeof r.description);
         r.descriptionOffset = value;
-        {
-            VqStatus s = ReadAscii(r.description, n, 512);
-            r.descriptionCount = n;
-            return s;
-        }
-    case 271:
-        if (type != 2) return VQ_OK;
-        std::memset(r.make, 0, sizeof r.make);
-        return ReadAscii(r.make, n, 16);
+        return text(r.description, &r.descriptionCount);
+    case 271: return type == 2 ? text(r.make, nullptr) : VQ_OK;
     case 272:
         if (type != 2) return VQ_OK;
-        std::memset(r.model, 0, sizeof r.model);
-        if (VqStatus s = ReadAscii(r.model, n, 16)) return s;
+        if (VqStatus s = text(r.model, nullptr)) return s;
         r.modelCount = n;
         return CheckFileVersion();
-    case 273:
-        if (type != 4) return VQ_OK;
-        {
-            VqStatus s = ReadLongs(r.stripOffsets, n, 5);
-            r.stripOffsetsCount = n;
-            return s;
-        }
+    case 273: return type == 4 ? longs(r.stripOffsets, r.stripOffsetsCount) : VQ_OK;
     case 277: if (type == 3) r.samplesPerPixel = value16; return VQ_OK;
     case 278: if (type == 4) r.rowsPerStrip = value; return VQ_OK;
-    case 279:
-        if (type != 4) return VQ_OK;
-        {
-            VqStatus s = ReadLongs(r.stripByteCounts, n, 5);
-            r.stripByteCountsCount = n;
-            return s;
-        }
+    case 279: return type == 4 ? longs(r.stripByteCounts, r.stripByteCountsCount) : VQ_OK;
     case 280: if (type == 3) r.minSampleValue = value16; return VQ_OK;
     case 281: if (type == 3) r.maxSampleValue = value16; return VQ_OK;
     case 282:
@@ -436,37 +430,11 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
         resolution->unit = value16;
         resolution->unitPosition = uint32_t(currentPosition_ + 8);
         return VQ_OK;
-    case 305:
-        if (type != 2) return VQ_OK;
-        std::memset(r.software, 0, sizeof r.software);
-        {
-            VqStatus s = ReadAscii(r.software, n, 20);
-            r.softwareCount = n;
-            return s;
-        }
-    case 306:
-        if (type != 2) return VQ_OK;
-        std::memset(r.dateTime, 0, sizeof r.dateTime);
-        return ReadAscii(r.dateTime, n, 20);
-    case 315:
-        if (type != 2) return VQ_OK;
-        std::memset(r.artist, 0, sizeof r.artist);
-        return ReadAscii(r.artist, n, 32);
-    case 330:
-        if (type != 4) return VQ_OK;
-        {
-            VqStatus s = ReadLongs(r.subIfds, n, 5);
-            r.subIfdCount = n;
-            return s;
-        }
-    case 33405:
-        if (type != 2) return VQ_OK;
-        std::memset(r.model2, 0, sizeof r.model2);
-        {
-            VqStatus s = ReadAscii(r.model2, n, 20);
-            r.model2Count = n;
-            return s;
-        }
+    case 305: return type == 2 ? text(r.software, &r.softwareCount) : VQ_OK;
+    case 306: return type == 2 ? text(r.dateTime, nullptr) : VQ_OK;
+    case 315: return type == 2 ? text(r.artist, nullptr) : VQ_OK;
+    case 330: return type == 4 ? longs(r.subIfds, r.subIfdCount) : VQ_OK;
+    case 33405: return type == 2 ? text(r.model2, &r.model2Count) : VQ_OK;
     case 33422: r.cfaPattern = int32_t(value); return VQ_OK;
     case 33424: r.privateIfd = value; return VQ_OK;
     case 33434: {

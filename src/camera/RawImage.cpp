@@ -861,6 +861,8 @@ bool RawImage::DecodeStoredBalanceV1(const uint8_t* block, VqWhiteBalanceMode* s
 
 bool RawImage::DecodeStoredBalance(const uint8_t* block, VqWhiteBalanceMode* state) {
     const uint8_t code = block[3];
+    // Code 9 is what a save writes for a balance that is off (every grey file):
+    // it is a valid record, not a damaged one.
     if (code > 9) return false;
     *state = {};
     if (code == 9) {

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "RawImageFixture.h"
+#include "SdkCamera.h"
 #include "StoredSettingsRecord.h"
 
 using lumora::vq::StoredSettingsRecord;
@@ -338,4 +339,59 @@ TEST_F(StoredSettings, WhiteBalanceSampleOfAnArea) {
     ASSERT_EQ(VqSetHidden(&info_, 9, &fromThumbnail), 0u);
     uint16_t thumb[3] = {};
     EXPECT_EQ(VqCalculateWhiteBalance(&info_, &area, thumb), 0u);
+}
+
+// A grey file has no balance to switch on: its record stores balance code 9
+// ("off"), and reopening must take that record as the valid one it is.
+TEST_F(StoredSettings, AGreyFilesSavedSettingsComeBack) {
+    ZyrSampleOptions o = Options();
+    o.colour = false;
+    ASSERT_EQ(Open(o), 0u);
+    ASSERT_EQ(info_.isColour, 0);
+    const uint32_t offset = image_->storedSettingsOffset();
+    ASSERT_NE(offset, 0u);
+    ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_GRAY16), 0u);
+    ASSERT_EQ(VqSetRotateType(&info_, 180.0f), 0u);
+    ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+    const std::vector<uint8_t> r = RecordBytes(offset);
+    EXPECT_EQ(r[2], VQ_TYPE_GRAY16);
+    EXPECT_EQ(r[3], 9);
+
+    ASSERT_EQ(OpenBytes(FileBytes()), 0u);
+    const Settings s = Read();
+    EXPECT_NE(s.flags & VQ_IMAGE_SETTINGS_VALID, 0u);
+    EXPECT_EQ(s.type, uint32_t(VQ_TYPE_GRAY16));
+    EXPECT_EQ(s.rotation, 180.0f);
+}
+
+namespace {
+
+// A camera that is busy for a given number of writes, then takes them.
+class BusyCamera : public lumora::vq::SdkCamera {
+public:
+    int busyCalls = 0;
+    int calls = 0;
+    VqStatus WriteImageBytes(int32_t, uint32_t, const void*, int32_t, uint32_t) override {
+        return ++calls <= busyCalls ? VQ_ERR_CAMERA_BUSY : 0;
+    }
+};
+
+} // namespace
+
+// A busy camera is asked again after a pause, at most 50 times in all; the last
+// answer is the result.
+TEST(StoredSettingsRecord, WritesToABusyCameraAreRetriedFiftyTimes) {
+    const uint8_t bytes[4] = {1, 2, 3, 4};
+    struct Case {
+        int busyCalls;
+        int expectedCalls;
+        VqStatus status;
+    };
+    const Case cases[] = {{0, 1, 0}, {3, 4, 0}, {49, 50, 0}, {50, 50, VQ_ERR_CAMERA_BUSY}, {1000, 50, VQ_ERR_CAMERA_BUSY}};
+    for (const Case& c : cases) {
+        BusyCamera camera;
+        camera.busyCalls = c.busyCalls;
+        EXPECT_EQ(StoredSettingsRecord::WriteWithRetry(&camera, 0, bytes, 4, 100, 0), c.status) << c.busyCalls;
+        EXPECT_EQ(camera.calls, c.expectedCalls) << c.busyCalls;
+    }
 }

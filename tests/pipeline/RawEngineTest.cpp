@@ -472,6 +472,26 @@ TEST(RawEngineSample, SensorAreaMeansAndSaturation) {
     EXPECT_EQ(t.engine.SampleWhiteBalance(&outside, rgb, 0, nullptr), VQ_ERR_RECT_OUTSIDE);
 }
 
+// The sample goes through the corrections at the precision the render uses: the
+// offsets, kept in raised units, move it by what they move the rendered mosaic.
+TEST(RawEngineSample, OffsetsMoveTheSampleAsTheyMoveTheRender) {
+    EngineOptions o;
+    o.offsets = true; // no gain map: the raised samples are only divided back
+    Engine t(PlainFile(FlatSensor(kW, kH, 500, 1000, 250)), kW, kH, o);
+    int16_t* rows = *static_cast<int16_t**>(t.engine.Parameter(RP_ROW_OFFSETS));
+    for (int r = 0; r < kH; ++r) rows[r] = 16; // two sensor units at a factor of 8
+    std::free(std::exchange(*static_cast<int16_t**>(t.engine.Parameter(RP_COLUMN_OFFSETS)), nullptr));
+    const Rendered raw = Render(t.engine, 0, t.WholeBytes(0));
+    ASSERT_EQ(raw.status, VQ_OK);
+    EXPECT_EQ(Get16(raw.bytes, 2 * (8 * kW + 9)), 502); // (500 × 8 + 16 + 1) >> 3
+    const SdkRect area{8, 8, 8, 8};
+    uint16_t rgb[3] = {};
+    ASSERT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 0, nullptr), VQ_OK);
+    EXPECT_EQ(rgb[0], 502);
+    EXPECT_EQ(rgb[1], 1002);
+    EXPECT_EQ(rgb[2], 252);
+}
+
 namespace {
 
 // A 12 × 10 thumbnail of one colour, and a file that holds it at offset 16.

@@ -395,3 +395,59 @@ TEST(StoredSettingsRecord, WritesToABusyCameraAreRetriedFiftyTimes) {
         EXPECT_EQ(camera.calls, c.expectedCalls) << c.busyCalls;
     }
 }
+
+// Records of the first version keep the balance as codes 1 to 7; code 5 is a
+// custom triple that the grey-patch test sorts into the preset it resembles
+// (threshold 1 and factor 0.5 in the sample file).
+TEST_F(StoredSettings, FirstVersionBalanceCodes) {
+    struct Case {
+        uint8_t code;
+        uint16_t r, g, b;
+        bool valid;
+        int32_t preset, kind;
+    };
+    const Case cases[] = {
+        {1, 0, 0, 0, true, 0, 0},
+        {4, 0, 0, 0, true, 3, 0},
+        {6, 0, 0, 0, true, 4, 1},         // custom 1, 1, 1: answered as 0, 0, 0
+        {7, 0, 0, 0, true, 4, 0},
+        {5, 100, 100, 300, true, 0, 1},   // a = 600, b = -300: class 0
+        {5, 100, 100, 100, true, 1, 1},   // a = 0 below the threshold: class 1
+        {5, 100, 400, 200, true, 2, 1},   // a = 214, b = 536: class 2
+        {5, 0, 0, 0, false, 4, 0},        // no colour to sort: the record is not used
+        {0, 0, 0, 0, false, 4, 0},
+        {8, 0, 0, 0, false, 4, 0},
+        {9, 0, 0, 0, false, 4, 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Open(Options(),
+                       [&c](ZyrWriter& w, const ZyrSample::Ifds& d) {
+                           StoredSettingsRecord::ProcessBlock b;
+                           b.version = 1;
+                           b.outputType = VQ_TYPE_RGB16;
+                           b.balanceCode = c.code;
+                           b.red = c.r;
+                           b.green = c.g;
+                           b.blue = c.b;
+                           std::vector<uint8_t> bytes(58, 0);
+                           StoredSettingsRecord::EncodeProcessBlock(b, bytes.data());
+                           const uint32_t triple[3] = {0, 0, 0};
+                           StoredSettingsRecord::MakeSettingsBlock(0, triple, bytes.data() + 34);
+                           w.Remove(d.privateIfd, 1021);
+                           w.Bytes(d.privateIfd, 1021, 7, bytes);
+                       }),
+                  0u)
+            << int(c.code);
+        const Settings s = Read();
+        EXPECT_EQ((s.flags & VQ_IMAGE_SETTINGS_VALID) != 0, c.valid) << int(c.code) << " " << c.r;
+        EXPECT_EQ(s.type, c.valid ? uint32_t(VQ_TYPE_RGB16) : uint32_t(VQ_TYPE_RGB8)) << int(c.code);
+        EXPECT_EQ(s.balance.mode, 1) << int(c.code);
+        EXPECT_EQ(s.balance.preset, c.preset) << int(c.code) << " " << c.r;
+        EXPECT_EQ(s.balance.kind, c.kind) << int(c.code) << " " << c.r;
+        if (c.code == 5 && c.valid) {
+            EXPECT_EQ(s.balance.r, c.r);
+            EXPECT_EQ(s.balance.g, c.g);
+            EXPECT_EQ(s.balance.b, c.b);
+        }
+    }
+}

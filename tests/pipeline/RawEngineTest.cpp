@@ -334,6 +334,22 @@ TEST(RawEngineRender, BalanceTablesAreKeptForTheSameTripleAndAZeroIsRefused) {
     EXPECT_EQ(t.engine.BalanceBuildCount(), 2u);
     EXPECT_EQ(t.engine.BalanceTable(2)[900], 1000);
 
+    // The same triple under another linearisation or another tone-curve length
+    // needs other tables: reusing the old ones would balance with stale gains.
+    for (int i = 0; i < 4096; ++i) t.setup.unpack[i] = uint16_t(i < 900 ? i : 900 + (i - 900) / 2);
+    SetParameter(t.engine, RP_BALANCE_IS_LINEAR, int32_t(1));
+    ASSERT_EQ(Render(t.engine, 4, t.WholeBytes(4)).status, VQ_OK);
+    SetParameter(t.engine, RP_BALANCE_IS_LINEAR, int32_t(0));
+    ASSERT_EQ(Render(t.engine, 4, t.WholeBytes(4)).status, VQ_OK);
+    EXPECT_EQ(t.engine.BalanceBuildCount(), 4u);
+    // Linearised, 1000 reads 950 against 900: the blue gain is 950 / 900.
+    EXPECT_EQ(t.engine.BalanceTable(2)[900], Linear(950.0f / 900.0f, 900, 4095));
+    SetParameter(t.engine, RP_TONE_CURVE_SIZE, int32_t(2048));
+    ASSERT_EQ(Render(t.engine, 4, t.WholeBytes(4)).status, VQ_OK);
+    EXPECT_EQ(t.engine.BalanceBuildCount(), 5u);
+    EXPECT_EQ(t.engine.BalanceTable(2)[900], Linear(950.0f / 900.0f, 900, 2047));
+    SetParameter(t.engine, RP_TONE_CURVE_SIZE, int32_t(4096));
+
     const uint16_t zero[3] = {1000, 0, 1000};
     SetParameter(t.engine, RP_WHITE_BALANCE, zero);
     const Rendered r = Render(t.engine, 4, t.WholeBytes(4), uint32_t(kW * 3 * 8));

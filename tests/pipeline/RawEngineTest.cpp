@@ -555,6 +555,15 @@ TEST(RawEngineSample, ThumbnailAreaIsScaledAndKeptInside) {
     area = {0, 0, 1, 1};
     ASSERT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 1, &g), VQ_OK);
     EXPECT_EQ(rgb[1], 40 * 16);
+    // A scale that is no whole number: N = min(48 / 10, 40 / 9) = 4.44, and the
+    // area (20, 12, 10, 6) rounds to the thumbnail's (5, 3, 2, 1).
+    Thumbnail ramp(10, 9, 0, 0, 0);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 10; ++x) ramp.bytes[size_t(y * 10 + x) * 3] = uint8_t(x + 10 * y + 1);
+    ramp.Attach(t);
+    area = {20, 12, 10, 6};
+    ASSERT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 1, &g), VQ_OK);
+    EXPECT_EQ(rgb[0], (36 + 37) * 16 / 2);
     // Saturated after the table.
     Thumbnail white(12, 10, 255, 255, 255);
     white.Attach(t);

@@ -509,10 +509,25 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
         status = ApplyBalanceMode(state.mode, state.preset, state.kind, uint32_t(state.r) | uint32_t(state.g) << 16,
                                   state.b, 0, info_.outputType);
     }
+    // The first n bytes of an entry's data: up to four bytes sit in the entry's
+    // own value word, in file order; longer data must lie in the head, which is
+    // checked before anything is allocated for it.
+    auto tagData = [&](const RawTagRef& ref, uint32_t n, std::string& out) -> VqStatus {
+        if (ref.count > 4 && !ByteView(header, length).contains(ref.offset, n)) return VQ_ERR_BAD_FILE;
+        try {
+            out.assign(n, '\0');
+        } catch (const std::bad_alloc&) {
+            return VQ_ERR_FILE_NO_MEMORY;
+        }
+        if (ref.count > 4) return CopyFromHeader(header, length, ref.offset, out.data(), n);
+        for (uint32_t i = 0; i < n; ++i)
+            out[i] = char(bigEndian_ ? uint8_t(ref.offset >> (24 - 8 * i)) : uint8_t(ref.offset >> (8 * i)));
+        return 0;
+    };
     if (!status && ifd.settingsData.offset != uint32_t(kRawAbsent)) {
         const uint32_t n = std::min(ifd.settingsData.count, kMaxSettingsData);
-        std::string data(n, '\0');
-        status = CopyFromHeader(header, length, ifd.settingsData.offset, data.data(), n);
+        std::string data;
+        status = tagData(ifd.settingsData, n, data);
         if (!status) {
             settingsData_ = std::move(data);
             info_.settingsData = settingsData_.data();
@@ -522,24 +537,7 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
     if (!status && ifd.extraData.offset != uint32_t(kRawAbsent)) {
         const uint32_t n = ifd.extraData.count;
         std::string data;
-        // Longer data must lie in the head before anything is allocated for it.
-        if (n > 4 && !ByteView(header, length).contains(ifd.extraData.offset, n)) {
-            status = VQ_ERR_BAD_FILE;
-        } else {
-            try {
-                data.assign(n, '\0');
-            } catch (const std::bad_alloc&) {
-                status = VQ_ERR_FILE_NO_MEMORY;
-            }
-        }
-        if (!status && n <= 4) {
-            // Short data sits in the entry's own value word, in file order.
-            const uint32_t w = ifd.extraData.offset;
-            for (uint32_t i = 0; i < n; ++i)
-                data[i] = char(bigEndian_ ? uint8_t(w >> (24 - 8 * i)) : uint8_t(w >> (8 * i)));
-        } else if (!status) {
-            status = CopyFromHeader(header, length, ifd.extraData.offset, data.data(), n);
-        }
+        status = tagData(ifd.extraData, n, data);
         if (!status) {
             extraData_ = std::move(data);
             info_.extraData = extraData_.data();

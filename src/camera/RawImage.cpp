@@ -160,11 +160,7 @@ VqStatus RawImage::ParseHeader(const uint8_t* header, uint32_t length) {
     std::memcpy(savedGeometry_, geometry, sizeof geometry);
     if ((status = ApplyExposure())) return status;
 
-    const CameraRecord* cam = camera_ ? &camera_->record() : nullptr;
-    if (cam && cam->cameraType == 3 && cam->cameraKind == 1)
-        info_.flags &= ~uint32_t(VQ_IMAGE_RAW_CLASS);
-    else
-        info_.flags |= VQ_IMAGE_RAW_CLASS;
+    SetRawClassFlag();
     return 0;
 }
 

@@ -178,8 +178,11 @@ VqStatus RawImage::ReadMainIfd(const uint8_t*, const RawIfdRecord& ifd) {
     descriptionOffset_ = ifd.descriptionOffset;
     descriptionField_ = ifd.descriptionCount;
     try {
-        SetInfoText(description_, ifd.description, SdkTextLength(ifd.description, ifd.descriptionCount, 512),
-                    &info_.description, &info_.descriptionLength);
+        // The description keeps its whole field, padding included: its length
+        // is the field's, as after a rewrite in place.
+        const uint32_t field = std::min<uint32_t>(ifd.descriptionCount, 512);
+        const uint32_t text = field != 0 && ifd.description[field - 1] == '\0' ? field - 1 : field;
+        SetInfoText(description_, ifd.description, text, &info_.description, &info_.descriptionLength);
         SetInfoText(software_, ifd.software, SdkTextLength(ifd.software, ifd.softwareCount, 20), &info_.software,
                     &info_.softwareLength);
         SetInfoText(model_, ifd.model, SdkTextLength(ifd.model, ifd.modelCount, 16), &info_.model,

@@ -443,24 +443,22 @@ VqStatus FolderCamera::GetImageName(int32_t index, char** out) {
     return 0;
 }
 
-VqStatus FolderCamera::SetEntrySize(int32_t index, uint32_t size) {
+VqStatus FolderCamera::SetEntryField(int32_t index, uint32_t DirectoryEntry::*field, uint32_t value) {
     if (!imageList_) return VQ_ERR_NO_ENTRY_LIST;
     const uint32_t position = uint32_t(uint16_t(index)) + 1;
     DirectoryEntry e;
     if (!GetAt(imageList_, position, e)) return VQ_ERR_ENTRY_NOT_FOUND;
-    e.size = size;
+    e.*field = value;
     PutAt(imageList_, position, e);
     return 0;
 }
 
+VqStatus FolderCamera::SetEntrySize(int32_t index, uint32_t size) {
+    return SetEntryField(index, &DirectoryEntry::size, size);
+}
+
 VqStatus FolderCamera::SetEntryKind(int32_t index, uint32_t kind) {
-    if (!imageList_) return VQ_ERR_NO_ENTRY_LIST;
-    const uint32_t position = uint32_t(uint16_t(index)) + 1;
-    DirectoryEntry e;
-    if (!GetAt(imageList_, position, e)) return VQ_ERR_ENTRY_NOT_FOUND;
-    e.kind = kind;
-    PutAt(imageList_, position, e);
-    return 0;
+    return SetEntryField(index, &DirectoryEntry::kind, kind);
 }
 
 VqStatus FolderCamera::FindEntry(CameraRecord*, int32_t* index, const char* name, DirectoryEntry* out) {

@@ -71,6 +71,10 @@ protected:
     RecordArray* orphanList_ = nullptr;
     char folderPath_[260];
     VqPollRecord pollRecord_;
+
+private:
+    // One field of the image list's entry at index := value.
+    VqStatus SetEntryField(int32_t index, uint32_t DirectoryEntry::*field, uint32_t value);
 };
 
 } // namespace lumora::vq

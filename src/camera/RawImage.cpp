@@ -160,11 +160,7 @@ VqStatus RawImage::ParseHeader(const uint8_t* header, uint32_t length) {
     std::memcpy(savedGeometry_, geometry, sizeof geometry);
     if ((status = ApplyExposure())) return status;
 
-    const CameraRecord* cam = camera_ ? &camera_->record() : nullptr;
-    if (cam && cam->cameraType == 3 && cam->cameraKind == 1)
-        info_.flags &= ~uint32_t(VQ_IMAGE_RAW_CLASS);
-    else
-        info_.flags |= VQ_IMAGE_RAW_CLASS;
+    SetRawClassFlag();
     return 0;
 }
 
@@ -182,8 +178,11 @@ VqStatus RawImage::ReadMainIfd(const uint8_t*, const RawIfdRecord& ifd) {
     descriptionOffset_ = ifd.descriptionOffset;
     descriptionField_ = ifd.descriptionCount;
     try {
-        SetInfoText(description_, ifd.description, SdkTextLength(ifd.description, ifd.descriptionCount, 512),
-                    &info_.description, &info_.descriptionLength);
+        // The description keeps its whole field, padding included: its length
+        // is the field's, as after a rewrite in place.
+        const uint32_t field = std::min<uint32_t>(ifd.descriptionCount, 512);
+        const uint32_t text = field != 0 && ifd.description[field - 1] == '\0' ? field - 1 : field;
+        SetInfoText(description_, ifd.description, text, &info_.description, &info_.descriptionLength);
         SetInfoText(software_, ifd.software, SdkTextLength(ifd.software, ifd.softwareCount, 20), &info_.software,
                     &info_.softwareLength);
         SetInfoText(model_, ifd.model, SdkTextLength(ifd.model, ifd.modelCount, 16), &info_.model,
@@ -509,10 +508,25 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
         status = ApplyBalanceMode(state.mode, state.preset, state.kind, uint32_t(state.r) | uint32_t(state.g) << 16,
                                   state.b, 0, info_.outputType);
     }
+    // The first n bytes of an entry's data: up to four bytes sit in the entry's
+    // own value word, in file order; longer data must lie in the head, which is
+    // checked before anything is allocated for it.
+    auto tagData = [&](const RawTagRef& ref, uint32_t n, std::string& out) -> VqStatus {
+        if (ref.count > 4 && !ByteView(header, length).contains(ref.offset, n)) return VQ_ERR_BAD_FILE;
+        try {
+            out.assign(n, '\0');
+        } catch (const std::bad_alloc&) {
+            return VQ_ERR_FILE_NO_MEMORY;
+        }
+        if (ref.count > 4) return CopyFromHeader(header, length, ref.offset, out.data(), n);
+        for (uint32_t i = 0; i < n; ++i)
+            out[i] = char(bigEndian_ ? uint8_t(ref.offset >> (24 - 8 * i)) : uint8_t(ref.offset >> (8 * i)));
+        return 0;
+    };
     if (!status && ifd.settingsData.offset != uint32_t(kRawAbsent)) {
         const uint32_t n = std::min(ifd.settingsData.count, kMaxSettingsData);
-        std::string data(n, '\0');
-        status = CopyFromHeader(header, length, ifd.settingsData.offset, data.data(), n);
+        std::string data;
+        status = tagData(ifd.settingsData, n, data);
         if (!status) {
             settingsData_ = std::move(data);
             info_.settingsData = settingsData_.data();
@@ -522,19 +536,7 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
     if (!status && ifd.extraData.offset != uint32_t(kRawAbsent)) {
         const uint32_t n = ifd.extraData.count;
         std::string data;
-        try {
-            data.assign(n, '\0');
-        } catch (const std::bad_alloc&) {
-            status = VQ_ERR_FILE_NO_MEMORY;
-        }
-        if (!status && n <= 4) {
-            // Short data sits in the entry's own value word, in file order.
-            const uint32_t w = ifd.extraData.offset;
-            for (uint32_t i = 0; i < n; ++i)
-                data[i] = char(bigEndian_ ? uint8_t(w >> (24 - 8 * i)) : uint8_t(w >> (8 * i)));
-        } else if (!status) {
-            status = CopyFromHeader(header, length, ifd.extraData.offset, data.data(), n);
-        }
+        status = tagData(ifd.extraData, n, data);
         if (!status) {
             extraData_ = std::move(data);
             info_.extraData = extraData_.data();
@@ -626,7 +628,9 @@ VqStatus RawImage::BuildProcessingTables(const uint8_t* header, const RawTiffRea
     if (!status && !outputStatus && info_.isColour) status = BuildColourCurves(header, reader, ifd, 0, 1, length);
 
     sharpeningAvailable_ = 1;
-    sharpeningAllowed_ = 1;
+    // The base's word is what every render hands the engine again, and what
+    // extension 44 answers.
+    extension44_ = 1;
     SetUpToneParameters(ifd);
 
     std::memcpy(sensitivityPairs_, ifd.sensitivityPairs, sizeof sensitivityPairs_);
@@ -642,7 +646,7 @@ VqStatus RawImage::BuildProcessingTables(const uint8_t* header, const RawTiffRea
     if (!p) p = SetParameter<uint16_t*>(RP_THUMB_TABLE, thumbTable_.empty() ? nullptr : thumbTable_.data());
     if (!p) p = SetParameter<uint16_t*>(RP_OUTPUT_CURVE, outputCurve_.empty() ? nullptr : outputCurve_.data());
     if (!p) p = SetParameter<int32_t>(RP_OUTPUT_CURVE_SIZE, int32_t(outputCurve_.size()));
-    if (!p) p = SetParameter<int32_t>(RP_SHARPEN_ALLOWED, sharpeningAllowed_);
+    if (!p) p = SetParameter<uint32_t>(RP_SHARPEN_ALLOWED, extension44_);
     if (status) return status;
     if (outputStatus) return outputStatus;
     return p;
@@ -1020,7 +1024,8 @@ VqStatus RawImage::ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, 
             status = SetParameterBytes(RP_COLOR_MATRIX, presetMatrices_[e], sizeof presetMatrices_[e]);
             chosen = balanceMatrices_[e];
         } else if (preset == 5) {
-            if (curveBlock_.flag3125 != 0 && curveBlock_.longs[0] > 0) {
+            // Tag 3122 is a signed count: a negative one means no measurement.
+            if (curveBlock_.flag3125 != 0 && int32_t(curveBlock_.longs[0]) > 0) {
                 presetIndex_ = 0;
                 state_.preset = 5;
                 status = SetParameterBytes(RP_COLOR_MATRIX, presetMatrices_[0], sizeof presetMatrices_[0]);

@@ -267,7 +267,6 @@ protected:
     double exposure_ = 0, exposureFactor_ = 1, exposureFactorCopy_ = 1, gain_ = 1;
     int32_t exposureAvailable_ = 1;
     int32_t dirty_[3] = {};
-    int32_t sharpeningAllowed_ = 0;
 
     // Flags.
     bool oldFile_ = false, oldColourTables_ = false, newFormat_ = false;

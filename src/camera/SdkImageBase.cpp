@@ -205,12 +205,16 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     status = HandSensorLayoutToRenderer();
     if (status) return status;
 
+    SetRawClassFlag();
+    return 0;
+}
+
+void SdkImageBase::SetRawClassFlag() {
     const CameraRecord* cam = camera_ ? &camera_->record() : nullptr;
     if (cam && cam->cameraType == 3 && cam->cameraKind == 1)
         info_.flags &= ~uint32_t(VQ_IMAGE_RAW_CLASS);
     else
         info_.flags |= VQ_IMAGE_RAW_CLASS;
-    return 0;
 }
 
 void SdkImageBase::TakeGpsText() {

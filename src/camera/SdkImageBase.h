@@ -162,6 +162,9 @@ protected:
     VqStatus CreateRenderer();
     // Hands what the header parse found to the renderer.
     VqStatus HandSensorLayoutToRenderer();
+    // The last step of a header parse: the raw-class flag is set, except for a
+    // camera of type 3 and kind 1.
+    void SetRawClassFlag();
     // The rotation in force, as the renderer keeps it (0 without one).
     float Rotation() const;
     // Active area width and height from the sensor size and margins.

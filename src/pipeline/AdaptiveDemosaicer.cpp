@@ -183,14 +183,22 @@ uint16_t AdaptiveDemosaicer::InterpolateColours(const int16_t* contextAbove, con
     return 0;
 }
 
+uint16_t AdaptiveDemosaicer::StartInterpolation(const int16_t* contextAbove, const int16_t* strip,
+                                                const int16_t* contextBelow, int16_t* planeG, int16_t* planeEven,
+                                                int16_t* planeOdd, int16_t** outG, int16_t** outEven,
+                                                int16_t** outOdd, int rows, int width) {
+    if (outG) *outG = planeG ? planeG + width : nullptr;
+    if (outEven) *outEven = planeEven;
+    if (outOdd) *outOdd = planeOdd ? planeOdd + width : nullptr;
+    return PrepareGreenBorders(contextAbove, strip, contextBelow, planeG, rows + 2, width);
+}
+
 uint16_t AdaptiveDemosaicer::Interpolate(const int16_t* contextAbove, const int16_t* strip,
                                          const int16_t* contextBelow, int16_t* planeG, int16_t* planeEven,
                                          int16_t* planeOdd, int16_t** outG, int16_t** outEven,
                                          int16_t** outOdd, int rows, int width, int mode) {
-    if (outG) *outG = planeG ? planeG + width : nullptr;
-    if (outEven) *outEven = planeEven;
-    if (outOdd) *outOdd = planeOdd ? planeOdd + width : nullptr;
-    if (uint16_t st = PrepareGreenBorders(contextAbove, strip, contextBelow, planeG, rows + 2, width))
+    if (uint16_t st = StartInterpolation(contextAbove, strip, contextBelow, planeG, planeEven, planeOdd, outG,
+                                         outEven, outOdd, rows, width))
         return st;
     if (uint16_t st = InterpolateGreen(contextAbove, strip, contextBelow, planeG, rows + 2, width))
         return st;

@@ -2,6 +2,7 @@
 // Full-resolution demosaicing: green by gradient-plus-Laplacian direction choice,
 // the two other colours by interpolated colour differences.
 #include "Demosaicer.h"
+#include "IntOps.h"
 
 namespace lumora {
 
@@ -38,8 +39,29 @@ public:
     static uint16_t PrepareGreenBorders(const int16_t* contextAbove, const int16_t* strip,
                                         const int16_t* contextBelow, int16_t* planeG, int rowsPlus2,
                                         int width);
+    // The start of every Interpolate: the outputs point at the planes' strip
+    // rows, and the green plane's borders are filled.
+    static uint16_t StartInterpolation(const int16_t* contextAbove, const int16_t* strip,
+                                       const int16_t* contextBelow, int16_t* planeG, int16_t* planeEven,
+                                       int16_t* planeOdd, int16_t** outG, int16_t** outEven, int16_t** outOdd,
+                                       int rows, int width);
     // One row of the bordered green plane by the gradient-plus-Laplacian rule.
     static void AdaptiveGreenRow(const SensorRows& s, int16_t* planeG, int row);
+    // Measured greens of one strip row (plane rows gu, gc, gd around it) with at
+    // least need flat neighbours (flag rows fu, fc, fd) take the mean of the four
+    // greens beside them; the row's result goes to out, columns 2 ... width-3.
+    template <typename Sample>
+    static void ResmoothGreenRow(const int16_t* __restrict gu, const int16_t* __restrict gc,
+                                 const int16_t* __restrict gd, const uint8_t* __restrict fu,
+                                 const uint8_t* __restrict fc, const uint8_t* __restrict fd,
+                                 Sample* __restrict out, int width, int greenParity, int32_t need) {
+        for (int c = 2; c < width - 2; ++c) {
+            const int32_t count = int32_t(fc[c - 1]) + fc[c + 1] + fu[c] + fd[c];
+            const int32_t avg = asr32(int32_t(gc[c - 1]) + gc[c + 1] + gu[c] + gd[c] + 2, 2);
+            const bool replace = ((c & 1) == greenParity) && count >= need;
+            out[c] = replace ? Sample(avg) : Sample(gc[c]);
+        }
+    }
     // Even-row and odd-row colours from colour differences against green; mode 1
     // adds green back and clamps negatives.
     static uint16_t InterpolateColours(const int16_t* contextAbove, const int16_t* strip,

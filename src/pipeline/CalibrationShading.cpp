@@ -17,18 +17,22 @@ namespace {
 constexpr const char* kPrefixedModels[2] = {"ZYNM", "ZYNX"};
 constexpr const char* kPrefix = "ZYN";
 
-// Single-plane gain of sensor column x in band b; neutral outside the data.
-uint8_t planeGain(const std::vector<uint8_t>& area, int64_t x, int64_t y) {
-    if (x < 0 || y < 0 || x >= CalibrationShading::kPlaneBandBytes) return CalibrationShading::kNeutralGain;
-    const uint64_t at = uint64_t(CalibrationShading::kPlaneBandBytes) * uint64_t(y / 32 + 1) + uint64_t(x);
+// Gain byte b of the band of sensor row y, in bands of bandBytes; neutral
+// outside the data.
+inline uint8_t bandGain(const std::vector<uint8_t>& area, uint32_t bandBytes, int64_t b, int64_t y) {
+    if (b < 0 || y < 0 || b >= bandBytes) return CalibrationShading::kNeutralGain;
+    const uint64_t at = uint64_t(bandBytes) * uint64_t(y / 32 + 1) + uint64_t(b);
     return at < area.size() ? area[at] : CalibrationShading::kNeutralGain;
+}
+
+// Single-plane gain of sensor column x.
+uint8_t planeGain(const std::vector<uint8_t>& area, int64_t x, int64_t y) {
+    return bandGain(area, CalibrationShading::kPlaneBandBytes, x, y);
 }
 
 // Colour-filter-array gain byte k (0 green, 1 other colour) of sensor column x.
 uint8_t cfaGain(const std::vector<uint8_t>& area, int64_t x, int64_t y, int k) {
-    if (x < 0 || y < 0 || 2 * x + k >= CalibrationShading::kCfaBandBytes) return CalibrationShading::kNeutralGain;
-    const uint64_t at = uint64_t(CalibrationShading::kCfaBandBytes) * uint64_t(y / 32 + 1) + uint64_t(2 * x + k);
-    return at < area.size() ? area[at] : CalibrationShading::kNeutralGain;
+    return bandGain(area, CalibrationShading::kCfaBandBytes, 2 * x + k, y);
 }
 
 // (g·X + 64) >> 7, limited to the maximum. Limiting the full product keeps a
@@ -36,6 +40,22 @@ uint8_t cfaGain(const std::vector<uint8_t>& area, int64_t x, int64_t y, int k) {
 inline uint16_t applyGain(uint8_t g, uint16_t value, uint16_t maximum) {
     const uint32_t v = (uint32_t(g) * value + 64) >> 7;
     return uint16_t(v > maximum ? maximum : v);
+}
+
+// The checks of a full-resolution strip, in their order.
+VqStatus checkStrip(int32_t y0, int32_t rows, bool buffersGiven) {
+    if (rows & 1) return VQ_ERR_CALIBRATION_ODD_HEIGHT;
+    if (y0 & 1) return VQ_ERR_CALIBRATION_ODD_START;
+    if (!buffersGiven) return VQ_ERR_CALIBRATION_NULL;
+    return VQ_OK;
+}
+
+// The checks of sub-sampled planes, in their order.
+VqStatus checkSubsampled(bool buffersGiven, int32_t x0, int32_t step) {
+    if (!buffersGiven) return VQ_ERR_CALIBRATION_NULL;
+    if ((x0 & 1) == 0) return VQ_ERR_CALIBRATION_EVEN_START_COLUMN;
+    if (step < 1) return VQ_ERR_BAD_SUBSAMPLE;
+    return VQ_OK;
 }
 
 } // namespace
@@ -114,9 +134,7 @@ VqStatus CalibrationShading::readArea(std::vector<uint8_t>& area) const {
 
 VqStatus CalibrationShading::ApplyPlane(int32_t x0, int32_t y0, const uint16_t* source, uint16_t* destination,
                                         int32_t rows) {
-    if (rows & 1) return VQ_ERR_CALIBRATION_ODD_HEIGHT;
-    if (y0 & 1) return VQ_ERR_CALIBRATION_ODD_START;
-    if (!source || !destination) return VQ_ERR_CALIBRATION_NULL;
+    if (VqStatus st = checkStrip(y0, rows, source && destination)) return st;
     std::vector<uint8_t> area;
     if (VqStatus st = readArea(area)) return st;
     const size_t w = width_;
@@ -132,9 +150,7 @@ VqStatus CalibrationShading::ApplyPlane(int32_t x0, int32_t y0, const uint16_t* 
 
 VqStatus CalibrationShading::ApplyCfa(int32_t x0, int32_t y0, const uint16_t* source, uint16_t* destination,
                                       int32_t rows) {
-    if (rows & 1) return VQ_ERR_CALIBRATION_ODD_HEIGHT;
-    if (y0 & 1) return VQ_ERR_CALIBRATION_ODD_START;
-    if (!source || !destination) return VQ_ERR_CALIBRATION_NULL;
+    if (VqStatus st = checkStrip(y0, rows, source && destination)) return st;
     // Column pairs: an odd width (possible through SetWidth) would step past the row.
     if (width_ & 1) return VQ_ERR_SHADING_ODD_WIDTH;
     std::vector<uint8_t> area;
@@ -163,9 +179,7 @@ VqStatus CalibrationShading::ApplyCfa(int32_t x0, int32_t y0, const uint16_t* so
 
 VqStatus CalibrationShading::ApplyPlaneSubsampled(const uint16_t* source, uint16_t* destination, int32_t x0,
                                                   int32_t y0, int32_t rowExtent, int32_t step) {
-    if (!source || !destination) return VQ_ERR_CALIBRATION_NULL;
-    if ((x0 & 1) == 0) return VQ_ERR_CALIBRATION_EVEN_START_COLUMN;
-    if (step < 1) return VQ_ERR_BAD_SUBSAMPLE;
+    if (VqStatus st = checkSubsampled(source && destination, x0, step)) return st;
     std::vector<uint8_t> area;
     if (VqStatus st = readArea(area)) return st;
     size_t i = 0;
@@ -179,10 +193,8 @@ VqStatus CalibrationShading::ApplyThreePlanes(const uint16_t* source1, const uin
                                               const uint16_t* source3, uint16_t* destination1,
                                               uint16_t* destination2, uint16_t* destination3, int32_t x0,
                                               int32_t y0, int32_t rowExtent, int32_t step) {
-    if (!source1 || !source2 || !source3 || !destination1 || !destination2 || !destination3)
-        return VQ_ERR_CALIBRATION_NULL;
-    if ((x0 & 1) == 0) return VQ_ERR_CALIBRATION_EVEN_START_COLUMN;
-    if (step < 1) return VQ_ERR_BAD_SUBSAMPLE;
+    const bool buffersGiven = source1 && source2 && source3 && destination1 && destination2 && destination3;
+    if (VqStatus st = checkSubsampled(buffersGiven, x0, step)) return st;
     std::vector<uint8_t> area;
     if (VqStatus st = readArea(area)) return st;
     size_t i = 0;

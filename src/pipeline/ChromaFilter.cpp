@@ -32,6 +32,21 @@ inline int16_t LimitTo(int32_t v, int16_t maximum) {
     return int16_t(v > maximum ? maximum : v);
 }
 
+// out := 3x3 minimum of in at every sample at least border samples from the
+// plane's edges; tmp holds one row of column minima.
+inline void Minimum3x3(const int16_t* in, int16_t* out, int16_t* __restrict tmp, int width, int height,
+                       int border) {
+    const ptrdiff_t W = width;
+    for (int y = border; y < height - border; ++y) {
+        const int16_t* __restrict a = in + (y - 1) * W;
+        const int16_t* __restrict b = in + y * W;
+        const int16_t* __restrict c = in + (y + 1) * W;
+        for (int x = 0; x < width; ++x) tmp[x] = Min3(a[x], b[x], c[x]);
+        int16_t* __restrict row = out + y * W;
+        for (int x = border; x < width - border; ++x) row[x] = Min3(tmp[x - 1], tmp[x], tmp[x + 1]);
+    }
+}
+
 } // namespace
 
 ChromaFilter::ChromaFilter() = default;
@@ -80,14 +95,7 @@ void ChromaFilter::Clean(int16_t* d, int16_t* w, int width, int height) {
         w[y * W + W - 1] = d[y * W + W - 1];
     }
     // W := 3x3 minimum of D inside a 1-sample border.
-    for (int y = 1; y < height - 1; ++y) {
-        const int16_t* __restrict a = d + (y - 1) * W;
-        const int16_t* __restrict b = d + y * W;
-        const int16_t* __restrict c = d + (y + 1) * W;
-        for (int x = 0; x < width; ++x) tmp[x] = Min3(a[x], b[x], c[x]);
-        int16_t* __restrict out = w + y * W;
-        for (int x = 1; x < width - 1; ++x) out[x] = Min3(tmp[x - 1], tmp[x], tmp[x + 1]);
-    }
+    Minimum3x3(d, w, tmp, width, height, 1);
     // D := 5x5 maximum of W inside a 3-sample border.
     for (int y = 3; y < height - 3; ++y) {
         const int16_t* __restrict r0 = w + (y - 2) * W;
@@ -101,14 +109,7 @@ void ChromaFilter::Clean(int16_t* d, int16_t* w, int width, int height) {
             out[x] = Max2(Max2(Max2(tmp[x - 2], tmp[x - 1]), Max2(tmp[x], tmp[x + 1])), tmp[x + 2]);
     }
     // W := 3x3 minimum of D inside a 4-sample border.
-    for (int y = 4; y < height - 4; ++y) {
-        const int16_t* __restrict a = d + (y - 1) * W;
-        const int16_t* __restrict b = d + y * W;
-        const int16_t* __restrict c = d + (y + 1) * W;
-        for (int x = 0; x < width; ++x) tmp[x] = Min3(a[x], b[x], c[x]);
-        int16_t* __restrict out = w + y * W;
-        for (int x = 4; x < width - 4; ++x) out[x] = Min3(tmp[x - 1], tmp[x], tmp[x + 1]);
-    }
+    Minimum3x3(d, w, tmp, width, height, 4);
 }
 
 // Edge activity from column and row sums: Gh and Gv come from vertical sums of

@@ -61,10 +61,8 @@ uint16_t DirectionMapDemosaicer::Interpolate(const int16_t* contextAbove, const 
                                              const int16_t* contextBelow, int16_t* planeG, int16_t* planeEven,
                                              int16_t* planeOdd, int16_t** outG, int16_t** outEven,
                                              int16_t** outOdd, int rows, int width, int mode) {
-    if (outG) *outG = planeG ? planeG + width : nullptr;
-    if (outEven) *outEven = planeEven;
-    if (outOdd) *outOdd = planeOdd ? planeOdd + width : nullptr;
-    if (uint16_t st = PrepareGreenBorders(contextAbove, strip, contextBelow, planeG, rows + 2, width))
+    if (uint16_t st = StartInterpolation(contextAbove, strip, contextBelow, planeG, planeEven, planeOdd, outG,
+                                         outEven, outOdd, rows, width))
         return st;
 
     if (!columnTerms_ || columnCapacity_ < width) {
@@ -153,14 +151,7 @@ uint16_t DirectionMapDemosaicer::GreenRule(const int16_t* contextAbove, const in
             const uint8_t* __restrict fu = flatMap_ + ptrdiff_t(mapRow[0]) * w;
             const uint8_t* __restrict fc = flatMap_ + ptrdiff_t(mapRow[1]) * w;
             const uint8_t* __restrict fd = flatMap_ + ptrdiff_t(mapRow[2]) * w;
-            const int jParity = (j - 1) & 1;
-            const int32_t need = flatCount_;
-            for (int c = 2; c < width - 2; ++c) {
-                const int32_t count = fc[c - 1] + fc[c + 1] + fu[c] + fd[c];
-                const int32_t avg = asr32(int32_t(gc[c - 1]) + gc[c + 1] + gu[c] + gd[c] + 2, 2);
-                const bool replace = ((c & 1) == jParity) && count >= need;
-                smoothed[c] = replace ? avg : gc[c];
-            }
+            ResmoothGreenRow(gu, gc, gd, fu, fc, fd, smoothed, width, (j - 1) & 1, flatCount_);
             int16_t* out = planeG + j * w;
             for (int c = 2; c < width - 2; ++c) out[c] = wrap16(smoothed[c]);
         }

@@ -45,19 +45,6 @@ void FlagsToBytes(const int16_t* __restrict flag, uint8_t* __restrict out, int w
     for (int c = 2; c < w - 2; ++c) out[c] = uint8_t(flag[c]);
 }
 
-// Measured greens of a strip row with at least two flat neighbours take the mean
-// of the four greens beside them.
-void ResmoothRow(const int16_t* __restrict gu, const int16_t* __restrict gc, const int16_t* __restrict gd,
-                 const uint8_t* __restrict fu, const uint8_t* __restrict fc, const uint8_t* __restrict fd,
-                 int16_t* __restrict out, int w, int greenParity) {
-    for (int c = 2; c < w - 2; ++c) {
-        const int32_t count = int32_t(fc[c - 1]) + fc[c + 1] + fu[c] + fd[c];
-        const int32_t avg = asr32(int32_t(gc[c - 1]) + gc[c + 1] + gu[c] + gd[c] + 2, 2);
-        const int32_t replace = (((c & 1) ^ greenParity) ^ 1) & (count > 1);
-        out[c] = replace ? wrap16(avg) : gc[c];
-    }
-}
-
 } // namespace
 
 uint16_t ThresholdDemosaicer::InterpolateGreen(const int16_t* contextAbove, const int16_t* strip,
@@ -83,8 +70,9 @@ uint16_t ThresholdDemosaicer::InterpolateGreen(const int16_t* contextAbove, cons
         FlagsToBytes(smoothed.get(), flat.get() + i * w, width);
     }
     for (int i = 1; i <= rowsPlus2 - 2; ++i) {
-        ResmoothRow(planeG + (i - 1) * w, planeG + i * w, planeG + (i + 1) * w, flat.get() + (i - 1) * w,
-                    flat.get() + i * w, flat.get() + (i + 1) * w, smoothed.get(), width, (i - 1) & 1);
+        // Measured greens with at least two flat neighbours are re-smoothed.
+        ResmoothGreenRow(planeG + (i - 1) * w, planeG + i * w, planeG + (i + 1) * w, flat.get() + (i - 1) * w,
+                         flat.get() + i * w, flat.get() + (i + 1) * w, smoothed.get(), width, (i - 1) & 1, 2);
         std::memcpy(planeG + i * w + 2, smoothed.get() + 2, (w - 4) * sizeof(int16_t));
     }
     return 0;

@@ -136,6 +136,22 @@ TEST_F(RawImageTest, MeasuredBalanceNeedsItsMatrixAndACustomTriple) {
     EXPECT_EQ(EngineTriple(image_->renderer()), (std::vector<uint16_t>{300, 200, 100}));
 }
 
+// The measured balance also needs a measurement count above zero; the count
+// is signed, so a negative one counts as none.
+TEST_F(RawImageTest, MeasuredBalanceNeedsAPositiveMeasurementCount) {
+    for (const uint32_t count : {1u, 0u, 0xFFFFFFFBu, 0x80000000u}) {
+        ASSERT_EQ(Open(Options(),
+                       [count](ZyrWriter& w, const D& d) {
+                           Replace(w, d.privateIfd, 2025, [&] { w.Rationals(d.privateIfd, 2025, PresetMatrix(0)); });
+                           w.Longs(d.privateIfd, 3122, {count});
+                           w.Longs(d.privateIfd, 3125, {1});
+                       }),
+                  0u);
+        const uint32_t want = int32_t(count) > 0 ? 0u : uint32_t(VQ_ERR_MATRIX_NOT_AVAILABLE);
+        EXPECT_EQ(SetBalance(1, 5, 1, 300, 200, 100), want) << std::hex << count;
+    }
+}
+
 TEST_F(RawImageTest, MonochromeFilesAcceptEveryStateAndAnswerItOff) {
     ASSERT_EQ(Open(Options("ZYNM20")), 0u);
     EXPECT_EQ(SetBalance(1, 0, 1, 0, 5, 0), 0u);

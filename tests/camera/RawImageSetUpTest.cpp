@@ -115,6 +115,23 @@ TEST_F(RawImageTest, SharpeningAndDemosaicThresholdOfNewAndOldFiles) {
     }
 }
 
+// Every render hands the engine the image's sharpening-allowed word again, so
+// the word itself must say allowed, not only the parameter set at open.
+TEST_F(RawImageTest, SharpeningStaysAllowedWhenRendering) {
+    ASSERT_EQ(Open(Options()), 0u);
+    uint32_t allowed = 0;
+    ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_PARAM_70, &allowed), 0u);
+    EXPECT_EQ(allowed, 1u);
+    ImageBufferRecord buffer{};
+    EXPECT_EQ(VqGetImage(&info_, &buffer, nullptr), VQ_ERR_NULL_OUTPUT) << "no buffer: stops after the hand-over";
+    EXPECT_EQ(Param<int32_t>(lumora::RP_SHARPEN_ALLOWED), 1);
+
+    // The caller may withdraw it; the next render hands that on.
+    ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_PARAM_70, nullptr, 0, 0, 0, 0), 0u);
+    EXPECT_EQ(VqGetImage(&info_, &buffer, nullptr), VQ_ERR_NULL_OUTPUT);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_SHARPEN_ALLOWED), 0);
+}
+
 TEST_F(RawImageTest, SettingsDataAndShortExtraDataReachTheRecord) {
     ZyrSampleOptions o = Options();
     o.settingsData = true;
@@ -122,6 +139,18 @@ TEST_F(RawImageTest, SettingsDataAndShortExtraDataReachTheRecord) {
     EXPECT_EQ(std::string(static_cast<const char*>(info_.settingsData), info_.settingsDataLength), "SETTINGS-109");
     EXPECT_EQ(std::string(static_cast<const char*>(info_.extraData), info_.extraDataLength), "XYZ")
         << "three bytes in the entry's own value word";
+
+    // Settings data that short sits in the value word too, in either byte order;
+    // read as an offset it would point at unrelated bytes or past the head.
+    for (lumora::ByteOrder order : {lumora::ByteOrder::Big, lumora::ByteOrder::Little}) {
+        o.order = order;
+        ASSERT_EQ(Open(o,
+                       [](ZyrWriter& w, const ZyrSample::Ifds& d) {
+                           Replace(w, d.privateIfd, 1009, [&] { w.Bytes(d.privateIfd, 1009, 7, {'A', 'B', 'C'}); });
+                       }),
+                  0u);
+        EXPECT_EQ(std::string(static_cast<const char*>(info_.settingsData), info_.settingsDataLength), "ABC");
+    }
 }
 
 TEST_F(RawImageTest, ColourCurvesFromTheFileTheKnotsOrTheModel) {

@@ -14,11 +14,14 @@
 #include <tuple>
 #include <vector>
 
+#include "ShellCommand.h"
 #include "ZyrSample.h"
 #include "ZyrWriter.h"
 
 using lumora::ByteOrder;
 using lumora::ByteView;
+using lumora::test::HaveTool;
+using lumora::test::RunCommand;
 
 namespace {
 
@@ -32,21 +35,6 @@ struct Seen {
         return std::tie(tag, type, count, dataOffset) < std::tie(o.tag, o.type, o.count, o.dataOffset);
     }
 };
-
-bool haveTool(const char* name) {
-    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -108,7 +96,7 @@ std::map<uint32_t, std::vector<Seen>> readerView(const std::vector<uint8_t>& byt
 class ToolsAgree : public ::testing::TestWithParam<ByteOrder> {
 protected:
     void SetUp() override {
-        if (!haveTool("tiffdump") || !haveTool("exiftool")) GTEST_SKIP() << "tiffdump or exiftool not installed";
+        if (!HaveTool("tiffdump") || !HaveTool("exiftool")) GTEST_SKIP() << "tiffdump or exiftool not installed";
         const char* tmp = std::getenv("TMPDIR");
         std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/lumora-tifftools-XXXXXX";
         ASSERT_NE(mkdtemp(templ.data()), nullptr);
@@ -132,7 +120,7 @@ TEST_P(ToolsAgree, Tiffdump) {
     ASSERT_EQ(dirs.size(), 4u);
     for (const auto& [offset, ours] : dirs) {
         SCOPED_TRACE("directory at " + std::to_string(offset));
-        const std::string out = run("tiffdump -o " + std::to_string(offset) + " '" + path_ + "' 2>/dev/null");
+        const std::string out = RunCommand("tiffdump -o " + std::to_string(offset) + " '" + path_ + "' 2>/dev/null");
         std::vector<Seen> theirs;
         for (const std::string& l : lines(out)) {
             // "Name (tag) TYPE (type) count<values>", unknown tags as "tag (0xhex) ..."
@@ -167,7 +155,7 @@ TEST_P(ToolsAgree, ExiftoolVerbose) {
     static const std::map<std::string, uint16_t> formats = {
         {"int8u", 1}, {"string", 2}, {"int16u", 3}, {"int32u", 4}, {"rational64u", 5}, {"int8s", 6},
         {"undef", 7}, {"int16s", 8}, {"int32s", 9}, {"rational64s", 10}, {"float", 11}, {"double", 12}};
-    const std::string out = run("exiftool -v3 '" + path_ + "' 2>/dev/null");
+    const std::string out = RunCommand("exiftool -v3 '" + path_ + "' 2>/dev/null");
     const std::vector<std::string> all = lines(out);
     std::vector<Seen> theirs;
     for (size_t i = 0; i + 1 < all.size(); ++i) {

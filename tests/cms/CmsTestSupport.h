@@ -2,6 +2,7 @@
 // Shared by the colour-management tests: where the generated profiles are,
 // loading them, and running outside tools on them.
 #include "ORVEXCMS.h"
+#include "ShellCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -39,17 +40,8 @@ inline std::vector<uint8_t> readBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 
-// Runs a shell command and answers its standard output.
-inline std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
+using lumora::test::HaveTool;
+using lumora::test::RunCommand;
 
 // One library instance for a test.
 class Instance {

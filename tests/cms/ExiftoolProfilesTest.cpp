@@ -7,9 +7,9 @@
 using namespace cmstest;
 
 TEST(CmsExiftool, GeneratedProfilesShowTheirDescriptionClassMakerAndModule) {
-    if (run("command -v exiftool").empty()) GTEST_SKIP() << "exiftool is not installed";
-    const std::string out = run("exiftool -q -T -FileName -ProfileDescription -ProfileClass -DeviceManufacturer "
-                                "-ProfileCMMType '" + colorFolder() + "' '" + testProfiles() + "'");
+    if (RunCommand("command -v exiftool").empty()) GTEST_SKIP() << "exiftool is not installed";
+    const std::string out = RunCommand("exiftool -q -T -FileName -ProfileDescription -ProfileClass -DeviceManufacturer "
+                                       "-ProfileCMMType '" + colorFolder() + "' '" + testProfiles() + "'");
     std::map<std::string, std::vector<std::string>> rows;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {

@@ -51,10 +51,6 @@ SpPixelLayout interleaved(std::vector<T>& pixels, int32_t channels, int32_t type
     return l;
 }
 
-bool haveTool(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // A file name of our own for the length of a test.
 class TempFile {
 public:
@@ -88,7 +84,7 @@ std::vector<double> transicc(const std::string& profileArgs, const std::vector<d
     for (size_t i = 0; i < input.size(); i += 3) text << input[i] << " " << input[i + 1] << " " << input[i + 2] << "\n";
     std::ofstream(file.path()) << text.str();
     const std::string output =
-        run("transicc -t1 -c0 -n " + profileArgs + " < " + quoted(file.path()) + " 2>/dev/null");
+        RunCommand("transicc -t1 -c0 -n " + profileArgs + " < " + quoted(file.path()) + " 2>/dev/null");
     std::istringstream parse(output);
     std::vector<double> values;
     double v;
@@ -137,8 +133,8 @@ std::string transiccArguments(const std::vector<std::string>& profiles, const Te
 void expectAgreement(const Chain& chain, bool labOut) {
     std::vector<std::string> profiles;
     for (const auto& [path, kind] : chain.profiles) profiles.push_back(path);
-    if (!haveTool("transicc")) GTEST_SKIP() << "transicc is not installed";
-    if (profiles.size() > 2 && !haveTool("linkicc")) GTEST_SKIP() << "linkicc is not installed";
+    if (!HaveTool("transicc")) GTEST_SKIP() << "transicc is not installed";
+    if (profiles.size() > 2 && !HaveTool("linkicc")) GTEST_SKIP() << "linkicc is not installed";
     TempFile link;
     const std::string arguments = transiccArguments(profiles, link);
     ASSERT_FALSE(arguments.empty()) << "linkicc could not link the chain";

@@ -178,8 +178,11 @@ VqStatus RawImage::ReadMainIfd(const uint8_t*, const RawIfdRecord& ifd) {
     descriptionOffset_ = ifd.descriptionOffset;
     descriptionField_ = ifd.descriptionCount;
     try {
-        SetInfoText(description_, ifd.description, SdkTextLength(ifd.description, ifd.descriptionCount, 512),
-                    &info_.description, &info_.descriptionLength);
+        // The description keeps its whole field, padding included: its length
+        // is the field's, as after a rewrite in place.
+        const uint32_t field = std::min<uint32_t>(ifd.descriptionCount, 512);
+        const uint32_t text = field != 0 && ifd.description[field - 1] == '\0' ? field - 1 : field;
+        SetInfoText(description_, ifd.description, text, &info_.description, &info_.descriptionLength);
         SetInfoText(software_, ifd.software, SdkTextLength(ifd.software, ifd.softwareCount, 20), &info_.software,
                     &info_.softwareLength);
         SetInfoText(model_, ifd.model, SdkTextLength(ifd.model, ifd.modelCount, 16), &info_.model,
@@ -505,10 +508,25 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
         status = ApplyBalanceMode(state.mode, state.preset, state.kind, uint32_t(state.r) | uint32_t(state.g) << 16,
                                   state.b, 0, info_.outputType);
     }
+    // The first n bytes of an entry's data: up to four bytes sit in the entry's
+    // own value word, in file order; longer data must lie in the head, which is
+    // checked before anything is allocated for it.
+    auto tagData = [&](const RawTagRef& ref, uint32_t n, std::string& out) -> VqStatus {
+        if (ref.count > 4 && !ByteView(header, length).contains(ref.offset, n)) return VQ_ERR_BAD_FILE;
+        try {
+            out.assign(n, '\0');
+        } catch (const std::bad_alloc&) {
+            return VQ_ERR_FILE_NO_MEMORY;
+        }
+        if (ref.count > 4) return CopyFromHeader(header, length, ref.offset, out.data(), n);
+        for (uint32_t i = 0; i < n; ++i)
+            out[i] = char(bigEndian_ ? uint8_t(ref.offset >> (24 - 8 * i)) : uint8_t(ref.offset >> (8 * i)));
+        return 0;
+    };
     if (!status && ifd.settingsData.offset != uint32_t(kRawAbsent)) {
         const uint32_t n = std::min(ifd.settingsData.count, kMaxSettingsData);
-        std::string data(n, '\0');
-        status = CopyFromHeader(header, length, ifd.settingsData.offset, data.data(), n);
+        std::string data;
+        status = tagData(ifd.settingsData, n, data);
         if (!status) {
             settingsData_ = std::move(data);
             info_.settingsData = settingsData_.data();
@@ -518,24 +536,7 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
     if (!status && ifd.extraData.offset != uint32_t(kRawAbsent)) {
         const uint32_t n = ifd.extraData.count;
         std::string data;
-        // Longer data must lie in the head before anything is allocated for it.
-        if (n > 4 && !ByteView(header, length).contains(ifd.extraData.offset, n)) {
-            status = VQ_ERR_BAD_FILE;
-        } else {
-            try {
-                data.assign(n, '\0');
-            } catch (const std::bad_alloc&) {
-                status = VQ_ERR_FILE_NO_MEMORY;
-            }
-        }
-        if (!status && n <= 4) {
-            // Short data sits in the entry's own value word, in file order.
-            const uint32_t w = ifd.extraData.offset;
-            for (uint32_t i = 0; i < n; ++i)
-                data[i] = char(bigEndian_ ? uint8_t(w >> (24 - 8 * i)) : uint8_t(w >> (8 * i)));
-        } else if (!status) {
-            status = CopyFromHeader(header, length, ifd.extraData.offset, data.data(), n);
-        }
+        status = tagData(ifd.extraData, n, data);
         if (!status) {
             extraData_ = std::move(data);
             info_.extraData = extraData_.data();
@@ -864,6 +865,8 @@ bool RawImage::DecodeStoredBalanceV1(const uint8_t* block, VqWhiteBalanceMode* s
 
 bool RawImage::DecodeStoredBalance(const uint8_t* block, VqWhiteBalanceMode* state) {
     const uint8_t code = block[3];
+    // Code 9 is what a save writes for a balance that is off (every grey file):
+    // it is a valid record, not a damaged one.
     if (code > 9) return false;
     *state = {};
     if (code == 9) {

@@ -806,8 +806,10 @@ VqStatus RawEngine::SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb, in
                                        const SensorGeometry* geometry) {
     if (!area || !outRgb) return VQ_ERR_NULL_OUTPUT;
     if (VqStatus st = GetOutputFormat(uint32_t(outputType_), nullptr, nullptr)) return st;
-    // The same precision as the rendering, so the sample sees the values the
-    // image is rendered from.
+    // The same precision as the rendering, gain map or not, so the sample sees
+    // the values the image is rendered from: the offset tables are kept in
+    // raised units, and a sample taken at a factor of 1 would see them eight
+    // times too strong.
     int32_t factor = 1;
     uint32_t shift = 0;
     Precision(&factor, &shift);

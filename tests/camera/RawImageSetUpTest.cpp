@@ -139,6 +139,18 @@ TEST_F(RawImageTest, SettingsDataAndShortExtraDataReachTheRecord) {
     EXPECT_EQ(std::string(static_cast<const char*>(info_.settingsData), info_.settingsDataLength), "SETTINGS-109");
     EXPECT_EQ(std::string(static_cast<const char*>(info_.extraData), info_.extraDataLength), "XYZ")
         << "three bytes in the entry's own value word";
+
+    // Settings data that short sits in the value word too, in either byte order;
+    // read as an offset it would point at unrelated bytes or past the head.
+    for (lumora::ByteOrder order : {lumora::ByteOrder::Big, lumora::ByteOrder::Little}) {
+        o.order = order;
+        ASSERT_EQ(Open(o,
+                       [](ZyrWriter& w, const ZyrSample::Ifds& d) {
+                           Replace(w, d.privateIfd, 1009, [&] { w.Bytes(d.privateIfd, 1009, 7, {'A', 'B', 'C'}); });
+                       }),
+                  0u);
+        EXPECT_EQ(std::string(static_cast<const char*>(info_.settingsData), info_.settingsDataLength), "ABC");
+    }
 }
 
 TEST_F(RawImageTest, ColourCurvesFromTheFileTheKnotsOrTheModel) {

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "RawImageFixture.h"
+#include "SdkCamera.h"
 #include "StoredSettingsRecord.h"
 
 using lumora::vq::StoredSettingsRecord;
@@ -338,4 +339,115 @@ TEST_F(StoredSettings, WhiteBalanceSampleOfAnArea) {
     ASSERT_EQ(VqSetHidden(&info_, 9, &fromThumbnail), 0u);
     uint16_t thumb[3] = {};
     EXPECT_EQ(VqCalculateWhiteBalance(&info_, &area, thumb), 0u);
+}
+
+// A grey file has no balance to switch on: its record stores balance code 9
+// ("off"), and reopening must take that record as the valid one it is.
+TEST_F(StoredSettings, AGreyFilesSavedSettingsComeBack) {
+    ZyrSampleOptions o = Options();
+    o.colour = false;
+    ASSERT_EQ(Open(o), 0u);
+    ASSERT_EQ(info_.isColour, 0);
+    const uint32_t offset = image_->storedSettingsOffset();
+    ASSERT_NE(offset, 0u);
+    ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_GRAY16), 0u);
+    ASSERT_EQ(VqSetRotateType(&info_, 180.0f), 0u);
+    ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+    const std::vector<uint8_t> r = RecordBytes(offset);
+    EXPECT_EQ(r[2], VQ_TYPE_GRAY16);
+    EXPECT_EQ(r[3], 9);
+
+    ASSERT_EQ(OpenBytes(FileBytes()), 0u);
+    const Settings s = Read();
+    EXPECT_NE(s.flags & VQ_IMAGE_SETTINGS_VALID, 0u);
+    EXPECT_EQ(s.type, uint32_t(VQ_TYPE_GRAY16));
+    EXPECT_EQ(s.rotation, 180.0f);
+}
+
+namespace {
+
+// A camera that is busy for a given number of writes, then takes them.
+class BusyCamera : public lumora::vq::SdkCamera {
+public:
+    int busyCalls = 0;
+    int calls = 0;
+    VqStatus WriteImageBytes(int32_t, uint32_t, const void*, int32_t, uint32_t) override {
+        return ++calls <= busyCalls ? VQ_ERR_CAMERA_BUSY : 0;
+    }
+};
+
+} // namespace
+
+// A busy camera is asked again after a pause, at most 50 times in all; the last
+// answer is the result.
+TEST(StoredSettingsRecord, WritesToABusyCameraAreRetriedFiftyTimes) {
+    const uint8_t bytes[4] = {1, 2, 3, 4};
+    struct Case {
+        int busyCalls;
+        int expectedCalls;
+        VqStatus status;
+    };
+    const Case cases[] = {{0, 1, 0}, {3, 4, 0}, {49, 50, 0}, {50, 50, VQ_ERR_CAMERA_BUSY}, {1000, 50, VQ_ERR_CAMERA_BUSY}};
+    for (const Case& c : cases) {
+        BusyCamera camera;
+        camera.busyCalls = c.busyCalls;
+        EXPECT_EQ(StoredSettingsRecord::WriteWithRetry(&camera, 0, bytes, 4, 100, 0), c.status) << c.busyCalls;
+        EXPECT_EQ(camera.calls, c.expectedCalls) << c.busyCalls;
+    }
+}
+
+// Records of the first version keep the balance as codes 1 to 7; code 5 is a
+// custom triple that the grey-patch test sorts into the preset it resembles
+// (threshold 1 and factor 0.5 in the sample file).
+TEST_F(StoredSettings, FirstVersionBalanceCodes) {
+    struct Case {
+        uint8_t code;
+        uint16_t r, g, b;
+        bool valid;
+        int32_t preset, kind;
+    };
+    const Case cases[] = {
+        {1, 0, 0, 0, true, 0, 0},
+        {4, 0, 0, 0, true, 3, 0},
+        {6, 0, 0, 0, true, 4, 1},         // custom 1, 1, 1: answered as 0, 0, 0
+        {7, 0, 0, 0, true, 4, 0},
+        {5, 100, 100, 300, true, 0, 1},   // a = 600, b = -300: class 0
+        {5, 100, 100, 100, true, 1, 1},   // a = 0 below the threshold: class 1
+        {5, 100, 400, 200, true, 2, 1},   // a = 214, b = 536: class 2
+        {5, 0, 0, 0, false, 4, 0},        // no colour to sort: the record is not used
+        {0, 0, 0, 0, false, 4, 0},
+        {8, 0, 0, 0, false, 4, 0},
+        {9, 0, 0, 0, false, 4, 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Open(Options(),
+                       [&c](ZyrWriter& w, const ZyrSample::Ifds& d) {
+                           StoredSettingsRecord::ProcessBlock b;
+                           b.version = 1;
+                           b.outputType = VQ_TYPE_RGB16;
+                           b.balanceCode = c.code;
+                           b.red = c.r;
+                           b.green = c.g;
+                           b.blue = c.b;
+                           std::vector<uint8_t> bytes(58, 0);
+                           StoredSettingsRecord::EncodeProcessBlock(b, bytes.data());
+                           const uint32_t triple[3] = {0, 0, 0};
+                           StoredSettingsRecord::MakeSettingsBlock(0, triple, bytes.data() + 34);
+                           w.Remove(d.privateIfd, 1021);
+                           w.Bytes(d.privateIfd, 1021, 7, bytes);
+                       }),
+                  0u)
+            << int(c.code);
+        const Settings s = Read();
+        EXPECT_EQ((s.flags & VQ_IMAGE_SETTINGS_VALID) != 0, c.valid) << int(c.code) << " " << c.r;
+        EXPECT_EQ(s.type, c.valid ? uint32_t(VQ_TYPE_RGB16) : uint32_t(VQ_TYPE_RGB8)) << int(c.code);
+        EXPECT_EQ(s.balance.mode, 1) << int(c.code);
+        EXPECT_EQ(s.balance.preset, c.preset) << int(c.code) << " " << c.r;
+        EXPECT_EQ(s.balance.kind, c.kind) << int(c.code) << " " << c.r;
+        if (c.code == 5 && c.valid) {
+            EXPECT_EQ(s.balance.r, c.r);
+            EXPECT_EQ(s.balance.g, c.g);
+            EXPECT_EQ(s.balance.b, c.b);
+        }
+    }
 }

@@ -334,6 +334,22 @@ TEST(RawEngineRender, BalanceTablesAreKeptForTheSameTripleAndAZeroIsRefused) {
     EXPECT_EQ(t.engine.BalanceBuildCount(), 2u);
     EXPECT_EQ(t.engine.BalanceTable(2)[900], 1000);
 
+    // The same triple under another linearisation or another tone-curve length
+    // needs other tables: reusing the old ones would balance with stale gains.
+    for (int i = 0; i < 4096; ++i) t.setup.unpack[i] = uint16_t(i < 900 ? i : 900 + (i - 900) / 2);
+    SetParameter(t.engine, RP_BALANCE_IS_LINEAR, int32_t(1));
+    ASSERT_EQ(Render(t.engine, 4, t.WholeBytes(4)).status, VQ_OK);
+    SetParameter(t.engine, RP_BALANCE_IS_LINEAR, int32_t(0));
+    ASSERT_EQ(Render(t.engine, 4, t.WholeBytes(4)).status, VQ_OK);
+    EXPECT_EQ(t.engine.BalanceBuildCount(), 4u);
+    // Linearised, 1000 reads 950 against 900: the blue gain is 950 / 900.
+    EXPECT_EQ(t.engine.BalanceTable(2)[900], Linear(950.0f / 900.0f, 900, 4095));
+    SetParameter(t.engine, RP_TONE_CURVE_SIZE, int32_t(2048));
+    ASSERT_EQ(Render(t.engine, 4, t.WholeBytes(4)).status, VQ_OK);
+    EXPECT_EQ(t.engine.BalanceBuildCount(), 5u);
+    EXPECT_EQ(t.engine.BalanceTable(2)[900], Linear(950.0f / 900.0f, 900, 2047));
+    SetParameter(t.engine, RP_TONE_CURVE_SIZE, int32_t(4096));
+
     const uint16_t zero[3] = {1000, 0, 1000};
     SetParameter(t.engine, RP_WHITE_BALANCE, zero);
     const Rendered r = Render(t.engine, 4, t.WholeBytes(4), uint32_t(kW * 3 * 8));
@@ -472,6 +488,26 @@ TEST(RawEngineSample, SensorAreaMeansAndSaturation) {
     EXPECT_EQ(t.engine.SampleWhiteBalance(&outside, rgb, 0, nullptr), VQ_ERR_RECT_OUTSIDE);
 }
 
+// The sample goes through the corrections at the precision the render uses: the
+// offsets, kept in raised units, move it by what they move the rendered mosaic.
+TEST(RawEngineSample, OffsetsMoveTheSampleAsTheyMoveTheRender) {
+    EngineOptions o;
+    o.offsets = true; // no gain map: the raised samples are only divided back
+    Engine t(PlainFile(FlatSensor(kW, kH, 500, 1000, 250)), kW, kH, o);
+    int16_t* rows = *static_cast<int16_t**>(t.engine.Parameter(RP_ROW_OFFSETS));
+    for (int r = 0; r < kH; ++r) rows[r] = 16; // two sensor units at a factor of 8
+    std::free(std::exchange(*static_cast<int16_t**>(t.engine.Parameter(RP_COLUMN_OFFSETS)), nullptr));
+    const Rendered raw = Render(t.engine, 0, t.WholeBytes(0));
+    ASSERT_EQ(raw.status, VQ_OK);
+    EXPECT_EQ(Get16(raw.bytes, 2 * (8 * kW + 9)), 502); // (500 × 8 + 16 + 1) >> 3
+    const SdkRect area{8, 8, 8, 8};
+    uint16_t rgb[3] = {};
+    ASSERT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 0, nullptr), VQ_OK);
+    EXPECT_EQ(rgb[0], 502);
+    EXPECT_EQ(rgb[1], 1002);
+    EXPECT_EQ(rgb[2], 252);
+}
+
 namespace {
 
 // A 12 × 10 thumbnail of one colour, and a file that holds it at offset 16.
@@ -519,6 +555,15 @@ TEST(RawEngineSample, ThumbnailAreaIsScaledAndKeptInside) {
     area = {0, 0, 1, 1};
     ASSERT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 1, &g), VQ_OK);
     EXPECT_EQ(rgb[1], 40 * 16);
+    // A scale that is no whole number: N = min(48 / 10, 40 / 9) = 4.44, and the
+    // area (20, 12, 10, 6) rounds to the thumbnail's (5, 3, 2, 1).
+    Thumbnail ramp(10, 9, 0, 0, 0);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 10; ++x) ramp.bytes[size_t(y * 10 + x) * 3] = uint8_t(x + 10 * y + 1);
+    ramp.Attach(t);
+    area = {20, 12, 10, 6};
+    ASSERT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 1, &g), VQ_OK);
+    EXPECT_EQ(rgb[0], (36 + 37) * 16 / 2);
     // Saturated after the table.
     Thumbnail white(12, 10, 255, 255, 255);
     white.Attach(t);

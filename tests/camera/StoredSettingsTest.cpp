@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -450,4 +451,23 @@ TEST_F(StoredSettings, FirstVersionBalanceCodes) {
             EXPECT_EQ(s.balance.b, c.b);
         }
     }
+}
+
+// A write that fails keeps the image's stored copies, so the next save still
+// sees the change and writes it.
+TEST_F(StoredSettings, AFailedWriteIsTriedAgainByTheNextSave) {
+    ASSERT_EQ(Open(Options()), 0u);
+    const uint32_t offset = image_->storedSettingsOffset();
+    const std::vector<uint8_t> original = FileBytes();
+    ASSERT_EQ(VqSetRotateType(&info_, 270.0f), 0u);
+    // A folder where the file was: the camera cannot open it for writing.
+    std::filesystem::remove(Path());
+    std::filesystem::create_directory(Path());
+    EXPECT_NE(VqSaveProcessParameters(&info_), 0u);
+    std::filesystem::remove(Path());
+    std::ofstream(Path(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(original.data()), std::streamsize(original.size()));
+    ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+    const std::vector<uint8_t> r = RecordBytes(offset);
+    EXPECT_EQ(r[10] << 8 | r[11], 270);
 }

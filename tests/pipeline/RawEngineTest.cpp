@@ -97,6 +97,35 @@ TEST(RawEngineRender, FlatFieldGivesTheHandComputedValueInEveryType) {
             ASSERT_EQ(Get16(raw.bytes, 2 * (size_t(y) * kW + x)), FlatSensor(kW, kH, 500, 1000, 250).at(y, x));
 }
 
+// Sub-sampled, the flat field keeps its hand-computed colours (red and blue in
+// their places) and the picture shrinks by the factor; a grey file likewise.
+TEST(RawEngineRender, FlatFieldAtEverySubsample) {
+    EngineOptions o;
+    o.balance[0] = 500;
+    o.balance[1] = 1000;
+    o.balance[2] = 500;
+    Engine colour(PlainFile(FlatSensor(kW, kH, 500, 1000, 250)), kW, kH, o);
+    o.colour = false;
+    Engine grey(PlainFile(FlatSensor(kW, kH, 700, 700, 700)), kW, kH, o);
+    for (int16_t sub : {int16_t(2), int16_t(4)}) {
+        SetParameter(colour.engine, RP_SUBSAMPLE, sub);
+        SetParameter(grey.engine, RP_SUBSAMPLE, sub);
+        const size_t pixels = size_t(kW / sub) * size_t(kH / sub);
+        const Rendered c = Render(colour.engine, 6, colour.WholeBytes(6) / uint32_t(sub * sub));
+        ASSERT_EQ(c.status, VQ_OK) << sub;
+        ASSERT_EQ(c.bytes.size(), pixels * 6);
+        for (size_t p = 0; p < pixels; ++p) {
+            ASSERT_EQ(Get16(c.bytes, 6 * p), 1000 * 16) << sub << " " << p;
+            ASSERT_EQ(Get16(c.bytes, 6 * p + 2), 1000 * 16) << sub << " " << p;
+            ASSERT_EQ(Get16(c.bytes, 6 * p + 4), 500 * 16) << sub << " " << p;
+        }
+        const Rendered g = Render(grey.engine, 3, grey.WholeBytes(3) / uint32_t(sub * sub));
+        ASSERT_EQ(g.status, VQ_OK) << sub;
+        ASSERT_EQ(g.bytes.size(), pixels * 2);
+        for (size_t p = 0; p < pixels; ++p) ASSERT_EQ(Get16(g.bytes, 2 * p), 700 * 16) << sub << " " << p;
+    }
+}
+
 // Type 0 shows the corrections alone: the sample raised by 8, row and column
 // offsets added, then the gain of its tile and colour with unit 8.
 TEST(RawEngineRender, OffsetsAndGainMapFollowTheFixedPointArithmetic) {

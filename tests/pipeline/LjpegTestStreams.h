@@ -31,6 +31,20 @@ inline std::vector<uint16_t> makeSamples(uint32_t columns, uint32_t rows, uint32
     return v;
 }
 
+// Encoder options: x columns of n components, y rows, precision p, predictor
+// pred and a restart interval of ri MCUs (0: none).
+inline ljpegenc::EncodeOptions options(uint32_t x, uint32_t y, uint32_t n, uint32_t p, uint32_t pred,
+                                       uint32_t ri = 0) {
+    ljpegenc::EncodeOptions o;
+    o.columns = x;
+    o.rows = y;
+    o.components = n;
+    o.precision = p;
+    o.predictor = pred;
+    o.restartInterval = ri;
+    return o;
+}
+
 struct Decoded {
     VqStatus status = 0;
     int32_t outputBytes = -1;

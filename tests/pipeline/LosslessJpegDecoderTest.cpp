@@ -14,6 +14,7 @@ using lumora::LosslessJpegDecoder;
 using ljpegtest::decode;
 using ljpegtest::Decoded;
 using ljpegtest::makeSamples;
+using ljpegtest::options;
 using Path = LosslessJpegDecoder::Path;
 
 namespace {
@@ -23,17 +24,6 @@ std::vector<uint8_t> encode(const std::vector<uint16_t>& s, const ljpegenc::Enco
     std::string error;
     EXPECT_TRUE(ljpegenc::encodeLosslessJpeg(s.data(), o, out, &error)) << error;
     return out;
-}
-
-ljpegenc::EncodeOptions options(uint32_t x, uint32_t y, uint32_t n, uint32_t p, uint32_t pred, uint32_t ri = 0) {
-    ljpegenc::EncodeOptions o;
-    o.columns = x;
-    o.rows = y;
-    o.components = n;
-    o.precision = p;
-    o.predictor = pred;
-    o.restartInterval = ri;
-    return o;
 }
 
 // A stream split into its marker segments and entropy-coded data, so tests can

@@ -84,13 +84,7 @@ TEST_F(LibRawTest, AgreesOnEveryPrecisionComponentsPredictorAndRestartInterval) 
                     SCOPED_TRACE(name);
                     const uint32_t X = width / n;
                     const auto samples = ljpegtest::makeSamples(X, height, n, p, p + n * 7 + pred * 13 + rows);
-                    ljpegenc::EncodeOptions o;
-                    o.columns = X;
-                    o.rows = height;
-                    o.components = n;
-                    o.precision = p;
-                    o.predictor = pred;
-                    o.restartInterval = rows * X;
+                    const ljpegenc::EncodeOptions o = ljpegtest::options(X, height, n, p, pred, rows * X);
                     std::vector<uint8_t> stream;
                     ASSERT_TRUE(ljpegenc::encodeLosslessJpeg(samples.data(), o, stream));
 

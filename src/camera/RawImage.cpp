@@ -194,19 +194,14 @@ VqStatus RawImage::ReadMainIfd(const uint8_t*, const RawIfdRecord& ifd) {
     }
     if (ifd.modelCount == 0 || model_.size() <= 1) return VQ_ERR_BAD_FILE;
 
-    const ModelRow* row = nullptr;
-    int32_t modelId = 0;
-    const int32_t family = SdkLookUpModel(model_.c_str(), &row, &modelId);
-    if (family == kFamilyUnknown) return VQ_ERR_BAD_FILE;
-    info_.modelFamily = family;
-    info_.modelId = modelId;
+    if (VqStatus status = TakeModel()) return status;
 
     info_.imageIndex = int32_t(ifd.imageNumber);
     fullWidth_ = ifd.width;
     fullHeight_ = ifd.height;
     if (ifd.dateTime[0]) SdkParseDateText(ifd.dateTime, info_.date);
 
-    const bool colour = ifd.samplesPerPixel == 3 && modelId != 19 && modelId != 20;
+    const bool colour = ifd.samplesPerPixel == 3 && info_.modelId != 19 && info_.modelId != 20;
     info_.isColour = colour ? 1 : 0;
     info_.colourSpace = SdkFourCC(colour ? "sRGB" : "GRAY");
     SetColourFlags();

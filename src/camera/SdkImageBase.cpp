@@ -124,12 +124,8 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     SetInfoText(model2_, ifd.model2, SdkTextLength(ifd.model2, ifd.model2Count, 20), &info_.model2,
                 &info_.model2Length);
     if (modelLength == 0) return VQ_ERR_BAD_FILE;
-    const ModelRow* row = nullptr;
-    int32_t modelId = 0;
-    const int32_t family = SdkLookUpModel(model_.c_str(), &row, &modelId);
-    if (family == kFamilyUnknown) return VQ_ERR_BAD_FILE;
-    info_.modelFamily = family;
-    info_.modelId = modelId;
+    status = TakeModel();
+    if (status) return status;
 
     // The oldest cameras write their frame number after the first character of
     // the description. The record shows it; the entry index stays as it is, or
@@ -206,6 +202,16 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     if (status) return status;
 
     SetRawClassFlag();
+    return 0;
+}
+
+VqStatus SdkImageBase::TakeModel() {
+    const ModelRow* row = nullptr;
+    int32_t modelId = 0;
+    const int32_t family = SdkLookUpModel(model_.c_str(), &row, &modelId);
+    if (family == kFamilyUnknown) return VQ_ERR_BAD_FILE;
+    info_.modelFamily = family;
+    info_.modelId = modelId;
     return 0;
 }
 

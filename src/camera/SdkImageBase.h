@@ -162,6 +162,9 @@ protected:
     VqStatus CreateRenderer();
     // Hands what the header parse found to the renderer.
     VqStatus HandSensorLayoutToRenderer();
+    // The model text's family and model id into the record; VQ_ERR_BAD_FILE
+    // for a model no row of the table knows.
+    VqStatus TakeModel();
     // The last step of a header parse: the raw-class flag is set, except for a
     // camera of type 3 and kind 1.
     void SetRawClassFlag();

@@ -3,6 +3,7 @@
 // on the same profiles over a grid of colours.
 #include "ColorTransformStage.h"
 #include "OcmsSession.h"
+#include "ShellCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +21,6 @@
 namespace {
 
 const std::string kColour = LUMORA_COLOUR_FOLDER;
-
-bool HaveTransicc() { return std::system("command -v transicc >/dev/null 2>&1") == 0; }
 
 // transicc's answers for 16-bit triples, as 16-bit values (it reads and
 // writes RGB as 0..255 in floating point).
@@ -81,7 +80,7 @@ protected:
 } // namespace
 
 TEST_F(OcmsTransiccTest, CameraToOutputMatchesTransiccOnAGrid) {
-    if (!HaveTransicc()) GTEST_SKIP() << "transicc (liblcms2-utils) is not installed";
+    if (!lumora::test::HaveTool("transicc")) GTEST_SKIP() << "transicc (liblcms2-utils) is not installed";
 
     // Every level of a 9-step grid per channel, in one strip with skipped
     // samples on both sides of each row.

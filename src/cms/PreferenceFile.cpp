@@ -1,6 +1,7 @@
 #include "PreferenceFile.h"
 
 #include <ByteView.h>
+#include <Locations.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,10 +27,8 @@ bool sameName(const std::string& a, const std::string& b) {
 } // namespace
 
 std::string PreferenceFile::folder() {
-    if (const char* env = std::getenv("LUMORA_PREF_DIR"); env && env[0]) return env;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0]) return std::string(xdg) + "/orvex";
-    if (const char* home = std::getenv("HOME"); home && home[0]) return std::string(home) + "/.config/orvex";
-    return "orvex";
+    const std::string dir = lumora::Locations::PrefDir().string();
+    return dir.empty() ? "orvex" : dir;
 }
 
 std::string PreferenceFile::pathOf(const std::string& file) {

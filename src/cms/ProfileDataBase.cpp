@@ -3,7 +3,7 @@
 #include "CmsLibrary.h"
 #include "IccProfile.h"
 
-#include <DynamicModule.h>
+#include <Locations.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,15 +13,7 @@
 
 namespace orvexcms {
 
-std::string ProfileDataBase::defaultDirectory() {
-    std::string system;
-    if (const char* env = std::getenv("LUMORA_SYSTEM_DIR"); env && env[0])
-        system = env;
-    else
-        system = lumora::DynamicModule::programFolder() + "/../share/lumora/system";
-    while (system.size() > 1 && system.back() == '/') system.pop_back();
-    return system + "/spool/drivers/color";
-}
+std::string ProfileDataBase::defaultDirectory() { return lumora::Locations::ColorDir().string(); }
 
 bool ProfileDataBase::matches(const SpHeader& h, const ProfileSearchList& list, SpStatus& status) {
     status = SpStatSuccess;

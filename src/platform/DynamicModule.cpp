@@ -1,5 +1,7 @@
 #include "DynamicModule.h"
 
+#include "Locations.h"
+
 #include "Win32Error.h"
 
 #include <cerrno>
@@ -62,16 +64,10 @@ std::string DynamicModule::fileNameFor(std::string_view name) {
 }
 
 std::string DynamicModule::programFolder() {
-    if (const char* env = std::getenv("LUMORA_PROGRAM_DIR"); env && env[0]) {
-        std::string dir(env);
-        while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-        return dir;
-    }
-    char exe[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return ".";
-    exe[n] = 0;
-    return folderOf(exe);
+    std::string dir = Locations::ProgramDir().string();
+    if (dir.empty()) return ".";
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
 }
 
 std::unique_ptr<DynamicModule> DynamicModule::load(std::string_view name, uint32_t& error,

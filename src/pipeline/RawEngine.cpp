@@ -96,20 +96,13 @@ VqStatus RawEngine::PrepareStages() { return VQ_OK; }
 // Every stage is made for one call, so no parameter change needs an answer.
 VqStatus RawEngine::ParameterChanged(uint32_t) { return VQ_OK; }
 
+// Raw output (type 0) keeps the engine's 16-bit samples; every other type is
+// packed as the frame packs it.
 VqStatus RawEngine::GetOutputFormat(uint32_t type, int32_t* bytesPerSample, int32_t* channels) {
-    int32_t b = 0, c = 0;
-    switch (type) {
-    case 0: case 3: case 16: b = 2; c = 1; break;
-    case 2: case 15: b = 1; c = 1; break;
-    case 4: case 8: case 12: case 19: b = 1; c = 3; break;
-    case 5: case 9: case 17: b = 1; c = 4; break;
-    case 6: case 10: case 13: case 14: case 20: b = 2; c = 3; break;
-    case 7: case 11: case 18: b = 2; c = 4; break;
-    default: break;
-    }
-    if (bytesPerSample) *bytesPerSample = b;
-    if (channels) *channels = c;
-    return b == 0 ? VQ_ERR_BAD_IMAGE_TYPE : VQ_OK;
+    if (type != 0) return SdkRenderer::GetOutputFormat(type, bytesPerSample, channels);
+    if (bytesPerSample) *bytesPerSample = 2;
+    if (channels) *channels = 1;
+    return VQ_OK;
 }
 
 VqStatus RawEngine::GetProcessingModes(uint32_t type, int32_t isColour, int32_t, int32_t cameraRgbMode,

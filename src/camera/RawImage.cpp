@@ -761,16 +761,15 @@ VqStatus RawImage::FinishSetUp() { return 0; }
 
 VqStatus RawImage::ApplyStoredSettings(bool present, VqWhiteBalanceMode* state) {
     using Record = StoredSettingsRecord;
-    const uint8_t* block = storedSettings_;
+    Record::ProcessBlock block;
     bool valid = present;
     if (present) {
-        StoredSettingsRecord::ProcessBlock fields;
-        valid = Record::DecodeProcessBlock(block, &fields);
+        valid = Record::DecodeProcessBlock(storedSettings_, &block);
         ReadSettingsBlock(storedSettings_ + Record::kProcessBytes);
     }
     VqWhiteBalanceMode decoded{};
     if (valid) {
-        uint32_t type = block[2];
+        uint32_t type = block.outputType;
         if (type > 16) valid = false;
         type = MapTypeForMonochrome(type);
         if (valid) {
@@ -785,26 +784,26 @@ VqStatus RawImage::ApplyStoredSettings(bool present, VqWhiteBalanceMode* state) 
                 info_.geometry.bytesPerSample = bytes;
             }
         }
-        const uint8_t version = block[1];
+        const uint8_t version = block.version;
         if (version == 1) valid = DecodeStoredBalanceV1(block, &decoded) && valid;
         else if (version == 2 || version == 3) valid = DecodeStoredBalance(block, &decoded) && valid;
         else valid = false;
 
-        uint32_t rotation = uint32_t(block[10]) << 8 | block[11];
+        uint32_t rotation = block.rotation;
         if (rotation >= 360) rotation = 0;
         SetParameter<float>(RP_ROTATION, float(rotation));
         ApplyStoredWindow(block);
-        if (block[26] <= 10) lookIndex_ = block[26];
+        if (block.look <= 10) lookIndex_ = block.look;
         if (sharpeningAvailable_) {
-            sharpenMode_ = block[27];
-            sharpenLevel_ = block[28];
+            sharpenMode_ = block.sharpenMode;
+            sharpenLevel_ = block.sharpenLevel;
         }
-        double exposure = int16_t(uint16_t(block[30] << 8 | block[31])) * 0.0001;
+        double exposure = block.exposure * 0.0001;
         ClampExposure(&exposure);
         exposure_ = exposure;
-        if (block[32] <= 100) chromaLevel_ = block[32];
+        if (block.chroma <= 100) chromaLevel_ = block.chroma;
         if (valid && settingsTriple_[0] == 0xFFFFFFFFu) {
-            const uint32_t* triple = RangeTriple(sharpeningAvailable_ ? block[28] : sharpenLevel_);
+            const uint32_t* triple = RangeTriple(sharpeningAvailable_ ? block.sharpenLevel : sharpenLevel_);
             std::memcpy(settingsTriple_, triple, sizeof settingsTriple_);
         }
     }
@@ -819,10 +818,9 @@ VqStatus RawImage::ApplyStoredSettings(bool present, VqWhiteBalanceMode* state) 
     return 0;
 }
 
-bool RawImage::DecodeStoredBalanceV1(const uint8_t* block, VqWhiteBalanceMode* state) {
-    const uint8_t code = block[3];
-    const uint16_t r = uint16_t(block[4] << 8 | block[5]), g = uint16_t(block[6] << 8 | block[7]),
-                   b = uint16_t(block[8] << 8 | block[9]);
+bool RawImage::DecodeStoredBalanceV1(const StoredSettingsRecord::ProcessBlock& block, VqWhiteBalanceMode* state) {
+    const uint8_t code = block.balanceCode;
+    const uint16_t r = block.red, g = block.green, b = block.blue;
     if (code > 8) return false;
     *state = {};
     state->mode = 1;
@@ -858,8 +856,8 @@ bool RawImage::DecodeStoredBalanceV1(const uint8_t* block, VqWhiteBalanceMode* s
     }
 }
 
-bool RawImage::DecodeStoredBalance(const uint8_t* block, VqWhiteBalanceMode* state) {
-    const uint8_t code = block[3];
+bool RawImage::DecodeStoredBalance(const StoredSettingsRecord::ProcessBlock& block, VqWhiteBalanceMode* state) {
+    const uint8_t code = block.balanceCode;
     // Code 9 is what a save writes for a balance that is off (every grey file):
     // it is a valid record, not a damaged one.
     if (code > 9) return false;
@@ -870,16 +868,16 @@ bool RawImage::DecodeStoredBalance(const uint8_t* block, VqWhiteBalanceMode* sta
         state->mode = 1;
         state->preset = code;
     }
-    state->r = uint16_t(block[4] << 8 | block[5]);
-    state->g = uint16_t(block[6] << 8 | block[7]);
-    state->b = uint16_t(block[8] << 8 | block[9]);
+    state->r = block.red;
+    state->g = block.green;
+    state->b = block.blue;
     return true;
 }
 
-void RawImage::ApplyStoredWindow(const uint8_t* block) {
-    auto get = [block](int at) { return int32_t(uint16_t(block[at] << 8 | block[at + 1])); };
-    int32_t x = get(12), y = get(14), w = get(16), h = get(18);
-    const int32_t storedWidth = get(20), storedHeight = get(22), storedTop = block[24], storedLeft = block[25];
+void RawImage::ApplyStoredWindow(const StoredSettingsRecord::ProcessBlock& block) {
+    int32_t x = block.windowX, y = block.windowY, w = block.windowWidth, h = block.windowHeight;
+    const int32_t storedWidth = block.usableWidth, storedHeight = block.usableHeight, storedTop = block.topMargin,
+                  storedLeft = block.leftMargin;
     const bool adjusted = AdjustStoredWindow(&x, &y, &w, &h, storedWidth, storedHeight, storedTop, storedLeft);
     const int32_t U = int32_t(rawWidth_) - rightMargin_ - leftMargin_;
     const int32_t V = int32_t(rawHeight_) - bottomMargin_ - topMargin_;

@@ -12,6 +12,7 @@
 #include "RationalValue.h"
 #include "RawIfdRecord.h"
 #include "SdkImageBase.h"
+#include "StoredSettingsRecord.h"
 
 namespace lumora::vq {
 
@@ -169,9 +170,9 @@ protected:
     virtual VqStatus ApplyStoredSettings(bool present, VqWhiteBalanceMode* state);
     // Balance codes of the stored record: version 1, and versions 2 and 3.
     // Each answers false when the code makes the record unusable.
-    bool DecodeStoredBalanceV1(const uint8_t* block, VqWhiteBalanceMode* state);
-    bool DecodeStoredBalance(const uint8_t* block, VqWhiteBalanceMode* state);
-    void ApplyStoredWindow(const uint8_t* block);
+    bool DecodeStoredBalanceV1(const StoredSettingsRecord::ProcessBlock& block, VqWhiteBalanceMode* state);
+    bool DecodeStoredBalance(const StoredSettingsRecord::ProcessBlock& block, VqWhiteBalanceMode* state);
+    void ApplyStoredWindow(const StoredSettingsRecord::ProcessBlock& block);
     // A stored window may be fitted to the image; raw files take it unchanged.
     virtual bool AdjustStoredWindow(int32_t* x, int32_t* y, int32_t* w, int32_t* h, int32_t usableWidth,
                                     int32_t usableHeight, int32_t top, int32_t left);

@@ -5,28 +5,32 @@
 #include <limits>
 #include <thread>
 
+#include "ByteView.h"
 #include "SdkCamera.h"
+#include "SdkUtilities.h"
 
 namespace lumora::vq {
 
 namespace {
 
-void Put16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v >> 8);
-    p[1] = uint8_t(v);
-}
+void Put16(uint8_t* p, uint16_t v) { SdkPutBig16(v, p); }
 
 void Put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
+    const uint32_t big = SdkToBig32(v);
+    std::memcpy(p, &big, 4);
 }
 
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
+// The blocks have a fixed size, so these reads of it cannot fail.
+uint16_t Get16(const uint8_t* block, uint32_t blockBytes, uint32_t at) {
+    uint16_t v = 0;
+    ByteView(block, blockBytes).u16(at, ByteOrder::Big, v);
+    return v;
+}
 
-uint32_t Get32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+uint32_t Get32(const uint8_t* block, uint32_t blockBytes, uint32_t at) {
+    uint32_t v = 0;
+    ByteView(block, blockBytes).u32(at, ByteOrder::Big, v);
+    return v;
 }
 
 } // namespace
@@ -66,22 +70,22 @@ bool StoredSettingsRecord::DecodeProcessBlock(const uint8_t* in, ProcessBlock* b
     b->version = in[1];
     b->outputType = in[2];
     b->balanceCode = in[3];
-    b->red = Get16(in + 4);
-    b->green = Get16(in + 6);
-    b->blue = Get16(in + 8);
-    b->rotation = Get16(in + 10);
-    b->windowX = Get16(in + 12);
-    b->windowY = Get16(in + 14);
-    b->windowWidth = Get16(in + 16);
-    b->windowHeight = Get16(in + 18);
-    b->usableWidth = Get16(in + 20);
-    b->usableHeight = Get16(in + 22);
+    b->red = Get16(in, kProcessBytes, 4);
+    b->green = Get16(in, kProcessBytes, 6);
+    b->blue = Get16(in, kProcessBytes, 8);
+    b->rotation = Get16(in, kProcessBytes, 10);
+    b->windowX = Get16(in, kProcessBytes, 12);
+    b->windowY = Get16(in, kProcessBytes, 14);
+    b->windowWidth = Get16(in, kProcessBytes, 16);
+    b->windowHeight = Get16(in, kProcessBytes, 18);
+    b->usableWidth = Get16(in, kProcessBytes, 20);
+    b->usableHeight = Get16(in, kProcessBytes, 22);
     b->topMargin = in[24];
     b->leftMargin = in[25];
     b->look = in[26];
     b->sharpenMode = in[27];
     b->sharpenLevel = in[28];
-    b->exposure = int16_t(Get16(in + 30));
+    b->exposure = int16_t(Get16(in, kProcessBytes, 30));
     b->chroma = in[32];
     bool anySet = false;
     for (uint32_t i = 1; i < kProcessBytes; ++i) anySet = anySet || in[i] != 0;
@@ -106,12 +110,12 @@ VqStatus StoredSettingsRecord::ReadSettingsBlock(const uint8_t* in, uint32_t* wo
     if (word) *word = 0;
     if (hasTriple) *hasTriple = false;
     if (!in) return VQ_ERR_BAD_HANDLE;
-    if (word) *word = Get32(in + 4);
+    if (word) *word = Get32(in, kSettingsBytes, 4);
     if (in[2] > 8) {
         if (triple) {
-            triple[0] = Get32(in + 8);
-            triple[1] = Get32(in + 12);
-            triple[2] = Get32(in + 16);
+            triple[0] = Get32(in, kSettingsBytes, 8);
+            triple[1] = Get32(in, kSettingsBytes, 12);
+            triple[2] = Get32(in, kSettingsBytes, 16);
         }
         if (hasTriple) *hasTriple = true;
     }

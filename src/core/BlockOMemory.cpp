@@ -1,0 +1,95 @@
+#include "BlockOMemory.h"
+
+#include "BlockOMemoryPool.h"
+#include "NbErrorCodes.h"
+#include "StCriticalSectionLock.h"
+#include "YlmErrp.h"
+
+#include <cstring>
+#include <new>
+
+namespace NimbalCore {
+
+BlockOMemory::~BlockOMemory() {
+    if (data_) Free();
+}
+
+void BlockOMemory::Create(uint64_t size) {
+    if (IsAllocated() || data_) return;
+    if (size > kMaxSize) YLM_THROW("BlockOMemory::Create", NbErrAllocFailed);
+    BlockOMemoryPool::Instance(true)->MakeRoomFor(size);
+    uint8_t* memory = nullptr;
+    try {
+        memory = new uint8_t[size];
+    } catch (const std::bad_alloc&) {
+        memory = nullptr;
+    }
+    if (!memory) {
+        SetAllocated(false);
+        ClearLastUse();
+        SetSize(0);
+        YLM_THROW("BlockOMemory::Create", NbErrAllocFailed);
+    }
+    data_ = memory;
+    Touch();
+    SetSize(static_cast<int32_t>(size));
+    SetAllocated(true);
+    if (notPooled_) return;
+    try {
+        RegisterWithPool();
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+void BlockOMemory::Free() {
+    if (notPooled_) {
+        Release();
+        return;
+    }
+    // Under the pool's lock, so that the owner and a purge on another thread
+    // never both free the memory.
+    BlockOMemoryPool* pool = BlockOMemoryPool::Instance(true);
+    StCriticalSectionLock guard(pool->GetLock());
+    if (!data_) return;
+    UnregisterFromPool();
+    Release();
+}
+
+void BlockOMemory::Release() {
+    if (!data_) return;
+    delete[] static_cast<uint8_t*>(data_);
+    data_ = nullptr;
+    SetAllocated(false);
+    ClearLastUse();
+    SetSize(0);
+    SetPurgePriority(kPurgeFirst);
+}
+
+void BlockOMemory::EnsureSize(uint64_t size) {
+    if (IsAllocated() && static_cast<uint64_t>(GetSize()) >= size) return;
+    if (IsAllocated()) Free();
+    Create(size);
+}
+
+void BlockOMemory::Fill32(int32_t value) {
+    if (!data_ || GetSize() < 4) return;
+    const size_t words = static_cast<size_t>(GetSize()) / 4;
+    uint8_t* p = static_cast<uint8_t*>(data_);
+    for (size_t i = 0; i < words; ++i) std::memcpy(p + i * 4, &value, 4);
+}
+
+void BlockOMemory::Fill16(uint16_t value) {
+    if (!data_ || GetSize() < 2) return;
+    const size_t units = static_cast<size_t>(GetSize()) / 2;
+    uint8_t* p = static_cast<uint8_t*>(data_);
+    for (size_t i = 0; i < units; ++i) std::memcpy(p + i * 2, &value, 2);
+}
+
+void BlockOMemory::Fill8(int value) {
+    if (!data_) return;
+    std::memset(data_, value, static_cast<size_t>(GetSize()));
+}
+
+} // namespace NimbalCore

@@ -1,8 +1,9 @@
 include(GoogleTest)
-# lumora_add_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...])
+# lumora_add_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [PREFIX <text>])
 # One GoogleTest program; every test in it carries the subsystem label.
+# PREFIX goes before every test name (for a second build of the same tests).
 function(lumora_add_test)
-  cmake_parse_arguments(T "" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;LABEL;PREFIX" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -14,6 +15,7 @@ function(lumora_add_test)
   set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR
     "env;TZ=UTC;LUMORA_PROGRAM_DIR=${CMAKE_BINARY_DIR}/bin;LUMORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;LUMORA_BUILD_DIR=${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${T_NAME}
+    TEST_PREFIX "${T_PREFIX}"
     PROPERTIES LABELS ${T_LABEL}
     DISCOVERY_TIMEOUT 60)
   # The environment is a list, which the discovery would split into separate

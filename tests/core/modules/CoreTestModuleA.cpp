@@ -1,0 +1,2 @@
+// A module the loadable-module tests load from a folder.
+extern "C" int CoreTestModuleName() { return 'A'; }

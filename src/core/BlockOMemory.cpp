@@ -30,7 +30,7 @@ void BlockOMemory::Create(uint64_t size) {
         SetSize(0);
         YLM_THROW("BlockOMemory::Create", NbErrAllocFailed);
     }
-    data_ = memory;
+    data_.store(memory, std::memory_order_release);
     Touch();
     SetSize(static_cast<int32_t>(size));
     SetAllocated(true);
@@ -58,9 +58,9 @@ void BlockOMemory::Free() {
 }
 
 void BlockOMemory::Release() {
-    if (!data_) return;
-    delete[] static_cast<uint8_t*>(data_);
-    data_ = nullptr;
+    void* data = data_.exchange(nullptr, std::memory_order_acq_rel);
+    if (!data) return;
+    delete[] static_cast<uint8_t*>(data);
     SetAllocated(false);
     ClearLastUse();
     SetSize(0);
@@ -74,22 +74,23 @@ void BlockOMemory::EnsureSize(uint64_t size) {
 }
 
 void BlockOMemory::Fill32(int32_t value) {
-    if (!data_ || GetSize() < 4) return;
+    uint8_t* p = static_cast<uint8_t*>(GetData());
+    if (!p || GetSize() < 4) return;
     const size_t words = static_cast<size_t>(GetSize()) / 4;
-    uint8_t* p = static_cast<uint8_t*>(data_);
     for (size_t i = 0; i < words; ++i) std::memcpy(p + i * 4, &value, 4);
 }
 
 void BlockOMemory::Fill16(uint16_t value) {
-    if (!data_ || GetSize() < 2) return;
+    uint8_t* p = static_cast<uint8_t*>(GetData());
+    if (!p || GetSize() < 2) return;
     const size_t units = static_cast<size_t>(GetSize()) / 2;
-    uint8_t* p = static_cast<uint8_t*>(data_);
     for (size_t i = 0; i < units; ++i) std::memcpy(p + i * 2, &value, 2);
 }
 
 void BlockOMemory::Fill8(int value) {
-    if (!data_) return;
-    std::memset(data_, value, static_cast<size_t>(GetSize()));
+    void* p = GetData();
+    if (!p) return;
+    std::memset(p, value, static_cast<size_t>(GetSize()));
 }
 
 } // namespace NimbalCore

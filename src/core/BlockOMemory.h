@@ -15,7 +15,7 @@ public:
     // Nothing when the block already holds memory. The memory is not cleared.
     void Create(uint64_t size) override;
     void Free() override;
-    void* GetData() const override { return data_; }
+    void* GetData() const override { return data_.load(std::memory_order_acquire); }
 
     // Keeps a block of at least size bytes as it is; otherwise replaces it
     // (the contents are not kept).
@@ -32,7 +32,7 @@ public:
 private:
     void Release();
 
-    void* data_ = nullptr;
+    std::atomic<void*> data_{nullptr};
     int32_t notPooled_ = 0;
 };
 

@@ -3,8 +3,10 @@
 // that the pool may free it when memory runs short: never while it is pinned
 // (priority 0), blocks of priority 2 before those of priority 1, the least
 // recently used first. Its owner checks IsAllocated, inside a pin, before it
-// uses what the block held.
+// uses what the block held. The fields a purge on another thread changes are
+// atomic, so an owner may also look at an unpinned block (to re-create it).
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 
@@ -26,7 +28,7 @@ public:
 
     virtual void Create(uint64_t size) = 0;
     virtual void Free() = 0;
-    virtual int32_t GetSize() const { return size_; }
+    virtual int32_t GetSize() const { return size_.load(std::memory_order_relaxed); }
     virtual time_t GetLastUseTime() const { return lastUse_.load(std::memory_order_relaxed); }
     virtual void Touch() { lastUse_.store(time(nullptr), std::memory_order_relaxed); }
     virtual bool IsAllocated() const { return allocated_.load(std::memory_order_acquire); }
@@ -39,14 +41,18 @@ public:
 
 protected:
     void SetAllocated(bool allocated) { allocated_.store(allocated, std::memory_order_release); }
-    void SetSize(int32_t size) { size_ = size; }
+    void SetSize(int32_t size) { size_.store(size, std::memory_order_relaxed); }
     void ClearLastUse() { lastUse_.store(0, std::memory_order_relaxed); }
 
 private:
+    friend class BlockOMemoryPool;
+
     std::atomic<bool> allocated_{false};
     std::atomic<time_t> lastUse_{0};
-    int32_t size_ = 0;
+    std::atomic<int32_t> size_{0};
     std::atomic<int32_t> purgePriority_{kPurgeFirst};
+    // Where the pool keeps the block (guarded by the pool's lock).
+    size_t poolSlot_ = SIZE_MAX;
 };
 
 } // namespace NimbalCore

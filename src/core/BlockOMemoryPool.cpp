@@ -72,9 +72,11 @@ void BlockOMemoryPool::AddBlock(BlockOMemoryBase* block) {
         size_t wanted;
         {
             StCriticalSectionLock guard(lock_);
+            if (block->poolSlot_ < blocks_.size() && blocks_[block->poolSlot_].block == block) return;
             if (blocks_.size() < blocks_.capacity() && candidates_.capacity() >= blocks_.capacity()) {
                 const uint64_t size = block->GetSize() > 0 ? static_cast<uint64_t>(block->GetSize()) : 0;
-                blocks_.push_back(Entry{block, size});
+                block->poolSlot_ = blocks_.size();
+                blocks_.push_back(Entry{block, size, nextSequence_++});
                 pooledBytes_ += size;
                 return;
             }
@@ -97,13 +99,15 @@ void BlockOMemoryPool::AddBlock(BlockOMemoryBase* block) {
 
 void BlockOMemoryPool::RemoveBlock(BlockOMemoryBase* block) {
     StCriticalSectionLock guard(lock_);
-    for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
-        if (it->block == block) {
-            pooledBytes_ -= it->size;
-            blocks_.erase(it);
-            return;
-        }
+    const size_t slot = block->poolSlot_;
+    if (slot >= blocks_.size() || blocks_[slot].block != block) return;
+    pooledBytes_ -= blocks_[slot].size;
+    if (slot + 1 != blocks_.size()) {
+        blocks_[slot] = blocks_.back();
+        blocks_[slot].block->poolSlot_ = slot;
     }
+    blocks_.pop_back();
+    block->poolSlot_ = SIZE_MAX;
 }
 
 uint64_t BlockOMemoryPool::Purge(Candidate& candidate) {
@@ -117,14 +121,13 @@ uint64_t BlockOMemoryPool::Purge(Candidate& candidate) {
 uint64_t BlockOMemoryPool::Flush(uint64_t bytes) {
     StCriticalSectionLock guard(lock_);
     candidates_.clear();
-    for (size_t i = 0; i < blocks_.size(); ++i) {
-        BlockOMemoryBase* block = blocks_[i].block;
-        if (block->IsAllocated() && block->GetPurgePriority() != BlockOMemoryBase::kPinned)
-            candidates_.push_back(Candidate{block->GetLastUseTime(), i, block});
+    for (const Entry& e : blocks_) {
+        if (e.block->IsAllocated() && e.block->GetPurgePriority() != BlockOMemoryBase::kPinned)
+            candidates_.push_back(Candidate{e.block->GetLastUseTime(), e.sequence, e.block});
     }
     // Oldest first; equal times in the order the blocks registered.
     std::sort(candidates_.begin(), candidates_.end(), [](const Candidate& a, const Candidate& b) {
-        return a.lastUse != b.lastUse ? a.lastUse < b.lastUse : a.order < b.order;
+        return a.lastUse != b.lastUse ? a.lastUse < b.lastUse : a.sequence < b.sequence;
     });
     auto size = [](const Candidate& c) {
         const int32_t s = c.block->GetSize();

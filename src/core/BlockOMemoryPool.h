@@ -65,16 +65,20 @@ private:
 
     struct Entry {
         BlockOMemoryBase* block;
-        uint64_t size; // as registered
+        uint64_t size;     // as registered
+        uint64_t sequence; // registration order
     };
     struct Candidate {
         time_t lastUse;
-        size_t order;
+        uint64_t sequence;
         BlockOMemoryBase* block;
     };
 
     uint64_t Purge(Candidate& candidate);
 
+    // In no particular order: a block leaves by swapping with the last one,
+    // each block knowing its slot, so that a purge of many blocks stays
+    // linear. The registration order is kept in the sequence numbers.
     std::vector<Entry> blocks_;
     // Room for the purge's list, kept as large as the register so that a
     // purge run for a failing allocation allocates nothing itself.
@@ -82,6 +86,7 @@ private:
     YlmMutex lock_;
     std::atomic<int32_t> throwOnFailure_{1};
     uint64_t pooledBytes_ = 0;
+    uint64_t nextSequence_ = 0;
     uint64_t budget_ = 0;
 };
 

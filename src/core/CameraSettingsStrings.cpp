@@ -48,10 +48,17 @@ bool formatsOneDouble(const std::string& format) {
         if (++i >= format.size()) return false;
         if (format[i] == '%') continue;
         while (i < format.size() && std::strchr("-+ #0", format[i])) ++i;
-        while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i]))) ++i;
+        // Widths and precisions of up to three digits: a label has no use
+        // for more, and a huge one would only ask for a huge buffer.
+        auto digits = [&] {
+            size_t n = 0;
+            while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i]))) ++i, ++n;
+            return n <= 3;
+        };
+        if (!digits()) return false;
         if (i < format.size() && format[i] == '.') {
             ++i;
-            while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i]))) ++i;
+            if (!digits()) return false;
         }
         if (i >= format.size() || !std::strchr("fFeEgGaA", format[i])) return false;
         ++conversions;

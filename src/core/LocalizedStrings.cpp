@@ -69,7 +69,7 @@ void LoadLocalizedStrings(const FilePathSpec& file, unsigned column) {
     while (!in.IsEOF()) {
         std::vector<std::u16string> row;
         in.LoadRow(row);
-        if (row.size() <= column || row[1].empty()) continue;
+        if (row.size() <= column || row.size() < 2 || row[1].empty()) continue;
         std::u16string text = t.verification ? verificationText(row[column]) : row[column];
         texts.emplace(row[1], std::move(text)); // the first row of a key wins
     }

@@ -122,6 +122,23 @@ TEST_F(LocalizedStringsTest, CameraSettingsLabels) {
     EXPECT_EQ(labels.FormatFloat(CameraSettingsStrings::FileSize, 2.25f), "Taille : 2.2 Mo");
     // A translation whose format would read a text is not used as a format.
     EXPECT_EQ(labels.FormatFloat(CameraSettingsStrings::Resolution, 39.04f), "Resolution: 39.0 Megapixels");
+    EXPECT_EQ(labels.FormatFloat(CameraSettingsStrings::Camera, 1.0f), "Appareil :  ");
+}
+
+TEST_F(LocalizedStringsTest, FormatsFromTheTableAreChecked) {
+    const std::u16string table =
+        u"1\tFile Size: %.1f MB on disk\tn\tx\t\t%999999f Mo\n"
+        u"2\tResolution: %.1f Megapixels\tn\tx\t\t%.2f MP %% %5.3e\n";
+    LoadLocalizedStrings(FilePathSpec(tmp.write("t.u16", Utf16Bytes(table, false))), kColumnFrench);
+    CameraSettingsStrings labels;
+    EXPECT_EQ(labels.FormatFloat(CameraSettingsStrings::FileSize, 1.5f), "File Size: 1.5 MB on disk");
+    EXPECT_EQ(labels.FormatFloat(CameraSettingsStrings::Resolution, 1.5f), "Resolution: 1.5 Megapixels");
+    // Columns 0 and 1 hold no translation; nothing is read past a short row.
+    LoadLocalizedStrings(FilePathSpec(tmp.write("t1.u16", Utf16Bytes(u"only\nkey\tvalue\n", false))), 0);
+    LoadLocalizedStrings(FilePathSpec(tmp.write("t2.u16", Utf16Bytes(u"only\nkey\tvalue\n", false))), 1);
+    std::string text;
+    EXPECT_TRUE(GetLocalizedString("value", text));
+    EXPECT_EQ(text, "value");
 }
 
 namespace {

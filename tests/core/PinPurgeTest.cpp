@@ -29,7 +29,8 @@ TEST(PinPurgeTest, PinnedBlockSurvivesPurgesOnAnotherThread) {
             std::this_thread::yield();
         }
     });
-    for (int i = 0; i < 2000; ++i) {
+    // At least 2000 pins, and on until the purger has run a good many times.
+    for (int i = 0; (i < 2000 || purges.load() < 200) && i < 2000000; ++i) {
         {
             BlockOMemoryLock pin(&block);
             if (!block.IsAllocated()) block.Create(4096);

@@ -233,7 +233,13 @@ File File::Copy(const FilePathSpec& destination, bool failIfExists) {
 void File::Rename(const FilePathSpec& newPath) {
     if (!path_.GetFolder().IsSameFile(newPath.GetFolder())) YLM_THROW("File::Rename", NbErrRenameFailed);
     if (stream_) YLM_THROW("File::Rename", NbErrRenameWhileOpen);
-    if (renameNoReplace(path_.GetPath(), newPath.GetPath()) != 0) {
+    const std::string from = path_.GetPath();
+    const std::string to = newPath.GetPath();
+    int result = renameNoReplace(from, to);
+    // On a file system blind to letter case (a camera's card) a new spelling
+    // of the same name finds "itself" in the way; that rename replaces nothing.
+    if (result != 0 && errno == EEXIST && path_.IsSameFile(newPath) && sameInode(from, to)) result = ::rename(from.c_str(), to.c_str());
+    if (result != 0) {
         if (errno == EACCES || errno == EPERM) YLM_THROW("File::Rename", NbErrRenameAccessDenied);
         if (errno == EEXIST) YLM_THROW("File::Rename", NbErrRenameTargetExists);
         YLM_THROW("File::Rename", NbErrRenameFailed);

@@ -32,7 +32,7 @@ private:
     time_t age_;
 };
 
-struct Spec {
+struct BlockShape {
     uint64_t size;
     int32_t priority;
     time_t age;
@@ -53,7 +53,7 @@ protected:
 TEST_F(MemoryPoolTest, PurgeOrder) {
     struct Case {
         const char* what;
-        std::vector<Spec> blocks;
+        std::vector<BlockShape> blocks;
         uint64_t request;
         uint64_t freed;
         std::vector<bool> purged;
@@ -79,7 +79,7 @@ TEST_F(MemoryPoolTest, PurgeOrder) {
     for (const Case& c : cases) {
         for (bool disabled : {false, true}) {
             std::vector<std::unique_ptr<AgedBlock>> blocks;
-            for (const Spec& s : c.blocks) {
+            for (const BlockShape& s : c.blocks) {
                 blocks.push_back(std::make_unique<AgedBlock>(s.priority, s.age));
                 blocks.back()->Create(s.size);
             }

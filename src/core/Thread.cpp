@@ -170,10 +170,9 @@ int Thread::SetPriority(int level) {
     StCriticalSectionLock guard(lock_);
     if (threadId_ == 0) return static_cast<int>(lumora::win32::ERROR_INVALID_HANDLE);
     const int nice = (level >= 1 && level <= 4) ? -level : 0;
-    if (::setpriority(PRIO_PROCESS, static_cast<id_t>(threadId_), nice) != 0) {
-        const uint32_t error = lumora::win32::lastError();
-        return static_cast<int>(error == lumora::win32::ERROR_GEN_FAILURE ? lumora::win32::ERROR_ACCESS_DENIED : error);
-    }
+    // On Linux a thread id names the thread itself here.
+    if (::setpriority(PRIO_PROCESS, static_cast<id_t>(threadId_), nice) != 0)
+        return static_cast<int>(lumora::win32::lastError());
     priority_ = level;
     return 0;
 }

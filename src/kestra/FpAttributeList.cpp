@@ -55,6 +55,11 @@ int32_t digits(int32_t id) {
 
 } // namespace
 
+FpStatus FpNewList(Handle& list) {
+    list = newList(kListGrowth);
+    return list ? FpOk : FpNoListMemory;
+}
+
 FpStatus FpCheckValueLength(int64_t length) {
     if (length < 1) return FpTextCut;
     if (length > kMaxValueLength) return FpValueTooLong;

@@ -8,6 +8,8 @@ namespace kestra {
 
 enum FpListOperation : int32_t { FpListPut = 1, FpListGet = 2, FpListDelete = 3 };
 
+// A new, empty list of capacity 100.
+FpStatus FpNewList(Handle& list);
 FpStatus FpPutAttribute(Handle& list, int32_t id, const char* text);
 FpStatus FpAppendAttribute(Handle& list, int32_t id, Handle text);
 FpStatus FpAttributeListOp(Handle list, FpAttributePair& pair, int32_t operation);

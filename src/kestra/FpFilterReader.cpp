@@ -105,7 +105,9 @@ FpStatus FpParseAttributeText(VxStream* s, uint32_t length, Handle& list) {
     text[length] = 0;
     std::replace(text, text + length, '\n', '\0');
 
-    FpStatus st = FpOk;
+    // A text, even one without a single attribute line, gives a list, so that
+    // the filter stores again as it was read.
+    FpStatus st = FpNewList(list);
     uint32_t pos = 0;
     while (st == FpOk && pos + 1 < length) {
         const char* line = text + pos;

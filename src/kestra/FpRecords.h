@@ -123,7 +123,7 @@ struct FpShared {
 
 struct FpProcessContext {
     uint32_t users;
-    VxCriticalSection lock;
+    alignas(8) VxCriticalSection lock; // holds a pointer: kept on a word boundary
     FpShared* shared;
 };
 

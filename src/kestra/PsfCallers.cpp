@@ -18,7 +18,7 @@ using namespace kestra;
 namespace {
 
 const char gRegistryKey = 0;
-VxCriticalSection gLibraryLock; // made with the first caller, deleted with the last; never entered
+alignas(8) VxCriticalSection gLibraryLock; // made with the first caller, deleted with the last; never entered
 
 PsfCallerRegistry* findOrCreateRegistry(bool& created) {
     created = false;

@@ -136,6 +136,18 @@ TEST_F(KestraTest, AttributeTextAndSizeBoundCases) {
         EXPECT_EQ(PSFFreeFilter(f), PSFSuccess);
     }
 
+    // A text without a single attribute line stores as it was read, and
+    // loads again.
+    FilterSpec lineless = sharpeningSpec();
+    lineless.text = "3\n=x\n";
+    const PSFFilter noLines = load(lineless);
+    const std::vector<uint8_t> stored = store(noLines);
+    EXPECT_EQ(le32(stored, 8), 1u);
+    const PSFFilter reloaded = load(stored);
+    EXPECT_EQ(store(reloaded), stored);
+    EXPECT_EQ(PSFFreeFilter(reloaded), PSFSuccess);
+    EXPECT_EQ(PSFFreeFilter(noLines), PSFSuccess);
+
     // A text of length 0 loads, but a filter without attributes cannot be stored.
     FilterSpec bare = sharpeningSpec();
     bare.text.clear();

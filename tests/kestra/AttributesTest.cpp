@@ -111,8 +111,6 @@ TEST_F(KestraTest, AttributeTypesReadOnlyAndAbsentIds) {
 
 TEST_F(KestraTest, ValueTextsLongValuesAndTheGrowingList) {
     const PSFFilter f = load(sharpeningSpec());
-    const Handle list0 = listOf(f);
-    (void)list0;
 
     PSFAttributeValue v{};
     v.type = PSFAttrTypeDouble;

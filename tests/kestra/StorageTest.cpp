@@ -235,3 +235,17 @@ TEST_F(KestraTest, AFilterHoldingAttributesOnlyIsNotStored) {
     EXPECT_EQ(out, std::vector<uint8_t>(bound, 0xEE));
     EXPECT_EQ(PSFFreeFilter(f), PSFSuccess);
 }
+
+TEST_F(KestraTest, AFiveTapSharpeningFilterOfSixtyFourVariantsHasTheSizesOfTheShippedOne) {
+    FilterSpec spec = sharpeningSpec(4, 64, 5);
+    spec.text = filtertool::AttributeLines({{2, "0"}, {30000, "0"}, {30004, "4"}, {30003, "64"}, {30002, "5"},
+                                            {30010, "5-point USM filter"}});
+    spec.text += "15=" + std::string(188 - 1 - spec.text.size() - 4, 'c') + "\n"; // 188 bytes with the NUL
+    const std::vector<uint8_t> in = WriteFilterBuffer(spec);
+    EXPECT_EQ(in.size(), 4324u); // 500 + 188 + 52 + 2560 + 1024
+    const PSFFilter f = load(in);
+    const std::vector<uint8_t> out = store(f);
+    EXPECT_EQ(out, in);
+    EXPECT_EQ(le32(out, 8), 188u);
+    EXPECT_EQ(PSFFreeFilter(f), PSFSuccess);
+}

@@ -86,6 +86,30 @@ int32_t PsfAttributeType(int32_t id) {
     }
 }
 
+int32_t PsfGetLongAttribute(Handle filter, int32_t id, int32_t& value) {
+    char text[256];
+    int32_t limit = sizeof text;
+    const FpStatus st = FpGetAttributeText(filter, id, limit, text);
+    if (st == FpOk) value = PsfTextToLong(text);
+    return st;
+}
+
+int32_t PsfGetDoubleAttribute(Handle filter, int32_t id, double& value) {
+    char text[256];
+    int32_t limit = sizeof text;
+    const FpStatus st = FpGetAttributeText(filter, id, limit, text);
+    if (st == FpOk) value = PsfTextToDouble(text);
+    return st;
+}
+
+int32_t PsfSetLongAttribute(Handle filter, int32_t id, int32_t value) {
+    return FpSetAttributeText(filter, id, PsfLongToText(value).c_str());
+}
+
+int32_t PsfSetDoubleAttribute(Handle filter, int32_t id, double value) {
+    return FpSetAttributeText(filter, id, PsfDoubleToText(value).c_str());
+}
+
 } // namespace kestra
 
 using namespace kestra;

@@ -41,5 +41,10 @@ void PsfClearFlag(PsfFilterRecord* record, uint32_t flag);
 void PsfMarkSetUp(PsfFilterRecord* record);
 // The type an attribute id is read as.
 int32_t PsfAttributeType(int32_t id);
+// Attributes of a processor filter as numbers; processor statuses.
+int32_t PsfGetLongAttribute(Handle filter, int32_t id, int32_t& value);
+int32_t PsfGetDoubleAttribute(Handle filter, int32_t id, double& value);
+int32_t PsfSetLongAttribute(Handle filter, int32_t id, int32_t value);
+int32_t PsfSetDoubleAttribute(Handle filter, int32_t id, double value);
 
 } // namespace kestra

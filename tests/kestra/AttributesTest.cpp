@@ -100,6 +100,23 @@ TEST_F(KestraTest, AttributeTypesReadOnlyAndAbsentIds) {
     EXPECT_EQ(setText(f, PSFAttrDescription, ""), PSFSuccess);
     EXPECT_EQ(PSFGetFilterAttribute(f, PSFAttrDescription, &back), PSFErrAttributeNotFound);
 
+    // The same as numbers inside the library.
+    PsfFilterRecord* r = PsfLockFilterRecord(f);
+    const Handle fp = r->filter;
+    PsfUnlockFilterRecord(f);
+    EXPECT_EQ(PsfSetDoubleAttribute(fp, PSFAttrRadius, 1.25), FpOk);
+    double radius = 0;
+    EXPECT_EQ(PsfGetDoubleAttribute(fp, PSFAttrRadius, radius), FpOk);
+    EXPECT_DOUBLE_EQ(radius, 1.25);
+    EXPECT_EQ(PsfSetLongAttribute(fp, 40001, -12), FpOk);
+    int32_t n = 0;
+    EXPECT_EQ(PsfGetLongAttribute(fp, 40001, n), FpOk);
+    EXPECT_EQ(n, -12);
+    EXPECT_EQ(PsfGetLongAttribute(fp, PSFAttrVariants, n), FpOk);
+    EXPECT_EQ(n, 4);
+    EXPECT_EQ(PsfSetLongAttribute(fp, PSFAttrVariants, 9), FpBadAttribute);
+    EXPECT_EQ(PsfGetLongAttribute(fp, 40002, n), FpBadAttribute);
+
     // Bad handles and callers.
     EXPECT_EQ(PSFGetFilterAttribute(0, 2, &back), PSFErrFilterUnusable);
     EXPECT_EQ(PSFGetFilterAttribute(caller_, 2, &back), PSFErrFilterUnusable); // a caller is no filter

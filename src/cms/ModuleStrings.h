@@ -11,9 +11,10 @@ class ModuleStrings {
 public:
     static int32_t text(void* module, int32_t id, char* buffer, int32_t size);
     static int32_t productVersion(void* module, char* buffer, int32_t size);
+    // The module's own exported symbol of that name; null when it has none.
+    static const void* ownSymbol(void* module, const char* name);
 
 private:
-    static const void* ownSymbol(void* module, const char* name);
     static int32_t copy(const char* text, char* buffer, int32_t size);
 };
 

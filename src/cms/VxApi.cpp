@@ -1,6 +1,8 @@
 // The exported Vx services and movable-buffer calls of the library.
 #include "BufferRegistry.h"
+#include "LoadedModules.h"
 #include "MemoryStream.h"
+#include "ModuleResources.h"
 #include "ModuleStrings.h"
 #include "ORVEXCMS.h"
 #include "PortableFiles.h"
@@ -8,6 +10,7 @@
 #include "ThreadMemory.h"
 
 #include <LocalTime.h>
+#include <Locations.h>
 
 #include <cerrno>
 #include <climits>
@@ -122,6 +125,28 @@ int32_t VxReadStringPreference(const char* file, void*, void*, void*, const char
     std::memcpy(buffer, value.c_str(), value.size() + 1);
     *size = uint32_t(value.size());
     return found ? 1 : 0;
+}
+
+const VxResourceEntry* VxFindResource(void* module, const char* type, int32_t id) {
+    return ModuleResources::find(module, type, id);
+}
+uint32_t VxSizeofResource(void* module, const VxResourceEntry* resource) {
+    return ModuleResources::size(module, resource);
+}
+VxBufferHandle VxLoadResource(void* module, const VxResourceEntry* resource) {
+    return ModuleResources::load(module, resource);
+}
+void VxFreeResource(VxBufferHandle handle) { BufferRegistry::instance().free(handle); }
+
+void* VxGetModuleHandle(const char* name) { return LoadedModules::handleOf(name); }
+
+uint32_t VxGetSystemDirectory(char* buffer, uint32_t size) {
+    std::string dir = lumora::Locations::SystemDir().string();
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (dir.empty()) return 0;
+    if (!buffer || dir.size() + 1 > size) return uint32_t(dir.size() + 1);
+    std::memcpy(buffer, dir.c_str(), dir.size() + 1);
+    return uint32_t(dir.size());
 }
 
 uint32_t VxGetCurrentProcessId(void) { return uint32_t(getpid()); }

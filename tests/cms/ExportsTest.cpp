@@ -19,7 +19,8 @@ const char* const kLibraryNames[] = {
     "VxDeleteCriticalSection", "VxFileSize", "VxFileOpen", "VxFileRead", "VxFileWrite", "VxFileClose", "VxOpen",
     "Vx_read", "Vx_write", "Vx_skip", "Vx_close", "VxGetCString", "VxGetProductVersion",
     "VxReadStringPreference", "VxGetCurrentProcessId", "VxGetCurrentThreadId", "VxGetLocalTime", "VxItoa",
-    "VxAtoi", "VxMemCpy", "VxMemSet", "Vx_swab16", "Vx_swab32"};
+    "VxAtoi", "VxMemCpy", "VxMemSet", "Vx_swab16", "Vx_swab32", "VxFindResource", "VxSizeofResource",
+    "VxLoadResource", "VxFreeResource", "VxGetModuleHandle", "VxGetSystemDirectory"};
 
 // In the order the camera interface binds them.
 const char* const kModuleNames[] = {"SpInitialize",         "SpXformFree", "SpEvaluate",

@@ -299,6 +299,37 @@ ORVEXCMS_API int32_t VxReadStringPreference(const char* file, void* reserved1, v
                                             void* reserved3, const char* section, const char* key,
                                             const char* defaultValue, char* buffer, uint32_t* size);
 
+/* ---- Resources ----
+ * A module's resources are the array it exports as "VxResourceTable", ended
+ * by an entry whose type is null: each a type name, an id and the bytes the
+ * module carries. VxFindResource answers the entry of a type and id (null
+ * when the module has none); VxLoadResource answers a buffer handle that
+ * lockBuffer accepts, holding a copy of the bytes, and VxFreeResource frees
+ * that handle (never the module's own bytes). */
+typedef struct VxResourceEntry {
+    const char* type;
+    int32_t id;
+    const void* bytes;
+    uint32_t size;
+} VxResourceEntry;
+
+ORVEXCMS_API const VxResourceEntry* VxFindResource(void* module, const char* type, int32_t id);
+ORVEXCMS_API uint32_t VxSizeofResource(void* module, const VxResourceEntry* resource);
+ORVEXCMS_API VxBufferHandle VxLoadResource(void* module, const VxResourceEntry* resource);
+ORVEXCMS_API void VxFreeResource(VxBufferHandle handle);
+
+/* ---- Modules and folders ----
+ * The handle of a library already loaded in the process, by its name ("Name",
+ * "Name.dll", "Name.so" or "libName.so" all name the library libName.so or the
+ * module Name.so); null when it is not loaded. The handle serves VxGetCString,
+ * VxGetProductVersion and VxFindResource and needs no closing. */
+ORVEXCMS_API void* VxGetModuleHandle(const char* name);
+/* The system folder (LUMORA_SYSTEM_DIR, else <program>/../share/lumora/system)
+ * without a trailing '/'. Answers its length when it fits in size bytes with
+ * its NUL, the size needed (NUL included) when it does not, and 0 when the
+ * folder is unknown. */
+ORVEXCMS_API uint32_t VxGetSystemDirectory(char* buffer, uint32_t size);
+
 /* ---- Utilities ---- */
 typedef struct VxLocalTime {
     int32_t seconds;

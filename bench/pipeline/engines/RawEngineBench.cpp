@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "../../tests/pipeline/RawEngineFixture.h"
+#include "RawEngineFixture.h"
 #include "VqOutputTypes.h"
 
 using namespace lumora;

@@ -191,7 +191,9 @@ protected:
     VqStatus CopyFromHeader(const uint8_t* header, uint32_t length, uint64_t offset, void* out, uint64_t count) const;
     // Writes a parameter cell and tells the renderer.
     template <typename T>
-    VqStatus SetParameter(uint32_t id, const T& value);
+    VqStatus SetParameter(uint32_t id, const T& value) {
+        return SetParameterBytes(id, &value, sizeof value);
+    }
     VqStatus SetParameterBytes(uint32_t id, const void* value, size_t size);
 
     LookTable looks_;

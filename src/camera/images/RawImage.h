@@ -3,7 +3,10 @@
 // directories of the file with their checks, builds the processing tables,
 // creates the raw engine and hands it everything through the renderer's
 // parameter table; afterwards turns white balance, look and exposure changes
-// into the tables and parameters they touch.
+// into the tables and parameters they touch. One file per concern:
+// RawImage.cpp (engine and parameter cells), ...Directories (the checks of the
+// four directories), ...ProcessingTables, ...StoredSettings, ...Balance (white
+// balance and looks), ...Exposure, ...Extensions.
 #include <cstdint>
 #include <memory>
 #include <vector>

@@ -1,7 +1,10 @@
 #pragma once
 // Every image of the camera interface: keeps the 200-byte info block current,
 // owns the texts it points to, and is itself the class of the oldest models.
-// The file-type factory that picks an image's class lives here too.
+// The file-type factory that picks an image's class lives here too. The code
+// sits in one file per concern: SdkImageBase.cpp (the base itself),
+// ...OldestModel (the oldest models' head), ...FileType (file identification and
+// the class made for it), ...JpegMarkers, ...Geometry, ...Colour, ...Rendering.
 #include <cstdint>
 #include <memory>
 #include <string>

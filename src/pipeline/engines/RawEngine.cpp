@@ -346,9 +346,12 @@ VqStatus RawEngine::DecodeCache(void* scratch, int32_t swap, int32_t shift, int3
     return VQ_OK;
 }
 
-VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressRecord* progressRecord) {
-    if (!record || !record->buffer) return VQ_ERR_NULL_OUTPUT;
+// ---------------------------------------------------------------------------
+// Rendering: the set-up steps, then each strip through the stages in order.
 
+// Everything one rendering keeps from its set-up to its last strip.
+struct RawEngine::RenderJob {
+    const ImageBufferRecord* record = nullptr;
     LutStage unpackStage, gainStage, balanceStage, offsetStage;
     ColorTransformStage transform;
     LutStage linearStage;
@@ -361,315 +364,415 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
     StripPlan plan{};
     ClipRecord clip;
     ProcessingModes modes;
-    VqStatus status = VQ_OK;
+    StripBufferSizes sizes;
+    int64_t bufferWidth = 0, bufferRows = 0;
     int32_t goOn = 1;
     int32_t factor = 1, extra = 0, sharpenSwitch = 1, bytesPerSample = 0, channels = 0, filterRows = 0;
     uint32_t shift = 0, packType = 0;
-    const int32_t s = subsample_;
-    const SdkRect window = outputWindow_;
+    int32_t s = 1;
+    SdkRect window{};
+    // Set once the set-up has passed.
+    uint16_t lastEntry = 0;
+    bool single = false;
+    uint8_t* out = nullptr;
+    int32_t badColumnsOn = 0;
+};
 
-    do {
-        const int32_t linearise = (thumbTableOn_ == 0 && balanceIsLinear_ == 0) ? 1 : 0;
-        Precision(&factor, &shift);
-        if ((status = CheckPrecision(factor))) break;
-        if (s < 1 || s > 32) {
-            status = VQ_ERR_BAD_SUBSAMPLE;
-            break;
-        }
-        if (s > 1 && s % 2) {
-            status = VQ_ERR_ODD_SUBSAMPLE;
-            break;
-        }
+// One strip on its way through the stages: the sensor rectangle read for it and
+// how much of that lies outside the image.
+struct RawEngine::StripWork {
+    int32_t x = 0, y = 0, w = 0, h = 0; // the rectangle, margins included
+    int32_t W = 0, H = 0;               // without the margins
+    int32_t readW = 0, readH = 0;       // as read, with the mosaic filter's reach
+    int16_t* read = nullptr;
+    int32_t readTop = 0, readBottom = 0;
+    int16_t* strip = nullptr;
+    int32_t top = 0, bottom = 0, left = 0, right = 0; // rows and columns outside the image
+    int16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    int32_t planeWidth = 0, planeRows = 0;
+};
 
-        uint32_t type = uint32_t(outputType_);
-        if (isColor_ && (type == 2 || type == 3)) type = 4; // the packer takes the grey from the colour result
-        if ((status = GetOutputFormat(type, nullptr, nullptr))) break;
-        packType = MapColorManagedType(uint32_t(outputType_));
-        if ((status = GetOutputFormat(packType, &bytesPerSample, &channels))) break;
-        if ((status = GetProcessingModes(type, isColor_, 2, cameraRgbMode_, &modes))) break;
+VqStatus RawEngine::CheckRenderRequest(RenderJob& job) {
+    Precision(&job.factor, &job.shift);
+    if (VqStatus status = CheckPrecision(job.factor)) return status;
+    if (job.s < 1 || job.s > 32) return VQ_ERR_BAD_SUBSAMPLE;
+    if (job.s > 1 && job.s % 2) return VQ_ERR_ODD_SUBSAMPLE;
+    return VQ_OK;
+}
 
-        if (isColor_ && s > 1) {
-            demosaicer.reset(new (std::nothrow) HalfSizeDemosaicer);
-            if (!demosaicer) {
-                status = VQ_ERR_PROCESS_NO_MEMORY;
-                break;
-            }
-            status = demosaicer->SetStep(s / 2);
-        } else if (!isColor_) {
-            demosaicer.reset(new (std::nothrow) MonoSubsampler);
-            if (!demosaicer) {
-                status = VQ_ERR_PROCESS_NO_MEMORY;
-                break;
-            }
-            status = demosaicer->SetStep(s / 2);
-        } else {
-            if (demosaicThreshold_ != 0) {
-                demosaicer.reset(new (std::nothrow) ThresholdDemosaicer);
-                if (demosaicer) demosaicer->SetThreshold(demosaicThreshold_);
-            } else {
-                demosaicer.reset(new (std::nothrow) AdaptiveDemosaicer);
-            }
-            if (!demosaicer) {
-                status = VQ_ERR_PROCESS_NO_MEMORY;
-                break;
-            }
-            status = demosaicer->SetMode(modes.demosaicMode);
-            if (sharpenOn_ != 0 && sharpenAllowed_ != 0) {
-                extra = 2;
-                sharpenSwitch = 0;
-            }
-        }
-        if (status) break;
-        clip.extraRowMargin = int16_t(extra);
+VqStatus RawEngine::ChooseFormatsAndModes(RenderJob& job) {
+    uint32_t type = uint32_t(outputType_);
+    // The packer takes the grey from the colour result.
+    if (isColor_ && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16)) type = VQ_TYPE_RGB8;
+    if (VqStatus status = GetOutputFormat(type, nullptr, nullptr)) return status;
+    job.packType = MapColorManagedType(uint32_t(outputType_));
+    if (VqStatus status = GetOutputFormat(job.packType, &job.bytesPerSample, &job.channels)) return status;
+    return GetProcessingModes(type, isColor_, 2, cameraRgbMode_, &job.modes);
+}
 
-        if ((status = ConfigureOutput(record->bufferBytes, window.x, window.y, window.width, window.height, &plan,
-                                      rotation_, padBytes_, packType)))
-            break;
+VqStatus RawEngine::ChooseDemosaicer(RenderJob& job) {
+    const int32_t s = job.s;
+    if (isColor_ && s > 1) {
+        job.demosaicer.reset(new (std::nothrow) HalfSizeDemosaicer);
+        if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
+        return job.demosaicer->SetStep(s / 2);
+    }
+    if (!isColor_) {
+        job.demosaicer.reset(new (std::nothrow) MonoSubsampler);
+        if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
+        return job.demosaicer->SetStep(s / 2);
+    }
+    if (demosaicThreshold_ != 0) {
+        job.demosaicer.reset(new (std::nothrow) ThresholdDemosaicer);
+        if (job.demosaicer) job.demosaicer->SetThreshold(demosaicThreshold_);
+    } else {
+        job.demosaicer.reset(new (std::nothrow) AdaptiveDemosaicer);
+    }
+    if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
+    const VqStatus status = job.demosaicer->SetMode(job.modes.demosaicMode);
+    // Sharpening at full size reads two more rows on each side of the strip.
+    if (sharpenOn_ != 0 && sharpenAllowed_ != 0) {
+        job.extra = 2;
+        job.sharpenSwitch = 0;
+    }
+    return status;
+}
 
-        const uint32_t toneMaximum = uint32_t(std::clamp(toneCurveSize_ - 1, 0, 65535));
-        if ((status = BuildBalanceTables(balanceStage, whiteBalance_[0], whiteBalance_[1], whiteBalance_[2],
-                                         toneMaximum, linearise)))
-            break;
+VqStatus RawEngine::PlanStrips(RenderJob& job) {
+    job.clip.extraRowMargin = int16_t(job.extra);
+    const SdkRect& window = job.window;
+    return ConfigureOutput(job.record->bufferBytes, window.x, window.y, window.width, window.height, &job.plan,
+                           rotation_, padBytes_, job.packType);
+}
 
-        transform.mode = modes.transformMode;
-        transform.leftSkip = transform.rightSkip = plan.colMargin;
-        std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
-        std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
-        transform.workingMaximum = toneCurveSize_ - 1;
-        transform.subsampled = modes.transformFlag;
-        transform.firstTone = transform.middleTone = transform.lastTone = toneCurve_;
-        transform.outputTable = outputCurve_;
-        transform.outputSize = outputCurveSize_;
-        transform.transformRecord = cmsTransform_;
-        if ((status = transform.Prepare())) break;
+VqStatus RawEngine::PrepareColourStages(RenderJob& job) {
+    const int32_t linearise = (thumbTableOn_ == 0 && balanceIsLinear_ == 0) ? 1 : 0;
+    const uint32_t toneMaximum = uint32_t(std::clamp(toneCurveSize_ - 1, 0, 65535));
+    if (VqStatus status = BuildBalanceTables(job.balanceStage, whiteBalance_[0], whiteBalance_[1], whiteBalance_[2],
+                                             toneMaximum, linearise))
+        return status;
 
-        *static_cast<int32_t*>(sharpen.Parameter(2)) = sharpenSwitch;
-        std::memcpy(sharpen.Parameter(3), sharpenKernel_, sizeof sharpenKernel_);
-        *static_cast<int32_t*>(sharpen.Parameter(4)) = sharpenOn_;
-        for (int i = 0; i < 5; ++i) *static_cast<int32_t*>(sharpen.Parameter(5 + i)) = sharpen_[i];
+    ColorTransformStage& transform = job.transform;
+    transform.mode = job.modes.transformMode;
+    transform.leftSkip = transform.rightSkip = job.plan.colMargin;
+    std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
+    std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
+    transform.workingMaximum = toneCurveSize_ - 1;
+    transform.subsampled = job.modes.transformFlag;
+    transform.firstTone = transform.middleTone = transform.lastTone = toneCurve_;
+    transform.outputTable = outputCurve_;
+    transform.outputSize = outputCurveSize_;
+    transform.transformRecord = cmsTransform_;
+    if (VqStatus status = transform.Prepare()) return status;
 
-        linearStage.mode = modes.linearMode;
-        if (modes.linearMode != 2) {
-            linearStage.size = kLinearTableSize;
-            if ((status = FillLinearTable(ColourManagementActive() ? 4095 : 65535, linearGain_))) break;
-            linearStage.table = linearLut_;
-        }
+    SharpenStage& sharpen = job.sharpen;
+    *static_cast<int32_t*>(sharpen.Parameter(2)) = job.sharpenSwitch;
+    std::memcpy(sharpen.Parameter(3), sharpenKernel_, sizeof sharpenKernel_);
+    *static_cast<int32_t*>(sharpen.Parameter(4)) = sharpenOn_;
+    for (int i = 0; i < 5; ++i) *static_cast<int32_t*>(sharpen.Parameter(5 + i)) = sharpen_[i];
 
-        StripBufferSizes sizes;
-        const int64_t bufferWidth = int64_t(plan.stripWidth) + 2 * plan.colMargin;
-        const int64_t bufferRows = int64_t(plan.stripSize) + 2 * (int64_t(plan.rowMargin) + extra);
-        if (bufferWidth > INT16_MAX || bufferRows > INT16_MAX) {
-            status = VQ_ERR_STRIP_TOO_SMALL;
-            break;
-        }
-        if ((status = GetStripBufferSizes(&sizes, int16_t(bufferWidth), uint32_t(bufferRows), int16_t(s), 2)))
-            break;
+    job.linearStage.mode = job.modes.linearMode;
+    if (job.modes.linearMode != 2) {
+        job.linearStage.size = kLinearTableSize;
+        if (VqStatus status = FillLinearTable(ColourManagementActive() ? 4095 : 65535, linearGain_)) return status;
+        job.linearStage.table = linearLut_;
+    }
+    return VQ_OK;
+}
 
-        if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) {
-            status = VQ_ERR_BAD_FILE;
-            break;
-        }
-        int32_t done = 0;
-        if ((status = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_)))) break;
-        status = dataFormat_ == 2 ? DecodeCache(nullptr, 0, 0, 0) : DecodeCache(nullptr, 1, 1, 0);
-        if (status) break;
-        PublishImageData();
+VqStatus RawEngine::SizeStripBuffers(RenderJob& job) {
+    job.bufferWidth = int64_t(job.plan.stripWidth) + 2 * job.plan.colMargin;
+    job.bufferRows = int64_t(job.plan.stripSize) + 2 * (int64_t(job.plan.rowMargin) + job.extra);
+    if (job.bufferWidth > INT16_MAX || job.bufferRows > INT16_MAX) return VQ_ERR_STRIP_TOO_SMALL;
+    return GetStripBufferSizes(&job.sizes, int16_t(job.bufferWidth), uint32_t(job.bufferRows), int16_t(job.s), 2);
+}
 
-        // The mosaic filter reads two rows beyond each sample: the strip is read
-        // with that many more rows, so its result does not depend on where the
-        // strips happen to split the picture.
-        filterRows = (cfaTableSize_ != 0 && cfaTable1_ && cfaTable2_ && cfaTable3_) ? 2 : 0;
-        raw = Allocate<int16_t>(sizes.unpackedBytes / 2);
-        work = Allocate<int16_t>(sizes.unpackedBytes / 2);
-        if (filterRows) {
-            wide = Allocate<int16_t>(uint64_t(bufferWidth + 2 * filterRows) * uint64_t(bufferRows + 2 * filterRows));
-            if (!wide) raw.reset();
-        }
-        const uint32_t planeBytes[3] = {sizes.firstPlaneBytes, sizes.secondPlaneBytes, sizes.thirdPlaneBytes};
-        bool failed = !raw || !work;
-        for (int i = 0; i < 3 && !failed; ++i) {
-            if (planeBytes[i] == 0) continue;
-            planes[i] = Allocate<int16_t>(planeBytes[i] / 2);
-            failed = !planes[i];
-        }
-        if (!failed && IsFourChannel(packType)) {
-            fourth = Allocate<int16_t>(std::max(sizes.thirdPlaneBytes, sizes.firstPlaneBytes) / 2);
-            failed = !fourth;
-        }
-        if (failed) {
-            raw.reset();
-            work.reset();
-            wide.reset();
-            for (auto& p : planes) p.reset();
-            fourth.reset();
-            status = VQ_ERR_PROCESS_NO_MEMORY;
-            break;
-        }
-        // The raw strip buffer holds the largest strip; every strip fits it.
-        if (progressRecord) {
-            progress.Init(progressRecord->userValue, progressRecord->callback,
-                          plan.stripCount == 1 ? 10u : uint32_t(plan.stripCount), 0, 100);
-            goOn = progress.Start();
-        }
-    } while (false);
+VqStatus RawEngine::LoadSensorData() {
+    if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
+    int32_t done = 0;
+    if (VqStatus status = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return status;
+    const VqStatus status = dataFormat_ == 2 ? DecodeCache(nullptr, 0, 0, 0) : DecodeCache(nullptr, 1, 1, 0);
+    if (status) return status;
+    PublishImageData();
+    return VQ_OK;
+}
 
-    const uint16_t lastEntry = LastUnpackEntry();
-    const bool single = plan.stripCount == 1;
-    uint8_t* out = static_cast<uint8_t*>(record->buffer);
+VqStatus RawEngine::AllocateStripBuffers(RenderJob& job) {
+    // The mosaic filter reads two rows beyond each sample: the strip is read
+    // with that many more rows, so its result does not depend on where the
+    // strips happen to split the picture.
+    job.filterRows = (cfaTableSize_ != 0 && cfaTable1_ && cfaTable2_ && cfaTable3_) ? 2 : 0;
+    const StripBufferSizes& sizes = job.sizes;
+    job.raw = Allocate<int16_t>(sizes.unpackedBytes / 2);
+    job.work = Allocate<int16_t>(sizes.unpackedBytes / 2);
+    if (job.filterRows) {
+        job.wide = Allocate<int16_t>(uint64_t(job.bufferWidth + 2 * job.filterRows) *
+                                     uint64_t(job.bufferRows + 2 * job.filterRows));
+        if (!job.wide) job.raw.reset();
+    }
+    const uint32_t planeBytes[3] = {sizes.firstPlaneBytes, sizes.secondPlaneBytes, sizes.thirdPlaneBytes};
+    bool failed = !job.raw || !job.work;
+    for (int i = 0; i < 3 && !failed; ++i) {
+        if (planeBytes[i] == 0) continue;
+        job.planes[i] = Allocate<int16_t>(planeBytes[i] / 2);
+        failed = !job.planes[i];
+    }
+    if (!failed && IsFourChannel(job.packType)) {
+        job.fourth = Allocate<int16_t>(std::max(sizes.thirdPlaneBytes, sizes.firstPlaneBytes) / 2);
+        failed = !job.fourth;
+    }
+    if (failed) {
+        job.raw.reset();
+        job.work.reset();
+        job.wide.reset();
+        for (auto& p : job.planes) p.reset();
+        job.fourth.reset();
+        return VQ_ERR_PROCESS_NO_MEMORY;
+    }
+    // The raw strip buffer holds the largest strip; every strip fits it.
+    return VQ_OK;
+}
+
+VqStatus RawEngine::SetUpRender(RenderJob& job, const ProgressRecord* progressRecord) {
+    VqStatus status;
+    if ((status = CheckRenderRequest(job))) return status;
+    if ((status = ChooseFormatsAndModes(job))) return status;
+    if ((status = ChooseDemosaicer(job))) return status;
+    if ((status = PlanStrips(job))) return status;
+    if ((status = PrepareColourStages(job))) return status;
+    if ((status = SizeStripBuffers(job))) return status;
+    if ((status = LoadSensorData())) return status;
+    if ((status = AllocateStripBuffers(job))) return status;
+    if (progressRecord) {
+        job.progress.Init(progressRecord->userValue, progressRecord->callback,
+                          job.plan.stripCount == 1 ? 10u : uint32_t(job.plan.stripCount), 0, 100);
+        job.goOn = job.progress.Start();
+    }
+    return VQ_OK;
+}
+
+VqStatus RawEngine::ReadStrip(RenderJob& job, int32_t index, StripWork& sw) {
+    SdkRect rect;
+    const SdkRect& window = job.window;
+    if (VqStatus status = SourceRectForRotation(index, job.plan, window.x, window.y, window.width, window.height,
+                                                &rect, rotation_, &job.clip))
+        return status;
+    sw.x = rect.x, sw.y = rect.y, sw.w = rect.width, sw.h = rect.height;
+    sw.W = sw.w - 2 * job.plan.colMargin, sw.H = sw.h - 2 * job.plan.rowMargin;
+    // With the mosaic filter the rectangle is read with a border of its reach
+    // (into `wide`) and cut back after filtering.
+    const int32_t f = job.filterRows;
+    sw.readW = sw.w + 2 * f, sw.readH = sw.h + 2 * f;
+    sw.read = f ? job.wide.get() : job.raw.get();
+    if (VqStatus status = CopyWindow(sw.x - f, sw.y - f, sw.readW, sw.readH, reinterpret_cast<uint8_t*>(sw.read),
+                                     uint32_t(cacheSampleBytes_), 2, uint32_t(dataOffset_), &job.clip))
+        return status;
+    sw.readTop = std::clamp(job.clip.rowsAbove, 0, sw.readH);
+    sw.readBottom = std::clamp(job.clip.rowsBelow, 0, sw.readH - sw.readTop);
+    const int32_t readLeft = std::clamp(f - sw.x, 0, sw.readW);
+    const int32_t readRight = std::clamp(int32_t(int64_t(sw.x) + sw.w + f - rawWidth_), 0, sw.readW - readLeft);
+    MirrorOutside(sw.read, sw.readW, sw.readH, sw.readTop, sw.readBottom, readLeft, readRight);
+    return VQ_OK;
+}
+
+VqStatus RawEngine::LineariseStrip(RenderJob& job, StripWork& sw) {
+    LutStage& unpack = job.unpackStage;
+    unpack.width = uint16_t(sw.readW);
+    unpack.height = uint16_t(sw.readH);
+    unpack.mode = job.modes.unpackMode;
+    unpack.table = unpackTable_;
+    unpack.size = unpackTableSize_ > 0 ? uint32_t(unpackTableSize_) : 0;
+    return unpack.ApplyOne(sw.read);
+}
+
+// Mosaic noise filter, then the samples are raised for the corrections.
+VqStatus RawEngine::FilterMosaic(RenderJob& job, StripWork& sw) {
+    CfaTableStage& cfa = job.cfa;
+    cfa.width = uint16_t(sw.readW);
+    cfa.height = uint16_t(sw.readH);
+    cfa.size = cfaTableSize_;
+    cfa.redTable = cfaTable1_;
+    cfa.greenTable = cfaTable2_;
+    cfa.blueTable = cfaTable3_;
+    if (VqStatus status = cfa.Run(sw.read)) return status;
+    const int32_t f = job.filterRows;
+    const int32_t w = sw.w, h = sw.h;
+    sw.strip = job.raw.get();
+    if (f)
+        CopyBlock(sw.strip, size_t(w), sw.read + size_t(f) * size_t(sw.readW) + size_t(f), size_t(sw.readW),
+                  size_t(w), size_t(h));
+    sw.top = std::max(sw.readTop - f, 0);
+    sw.bottom = std::max(sw.readBottom - f, 0);
+    sw.left = std::clamp(-sw.x, 0, w);
+    sw.right = std::clamp(int32_t(int64_t(sw.x) + w - rawWidth_), 0, w - sw.left);
+    job.unpackStage.width = uint16_t(w);
+    job.unpackStage.height = uint16_t(h);
+    return job.unpackStage.ShiftLeft(sw.strip, job.shift);
+}
+
+// Offsets and gain map work on the samples inside the image only; when the
+// strip reaches past the image's sides they run on a packed copy of them.
+VqStatus RawEngine::CorrectOffsets(RenderJob& job, StripWork& sw) {
+    const int32_t w = sw.w;
+    const int32_t insideRows = sw.h - sw.top - sw.bottom;
+    const int32_t insideCols = w - sw.left - sw.right;
+    const bool packed = sw.left > 0 || sw.right > 0;
+    int16_t* region = sw.strip + size_t(sw.top) * w + sw.left;
+    int16_t* target = region;
+    if (insideRows > 0 && insideCols > 0 && packed) {
+        CopyBlock(job.work.get(), size_t(insideCols), region, size_t(w), size_t(insideCols), size_t(insideRows));
+        target = job.work.get();
+    }
+    const int32_t regionX = sw.x + sw.left, regionY = sw.y + sw.top;
+    LutStage& offsets = job.offsetStage;
+    offsets.width = uint16_t(std::max(insideCols, 0));
+    offsets.height = uint16_t(std::max(insideRows, 0));
+    offsets.mode = job.modes.offsetMode;
+    offsets.size = offsetTableSize_ > 0 ? uint32_t(offsetTableSize_) : 0;
+    if (offsets.mode != 2 && offsets.size != 0 && insideRows > 0 && int64_t(regionY) + insideRows > offsetTableSize_)
+        return VQ_ERR_BAD_FILE; // the row offsets do not cover the image
+    if (insideRows > 0 && insideCols > 0)
+        return offsets.AddOffsets16(target, columnOffsets_, rowOffsets_, int32_t(job.lastEntry) * job.factor,
+                                    regionX, regionY);
+    return VQ_OK;
+}
+
+VqStatus RawEngine::ApplyGainMap(RenderJob& job, StripWork& sw) {
+    const int32_t w = sw.w;
+    const int32_t insideRows = sw.h - sw.top - sw.bottom;
+    const int32_t insideCols = w - sw.left - sw.right;
+    const bool packed = sw.left > 0 || sw.right > 0;
+    int16_t* region = sw.strip + size_t(sw.top) * w + sw.left;
+    // The offsets left a packed strip's samples in the work buffer.
+    int16_t* target = insideRows > 0 && insideCols > 0 && packed ? job.work.get() : region;
+    LutStage& gain = job.gainStage;
+    gain.width = uint16_t(std::max(insideCols, 0));
+    gain.height = uint16_t(std::max(insideRows, 0));
+    gain.mode = job.modes.gainMapMode;
+    if (insideRows > 0 && insideCols > 0) {
+        if (VqStatus status =
+                ApplyGainStage(gain, target, sw.x + sw.left, sw.y + sw.top, job.lastEntry, job.factor, job.shift))
+            return status;
+    }
+    if (insideRows > 0 && insideCols > 0 && packed)
+        CopyBlock(region, size_t(w), job.work.get(), size_t(insideCols), size_t(insideCols), size_t(insideRows));
+    // Outside samples follow their corrected mirror images.
+    MirrorOutside(sw.strip, w, sw.h, sw.top, sw.bottom, sw.left, sw.right);
+    return VQ_OK;
+}
+
+VqStatus RawEngine::ConcealStripColumns(RenderJob& job, StripWork& sw) {
+    if (job.badColumnsOn != 0 && job.s == 1) return ConcealBadColumns(sw.strip, sw.x, sw.y, sw.w, sw.h, badColumns_);
+    return VQ_OK;
+}
+
+// White balance on the mosaic. The tables have 4096 entries, so the clamp never
+// lets a sample index past them.
+VqStatus RawEngine::BalanceMosaic(RenderJob& job, StripWork& sw) {
+    LutStage& balance = job.balanceStage;
+    balance.width = uint16_t(sw.w);
+    balance.height = uint16_t(sw.h);
+    balance.mode = job.modes.balanceMode;
+    balance.size = std::min<uint32_t>(uint32_t(job.lastEntry) + 1, kBalanceTableSize);
+    return balance.CfaApply(sw.strip, BalanceTable(0), BalanceTable(1), BalanceTable(2));
+}
+
+VqStatus RawEngine::DemosaicStrip(RenderJob& job, StripWork& sw) {
+    const int32_t w = sw.w, rowMargin = job.plan.rowMargin;
+    int16_t* stripStart = sw.strip + size_t(rowMargin) * w;
+    int16_t* above = rowMargin >= 3 ? sw.strip + size_t(rowMargin - 3) * w : stripStart;
+    int16_t* below = sw.strip + size_t(rowMargin + sw.H) * w;
+    job.demosaicer->Setup(above, stripStart, below, job.planes[0].get(), job.planes[1].get(), job.planes[2].get(),
+                          int16_t(sw.H), int16_t(w), job.modes.demosaicPassThrough);
+    int16_t *green = nullptr, *even = nullptr, *odd = nullptr;
+    if (VqStatus status = job.demosaicer->Run(&green, &even, &odd)) return status;
+    sw.red = even;
+    sw.green = green;
+    sw.blue = odd;
+    return VQ_OK;
+}
+
+// Sharpening, the linear table and the colour transform on the demosaiced planes.
+VqStatus RawEngine::FinishColour(RenderJob& job, StripWork& sw) {
+    sw.planeWidth = sw.w / job.s, sw.planeRows = sw.H / job.s;
+    *static_cast<uint16_t*>(job.sharpen.Parameter(0)) = uint16_t(sw.planeWidth);
+    *static_cast<uint16_t*>(job.sharpen.Parameter(1)) = uint16_t(sw.planeRows);
+    if (VqStatus status = job.sharpen.Apply(sw.red, sw.green, sw.blue)) return status;
+
+    job.linearStage.width = uint16_t(sw.planeWidth);
+    job.linearStage.height = uint16_t(sw.planeRows);
+    if (VqStatus status = job.linearStage.Apply(sw.red, sw.green, sw.blue)) return status;
+
+    job.transform.width = uint16_t(sw.W / job.s);
+    job.transform.height = uint16_t(sw.planeRows);
+    return job.transform.Run(sw.red, sw.green, sw.blue, job.fourth.get());
+}
+
+VqStatus RawEngine::PackStrip(RenderJob& job, StripWork& sw) {
+    const int32_t outRows = sw.planeRows - 2 * job.extra;
+    const size_t skipRows = size_t(job.extra) * size_t(sw.planeWidth);
+    if (VqStatus status = job.output.Init(job.packType, rotation_, job.plan.colMargin, job.plan.colMargin, padBytes_,
+                                          sw.W / job.s, outRows, job.bytesPerSample, job.channels))
+        return status;
+    return job.output.Pack(reinterpret_cast<const uint16_t*>(sw.red + skipRows),
+                           reinterpret_cast<const uint16_t*>(sw.green + skipRows),
+                           reinterpret_cast<const uint16_t*>(sw.blue + skipRows),
+                           job.fourth ? reinterpret_cast<const uint16_t*>(job.fourth.get() + skipRows) : nullptr,
+                           job.out);
+}
+
+VqStatus RawEngine::DeliverStrip(RenderJob& job, StripWork& sw) {
+    const uint64_t stripBytes = uint64_t(job.output.PadTotal()) + uint64_t((sw.H - 2 * job.extra) / job.s) *
+                                                                      uint64_t(sw.W / job.s) *
+                                                                      uint64_t(job.bytesPerSample) *
+                                                                      uint64_t(job.channels);
+    const ImageBufferRecord* record = job.record;
+    if (record->stripCallback) {
+        job.out = static_cast<uint8_t*>(record->stripCallback(job.out, uint32_t(stripBytes), record->userValue));
+        if (!job.out) return VQ_ERR_BAD_HANDLE;
+    }
+    return VQ_OK;
+}
+
+VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
+    using Step = VqStatus (RawEngine::*)(RenderJob&, StripWork&);
+    // The stages in their order. A single-strip rendering reports progress after
+    // each; a longer one after reading each strip only.
+    static constexpr Step kStages[] = {
+        &RawEngine::LineariseStrip, &RawEngine::FilterMosaic,  &RawEngine::CorrectOffsets,
+        &RawEngine::ApplyGainMap,   &RawEngine::ConcealStripColumns, &RawEngine::BalanceMosaic,
+        &RawEngine::DemosaicStrip,  &RawEngine::FinishColour,  &RawEngine::PackStrip,
+    };
+    StripWork sw;
+    if (VqStatus status = ReadStrip(job, index, sw)) return status;
+    if (!(job.goOn = job.progress.Step(0))) return VQ_OK;
+    for (Step stage : kStages) {
+        if (VqStatus status = (this->*stage)(job, sw)) return status;
+        if (job.single && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+    }
+    return DeliverStrip(job, sw);
+}
+
+VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressRecord* progressRecord) {
+    if (!record || !record->buffer) return VQ_ERR_NULL_OUTPUT;
+
+    RenderJob job;
+    job.record = record;
+    job.s = subsample_;
+    job.window = outputWindow_;
+    VqStatus status = SetUpRender(job, progressRecord);
+
+    job.lastEntry = LastUnpackEntry();
+    job.single = job.plan.stripCount == 1;
+    job.out = static_cast<uint8_t*>(record->buffer);
     // Only the record's first word is common to every image; the engine that
     // conceals reads the rest.
-    int32_t badColumnsOn = 0;
-    if (badColumns_) std::memcpy(&badColumnsOn, badColumns_, sizeof badColumnsOn);
+    if (badColumns_) std::memcpy(&job.badColumnsOn, badColumns_, sizeof job.badColumnsOn);
 
-    for (int32_t i = 0; status == VQ_OK && goOn && i < plan.stripCount; ++i) {
-        SdkRect rect;
-        if ((status = SourceRectForRotation(i, plan, window.x, window.y, window.width, window.height, &rect,
-                                            rotation_, &clip)))
-            break;
-        const int32_t x = rect.x, y = rect.y, w = rect.width, h = rect.height;
-        const int32_t W = w - 2 * plan.colMargin, H = h - 2 * plan.rowMargin;
-        // With the mosaic filter the rectangle is read with a border of its reach
-        // (into `wide`) and cut back after filtering.
-        const int32_t f = filterRows;
-        const int32_t readW = w + 2 * f, readH = h + 2 * f;
-        int16_t* read = f ? wide.get() : raw.get();
-        if ((status = CopyWindow(x - f, y - f, readW, readH, reinterpret_cast<uint8_t*>(read),
-                                 uint32_t(cacheSampleBytes_), 2, uint32_t(dataOffset_), &clip)))
-            break;
-        const int32_t readTop = std::clamp(clip.rowsAbove, 0, readH);
-        const int32_t readBottom = std::clamp(clip.rowsBelow, 0, readH - readTop);
-        const int32_t readLeft = std::clamp(f - x, 0, readW);
-        const int32_t readRight = std::clamp(int32_t(int64_t(x) + w + f - rawWidth_), 0, readW - readLeft);
-        MirrorOutside(read, readW, readH, readTop, readBottom, readLeft, readRight);
-        if (!(goOn = progress.Step(0))) break;
+    for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = RenderStrip(job, i);
 
-        // Linearisation.
-        unpackStage.width = uint16_t(readW);
-        unpackStage.height = uint16_t(readH);
-        unpackStage.mode = modes.unpackMode;
-        unpackStage.table = unpackTable_;
-        unpackStage.size = unpackTableSize_ > 0 ? uint32_t(unpackTableSize_) : 0;
-        if ((status = unpackStage.ApplyOne(read))) break;
-        if (single && !(goOn = progress.Step(0))) break;
-
-        // Mosaic noise filter, then the samples are raised for the corrections.
-        cfa.width = uint16_t(readW);
-        cfa.height = uint16_t(readH);
-        cfa.size = cfaTableSize_;
-        cfa.redTable = cfaTable1_;
-        cfa.greenTable = cfaTable2_;
-        cfa.blueTable = cfaTable3_;
-        if ((status = cfa.Run(read))) break;
-        int16_t* strip = raw.get();
-        if (f) CopyBlock(strip, size_t(w), read + size_t(f) * size_t(readW) + size_t(f), size_t(readW), size_t(w), size_t(h));
-        const int32_t top = std::max(readTop - f, 0);
-        const int32_t bottom = std::max(readBottom - f, 0);
-        const int32_t left = std::clamp(-x, 0, w);
-        const int32_t right = std::clamp(int32_t(int64_t(x) + w - rawWidth_), 0, w - left);
-        unpackStage.width = uint16_t(w);
-        unpackStage.height = uint16_t(h);
-        if ((status = unpackStage.ShiftLeft(strip, shift))) break;
-        if (single && !(goOn = progress.Step(0))) break;
-
-        // Offsets and gain map work on the samples inside the image only; when the
-        // strip reaches past the image's sides they run on a packed copy of them.
-        const int32_t insideRows = h - top - bottom;
-        const int32_t insideCols = w - left - right;
-        const bool packed = left > 0 || right > 0;
-        int16_t* region = strip + size_t(top) * w + left;
-        int16_t* target = region;
-        if (insideRows > 0 && insideCols > 0 && packed) {
-            CopyBlock(work.get(), size_t(insideCols), region, size_t(w), size_t(insideCols), size_t(insideRows));
-            target = work.get();
-        }
-        const int32_t regionX = x + left, regionY = y + top;
-        offsetStage.width = uint16_t(std::max(insideCols, 0));
-        offsetStage.height = uint16_t(std::max(insideRows, 0));
-        offsetStage.mode = modes.offsetMode;
-        offsetStage.size = offsetTableSize_ > 0 ? uint32_t(offsetTableSize_) : 0;
-        if (offsetStage.mode != 2 && offsetStage.size != 0 && insideRows > 0 &&
-            int64_t(regionY) + insideRows > offsetTableSize_) {
-            status = VQ_ERR_BAD_FILE; // the row offsets do not cover the image
-            break;
-        }
-        if (insideRows > 0 && insideCols > 0 &&
-            (status = offsetStage.AddOffsets16(target, columnOffsets_, rowOffsets_, int32_t(lastEntry) * factor,
-                                               regionX, regionY)))
-            break;
-        if (single && !(goOn = progress.Step(0))) break;
-
-        gainStage.width = uint16_t(std::max(insideCols, 0));
-        gainStage.height = uint16_t(std::max(insideRows, 0));
-        gainStage.mode = modes.gainMapMode;
-        if (insideRows > 0 && insideCols > 0 &&
-            (status = ApplyGainStage(gainStage, target, regionX, regionY, lastEntry, factor, shift)))
-            break;
-        if (insideRows > 0 && insideCols > 0 && packed)
-            CopyBlock(region, size_t(w), work.get(), size_t(insideCols), size_t(insideCols), size_t(insideRows));
-        // Outside samples follow their corrected mirror images.
-        MirrorOutside(strip, w, h, top, bottom, left, right);
-        if (single && !(goOn = progress.Step(0))) break;
-
-        if (badColumnsOn != 0 && s == 1 && (status = ConcealBadColumns(strip, x, y, w, h, badColumns_)))
-            break;
-        if (single && !(goOn = progress.Step(0))) break;
-
-        // White balance on the mosaic. The tables have 4096 entries, so the
-        // clamp never lets a sample index past them.
-        balanceStage.width = uint16_t(w);
-        balanceStage.height = uint16_t(h);
-        balanceStage.mode = modes.balanceMode;
-        balanceStage.size = std::min<uint32_t>(uint32_t(lastEntry) + 1, kBalanceTableSize);
-        if ((status = balanceStage.CfaApply(strip, BalanceTable(0), BalanceTable(1), BalanceTable(2)))) break;
-        if (single && !(goOn = progress.Step(0))) break;
-
-        int16_t* stripStart = strip + size_t(plan.rowMargin) * w;
-        int16_t* above = plan.rowMargin >= 3 ? strip + size_t(plan.rowMargin - 3) * w : stripStart;
-        int16_t* below = strip + size_t(plan.rowMargin + H) * w;
-        demosaicer->Setup(above, stripStart, below, planes[0].get(), planes[1].get(), planes[2].get(), int16_t(H),
-                          int16_t(w), modes.demosaicPassThrough);
-        int16_t *green = nullptr, *even = nullptr, *odd = nullptr;
-        if ((status = demosaicer->Run(&green, &even, &odd))) break;
-        int16_t* red = even;
-        int16_t* blue = odd;
-        if (single && !(goOn = progress.Step(0))) break;
-
-        const int32_t planeWidth = w / s, planeRows = H / s;
-        *static_cast<uint16_t*>(sharpen.Parameter(0)) = uint16_t(planeWidth);
-        *static_cast<uint16_t*>(sharpen.Parameter(1)) = uint16_t(planeRows);
-        if ((status = sharpen.Apply(red, green, blue))) break;
-
-        linearStage.width = uint16_t(planeWidth);
-        linearStage.height = uint16_t(planeRows);
-        if ((status = linearStage.Apply(red, green, blue))) break;
-
-        transform.width = uint16_t(W / s);
-        transform.height = uint16_t(planeRows);
-        if ((status = transform.Run(red, green, blue, fourth.get()))) break;
-        if (single && !(goOn = progress.Step(0))) break;
-
-        const int32_t outRows = planeRows - 2 * extra;
-        const size_t skipRows = size_t(extra) * size_t(planeWidth);
-        if ((status = output.Init(packType, rotation_, plan.colMargin, plan.colMargin, padBytes_, W / s, outRows,
-                                  bytesPerSample, channels)))
-            break;
-        if ((status = output.Pack(reinterpret_cast<const uint16_t*>(red + skipRows),
-                                  reinterpret_cast<const uint16_t*>(green + skipRows),
-                                  reinterpret_cast<const uint16_t*>(blue + skipRows),
-                                  fourth ? reinterpret_cast<const uint16_t*>(fourth.get() + skipRows) : nullptr, out)))
-            break;
-        if (single && !(goOn = progress.Step(0))) break;
-
-        const uint64_t stripBytes = uint64_t(output.PadTotal()) + uint64_t((H - 2 * extra) / s) * uint64_t(W / s) *
-                                                                       uint64_t(bytesPerSample) * uint64_t(channels);
-        if (record->stripCallback) {
-            out = static_cast<uint8_t*>(record->stripCallback(out, uint32_t(stripBytes), record->userValue));
-            if (!out) status = VQ_ERR_BAD_HANDLE;
-        }
-    }
-
-    transform.Release();
-    if (status == VQ_OK && !goOn) status = VQ_ERR_CANCELLED;
+    job.transform.Release();
+    if (status == VQ_OK && !job.goOn) status = VQ_ERR_CANCELLED;
     return status;
 }
 

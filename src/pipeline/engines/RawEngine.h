@@ -77,6 +77,33 @@ protected:
     void PublishImageData();
 
 private:
+    // A rendering reads as its steps: the set-up, then every strip through the
+    // stages in their order (RenderStrip lists them).
+    struct RenderJob;
+    struct StripWork;
+    VqStatus SetUpRender(RenderJob& job, const ProgressRecord* progress);
+    VqStatus CheckRenderRequest(RenderJob& job);
+    VqStatus ChooseFormatsAndModes(RenderJob& job);
+    VqStatus ChooseDemosaicer(RenderJob& job);
+    VqStatus PlanStrips(RenderJob& job);
+    VqStatus PrepareColourStages(RenderJob& job);
+    VqStatus SizeStripBuffers(RenderJob& job);
+    VqStatus LoadSensorData();
+    VqStatus AllocateStripBuffers(RenderJob& job);
+
+    VqStatus RenderStrip(RenderJob& job, int32_t index);
+    VqStatus ReadStrip(RenderJob& job, int32_t index, StripWork& strip);
+    VqStatus LineariseStrip(RenderJob& job, StripWork& strip);
+    VqStatus FilterMosaic(RenderJob& job, StripWork& strip);
+    VqStatus CorrectOffsets(RenderJob& job, StripWork& strip);
+    VqStatus ApplyGainMap(RenderJob& job, StripWork& strip);
+    VqStatus ConcealStripColumns(RenderJob& job, StripWork& strip);
+    VqStatus BalanceMosaic(RenderJob& job, StripWork& strip);
+    VqStatus DemosaicStrip(RenderJob& job, StripWork& strip);
+    VqStatus FinishColour(RenderJob& job, StripWork& strip);
+    VqStatus PackStrip(RenderJob& job, StripWork& strip);
+    VqStatus DeliverStrip(RenderJob& job, StripWork& strip);
+
     uint32_t balanceMaximum_ = 0;
     int32_t balanceLinearised_ = -1;
     uint32_t balanceBuilds_ = 0;

@@ -7,6 +7,8 @@
 #include <new>
 #include <vector>
 
+#include "RawTag.h"
+
 using lumora::ByteOrder;
 using lumora::ByteView;
 
@@ -15,10 +17,10 @@ namespace {
 constexpr uint32_t kEntrySize = 12;
 
 // Tags of the private directory and the look data.
-constexpr uint16_t kTagLookCurveFirst = 3610;
-constexpr uint16_t kTagLookCurveLast = 3619;
-constexpr uint16_t kTagLookMatrixFirst = 3670;
-constexpr uint16_t kTagLookMatrixLast = 3679;
+constexpr uint16_t kTagLookCurveFirst = TagNumber(RawTag::LookCurveFirst);
+constexpr uint16_t kTagLookCurveLast = TagNumber(RawTag::LookCurveLast);
+constexpr uint16_t kTagLookMatrixFirst = TagNumber(RawTag::LookMatrixFirst);
+constexpr uint16_t kTagLookMatrixLast = TagNumber(RawTag::LookMatrixLast);
 
 uint32_t clampCount(uint32_t count, uint32_t maximum) { return count < maximum ? count : maximum; }
 
@@ -375,42 +377,42 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
         return s;
     };
 
-    switch (e.tag) {
-    case 254: if (type == 4) r.newSubfileType = value; return VQ_OK;
-    case 256: r.width = value; return VQ_OK;
-    case 257: r.height = value; return VQ_OK;
-    case 258:
+    switch (RawTag(e.tag)) {
+    case RawTag::NewSubfileType: if (type == 4) r.newSubfileType = value; return VQ_OK;
+    case RawTag::ImageWidth: r.width = value; return VQ_OK;
+    case RawTag::ImageLength: r.height = value; return VQ_OK;
+    case RawTag::BitsPerSample:
         if (type != 3) return VQ_OK;
         {
             VqStatus s = ReadShorts(r.bitsPerSample, n, 5);
             r.bitsPerSampleCount = n;
             return s;
         }
-    case 259: if (type == 3) r.compression = value16; return VQ_OK;
-    case 262: if (type == 3) r.photometric = value16; return VQ_OK;
-    case 270:
+    case RawTag::Compression: if (type == 3) r.compression = value16; return VQ_OK;
+    case RawTag::PhotometricInterpretation: if (type == 3) r.photometric = value16; return VQ_OK;
+    case RawTag::ImageDescription:
         if (type != 2) return VQ_OK;
         r.descriptionOffset = value;
         return text(r.description, &r.descriptionCount);
-    case 271: return type == 2 ? text(r.make, nullptr) : VQ_OK;
-    case 272:
+    case RawTag::Make: return type == 2 ? text(r.make, nullptr) : VQ_OK;
+    case RawTag::Model:
         if (type != 2) return VQ_OK;
         if (VqStatus s = text(r.model, nullptr)) return s;
         r.modelCount = n;
         return CheckFileVersion();
-    case 273: return type == 4 ? longs(r.stripOffsets, r.stripOffsetsCount) : VQ_OK;
-    case 277: if (type == 3) r.samplesPerPixel = value16; return VQ_OK;
-    case 278: if (type == 4) r.rowsPerStrip = value; return VQ_OK;
-    case 279: return type == 4 ? longs(r.stripByteCounts, r.stripByteCountsCount) : VQ_OK;
-    case 280: if (type == 3) r.minSampleValue = value16; return VQ_OK;
-    case 281: if (type == 3) r.maxSampleValue = value16; return VQ_OK;
-    case 282:
-    case 283:
+    case RawTag::StripOffsets: return type == 4 ? longs(r.stripOffsets, r.stripOffsetsCount) : VQ_OK;
+    case RawTag::SamplesPerPixel: if (type == 3) r.samplesPerPixel = value16; return VQ_OK;
+    case RawTag::RowsPerStrip: if (type == 4) r.rowsPerStrip = value; return VQ_OK;
+    case RawTag::StripByteCounts: return type == 4 ? longs(r.stripByteCounts, r.stripByteCountsCount) : VQ_OK;
+    case RawTag::MinSampleValue: if (type == 3) r.minSampleValue = value16; return VQ_OK;
+    case RawTag::MaxSampleValue: if (type == 3) r.maxSampleValue = value16; return VQ_OK;
+    case RawTag::XResolution:
+    case RawTag::YResolution:
         if (!resolution) return VQ_OK;
         {
             uint32_t pair[2] = {0, 0};
             VqStatus s = ReadRationalPairs(pair, n, 1);
-            if (e.tag == 282) {
+            if (e.tag == TagNumber(RawTag::XResolution)) {
                 resolution->xOffset = value;
                 resolution->xNumerator = pair[0];
                 resolution->xDenominator = pair[1];
@@ -421,23 +423,23 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
             }
             return s;
         }
-    case 284: if (type == 3) r.planarConfiguration = value16; return VQ_OK;
-    case 290: if (type == 3) r.grayResponseUnit = value16; return VQ_OK;
-    case 291: if (type == 3) keep(r.grayResponseCurve); return VQ_OK;
-    case 296:
+    case RawTag::PlanarConfiguration: if (type == 3) r.planarConfiguration = value16; return VQ_OK;
+    case RawTag::GrayResponseUnit: if (type == 3) r.grayResponseUnit = value16; return VQ_OK;
+    case RawTag::GrayResponseCurve: if (type == 3) keep(r.grayResponseCurve); return VQ_OK;
+    case RawTag::ResolutionUnit:
         if (!resolution) return VQ_OK;
         resolution->unitPresent = 1;
         resolution->unit = value16;
         resolution->unitPosition = uint32_t(currentPosition_ + 8);
         return VQ_OK;
-    case 305: return type == 2 ? text(r.software, &r.softwareCount) : VQ_OK;
-    case 306: return type == 2 ? text(r.dateTime, nullptr) : VQ_OK;
-    case 315: return type == 2 ? text(r.artist, nullptr) : VQ_OK;
-    case 330: return type == 4 ? longs(r.subIfds, r.subIfdCount) : VQ_OK;
-    case 33405: return type == 2 ? text(r.model2, &r.model2Count) : VQ_OK;
-    case 33422: r.cfaPattern = int32_t(value); return VQ_OK;
-    case 33424: r.privateIfd = value; return VQ_OK;
-    case 33434: {
+    case RawTag::Software: return type == 2 ? text(r.software, &r.softwareCount) : VQ_OK;
+    case RawTag::DateTime: return type == 2 ? text(r.dateTime, nullptr) : VQ_OK;
+    case RawTag::Artist: return type == 2 ? text(r.artist, nullptr) : VQ_OK;
+    case RawTag::SubIfds: return type == 4 ? longs(r.subIfds, r.subIfdCount) : VQ_OK;
+    case RawTag::Model2: return type == 2 ? text(r.model2, &r.model2Count) : VQ_OK;
+    case RawTag::CfaPattern: r.cfaPattern = int32_t(value); return VQ_OK;
+    case RawTag::PrivateIfd: r.privateIfd = value; return VQ_OK;
+    case RawTag::ExposureTime: {
         uint32_t pair[2] = {0, 1};
         VqStatus s = ReadRationalPairs(pair, n, 1);
         if (n) {
@@ -446,24 +448,24 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
         }
         return s;
     }
-    case 33437: return floats(&r.fNumber, 1);
-    case 33723: {
+    case RawTag::FNumber: return floats(&r.fNumber, 1);
+    case RawTag::IptcNaa: {
         const uint64_t bytes = uint64_t(TypeSize(type)) * e.count;
         r.iptcLength = bytes > UINT32_MAX ? UINT32_MAX : uint32_t(bytes);
         r.iptcOffset = value;
         r.iptcEntryOffset = uint32_t(currentPosition_);
         return VQ_OK;
     }
-    case 34850: r.exposureProgram = int16_t(value16); return VQ_OK;
-    case 37380: return floats(&r.exposureBias, 1);
-    case 37382: return floats(&r.subjectDistance, 1);
-    case 37386: return floats(&r.focalLength, 1);
-    case 37397: return floats(&r.exposureIndex, 1);
-    case 37383: r.meteringMode = int16_t(value16); return VQ_OK;
-    case 37385: r.flash = int16_t(value16); return VQ_OK;
-    case 37393: r.imageNumber = value; return VQ_OK;
-    case 37399: r.sensingMethodEntry = uint32_t(currentPosition_); return VQ_OK;
-    case 65535:
+    case RawTag::ExposureProgram: r.exposureProgram = int16_t(value16); return VQ_OK;
+    case RawTag::ExposureBiasValue: return floats(&r.exposureBias, 1);
+    case RawTag::SubjectDistance: return floats(&r.subjectDistance, 1);
+    case RawTag::FocalLength: return floats(&r.focalLength, 1);
+    case RawTag::ExposureIndex: return floats(&r.exposureIndex, 1);
+    case RawTag::MeteringMode: r.meteringMode = int16_t(value16); return VQ_OK;
+    case RawTag::Flash: r.flash = int16_t(value16); return VQ_OK;
+    case RawTag::ImageNumber: r.imageNumber = value; return VQ_OK;
+    case RawTag::SensingMethod: r.sensingMethodEntry = uint32_t(currentPosition_); return VQ_OK;
+    case RawTag::SettingsText:
         if (type != 7) return VQ_OK;
         std::memset(r.settingsText, 0, sizeof r.settingsText);
         {
@@ -476,7 +478,7 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
         }
 
     // Private directory.
-    case 1001: {
+    case RawTag::CameraText: {
         // A text tag: any other type is skipped like every mistyped entry.
         if (type != 2) return VQ_OK;
         // Kept as count and data offset, and only when the data is really there.
@@ -486,29 +488,29 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
         r.cameraText.offset = uint32_t(offset);
         return VQ_OK;
     }
-    case 1002:
+    case RawTag::CameraSettingWord:
         r.setting1002 = int32_t(value);
         r.setting1002Position = uint32_t(currentPosition_ + 8);
         return VQ_OK;
-    case 1003: r.leftMargin = value; return VQ_OK;
-    case 1004: r.topMargin = value; return VQ_OK;
-    case 1005: r.activeWidth = value; return VQ_OK;
-    case 1006: r.activeHeight = value; return VQ_OK;
-    case 1007: r.value1007 = value; return VQ_OK;
-    case 1008: r.value1008 = value; return VQ_OK;
-    case 1022: r.value1022 = value; return VQ_OK;
-    case 1023: r.value1023 = value; return VQ_OK;
-    case 1009: return keep(r.settingsData);
-    case 1021: return keep(r.storedSettings);
-    case 1026: return keep(r.extraData);
-    case 1010: r.setting1010 = int16_t(value16); return VQ_OK;
-    case 1012: r.setting1012 = int16_t(value16); return VQ_OK;
-    case 1013: r.setting1013 = int16_t(value16); return VQ_OK;
-    case 1018: r.value1018 = value16; return VQ_OK;
-    case 1020: if (type == 3) r.cameraPreset = value16; return VQ_OK;
-    case 1011: return floats(&r.setting1011, 1);
-    case 1033: return floats(r.values1033, 8);
-    case 1036: {
+    case RawTag::LeftMargin: r.leftMargin = value; return VQ_OK;
+    case RawTag::TopMargin: r.topMargin = value; return VQ_OK;
+    case RawTag::ActiveWidth: r.activeWidth = value; return VQ_OK;
+    case RawTag::ActiveHeight: r.activeHeight = value; return VQ_OK;
+    case RawTag::HiddenValue2: r.value1007 = value; return VQ_OK;
+    case RawTag::HiddenValue3: r.value1008 = value; return VQ_OK;
+    case RawTag::HiddenValue6: r.value1022 = value; return VQ_OK;
+    case RawTag::HiddenValue7: r.value1023 = value; return VQ_OK;
+    case RawTag::SettingsData: return keep(r.settingsData);
+    case RawTag::StoredSettings: return keep(r.storedSettings);
+    case RawTag::ExtraSettingsData: return keep(r.extraData);
+    case RawTag::CameraSettingA: r.setting1010 = int16_t(value16); return VQ_OK;
+    case RawTag::CameraSettingB: r.setting1012 = int16_t(value16); return VQ_OK;
+    case RawTag::CameraSettingC: r.setting1013 = int16_t(value16); return VQ_OK;
+    case RawTag::RendererPrivate: r.value1018 = value16; return VQ_OK;
+    case RawTag::CameraPreset: if (type == 3) r.cameraPreset = value16; return VQ_OK;
+    case RawTag::CameraSettingRatio: return floats(&r.setting1011, 1);
+    case RawTag::HiddenFloats: return floats(r.values1033, 8);
+    case RawTag::CameraWhiteBalance: {
         // Always three values, whatever the entry's count.
         const Entry saved = current_;
         current_.count = 3;
@@ -516,62 +518,92 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
         current_ = saved;
         return s;
     }
-    case 1039: if (type == 8) keep(r.columnOffsets); return VQ_OK;
-    case 1040: if (type == 8) keep(r.rowOffsets); return VQ_OK;
+    case RawTag::ColumnOffsets: if (type == 8) keep(r.columnOffsets); return VQ_OK;
+    case RawTag::RowOffsets: if (type == 8) keep(r.rowOffsets); return VQ_OK;
 
-    case 2000: case 2001: case 2002: case 2003: case 2004:
-        return ReadMatrixRationals(r.lookAMatrices[e.tag - 2000]);
-    case 2010: case 2011: case 2012: case 2013: case 2014:
-        return ReadMatrixRationals(r.balanceMatrices[e.tag - 2010]);
-    case 2020: case 2021: case 2022: case 2023: case 2024: case 2025:
-        return ReadMatrixRationals(r.presetMatrices[e.tag - 2020]);
-    case 2300: return ReadMatrixRationals(r.colorMatrices);
-    case 2340: return ReadMatrixRationals(r.lookMatrix);
-    case 3620: return ReadMatrixRationals(r.lookAMatrices[0]);
-    case 3630: return ReadMatrixRationals(r.lookAMatrices[1]);
-    case 3640: return ReadMatrixRationals(r.lookAMatrices[2]);
-    case 3650: return ReadMatrixRationals(r.lookAMatrices[3]);
-    case 3621: return ReadMatrixRationals(r.lookBMatrices[0]);
-    case 3631: return ReadMatrixRationals(r.lookBMatrices[1]);
-    case 3641: return ReadMatrixRationals(r.lookBMatrices[2]);
-    case 3651: return ReadMatrixRationals(r.lookBMatrices[3]);
+    case RawTag::LookAMatrix0:
+    case RawTag::LookAMatrix1:
+    case RawTag::LookAMatrix2:
+    case RawTag::LookAMatrix3:
+    case RawTag::LookAMatrix4:
+        return ReadMatrixRationals(r.lookAMatrices[e.tag - TagNumber(RawTag::LookAMatrix0)]);
+    case RawTag::BalanceMatrix0:
+    case RawTag::BalanceMatrix1:
+    case RawTag::BalanceMatrix2:
+    case RawTag::BalanceMatrix3:
+    case RawTag::BalanceMatrix4:
+        return ReadMatrixRationals(r.balanceMatrices[e.tag - TagNumber(RawTag::BalanceMatrix0)]);
+    case RawTag::PresetMatrix0:
+    case RawTag::PresetMatrix1:
+    case RawTag::PresetMatrix2:
+    case RawTag::PresetMatrix3:
+    case RawTag::PresetMatrix4:
+    case RawTag::PresetMatrix5:
+        return ReadMatrixRationals(r.presetMatrices[e.tag - TagNumber(RawTag::PresetMatrix0)]);
+    case RawTag::ColorMatrices: return ReadMatrixRationals(r.colorMatrices);
+    case RawTag::LookMatrix: return ReadMatrixRationals(r.lookMatrix);
+    case RawTag::LookAMatrixNew0: return ReadMatrixRationals(r.lookAMatrices[0]);
+    case RawTag::LookAMatrixNew1: return ReadMatrixRationals(r.lookAMatrices[1]);
+    case RawTag::LookAMatrixNew2: return ReadMatrixRationals(r.lookAMatrices[2]);
+    case RawTag::LookAMatrixNew3: return ReadMatrixRationals(r.lookAMatrices[3]);
+    case RawTag::LookBMatrix0: return ReadMatrixRationals(r.lookBMatrices[0]);
+    case RawTag::LookBMatrix1: return ReadMatrixRationals(r.lookBMatrices[1]);
+    case RawTag::LookBMatrix2: return ReadMatrixRationals(r.lookBMatrices[2]);
+    case RawTag::LookBMatrix3: return ReadMatrixRationals(r.lookBMatrices[3]);
 
-    case 2120: case 2121: case 2122: case 2123: case 2124: case 2125:
-        if (e.tag == 2120) r.value2120 = value;
-        return ReadTripleRationals(r.balanceTriples[e.tag - 2120]);
-    case 2200: case 2201: case 2202: case 2203: case 2204:
-        return floats(&r.presetGains[e.tag - 2200], 1);
+    case RawTag::BalanceTriple0:
+    case RawTag::BalanceTriple1:
+    case RawTag::BalanceTriple2:
+    case RawTag::BalanceTriple3:
+    case RawTag::BalanceTriple4:
+    case RawTag::BalanceTriple5:
+        if (e.tag == TagNumber(RawTag::BalanceTriple0)) r.value2120 = value;
+        return ReadTripleRationals(r.balanceTriples[e.tag - TagNumber(RawTag::BalanceTriple0)]);
+    case RawTag::PresetGain0:
+    case RawTag::PresetGain1:
+    case RawTag::PresetGain2:
+    case RawTag::PresetGain3:
+    case RawTag::PresetGain4:
+        return floats(&r.presetGains[e.tag - TagNumber(RawTag::PresetGain0)], 1);
 
-    case 2301: if (type == 3) keep(r.toneCurve0); return VQ_OK;
-    case 2315: if (type == 3) keep(r.thumbTable); return VQ_OK;
-    case 2317: if (type == 3) keep(r.thumbSourceTable); return VQ_OK;
-    case 2305: return keep(r.outputCurve);
-    case 2311: return keep(r.badColumns);
-    case 2341: return keep(r.toneCurve1);
-    case 2404: case 2408: return keep(r.gainMap);
-    case 3100: return keep(r.byteTable3100);
-    case 3107: case 3608: return keep(r.f2CurveA);
-    case 3108: case 3609: return keep(r.f2CurveB);
-    case 3605: return keep(r.finalTable3605);
-    case 3607: return keep(r.outputCurve3607);
-    case 2306: return floats(&r.gainScale2306, 1);
-    case 2318: return floats(&r.value2318, 1);
-    case 2310: if (type == 3) r.value2310 = value16; return VQ_OK;
-    case 2319: if (type == 3) r.value2319 = value16; return VQ_OK;
-    case 2313: r.thumbTableOn = value; return VQ_OK;
-    case 2400: r.value2400 = value; return VQ_OK;
-    case 2401: r.value2401 = value; return VQ_OK;
-    case 2402: r.gainTileWidth = value; return VQ_OK;
-    case 2403: r.gainTileHeight = value; return VQ_OK;
-    case 3122: case 3123: case 3124: r.curveLongs[e.tag - 3122] = value; return VQ_OK;
-    case 3200: r.fileGeneration = value; return VQ_OK;
-    case 3502: r.fileVersion = value; return VQ_OK;
-    case 3680: r.value3680 = value; return VQ_OK;
-    case 3681: r.value3681 = value; return VQ_OK;
-    case 2320: case 2321: case 2322: case 2323:
-        return floats(r.sensitivityPairs[e.tag - 2320], 2);
-    case 2330: if (type == 8) r.greyTest2330 = int16_t(value16); return VQ_OK;
-    case 2331: {
+    case RawTag::ToneCurve0: if (type == 3) keep(r.toneCurve0); return VQ_OK;
+    case RawTag::ThumbTable: if (type == 3) keep(r.thumbTable); return VQ_OK;
+    case RawTag::ThumbSourceTable: if (type == 3) keep(r.thumbSourceTable); return VQ_OK;
+    case RawTag::OutputCurve: return keep(r.outputCurve);
+    case RawTag::BadColumns: return keep(r.badColumns);
+    case RawTag::ToneCurve1: return keep(r.toneCurve1);
+    case RawTag::GainMap:
+    case RawTag::GainMapAlternative: return keep(r.gainMap);
+    case RawTag::F2ByteTable: return keep(r.byteTable3100);
+    case RawTag::F2CurveA:
+    case RawTag::F2CurveAAlternative: return keep(r.f2CurveA);
+    case RawTag::F2CurveB:
+    case RawTag::F2CurveBAlternative: return keep(r.f2CurveB);
+    case RawTag::F2FinalTable: return keep(r.finalTable3605);
+    case RawTag::F2OutputCurve: return keep(r.outputCurve3607);
+    case RawTag::CameraRgbGainScale: return floats(&r.gainScale2306, 1);
+    case RawTag::Private2318: return floats(&r.value2318, 1);
+    case RawTag::Private2310: if (type == 3) r.value2310 = value16; return VQ_OK;
+    case RawTag::Private2319: if (type == 3) r.value2319 = value16; return VQ_OK;
+    case RawTag::ThumbTableOn: r.thumbTableOn = value; return VQ_OK;
+    case RawTag::Private2400: r.value2400 = value; return VQ_OK;
+    case RawTag::Private2401: r.value2401 = value; return VQ_OK;
+    case RawTag::GainTileWidth: r.gainTileWidth = value; return VQ_OK;
+    case RawTag::GainTileHeight: r.gainTileHeight = value; return VQ_OK;
+    case RawTag::CurveLong0:
+    case RawTag::CurveLong1:
+    case RawTag::CurveLong2: r.curveLongs[e.tag - TagNumber(RawTag::CurveLong0)] = value; return VQ_OK;
+    case RawTag::FileGeneration: r.fileGeneration = value; return VQ_OK;
+    case RawTag::FileVersion: r.fileVersion = value; return VQ_OK;
+    case RawTag::Private3680: r.value3680 = value; return VQ_OK;
+    case RawTag::Private3681: r.value3681 = value; return VQ_OK;
+    case RawTag::SensitivityPair0:
+    case RawTag::SensitivityPair1:
+    case RawTag::SensitivityPair2:
+    case RawTag::SensitivityPair3:
+        return floats(r.sensitivityPairs[e.tag - TagNumber(RawTag::SensitivityPair0)], 2);
+    case RawTag::GreyTestValue: if (type == 8) r.greyTest2330 = int16_t(value16); return VQ_OK;
+    case RawTag::GreyTestRatio: {
         if (type != 5) return VQ_OK;
         // One rational read as two LONG words.
         const Entry saved = current_;
@@ -580,49 +612,55 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
         current_ = saved;
         return s;
     }
-    case 2350:
+    case RawTag::SharpenSelect:
         r.sharpenPresent2350 = 1;
         if (type == 3) r.sharpen2350 = value16;
         return VQ_OK;
-    case 2351:
+    case RawTag::SharpenKernel:
         if (type != 8) return VQ_OK;
         return ReadShorts(reinterpret_cast<uint16_t*>(r.sharpenKernel), n, 25);
-    case 2352: if (type == 3) r.sharpen1 = value16; return VQ_OK;
-    case 2353: if (type == 3) r.sharpen2 = value16; return VQ_OK;
-    case 2354: if (type == 3) r.sharpen3 = value16; return VQ_OK;
-    case 2356: if (type == 3) r.sharpen4 = value16; return VQ_OK;
-    case 2357: if (type == 3) r.sharpen5 = value16; return VQ_OK;
-    case 2570:
+    case RawTag::Sharpen1: if (type == 3) r.sharpen1 = value16; return VQ_OK;
+    case RawTag::Sharpen2: if (type == 3) r.sharpen2 = value16; return VQ_OK;
+    case RawTag::Sharpen3: if (type == 3) r.sharpen3 = value16; return VQ_OK;
+    case RawTag::Sharpen4: if (type == 3) r.sharpen4 = value16; return VQ_OK;
+    case RawTag::Sharpen5: if (type == 3) r.sharpen5 = value16; return VQ_OK;
+    case RawTag::ConcealTable:
         if (type == 3) {
             r.concealTable2570 = value16;
             r.concealTable2570Count = e.count;
         }
         return VQ_OK;
-    case 3131: if (type == 3) r.directionThresholdH = value16; return VQ_OK;
-    case 3132: if (type == 3) r.directionThresholdV = value16; return VQ_OK;
-    case 3662: if (type == 3) r.demosaicThreshold = value16; return VQ_OK;
-    case 2355:
+    case RawTag::DirectionThresholdH: if (type == 3) r.directionThresholdH = value16; return VQ_OK;
+    case RawTag::DirectionThresholdV: if (type == 3) r.directionThresholdV = value16; return VQ_OK;
+    case RawTag::DemosaicThreshold: if (type == 3) r.demosaicThreshold = value16; return VQ_OK;
+    case RawTag::SharpenKernelHead:
         if (type != 3) return VQ_OK;
         return ReadShorts(r.sharpenKernelHead, n, 3);
-    case 3109: case 3110: case 3111: r.curveShorts[e.tag - 3109] = value16; return VQ_OK;
-    case 3142: case 3143: case 3144: case 3145: case 3146: r.curveShorts2[e.tag - 3142] = value16; return VQ_OK;
-    case 3125: r.flag3125 = value != 0 ? 1 : 0; return VQ_OK;
-    case 3601: if (type == 7) keep(r.colourCurves3601); return VQ_OK;
-    case 3602: if (type == 7) keep(r.colourCurves3602); return VQ_OK;
-    case 3604: if (type == 4) r.colourTableGeneration = value; return VQ_OK;
-    case 3692: if (type == 4) r.value3692 = value; return VQ_OK;
-    case 3693: if (type == 4) r.setting3693 = int32_t(value); return VQ_OK;
-    case 3606: if (type == 3) keep(r.shiftedTable3606); return VQ_OK;
+    case RawTag::CurveShort0:
+    case RawTag::CurveShort1:
+    case RawTag::CurveShort2: r.curveShorts[e.tag - TagNumber(RawTag::CurveShort0)] = value16; return VQ_OK;
+    case RawTag::CurveShortB0:
+    case RawTag::CurveShortB1:
+    case RawTag::CurveShortB2:
+    case RawTag::CurveShortB3:
+    case RawTag::CurveShortB4: r.curveShorts2[e.tag - TagNumber(RawTag::CurveShortB0)] = value16; return VQ_OK;
+    case RawTag::CurveFlag: r.flag3125 = value != 0 ? 1 : 0; return VQ_OK;
+    case RawTag::ColourCurveSets: if (type == 7) keep(r.colourCurves3601); return VQ_OK;
+    case RawTag::ColourKnotLists: if (type == 7) keep(r.colourCurves3602); return VQ_OK;
+    case RawTag::ColourTableGeneration: if (type == 4) r.colourTableGeneration = value; return VQ_OK;
+    case RawTag::Private3692: if (type == 4) r.value3692 = value; return VQ_OK;
+    case RawTag::Private3693: if (type == 4) r.setting3693 = int32_t(value); return VQ_OK;
+    case RawTag::F2ShiftedTable: if (type == 3) keep(r.shiftedTable3606); return VQ_OK;
 
-    case 3660: return looks ? ReadLookNames(*looks) : VQ_OK;
+    case RawTag::LookNames: return looks ? ReadLookNames(*looks) : VQ_OK;
 
     default:
         break;
     }
 
     if (e.tag >= kTagLookCurveFirst && e.tag <= kTagLookCurveLast) {
-        if (e.tag == 3610) keep(r.toneCurve1);
-        if (e.tag == 3611) keep(r.f2ToneCurve3611);
+        if (e.tag == TagNumber(RawTag::ToneCurve1Alternative)) keep(r.toneCurve1);
+        if (e.tag == TagNumber(RawTag::F2ToneCurve)) keep(r.f2ToneCurve3611);
         return looks ? ReadLookCurve(*looks, e.tag - kTagLookCurveFirst) : VQ_OK;
     }
     if (e.tag >= kTagLookMatrixFirst && e.tag <= kTagLookMatrixLast)
@@ -661,9 +699,9 @@ VqStatus RawTiffReader::FindTag(ByteView buffer, uint32_t startOffset, uint16_t 
                 entryPosition = uint32_t(position);
                 return VQ_OK;
             }
-            if (current_.tag == 33424) {
+            if (current_.tag == TagNumber(RawTag::PrivateIfd)) {
                 privateIfd = current_.value;
-            } else if (current_.tag == 330 && current_.type == 4) {
+            } else if (current_.tag == TagNumber(RawTag::SubIfds) && current_.type == 4) {
                 uint32_t offsets[5] = {};
                 uint32_t count = 0;
                 if (ReadLongs(offsets, count, 5) != VQ_OK) return error_;
@@ -697,7 +735,7 @@ VqStatus RawTiffReader::ReplaceDescription(uint8_t* buffer, uint64_t length, uin
     if (error_) return error_;
     for (uint32_t i = 0; i < n; ++i) {
         if (ReadEntry(uint64_t(ifdOffset) + 2 + uint64_t(kEntrySize) * i) != VQ_OK) return VQ_ERR_READ_PAST_BUFFER;
-        if (current_.tag != 270) continue;
+        if (current_.tag != TagNumber(RawTag::ImageDescription)) continue;
         const uint32_t count = current_.count;
         // The new text must fit in the old field; it is never written before it.
         if (textLength > count) return VQ_ERR_DESCRIPTION_TOO_LONG;

@@ -80,27 +80,27 @@ struct RawIfdRecord {
 
     // Private directory.
     RawTagRef cameraText;                // 1001: count and data offset, checked inside the buffer
-    int32_t setting1002;                 // 1002
-    uint32_t setting1002Position;        //   file position of its value
+    int32_t cameraSettingWord;                 // 1002
+    uint32_t cameraSettingWordPosition;        //   file position of its value
     uint32_t leftMargin;                 // 1003
     uint32_t topMargin;                  // 1004
     uint32_t activeWidth;                // 1005
     uint32_t activeHeight;               // 1006
-    uint32_t value1007;                  // 1007
-    uint32_t value1008;                  // 1008
+    uint32_t hiddenValue2;                  // 1007
+    uint32_t hiddenValue3;                  // 1008
     RawTagRef settingsData;              // 1009 (offset starts absent)
-    int16_t setting1010;                 // 1010
-    float setting1011;                   // 1011
-    int16_t setting1012;                 // 1012
-    int16_t setting1013;                 // 1013
-    uint16_t value1018;                  // 1018
+    int16_t cameraSettingA;                 // 1010
+    float cameraSettingRatio;                   // 1011
+    int16_t cameraSettingB;                 // 1012
+    int16_t cameraSettingC;                 // 1013
+    uint16_t rendererPrivate;                  // 1018
     uint16_t cameraPreset;               // 1020
     RawTagRef storedSettings;            // 1021 (or 65535: count 0, value + 40)
-    uint32_t value1022;                  // 1022
-    uint32_t value1023;                  // 1023
+    uint32_t hiddenValue6;                  // 1022
+    uint32_t hiddenValue7;                  // 1023
     RawTagRef extraData;                 // 1026 (offset starts absent)
-    float values1033[8];                 // 1033
-    uint16_t whiteBalance1036[3];        // 1036
+    float hiddenFloats[8];                 // 1033
+    uint16_t cameraWhiteBalance[3];        // 1036
     RawTagRef columnOffsets;             // 1039
     RawTagRef rowOffsets;                // 1040
 
@@ -111,23 +111,23 @@ struct RawIfdRecord {
     RawMatrixWords colorMatrices;        // 2300
     RawMatrixWords lookMatrix;           // 2340
     RawTripleWords balanceTriples[6];    // 2120..2125
-    uint32_t value2120;                  // 2120 value word
+    uint32_t balanceTriple0Word;                  // 2120 value word
     float presetGains[5];                // 2200..2204
     RawTagRef toneCurve0;                // 2301
     RawTagRef outputCurve;               // 2305
-    float gainScale2306;                 // 2306
-    uint16_t value2310;                  // 2310
+    float cameraRgbGainScale;                 // 2306
+    uint16_t private2310;                  // 2310
     RawTagRef badColumns;                // 2311
     uint32_t thumbTableOn;               // 2313
     RawTagRef thumbTable;                // 2315
     RawTagRef thumbSourceTable;          // 2317
-    float value2318;                     // 2318
-    uint16_t value2319;                  // 2319
+    float private2318;                     // 2318
+    uint16_t private2319;                  // 2319
     float sensitivityPairs[4][2];        // 2320..2323
-    int16_t greyTest2330;                // 2330
-    uint32_t greyTest2331[2];            // 2331 numerator, denominator
-    uint32_t sharpenPresent2350;         // 2350 seen
-    uint16_t sharpen2350;                // 2350 value (SHORT only)
+    int16_t greyTestValue;                // 2330
+    uint32_t greyTestRatio[2];            // 2331 numerator, denominator
+    uint32_t sharpenSelectPresent;         // 2350 seen
+    uint16_t sharpenSelect;                // 2350 value (SHORT only)
     int16_t sharpenKernel[25];           // 2351
     uint16_t sharpen1;                   // 2352
     uint16_t sharpen2;                   // 2353
@@ -136,34 +136,34 @@ struct RawIfdRecord {
     uint16_t sharpen4;                   // 2356
     uint16_t sharpen5;                   // 2357
     RawTagRef toneCurve1;                // 2341 or 3610
-    uint32_t value2400;                  // 2400
-    uint32_t value2401;                  // 2401
+    uint32_t private2400;                  // 2400
+    uint32_t private2401;                  // 2401
     uint32_t gainTileWidth;              // 2402
     uint32_t gainTileHeight;             // 2403
     RawTagRef gainMap;                   // 2404 or 2408
-    uint16_t concealTable2570;           // 2570 value
-    uint32_t concealTable2570Count;      //   and count
-    RawTagRef byteTable3100;             // 3100
+    uint16_t concealTable;           // 2570 value
+    uint32_t concealTableCount;      //   and count
+    RawTagRef f2ByteTable;             // 3100
     RawTagRef f2CurveA;                  // 3107 or 3608
     RawTagRef f2CurveB;                  // 3108 or 3609
     uint16_t curveShorts[3];             // 3109, 3110, 3111
     uint32_t curveLongs[3];              // 3122, 3123, 3124
-    uint32_t flag3125;                   // 3125: 1 when non-zero
+    uint32_t curveFlag;                   // 3125: 1 when non-zero
     uint16_t directionThresholdH;        // 3131
     uint16_t directionThresholdV;        // 3132
     uint16_t curveShorts2[5];            // 3142..3146
     uint32_t fileGeneration;             // 3200
     uint32_t fileVersion;                // 3502
-    RawTagRef colourCurves3601;          // 3601
-    RawTagRef colourCurves3602;          // 3602
+    RawTagRef colourCurveSets;          // 3601
+    RawTagRef colourKnotLists;          // 3602
     uint32_t colourTableGeneration;      // 3604
-    RawTagRef finalTable3605;            // 3605
-    RawTagRef shiftedTable3606;          // 3606
-    RawTagRef outputCurve3607;           // 3607
-    RawTagRef f2ToneCurve3611;           // 3611
+    RawTagRef f2FinalTable;            // 3605
+    RawTagRef f2ShiftedTable;          // 3606
+    RawTagRef f2OutputCurve;           // 3607
+    RawTagRef f2ToneCurve;           // 3611
     uint16_t demosaicThreshold;          // 3662
-    uint32_t value3680;                  // 3680
-    uint32_t value3681;                  // 3681
-    uint32_t value3692;                  // 3692
-    int32_t setting3693;                 // 3693
+    uint32_t private3680;                  // 3680
+    uint32_t private3681;                  // 3681
+    uint32_t private3692;                  // 3692
+    int32_t private3693;                 // 3693
 };

@@ -298,14 +298,14 @@ namespace {
 
 void initRecord(RawIfdRecord& r) {
     r = RawIfdRecord{};
-    r.setting1002 = kRawAbsent;
+    r.cameraSettingWord = kRawAbsent;
     r.settingsData.offset = uint32_t(kRawAbsent);
-    r.setting1010 = int16_t(kRawAbsent);
-    r.setting1011 = kRawAbsentFloat;
-    r.setting1012 = int16_t(kRawAbsent);
-    r.setting1013 = int16_t(kRawAbsent);
+    r.cameraSettingA = int16_t(kRawAbsent);
+    r.cameraSettingRatio = kRawAbsentFloat;
+    r.cameraSettingB = int16_t(kRawAbsent);
+    r.cameraSettingC = int16_t(kRawAbsent);
     r.extraData.offset = uint32_t(kRawAbsent);
-    r.setting3693 = kRawAbsent;
+    r.private3693 = kRawAbsent;
     r.cfaPattern = kRawAbsent;
     r.exposureTime[0] = kRawAbsent;
     r.exposureTime[1] = 1;
@@ -489,32 +489,32 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
         return VQ_OK;
     }
     case RawTag::CameraSettingWord:
-        r.setting1002 = int32_t(value);
-        r.setting1002Position = uint32_t(currentPosition_ + 8);
+        r.cameraSettingWord = int32_t(value);
+        r.cameraSettingWordPosition = uint32_t(currentPosition_ + 8);
         return VQ_OK;
     case RawTag::LeftMargin: r.leftMargin = value; return VQ_OK;
     case RawTag::TopMargin: r.topMargin = value; return VQ_OK;
     case RawTag::ActiveWidth: r.activeWidth = value; return VQ_OK;
     case RawTag::ActiveHeight: r.activeHeight = value; return VQ_OK;
-    case RawTag::HiddenValue2: r.value1007 = value; return VQ_OK;
-    case RawTag::HiddenValue3: r.value1008 = value; return VQ_OK;
-    case RawTag::HiddenValue6: r.value1022 = value; return VQ_OK;
-    case RawTag::HiddenValue7: r.value1023 = value; return VQ_OK;
+    case RawTag::HiddenValue2: r.hiddenValue2 = value; return VQ_OK;
+    case RawTag::HiddenValue3: r.hiddenValue3 = value; return VQ_OK;
+    case RawTag::HiddenValue6: r.hiddenValue6 = value; return VQ_OK;
+    case RawTag::HiddenValue7: r.hiddenValue7 = value; return VQ_OK;
     case RawTag::SettingsData: return keep(r.settingsData);
     case RawTag::StoredSettings: return keep(r.storedSettings);
     case RawTag::ExtraSettingsData: return keep(r.extraData);
-    case RawTag::CameraSettingA: r.setting1010 = int16_t(value16); return VQ_OK;
-    case RawTag::CameraSettingB: r.setting1012 = int16_t(value16); return VQ_OK;
-    case RawTag::CameraSettingC: r.setting1013 = int16_t(value16); return VQ_OK;
-    case RawTag::RendererPrivate: r.value1018 = value16; return VQ_OK;
+    case RawTag::CameraSettingA: r.cameraSettingA = int16_t(value16); return VQ_OK;
+    case RawTag::CameraSettingB: r.cameraSettingB = int16_t(value16); return VQ_OK;
+    case RawTag::CameraSettingC: r.cameraSettingC = int16_t(value16); return VQ_OK;
+    case RawTag::RendererPrivate: r.rendererPrivate = value16; return VQ_OK;
     case RawTag::CameraPreset: if (type == 3) r.cameraPreset = value16; return VQ_OK;
-    case RawTag::CameraSettingRatio: return floats(&r.setting1011, 1);
-    case RawTag::HiddenFloats: return floats(r.values1033, 8);
+    case RawTag::CameraSettingRatio: return floats(&r.cameraSettingRatio, 1);
+    case RawTag::HiddenFloats: return floats(r.hiddenFloats, 8);
     case RawTag::CameraWhiteBalance: {
         // Always three values, whatever the entry's count.
         const Entry saved = current_;
         current_.count = 3;
-        VqStatus s = ReadShorts(r.whiteBalance1036, n, 3);
+        VqStatus s = ReadShorts(r.cameraWhiteBalance, n, 3);
         current_ = saved;
         return s;
     }
@@ -557,7 +557,7 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
     case RawTag::BalanceTriple3:
     case RawTag::BalanceTriple4:
     case RawTag::BalanceTriple5:
-        if (e.tag == TagNumber(RawTag::BalanceTriple0)) r.value2120 = value;
+        if (e.tag == TagNumber(RawTag::BalanceTriple0)) r.balanceTriple0Word = value;
         return ReadTripleRationals(r.balanceTriples[e.tag - TagNumber(RawTag::BalanceTriple0)]);
     case RawTag::PresetGain0:
     case RawTag::PresetGain1:
@@ -574,20 +574,20 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
     case RawTag::ToneCurve1: return keep(r.toneCurve1);
     case RawTag::GainMap:
     case RawTag::GainMapAlternative: return keep(r.gainMap);
-    case RawTag::F2ByteTable: return keep(r.byteTable3100);
+    case RawTag::F2ByteTable: return keep(r.f2ByteTable);
     case RawTag::F2CurveA:
     case RawTag::F2CurveAAlternative: return keep(r.f2CurveA);
     case RawTag::F2CurveB:
     case RawTag::F2CurveBAlternative: return keep(r.f2CurveB);
-    case RawTag::F2FinalTable: return keep(r.finalTable3605);
-    case RawTag::F2OutputCurve: return keep(r.outputCurve3607);
-    case RawTag::CameraRgbGainScale: return floats(&r.gainScale2306, 1);
-    case RawTag::Private2318: return floats(&r.value2318, 1);
-    case RawTag::Private2310: if (type == 3) r.value2310 = value16; return VQ_OK;
-    case RawTag::Private2319: if (type == 3) r.value2319 = value16; return VQ_OK;
+    case RawTag::F2FinalTable: return keep(r.f2FinalTable);
+    case RawTag::F2OutputCurve: return keep(r.f2OutputCurve);
+    case RawTag::CameraRgbGainScale: return floats(&r.cameraRgbGainScale, 1);
+    case RawTag::Private2318: return floats(&r.private2318, 1);
+    case RawTag::Private2310: if (type == 3) r.private2310 = value16; return VQ_OK;
+    case RawTag::Private2319: if (type == 3) r.private2319 = value16; return VQ_OK;
     case RawTag::ThumbTableOn: r.thumbTableOn = value; return VQ_OK;
-    case RawTag::Private2400: r.value2400 = value; return VQ_OK;
-    case RawTag::Private2401: r.value2401 = value; return VQ_OK;
+    case RawTag::Private2400: r.private2400 = value; return VQ_OK;
+    case RawTag::Private2401: r.private2401 = value; return VQ_OK;
     case RawTag::GainTileWidth: r.gainTileWidth = value; return VQ_OK;
     case RawTag::GainTileHeight: r.gainTileHeight = value; return VQ_OK;
     case RawTag::CurveLong0:
@@ -595,26 +595,26 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
     case RawTag::CurveLong2: r.curveLongs[e.tag - TagNumber(RawTag::CurveLong0)] = value; return VQ_OK;
     case RawTag::FileGeneration: r.fileGeneration = value; return VQ_OK;
     case RawTag::FileVersion: r.fileVersion = value; return VQ_OK;
-    case RawTag::Private3680: r.value3680 = value; return VQ_OK;
-    case RawTag::Private3681: r.value3681 = value; return VQ_OK;
+    case RawTag::Private3680: r.private3680 = value; return VQ_OK;
+    case RawTag::Private3681: r.private3681 = value; return VQ_OK;
     case RawTag::SensitivityPair0:
     case RawTag::SensitivityPair1:
     case RawTag::SensitivityPair2:
     case RawTag::SensitivityPair3:
         return floats(r.sensitivityPairs[e.tag - TagNumber(RawTag::SensitivityPair0)], 2);
-    case RawTag::GreyTestValue: if (type == 8) r.greyTest2330 = int16_t(value16); return VQ_OK;
+    case RawTag::GreyTestValue: if (type == 8) r.greyTestValue = int16_t(value16); return VQ_OK;
     case RawTag::GreyTestRatio: {
         if (type != 5) return VQ_OK;
         // One rational read as two LONG words.
         const Entry saved = current_;
         current_.count = uint32_t(std::min<uint64_t>(uint64_t(saved.count) * 2, 2));
-        VqStatus s = ReadLongs(r.greyTest2331, n, 2);
+        VqStatus s = ReadLongs(r.greyTestRatio, n, 2);
         current_ = saved;
         return s;
     }
     case RawTag::SharpenSelect:
-        r.sharpenPresent2350 = 1;
-        if (type == 3) r.sharpen2350 = value16;
+        r.sharpenSelectPresent = 1;
+        if (type == 3) r.sharpenSelect = value16;
         return VQ_OK;
     case RawTag::SharpenKernel:
         if (type != 8) return VQ_OK;
@@ -626,8 +626,8 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
     case RawTag::Sharpen5: if (type == 3) r.sharpen5 = value16; return VQ_OK;
     case RawTag::ConcealTable:
         if (type == 3) {
-            r.concealTable2570 = value16;
-            r.concealTable2570Count = e.count;
+            r.concealTable = value16;
+            r.concealTableCount = e.count;
         }
         return VQ_OK;
     case RawTag::DirectionThresholdH: if (type == 3) r.directionThresholdH = value16; return VQ_OK;
@@ -644,13 +644,13 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
     case RawTag::CurveShortB2:
     case RawTag::CurveShortB3:
     case RawTag::CurveShortB4: r.curveShorts2[e.tag - TagNumber(RawTag::CurveShortB0)] = value16; return VQ_OK;
-    case RawTag::CurveFlag: r.flag3125 = value != 0 ? 1 : 0; return VQ_OK;
-    case RawTag::ColourCurveSets: if (type == 7) keep(r.colourCurves3601); return VQ_OK;
-    case RawTag::ColourKnotLists: if (type == 7) keep(r.colourCurves3602); return VQ_OK;
+    case RawTag::CurveFlag: r.curveFlag = value != 0 ? 1 : 0; return VQ_OK;
+    case RawTag::ColourCurveSets: if (type == 7) keep(r.colourCurveSets); return VQ_OK;
+    case RawTag::ColourKnotLists: if (type == 7) keep(r.colourKnotLists); return VQ_OK;
     case RawTag::ColourTableGeneration: if (type == 4) r.colourTableGeneration = value; return VQ_OK;
-    case RawTag::Private3692: if (type == 4) r.value3692 = value; return VQ_OK;
-    case RawTag::Private3693: if (type == 4) r.setting3693 = int32_t(value); return VQ_OK;
-    case RawTag::F2ShiftedTable: if (type == 3) keep(r.shiftedTable3606); return VQ_OK;
+    case RawTag::Private3692: if (type == 4) r.private3692 = value; return VQ_OK;
+    case RawTag::Private3693: if (type == 4) r.private3693 = int32_t(value); return VQ_OK;
+    case RawTag::F2ShiftedTable: if (type == 3) keep(r.f2ShiftedTable); return VQ_OK;
 
     case RawTag::LookNames: return looks ? ReadLookNames(*looks) : VQ_OK;
 
@@ -660,7 +660,7 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
 
     if (e.tag >= kTagLookCurveFirst && e.tag <= kTagLookCurveLast) {
         if (e.tag == TagNumber(RawTag::ToneCurve1Alternative)) keep(r.toneCurve1);
-        if (e.tag == TagNumber(RawTag::F2ToneCurve)) keep(r.f2ToneCurve3611);
+        if (e.tag == TagNumber(RawTag::F2ToneCurve)) keep(r.f2ToneCurve);
         return looks ? ReadLookCurve(*looks, e.tag - kTagLookCurveFirst) : VQ_OK;
     }
     if (e.tag >= kTagLookMatrixFirst && e.tag <= kTagLookMatrixLast)

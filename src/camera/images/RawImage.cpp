@@ -34,13 +34,13 @@ RawImage::RawImage(const CameraRecord* record, DriverSettings* settings) : SdkIm
     exposureAvailable_ = 1;
     hidden_[0] = {&leftMargin_, 4};
     hidden_[1] = {&topMargin_, 4};
-    hidden_[2] = {&value1007_, 4};
-    hidden_[3] = {&value1008_, 4};
+    hidden_[2] = {&hiddenValue2_, 4};
+    hidden_[3] = {&hiddenValue3_, 4};
     hidden_[4] = {nullptr, 0};
     hidden_[5] = {&linearisationCount_, 4};
-    hidden_[6] = {&value1022_, 4};
-    hidden_[7] = {&value1023_, 4};
-    hidden_[8] = {values1033_, sizeof values1033_};
+    hidden_[6] = {&hiddenValue6_, 4};
+    hidden_[7] = {&hiddenValue7_, 4};
+    hidden_[8] = {hiddenFloats_, sizeof hiddenFloats_};
     hidden_[9] = {&hiddenWord9_, 4};
     hidden_[18] = {&settingsWord_, 4};
 }

@@ -38,7 +38,7 @@ public:
         uint32_t longs[3];    // 3122, 3123, 3124
         uint16_t shorts[7];   // 3109, 3110, 3111, 3142, 3143, 3145, 3146
         uint16_t gap;
-        uint32_t flag3125;    // 0 or 1
+        uint32_t curveFlag;    // 0 or 1
         uint32_t newFormat;
         uint32_t spare[3];
     };
@@ -56,13 +56,13 @@ public:
         float focalLength;
         float exposureIndex;
         // From the private directory.
-        int32_t setting1002;
-        uint32_t setting1002Position;
+        int32_t cameraSettingWord;
+        uint32_t cameraSettingWordPosition;
         RawTagRef settingsData;
-        int16_t setting1010;
-        float setting1011;
-        int16_t setting1012;
-        int16_t setting1013;
+        int16_t cameraSettingA;
+        float cameraSettingRatio;
+        int16_t cameraSettingB;
+        int16_t cameraSettingC;
         RawTagRef extraData;
         int32_t cameraPreset;
     };
@@ -237,16 +237,16 @@ protected:
 
     // Further values of the private directory.
     uint32_t balanceTriples_[6][6] = {};
-    uint32_t value2120_ = 0;
+    uint32_t balanceTriple0Word_ = 0;
     float presetGains_[6] = {};
-    float gainScale2306_ = 0, value2318_ = 0;
+    float cameraRgbGainScale_ = 0, private2318_ = 0;
     float sensitivityPairs_[4][2] = {};
-    int16_t greyTest2330_ = 0;
-    float greyTest2331_ = 0;
-    uint32_t value1007_ = 0, value1008_ = 0, value1022_ = 0, value1023_ = 0;
-    float values1033_[8] = {};
+    int16_t greyTestValue_ = 0;
+    float greyTestRatio_ = 0;
+    uint32_t hiddenValue2_ = 0, hiddenValue3_ = 0, hiddenValue6_ = 0, hiddenValue7_ = 0;
+    float hiddenFloats_[8] = {};
     CurveBlock curveBlock_ = {};
-    uint16_t value2350_ = 0;
+    uint16_t sharpenSelect_ = 0;
     int32_t sensitivity_ = 0;
     CameraValues cameraValues_ = {};
     uint8_t storedSettings_[kStoredSettingsBytes] = {};

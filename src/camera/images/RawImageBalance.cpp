@@ -38,7 +38,7 @@ VqStatus RawImage::ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kin
     if (mode < 1 || mode > 2 || kind < 0 || kind > 2) return VQ_ERR_BAD_BALANCE_MODE;
     if (mode == 1) {
         if (preset < 0 || (preset > 4 && preset != 5)) return VQ_ERR_BAD_BALANCE_KIND;
-        if (preset == 5 && curveBlock_.flag3125 == 0) return VQ_ERR_MATRIX_NOT_AVAILABLE;
+        if (preset == 5 && curveBlock_.curveFlag == 0) return VQ_ERR_MATRIX_NOT_AVAILABLE;
     }
     if (kind == 1) {
         const uint32_t c[3] = {rg & 0xFFFFu, rg >> 16, b};
@@ -80,7 +80,7 @@ VqStatus RawImage::ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, 
             chosen = balanceMatrices_[e];
         } else if (preset == 5) {
             // Tag 3122 is a signed count: a negative one means no measurement.
-            if (curveBlock_.flag3125 != 0 && int32_t(curveBlock_.longs[0]) > 0) {
+            if (curveBlock_.curveFlag != 0 && int32_t(curveBlock_.longs[0]) > 0) {
                 presetIndex_ = 0;
                 state_.preset = 5;
                 status = SetParameterBytes(RP_COLOR_MATRIX, presetMatrices_[0], sizeof presetMatrices_[0]);
@@ -231,7 +231,7 @@ VqStatus RawImage::PrepareSpecialType(uint32_t outputType) {
 
 VqStatus RawImage::ComputeLinearGain(double* out, int32_t index) {
     *out = 0;
-    if (value2318_ == 0.0f) value2318_ = 371.0f;
+    if (private2318_ == 0.0f) private2318_ = 371.0f;
     if (presetGains_[3] == 0.0f) presetGains_[3] = presetGains_[0];
     presetGains_[4] = presetGains_[0];
     for (int i = 0; i < 4; ++i) {
@@ -243,7 +243,7 @@ VqStatus RawImage::ComputeLinearGain(double* out, int32_t index) {
     }
     if (index < 0 || index > 4) return VQ_ERR_LINEAR_GAIN_ZERO;
     const double a = presetGains_[index];
-    const double s = gainScale2306_;
+    const double s = cameraRgbGainScale_;
     if (a == 0) return VQ_ERR_LINEAR_GAIN_ZERO;
     if (s < 0.5) return VQ_ERR_LINEAR_GAIN_SCALE;
     double gain = 0;

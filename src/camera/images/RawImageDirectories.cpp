@@ -250,10 +250,10 @@ VqStatus RawImage::CheckToneCurveTag(const RawIfdRecord& ifd) {
 VqStatus RawImage::CheckPrivateIfd(const RawIfdRecord& ifd) {
     VqStatus status = CheckToneCurveTag(ifd);
     if (status) return status;
-    const bool required = ifd.outputCurve.count != 0 && ifd.outputCurve.offset != 0 && ifd.greyTest2330 != 0 &&
-                          ifd.greyTest2331[0] != 0 && ifd.greyTest2331[1] != 0 && ifd.activeWidth != 0 &&
+    const bool required = ifd.outputCurve.count != 0 && ifd.outputCurve.offset != 0 && ifd.greyTestValue != 0 &&
+                          ifd.greyTestRatio[0] != 0 && ifd.greyTestRatio[1] != 0 && ifd.activeWidth != 0 &&
                           ifd.activeHeight != 0;
-    const bool limits = ifd.value1018 < 3 && ifd.cameraPreset < 6 && ifd.value1007 < 1000 && ifd.value1008 < 1000 &&
+    const bool limits = ifd.rendererPrivate < 3 && ifd.cameraPreset < 6 && ifd.hiddenValue2 < 1000 && ifd.hiddenValue3 < 1000 &&
                         ifd.leftMargin <= kMaxRawSide && ifd.topMargin <= kMaxRawSide &&
                         ifd.activeWidth <= kMaxRawSide && ifd.activeHeight <= kMaxRawSide;
     if (!required || !limits) return VQ_ERR_BAD_FILE;

@@ -108,7 +108,7 @@ VqStatus RawImage::GetCameraValue(uint32_t id, void* out) {
     switch (id) {
     case 0: return AnswerValue<int32_t>(out, std::clamp(v.cameraPreset, 0, 4), false);
     case 1: return AnswerValue<int32_t>(out, 2, false);
-    case 3: return AnswerValue<int32_t>(out, v.setting1002, v.setting1002 == kRawAbsent);
+    case 3: return AnswerValue<int32_t>(out, v.cameraSettingWord, v.cameraSettingWord == kRawAbsent);
     case 4: return AnswerValue<float>(out, v.exposureIndex, absentF(v.exposureIndex));
     case 5: return AnswerValue<float>(out, v.fNumber, absentF(v.fNumber));
     case 6: {
@@ -120,10 +120,10 @@ VqStatus RawImage::GetCameraValue(uint32_t id, void* out) {
     case 7: return AnswerValue<float>(out, v.exposureBias, absentF(v.exposureBias));
     case 8: return AnswerValue<int32_t>(out, v.meteringMode, absent16(v.meteringMode));
     case 9: return AnswerValue<int16_t>(out, v.flash, absent16(v.flash));
-    case 10: return AnswerValue<int16_t>(out, v.setting1010, absent16(v.setting1010));
-    case 11: return AnswerValue<float>(out, v.setting1011, absentF(v.setting1011));
-    case 12: return AnswerValue<int16_t>(out, v.setting1012, absent16(v.setting1012));
-    case 13: return AnswerValue<int16_t>(out, v.setting1013, absent16(v.setting1013));
+    case 10: return AnswerValue<int16_t>(out, v.cameraSettingA, absent16(v.cameraSettingA));
+    case 11: return AnswerValue<float>(out, v.cameraSettingRatio, absentF(v.cameraSettingRatio));
+    case 12: return AnswerValue<int16_t>(out, v.cameraSettingB, absent16(v.cameraSettingB));
+    case 13: return AnswerValue<int16_t>(out, v.cameraSettingC, absent16(v.cameraSettingC));
     case 14: return AnswerValue<float>(out, v.subjectDistance, absentF(v.subjectDistance));
     case 15: return AnswerValue<int16_t>(out, v.exposureProgram, absent16(v.exposureProgram));
     case 16: return AnswerValue<float>(out, v.focalLength, absentF(v.focalLength));
@@ -196,17 +196,17 @@ VqStatus RawImage::SetDescription(ImageInfoRecord* record, uint32_t length, cons
 }
 
 VqStatus RawImage::SetCameraSetting3(uint32_t value) {
-    const int32_t current = cameraValues_.setting1002;
+    const int32_t current = cameraValues_.cameraSettingWord;
     // A file without the setting has no place to write it to.
-    if (current == kRawAbsent || cameraValues_.setting1002Position == 0) return VQ_ERR_VALUE_ABSENT;
+    if (current == kRawAbsent || cameraValues_.cameraSettingWordPosition == 0) return VQ_ERR_VALUE_ABSENT;
     // Only switching the setting on or off is written.
     if ((current == 0) == (value == 0)) return 0;
     // In the file's own byte order, where the reader will look for it.
     uint8_t bytes[4] = {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
     if (!bigEndian_) std::reverse(bytes, bytes + 4);
     const VqStatus status = StoredSettingsRecord::WriteWithRetry(camera_, imageIndex_, bytes, sizeof bytes,
-                                                                 cameraValues_.setting1002Position);
-    if (status == 0) cameraValues_.setting1002 = int32_t(value);
+                                                                 cameraValues_.cameraSettingWordPosition);
+    if (status == 0) cameraValues_.cameraSettingWord = int32_t(value);
     return status;
 }
 

@@ -51,13 +51,13 @@ constexpr int32_t kPrecisionFactor = 8;
 VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
                                        uint32_t length) {
     CameraValues& v = cameraValues_;
-    v.setting1002 = ifd.setting1002;
-    v.setting1002Position = ifd.setting1002Position;
+    v.cameraSettingWord = ifd.cameraSettingWord;
+    v.cameraSettingWordPosition = ifd.cameraSettingWordPosition;
     v.settingsData = ifd.settingsData;
-    v.setting1010 = ifd.setting1010;
-    v.setting1011 = ifd.setting1011;
-    v.setting1012 = ifd.setting1012;
-    v.setting1013 = ifd.setting1013;
+    v.cameraSettingA = ifd.cameraSettingA;
+    v.cameraSettingRatio = ifd.cameraSettingRatio;
+    v.cameraSettingB = ifd.cameraSettingB;
+    v.cameraSettingC = ifd.cameraSettingC;
     v.extraData = ifd.extraData;
     v.cameraPreset = ifd.cameraPreset;
     ClampCameraPreset(&v.cameraPreset);
@@ -89,8 +89,8 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
 
     for (int i = 0; i < 5; ++i) presetGains_[i] = ifd.presetGains[i];
     presetGains_[5] = 0;
-    gainScale2306_ = ifd.gainScale2306;
-    value2318_ = ifd.value2318;
+    cameraRgbGainScale_ = ifd.cameraRgbGainScale;
+    private2318_ = ifd.private2318;
     if (!status) status = SetParameter<int32_t>(RP_THUMB_TABLE_ON, int32_t(ifd.thumbTableOn));
 
     if (!status) status = BuildProcessingTables(header, reader, ifd, length);
@@ -125,8 +125,8 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
         marginRight_ = savedMargins_[3] = rightMargin_;
         outputWindow_ = {int16_t(leftMargin_), int16_t(topMargin_), int16_t(ifd.activeWidth),
                          int16_t(ifd.activeHeight)};
-        value1007_ = ifd.value1007;
-        value1008_ = ifd.value1008;
+        hiddenValue2_ = ifd.hiddenValue2;
+        hiddenValue3_ = ifd.hiddenValue3;
     }
     if (!status) {
         for (int i = 0; i < 6; ++i) {
@@ -151,15 +151,15 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
     }
     VqWhiteBalanceMode state{};
     if (!status) {
-        std::memcpy(values1033_, ifd.values1033, sizeof values1033_);
+        std::memcpy(hiddenFloats_, ifd.hiddenFloats, sizeof hiddenFloats_);
         storedSettingsOffset_ = ifd.storedSettings.offset;
         if (storedSettingsOffset_ != 0)
             status = CopyFromHeader(header, length, storedSettingsOffset_, storedSettings_, kStoredSettingsBytes);
         if (!status) status = ApplyStoredSettings(storedSettingsOffset_ != 0, &state);
     }
     if (!status) {
-        value1022_ = ifd.value1022;
-        value1023_ = ifd.value1023;
+        hiddenValue6_ = ifd.hiddenValue6;
+        hiddenValue7_ = ifd.hiddenValue7;
         SdkRenderer::NamedText name{};
         const size_t n = std::min(std::strlen(model2_.c_str()), sizeof name.text);
         std::memcpy(name.text, model2_.data(), n);
@@ -176,7 +176,7 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
     if (!status) status = SetParameter<int32_t>(RP_TONE_CURVE_SIZE, int32_t(toneCurve0_.size()));
     if (!status) {
         std::memcpy(balanceTriples_, ifd.balanceTriples, sizeof balanceTriples_);
-        status = SetParameter<int32_t>(RP_PRIVATE_1018, int32_t(int16_t(ifd.value1018)));
+        status = SetParameter<int32_t>(RP_PRIVATE_1018, int32_t(int16_t(ifd.rendererPrivate)));
     }
     if (!status) {
         int32_t preset = ifd.cameraPreset;
@@ -190,7 +190,7 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
         const uint16_t shorts[7] = {ifd.curveShorts[0],  ifd.curveShorts[1],  ifd.curveShorts[2], ifd.curveShorts2[0],
                                     ifd.curveShorts2[1], ifd.curveShorts2[3], ifd.curveShorts2[4]};
         std::memcpy(block.shorts, shorts, sizeof shorts);
-        block.flag3125 = ifd.flag3125 ? 1 : 0;
+        block.curveFlag = ifd.curveFlag ? 1 : 0;
         block.newFormat = newFormat_ ? 1 : 0;
         curveBlock_ = block;
         CurveBlockHook(curveBlock_, balanceTriples_[5]);
@@ -239,14 +239,14 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
     }
 
     const VqStatus again = SetParameter<void*>(RP_BAD_COLUMNS, &badColumnWord_);
-    value2120_ = ifd.value2120;
+    balanceTriple0Word_ = ifd.balanceTriple0Word;
     return status ? status : again;
 }
 
 VqStatus RawImage::BuildProcessingTables(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
                                          uint32_t length) {
-    greyTest2330_ = ifd.greyTest2330;
-    greyTest2331_ = ifd.greyTest2331[1] ? float(ifd.greyTest2331[0]) / float(ifd.greyTest2331[1]) : 0.0f;
+    greyTestValue_ = ifd.greyTestValue;
+    greyTestRatio_ = ifd.greyTestRatio[1] ? float(ifd.greyTestRatio[0]) / float(ifd.greyTestRatio[1]) : 0.0f;
 
     // Any table that cannot be read stops the set-up: the engine would
     // otherwise index a table that is not there.
@@ -369,16 +369,16 @@ VqStatus RawImage::BuildColourCurves(const uint8_t* header, const RawTiffReader&
     VqStatus status = 0;
     const uint16_t speed = uint16_t(std::clamp<int32_t>(sensitivity_, 0, 0xFFFF));
 
-    if (!oldColourTables_ && ifd.colourCurves3601.count != 0) {
+    if (!oldColourTables_ && ifd.colourCurveSets.count != 0) {
         std::vector<uint16_t> words;
-        status = ReadShortTable(2, imageIndex_, ifd.colourCurves3601.offset, ifd.colourCurves3601.count / 2, words,
+        status = ReadShortTable(2, imageIndex_, ifd.colourCurveSets.offset, ifd.colourCurveSets.count / 2, words,
                                 reader, header, length);
         if (!status) {
             std::vector<int16_t> table(words.begin(), words.end());
             status = lumora::SdkBuildCurveSetLuts(speed, &tables[0], &tables[1], &tables[2], &count, table.data(),
                                                   table.size());
         }
-    } else if (oldColourTables_ || ifd.colourCurves3602.offset == 0) {
+    } else if (oldColourTables_ || ifd.colourKnotLists.offset == 0) {
         const std::vector<int16_t>* table = GetDefaultColourCurves();
         if (!table) return 0;  // nothing to filter with for this model
         status = lumora::SdkBuildCurveSetLuts(speed, &tables[0], &tables[1], &tables[2], &count, table->data(),
@@ -403,8 +403,8 @@ VqStatus RawImage::BuildColourCurves(const uint8_t* header, const RawTiffReader&
             return 0;
         };
         std::vector<uint16_t> knotCounts;
-        status = readAt(ifd.colourCurves3602.offset, 3, knotCounts);
-        uint64_t offset = uint64_t(ifd.colourCurves3602.offset) + 6;
+        status = readAt(ifd.colourKnotLists.offset, 3, knotCounts);
+        uint64_t offset = uint64_t(ifd.colourKnotLists.offset) + 6;
         int32_t sizes[3] = {0, 0, 0};
         for (int c = 0; c < 3 && !status; ++c) {
             const uint32_t k = knotCounts[size_t(c)];
@@ -436,7 +436,7 @@ VqStatus RawImage::BuildColourCurves(const uint8_t* header, const RawTiffReader&
 }
 
 void RawImage::SetUpToneParameters(const RawIfdRecord& ifd) {
-    value2350_ = ifd.sharpen2350;
+    sharpenSelect_ = ifd.sharpenSelect;
     if (oldFile_) {
         int32_t v[5] = {};
         SharpenStage::GetPresetParameters(sharpenKernel_, &v[0], &v[1], &v[2], &v[3], &v[4], info_.modelId);
@@ -451,7 +451,7 @@ void RawImage::SetUpToneParameters(const RawIfdRecord& ifd) {
     }
     SetParameterBytes(RP_SHARPEN_KERNEL, sharpenKernel_, sizeof sharpenKernel_);
     for (int i = 0; i < 5; ++i) SetParameter<int32_t>(RP_SHARPEN_1 + uint32_t(i), sharpenValues_[i]);
-    const uint32_t* triple = rangeTriples_[value2350_ != 0 ? 2 : 0];
+    const uint32_t* triple = rangeTriples_[sharpenSelect_ != 0 ? 2 : 0];
     std::memcpy(settingsTriple_, triple, sizeof settingsTriple_);
     std::memcpy(triple43_, triple, sizeof triple43_);
 }

@@ -100,7 +100,7 @@ bool RawImage::DecodeStoredBalanceV1(const StoredSettingsRecord::ProcessBlock& b
         // A custom triple names the preset it looks like.
         const uint16_t triple[3] = {r, g, b};
         int32_t cls = 0;
-        if (!renderer_ || renderer_->IsGreyPatch(triple, &cls, greyTest2330_, greyTest2331_) != 0) return false;
+        if (!renderer_ || renderer_->IsGreyPatch(triple, &cls, greyTestValue_, greyTestRatio_) != 0) return false;
         if (cls < 0 || cls > 3) return false;
         state->preset = cls;
         state->r = r;

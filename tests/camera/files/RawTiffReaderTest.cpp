@@ -96,9 +96,9 @@ TEST_P(BothOrders, SampleDirectoriesReadAsWritten) {
     EXPECT_EQ(rec.presetMatrices[4][1], 1u);
     EXPECT_EQ(rec.presetMatrices[4][3], 1u);
     EXPECT_EQ(rec.balanceTriples[2][5], 1u);
-    EXPECT_EQ(rec.greyTest2330, 1);
-    EXPECT_EQ(rec.greyTest2331[0], 1u);
-    EXPECT_EQ(rec.greyTest2331[1], 2u);
+    EXPECT_EQ(rec.greyTestValue, 1);
+    EXPECT_EQ(rec.greyTestRatio[0], 1u);
+    EXPECT_EQ(rec.greyTestRatio[1], 2u);
     EXPECT_EQ(rec.storedSettings.count, 58u);
 }
 
@@ -356,10 +356,10 @@ TEST(RawTiffReader, TypedValuesFollowTheirRules) {
     const auto b2 = w2.Build();
     ASSERT_EQ(r.ReadIfd(view(b2), 12, rec, nullptr, nullptr, false), VQ_OK);
     EXPECT_EQ(rec.imageNumber, 7u);
-    EXPECT_EQ(rec.whiteBalance1036[2], 30);
-    EXPECT_EQ(rec.sharpenPresent2350, 1u);
-    EXPECT_EQ(rec.sharpen2350, 0);
-    EXPECT_EQ(rec.flag3125, 1u);
+    EXPECT_EQ(rec.cameraWhiteBalance[2], 30);
+    EXPECT_EQ(rec.sharpenSelectPresent, 1u);
+    EXPECT_EQ(rec.sharpenSelect, 0);
+    EXPECT_EQ(rec.curveFlag, 1u);
     EXPECT_EQ(rec.compression, 0);
     EXPECT_EQ(rec.cameraText.count, 0u);
 }

@@ -263,7 +263,7 @@ TEST_F(StoredSettings, CameraSettingThreeIsWrittenOnlyWhenItSwitches) {
         ZyrSampleOptions o = Options();
         o.order = order;
         ASSERT_EQ(Open(o, [](ZyrWriter& w, const ZyrSample::Ifds& d) { w.Longs(d.privateIfd, 1002, {5}, 9); }), 0u);
-        const uint32_t at = image_->cameraValues().setting1002Position;
+        const uint32_t at = image_->cameraValues().cameraSettingWordPosition;
         ASSERT_NE(at, 0u);
         auto wordInFile = [&] {
             const std::vector<uint8_t> f = FileBytes();

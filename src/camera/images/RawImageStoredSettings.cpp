@@ -41,7 +41,7 @@ VqStatus RawImage::ApplyStoredSettings(bool present, VqWhiteBalanceMode* state) 
     VqWhiteBalanceMode decoded{};
     if (valid) {
         uint32_t type = block.outputType;
-        if (type > 16) valid = false;
+        if (type > VQ_TYPE_MONO16) valid = false;
         type = MapTypeForMonochrome(type);
         if (valid) {
             info_.outputType = type;

@@ -99,7 +99,7 @@ VqStatus RawEngine::ParameterChanged(uint32_t) { return VQ_OK; }
 // Raw output (type 0) keeps the engine's 16-bit samples; every other type is
 // packed as the frame packs it.
 VqStatus RawEngine::GetOutputFormat(uint32_t type, int32_t* bytesPerSample, int32_t* channels) {
-    if (type != 0) return SdkRenderer::GetOutputFormat(type, bytesPerSample, channels);
+    if (type != VQ_TYPE_RAW) return SdkRenderer::GetOutputFormat(type, bytesPerSample, channels);
     if (bytesPerSample) *bytesPerSample = 2;
     if (channels) *channels = 1;
     return VQ_OK;
@@ -123,17 +123,17 @@ VqStatus RawEngine::GetProcessingModes(uint32_t type, int32_t isColour, int32_t,
         m.gainMapMode = gain;
         m.linearMode = linear;
     };
-    if (type == 0) {
+    if (type == VQ_TYPE_RAW) {
         set(2, 1, 1, 1, 2, 1, 2, 1, 1, 2);
-    } else if ((type == 2 || type == 3) && !isColour) {
+    } else if ((type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16) && !isColour) {
         set(1, 0, 0, 1, 1, 0, 2, 0, 1, 2);
-    } else if (type >= 4 && type <= 11) {
+    } else if (type >= VQ_TYPE_RGB8 && type <= VQ_TYPE_BGRX16) {
         set(0, 0, 1, 0, cms ? 4 : 3, 1, 0, 0, 0, 2);
-    } else if (type >= 12 && type <= 14) {
+    } else if (type >= VQ_TYPE_CAMERA_RGB8 && type <= VQ_TYPE_CAMERA_RGB12) {
         if (cameraRgbMode == 1) set(0, 0, 1, 0, 5, 1, 0, 0, 0, 2);
         else set(0, 0, 1, 0, 2, 1, 0, 0, 0, 0);
         if (cms) status = VQ_ERR_OCMS_TYPE_CONFLICT;
-    } else if ((type == 15 || type == 16) && !isColour) {
+    } else if ((type == VQ_TYPE_MONO8 || type == VQ_TYPE_MONO16) && !isColour) {
         set(1, 0, 0, 1, 2, 0, 2, 0, 1, 1);
     } else {
         status = VQ_ERR_BAD_IMAGE_TYPE;
@@ -784,14 +784,14 @@ VqStatus RawEngine::RenderThumbnail(void* buffer) {
     const int32_t linearise = (thumbTableOn_ == 0 && balanceIsLinear_ == 0) ? 1 : 0;
 
     uint32_t type = uint32_t(outputType_);
-    if (isColor_ && (type == 2 || type == 3)) type = 4;
+    if (isColor_ && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16)) type = VQ_TYPE_RGB8;
     if (VqStatus st = GetOutputFormat(type, nullptr, nullptr)) return st;
     const uint32_t packType = MapColorManagedType(uint32_t(outputType_));
     int32_t bytesPerSample = 0, channels = 0;
     if (VqStatus st = GetOutputFormat(packType, &bytesPerSample, &channels)) return st;
     ProcessingModes modes;
     if (VqStatus st = GetProcessingModes(type, isColor_, 2, cameraRgbMode_, &modes)) return st;
-    if (type == 0) return VQ_ERR_BAD_IMAGE_TYPE;
+    if (type == VQ_TYPE_RAW) return VQ_ERR_BAD_IMAGE_TYPE;
 
     LutStage balanceStage;
     const uint32_t toneMaximum = uint32_t(std::clamp(toneCurveSize_ - 1, 0, 65535));

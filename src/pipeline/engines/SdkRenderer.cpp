@@ -145,12 +145,26 @@ VqStatus SdkRenderer::DecodeCache(void*, int32_t, int32_t, int32_t) { return VQ_
 VqStatus SdkRenderer::GetOutputFormat(uint32_t type, int32_t* bytesPerSample, int32_t* channels) {
     int32_t b = 0, c = 0;
     switch (type) {
-    case 0: case 2: case 15: b = 1; c = 1; break;
-    case 3: case 16: b = 2; c = 1; break;
-    case 4: case 8: case 12: case 19: b = 1; c = 3; break;
-    case 5: case 9: case 17: b = 1; c = 4; break;
-    case 6: case 10: case 13: case 14: case 20: b = 2; c = 3; break;
-    case 7: case 11: case 18: b = 2; c = 4; break;
+    case VQ_TYPE_RAW:
+    case VQ_TYPE_GRAY8:
+    case VQ_TYPE_MONO8: b = 1; c = 1; break;
+    case VQ_TYPE_GRAY16:
+    case VQ_TYPE_MONO16: b = 2; c = 1; break;
+    case VQ_TYPE_RGB8:
+    case VQ_TYPE_BGR8:
+    case VQ_TYPE_CAMERA_RGB8:
+    case VQ_TYPE_LAB8: b = 1; c = 3; break;
+    case VQ_TYPE_XRGB8:
+    case VQ_TYPE_BGRX8:
+    case VQ_TYPE_CMYK8: b = 1; c = 4; break;
+    case VQ_TYPE_RGB16:
+    case VQ_TYPE_BGR16:
+    case VQ_TYPE_CAMERA_RGB16:
+    case VQ_TYPE_CAMERA_RGB12:
+    case VQ_TYPE_LAB16: b = 2; c = 3; break;
+    case VQ_TYPE_XRGB16:
+    case VQ_TYPE_BGRX16:
+    case VQ_TYPE_CMYK16: b = 2; c = 4; break;
     default: break;
     }
     if (bytesPerSample) *bytesPerSample = b;
@@ -244,8 +258,8 @@ VqStatus SdkRenderer::ConfigureOutput(uint32_t bufferBytes, int32_t, int32_t, in
     // Every processed type reads context rows around each strip (the demosaicers
     // look three rows beyond it); margin columns are only needed for
     // full-resolution colour.
-    plan->rowMargin = outputType_ != 0 ? 4 : 0;
-    plan->colMargin = (outputType_ != 0 && isColor_ && s <= 1) ? 4 : 0;
+    plan->rowMargin = outputType_ != VQ_TYPE_RAW ? 4 : 0;
+    plan->colMargin = (outputType_ != VQ_TYPE_RAW && isColor_ && s <= 1) ? 4 : 0;
     return VQ_OK;
 }
 
@@ -360,13 +374,13 @@ VqStatus SdkRenderer::ConfigurePipeline(uint32_t type, int32_t isColour, Pipelin
     VqStatus status = VQ_OK;
     const bool cms = ColourManagementActive();
     const int32_t monoMode = isColour ? 0 : 1;
-    if (type == 0) {
+    if (type == VQ_TYPE_RAW) {
         m.unpackMode = m.shadingMode = monoMode;
         m.passThrough = 1;
         m.demosaicMode = 1;
         m.transformMode = 2;
         m.lutMode = 2;
-    } else if (type >= 2 && type <= 11) {
+    } else if (type >= VQ_TYPE_GRAY8 && type <= VQ_TYPE_BGRX16) {
         if (!isColour) {
             m.unpackMode = m.shadingMode = 1;
             m.demosaicMode = 0;
@@ -381,7 +395,7 @@ VqStatus SdkRenderer::ConfigurePipeline(uint32_t type, int32_t isColour, Pipelin
             m.transformMode = look_ == 1 ? 3 : 0;
             m.lutMode = 2;
         }
-    } else if (type >= 12 && type <= 14) {
+    } else if (type >= VQ_TYPE_CAMERA_RGB8 && type <= VQ_TYPE_CAMERA_RGB12) {
         m.unpackMode = m.shadingMode = monoMode;
         m.demosaicMode = 1;
         m.transformMode = 2;
@@ -398,16 +412,16 @@ uint32_t SdkRenderer::MapColorManagedType(uint32_t type) const {
     if (!ColourManagementActive()) return type;
     if (cmsTransform_->channels == 4) {
         switch (type) {
-        case 6: case 7: case 10: case 11: return VQ_TYPE_CMYK16;
-        case 4: case 5: case 8: case 9: return VQ_TYPE_CMYK8;
+        case VQ_TYPE_RGB16: case VQ_TYPE_XRGB16: case VQ_TYPE_BGR16: case VQ_TYPE_BGRX16: return VQ_TYPE_CMYK16;
+        case VQ_TYPE_RGB8: case VQ_TYPE_XRGB8: case VQ_TYPE_BGR8: case VQ_TYPE_BGRX8: return VQ_TYPE_CMYK8;
         default: return type;
         }
     }
     const uint32_t space = cmsTransform_->colourSpace;
     if (space == kFourCcLab || space == kFourCcLuv) {
         switch (type) {
-        case 4: case 8: return VQ_TYPE_LAB8;
-        case 6: case 10: return VQ_TYPE_LAB16;
+        case VQ_TYPE_RGB8: case VQ_TYPE_BGR8: return VQ_TYPE_LAB8;
+        case VQ_TYPE_RGB16: case VQ_TYPE_BGR16: return VQ_TYPE_LAB16;
         default: return type;
         }
     }

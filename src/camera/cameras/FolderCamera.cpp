@@ -32,7 +32,7 @@ SdkFile* OpenFolderFile(const char* folder, const char* name, uint32_t mode, VqS
         status = VQ_ERR_NO_ENTRY_LIST;
         return nullptr;
     }
-    char path[260];
+    char path[VQ_PATH_BYTES];
     file->JoinPath(path, name);
     status = file->Open(path, mode);
     if (status) {

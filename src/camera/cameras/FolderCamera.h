@@ -69,7 +69,7 @@ protected:
     uint32_t closeFilesAfterRead_ = 0;
     RecordArray* imageList_ = nullptr;
     RecordArray* orphanList_ = nullptr;
-    char folderPath_[260];
+    char folderPath_[VQ_PATH_BYTES];
     VqPollRecord pollRecord_;
 
 private:

@@ -56,7 +56,7 @@ VqStatus FolderScanCamera::ScanFolder(const char* extension, uint32_t kind, Reco
     if (pattern.empty() || pattern.back() != '/') pattern += '/';
     pattern += "*.";
     pattern += extension;
-    if (pattern.size() > 260) return VQ_ERR_ENTRY_OP_NOT_SUPPORTED;
+    if (pattern.size() > VQ_PATH_BYTES) return VQ_ERR_ENTRY_OP_NOT_SUPPORTED;
 
     uint32_t error = 0;
     const auto found = FileNameMatch::list(folder.empty() ? std::string(".") : folder,

@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <ctime>
 
+#include "VqApi.h"
+
 class SdkFile {
 public:
-    static constexpr size_t kPathSize = 260;
+    static constexpr size_t kPathSize = VQ_PATH_BYTES;
 
     // Open modes.
     static constexpr uint32_t kRead = 0;          // existing file, read only

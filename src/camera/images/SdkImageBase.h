@@ -207,7 +207,7 @@ protected:
     // by this one.
     int32_t imageIndex_ = -1;
     int32_t sensorGroup_ = 0;
-    char processingDirectory_[260];
+    char processingDirectory_[VQ_PATH_BYTES];
     int32_t compatibility_ = 1;
     int32_t bigEndian_ = 0;
     uint32_t headerLength_ = 0;

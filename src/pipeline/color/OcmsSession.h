@@ -5,6 +5,7 @@
 // like the whole camera interface it is used by one thread at a time.
 #include "OcmsImageRecord.h"
 #include "OrvexCMSC.h"
+#include "VqApi.h"
 #include "VqStatus.h"
 
 #include <cstdint>
@@ -41,7 +42,7 @@ struct OcmsProfileInfo {
     int32_t values[7];
 };
 
-constexpr size_t kOcmsNameBytes = 260;
+constexpr size_t kOcmsNameBytes = VQ_PATH_BYTES;
 constexpr size_t kOcmsBlockBytes = sizeof(SpFileProps);
 constexpr size_t kOcmsHeaderBytes = sizeof(SpHeader);
 constexpr size_t kOcmsHeaderBlockBytes = 124; // loaded flag + header

@@ -12,6 +12,7 @@
 #include "SensorGeometry.h"
 #include "StripBufferSizes.h"
 #include "StripPlan.h"
+#include "VqApi.h"
 #include "VqImageBuffer.h"
 #include "VqRect.h"
 #include "VqStatus.h"
@@ -117,7 +118,7 @@ protected:
     int32_t rawHeight_ = 0;
     int32_t shadingPoly1_[5] = {};
     int32_t shadingPoly2_[5] = {};
-    char processingDirectory_[260] = {};
+    char processingDirectory_[VQ_PATH_BYTES] = {};
     NamedText modelName_ = {};
     NamedText calibrationFile_ = {};
     int32_t thumbnailMono_[2] = {};

@@ -1,5 +1,6 @@
 #include "CalibrationShading.h"
 
+#include "VqApi.h"
 #include "Win32Error.h"
 
 #include <cerrno>
@@ -73,7 +74,7 @@ std::string CalibrationShading::FileNameForModel(const char* model) {
 
 VqStatus CalibrationShading::SetCalibrationSource(const char* folder, const char* model, uint16_t width,
                                                   uint16_t maximum) {
-    folder_.assign(folder ? folder : "", folder ? strnlen(folder, 260) : 0);
+    folder_.assign(folder ? folder : "", folder ? strnlen(folder, VQ_PATH_BYTES) : 0);
     if (!folder_.empty() && folder_.back() != '/') folder_ += '/';
     fileName_ = FileNameForModel(model);
     width_ = width;

@@ -23,7 +23,7 @@ public:
     virtual uint16_t InterfaceVersion() const { return 1; }
     virtual uint16_t SampleBits() const { return 12; }
 
-    // folder: a path text of at most 260 characters.
+    // folder: a path text of at most VQ_PATH_BYTES characters.
     virtual VqStatus SetCalibrationSource(const char* folder, const char* model, uint16_t width, uint16_t maximum);
     // Coefficients x2, x1, y2, y1, c0 of the even-row colour, then of the odd-row colour.
     virtual VqStatus SetPolynomial(const std::array<int32_t, 10>& coefficients, uint16_t width, uint16_t maximum);

@@ -2,19 +2,37 @@
 
 #include <cstring>
 
+#include "VqModelNames.h"
+
 namespace lumora::vq {
 
 namespace {
-// Row order matters: the search takes the first match.
+// Row order matters: the search takes the first match. Prefixes are a model
+// code and the model number.
 const ModelRow kRows[ModelTable::kRowCount] = {
-    {"ZYNM01", 1, 0, nullptr},  {"ZYNM02", 2, 0, nullptr},  {"ZYNM03", 3, 0, nullptr},
-    {"ZYNM04", 4, 0, nullptr},  {"ZYNM05", 5, 0, nullptr},  {"ZYNM06", 6, 0, nullptr},
-    {"ZYNM07", 7, 0, nullptr},  {"ZYNM08", 8, 0, nullptr},  {"ZYNM09", 9, 0, nullptr},
-    {"ZYNM10", 10, 0, nullptr}, {"ZYNX09", 9, 0, nullptr},  {"ZYNM11", 11, 1, nullptr},
-    {"ZYNM12", 12, 1, nullptr}, {"ZYNM14", 14, 1, nullptr}, {"ZYNM15", 15, 1, nullptr},
-    {"ZYNM20", 20, 1, nullptr}, {"ZYNM16", 16, 3, nullptr}, {"ZYNM17", 17, 3, nullptr},
-    {"ZYNM19", 19, 3, nullptr}, {"ZYNM13", 13, 2, nullptr}, {"ZYNM18", 18, 2, nullptr},
-    {"ZYNM21", 21, 3, nullptr}, {"ZYNM22", 22, 1, nullptr},
+    {VQ_MODEL_CODE "01", 1, 0, nullptr},
+    {VQ_MODEL_CODE "02", 2, 0, nullptr},
+    {VQ_MODEL_CODE "03", 3, 0, nullptr},
+    {VQ_MODEL_CODE "04", 4, 0, nullptr},
+    {VQ_MODEL_CODE "05", 5, 0, nullptr},
+    {VQ_MODEL_CODE "06", 6, 0, nullptr},
+    {VQ_MODEL_CODE "07", 7, 0, nullptr},
+    {VQ_MODEL_CODE "08", 8, 0, nullptr},
+    {VQ_MODEL_CODE "09", 9, 0, nullptr},
+    {VQ_MODEL_CODE "10", 10, 0, nullptr},
+    {VQ_MODEL_CODE_SECOND "09", 9, 0, nullptr},
+    {VQ_MODEL_CODE "11", 11, 1, nullptr},
+    {VQ_MODEL_CODE "12", 12, 1, nullptr},
+    {VQ_MODEL_CODE "14", 14, 1, nullptr},
+    {VQ_MODEL_CODE "15", 15, 1, nullptr},
+    {VQ_MODEL_CODE "20", 20, 1, nullptr},
+    {VQ_MODEL_CODE "16", 16, 3, nullptr},
+    {VQ_MODEL_CODE "17", 17, 3, nullptr},
+    {VQ_MODEL_CODE "19", 19, 3, nullptr},
+    {VQ_MODEL_CODE "13", 13, 2, nullptr},
+    {VQ_MODEL_CODE "18", 18, 2, nullptr},
+    {VQ_MODEL_CODE "21", 21, 3, nullptr},
+    {VQ_MODEL_CODE "22", 22, 1, nullptr},
 };
 } // namespace
 

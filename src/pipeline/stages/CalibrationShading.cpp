@@ -1,6 +1,7 @@
 #include "CalibrationShading.h"
 
 #include "VqApi.h"
+#include "VqModelNames.h"
 #include "Win32Error.h"
 
 #include <cerrno>
@@ -13,10 +14,12 @@
 namespace lumora {
 namespace {
 
-// Models whose calibration files carry a short family prefix and the model
-// number instead of the model text's first eight characters.
-constexpr const char* kPrefixedModels[2] = {"ZYNM", "ZYNX"};
-constexpr const char* kPrefix = "ZYN";
+// Models of the camera line (either model code of the model table) have
+// calibration files named by the maker prefix and the model number instead of
+// the model text's first eight characters.
+constexpr const char* kPrefixedModels[2] = {VQ_MODEL_CODE, VQ_MODEL_CODE_SECOND};
+constexpr size_t kCodeLength = VQ_MODEL_CODE_LENGTH;
+constexpr const char* kPrefix = VQ_MAKER_PREFIX;
 
 // Gain byte b of the band of sensor row y, in bands of bandBytes; neutral
 // outside the data.
@@ -66,8 +69,8 @@ std::string CalibrationShading::FileNameForModel(const char* model) {
     if (model) m.assign(model, strnlen(model, 256));
     std::string name;
     bool prefixed = false;
-    for (const char* code : kPrefixedModels) prefixed = prefixed || m.compare(0, 4, code) == 0;
-    if (prefixed) name = kPrefix + (m.size() > 4 ? m.substr(4, 5) : std::string());
+    for (const char* code : kPrefixedModels) prefixed = prefixed || m.compare(0, kCodeLength, code) == 0;
+    if (prefixed) name = kPrefix + (m.size() > kCodeLength ? m.substr(kCodeLength, 5) : std::string());
     else name = m.substr(0, 8);
     return name + ".cal";
 }

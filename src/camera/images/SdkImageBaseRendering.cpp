@@ -30,6 +30,9 @@ VqStatus SdkImageBase::SetRendererParameter(uint32_t id, const void* value, size
     if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
     void* cell = renderer_->Parameter(id);
     if (!cell) return VQ_ERR_BAD_ARGUMENT;
+    // A value is the whole cell: fewer bytes would leave part of the old value,
+    // more would run into the next cell.
+    if (bytes != renderer_->ParameterSize(id)) return VQ_ERR_BAD_ARGUMENT;
     std::memcpy(cell, value, bytes);
     return renderer_->ParameterChanged(id);
 }

@@ -50,6 +50,9 @@ public:
 
     // The storage cell of a parameter id, or null for an unknown id.
     void* Parameter(uint32_t id) const { return id < RP_PARAMETER_COUNT ? parameters_[id] : nullptr; }
+    // The bytes the cell of a parameter id holds, or 0 for an unknown id. A value
+    // is set whole: callers refuse one of any other size.
+    size_t ParameterSize(uint32_t id) const { return id < RP_PARAMETER_COUNT ? parameterSizes_[id] : 0; }
     void* const* ParameterTable() const { return parameters_; }
 
     virtual VqStatus PrepareStages();
@@ -99,6 +102,7 @@ protected:
     bool ColourManagementActive() const;
 
     void* parameters_[RP_PARAMETER_COUNT];
+    size_t parameterSizes_[RP_PARAMETER_COUNT] = {};
 
     // Parameter cells.
     int32_t isColor_ = 0;

@@ -179,6 +179,7 @@ public:
         recorder = new RecordingRenderer;
         renderer_.reset(recorder);
     }
+    using SdkImageBase::SetRendererParameter;
     RecordingRenderer* recorder;
 };
 
@@ -226,4 +227,39 @@ TEST(ImageBaseSettings, SettingsReachTheRenderer) {
     EXPECT_EQ(image.SetRotation(100.0f), VQ_ERR_BAD_ROTATION);
     EXPECT_EQ(image.SetWhiteBalance(9, triple), VQ_ERR_BAD_WHITE_BALANCE_TYPE);
     EXPECT_TRUE(image.recorder->told.empty());
+}
+
+// A parameter is set whole: a value of any other size than its cell's is
+// refused, leaves the cell as it was and tells the renderer nothing.
+TEST(ImageBaseSettings, ParameterOfAnotherSizeThanItsCellIsRefused) {
+    RecordingImage image;
+    ASSERT_EQ(image.SetSubSample(4), 0u);
+    ASSERT_EQ(image.SetWhiteBalance(VQ_WB_CUSTOM, std::array<uint16_t, 3>{300, 200, 100}.data()), 0u);
+    image.recorder->told.clear();
+
+    struct Case {
+        const char* name;
+        uint32_t id;
+        size_t bytes;
+    };
+    const int64_t wide[8] = {2, 2, 2, 2, 2, 2, 2, 2};
+    for (const Case& c : {Case{"subsample, 4 bytes for 2", lumora::RP_SUBSAMPLE, 4},
+                          Case{"subsample, 1 byte for 2", lumora::RP_SUBSAMPLE, 1},
+                          Case{"balance, one sample of three", lumora::RP_WHITE_BALANCE, 2},
+                          Case{"balance, four samples for three", lumora::RP_WHITE_BALANCE, 8},
+                          Case{"matrix, past its nine rationals", lumora::RP_COLOR_MATRIX, 80},
+                          Case{"pad bytes, 2 for 1", lumora::RP_PAD_BYTES, 2},
+                          Case{"nothing", lumora::RP_OUTPUT_TYPE, 0}}) {
+        EXPECT_EQ(image.SetRendererParameter(c.id, wide, c.bytes), VQ_ERR_BAD_ARGUMENT) << c.name;
+    }
+    EXPECT_EQ(image.recorder->Cell<int16_t>(lumora::RP_SUBSAMPLE), 4);
+    EXPECT_EQ((image.recorder->Cell<std::array<uint16_t, 3>>(lumora::RP_WHITE_BALANCE)),
+              (std::array<uint16_t, 3>{300, 200, 100}));
+    EXPECT_TRUE(image.recorder->told.empty());
+
+    // The cell's own size is taken, and an unknown id is refused as before.
+    const int16_t two = 2;
+    EXPECT_EQ(image.SetRendererParameter(lumora::RP_SUBSAMPLE, &two, sizeof two), 0u);
+    EXPECT_EQ(image.recorder->Cell<int16_t>(lumora::RP_SUBSAMPLE), 2);
+    EXPECT_EQ(image.SetRendererParameter(lumora::RP_PARAMETER_COUNT, &two, sizeof two), VQ_ERR_BAD_ARGUMENT);
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "LutStage.h"
@@ -57,6 +60,33 @@ TEST(SdkRendererParameters, EveryIdHasItsOwnCellAndSubsampleStartsAtOne) {
     EXPECT_EQ(r.Parameter(RP_PARAMETER_COUNT), nullptr);
     EXPECT_EQ(*static_cast<int16_t*>(r.Parameter(RP_SUBSAMPLE)), 1);
     EXPECT_EQ(*static_cast<int32_t*>(r.Parameter(RP_OUTPUT_TYPE)), 0);
+}
+
+// Each cell records its size; no cell reaches into another.
+TEST(SdkRendererParameters, EveryCellHasItsSize) {
+    SdkRenderer r;
+    struct Case {
+        uint32_t id;
+        size_t bytes;
+    };
+    for (const Case& c : {Case{RP_SUBSAMPLE, 2}, Case{RP_PAD_BYTES, 1}, Case{RP_OUTPUT_TYPE, 4},
+                          Case{RP_ROTATION, 4}, Case{RP_OUTPUT_WINDOW, 8}, Case{RP_WHITE_BALANCE, 6},
+                          Case{RP_SHADING_POLY_1, 20}, Case{RP_PROCESSING_DIRECTORY, 260},
+                          Case{RP_MODEL_NAME, 260}, Case{RP_THUMBNAIL_INFO, 32}, Case{RP_COLOR_MATRIX, 72},
+                          Case{RP_UNPACK_TABLE, sizeof(void*)}, Case{RP_LINEAR_GAIN, 4},
+                          Case{RP_BALANCE_STATE, 20}, Case{RP_SHARPEN_KERNEL, 56}, Case{RP_SHARPEN_5, 4},
+                          Case{RP_CFA_TABLE_SIZE, 2}, Case{RP_DEMOSAIC_THRESHOLD, 2}})
+        EXPECT_EQ(r.ParameterSize(c.id), c.bytes) << c.id;
+    EXPECT_EQ(r.ParameterSize(RP_PARAMETER_COUNT), 0u);
+
+    std::vector<std::pair<uintptr_t, uintptr_t>> ranges;
+    for (uint32_t id = 0; id < RP_PARAMETER_COUNT; ++id) {
+        ASSERT_GT(r.ParameterSize(id), 0u) << id;
+        const uintptr_t at = reinterpret_cast<uintptr_t>(r.Parameter(id));
+        ranges.emplace_back(at, at + r.ParameterSize(id));
+    }
+    std::sort(ranges.begin(), ranges.end());
+    for (size_t i = 1; i < ranges.size(); ++i) EXPECT_LE(ranges[i - 1].second, ranges[i].first) << i;
 }
 
 TEST(SdkRendererParameters, PipelineNotBuiltAnswersClearly) {

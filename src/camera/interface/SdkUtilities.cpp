@@ -33,14 +33,7 @@ uint32_t SdkCopyBytes(const void* source, int32_t length, char** out, uint32_t* 
     return 0;
 }
 
-uint32_t SdkIntLog2(int32_t value, uint32_t* exponent) {
-    *exponent = 0;
-    if (value <= 0) return 0;
-    uint32_t e = 0;
-    while ((uint32_t(value) >> (e + 1)) != 0) ++e;
-    *exponent = e;
-    return uint32_t(value) == (1u << e) ? 1 : 0;
-}
+uint32_t SdkIntLog2(int32_t value, uint32_t* exponent) { return lumora::intLog2(value, *exponent) ? 1 : 0; }
 
 void SdkBusyWait(uint32_t ticks) {
     const auto start = std::chrono::steady_clock::now();

@@ -42,12 +42,6 @@ Block<T> Allocate(uint64_t count) {
 
 bool IsFourChannel(uint32_t type) { return type == VQ_TYPE_CMYK8 || type == VQ_TYPE_CMYK16; }
 
-uint32_t Log2(int32_t value) {
-    uint32_t e = 0;
-    intLog2(value, e);
-    return e;
-}
-
 // Samples outside the raw image (rows above or below it, columns left or right
 // of it) are filled by mirroring the image about its edge row or column. The
 // mirror keeps the colour-filter phase, so the demosaicers and the mosaic filter
@@ -223,7 +217,7 @@ void RawEngine::Precision(int32_t* factor, uint32_t* shift) const {
     *shift = 0;
     if (offsetTableSize_ != 0 && unpackTableSize_ != 0) {
         *factor = precisionFactor_;
-        *shift = Log2(precisionFactor_);
+        intLog2(precisionFactor_, *shift);
     }
 }
 
@@ -880,7 +874,8 @@ VqStatus RawEngine::RenderThumbnail(void* buffer) {
 VqStatus RawEngine::PrepareSample(const SdkRect& rect, int16_t* samples, int32_t factor) {
     if (!samples) return VQ_ERR_NULL_PLANES;
     if (VqStatus s = CheckPrecision(factor)) return s;
-    const uint32_t shift = Log2(factor);
+    uint32_t shift = 0;
+    intLog2(factor, shift);
     const uint16_t lastEntry = LastUnpackEntry();
     LutStage stage;
     stage.width = uint16_t(rect.width);

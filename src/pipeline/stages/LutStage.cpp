@@ -1,7 +1,6 @@
 #include "LutStage.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -22,16 +21,6 @@ int64_t truncToInt64(long double v) {
     if (v >= 9.2e18L) return std::numeric_limits<int64_t>::max();
     if (v <= -9.2e18L) return std::numeric_limits<int64_t>::min();
     return static_cast<int64_t>(v);
-}
-
-// Exponent of the highest set bit; true when value is exactly that power of two.
-bool intLog2(int32_t value, uint32_t* exponent) {
-    if (value <= 0) {
-        *exponent = 0;
-        return false;
-    }
-    *exponent = uint32_t(std::bit_width(uint32_t(value)) - 1);
-    return std::has_single_bit(uint32_t(value));
 }
 
 } // namespace
@@ -310,7 +299,7 @@ VqStatus LutStage::GainMap16(int16_t* plane, int32_t c0, int32_t r0, int32_t max
     if (tw <= 0 || th <= 0) return VQ_ERR_BAD_STAGE_MODE;
     uint32_t u = 0;
     // A unit so large that the rounding shift leaves 32 bits is no valid unit.
-    if (!intLog2(unit, &u) || u > 24) return VQ_ERR_BAD_FILE;
+    if (!lumora::intLog2(unit, u) || u > 24) return VQ_ERR_BAD_FILE;
     return GainMapImpl(plane, nullptr, plane, c0, r0, maximum, tw, th, imageWidth, u, 0);
 }
 
@@ -318,7 +307,7 @@ VqStatus LutStage::GainMap32(const int32_t* input, int16_t* output, int32_t c0, 
                              int32_t maximum, int32_t tw, int32_t th, int32_t imageWidth,
                              int32_t unit, int32_t skip) {
     uint32_t u = 0;
-    const bool powerOfTwo = intLog2(unit, &u);
+    const bool powerOfTwo = lumora::intLog2(unit, u);
     if (mode == 2 || size == 0) {
         if (!input || !output) return VQ_ERR_NULL_PLANES;
         const size_t outStride = size_t(width) + size_t(std::max(skip, 0));

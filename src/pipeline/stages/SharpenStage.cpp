@@ -31,12 +31,6 @@ struct Band {
 };
 constexpr Band kBands[3] = {{33, 17, 49}, {67, 50, 83}, {100, 84, 100}};
 
-int32_t Log2(int32_t powerOfTwo) {
-    int32_t n = 0;
-    while ((int64_t(1) << n) < powerOfTwo) ++n;
-    return n;
-}
-
 int16_t RoundHalfAway(double v) {
     const double r = std::round(v);
     // Out-of-range values wrap as a 16-bit store would; never convert beyond int range.
@@ -105,7 +99,12 @@ struct Taps {
 void DetailRows(const int16_t* p, int16_t* detail, int32_t* __restrict sums, int w, int h, int kernelClass,
                 const Taps& k, int32_t divisor) {
     const bool shifted = kernelClass % 2 == 0;
-    const unsigned shift = shifted ? unsigned(Log2(divisor)) : 0;
+    // A shifted class has a power-of-two divisor (checked by the caller).
+    const uint32_t shift = [&] {
+        uint32_t e = 0;
+        if (shifted) lumora::intLog2(divisor, e);
+        return e;
+    }();
     for (int y = 2; y < h - 2; ++y) {
         const int16_t* __restrict m2 = p + size_t(y - 2) * w;
         const int16_t* __restrict m1 = p + size_t(y - 1) * w;

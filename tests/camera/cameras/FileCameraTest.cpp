@@ -13,7 +13,7 @@
 using namespace lumora::vq;
 
 TEST(FileCamera, OpenFileSplitsThePathAndListsTheFile) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     WriteFile(dir, "x.tif", {1, 2, 3, 4, 5});
     struct Case {
         std::string path;
@@ -58,7 +58,7 @@ TEST(FileCamera, OpenFileSplitsThePathAndListsTheFile) {
 }
 
 TEST(FileCamera, ReadsKeepTheFileOpenUnlessToldNotTo) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     WriteFile(dir, "x.tif", {10, 11, 12, 13, 14, 15});
     FileCamera camera;
     ImageInfoRecord info = EmptyRecord();
@@ -93,7 +93,7 @@ TEST(FileCamera, ReadsKeepTheFileOpenUnlessToldNotTo) {
 }
 
 TEST(FileCamera, WritingKeepsTheRecordedStamp) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     const std::string path = WriteFile(dir, "x.tif", {1, 2, 3, 4});
     const timespec old[2] = {{1715940000, 0}, {1715940000, 0}};  // 2024-05-17 10:00:00 UTC
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
@@ -118,7 +118,7 @@ TEST(FileCamera, WritingKeepsTheRecordedStamp) {
 }
 
 TEST(FileCamera, ItsImageHasNoSoundsAndTheRecordIsTheImagesInfo) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     ZyrSampleOptions o;
     o.model = "ZYNM06";
     const std::string path = WriteFile(dir, "x.zyr", ZyrSample::Make(o));

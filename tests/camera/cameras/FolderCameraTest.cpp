@@ -46,7 +46,7 @@ VqPollRecord Poll(CameraRecord& record, uint32_t expectedStatus = 0) {
 } // namespace
 
 TEST(FolderCamera, ListsByWrittenStampThenNameAndFollowsTheFolderOnPoll) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     const fs::path d = dir.path();
     WriteFile(dir, "a.jpg", OldestModelFile());
     WriteFile(dir, "C.tif", OldestModelFile());
@@ -97,7 +97,7 @@ TEST(FolderCamera, ListsByWrittenStampThenNameAndFollowsTheFolderOnPoll) {
 }
 
 TEST(FolderCamera, AnOpenImageWhoseFileVanishedStaysClosable) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     const fs::path d = dir.path();
     WriteFile(dir, "x.tif", OldestModelFile());
     WriteFile(dir, "y.tif", OldestModelFile());
@@ -151,7 +151,7 @@ TEST(FolderCamera, AnOpenImageWhoseFileVanishedStaysClosable) {
 }
 
 TEST(FolderCamera, OpenImageChecks) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     WriteFile(dir, "x.tif", OldestModelFile());
     VqSession session;
     RegisteredFolderCamera folder(dir.path().string());
@@ -170,7 +170,7 @@ TEST(FolderCamera, OpenImageChecks) {
 }
 
 TEST(FolderCamera, AFolderWithoutImagesAnswersFileNotFound) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     WriteFile(dir, "notes.txt", {1});
     VqSession session;
     {
@@ -184,7 +184,7 @@ TEST(FolderCamera, AFolderWithoutImagesAnswersFileNotFound) {
 }
 
 TEST(FolderCamera, EntriesByNameOrIndex) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     WriteFile(dir, "a.tif", {1});
     WriteFile(dir, "b.tif", {2, 2});
     const timespec stamp[2] = {{1715940000, 0}, {1715940000, 0}};
@@ -219,7 +219,7 @@ TEST(FolderCamera, EntriesByNameOrIndex) {
 }
 
 TEST(FolderCamera, DeletingAndFolderFiles) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     const fs::path d = dir.path();
     WriteFile(dir, "open.tif", OldestModelFile());
     WriteFile(dir, "gone.tif", {1});
@@ -259,7 +259,7 @@ TEST(FolderCamera, DeletingAndFolderFiles) {
 }
 
 TEST(FolderCamera, MemoryUsageCountsEntriesAndOrphans) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     for (const char* name : {"a.tif", "b.tif", "c.tif", "d.tif"}) WriteFile(dir, name, OldestModelFile());
     VqSession session;
     RegisteredFolderCamera folder(dir.path().string());

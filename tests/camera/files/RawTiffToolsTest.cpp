@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ShellCommand.h"
+#include "TempFolder.h"
 #include "ZyrSample.h"
 #include "ZyrWriter.h"
 
@@ -97,19 +98,13 @@ class ToolsAgree : public ::testing::TestWithParam<ByteOrder> {
 protected:
     void SetUp() override {
         if (!HaveTool("tiffdump") || !HaveTool("exiftool")) GTEST_SKIP() << "tiffdump or exiftool not installed";
-        const char* tmp = std::getenv("TMPDIR");
-        std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/lumora-tifftools-XXXXXX";
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
         path_ = dir_ + (GetParam() == ByteOrder::Big ? "/MM.ZYR" : "/II.ZYR");
         bytes_ = fixture(GetParam());
         std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes_.data()),
                                                      std::streamsize(bytes_.size()));
     }
-    void TearDown() override {
-        if (!dir_.empty()) std::filesystem::remove_all(dir_);
-    }
-    std::string dir_, path_;
+    lumora::test::TempFolder folder_;
+    std::string dir_ = folder_.path().string(), path_;
     std::vector<uint8_t> bytes_;
 };
 

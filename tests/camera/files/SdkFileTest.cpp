@@ -218,7 +218,7 @@ TEST(SdkFile, DirectoriesAndDeletion) {
     EXPECT_EQ(SdkIsDirectory(dir.file("none").c_str(), &isDir), 2u);
     EXPECT_EQ(isDir, 0u);
 
-    const std::string folder = dir.path() + "/";
+    const std::string folder = dir.path().string() + "/";
     EXPECT_EQ(SdkFile::DeleteFile(folder.c_str(), "f.bin"), 0u);
     EXPECT_FALSE(std::filesystem::exists(p));
     EXPECT_EQ(SdkFile::DeleteFile(folder.c_str(), "f.bin"), 2u);

@@ -82,7 +82,7 @@ TEST(ImageFactory, FamilyKindAndVersionChooseTheClass) {
         {"ZYNM1", Version(2, 0), false, 32, std::nullopt, VQ_ERR_BAD_FILE, 4, 0, 0},
         {"QQQQ99", Version(2, 0), true, 32, std::nullopt, VQ_ERR_JPEG_BAD_FILE, 4, 0, 0},
     };
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     VqSession session;
     SeamInstalled seam;
     const int32_t before = VqSession::Memory();
@@ -134,7 +134,7 @@ TEST(ImageFactory, FamilyKindAndVersionChooseTheClass) {
 }
 
 TEST(ImageFactory, ClassesNotYetBuiltAnswerAClearStatusAndLeaveNothingBehind) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     VqSession session;
     const int32_t before = VqSession::Memory();
     struct Row {
@@ -157,7 +157,7 @@ TEST(ImageFactory, ClassesNotYetBuiltAnswerAClearStatusAndLeaveNothingBehind) {
 }
 
 TEST(ImageFactory, MemoryUsageIsUnchangedByEveryFailedOpenAndByOpenThenClose) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     ZyrSampleOptions good;
     good.model = "ZYNM05";
     const std::vector<uint8_t> sample = ZyrSample::Make(good);
@@ -212,7 +212,7 @@ TEST(ImageFactory, HeaderLengthWord) {
     // A zero word takes the length from the second sub-directory's first
     // strip; one that cannot be a header (past the file, or beyond any header)
     // is refused instead of being allocated and read.
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     VqSession session;
     SeamInstalled seam;
     const int32_t before = VqSession::Memory();
@@ -257,7 +257,7 @@ TEST(ImageFactory, HeaderLengthWord) {
 
 TEST(ImageFactory, AFileShorterThanTheHeadOpens) {
     // The head buffer is read whole; what lies past the file's end is zeros.
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     VqSession session;
     ZyrSampleOptions o;
     o.model = "ZYNM02";
@@ -287,7 +287,7 @@ TEST(ImageFactory, AFileShorterThanTheHeadOpens) {
 TEST(ImageFactory, TheRecordShowsTheFrameNumberAndTheImageStillClosesFromItsEntry) {
     // The oldest models put their frame number in the description. The camera
     // must still find the image by its place in the list when it is closed.
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     ZyrSampleOptions o;
     o.model = "ZYNM04";
     ZyrWriter w(o.order);
@@ -315,7 +315,7 @@ TEST(ImageFactory, TheRecordShowsTheFrameNumberAndTheImageStillClosesFromItsEntr
 }
 
 TEST(ImageFactory, EntryKindFollowsTheFilesContent) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     ZyrSampleOptions o;
     o.model = "ZYNM06";
     o.jpeg = true;

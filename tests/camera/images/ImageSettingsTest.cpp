@@ -50,7 +50,7 @@ public:
 
     const ImageGeometry& g() const { return record.geometry; }
 
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     ImageInfoRecord record;
     uint32_t openStatus = 0;
 };

@@ -1,5 +1,5 @@
 #include "DriverSettings.h"
-#include "ScratchDir.h"
+#include "TempFolder.h"
 #include "VqStatus.h"
 
 #include <gtest/gtest.h>
@@ -78,7 +78,7 @@ class SystemFolder : public ::testing::Test {
 protected:
     void SetUp() override { ::setenv("LUMORA_SYSTEM_DIR", dir.path().c_str(), 1); }
     void TearDown() override { ::unsetenv("LUMORA_SYSTEM_DIR"); }
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
 };
 
 } // namespace

@@ -196,7 +196,7 @@ TEST(VqCameraCalls, ArgumentsHandedOn) {
 }
 
 TEST(VqCameraCalls, RenameChecks) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     CameraRecord none{};
     ImageInfoRecord info = EmptyRecord();
     // Closed interface: the camera cannot be found.

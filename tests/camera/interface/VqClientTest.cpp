@@ -120,7 +120,7 @@ TEST(VqClient, PrintsTheRecordOfEachFamilyOrWhyItCannot) {
         {"family 3, version 2.5", options("ZYNM21", 0x02050000, none), "0x411a", {}},
         {"unknown model", options("ABCDEF", 0x02000000, none), "0x6002", {}},
     };
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const std::string path = WriteFile(dir, "file.zyr", ZyrSample::Make(row.options));
@@ -138,7 +138,7 @@ TEST(VqClient, PrintsTheRecordOfEachFamilyOrWhyItCannot) {
 }
 
 TEST(VqClient, ListsAFolderCamerasEntries) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     ZyrSampleOptions o;
     o.model = "ZYNM05";
     WriteFile(dir, "z.tif", ZyrSample::Make(o));
@@ -188,7 +188,7 @@ int Sample16(const Pnm& p, size_t index) { return p.data[2 * index] << 8 | p.dat
 // PGM, colour types as PPM, with the type, subsample, rotation and window asked
 // for; plain and lossless-JPEG sensor data give the same picture.
 TEST(VqClient, RendersRawFilesIntoPortablePictures) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     ZyrSampleOptions o;
     o.version = 0x01000000;
     const std::string plain = WriteFile(dir, "plain.zyr", ZyrSample::Make(o));
@@ -233,7 +233,7 @@ TEST(VqClient, RendersRawFilesIntoPortablePictures) {
 
 // Grey output of a colour file is the luminance of its colour result.
 TEST(VqClient, GreyOutputOfAColourFileIsItsLuminance) {
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     ZyrSampleOptions o;
     o.version = 0x01000000;
     const std::string file = WriteFile(dir, "f.zyr", ZyrSample::Make(o));

@@ -3,7 +3,7 @@
 #include "DriverSettings.h"
 #include "DriverState.h"
 #include "ImageHandleMap.h"
-#include "ScratchDir.h"
+#include "TempFolder.h"
 #include "SdkImageBase.h"
 #include "VqCall.h"
 
@@ -39,7 +39,7 @@ protected:
         while (VqCloseDriver() == 0) {
         }
     }
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     FireWireStarter original = Driver().startFireWire;
 };
 

@@ -92,7 +92,7 @@ protected:
         return VqOCMSSetProfile(r, slot, name, mode, info, header);
     }
 
-    ScratchDir dir;
+    lumora::test::TempFolder dir;
     FakeLibrary fake;
     std::unique_ptr<VqSession> session;
     ImageInfoRecord colour = EmptyRecord(), mono = EmptyRecord();

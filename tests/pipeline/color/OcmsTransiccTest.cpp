@@ -4,6 +4,7 @@
 #include "ColorTransformStage.h"
 #include "OcmsSession.h"
 #include "ShellCommand.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +27,8 @@ const std::string kColour = LUMORA_COLOUR_FOLDER;
 // writes RGB as 0..255 in floating point).
 std::vector<double> Transicc(const std::string& in, const std::string& out, int intent,
                              const std::vector<uint16_t>& rgb) {
-    char inputPath[] = "/tmp/lumora-transicc-XXXXXX";
-    const int fd = mkstemp(inputPath);
-    if (fd < 0) return {};
-    close(fd);
+    const lumora::test::TempFolder folder;
+    const std::string inputPath = folder.file("input.txt");
     {
         std::ofstream input(inputPath);
         input.precision(10);
@@ -44,7 +43,6 @@ std::vector<double> Transicc(const std::string& in, const std::string& out, int 
         while (std::fscanf(pipe, "%lf", &v) == 1) values.push_back(v * 257.0);
         pclose(pipe);
     }
-    std::remove(inputPath);
     return values;
 }
 

@@ -3,6 +3,7 @@
 // with LibRaw's unprocessed_raw. Skipped when libraw-bin is not installed.
 #include "LjpegDngWriter.h"
 #include "LjpegTestStreams.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -51,12 +52,6 @@ protected:
     void SetUp() override {
         tool_ = findTool("unprocessed_raw");
         if (tool_.empty()) GTEST_SKIP() << "unprocessed_raw (libraw-bin) is not installed";
-        char tmpl[] = "/tmp/lumora-ljpeg-libraw-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override {
-        if (!dir_.empty()) fs::remove_all(dir_);
     }
     // Decodes the DNG with LibRaw; false when it produced nothing.
     bool libraw(const std::vector<uint8_t>& dng, const std::string& name, std::vector<uint16_t>& out, uint32_t& w,
@@ -68,7 +63,8 @@ protected:
         return readPgm(file.string() + ".pgm", w, h, out);
     }
     std::string tool_;
-    fs::path dir_;
+    lumora::test::TempFolder folder_;
+    fs::path dir_ = folder_.path();
 };
 
 } // namespace

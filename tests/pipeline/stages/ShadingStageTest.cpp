@@ -2,6 +2,7 @@
 // files of both layouts, the checks, and images wider or taller than the data.
 #include "CalibrationShading.h"
 #include "PolynomialShading.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -136,12 +137,6 @@ TEST(PolynomialShading, ThreePlanesOnTheSubsampledGrid) {
 
 class CalibrationShadingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/lumora-shading-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     // A calibration file for model "TESTCAM1" of the given size; byte i of the
     // file is fill(i).
     void writeFile(size_t size, const std::function<uint8_t(size_t)>& fill) {
@@ -154,7 +149,8 @@ protected:
         EXPECT_EQ(s.SetCalibrationSource(dir_.c_str(), "TESTCAM1-extra", width, maxv), VQ_OK);
         return s;
     }
-    fs::path dir_;
+    lumora::test::TempFolder folder_;
+    fs::path dir_ = folder_.path();
 };
 
 TEST_F(CalibrationShadingTest, FileNamesFromModelTexts) {

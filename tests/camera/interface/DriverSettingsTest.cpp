@@ -127,7 +127,7 @@ TEST_F(SystemFolder, EachLoadFailureHasItsOwnReason) {
     dir.write("empty.prf", "");
     EXPECT_EQ(s.LoadFile(dir.path() / "empty.prf"), VQ_ERR_PREFS_FILE_EMPTY);
     dir.write("open.prf", "[M3DAY] 1 2 3");
-    EXPECT_NE(s.LoadFile(dir.path() / "open.prf"), 0u);
+    EXPECT_EQ(s.LoadFile(dir.path() / "open.prf"), VQ_ERR_BAD_FILE);  // last line without a line feed
     dir.write("good.prf", "[M3DAY] 1 2 3\n");
     EXPECT_EQ(s.LoadFile(dir.path() / "good.prf"), 0u);
 }

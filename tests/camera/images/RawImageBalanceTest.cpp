@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
     Balance, LinearGain,
     ::testing::Values(GainCase{"StoredGain", {12, 10}, {100, 1}, 0, 1.2},
                       // 0.4 with a scale of 100: 4095^(40/4095).
-                      GainCase{"EncodedGain", {4, 10}, {100, 1}, 0, std::pow(4095.0, 40.0 / 4095.0)},
+                      GainCase{"EncodedGain", {4, 10}, {100, 1}, 0, 1.08463729},
                       GainCase{"Zero", {0, 1}, {100, 1}, VQ_ERR_LINEAR_GAIN_ZERO, 0},
                       GainCase{"ScaleBelowHalf", {12, 10}, {4, 10}, VQ_ERR_LINEAR_GAIN_SCALE, 0},
                       GainCase{"EncodedWithSmallScale", {4, 10}, {50, 1}, VQ_ERR_LINEAR_GAIN_SCALE, 0},

@@ -1,33 +1,13 @@
 #include "RawImage.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 
 #include "ByteView.h"
-#include "CurveTable.h"
-#include "FixedMatrix.h"
-#include "LutStage.h"
-#include "RawContainer.h"
-#include "RawModelDefaults.h"
-#include "RawTiffReader.h"
-#include "SdkCamera.h"
-#include "SdkCurveSet.h"
-#include "SdkRenderer.h"
-#include "SdkUtilities.h"
-#include "SharpenStage.h"
-
-#include "ColorTransformStage.h"
 #include "RawEngine.h"
-#include "StoredSettingsRecord.h"
 
 namespace lumora::vq {
 
-using lumora::ByteOrder;
 using lumora::ByteView;
-using lumora::SdkRenderer;
 
 RawImage::RawImage(const CameraRecord* record, DriverSettings* settings) : SdkImageBase(record, settings) {
     info_.whiteBalanceFileStatus = int32_t(VQ_ERR_WB_FILE_UNSUPPORTED_RAW);
@@ -51,9 +31,6 @@ RawImage::~RawImage() {
     rowOffsets_ = columnOffsets_ = nullptr;
 }
 
-// ---------------------------------------------------------------------------
-// Parameters.
-
 VqStatus RawImage::SetParameterBytes(uint32_t id, const void* value, size_t size) {
     if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
     return SetRendererParameter(id, value, size);
@@ -64,9 +41,6 @@ VqStatus RawImage::CopyFromHeader(const uint8_t* header, uint32_t length, uint64
     const ByteView view(header, length);
     return view.copy(offset, out, count) ? VqStatus(0) : VqStatus(VQ_ERR_BAD_FILE);
 }
-
-// ---------------------------------------------------------------------------
-// Opening.
 
 VqStatus RawImage::CreateEngine() {
     if (renderer_) return 0;

@@ -3,35 +3,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <new>
-
-#include "ByteView.h"
-#include "CurveTable.h"
-#include "FixedMatrix.h"
-#include "LutStage.h"
-#include "RawContainer.h"
-#include "RawModelDefaults.h"
-#include "RawTiffReader.h"
-#include "SdkCamera.h"
-#include "SdkCurveSet.h"
-#include "SdkRenderer.h"
-#include "SdkUtilities.h"
-#include "SharpenStage.h"
 
 #include "ColorTransformStage.h"
+#include "FixedMatrix.h"
 #include "RawEngine.h"
-#include "StoredSettingsRecord.h"
+#include "SdkUtilities.h"
 
 namespace lumora::vq {
-
-using lumora::ByteOrder;
-using lumora::ByteView;
-using lumora::SdkRenderer;
-
-// ---------------------------------------------------------------------------
-// White balance and looks.
 
 VqStatus RawImage::ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b) {
     if ((info_.flags & VQ_IMAGE_COLOUR) == 0) return 0;

@@ -3,33 +3,23 @@
 #include "RawImage.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "ByteView.h"
-#include "CurveTable.h"
-#include "FixedMatrix.h"
-#include "LutStage.h"
+#include "ColorTransformStage.h"
 #include "RawContainer.h"
+#include "RawEngine.h"
+#include "RawIfdRecord.h"
 #include "RawModelDefaults.h"
 #include "RawTiffReader.h"
 #include "SdkCamera.h"
-#include "SdkCurveSet.h"
 #include "SdkRenderer.h"
 #include "SdkUtilities.h"
-#include "SharpenStage.h"
-
-#include "ColorTransformStage.h"
-#include "RawEngine.h"
-#include "StoredSettingsRecord.h"
 
 namespace lumora::vq {
 
-using lumora::ByteOrder;
 using lumora::ByteView;
-using lumora::SdkRenderer;
 
 namespace {
 

@@ -3,32 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <new>
 
-#include "ByteView.h"
-#include "CurveTable.h"
-#include "FixedMatrix.h"
 #include "LutStage.h"
-#include "RawContainer.h"
-#include "RawModelDefaults.h"
-#include "RawTiffReader.h"
-#include "SdkCamera.h"
-#include "SdkCurveSet.h"
-#include "SdkRenderer.h"
-#include "SdkUtilities.h"
-#include "SharpenStage.h"
-
-#include "ColorTransformStage.h"
 #include "RawEngine.h"
-#include "StoredSettingsRecord.h"
+#include "RawModelDefaults.h"
 
 namespace lumora::vq {
-
-using lumora::ByteOrder;
-using lumora::ByteView;
-using lumora::SdkRenderer;
 
 namespace {
 
@@ -36,9 +16,6 @@ namespace {
 int16_t RoundOffset(double v) { return int16_t(std::lround(v)); }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// Exposure.
 
 bool RawImage::ClampExposure(double* e) {
     if (*e >= -2.0 && *e <= 2.0) return true;

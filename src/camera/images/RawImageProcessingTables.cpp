@@ -3,31 +3,22 @@
 #include "RawImage.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "ByteView.h"
 #include "CurveTable.h"
-#include "FixedMatrix.h"
 #include "LutStage.h"
-#include "RawContainer.h"
+#include "RawEngine.h"
+#include "RawIfdRecord.h"
 #include "RawModelDefaults.h"
 #include "RawTiffReader.h"
 #include "SdkCamera.h"
 #include "SdkCurveSet.h"
 #include "SdkRenderer.h"
-#include "SdkUtilities.h"
 #include "SharpenStage.h"
-
-#include "ColorTransformStage.h"
-#include "RawEngine.h"
-#include "StoredSettingsRecord.h"
 
 namespace lumora::vq {
 
-using lumora::ByteOrder;
 using lumora::ByteView;
 using lumora::SdkRenderer;
 
@@ -44,9 +35,6 @@ void ToRationals(const uint32_t* words, RationalValue* out) {
 constexpr int32_t kPrecisionFactor = 8;
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// Processing set-up.
 
 VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
                                        uint32_t length) {

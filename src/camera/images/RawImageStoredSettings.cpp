@@ -1,34 +1,13 @@
 // The stored settings record: applied when a file opens, written back on save.
 #include "RawImage.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "ByteView.h"
-#include "CurveTable.h"
-#include "FixedMatrix.h"
-#include "LutStage.h"
-#include "RawContainer.h"
-#include "RawModelDefaults.h"
-#include "RawTiffReader.h"
-#include "SdkCamera.h"
-#include "SdkCurveSet.h"
-#include "SdkRenderer.h"
-#include "SdkUtilities.h"
-#include "SharpenStage.h"
-
-#include "ColorTransformStage.h"
 #include "RawEngine.h"
+#include "SdkRenderer.h"
 #include "StoredSettingsRecord.h"
 
 namespace lumora::vq {
-
-using lumora::ByteOrder;
-using lumora::ByteView;
-using lumora::SdkRenderer;
 
 VqStatus RawImage::ApplyStoredSettings(bool present, VqWhiteBalanceMode* state) {
     using Record = StoredSettingsRecord;

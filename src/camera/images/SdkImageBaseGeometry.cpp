@@ -5,25 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
-#include <optional>
 
-#include "ByteView.h"
-#include "ColorTransformStage.h"
-#include "DirectoryEntry.h"
-#include "DriverSettings.h"
-#include "FixedMatrix.h"
-#include "GpsText.h"
-#include "OcmsSession.h"
 #include "SdkRenderer.h"
-#include "ImageClassFactory.h"
-#include "RawContainer.h"
-#include "RawIfdRecord.h"
-#include "RawTiffReader.h"
 #include "SdkUtilities.h"
-#include "SdkCamera.h"
-#include "SdkSoundList.h"
-#include "Win32Error.h"
 
 namespace lumora::vq {
 

@@ -4,7 +4,9 @@
 // linearisation, the mosaic noise filter, offsets, gain map, white balance,
 // demosaicing, sharpening, the linear table, the colour transform and output
 // packing. Also renders the stored thumbnail through the same colour path and
-// measures the white balance of an area.
+// measures the white balance of an area. RawEngine.cpp holds the formats, modes,
+// tables and the cache decode; RawEngineRender.cpp the rendering step by step;
+// RawEngineThumbnail.cpp and RawEngineSample.cpp the thumbnail and the sampling.
 #include <cstdint>
 
 #include "ProcessingModes.h"

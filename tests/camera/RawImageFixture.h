@@ -13,7 +13,7 @@
 
 #include "ImageClassFactory.h"
 #include "RawImage.h"
-#include "ScratchDir.h"
+#include "TempFolder.h"
 #include "SdkRenderer.h"
 #include "Vq.h"
 #include "ZyrSample.h"
@@ -141,7 +141,7 @@ protected:
         return VqSetExtension(&info_, VQ_EXT_EXPOSURE, reinterpret_cast<void*>(uintptr_t(word)), 0, 0, 0, 0);
     }
 
-    ScratchDir dir_;
+    lumora::test::TempFolder dir_;
     ImageInfoRecord info_{};
     ZyrWriter::Layout layout_;
     lumora::vq::RawImage* image_ = nullptr;

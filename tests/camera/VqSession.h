@@ -11,7 +11,7 @@
 #include "CameraHandleMap.h"
 #include "DriverState.h"
 #include "ImageHandleMap.h"
-#include "ScratchDir.h"
+#include "TempFolder.h"
 #include "Vq.h"
 #include "ZyrSample.h"
 
@@ -33,7 +33,7 @@ public:
     }
 };
 
-inline std::string WriteFile(const ScratchDir& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+inline std::string WriteFile(const lumora::test::TempFolder& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = (dir.path() / name).string();
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

@@ -1,6 +1,7 @@
 // Transforms: agreement with LittleCMS's own transicc, chains through looks,
 // Lab and device links, every pixel layout, and sharing between threads.
 #include "CmsTestSupport.h"
+#include "TempFolder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -54,23 +55,11 @@ SpPixelLayout interleaved(std::vector<T>& pixels, int32_t channels, int32_t type
 // A file name of our own for the length of a test.
 class TempFile {
 public:
-    TempFile() {
-        char name[] = "/tmp/cmsxformXXXXXX";
-        const int fd = mkstemp(name);
-        if (fd >= 0) {
-            close(fd);
-            path_ = name;
-        }
-    }
-    ~TempFile() {
-        if (!path_.empty()) unlink(path_.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
     const std::string& path() const { return path_; }
 
 private:
-    std::string path_;
+    lumora::test::TempFolder folder_;
+    std::string path_ = folder_.file("data");
 };
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }

@@ -1,6 +1,7 @@
 // The Vx services and movable buffers, with the movable-memory debug moves on:
 // every block moves and is poisoned on its last unlock.
 #include "CmsTestSupport.h"
+#include "TempFolder.h"
 
 #include <MovableMemory.h>
 
@@ -18,10 +19,6 @@ public:
 };
 const auto* const kDebugMoves = ::testing::AddGlobalTestEnvironment(new DebugMoves);
 
-std::string tempFolder() {
-    char name[] = "/tmp/cmsvxXXXXXX";
-    return mkdtemp(name);
-}
 
 } // namespace
 
@@ -131,7 +128,8 @@ TEST(CmsStreams, ReadsAndWritesStayInsideTheBuffer) {
 }
 
 TEST(CmsFiles, WritesReplaceAFileOnlyWhenComplete) {
-    const std::string dir = tempFolder();
+    const lumora::test::TempFolder folder;
+    const std::string dir = folder.path().string();
     const std::string path = dir + "/filter.flt";
     VxFileId f = 0;
     ASSERT_EQ(VxFileOpen(path.c_str(), "w", nullptr, &f), 1);
@@ -171,7 +169,8 @@ TEST(CmsFiles, WritesReplaceAFileOnlyWhenComplete) {
 }
 
 TEST(CmsPreferences, ReadsTheFilterFileSetting) {
-    const std::string dir = tempFolder();
+    const lumora::test::TempFolder folder;
+    const std::string dir = folder.path().string();
     {
         std::ofstream ini(dir + "/vxfilter.ini", std::ios::binary);
         ini << "; filters\r\n[Other]\r\npsf_path=/wrong\r\n[ filterfile ]\r\n  PSF_PATH =  \"/data/filters\"  \r\nempty=\r\n";

@@ -70,7 +70,7 @@ TEST(DynamicModule, MissingOrBrokenModulesAreErrors) {
 TEST(DynamicModule, ProgramFolderFollowsTheEnvironment) {
     test::TempFolder dir;
     {
-        ProgramDir pd(dir.path() + "/");
+        ProgramDir pd(dir.path().string() + "/");
         EXPECT_EQ(DynamicModule::programFolder(), dir.path());
     }
     ProgramDir none("");

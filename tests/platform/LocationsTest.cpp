@@ -1,4 +1,5 @@
 #include "Locations.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -81,9 +82,9 @@ TEST(Locations, DefaultsWhenUnsetOrEmpty) {
 
 TEST(Locations, TemporaryFilesAreNewAndInTheTemporaryFolder) {
     Env env;
-    char made[] = "/tmp/lumora-loc-XXXXXX";
-    ASSERT_NE(::mkdtemp(made), nullptr);
-    env.set("TMPDIR", made);
+    const lumora::test::TempFolder folder;
+    const std::string made = folder.path().string();
+    env.set("TMPDIR", made.c_str());
     fs::path a, b;
     const int fa = Locations::CreateTempFile("vq", a);
     const int fb = Locations::CreateTempFile("vq", b);
@@ -99,5 +100,4 @@ TEST(Locations, TemporaryFilesAreNewAndInTheTemporaryFolder) {
     fs::path bad("left");
     EXPECT_EQ(Locations::CreateTempFile("../x", bad), -1);
     EXPECT_TRUE(bad.empty());
-    fs::remove_all(made);
 }

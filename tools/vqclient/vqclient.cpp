@@ -191,9 +191,17 @@ bool ParseNumber(const char* text, long* value) {
 const int* RgbOrder(uint32_t type) {
     static const int rgb[3] = {0, 1, 2}, xrgb[3] = {1, 2, 3}, bgr[3] = {2, 1, 0};
     switch (type) {
-    case 4: case 6: case 12: case 13: case 14: return rgb;
-    case 5: case 7: return xrgb;
-    case 8: case 9: case 10: case 11: return bgr;
+    case VQ_TYPE_RGB8:
+    case VQ_TYPE_RGB16:
+    case VQ_TYPE_CAMERA_RGB8:
+    case VQ_TYPE_CAMERA_RGB16:
+    case VQ_TYPE_CAMERA_RGB12: return rgb;
+    case VQ_TYPE_XRGB8:
+    case VQ_TYPE_XRGB16: return xrgb;
+    case VQ_TYPE_BGR8:
+    case VQ_TYPE_BGRX8:
+    case VQ_TYPE_BGR16:
+    case VQ_TYPE_BGRX16: return bgr;
     default: return nullptr;
     }
 }
@@ -231,7 +239,7 @@ bool RenderToFile(const RenderRequest& q) {
 
     const int* order = RgbOrder(type);
     const size_t outChannels = channels == 1 ? 1 : (order ? 3 : channels);
-    const unsigned maxval = bytes == 1 ? 255u : (type == 14 ? 4095u : 65535u);
+    const unsigned maxval = bytes == 1 ? 255u : (type == VQ_TYPE_CAMERA_RGB12 ? 4095u : 65535u);
     FILE* f = std::fopen(q.out.c_str(), "wb");
     if (!f) {
         std::fprintf(stderr, "vqclient: cannot write %s\n", q.out.c_str());

@@ -10,6 +10,11 @@
 #define VQ_API
 #endif
 
+/* Bytes of every fixed path and name field of the interface's records (folder,
+ * path, processing folder, profile name), terminator included: the records were
+ * laid out for 260-character paths, and callers still hand fields of that size. */
+#define VQ_PATH_BYTES 260
+
 #ifdef __cplusplus
 #define VQ_BEGIN_DECLS extern "C" {
 #define VQ_END_DECLS }

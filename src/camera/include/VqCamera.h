@@ -19,7 +19,7 @@ typedef struct CameraRecord {
     uint32_t cameraType;
     uint8_t unused1[160];
     int32_t cameraKind;
-    char folder[260];
+    char folder[VQ_PATH_BYTES];
     uint8_t unused2[48];
     int32_t cameraId;
 } CameraRecord;

@@ -145,9 +145,9 @@ typedef struct ImageInfoRecord {
     int32_t whiteBalanceFileStatus;
 } ImageInfoRecord;
 
-/* A path handed whole, as a fixed record of 260 characters. */
+/* A path handed whole, as a fixed record of VQ_PATH_BYTES characters. */
 typedef struct VqPathRecord {
-    char path[260];
+    char path[VQ_PATH_BYTES];
 } VqPathRecord;
 
 /* One sound file of an image. */

@@ -27,7 +27,7 @@ VQ_BEGIN_DECLS
 #define VQ_OCMS_SLOT_SPARE   7
 
 /* Sizes of the records the calls fill. */
-#define VQ_OCMS_NAME_BYTES   260 /* profile name */
+#define VQ_OCMS_NAME_BYTES   VQ_PATH_BYTES /* profile name */
 #define VQ_OCMS_INFO_WORDS   7   /* profile info, 32-bit words */
 #define VQ_OCMS_HEADER_BYTES 124 /* loaded flag (32-bit) and the profile's 120-byte header */
 
@@ -45,7 +45,7 @@ VQ_API VqStatus VqOCMSSetMode(ImageInfoRecord* record, uint32_t mode);
 /* Answers the mode itself (1 for no colour management), or 0 when the
  * interface, the record, the image or colour management is missing. */
 VQ_API VqStatus VqOCMSGetMode(ImageInfoRecord* record);
-/* name: a NUL-terminated profile name of at most 260 bytes. info
+/* name: a NUL-terminated profile name of at most VQ_PATH_BYTES bytes. info
  * (VQ_OCMS_INFO_WORDS words) and header (VQ_OCMS_HEADER_BYTES) may be null. */
 VQ_API VqStatus VqOCMSSetProfile(ImageInfoRecord* record, int32_t slot, const char* name, int32_t profileMode,
                                  int32_t* info, void* header);

@@ -1,0 +1,237 @@
+#pragma once
+// Every image of the camera interface: keeps the 200-byte info block current,
+// owns the texts it points to, and is itself the class of the oldest models.
+// The file-type factory that picks an image's class lives here too. The code
+// sits in one file per concern: SdkImageBase.cpp (the base itself),
+// ...OldestModel (the oldest models' head), ...FileType (file identification and
+// the class made for it), ...JpegMarkers, ...Geometry, ...Colour, ...Rendering.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ModelTable.h"
+#include "OcmsImageRecord.h"
+#include "RawContainer.h"
+#include "RationalValue.h"
+#include "SdkImage.h"
+
+class RawTiffReader;
+
+namespace lumora {
+class SdkRenderer;
+}
+
+namespace lumora::vq {
+
+class SdkSoundList;
+
+class SdkImageBase : public SdkImage {
+public:
+    // Every image object counts as this many bytes in the interface's memory usage.
+    static constexpr int32_t kObjectSize = 4108;
+    // Bytes of a file's head that the factory reads first.
+    static constexpr uint32_t kHeadSize = 8192;
+    // Header lengths above this are taken as this.
+    static constexpr uint32_t kMaxHeaderLength = RawContainer::kMaxHeaderLength;
+
+    SdkImageBase(const CameraRecord* record, DriverSettings* settings);
+    ~SdkImageBase() override;
+
+    SdkImageBase(const SdkImageBase&) = delete;
+    SdkImageBase& operator=(const SdkImageBase&) = delete;
+
+    bool IsValid() const override;
+    int32_t GetObjectSize() override;
+    VqStatus GetExtension(uint32_t id, void* out) override;
+    VqStatus SetExtension(uint32_t id, void* data, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4) override;
+    VqStatus GetHidden(uint32_t id, void* out) override;
+    VqStatus SetHidden(uint32_t id, void* value) override;
+    VqStatus Open(int32_t index, ImageInfoRecord* info, const uint8_t* header, uint32_t length,
+                  const DirectoryEntry* entry) override;
+    VqStatus ParseHeader(const uint8_t* header, uint32_t length) override;
+    VqStatus SetProcessingDirectory(VqPathRecord path) override;
+    VqStatus GetProcessingDirectory(char* out) override;
+    VqStatus SetImageType(uint32_t type, int32_t force) override;
+    VqStatus GetImageType(uint32_t* out) override;
+    VqStatus SetRotation(float degrees) override;
+    VqStatus GetRotation(float* out) override;
+    VqStatus SetWhiteBalance(uint32_t type, const uint16_t* triple) override;
+    VqStatus GetWhiteBalance(uint32_t* type, uint16_t* triple) override;
+    VqStatus CalculateWhiteBalance(const SdkRect* area, uint16_t* out) override;
+    VqStatus SetDescription(ImageInfoRecord* record, uint32_t length, const char* text) override;
+    VqStatus SetSubSample(int16_t factor) override;
+    VqStatus GetSubSample(int16_t* out) override;
+    VqStatus SetPadBytes(uint8_t pad) override;
+    VqStatus GetPadBytes(uint8_t* out) override;
+    VqStatus OutputRectToSensor(SdkRect* rect) override;
+    VqStatus GetGeometry(ImageGeometry* out) override;
+    VqStatus SensorRectToOutput(SdkRect* rect) override;
+    // The stored thumbnail shows the active area in the sensor's orientation:
+    // only the active area's origin is removed.
+    VqStatus ToSensorDataRect(SdkRect* rect) override;
+    VqStatus SetOutputWindow(const SdkRect* window) override;
+    VqStatus GetOutputWindow(SdkRect* out) override;
+    VqStatus GetThumbnail(ImageBufferRecord* buffer) override;
+    VqStatus GetImage(ImageBufferRecord* buffer, ProgressRecord* progress) override;
+    VqStatus SaveProcessParameters() override;
+    VqStatus GetSoundInfo(int32_t index, SoundInfoRecord* out) override;
+    VqStatus GetSound(SoundInfoRecord* info, void* buffer) override;
+    void SetImageIndex(int32_t index) override;
+    int32_t GetImageIndex() override;
+    VqStatus LoadCache(void* buffer, int32_t steps, int32_t* done) override;
+    VqStatus CleanupCache() override;
+    VqStatus DecompressCache(void* scratch) override;
+    VqStatus SetName(const char* name) override;
+    void GetInfo(ImageInfoRecord* out) const override;
+    void SetHandle(int32_t handle) override;
+    VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
+    VqStatus OnImageTypeChanged(uint32_t type, uint32_t* colourSpace, int32_t* channels) override;
+    VqStatus ReadFileBytes(void* destination, uint64_t fileOffset, uint32_t byteCount, uint32_t flags) override;
+
+    VqStatus SetColourMode(uint32_t mode) override;
+    uint32_t GetColourMode() override;
+    VqStatus SetProfile(const char* name, int32_t slot, int32_t profileMode, void* info, void* header) override;
+    VqStatus GetProfileHandle(int32_t slot, uint32_t* out) override;
+    uint32_t GetLastColourStatus() override;
+    void SetLastColourStatus(uint32_t status) override;
+    OcmsImageRecord* ColourRecord() override { return &colour_; }
+
+    virtual VqStatus UpdateColorMatrices(int32_t colourFlag, uint32_t type);
+    virtual VqStatus ValidateRectangle(const SdkRect* rect, int32_t width, int32_t height);
+    virtual VqStatus ResetCacheState();
+    virtual VqStatus PrepareSpecialType(uint32_t type);
+    virtual VqStatus SetWhiteBalancePreset(int32_t preset);
+    uint32_t MapTypeForMonochrome(uint32_t type) const;
+
+    // The active area of a sensor: (left, top, width - right - left,
+    // height - bottom - top); VQ_ERR_BAD_FILE when a margin is negative as a
+    // 16-bit number.
+    static VqStatus ActiveArea(int32_t fullWidth, int32_t fullHeight, int32_t top, int32_t left, int32_t bottom,
+                               int32_t right, SdkRect* out);
+
+    virtual VqStatus GetHeaderLength(const uint8_t* tiff, uint32_t available, uint32_t* out);
+    virtual int32_t GetCompatibilityFlag();
+    // 0 when the buffer is a JPEG stream with an APP1 segment; the TIFF offset is
+    // then the start of the TIFF structure inside it.
+    virtual VqStatus ScanJpegMarkers(const uint8_t* buffer, uint32_t length, int32_t readResources);
+    virtual VqStatus SetColourFlags();
+
+    // The file-type factory: reads the entry's head through the camera, picks the
+    // class by model family, file kind and file version, creates and opens it.
+    // On failure *out may still hold an image, which the caller deletes.
+    VqStatus CreateFromFile(int32_t index, int32_t fileKind, ImageInfoRecord* info, uint32_t recordWord,
+                            DriverSettings* settings, const CameraRecord* record, SdkImage** out,
+                            const ModelRow** row, DirectoryEntry* entry);
+    VqStatus ReadFileIdentity(const uint8_t* tiff, uint32_t length, int32_t* family, const ModelRow** row,
+                              int32_t* modelId, uint32_t* version, int32_t* fileKind);
+    VqStatus ReadHeaderLengthFromSubIfd(const uint8_t* tiff, uint32_t length, uint32_t* out);
+
+    // count 16-bit entries of elementSize bytes each at a file offset: taken from
+    // the header bytes when they hold them, else read from the file.
+    VqStatus ReadShortTable(uint32_t elementSize, int32_t index, uint32_t offset, uint32_t count,
+                            std::vector<uint16_t>& out, const RawTiffReader& reader, const uint8_t* header,
+                            uint32_t length);
+
+    // Channels and bytes per sample of an output type for this class.
+    virtual VqStatus OutputFormat(uint32_t type, int32_t* channels, int32_t* bytesPerSample);
+
+    const ImageInfoRecord& info() const { return info_; }
+    uint32_t tiffOffset() const { return tiffOffset_; }
+
+    struct JpegMarkers {
+        uint32_t app0Position, app0Length;
+        uint8_t app0Units;
+        uint16_t app0Density;
+        uint32_t app8Position, app8Length;
+        uint32_t app13Length, app13Position, app13Data;
+        uint16_t app13Value;
+        uint32_t iptcResource;
+    };
+    const JpegMarkers& jpegMarkers() const { return jpeg_; }
+
+    lumora::SdkRenderer* renderer() const { return renderer_.get(); }
+
+protected:
+    // Writes a renderer parameter and tells the renderer; answers its answer.
+    // Without a renderer nothing can be set.
+    VqStatus SetRendererParameter(uint32_t id, const void* value, size_t bytes);
+    // Readable GPS lines in place of a receiver sentence in the description,
+    // and the date-and-position text of the record.
+    void TakeGpsText();
+    // Hands the output request to the renderer before it renders.
+    VqStatus HandRenderRequest();
+    // The plain renderer of the oldest models, made once.
+    VqStatus CreateRenderer();
+    // Hands what the header parse found to the renderer.
+    VqStatus HandSensorLayoutToRenderer();
+    // The model text's family and model id into the record; VQ_ERR_BAD_FILE
+    // for a model no row of the table knows.
+    VqStatus TakeModel();
+    // The last step of a header parse: the raw-class flag is set, except for a
+    // camera of type 3 and kind 1.
+    void SetRawClassFlag();
+    // The rotation in force, as the renderer keeps it (0 without one).
+    float Rotation() const;
+    // Active area width and height from the sensor size and margins.
+    int64_t ActiveWidth() const;
+    int64_t ActiveHeight() const;
+
+    // Replaces one owned text of the info block; the block points at the copy.
+    void SetInfoText(std::string& store, const char* text, uint32_t length, char** field, uint32_t* lengthField);
+
+    ImageInfoRecord info_;
+    std::string name_;
+    std::string description_, model_, model2_, software_, processingText_, settingsData_, extraData_,
+        cameraText_;
+    SdkSoundList* soundList_ = nullptr;
+
+    uint32_t whiteBalanceType_ = 1;
+    uint16_t whiteBalance_[3] = {240, 240, 240};
+    SdkRect outputWindow_ = {0, 0, 0, 0};
+
+    // Data layout of the file.
+    uint32_t headerStripOffset_ = 0, headerStripBytes_ = 0;
+    uint32_t planeOffsets_[3] = {0, 0, 0}, planeBytes_[3] = {0, 0, 0};
+    uint32_t planeWidth_ = 0, planeHeight_ = 0;
+    uint32_t dataOffset_ = 0, dataWidth_ = 0, dataHeight_ = 0, dataBytes_ = 0;
+    uint32_t bytesPerStoredSample_ = 1;
+    int32_t marginTop_ = 6, marginLeft_ = 6, marginBottom_ = 6, marginRight_ = 6;
+    // The margins as the file gives them: sensor output (type 0) clears the
+    // margins above, any other type restores them from here.
+    int32_t savedMargins_[4] = {6, 6, 6, 6};
+    uint32_t fullWidth_ = 0, fullHeight_ = 0;
+
+    // The entry index in the camera's list. The record's image index may show
+    // the camera's own frame number instead; the camera finds the image's entry
+    // by this one.
+    int32_t imageIndex_ = -1;
+    int32_t sensorGroup_ = 0;
+    char processingDirectory_[VQ_PATH_BYTES];
+    int32_t compatibility_ = 1;
+    int32_t bigEndian_ = 0;
+    uint32_t headerLength_ = 0;
+    uint32_t reservedGeometryWord_ = 0;
+
+    uint32_t ifd0Offset_ = 0, subIfdOffsets_[2] = {0, 0}, privateIfdOffset_ = 0;
+    uint32_t ifd0FirstStrip_ = 0;
+    std::vector<uint16_t> storedTable_;  // tag 291 of the oldest models
+
+    uint32_t tiffOffset_ = 0;
+    uint32_t fileSize_ = 0;  // of the entry, when the camera knows it
+    JpegMarkers jpeg_{};
+
+    std::unique_ptr<lumora::SdkRenderer> renderer_;
+    // Where the renderer leaves the address of its cache.
+    const uint8_t* imageData_ = nullptr;
+    // Colour matrices: the first goes to the renderer; the second turns the
+    // colour result grey for the grey output types of a colour file.
+    RationalValue colourMatrices_[2][9] = {};
+    OcmsImageRecord colour_;
+    // Raw classes lock the camera output types of files that ask for it.
+    bool typeLocked_ = false;
+    int32_t whiteBalancePreset_ = 0;
+    uint32_t extension44_ = 0;
+};
+
+} // namespace lumora::vq

@@ -1,0 +1,114 @@
+#pragma once
+// Processing engine of the raw files of families 1 and 3: decodes the cached
+// sensor data (plain 16-bit or lossless JPEG) and runs each strip through
+// linearisation, the mosaic noise filter, offsets, gain map, white balance,
+// demosaicing, sharpening, the linear table, the colour transform and output
+// packing. Also renders the stored thumbnail through the same colour path and
+// measures the white balance of an area. RawEngine.cpp holds the formats, modes,
+// tables and the cache decode; RawEngineRender.cpp the rendering step by step;
+// RawEngineThumbnail.cpp and RawEngineSample.cpp the thumbnail and the sampling.
+#include <cstdint>
+
+#include "ProcessingModes.h"
+#include "SdkRenderer.h"
+
+namespace lumora {
+
+class LutStage;
+
+class RawEngine : public SdkRenderer {
+public:
+    static constexpr uint32_t kBalanceTableSize = 4096;
+    static constexpr uint32_t kLinearTableSize = 4096;
+
+    RawEngine() = default;
+    ~RawEngine() override = default;
+
+    VqStatus PrepareStages() override;
+    VqStatus GetOutputFormat(uint32_t type, int32_t* bytesPerSample, int32_t* channels) override;
+    VqStatus RenderImage(const ImageBufferRecord* buffer, const ProgressRecord* progress) override;
+    VqStatus RenderThumbnail(void* buffer) override;
+    VqStatus ParameterChanged(uint32_t id) override;
+    // Classes a balance triple: 1 when the blue-red spread is below the threshold,
+    // else 0 or 2 by the green-magenta spread scaled by the factor.
+    VqStatus IsGreyPatch(const uint16_t* triple, int32_t* outClass, int16_t threshold,
+                         float factor) override;
+    VqStatus SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb, int32_t fromThumbnail,
+                                const SensorGeometry* geometry) override;
+    VqStatus DecodeCache(void* scratch, int32_t swapBytes, int32_t shiftTo12Bits,
+                         int32_t expand8To16) override;
+
+    virtual VqStatus GetProcessingModes(uint32_t type, int32_t isColour, int32_t constant,
+                                        int32_t cameraRgbMode, ProcessingModes* modes);
+    // Gains that bring the triple to its largest value; with linearise the triple
+    // first goes through the linearisation table.
+    virtual VqStatus BalanceGains(uint16_t red, uint16_t green, uint16_t blue, float* gains,
+                                  int32_t linearise);
+    // Conceals the image's bad columns in a strip; `record` is what RP_BAD_COLUMNS
+    // points to, whose first word switches concealment on. Nothing to do here.
+    virtual VqStatus ConcealBadColumns(int16_t* strip, int32_t x, int32_t y, int32_t width,
+                                       int32_t height, const void* record);
+    // The first corrections of the rendering (linearisation, precision, offsets,
+    // gain map) on a sensor rectangle of 16-bit samples.
+    virtual VqStatus PrepareSample(const SdkRect& rect, int16_t* samples, int32_t factor);
+
+    // Fills the three white-balance tables for the triple, or keeps them when
+    // they were built for the same triple, maximum and linearisation.
+    VqStatus BuildBalanceTables(LutStage& stage, uint16_t red, uint16_t green, uint16_t blue,
+                                uint32_t maximum, int32_t linearise);
+
+    // The kept tables, for callers that inspect them.
+    const uint16_t* BalanceTable(int i) const {
+        return i >= 0 && i < 3 ? static_cast<const uint16_t*>(ownedBuffers_[i]) : nullptr;
+    }
+    const uint16_t* LinearTable() const { return linearLut_; }
+    uint32_t BalanceBuildCount() const { return balanceBuilds_; }
+
+protected:
+    // Precision of the corrections: the factor samples are raised by before the
+    // offsets and the shift that raises them.
+    void Precision(int32_t* factor, uint32_t* shift) const;
+    VqStatus CheckPrecision(int32_t factor) const;
+    // Brings raised samples back to sensor precision: the gain map when the file
+    // has one, else a plain division by the factor.
+    VqStatus ApplyGainStage(LutStage& stage, int16_t* plane, int32_t firstColumn, int32_t firstRow,
+                            int32_t maximum, int32_t factor, uint32_t shift);
+    VqStatus FillLinearTable(uint16_t top, float gain);
+    VqStatus EnsureCacheBytes(uint64_t required);
+    uint16_t LastUnpackEntry() const;
+    void PublishImageData();
+
+private:
+    // A rendering reads as its steps: the set-up, then every strip through the
+    // stages in their order (RenderStrip lists them).
+    struct RenderJob;
+    struct StripWork;
+    VqStatus SetUpRender(RenderJob& job, const ProgressRecord* progress);
+    VqStatus CheckRenderRequest(RenderJob& job);
+    VqStatus ChooseFormatsAndModes(RenderJob& job);
+    VqStatus ChooseDemosaicer(RenderJob& job);
+    VqStatus PlanStrips(RenderJob& job);
+    VqStatus PrepareColourStages(RenderJob& job);
+    VqStatus SizeStripBuffers(RenderJob& job);
+    VqStatus LoadSensorData();
+    VqStatus AllocateStripBuffers(RenderJob& job);
+
+    VqStatus RenderStrip(RenderJob& job, int32_t index);
+    VqStatus ReadStrip(RenderJob& job, int32_t index, StripWork& strip);
+    VqStatus LineariseStrip(RenderJob& job, StripWork& strip);
+    VqStatus FilterMosaic(RenderJob& job, StripWork& strip);
+    VqStatus CorrectOffsets(RenderJob& job, StripWork& strip);
+    VqStatus ApplyGainMap(RenderJob& job, StripWork& strip);
+    VqStatus ConcealStripColumns(RenderJob& job, StripWork& strip);
+    VqStatus BalanceMosaic(RenderJob& job, StripWork& strip);
+    VqStatus DemosaicStrip(RenderJob& job, StripWork& strip);
+    VqStatus FinishColour(RenderJob& job, StripWork& strip);
+    VqStatus PackStrip(RenderJob& job, StripWork& strip);
+    VqStatus DeliverStrip(RenderJob& job, StripWork& strip);
+
+    uint32_t balanceMaximum_ = 0;
+    int32_t balanceLinearised_ = -1;
+    uint32_t balanceBuilds_ = 0;
+};
+
+} // namespace lumora

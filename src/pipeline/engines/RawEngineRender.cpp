@@ -1,0 +1,493 @@
+// A rendering of the raw engine: the set-up steps, then each strip through the
+// stages in their order (RenderStrip lists them).
+#include "RawEngine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "AdaptiveDemosaicer.h"
+#include "CfaTableStage.h"
+#include "ColorTransformStage.h"
+#include "EngineBlock.h"
+#include "HalfSizeDemosaicer.h"
+#include "LutStage.h"
+#include "MonoSubsampler.h"
+#include "OutputStage.h"
+#include "RenderProgress.h"
+#include "SharpenStage.h"
+#include "ThresholdDemosaicer.h"
+#include "VqOutputTypes.h"
+
+namespace lumora {
+
+using engine::Allocate;
+using engine::Block;
+using engine::IsFourChannel;
+
+namespace {
+
+// Samples outside the raw image (rows above or below it, columns left or right
+// of it) are filled by mirroring the image about its edge row or column. The
+// mirror keeps the colour-filter phase, so the demosaicers and the mosaic filter
+// see a plausible continuation instead of stale memory.
+void MirrorOutside(int16_t* strip, int32_t w, int32_t h, int32_t top, int32_t bottom, int32_t left,
+                   int32_t right) {
+    const int32_t firstRow = top, lastRow = h - bottom - 1;
+    const int32_t firstCol = left, lastCol = w - right - 1;
+    if (firstRow > lastRow || firstCol > lastCol) return;
+    if (left > 0 || right > 0) {
+        for (int32_t r = firstRow; r <= lastRow; ++r) {
+            int16_t* row = strip + size_t(r) * size_t(w);
+            for (int32_t c = 0; c < firstCol; ++c)
+                row[c] = row[std::clamp(2 * firstCol - c, firstCol, lastCol)];
+            for (int32_t c = lastCol + 1; c < w; ++c)
+                row[c] = row[std::clamp(2 * lastCol - c, firstCol, lastCol)];
+        }
+    }
+    const size_t rowBytes = size_t(w) * sizeof(int16_t);
+    for (int32_t r = 0; r < firstRow; ++r)
+        std::memcpy(strip + size_t(r) * w, strip + size_t(std::clamp(2 * firstRow - r, firstRow, lastRow)) * w,
+                    rowBytes);
+    for (int32_t r = lastRow + 1; r < h; ++r)
+        std::memcpy(strip + size_t(r) * w, strip + size_t(std::clamp(2 * lastRow - r, firstRow, lastRow)) * w,
+                    rowBytes);
+}
+
+void CopyBlock(int16_t* to, size_t toStride, const int16_t* from, size_t fromStride, size_t width,
+               size_t rows) {
+    for (size_t r = 0; r < rows; ++r)
+        std::memcpy(to + r * toStride, from + r * fromStride, width * sizeof(int16_t));
+}
+
+} // namespace
+
+// Everything one rendering keeps from its set-up to its last strip.
+struct RawEngine::RenderJob {
+    const ImageBufferRecord* record = nullptr;
+    LutStage unpackStage, gainStage, balanceStage, offsetStage;
+    ColorTransformStage transform;
+    LutStage linearStage;
+    SharpenStage sharpen;
+    CfaTableStage cfa;
+    std::unique_ptr<Demosaicer> demosaicer;
+    Block<int16_t> raw, planes[3], fourth, work, wide;
+    RenderProgress progress;
+    OutputStage output;
+    StripPlan plan{};
+    ClipRecord clip;
+    ProcessingModes modes;
+    StripBufferSizes sizes;
+    int64_t bufferWidth = 0, bufferRows = 0;
+    int32_t goOn = 1;
+    int32_t factor = 1, extra = 0, sharpenSwitch = 1, bytesPerSample = 0, channels = 0, filterRows = 0;
+    uint32_t shift = 0, packType = 0;
+    int32_t s = 1;
+    SdkRect window{};
+    // Set once the set-up has passed.
+    uint16_t lastEntry = 0;
+    bool single = false;
+    uint8_t* out = nullptr;
+    int32_t badColumnsOn = 0;
+};
+
+// One strip on its way through the stages: the sensor rectangle read for it and
+// how much of that lies outside the image.
+struct RawEngine::StripWork {
+    int32_t x = 0, y = 0, w = 0, h = 0; // the rectangle, margins included
+    int32_t W = 0, H = 0;               // without the margins
+    int32_t readW = 0, readH = 0;       // as read, with the mosaic filter's reach
+    int16_t* read = nullptr;
+    int32_t readTop = 0, readBottom = 0;
+    int16_t* strip = nullptr;
+    int32_t top = 0, bottom = 0, left = 0, right = 0; // rows and columns outside the image
+    int16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    int32_t planeWidth = 0, planeRows = 0;
+};
+
+VqStatus RawEngine::CheckRenderRequest(RenderJob& job) {
+    Precision(&job.factor, &job.shift);
+    if (VqStatus status = CheckPrecision(job.factor)) return status;
+    if (job.s < 1 || job.s > 32) return VQ_ERR_BAD_SUBSAMPLE;
+    if (job.s > 1 && job.s % 2) return VQ_ERR_ODD_SUBSAMPLE;
+    return VQ_OK;
+}
+
+VqStatus RawEngine::ChooseFormatsAndModes(RenderJob& job) {
+    uint32_t type = uint32_t(outputType_);
+    // The packer takes the grey from the colour result.
+    if (isColor_ && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16)) type = VQ_TYPE_RGB8;
+    if (VqStatus status = GetOutputFormat(type, nullptr, nullptr)) return status;
+    job.packType = MapColorManagedType(uint32_t(outputType_));
+    if (VqStatus status = GetOutputFormat(job.packType, &job.bytesPerSample, &job.channels)) return status;
+    return GetProcessingModes(type, isColor_, 2, cameraRgbMode_, &job.modes);
+}
+
+VqStatus RawEngine::ChooseDemosaicer(RenderJob& job) {
+    const int32_t s = job.s;
+    if (isColor_ && s > 1) {
+        job.demosaicer.reset(new (std::nothrow) HalfSizeDemosaicer);
+        if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
+        return job.demosaicer->SetStep(s / 2);
+    }
+    if (!isColor_) {
+        job.demosaicer.reset(new (std::nothrow) MonoSubsampler);
+        if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
+        return job.demosaicer->SetStep(s / 2);
+    }
+    if (demosaicThreshold_ != 0) {
+        job.demosaicer.reset(new (std::nothrow) ThresholdDemosaicer);
+        if (job.demosaicer) job.demosaicer->SetThreshold(demosaicThreshold_);
+    } else {
+        job.demosaicer.reset(new (std::nothrow) AdaptiveDemosaicer);
+    }
+    if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
+    const VqStatus status = job.demosaicer->SetMode(job.modes.demosaicMode);
+    // Sharpening at full size reads two more rows on each side of the strip.
+    if (sharpenOn_ != 0 && sharpenAllowed_ != 0) {
+        job.extra = 2;
+        job.sharpenSwitch = 0;
+    }
+    return status;
+}
+
+VqStatus RawEngine::PlanStrips(RenderJob& job) {
+    job.clip.extraRowMargin = int16_t(job.extra);
+    const SdkRect& window = job.window;
+    return ConfigureOutput(job.record->bufferBytes, window.x, window.y, window.width, window.height, &job.plan,
+                           rotation_, padBytes_, job.packType);
+}
+
+VqStatus RawEngine::PrepareColourStages(RenderJob& job) {
+    const int32_t linearise = (thumbTableOn_ == 0 && balanceIsLinear_ == 0) ? 1 : 0;
+    const uint32_t toneMaximum = uint32_t(std::clamp(toneCurveSize_ - 1, 0, 65535));
+    if (VqStatus status = BuildBalanceTables(job.balanceStage, whiteBalance_[0], whiteBalance_[1], whiteBalance_[2],
+                                             toneMaximum, linearise))
+        return status;
+
+    ColorTransformStage& transform = job.transform;
+    transform.mode = job.modes.transformMode;
+    transform.leftSkip = transform.rightSkip = job.plan.colMargin;
+    std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
+    std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
+    transform.workingMaximum = toneCurveSize_ - 1;
+    transform.subsampled = job.modes.transformFlag;
+    transform.firstTone = transform.middleTone = transform.lastTone = toneCurve_;
+    transform.outputTable = outputCurve_;
+    transform.outputSize = outputCurveSize_;
+    transform.transformRecord = cmsTransform_;
+    if (VqStatus status = transform.Prepare()) return status;
+
+    SharpenStage& sharpen = job.sharpen;
+    *static_cast<int32_t*>(sharpen.Parameter(2)) = job.sharpenSwitch;
+    std::memcpy(sharpen.Parameter(3), sharpenKernel_, sizeof sharpenKernel_);
+    *static_cast<int32_t*>(sharpen.Parameter(4)) = sharpenOn_;
+    for (int i = 0; i < 5; ++i) *static_cast<int32_t*>(sharpen.Parameter(5 + i)) = sharpen_[i];
+
+    job.linearStage.mode = job.modes.linearMode;
+    if (job.modes.linearMode != 2) {
+        job.linearStage.size = kLinearTableSize;
+        if (VqStatus status = FillLinearTable(ColourManagementActive() ? 4095 : 65535, linearGain_)) return status;
+        job.linearStage.table = linearLut_;
+    }
+    return VQ_OK;
+}
+
+VqStatus RawEngine::SizeStripBuffers(RenderJob& job) {
+    job.bufferWidth = int64_t(job.plan.stripWidth) + 2 * job.plan.colMargin;
+    job.bufferRows = int64_t(job.plan.stripSize) + 2 * (int64_t(job.plan.rowMargin) + job.extra);
+    if (job.bufferWidth > INT16_MAX || job.bufferRows > INT16_MAX) return VQ_ERR_STRIP_TOO_SMALL;
+    return GetStripBufferSizes(&job.sizes, int16_t(job.bufferWidth), uint32_t(job.bufferRows), int16_t(job.s), 2);
+}
+
+VqStatus RawEngine::LoadSensorData() {
+    if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
+    int32_t done = 0;
+    if (VqStatus status = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return status;
+    const VqStatus status = dataFormat_ == 2 ? DecodeCache(nullptr, 0, 0, 0) : DecodeCache(nullptr, 1, 1, 0);
+    if (status) return status;
+    PublishImageData();
+    return VQ_OK;
+}
+
+VqStatus RawEngine::AllocateStripBuffers(RenderJob& job) {
+    // The mosaic filter reads two rows beyond each sample: the strip is read
+    // with that many more rows, so its result does not depend on where the
+    // strips happen to split the picture.
+    job.filterRows = (cfaTableSize_ != 0 && cfaTable1_ && cfaTable2_ && cfaTable3_) ? 2 : 0;
+    const StripBufferSizes& sizes = job.sizes;
+    job.raw = Allocate<int16_t>(sizes.unpackedBytes / 2);
+    job.work = Allocate<int16_t>(sizes.unpackedBytes / 2);
+    if (job.filterRows) {
+        job.wide = Allocate<int16_t>(uint64_t(job.bufferWidth + 2 * job.filterRows) *
+                                     uint64_t(job.bufferRows + 2 * job.filterRows));
+        if (!job.wide) job.raw.reset();
+    }
+    const uint32_t planeBytes[3] = {sizes.firstPlaneBytes, sizes.secondPlaneBytes, sizes.thirdPlaneBytes};
+    bool failed = !job.raw || !job.work;
+    for (int i = 0; i < 3 && !failed; ++i) {
+        if (planeBytes[i] == 0) continue;
+        job.planes[i] = Allocate<int16_t>(planeBytes[i] / 2);
+        failed = !job.planes[i];
+    }
+    if (!failed && IsFourChannel(job.packType)) {
+        job.fourth = Allocate<int16_t>(std::max(sizes.thirdPlaneBytes, sizes.firstPlaneBytes) / 2);
+        failed = !job.fourth;
+    }
+    if (failed) {
+        job.raw.reset();
+        job.work.reset();
+        job.wide.reset();
+        for (auto& p : job.planes) p.reset();
+        job.fourth.reset();
+        return VQ_ERR_PROCESS_NO_MEMORY;
+    }
+    // The raw strip buffer holds the largest strip; every strip fits it.
+    return VQ_OK;
+}
+
+VqStatus RawEngine::SetUpRender(RenderJob& job, const ProgressRecord* progressRecord) {
+    VqStatus status;
+    if ((status = CheckRenderRequest(job))) return status;
+    if ((status = ChooseFormatsAndModes(job))) return status;
+    if ((status = ChooseDemosaicer(job))) return status;
+    if ((status = PlanStrips(job))) return status;
+    if ((status = PrepareColourStages(job))) return status;
+    if ((status = SizeStripBuffers(job))) return status;
+    if ((status = LoadSensorData())) return status;
+    if ((status = AllocateStripBuffers(job))) return status;
+    if (progressRecord) {
+        job.progress.Init(progressRecord->userValue, progressRecord->callback,
+                          job.plan.stripCount == 1 ? 10u : uint32_t(job.plan.stripCount), 0, 100);
+        job.goOn = job.progress.Start();
+    }
+    return VQ_OK;
+}
+
+VqStatus RawEngine::ReadStrip(RenderJob& job, int32_t index, StripWork& sw) {
+    SdkRect rect;
+    const SdkRect& window = job.window;
+    if (VqStatus status = SourceRectForRotation(index, job.plan, window.x, window.y, window.width, window.height,
+                                                &rect, rotation_, &job.clip))
+        return status;
+    sw.x = rect.x, sw.y = rect.y, sw.w = rect.width, sw.h = rect.height;
+    sw.W = sw.w - 2 * job.plan.colMargin, sw.H = sw.h - 2 * job.plan.rowMargin;
+    // With the mosaic filter the rectangle is read with a border of its reach
+    // (into `wide`) and cut back after filtering.
+    const int32_t f = job.filterRows;
+    sw.readW = sw.w + 2 * f, sw.readH = sw.h + 2 * f;
+    sw.read = f ? job.wide.get() : job.raw.get();
+    if (VqStatus status = CopyWindow(sw.x - f, sw.y - f, sw.readW, sw.readH, reinterpret_cast<uint8_t*>(sw.read),
+                                     uint32_t(cacheSampleBytes_), 2, uint32_t(dataOffset_), &job.clip))
+        return status;
+    sw.readTop = std::clamp(job.clip.rowsAbove, 0, sw.readH);
+    sw.readBottom = std::clamp(job.clip.rowsBelow, 0, sw.readH - sw.readTop);
+    const int32_t readLeft = std::clamp(f - sw.x, 0, sw.readW);
+    const int32_t readRight = std::clamp(int32_t(int64_t(sw.x) + sw.w + f - rawWidth_), 0, sw.readW - readLeft);
+    MirrorOutside(sw.read, sw.readW, sw.readH, sw.readTop, sw.readBottom, readLeft, readRight);
+    return VQ_OK;
+}
+
+VqStatus RawEngine::LineariseStrip(RenderJob& job, StripWork& sw) {
+    LutStage& unpack = job.unpackStage;
+    unpack.width = uint16_t(sw.readW);
+    unpack.height = uint16_t(sw.readH);
+    unpack.mode = job.modes.unpackMode;
+    unpack.table = unpackTable_;
+    unpack.size = unpackTableSize_ > 0 ? uint32_t(unpackTableSize_) : 0;
+    return unpack.ApplyOne(sw.read);
+}
+
+// Mosaic noise filter, then the samples are raised for the corrections.
+VqStatus RawEngine::FilterMosaic(RenderJob& job, StripWork& sw) {
+    CfaTableStage& cfa = job.cfa;
+    cfa.width = uint16_t(sw.readW);
+    cfa.height = uint16_t(sw.readH);
+    cfa.size = cfaTableSize_;
+    cfa.redTable = cfaTable1_;
+    cfa.greenTable = cfaTable2_;
+    cfa.blueTable = cfaTable3_;
+    if (VqStatus status = cfa.Run(sw.read)) return status;
+    const int32_t f = job.filterRows;
+    const int32_t w = sw.w, h = sw.h;
+    sw.strip = job.raw.get();
+    if (f)
+        CopyBlock(sw.strip, size_t(w), sw.read + size_t(f) * size_t(sw.readW) + size_t(f), size_t(sw.readW),
+                  size_t(w), size_t(h));
+    sw.top = std::max(sw.readTop - f, 0);
+    sw.bottom = std::max(sw.readBottom - f, 0);
+    sw.left = std::clamp(-sw.x, 0, w);
+    sw.right = std::clamp(int32_t(int64_t(sw.x) + w - rawWidth_), 0, w - sw.left);
+    job.unpackStage.width = uint16_t(w);
+    job.unpackStage.height = uint16_t(h);
+    return job.unpackStage.ShiftLeft(sw.strip, job.shift);
+}
+
+// Offsets and gain map work on the samples inside the image only; when the
+// strip reaches past the image's sides they run on a packed copy of them.
+VqStatus RawEngine::CorrectOffsets(RenderJob& job, StripWork& sw) {
+    const int32_t w = sw.w;
+    const int32_t insideRows = sw.h - sw.top - sw.bottom;
+    const int32_t insideCols = w - sw.left - sw.right;
+    const bool packed = sw.left > 0 || sw.right > 0;
+    int16_t* region = sw.strip + size_t(sw.top) * w + sw.left;
+    int16_t* target = region;
+    if (insideRows > 0 && insideCols > 0 && packed) {
+        CopyBlock(job.work.get(), size_t(insideCols), region, size_t(w), size_t(insideCols), size_t(insideRows));
+        target = job.work.get();
+    }
+    const int32_t regionX = sw.x + sw.left, regionY = sw.y + sw.top;
+    LutStage& offsets = job.offsetStage;
+    offsets.width = uint16_t(std::max(insideCols, 0));
+    offsets.height = uint16_t(std::max(insideRows, 0));
+    offsets.mode = job.modes.offsetMode;
+    offsets.size = offsetTableSize_ > 0 ? uint32_t(offsetTableSize_) : 0;
+    if (offsets.mode != 2 && offsets.size != 0 && insideRows > 0 && int64_t(regionY) + insideRows > offsetTableSize_)
+        return VQ_ERR_BAD_FILE; // the row offsets do not cover the image
+    if (insideRows > 0 && insideCols > 0)
+        return offsets.AddOffsets16(target, columnOffsets_, rowOffsets_, int32_t(job.lastEntry) * job.factor,
+                                    regionX, regionY);
+    return VQ_OK;
+}
+
+VqStatus RawEngine::ApplyGainMap(RenderJob& job, StripWork& sw) {
+    const int32_t w = sw.w;
+    const int32_t insideRows = sw.h - sw.top - sw.bottom;
+    const int32_t insideCols = w - sw.left - sw.right;
+    const bool packed = sw.left > 0 || sw.right > 0;
+    int16_t* region = sw.strip + size_t(sw.top) * w + sw.left;
+    // The offsets left a packed strip's samples in the work buffer.
+    int16_t* target = insideRows > 0 && insideCols > 0 && packed ? job.work.get() : region;
+    LutStage& gain = job.gainStage;
+    gain.width = uint16_t(std::max(insideCols, 0));
+    gain.height = uint16_t(std::max(insideRows, 0));
+    gain.mode = job.modes.gainMapMode;
+    if (insideRows > 0 && insideCols > 0) {
+        if (VqStatus status =
+                ApplyGainStage(gain, target, sw.x + sw.left, sw.y + sw.top, job.lastEntry, job.factor, job.shift))
+            return status;
+    }
+    if (insideRows > 0 && insideCols > 0 && packed)
+        CopyBlock(region, size_t(w), job.work.get(), size_t(insideCols), size_t(insideCols), size_t(insideRows));
+    // Outside samples follow their corrected mirror images.
+    MirrorOutside(sw.strip, w, sw.h, sw.top, sw.bottom, sw.left, sw.right);
+    return VQ_OK;
+}
+
+VqStatus RawEngine::ConcealStripColumns(RenderJob& job, StripWork& sw) {
+    if (job.badColumnsOn != 0 && job.s == 1) return ConcealBadColumns(sw.strip, sw.x, sw.y, sw.w, sw.h, badColumns_);
+    return VQ_OK;
+}
+
+// White balance on the mosaic. The tables have 4096 entries, so the clamp never
+// lets a sample index past them.
+VqStatus RawEngine::BalanceMosaic(RenderJob& job, StripWork& sw) {
+    LutStage& balance = job.balanceStage;
+    balance.width = uint16_t(sw.w);
+    balance.height = uint16_t(sw.h);
+    balance.mode = job.modes.balanceMode;
+    balance.size = std::min<uint32_t>(uint32_t(job.lastEntry) + 1, kBalanceTableSize);
+    return balance.CfaApply(sw.strip, BalanceTable(0), BalanceTable(1), BalanceTable(2));
+}
+
+VqStatus RawEngine::DemosaicStrip(RenderJob& job, StripWork& sw) {
+    const int32_t w = sw.w, rowMargin = job.plan.rowMargin;
+    int16_t* stripStart = sw.strip + size_t(rowMargin) * w;
+    int16_t* above = rowMargin >= 3 ? sw.strip + size_t(rowMargin - 3) * w : stripStart;
+    int16_t* below = sw.strip + size_t(rowMargin + sw.H) * w;
+    job.demosaicer->Setup(above, stripStart, below, job.planes[0].get(), job.planes[1].get(), job.planes[2].get(),
+                          int16_t(sw.H), int16_t(w), job.modes.demosaicPassThrough);
+    int16_t *green = nullptr, *even = nullptr, *odd = nullptr;
+    if (VqStatus status = job.demosaicer->Run(&green, &even, &odd)) return status;
+    sw.red = even;
+    sw.green = green;
+    sw.blue = odd;
+    return VQ_OK;
+}
+
+// Sharpening, the linear table and the colour transform on the demosaiced planes.
+VqStatus RawEngine::FinishColour(RenderJob& job, StripWork& sw) {
+    sw.planeWidth = sw.w / job.s, sw.planeRows = sw.H / job.s;
+    *static_cast<uint16_t*>(job.sharpen.Parameter(0)) = uint16_t(sw.planeWidth);
+    *static_cast<uint16_t*>(job.sharpen.Parameter(1)) = uint16_t(sw.planeRows);
+    if (VqStatus status = job.sharpen.Apply(sw.red, sw.green, sw.blue)) return status;
+
+    job.linearStage.width = uint16_t(sw.planeWidth);
+    job.linearStage.height = uint16_t(sw.planeRows);
+    if (VqStatus status = job.linearStage.Apply(sw.red, sw.green, sw.blue)) return status;
+
+    job.transform.width = uint16_t(sw.W / job.s);
+    job.transform.height = uint16_t(sw.planeRows);
+    return job.transform.Run(sw.red, sw.green, sw.blue, job.fourth.get());
+}
+
+VqStatus RawEngine::PackStrip(RenderJob& job, StripWork& sw) {
+    const int32_t outRows = sw.planeRows - 2 * job.extra;
+    const size_t skipRows = size_t(job.extra) * size_t(sw.planeWidth);
+    if (VqStatus status = job.output.Init(job.packType, rotation_, job.plan.colMargin, job.plan.colMargin, padBytes_,
+                                          sw.W / job.s, outRows, job.bytesPerSample, job.channels))
+        return status;
+    return job.output.Pack(reinterpret_cast<const uint16_t*>(sw.red + skipRows),
+                           reinterpret_cast<const uint16_t*>(sw.green + skipRows),
+                           reinterpret_cast<const uint16_t*>(sw.blue + skipRows),
+                           job.fourth ? reinterpret_cast<const uint16_t*>(job.fourth.get() + skipRows) : nullptr,
+                           job.out);
+}
+
+VqStatus RawEngine::DeliverStrip(RenderJob& job, StripWork& sw) {
+    const uint64_t stripBytes = uint64_t(job.output.PadTotal()) + uint64_t((sw.H - 2 * job.extra) / job.s) *
+                                                                      uint64_t(sw.W / job.s) *
+                                                                      uint64_t(job.bytesPerSample) *
+                                                                      uint64_t(job.channels);
+    const ImageBufferRecord* record = job.record;
+    if (record->stripCallback) {
+        job.out = static_cast<uint8_t*>(record->stripCallback(job.out, uint32_t(stripBytes), record->userValue));
+        if (!job.out) return VQ_ERR_BAD_HANDLE;
+    }
+    return VQ_OK;
+}
+
+VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
+    using Step = VqStatus (RawEngine::*)(RenderJob&, StripWork&);
+    // The stages in their order. A single-strip rendering reports progress after
+    // each; a longer one after reading each strip only.
+    static constexpr Step kStages[] = {
+        &RawEngine::LineariseStrip, &RawEngine::FilterMosaic,  &RawEngine::CorrectOffsets,
+        &RawEngine::ApplyGainMap,   &RawEngine::ConcealStripColumns, &RawEngine::BalanceMosaic,
+        &RawEngine::DemosaicStrip,  &RawEngine::FinishColour,  &RawEngine::PackStrip,
+    };
+    StripWork sw;
+    if (VqStatus status = ReadStrip(job, index, sw)) return status;
+    if (!(job.goOn = job.progress.Step(0))) return VQ_OK;
+    for (Step stage : kStages) {
+        if (VqStatus status = (this->*stage)(job, sw)) return status;
+        if (job.single && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+    }
+    return DeliverStrip(job, sw);
+}
+
+VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressRecord* progressRecord) {
+    if (!record || !record->buffer) return VQ_ERR_NULL_OUTPUT;
+
+    RenderJob job;
+    job.record = record;
+    job.s = subsample_;
+    job.window = outputWindow_;
+    VqStatus status = SetUpRender(job, progressRecord);
+
+    job.lastEntry = LastUnpackEntry();
+    job.single = job.plan.stripCount == 1;
+    job.out = static_cast<uint8_t*>(record->buffer);
+    // Only the record's first word is common to every image; the engine that
+    // conceals reads the rest.
+    if (badColumns_) std::memcpy(&job.badColumnsOn, badColumns_, sizeof job.badColumnsOn);
+
+    for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = RenderStrip(job, i);
+
+    job.transform.Release();
+    if (status == VQ_OK && !job.goOn) status = VQ_ERR_CANCELLED;
+    return status;
+}
+
+} // namespace lumora

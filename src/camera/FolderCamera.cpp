@@ -119,6 +119,9 @@ VqStatus FolderCamera::OpenImage(int32_t index, const char* name, DriverSettings
     int32_t at = index;
     VqStatus status = FindEntry(record, &at, name, &entry);
     if (status) return status;
+    // An entry holds one image: a second one would leave the first with no
+    // entry to release it, and closing either would pull the other's file away.
+    if (entry.image) return VQ_ERR_IMAGE_IS_OPEN;
 
     SdkImage* image = nullptr;
     const ModelRow* row = nullptr;

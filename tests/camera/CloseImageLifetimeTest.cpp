@@ -54,3 +54,41 @@ TEST(CloseImageLifetime, SecondOpenOfTheFileCamerasImageIsRefusedAndBothClosesAn
     EXPECT_EQ(lumora::vq::Driver().cameras->Find(camera.cameraId), nullptr);
     EXPECT_EQ(VqSession::Memory(), before);
 }
+
+TEST(CloseImageLifetime, FileCameraStaysWhileAnotherOfItsImagesIsOpen) {
+    VqSession session;
+    ScratchDir dir;
+    const std::string path = WriteFile(dir, "a.tif", RawFile());
+    WriteFile(dir, "b.tif", RawFile());
+
+    ImageInfoRecord first = EmptyRecord();
+    ASSERT_EQ(VqOpenImageFile(path.c_str(), &first), 0u);
+    CameraRecord camera = RecordOfLastCamera();
+
+    // A poll lists the whole folder in the file camera, so a second file of
+    // it can be opened there.
+    VqPollRecord poll;
+    ASSERT_EQ(VqPollImages(&camera, &poll), 0u);
+    EXPECT_EQ(poll.imageCount, 2);
+    ImageInfoRecord second = EmptyRecord();
+    ASSERT_EQ(VqOpenImage(&camera, -1, "b.tif", &second), 0u);
+
+    // Closing the second image must not delete the camera (and with it the
+    // first image) while the first is open.
+    EXPECT_EQ(VqCloseImage(&second), 0u);
+    EXPECT_NE(lumora::vq::Driver().cameras->Find(camera.cameraId), nullptr);
+    uint32_t type = 0;
+    EXPECT_EQ(VqGetImageType(&first, &type), 0u);
+    EXPECT_EQ(VqCloseImage(&first), 0u);
+    EXPECT_EQ(lumora::vq::Driver().cameras->Find(camera.cameraId), nullptr);
+
+    // The other order: the image the camera was made for closes first.
+    ASSERT_EQ(VqOpenImageFile(path.c_str(), &first), 0u);
+    camera = RecordOfLastCamera();
+    ASSERT_EQ(VqPollImages(&camera, &poll), 0u);
+    ASSERT_EQ(VqOpenImage(&camera, -1, "b.tif", &second), 0u);
+    EXPECT_EQ(VqCloseImage(&first), 0u);
+    EXPECT_EQ(VqGetImageType(&second, &type), 0u);
+    EXPECT_EQ(VqCloseImage(&second), 0u);
+    EXPECT_EQ(lumora::vq::Driver().cameras->Find(camera.cameraId), nullptr);
+}

@@ -192,6 +192,7 @@ VqStatus FolderCamera::PollImages(VqPollRecord* poll) {
         for (uint32_t i = 1; i <= Count(imageList_); ++i) {
             DirectoryEntry e;
             if (GetAt(imageList_, i, e) && (e.image || e.file)) {
+                if (e.image) static_cast<SdkImageBase*>(e.image)->SetImageIndex(-1);
                 if (orphanList_) {
                     Append(orphanList_, e);
                 } else {
@@ -258,6 +259,9 @@ VqStatus FolderCamera::CarryOverOpenEntries(RecordArray* fresh) {
     for (uint32_t i = 1; i <= oldCount; ++i) {
         DirectoryEntry o;
         if (matched[i] || !GetAt(imageList_, i, o)) continue;
+        // Its place in the list now belongs to another file: an index the
+        // list never reaches keeps its reads and writes away from that file.
+        if (o.image) static_cast<SdkImageBase*>(o.image)->SetImageIndex(-1);
         if (!orphanList_) {
             orphanList_ = NewList();
             if (!orphanList_) return VQ_ERR_NO_ENTRY_LIST;

@@ -26,7 +26,7 @@ TEST(CmsExiftool, GeneratedProfilesShowTheirDescriptionClassMakerAndModule) {
         const char* cls;
     };
     const Case cases[] = {
-        {"ORVEX_sRGB.icm", "Orvex sRGB", "Display Device Profile"},
+        {"ORVEX_sRGB.icm", "ORVEX sRGB Display", "Display Device Profile"},
         {"ProPhotoRGB.icm", "ORVEX PROPHOTO RGB", "ColorSpace Conversion Profile"},
         {"ERIMM_PCS3.icm", "Orvex ERIMM PCS3", "ColorSpace Conversion Profile"},
         {"lab8_mft2.icm", "Orvex Lab 8", "ColorSpace Conversion Profile"},

@@ -60,7 +60,7 @@ TEST(FilePathSpecTest, SameFileAndOrderAreBlindToCase) {
 TEST(FilePathSpecTest, FolderReadOnlyAndExistence) {
     lumora::test::TempFolder tmp;
     const std::string file = tmp.write("shot.zyr", "raw");
-    const FilePathSpec folder(tmp.path() + "/");
+    const FilePathSpec folder(tmp.path().string() + "/");
     EXPECT_TRUE(folder.IsFolder());
     EXPECT_FALSE(FilePathSpec(file).IsFolder());
     EXPECT_TRUE(FilePathSpec(file).Exists());
@@ -103,7 +103,7 @@ TEST(FilePathSpecTest, AppendChecksLengthThenFolder) {
     tmp.write("file.txt", "x");
     FilePathSpec folder(tmp.path());
     folder.Append("file.txt");
-    EXPECT_EQ(folder.GetPath(), tmp.path() + "/file.txt");
+    EXPECT_EQ(folder.GetPath(), tmp.path().string() + "/file.txt");
 
     FilePathSpec root("/");
     root.Append("tmp");

@@ -74,8 +74,8 @@ TEST(FolderTest, ListsEverythingSorted) {
     mkdir(tmp.file("Sub").c_str(), 0755);
     const std::vector<std::string> expected = {".hidden", "a.tif", "A.zyr", "b.zyr", "c.JPG", "Sub"};
     EXPECT_EQ(Names(Folder(FilePathSpec(tmp.path())).FolderList()), expected);
-    EXPECT_EQ(Names(Folder(FilePathSpec(tmp.path() + "/")).FolderList()), expected);
-    EXPECT_EQ(Folder(FilePathSpec(tmp.path() + "/")).FolderList()[0].GetPath(), tmp.file(".hidden"));
+    EXPECT_EQ(Names(Folder(FilePathSpec(tmp.path().string() + "/")).FolderList()), expected);
+    EXPECT_EQ(Folder(FilePathSpec(tmp.path().string() + "/")).FolderList()[0].GetPath(), tmp.file(".hidden"));
     EXPECT_EQ(CodeOf([&] { Folder(FilePathSpec(tmp.file("gone"))).FolderList(); }), NbErrFolderListFailed);
     EXPECT_EQ(CodeOf([&] { Folder(FilePathSpec(tmp.file("gone"))).FolderDate(); }), NbErrFolderListFailed);
     EXPECT_EQ(CodeOf([&] { Folder(FilePathSpec(tmp.file("gone"))).BuildFileList(); }), NbErrPathStatFailed);

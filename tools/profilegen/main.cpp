@@ -61,7 +61,7 @@ bool writeStatic(ProfileWriter& w) {
     const cmsCIExyY d50 = whiteOf(5003), d65 = whiteOf(6504);
 
     // Working spaces.
-    ok &= w.matrixShaper("ORVEX_sRGB.icm", "Orvex sRGB", cmsSigDisplayClass, kSRGB, d65, srgb, 2.1);
+    ok &= w.matrixShaper("ORVEX_sRGB.icm", "ORVEX sRGB Display", cmsSigDisplayClass, kSRGB, d65, srgb, 2.1);
     ok &= w.matrixShaper("ZynRGB.icm", "Orvex Zyn RGB", cmsSigInputClass, kZynRGB, d50, g22, 2.1);
     ok &= w.matrixShaper("ProPhotoRGB.icm", "ORVEX PROPHOTO RGB", cmsSigColorSpaceClass, kROMM, d50, g18, 2.1);
     ok &= w.matrixShaper("ERIMM_PCS3.icm", "Orvex ERIMM PCS3", cmsSigColorSpaceClass, kROMM, d50, linear, 2.1);

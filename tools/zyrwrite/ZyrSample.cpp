@@ -126,7 +126,7 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Rationals(d.raw, 282, {{300, 1}});
     w.Rationals(d.raw, 283, {{300, 1}});
     w.Shorts(d.raw, 284, {1});
-    w.Shorts(d.raw, 291, ramp(4096, 4095));
+    w.Shorts(d.raw, 291, ramp(o.tableLength, 4095));
     w.Shorts(d.raw, 296, {2});
     w.Bytes(d.raw, 33422, 1, {1, 0, 2, 1});
 
@@ -150,8 +150,8 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     for (uint16_t tag = 2020; tag <= 2024; ++tag) w.Rationals(p, tag, identityMatrix());
     for (uint16_t tag = 2120; tag <= 2124; ++tag) w.Rationals(p, tag, {{1, 1}, {1, 1}, {1, 1}});
     w.Rationals(p, 2300, identityMatrix());
-    w.Shorts(p, 2301, ramp(4096, 4095));
-    w.Shorts(p, 2305, ramp(4096, 65535));
+    w.Shorts(p, 2301, ramp(o.tableLength, 4095));
+    w.Shorts(p, 2305, ramp(o.tableLength, 65535));
     w.Shorts(p, 2330, {1}, 8);
     w.Rationals(p, 2331, {{1, 2}});
     w.Longs(p, 3200, {o.fileGeneration});
@@ -189,7 +189,7 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     }
     if (rawFamily && o.thumbTable) {
         w.Longs(p, 2313, {1});
-        w.Shorts(p, 2315, ThumbTable());
+        w.Shorts(p, 2315, ramp(o.tableLength, 4095));
     }
     if (o.toneCurve1) w.Shorts(p, 2341, ramp(4096, 3000));
     if (o.rowOffsets) w.Shorts(p, 1040, asWords(RowOffsets(o.sensorHeight)), 8);

@@ -58,6 +58,9 @@ struct ZyrSampleOptions {
     int colourCurves = 0;              // 0 none, 3601 (curve sets) or 3602 (knot lists)
     bool settingsData = false;         // 1009 (12 bytes) and 1026 (3 bytes, inline)
     bool storedSettings = true;        // 1021: 58 bytes
+    // Entries of the 16-bit tables 291 (sensor data), 2301, 2305 and 2315;
+    // fewer make a smaller file (fuzz seeds).
+    uint32_t tableLength = 4096;
 };
 
 class ZyrSample {

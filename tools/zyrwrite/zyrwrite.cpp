@@ -4,10 +4,11 @@
 //            [--marker N] [--sensor WxH] [--thumb WxH] [--mono]
 //            [--header-length exact|zero|N] [--jpeg] [--main-table on|off]
 //            [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data]
-//            [--colour-curves 3601|3602] [--camera-preset N] [--generation N]
+//            [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]
 //
 // The switches of the last two lines add the optional processing tags of the
-// raw families (1 and 3) or code the sensor data as lossless JPEG.
+// raw families (1 and 3) or code the sensor data as lossless JPEG; --tables sets
+// the length of the four 16-bit tables (4096 by default).
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +26,7 @@ int usage() {
                  "                [--marker N] [--sensor WxH] [--thumb WxH] [--mono]\n"
                  "                [--header-length exact|zero|N] [--jpeg] [--main-table on|off]\n"
                  "                [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data]\n"
-                 "                [--colour-curves 3601|3602] [--camera-preset N] [--generation N]\n";
+                 "                [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]\n";
     return 2;
 }
 
@@ -98,6 +99,9 @@ int main(int argc, char** argv) {
             if (o.colourCurves != 3601 && o.colourCurves != 3602) return usage();
         } else if (arg == "--camera-preset") {
             o.cameraPreset = uint16_t(std::strtoul(value.c_str(), nullptr, 10));
+        } else if (arg == "--tables") {
+            o.tableLength = uint32_t(std::strtoul(value.c_str(), nullptr, 10));
+            if (o.tableLength == 0) return usage();
         } else if (arg == "--generation") {
             o.fileGeneration = uint32_t(std::strtoul(value.c_str(), nullptr, 10));
         } else if (arg == "--marker") {

@@ -10,6 +10,7 @@
 #include "SdkImageBase.h"
 #include "SdkSoundList.h"
 #include "SdkUtilities.h"
+#include "Win32Error.h"
 
 namespace lumora::vq {
 
@@ -24,6 +25,9 @@ DirectoryEntry EmptyEntry(uint32_t kind) {
 
 uint32_t StampKey(const DirectoryEntry& e) { return uint32_t(e.writtenDate) << 16 | e.writtenTime; }
 
+// Not an open mode of the file object: an existing file opened for writing.
+constexpr uint32_t kWriteInPlace = 0xFFFFFFFFu;
+
 // A new file object over folder, opened on name in mode; null and the status
 // when any step fails.
 SdkFile* OpenFolderFile(const char* folder, const char* name, uint32_t mode, VqStatus& status) {
@@ -34,7 +38,7 @@ SdkFile* OpenFolderFile(const char* folder, const char* name, uint32_t mode, VqS
     }
     char path[VQ_PATH_BYTES];
     file->JoinPath(path, name);
-    status = file->Open(path, mode);
+    status = mode == kWriteInPlace ? file->OpenExisting(path) : file->Open(path, mode);
     if (status) {
         delete file;
         return nullptr;
@@ -119,6 +123,9 @@ VqStatus FolderCamera::OpenImage(int32_t index, const char* name, DriverSettings
     int32_t at = index;
     VqStatus status = FindEntry(record, &at, name, &entry);
     if (status) return status;
+    // An entry holds one image: a second one would leave the first with no
+    // entry to release it, and closing either would pull the other's file away.
+    if (entry.image) return VQ_ERR_IMAGE_IS_OPEN;
 
     SdkImage* image = nullptr;
     const ModelRow* row = nullptr;
@@ -185,6 +192,7 @@ VqStatus FolderCamera::PollImages(VqPollRecord* poll) {
         for (uint32_t i = 1; i <= Count(imageList_); ++i) {
             DirectoryEntry e;
             if (GetAt(imageList_, i, e) && (e.image || e.file)) {
+                if (e.image) static_cast<SdkImageBase*>(e.image)->SetImageIndex(-1);
                 if (orphanList_) {
                     Append(orphanList_, e);
                 } else {
@@ -251,6 +259,9 @@ VqStatus FolderCamera::CarryOverOpenEntries(RecordArray* fresh) {
     for (uint32_t i = 1; i <= oldCount; ++i) {
         DirectoryEntry o;
         if (matched[i] || !GetAt(imageList_, i, o)) continue;
+        // Its place in the list now belongs to another file: an index the
+        // list never reaches keeps its reads and writes away from that file.
+        if (o.image) static_cast<SdkImageBase*>(o.image)->SetImageIndex(-1);
         if (!orphanList_) {
             orphanList_ = NewList();
             if (!orphanList_) return VQ_ERR_NO_ENTRY_LIST;
@@ -397,10 +408,16 @@ VqStatus FolderCamera::WriteImageBytes(int32_t index, uint32_t length, const voi
         e.file = nullptr;
         PutAt(imageList_, position, e);
     }
+    // The image's file is changed in place: it must still be there (a removed
+    // file is not made again), and the bytes must land inside it (a file cut
+    // short is not grown with zeros).
     VqStatus status = 0;
-    SdkFile* file = OpenFolderFile(folderPath_, e.name, 2, status);
+    SdkFile* file = OpenFolderFile(folderPath_, e.name, kWriteInPlace, status);
     if (file) {
         if (offset != 0) status = file->Seek(offset, origin);
+        uint32_t size = 0;
+        if (!status) status = file->GetSize(&size);
+        if (!status && uint64_t(file->position()) + length > size) status = win32::ERROR_HANDLE_EOF;
         if (!status) status = file->Write(buffer, length);
         // The file keeps the stamp the list recorded for it.
         if (!status) status = file->SetTimes(e.createdDate, e.createdTime);

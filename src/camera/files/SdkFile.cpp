@@ -172,6 +172,19 @@ uint32_t SdkFile::Create(const char* path, uint32_t overwrite) {
     return 0;
 }
 
+uint32_t SdkFile::OpenExisting(const char* path) {
+    Close();
+    if (!path) return win32::ERROR_PATH_NOT_FOUND;
+    uint32_t err = 0;
+    handle_ = FileShare::open(path, FileShare::Write, FileShare::ShareRead, FileShare::Creation::OpenExisting, err);
+    if (handle_ < 0) {
+        report("File open failed with error %d\n", err);
+        return err;
+    }
+    position_ = 0;
+    return 0;
+}
+
 uint32_t SdkFile::ReadAvailable(void* buffer, uint32_t length, uint32_t* delivered) {
     *delivered = 0;
     auto* p = static_cast<char*>(buffer);

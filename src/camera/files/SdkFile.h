@@ -38,6 +38,10 @@ public:
     // Opens for writing: replacing an existing file when overwrite is non-zero,
     // else failing with 80 when it exists.
     uint32_t Create(const char* path, uint32_t overwrite);
+    // Opens an existing file for writing in place, from offset 0, with others
+    // allowed to read: a missing file answers 2 and is not created, and
+    // nothing of the file is cut.
+    uint32_t OpenExisting(const char* path);
     // Reads length bytes. Fewer bytes before the end of the file answer
     // ERROR_HANDLE_EOF (38) with the rest of buffer zeroed: callers that need
     // the bytes never take a short file for a good one.

@@ -232,6 +232,24 @@ VqStatus RawImage::GetExtension(uint32_t id, void* out) {
         std::memcpy(out, &r, sizeof r);
         return 0;
     }
+    case VQ_EXT_LOOK_COUNT: {
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        // The file's own looks; a colour file's look counts only with its matrix.
+        const int32_t count = looks_.CountLooks(true, info_.isColour != 0);
+        std::memcpy(out, &count, sizeof count);
+        return 0;
+    }
+    case VQ_EXT_BALANCE_RATIOS: {
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        // The measured balance (tag 2125) as whole ratios; a file without a
+        // usable one has no such extension.
+        const uint32_t* t = balanceTriples_[5];
+        if (t[1] == 0 || t[3] == 0 || t[5] == 0) return VQ_ERR_UNKNOWN_EXTENSION;
+        const uint16_t ratios[3] = {uint16_t(t[0] / t[1]), uint16_t(t[2] / t[3]), uint16_t(t[4] / t[5])};
+        if (ratios[0] == 0 || ratios[1] == 0 || ratios[2] == 0) return VQ_ERR_UNKNOWN_EXTENSION;
+        std::memcpy(out, ratios, sizeof ratios);
+        return 0;
+    }
     case VQ_EXT_SHARPENING:
     case VQ_EXT_CHROMA_FILTER:
     case VQ_EXT_IPTC:

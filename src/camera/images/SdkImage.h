@@ -52,7 +52,7 @@ public:
     virtual VqStatus SensorRectToOutput(SdkRect* rect) = 0;
     virtual VqStatus SetOutputWindow(const SdkRect* window) = 0;
     virtual VqStatus GetOutputWindow(SdkRect* out) = 0;
-    virtual VqStatus GetThumbnail(ImageBufferRecord* buffer) = 0;
+    virtual VqStatus GetThumbnail(void* destination) = 0;
     virtual VqStatus GetImage(ImageBufferRecord* buffer, ProgressRecord* progress) = 0;
     virtual VqStatus SaveProcessParameters() = 0;
     virtual VqStatus GetSoundInfo(int32_t index, SoundInfoRecord* out) = 0;

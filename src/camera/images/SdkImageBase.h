@@ -72,7 +72,7 @@ public:
     VqStatus ToSensorDataRect(SdkRect* rect) override;
     VqStatus SetOutputWindow(const SdkRect* window) override;
     VqStatus GetOutputWindow(SdkRect* out) override;
-    VqStatus GetThumbnail(ImageBufferRecord* buffer) override;
+    VqStatus GetThumbnail(void* destination) override;
     VqStatus GetImage(ImageBufferRecord* buffer, ProgressRecord* progress) override;
     VqStatus SaveProcessParameters() override;
     VqStatus GetSoundInfo(int32_t index, SoundInfoRecord* out) override;

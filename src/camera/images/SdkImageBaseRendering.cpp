@@ -61,10 +61,10 @@ VqStatus SdkImageBase::HandSensorLayoutToRenderer() {
     return 0;
 }
 
-VqStatus SdkImageBase::GetThumbnail(ImageBufferRecord* buffer) {
+VqStatus SdkImageBase::GetThumbnail(void* destination) {
     if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
     if (VqStatus status = HandRenderRequest()) return status;
-    return renderer_->RenderThumbnail(buffer);
+    return renderer_->RenderThumbnail(destination);
 }
 
 VqStatus SdkImageBase::GetImage(ImageBufferRecord* buffer, ProgressRecord* progress) {

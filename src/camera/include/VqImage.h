@@ -160,7 +160,13 @@ typedef struct SoundInfoRecord {
 
 VQ_API VqStatus VqSetProcessingDirectory(ImageInfoRecord* record, VqPathRecord path);
 VQ_API VqStatus VqGetProcessingDirectory(ImageInfoRecord* record, char* out);
-VQ_API VqStatus VqGetThumbnail(ImageInfoRecord* record, ImageBufferRecord* buffer);
+/* Writes the image's thumbnail at destination in one piece, row after row, at
+ * the current output type, rotation and pad bytes: thumbnail height x (pad bytes
+ * + channels x bytesPerSample x thumbnail width) bytes. The thumbnail is never
+ * larger than the whole stored image, so a destination of the record's
+ * geometry.fullBytes bytes (as the interface last filled it) always suffices;
+ * a file whose thumbnail would not fit answers VQ_ERR_BAD_FILE. */
+VQ_API VqStatus VqGetThumbnail(ImageInfoRecord* record, void* destination);
 VQ_API VqStatus VqGetImage(ImageInfoRecord* record, ImageBufferRecord* buffer, ProgressRecord* progress);
 VQ_API VqStatus VqLoadCache(ImageInfoRecord* record, void* buffer, int32_t steps, int32_t* done);
 VQ_API VqStatus VqDecompressCache(ImageInfoRecord* record, void* scratch);

@@ -1,5 +1,6 @@
-/* Caller records of VqGetImage and VqGetThumbnail: where the pixels go, strip by
- * strip, and who hears about progress. Native pointers; fixed-width integers. */
+/* Caller records of VqGetImage: where the pixels go, strip by strip, and who
+ * hears about progress. (VqGetThumbnail writes at a plain destination.) Native
+ * pointers; fixed-width integers. */
 #ifndef LUMORA_VQ_IMAGE_BUFFER_H
 #define LUMORA_VQ_IMAGE_BUFFER_H
 

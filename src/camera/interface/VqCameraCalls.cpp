@@ -124,7 +124,10 @@ uint32_t VqCloseImage(ImageInfoRecord* info) {
         uint32_t status = 0;
         if (camera) {
             status = camera->CloseImage(image);
-            if (camera->record().cameraKind == VQ_CAMERA_KIND_FILE) {
+            // A single-file camera goes with its last open image: while another
+            // image opened on it (after a poll) is open, closing the camera
+            // would delete that image under its handle.
+            if (camera->record().cameraKind == VQ_CAMERA_KIND_FILE && !state.images->AnyImageOf(camera)) {
                 if (uint32_t s = camera->Close()) return s;
                 if (state.cameras) state.cameras->Remove(camera->record().cameraId);
                 delete camera;

@@ -57,8 +57,8 @@ uint32_t VqGetProcessingDirectory(ImageInfoRecord* record, char* out) {
     });
 }
 
-uint32_t VqGetThumbnail(ImageInfoRecord* record, ImageBufferRecord* buffer) {
-    return Pattern(record, [&](SdkImage& i) { return i.GetThumbnail(buffer); });
+uint32_t VqGetThumbnail(ImageInfoRecord* record, void* destination) {
+    return Pattern(record, [&](SdkImage& i) { return i.GetThumbnail(destination); });
 }
 
 uint32_t VqGetImage(ImageInfoRecord* record, ImageBufferRecord* buffer, ProgressRecord* progress) {

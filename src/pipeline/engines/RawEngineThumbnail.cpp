@@ -42,6 +42,8 @@ VqStatus RawEngine::RenderThumbnail(void* buffer) {
     const int32_t width = thumbnailInfo_[6], height = thumbnailInfo_[7];
     if (byteCount <= 0 || width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF || !thumbnailData_)
         return VQ_ERR_BAD_FILE;
+    // Callers size the destination from the whole stored image.
+    if (width > rawWidth_ || height > rawHeight_) return VQ_ERR_BAD_FILE;
     const uint64_t n = uint64_t(byteCount) / 3;
     const uint64_t pixels = uint64_t(width) * uint64_t(height);
     // The stored bytes must hold every pixel the size names.

@@ -39,7 +39,7 @@ public:
     }
     VqStatus SetProcessingDirectory(VqPathRecord) override { return Op("SetProcessingDirectory"); }
     VqStatus GetProcessingDirectory(char*) override { return Op("GetProcessingDirectory"); }
-    VqStatus GetThumbnail(ImageBufferRecord*) override { return Op("GetThumbnail"); }
+    VqStatus GetThumbnail(void*) override { return Op("GetThumbnail"); }
     VqStatus GetImage(ImageBufferRecord*, ProgressRecord*) override { return Op("GetImage"); }
     VqStatus LoadCache(void*, int32_t, int32_t*) override { return Op("LoadCache"); }
     VqStatus DecompressCache(void*) override { return Op("DecompressCache"); }

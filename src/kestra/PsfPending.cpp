@@ -1,24 +1,10 @@
-// Exports whose work the library does not do yet: filter creation and
-// derivation, set-up, strips and pictures. Each answers "not implemented",
+// Exports whose work the library does not do yet: set-up, strips and
+// pictures. Each answers "not implemented",
 // so that a program binding the whole interface loads and learns it plainly.
 #include "Kestra.h"
 
 extern "C" {
 
-PSFStatus PSFCreateFilterFromData(PSFCaller, int32_t, int32_t, int32_t, int32_t, const double*, const double*,
-                                  const double*, PSFFilter* filter) {
-    if (filter) *filter = 0;
-    return PSFErrNotImplemented;
-}
-PSFStatus PSFGetFilterData(PSFFilter, double*, double*) { return PSFErrNotImplemented; }
-PSFStatus PSFScaleSharpeningFilter(PSFFilter, double, PSFFilter, PSFFilter* filter) {
-    if (filter) *filter = 0;
-    return PSFErrNotImplemented;
-}
-PSFStatus PSFResetKernelSize(PSFFilter, int32_t, PSFFilter* filter) {
-    if (filter) *filter = 0;
-    return PSFErrNotImplemented;
-}
 PSFStatus PSFSharpenSetup(PSFFilter, double, uint16_t, const uint8_t*) { return PSFErrNotImplemented; }
 PSFStatus PSFSharpenSetupT(PSFFilter, double, uint16_t, const uint8_t*, int32_t) { return PSFErrNotImplemented; }
 PSFStatus PSFAffineSetup(PSFFilter, const double*, const double*) { return PSFErrNotImplemented; }

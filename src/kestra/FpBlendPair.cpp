@@ -28,7 +28,9 @@ void FpResponseRange(const int16_t* k, int32_t n, int16_t& lowest, int16_t& high
         for (int32_t m = 1; m <= h; ++m) {
             if (x <= -0.99999 || x >= 0.99999) step = -step;
             x = x + step;
-            acc += (k[h - m] + k[h + m]) * x;
+            // An even kernel has no tap at h + h: the walk reads it as 0.
+            const int32_t right = h + m < n ? k[h + m] : 0;
+            acc += (k[h - m] + right) * x;
         }
         lo = std::min(lo, acc);
         hi = std::max(hi, acc);

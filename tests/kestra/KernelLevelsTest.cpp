@@ -99,6 +99,13 @@ TEST_F(KestraKernelLevels, ResponseRangeSplitAndExpand) {
     EXPECT_EQ(lo, 0);
     EXPECT_EQ(hi, 4);
 
+    // An even kernel: the walk stays inside its taps (the tap after the
+    // last counts as 0).
+    const int16_t even[] = {-1, 3, 3, -1};
+    FpResponseRange(even, 4, lo, hi);
+    EXPECT_EQ(lo, 0);
+    EXPECT_EQ(hi, 4);
+
     // Left taps all zero: the pair carries the centre, the stored kernel is 0.
     const int16_t centreOnly[] = {0, 0, 300, 5, 7};
     int16_t stored[5], pair[2], full[5];

@@ -18,13 +18,18 @@ namespace kestra {
 
 constexpr FpStatus FpReferenceType = 545;
 
-// Work memory of the fast pass for lines of up to capacity output samples
-// and kernels of up to taps taps; the caller owns it.
+// Work memory of the fast pass for blocks of up to `lines` lines of up to
+// capacity output samples, with kernels of up to taps taps; the caller owns
+// it. Each line takes capacity + taps entries of every array.
+constexpr int32_t kFpPassBlock = 8;
+
 struct FpPassScratch {
-    int32_t* line;      // capacity + taps input samples
-    int32_t* sums;      // capacity sums
-    uint8_t* control;   // capacity control values
+    int32_t* line;
+    int32_t* sums;
+    uint8_t* control;
     int64_t capacity;
+    int32_t taps;
+    int32_t lines;
 };
 
 struct FpPassArgs {

@@ -11,6 +11,7 @@
 
 #include <IntOps.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -34,37 +35,45 @@ inline int32_t load16(const uint8_t* p) {
     return v;
 }
 
-// line[q] = S(p + q) for q = 0 .. count - 1.
-void gather(const uint8_t* base, int64_t step, int32_t bits, int64_t validCount, int64_t p, int64_t count,
-            int32_t* line) {
-    const int32_t first = bits <= 8 ? base[0] : load16(base);
-    const uint8_t* lastp = base + (validCount - 1) * step;
-    const int32_t last = bits <= 8 ? lastp[0] : load16(lastp);
-    int64_t q = 0;
-    for (; q < count && p + q < 0; ++q) line[q] = first;
-    int64_t end = validCount - p; // first q past the valid samples
-    if (end > count) end = count;
-    if (q < end) {
-        const uint8_t* s = base + (p + q) * step;
-        if (bits <= 8) {
-            if (step == 1) {
-                for (int64_t i = q; i < end; ++i) line[i] = s[i - q];
-            } else {
-                for (int64_t i = q; i < end; ++i, s += step) line[i] = *s;
-            }
-        } else if (step == 2) {
-            const uint16_t* s16 = reinterpret_cast<const uint16_t*>(s);
-            for (int64_t i = q; i < end; ++i) {
-                uint16_t v;
-                std::memcpy(&v, s16 + (i - q), 2);
-                line[i] = v;
-            }
-        } else {
-            for (int64_t i = q; i < end; ++i, s += step) line[i] = load16(s);
+inline int32_t sampleAt(const uint8_t* p, int32_t bits) { return bits <= 8 ? *p : load16(p); }
+
+// line[b][q] = S(p + q) of line b (at base + b x outer), q = 0 .. count - 1,
+// for nb lines; `across` walks the lines innermost, for lines that lie
+// closer together than their samples.
+void gather(const uint8_t* base, Steps st, int32_t bits, int64_t validCount, int64_t p, int64_t count, int32_t nb,
+            int64_t stride, int32_t* line, bool across) {
+    auto index = [&](int64_t q) {
+        const int64_t i = p + q;
+        return i < 0 ? 0 : (i >= validCount ? validCount - 1 : i);
+    };
+    if (across) {
+        for (int64_t q = 0; q < count; ++q) {
+            const uint8_t* s = base + index(q) * st.inner;
+            for (int32_t b = 0; b < nb; ++b) line[b * stride + q] = sampleAt(s + b * st.outer, bits);
         }
-        q = end;
+        return;
     }
-    for (; q < count; ++q) line[q] = last;
+    for (int32_t b = 0; b < nb; ++b) {
+        const uint8_t* lineBase = base + b * st.outer;
+        int32_t* out = line + b * stride;
+        const int32_t first = sampleAt(lineBase, bits), last = sampleAt(lineBase + (validCount - 1) * st.inner, bits);
+        int64_t q = 0;
+        for (; q < count && p + q < 0; ++q) out[q] = first;
+        int64_t end = validCount - p;
+        if (end > count) end = count;
+        if (q < end) {
+            const uint8_t* s = lineBase + (p + q) * st.inner;
+            if (bits <= 8 && st.inner == 1) {
+                for (int64_t i = q; i < end; ++i) out[i] = s[i - q];
+            } else if (bits > 8 && st.inner == 2) {
+                for (int64_t i = q; i < end; ++i) out[i] = load16(s + 2 * (i - q));
+            } else {
+                for (int64_t i = q; i < end; ++i, s += st.inner) out[i] = sampleAt(s, bits);
+            }
+            q = end;
+        }
+        for (; q < count; ++q) out[q] = last;
+    }
 }
 
 __attribute__((target_clones("avx2", "default"))) void fixedKernel(const int32_t* line, const int32_t* K, int32_t T,
@@ -127,48 +136,60 @@ struct Finish {
     int32_t pairRound;
 };
 
-// Shifts, clamps, mixes in the reference and stores one line.
-void finishLine(const Finish& f, const uint32_t* sums, int64_t count, const uint8_t* control, const uint8_t* ref,
-                int64_t refStep, uint8_t* out, int64_t outStep) {
-    const int32_t M = f.M;
-    if (!ref) {
-        if (f.bits <= 8) {
-            for (int64_t j = 0; j < count; ++j) {
-                int32_t v = lumora::asr32(int32_t(sums[j]), f.shift);
-                v = v < 0 ? 0 : (v > M ? M : v);
-                out[j * outStep] = uint8_t(v);
-            }
-        } else {
-            for (int64_t j = 0; j < count; ++j) {
-                int32_t v = lumora::asr32(int32_t(sums[j]), f.shift);
-                v = v < 0 ? 0 : (v > M ? M : v);
-                const uint16_t w = uint16_t(v);
-                std::memcpy(out + j * outStep, &w, 2);
-            }
-        }
+inline void store(uint8_t* p, int32_t bits, int32_t v) {
+    if (bits <= 8) {
+        *p = uint8_t(v);
+    } else {
+        const uint16_t w = uint16_t(v);
+        std::memcpy(p, &w, 2);
+    }
+}
+
+inline int32_t finishSample(const Finish& f, uint32_t sum, int32_t control, const uint8_t* ref) {
+    int32_t v = lumora::asr32(int32_t(sum), f.shift);
+    v = v < 0 ? 0 : (v > f.M ? f.M : v);
+    if (!ref) return v;
+    const int32_t u = sampleAt(ref, f.bits);
+    if (f.twoT > 0) {
+        const int64_t d = v - u;
+        if (std::llabs(d) < f.twoT) v = int32_t(u + (std::llabs(d) * d) / f.twoT);
+    }
+    if (f.pairs) {
+        const int32_t* pr = f.pairs[control];
+        const uint32_t mix = uint32_t(pr[0]) * uint32_t(v) + uint32_t(pr[1]) * uint32_t(u) + uint32_t(f.pairRound);
+        v = lumora::asr32(int32_t(mix), unsigned(f.fractionBits));
+        v = v < 0 ? 0 : (v > f.M ? f.M : v);
+    }
+    return v;
+}
+
+// Shifts, clamps, mixes in the reference and stores nb lines.
+void finishLines(const Finish& f, const uint32_t* sums, int64_t count, int32_t nb, int64_t stride,
+                 const uint8_t* control, const uint8_t* ref, Steps rs, uint8_t* out, Steps os, bool across) {
+    if (across) {
+        for (int64_t j = 0; j < count; ++j)
+            for (int32_t b = 0; b < nb; ++b)
+                store(out + b * os.outer + j * os.inner, f.bits,
+                      finishSample(f, sums[b * stride + j], control ? control[b * stride + j] : 0,
+                                   ref ? ref + b * rs.outer + j * rs.inner : nullptr));
         return;
     }
-    for (int64_t j = 0; j < count; ++j) {
-        int32_t v = lumora::asr32(int32_t(sums[j]), f.shift);
-        v = v < 0 ? 0 : (v > M ? M : v);
-        const uint8_t* rp = ref + j * refStep;
-        const int32_t u = f.bits <= 8 ? *rp : load16(rp);
-        if (f.twoT > 0) {
-            const int64_t d = v - u;
-            if (std::llabs(d) < f.twoT) v = int32_t(u + (std::llabs(d) * d) / f.twoT);
+    for (int32_t b = 0; b < nb; ++b) {
+        const uint32_t* s = sums + b * stride;
+        uint8_t* o = out + b * os.outer;
+        if (!ref && f.bits > 8 && os.inner == 2) {
+            for (int64_t j = 0; j < count; ++j) {
+                int32_t v = lumora::asr32(int32_t(s[j]), f.shift);
+                v = v < 0 ? 0 : (v > f.M ? f.M : v);
+                const uint16_t w = uint16_t(v);
+                std::memcpy(o + 2 * j, &w, 2);
+            }
+            continue;
         }
-        if (f.pairs) {
-            const int32_t* pr = f.pairs[control ? control[j] : 0];
-            const uint32_t mix = uint32_t(pr[0]) * uint32_t(v) + uint32_t(pr[1]) * uint32_t(u) + uint32_t(f.pairRound);
-            v = lumora::asr32(int32_t(mix), unsigned(f.fractionBits));
-            v = v < 0 ? 0 : (v > M ? M : v);
-        }
-        if (f.bits <= 8) {
-            out[j * outStep] = uint8_t(v);
-        } else {
-            const uint16_t w = uint16_t(v);
-            std::memcpy(out + j * outStep, &w, 2);
-        }
+        for (int64_t j = 0; j < count; ++j)
+            store(o + j * os.inner, f.bits,
+                  finishSample(f, s[j], control ? control[b * stride + j] : 0,
+                               ref ? ref + b * rs.outer + j * rs.inner : nullptr));
     }
 }
 
@@ -178,7 +199,8 @@ FpStatus FpConvolvePass(const FpPassArgs& a) {
     const PSFRect samples = oriented(a.outputSamples, a.outputFlag);
     const int64_t count = int64_t(samples.x1) - samples.x0;
     const int32_t T = a.taps;
-    if (!a.scratch || a.scratch->capacity < count || T < 1) return FpConvolvePassReference(a);
+    if (!a.scratch || a.scratch->capacity < count || a.scratch->taps < T || a.scratch->lines < 1 || T < 1)
+        return FpConvolvePassReference(a);
 
     const int32_t bi = FpSampleBits(a.input->sampleType), bo = FpSampleBits(a.output->sampleType);
     const int32_t s = bi - bo + a.fractionBits;
@@ -226,36 +248,67 @@ FpStatus FpConvolvePass(const FpPassArgs& a) {
 
     const uint8_t* inLine = static_cast<const uint8_t*>(a.input->data);
     uint8_t* outLine = static_cast<uint8_t*>(a.output->data);
+    const int64_t stride = a.scratch->capacity + a.scratch->taps;
+    const int32_t blockMax = a.scratch->lines;
     int32_t* line = a.scratch->line;
     uint32_t* sums = reinterpret_cast<uint32_t*>(a.scratch->sums);
     uint8_t* control = a.scratch->control;
-    for (int32_t y = lines.y0; y < lines.y1; ++y) {
-        gather(inLine, in.inner, bi, int64_t(valid.x1) - valid.x0, int64_t(start.x0) - h - valid.x0, count + T - 1,
-               line);
+    // Lines that lie closer together than their samples (a column-wise
+    // group over interleaved or row-major data) are walked across, a block
+    // of lines at a time, so that each cache line serves several of them.
+    auto across = [](Steps st) { return std::llabs(st.outer) < std::llabs(st.inner); };
+    const bool inAcross = across(in), outAcross = across(out), ctlAcross = controlLine && across(cs);
+    for (int32_t y = lines.y0; y < lines.y1;) {
+        // A block ends at the next progress report, so that a cancel stops
+        // after the same line as the reference does.
+        int64_t nb = std::min<int64_t>({blockMax, int64_t(lines.y1) - y, int64_t(countdown) + 2});
+        if (nb < 1) nb = 1;
+        const int32_t n32 = int32_t(nb);
+        gather(inLine, in, bi, int64_t(valid.x1) - valid.x0, int64_t(start.x0) - h - valid.x0, count + T - 1, n32,
+               stride, line, inAcross);
         if (controlLine) {
-            const uint8_t* c = controlLine;
-            if (bc <= 8) {
-                for (int64_t j = 0; j < count; ++j, c += cs.inner) control[j] = *c;
+            if (ctlAcross) {
+                for (int64_t j = 0; j < count; ++j)
+                    for (int32_t b = 0; b < n32; ++b) {
+                        const uint8_t* c = controlLine + b * cs.outer + j * cs.inner;
+                        control[b * stride + j] = bc <= 8 ? *c : uint8_t(load16(c) >> (bc - 8));
+                    }
             } else {
-                for (int64_t j = 0; j < count; ++j, c += cs.inner) control[j] = uint8_t(load16(c) >> (bc - 8));
+                for (int32_t b = 0; b < n32; ++b) {
+                    const uint8_t* c = controlLine + b * cs.outer;
+                    uint8_t* to = control + b * stride;
+                    if (bc <= 8) {
+                        for (int64_t j = 0; j < count; ++j, c += cs.inner) to[j] = *c;
+                    } else {
+                        for (int64_t j = 0; j < count; ++j, c += cs.inner) to[j] = uint8_t(load16(c) >> (bc - 8));
+                    }
+                }
             }
-            if (chosen) chosen(line, a.kernels, control, count, round, sums);
-            else chosenKernels(line, a.kernels, control, T, count, round, sums);
-        } else {
-            fixedKernel(line, a.kernels[0], T, count, round, sums);
         }
-        finishLine(f, sums, count, controlLine ? control : nullptr, referenceLine, rs.inner, outLine, out.inner);
-        if (countdown < 0) {
-            const FpStatus st = a.progress ? a.progress(int32_t((int64_t(y - lines.y0) * 100) / L), a.progressContext) : FpOk;
-            countdown = every;
-            if (st != FpOk) return st;
-        } else {
-            --countdown;
+        for (int32_t b = 0; b < n32; ++b) {
+            if (controlLine) {
+                if (chosen) chosen(line + b * stride, a.kernels, control + b * stride, count, round, sums + b * stride);
+                else chosenKernels(line + b * stride, a.kernels, control + b * stride, T, count, round, sums + b * stride);
+            } else {
+                fixedKernel(line + b * stride, a.kernels[0], T, count, round, sums + b * stride);
+            }
         }
-        inLine += in.outer;
-        outLine += out.outer;
-        if (controlLine) controlLine += cs.outer;
-        if (referenceLine) referenceLine += rs.outer;
+        finishLines(f, sums, count, n32, stride, controlLine ? control : nullptr, referenceLine, rs, outLine, out,
+                    outAcross);
+        for (int32_t b = 0; b < n32; ++b, ++y) {
+            if (countdown < 0) {
+                const FpStatus st =
+                    a.progress ? a.progress(int32_t((int64_t(y - lines.y0) * 100) / L), a.progressContext) : FpOk;
+                countdown = every;
+                if (st != FpOk) return st;
+            } else {
+                --countdown;
+            }
+        }
+        inLine += nb * in.outer;
+        outLine += nb * out.outer;
+        if (controlLine) controlLine += nb * cs.outer;
+        if (referenceLine) referenceLine += nb * rs.outer;
     }
     return FpOk;
 }

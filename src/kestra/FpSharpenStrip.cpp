@@ -170,10 +170,11 @@ FpStatus FpSharpenStripKind5(Handle filter, int32_t level, int32_t g1, int32_t l
     FpScratch<int32_t> ring(T);
     const int64_t capacity = std::max<int64_t>({R.B.x1, R.B.y1, dst->rect.x1 - dst->rect.x0,
                                                 dst->rect.y1 - dst->rect.y0, 1});
-    FpScratch<int32_t> line(capacity + T), sums(capacity);
-    FpScratch<uint8_t> control(capacity);
+    const int64_t scratchSize = (capacity + T) * kFpPassBlock;
+    FpScratch<int32_t> line(scratchSize), sums(scratchSize);
+    FpScratch<uint8_t> control(scratchSize);
     if (!ring || !line || !sums || !control) return FpNoSharedMemory;
-    FpPassScratch scratch{line.get(), sums.get(), control.get(), capacity};
+    FpPassScratch scratch{line.get(), sums.get(), control.get(), capacity, T, kFpPassBlock};
     if (report(hook, 5) != FpOk) return FpCancelled;
 
     fillKernels(k, *table, level, g1, gainTable, T);

@@ -84,6 +84,10 @@ struct Kernels {
     }
 };
 
+FpStatus cancelAtSecond(int32_t, void* context) {
+    return ++*static_cast<int*>(context) == 2 ? FpCancelled : FpOk;
+}
+
 FpStatus countReports(int32_t, void* context) {
     ++*static_cast<int*>(context);
     return FpOk;
@@ -100,7 +104,7 @@ TEST(KestraConvolvePass, FastEqualsReferenceOnRandomPlanes) {
         const bool inFlag = rng() % 2, outFlag = rng() % 2, ctlFlag = rng() % 2;
         const bool useControl = rng() % 2, useReference = rng() % 2, usePairs = useReference && rng() % 2;
         const int32_t planes = 1 + int32_t(rng() % 3), which = int32_t(rng() % uint32_t(planes));
-        const int32_t N = 1 + int32_t(rng() % 40), count = 1 + int32_t(rng() % 40), L = 1 + int32_t(rng() % 6);
+        const int32_t N = 1 + int32_t(rng() % 40), count = 1 + int32_t(rng() % 40), L = 1 + int32_t(rng() % 24);
         const int32_t vx0 = int32_t(rng() % 11) - 5, sx0 = vx0 + int32_t(rng() % uint32_t(N + 10)) - 5;
 
         TestPlane input(type, N, L, inFlag, planes, which, rng);
@@ -136,15 +140,24 @@ TEST(KestraConvolvePass, FastEqualsReferenceOnRandomPlanes) {
             a.threshold = rng() % 2 ? int32_t(rng() % 256) : 0;
         }
         if (usePairs) a.pairs = k.pairs.data();
-        std::vector<int32_t> line(static_cast<size_t>(count + T)), sums(static_cast<size_t>(count));
-        std::vector<uint8_t> controls(static_cast<size_t>(count));
-        FpPassScratch scratch{line.data(), sums.data(), controls.data(), count};
+        const size_t scratchSize = size_t(count + T) * kFpPassBlock;
+        std::vector<int32_t> line(scratchSize), sums(scratchSize);
+        std::vector<uint8_t> controls(scratchSize);
+        FpPassScratch scratch{line.data(), sums.data(), controls.data(), count, T, int32_t(1 + rng() % kFpPassBlock)};
         a.scratch = &scratch;
 
+        // Some rounds cancel at the second progress report: both passes stop
+        // after the same line.
+        int slowReports = 0, fastReports = 0;
+        const bool cancel = round % 4 == 0;
+        a.progress = cancel ? cancelAtSecond : nullptr;
         a.output = &slow.plane;
-        ASSERT_EQ(FpConvolvePassReference(a), FpOk);
+        a.progressContext = &slowReports;
+        const FpStatus slowStatus = FpConvolvePassReference(a);
         a.output = &fast.plane;
-        ASSERT_EQ(FpConvolvePass(a), FpOk);
+        a.progressContext = &fastReports;
+        ASSERT_EQ(FpConvolvePass(a), slowStatus);
+        ASSERT_EQ(fastReports, slowReports);
         ASSERT_EQ(fast.bytes, slow.bytes) << "round " << round << " T " << T << " type " << type << " flags " << inFlag
                                           << outFlag << ctlFlag << " control " << useControl << " reference "
                                           << useReference << " pairs " << usePairs;

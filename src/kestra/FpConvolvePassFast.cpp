@@ -86,8 +86,9 @@ __attribute__((target_clones("avx2", "default"))) void fixedKernel(const int32_t
     }
 }
 
+// The kernel length fixed at compile time: the dot product is unrolled.
 template <int T>
-__attribute__((target_clones("avx2", "default"))) void chosenKernelsT(const int32_t* line,
+void chosenKernelsT(const int32_t* line,
                                                                        const int32_t* const* kernels,
                                                                        const uint8_t* control, int64_t count,
                                                                        uint32_t round, uint32_t* sums) {
@@ -117,10 +118,10 @@ using ChosenFn = void (*)(const int32_t*, const int32_t* const*, const uint8_t*,
 
 template <int... Ts>
 struct ChosenTable {
+    // Entry t - 1 serves kernels of t taps.
     static ChosenFn get(int32_t T) {
-        ChosenFn f = nullptr;
-        ((T == Ts ? (f = &chosenKernelsT<Ts>, true) : false) || ...);
-        return f;
+        static constexpr ChosenFn table[] = {&chosenKernelsT<Ts>...};
+        return T >= 1 && T <= int32_t(sizeof...(Ts)) ? table[T - 1] : nullptr;
     }
 };
 using Chosen = ChosenTable<1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25,

@@ -21,7 +21,7 @@ constexpr FpStatus FpReferenceType = 545;
 // Work memory of the fast pass for blocks of up to `lines` lines of up to
 // capacity output samples, with kernels of up to taps taps; the caller owns
 // it. Each line takes capacity + taps entries of every array.
-constexpr int32_t kFpPassBlock = 8;
+constexpr int32_t kFpPassBlock = 32;
 
 struct FpPassScratch {
     int32_t* line;

@@ -21,14 +21,17 @@ PSFStatus PSFAllocPicture(const PSFPicture* templ, const PSFRect* rect, PSFPictu
     // A first sample step of one sample means separate planes, one after the
     // other; otherwise the planes are interleaved, one sample apart.
     const bool separate = templ->planes[0].sampleStep == bytes;
-    const int64_t distance = separate ? bytes * columns * rows : bytes;
-    int64_t size = 0;
+    const __int128 distance = separate ? __int128(bytes) * columns * rows : bytes;
+    // Sizes of up to 2^31 x 2^31 x 2^31 do not fit 64 bits: 128 here.
+    __int128 size = 0;
     for (int32_t i = 0; i < planes; ++i) {
-        const int64_t step = templ->planes[i].sampleStep;
-        const int64_t end = i * distance + (rows - 1) * step * columns + (columns - 1) * step + bytes;
+        const __int128 step = templ->planes[i].sampleStep;
+        const __int128 end = __int128(distance) * i + __int128(rows - 1) * step * columns + (columns - 1) * step + bytes;
         size = std::max(size, end);
     }
-    if (size > int64_t(UINT32_MAX) || columns > INT32_MAX / templ->planes[0].sampleStep) return PSFErrNoMemory;
+    for (int32_t i = 0; i < planes; ++i)
+        if (__int128(templ->planes[i].sampleStep) * columns > INT32_MAX) return PSFErrNoMemory;
+    if (size > __int128(UINT32_MAX)) return PSFErrNoMemory;
     auto* buffer = static_cast<uint8_t*>(allocBufferPtr(uint32_t(size)));
     if (!buffer) return PSFErrNoMemory;
     PSFPicture p{};
@@ -43,7 +46,7 @@ PSFStatus PSFAllocPicture(const PSFPicture* templ, const PSFRect* rect, PSFPictu
         plane.rows = int32_t(rows);
         plane.rowStep = int32_t(plane.sampleStep * columns);
         plane.sampleType = templ->planes[i].sampleType;
-        plane.data = buffer + i * distance;
+        plane.data = buffer + int64_t(i * distance);
     }
     *out = p;
     return PSFSuccess;

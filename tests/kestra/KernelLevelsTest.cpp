@@ -232,6 +232,23 @@ TEST_F(KestraKernelLevels, SetLevelChoosesTabulatedOrInterpolated) {
         EXPECT_EQ(hasCurrentKernel(fp), c.interpolated) << c.request;
     }
     EXPECT_EQ(PSFFreeFilter(f), PSFSuccess);
+
+    // Levels {2, 1}: fractions 0.005 and 0.995 use a tabulated level, 0.02
+    // and 0.98 interpolate.
+    const PSFFilter g = twoLevelFilter(caller_, false, {2.0, 1.0});
+    const Handle gp = processorFilter(g);
+    const struct {
+        double request;
+        int32_t level;
+        bool interpolated;
+    } fractions[] = {{1.995, 0, false}, {1.98, 0, true}, {1.02, 0, true}, {1.005, 1, false}};
+    for (const auto& c : fractions) {
+        int32_t level = -5;
+        ASSERT_EQ(FpSetLevel(gp, c.request, 0, level), FpOk) << c.request;
+        EXPECT_EQ(level, c.level) << c.request;
+        EXPECT_EQ(hasCurrentKernel(gp), c.interpolated) << c.request;
+    }
+    EXPECT_EQ(PSFFreeFilter(g), PSFSuccess);
 }
 
 TEST_F(KestraKernelLevels, SetLevelStaysInsideTheTable) {

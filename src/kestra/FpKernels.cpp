@@ -98,6 +98,32 @@ FpStatus FpAllocKernelSamples(FpKernelTable* t) {
     return FpOk;
 }
 
+FpStatus FpNewKernelTableLike(const FpKernelTable& like, int32_t taps, int32_t levels, bool secondTable,
+                              FpKernelTable*& table) {
+    table = nullptr;
+    Handle h;
+    if (FpNewKernelTable(h) != FpOk) return FpNoMemory;
+    FpKernelTable* t = FpLockKernelTable(h);
+    if (!t) {
+        freeBuffer(h);
+        return FpNoMemory;
+    }
+    t->taps = taps;
+    t->variants = like.variants;
+    t->levels = levels;
+    t->bytesPerSample = like.bytesPerSample;
+    t->fractionBits = like.fractionBits;
+    t->word6 = like.word6;
+    std::memcpy(t->kindName, like.kindName, sizeof t->kindName);
+    t->secondTable = secondTable ? 1 : 0;
+    if (FpAllocKernelSamples(t) != FpOk) {
+        FpFreeKernelTable(t);
+        return FpNoMemory;
+    }
+    table = t;
+    return FpOk;
+}
+
 FpKernelTable* FpLockKernelTable(Handle h) {
     auto* t = static_cast<FpKernelTable*>(lockBuffer(h));
     if (!t) return nullptr;

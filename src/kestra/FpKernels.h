@@ -16,7 +16,20 @@ inline uint32_t FpSampleIndex(const FpKernelTable& t, int32_t level, int32_t var
 bool FpKernelStorageSize(int32_t taps, int32_t variants, int32_t levels, int32_t bytesPerSample,
                          bool secondTable, uint64_t& sampleBytes, uint64_t& secondBytes);
 
+// The 16-bit kernel (level, variant) of a locked table, and its blend pair.
+inline int16_t* FpKernelAt(const FpKernelTable& t, int32_t level, int32_t variant) {
+    return static_cast<int16_t*>(t.samples) + FpSampleIndex(t, level, variant, 0);
+}
+inline int16_t* FpPairAt(const FpKernelTable& t, int32_t level, int32_t variant) {
+    return static_cast<int16_t*>(t.second) + (int64_t(level) * t.variants + variant) * 2;
+}
+
 FpStatus FpNewKernelSetHandle(Handle& out);
+// A new kernel table with the sizes and kind of like but the given taps,
+// levels and second-table flag, its samples allocated and cleared; handed
+// back locked. 100 when there is no memory for it.
+FpStatus FpNewKernelTableLike(const FpKernelTable& like, int32_t taps, int32_t levels, bool secondTable,
+                              FpKernelTable*& table);
 FpStatus FpNewKernelTable(Handle& out);
 FpStatus FpAllocKernelSamples(FpKernelTable* table);
 FpKernelSet* FpLockKernelSet(Handle set);

@@ -3,6 +3,7 @@
 // movable buffers of the colour library and are touched only while locked;
 // they refer to each other by handle. Pointer fields are filled by a lock and
 // cleared by the matching unlock.
+#include "FpProgress.h"
 #include "ORVEXCMS.h"
 
 #include <cstdint>
@@ -133,6 +134,7 @@ struct FpThreadContext {
     uint32_t words[3];
     int32_t taps;
     FpGeometry geometry;
+    FpProgressState progress;
 };
 
 struct FpInitOptionsRecord {

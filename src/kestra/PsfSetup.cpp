@@ -1,0 +1,241 @@
+// Preparing a sharpening filter (level, gain table, threshold), the strip
+// bracket, the rectangles a strip needs and sharpening a strip, with the
+// caller's progress procedure.
+#include "FpAttributeList.h"
+#include "FpContext.h"
+#include "FpFilterRecord.h"
+#include "FpKernelLevels.h"
+#include "FpKernels.h"
+#include "FpPictures.h"
+#include "FpSharpenStrip.h"
+#include "FpSourceRectangles.h"
+#include "Kestra.h"
+#include "Locked.h"
+#include "PsfCallers.h"
+#include "PsfFilterRecord.h"
+#include "PsfStatus.h"
+
+#include <algorithm>
+
+using namespace kestra;
+
+namespace {
+
+// The caller's progress procedure for the strip running in this thread.
+struct PsfProgressRecord {
+    PSFProgressProc proc;
+    void* user;
+    int32_t answer;
+};
+
+int gProgressKey;
+
+int32_t PsfCallProgress(PSFProgressProc proc, int phase, int percent, void* user) {
+    return proc ? proc(phase, percent, user) : 1;
+}
+
+int32_t PsfProgressHook(int32_t percent) {
+    auto* r = static_cast<PsfProgressRecord*>(VxThreadMemFind(&gProgressKey, VxScopeThread));
+    if (!r) return 1;
+    const PSFProgressProc proc = r->proc;
+    void* user = r->user;
+    VxThreadMemUnlock(&gProgressKey, VxScopeThread);
+    const int32_t answer = PsfCallProgress(proc, 2, percent, user);
+    if (auto* again = static_cast<PsfProgressRecord*>(VxThreadMemFind(&gProgressKey, VxScopeThread))) {
+        again->answer = answer;
+        VxThreadMemUnlock(&gProgressKey, VxScopeThread);
+    }
+    return answer == 1 ? 1 : -1;
+}
+
+FpProgressHook PsfPushProgress(PSFProgressProc proc, void* user) {
+    if (!proc) return nullptr;
+    auto* r = static_cast<PsfProgressRecord*>(VxThreadMemCreate(&gProgressKey, VxScopeThread, sizeof(PsfProgressRecord)));
+    if (!r) return nullptr;
+    r->proc = proc;
+    r->user = user;
+    r->answer = 1;
+    VxThreadMemUnlock(&gProgressKey, VxScopeThread);
+    return PsfProgressHook;
+}
+
+void PsfPopProgress(PSFProgressProc proc) {
+    if (proc && VxThreadMemFind(&gProgressKey, VxScopeThread)) {
+        VxThreadMemUnlock(&gProgressKey, VxScopeThread);
+        VxThreadMemDestroy(&gProgressKey, VxScopeThread);
+    }
+}
+
+int32_t PsfInitRunContext(FpProgressHook hook, uint32_t caller, FpRunRecord& run) {
+    run = FpRunRecord{};
+    Locked<PsfCallerRecord> record(caller);
+    if (!record) return -1;
+    run.evalKind = int32_t(record->evalType);
+    run.hook = hook;
+    return 1;
+}
+
+int32_t firstType(const PSFPicture* p) { return p->planes[0].sampleType; }
+
+} // namespace
+
+extern "C" {
+
+PSFStatus PSFSharpenSetupT(PSFFilter filter, double level, uint16_t useTable, const uint8_t* table,
+                           int32_t threshold) {
+    if (!table) return PSFErrArgumentOutOfRange;
+    PsfFilterRecord* record;
+    const int32_t open = PsfOpenFilter(filter, record);
+    if (open != PSFSuccess) return open;
+    auto done = [&](int32_t status) {
+        PsfUnlockFilterRecord(filter);
+        return status;
+    };
+    if (record->kind != PsfKindSharpening && record->kind != PsfKindThird) return done(PSFErrNoSharpeningFilter);
+    const Handle fp = record->filter;
+    int32_t index;
+    FpStatus st = FpSetLevel(fp, level, 0, index);
+    if (st != FpOk) return done(PsfMapStatus(st));
+    record->levelIndex = index;
+    int32_t variants;
+    st = PsfGetLongAttribute(fp, PSFAttrVariants, variants);
+    if (st != FpOk) return done(PsfMapStatus(st));
+    if (variants < 1) return done(PSFErrFilterUnusable);
+    if (useTable) {
+        record->gainIndex = -1;
+        Handle gain;
+        st = FpGetGainTable(fp, gain);
+        if (st != FpOk) return done(PsfMapStatus(st));
+        Locked<uint8_t> bytes(gain);
+        if (!bytes) return done(PSFErrNoMemory);
+        for (int i = 0; i < 256; ++i) bytes.get()[i] = uint8_t((int64_t(table[i]) * (variants - 1)) / 255);
+    } else {
+        record->gainIndex = std::min<int32_t>(table[0], variants - 1);
+    }
+    st = FpSetThreshold(fp, uint32_t(threshold));
+    if (st != FpOk) return done(PsfMapStatus(st));
+    PsfMarkSetUp(record);
+    return done(PSFSuccess);
+}
+
+PSFStatus PSFSharpenSetup(PSFFilter filter, double level, uint16_t useTable, const uint8_t* table) {
+    return PSFSharpenSetupT(filter, level, useTable, table, 0);
+}
+
+PSFStatus PSFStripBegin(PSFFilter filter, const PSFRect* strip) {
+    PsfFilterRecord* record;
+    const int32_t open = PsfOpenFilter(filter, record);
+    if (open != PSFSuccess) return open;
+    int32_t st = PSFSuccess;
+    if (!PsfTestFlag(record, PsfFlagSetUp)) {
+        st = PSFErrNotSetUp;
+    } else if (!strip) {
+        st = PSFErrArgumentOutOfRange;
+    } else {
+        PsfSetFlag(record, PsfFlagInStrip);
+        record->strip = *strip;
+        record->linesDone = 0;
+    }
+    PsfUnlockFilterRecord(filter);
+    return st;
+}
+
+PSFStatus PSFStripEnd(PSFFilter filter) {
+    PsfFilterRecord* record;
+    const int32_t open = PsfOpenFilter(filter, record);
+    if (open != PSFSuccess) return open;
+    int32_t st = PSFSuccess;
+    if (!PsfTestFlag(record, PsfFlagSetUp)) {
+        st = PSFErrNotSetUp;
+    } else {
+        PsfClearFlag(record, PsfFlagInStrip);
+        record->stripEnded = 1;
+    }
+    PsfUnlockFilterRecord(filter);
+    return st;
+}
+
+PSFStatus PSFRectangles(PSFFilter filter, PSFRect* source, PSFRect* second, PSFRect* aux, const PSFRect* destination,
+                        uint16_t* flag, uint16_t mode, uint16_t option) {
+    PsfFilterRecord* record;
+    const int32_t open = PsfOpenFilter(filter, record);
+    if (open != PSFSuccess) return open;
+    auto done = [&](int32_t status) {
+        PsfUnlockFilterRecord(filter);
+        return status;
+    };
+    if (!source || !second || !destination || !flag) return done(PSFErrArgumentOutOfRange);
+    if (!PsfTestFlag(record, PsfFlagSetUp)) return done(PSFErrNotSetUp);
+    // Resampling filters take their rectangles from the affine set-up, which
+    // the library does not do yet.
+    if (record->kind == PsfKindResampling) return done(PSFErrNotImplemented);
+    FpRectRequest q{};
+    q.source = source;
+    q.second = second;
+    q.aux = aux;
+    q.destination = *destination;
+    q.mode = mode;
+    q.option = option;
+    q.gain1 = q.gain2 = record->gainIndex;
+    q.filterClass = FpClassSharpening;
+    q.one = 1.0;
+    q.filter = record->filter;
+    if (mode != 0) {
+        if (!PsfTestFlag(record, PsfFlagInStrip)) return done(PSFErrNotSetUp);
+        int32_t taps = 0;
+        const FpStatus st = PsfGetLongAttribute(record->filter, PSFAttrTaps, taps);
+        if (st != FpOk) return done(PsfMapStatus(st));
+        q.margin = taps / 2;
+        q.effectiveMode = (record->resampleX && record->resampleY) ? 4 : mode;
+        q.bounds = record->strip;
+    } else {
+        q.bounds = *source;
+    }
+    const FpStatus st = FpRectangles(q);
+    PsfUnlockFilterRecord(filter);
+    if (st != FpOk) return PsfMapStatus(st);
+    *flag = aux ? 1 : 0;
+    if (aux) {
+        if (aux->x0 == aux->x1 && aux->y0 == aux->y1) *aux = *source;
+        *aux = PSFRect{0, 0, aux->x1 - aux->x0, aux->y1 - aux->y0};
+    }
+    return PSFSuccess;
+}
+
+PSFStatus PSFSharpen(PSFFilter filter, const PSFPicture* source, const PSFPicture* second, PSFPicture* aux,
+                     PSFPicture* destination, PSFProgressProc progress, void* user) {
+    // A missing picture is the engine's to report: its sample type cannot
+    // be compared.
+    if (source && destination) {
+        const int32_t type = firstType(source);
+        if (firstType(destination) != type || (aux && firstType(aux) != type) || (second && firstType(second) != type))
+            return PSFErrSampleTypes;
+    }
+    PsfFilterRecord* record;
+    const int32_t open = PsfOpenFilter(filter, record);
+    if (open != PSFSuccess) return open;
+    if (!PsfTestFlag(record, PsfFlagSetUp)) {
+        PsfUnlockFilterRecord(filter);
+        return PSFErrNotSetUp;
+    }
+    const int32_t start = PsfCallProgress(progress, 1, 0, user);
+    if (start != 1) {
+        PsfUnlockFilterRecord(filter);
+        return start;
+    }
+    const FpProgressHook hook = PsfPushProgress(progress, user);
+    FpRunRecord run;
+    int32_t st;
+    if (PsfInitRunContext(hook, record->caller, run) != 1) {
+        st = PSFFailed;
+    } else {
+        st = PsfMapStatus(FpSharpen(record->filter, record->levelIndex, record->gainIndex, record->levelIndex,
+                                    record->gainIndex, source, second ? second : source, aux, destination, run));
+    }
+    PsfUnlockFilterRecord(filter);
+    PsfCallProgress(progress, 3, 100, user);
+    PsfPopProgress(progress);
+    return st;
+}
+
+} // extern "C"

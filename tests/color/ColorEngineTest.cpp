@@ -217,13 +217,11 @@ TEST(ColorEngineTest, TransformsOfChainsAndTheLuminanceCurve) {
     EXPECT_LE(worst, 1);
 
     // Through a look: a different, still rising curve.
-    const std::string look = StaticProfileTable::Description("ZynProductLook.icm");
     YlmRefPtr<ColorTransform> chain =
         engine->GetTransform({{StaticProfileTable::Description(StaticProfileTable::kZynRGB), 1, {}}, {srgb, 2, {}}}, 0);
     ASSERT_TRUE(chain);
     EXPECT_EQ(CodeOf([&] { engine->GetTransform({{"No such profile", 1, {}}, {srgb, 2, {}}}, 0); }),
               NbErrColorEngineInitFailed);
-    (void)look;
 
     // Pixels through the transform, 8-bit in and out.
     uint8_t pixels[6] = {0, 0, 0, 255, 128, 10}, result[6] = {};

@@ -233,10 +233,6 @@ void Image::GetImageRectangleFromCameraSDK(int, const ImageProcessParam&, const 
 
 void Image::SetParmsInImageForLinearRendering(ImageProcessParam&) { throw int(NbErrNotImplemented); }
 
-void Image::RenderImageInternal(const ImageProcessParam&, PixelArray&, bool, ProgressCB*, int) {
-    YLM_THROW("Image::RenderImageInternal", NbErrNotImplemented);
-}
-
 void Image::RotatePixelLayout(VrelSharpenPlanes& layout, int angle) {
     const int64_t P = layout.pixelStride, R = layout.rowStride, H = layout.rows, W = layout.columns;
     int64_t offset = 0;

@@ -54,6 +54,16 @@ public:
     static bool ParseExifDateTime(const std::string& text, time_t* out);
     static void SwapBytes16(uint16_t* values, size_t count);
     static void SwapBytes32(uint32_t* values, size_t count);
+    // The sharpen library and the scale plug-in, opened when the image pool
+    // starts and closed when it ends. Opening throws a bare status.
+    static int OpenSharpenLibrary();
+    static void CloseSharpenLibrary();
+    static int OpenScalePlugIn();
+    static int CloseScalePlugIn();
+    // How the scale plug-in loads and unloads (0 or a status); installed by
+    // the code that binds it.
+    static void SetScalePlugInBinding(int (*load)(), int (*unload)());
+
     // 0, or 2902 for a record or bit depth it cannot use.
     static int ApplyColorMatrix(uint16_t* samples, int32_t matrix[18], size_t pixelCount, int bitDepth,
                                 float factor);

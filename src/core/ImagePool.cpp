@@ -77,7 +77,11 @@ ImagePool* ImagePool::Instance() {
 void ImagePool::DeleteInstance() { delete gPool.load(std::memory_order_acquire); }
 
 int32_t ImagePool::RunStep(Component component) {
-    const OpenStep open = gComponents[component].open;
+    OpenStep open = gComponents[component].open;
+    // The sharpen library and the scale plug-in are the image's own; the
+    // others arrive with their components.
+    if (component == SharpenLibrary) open = &Image::OpenSharpenLibrary;
+    if (component == ScalePlugIn) open = &Image::OpenScalePlugIn;
     if (!open) return NbErrNotImplemented;
     try {
         return open();
@@ -105,8 +109,13 @@ ImagePool::~ImagePool() {
     CloseGuarded(Wren3Driver);
     CloseGuarded(PloverDriver);
     CloseGuarded(Wren4Driver);
-    CloseGuarded(SharpenLibrary);
-    CloseGuarded(ScalePlugIn);
+    // A destructor cannot pass these failures on; the exit swallows them
+    // anyway.
+    try {
+        Image::CloseSharpenLibrary();
+        Image::CloseScalePlugIn();
+    } catch (...) {
+    }
     if (ColorServices* services = ColorServices::Get()) services->DeleteEngine();
     std::map<FilePathSpec, ImageRef> images;
     {

@@ -22,9 +22,10 @@ class Image;
 
 class ImagePool : public ImageChangeCB {
 public:
-    // The components the pool starts, in start-up order. Each arrives with
-    // its own code, which installs how it opens and closes before the pool
-    // is created; a component that is not installed reports 1303.
+    // The components the pool starts, in start-up order. The camera
+    // interface and the drivers arrive with their own code, which installs
+    // how they open and close before the pool is created (1303 until then);
+    // the sharpen library and the scale plug-in are opened by Image.
     enum Component : int {
         CameraInterface = 0, Wren3Driver, Wren4Driver, PloverDriver, SharpenLibrary, ScalePlugIn, ComponentCount
     };

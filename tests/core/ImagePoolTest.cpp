@@ -177,16 +177,17 @@ TEST_F(ImagePoolTest, SoundsGoToTheFirstImageThatTakesThem) {
 TEST_F(ImagePoolTest, StartupStatusesOfMissingAndFailingComponents) {
     ImagePool::SetComponent(ImagePool::Wren3Driver, [] { return 0; }, nullptr);
     ImagePool::SetComponent(ImagePool::Wren4Driver, []() -> int { YLM_THROW("Test", 1733); }, nullptr);
-    ImagePool::SetComponent(ImagePool::SharpenLibrary, []() -> int { throw 2600; }, nullptr);
     static int closes = 0;
-    ImagePool::SetComponent(ImagePool::ScalePlugIn, [] { return 2801; }, [] { ++closes; });
+    ImagePool::SetComponent(ImagePool::PloverDriver, [] { return 0; }, [] { ++closes; });
     coretest::ScopedFakeColor color;
     ImagePool* pool = ImagePool::Instance();
     EXPECT_EQ(pool->cameraInterfaceStatus, NbErrNotImplemented);
     EXPECT_EQ(pool->wren3DriverStatus, 0);
     EXPECT_EQ(pool->wren4DriverStatus, 1733);
-    EXPECT_EQ(pool->sharpenLibraryStatus, 2600);
-    EXPECT_EQ(pool->scalePlugInStatus, 2801);
+    // Nothing binds the sharpen library or the scale plug-in yet: images
+    // render unsharpened and exports cannot be resized.
+    EXPECT_EQ(pool->sharpenLibraryStatus, NbErrSharpenLibraryFailed);
+    EXPECT_EQ(pool->scalePlugInStatus, NbErrScalerNotLoaded);
     ImagePool::DeleteInstance();
     EXPECT_EQ(closes, 1);
     EXPECT_EQ(color.services.engineDeletes, 1);

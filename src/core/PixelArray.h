@@ -4,6 +4,7 @@
 // covers. Renderers write into pixel arrays.
 #include "BlockOMemoryBase.h"
 #include "NbRect.h"
+#include "PixelLayout.h"
 
 #include <cstdint>
 
@@ -28,6 +29,12 @@ public:
     virtual void SetRowBytes(int32_t bytes) { rowBytes_ = bytes; }
     virtual void SetBounds(const NbRect& bounds) { bounds_ = bounds; }
     virtual void SetChannels(int32_t channels) { channels_ = channels; }
+
+    // The colour engine's description of the whole array (from the pixel
+    // at the bounds' origin), and of one rectangle of it. Formats without a
+    // description give only the sample kind, size and row bytes.
+    PixelLayout GetBufferDescriptor();
+    PixelLayout DescribeRect(const NbRect& r);
 
 protected:
     int32_t pixelType_ = RGB;

@@ -9,6 +9,9 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <vector>
+#include "ProgressCB.h"
 #include <string>
 
 namespace coretest {
@@ -39,7 +42,47 @@ public:
     }
     int EnsureOpen() override {
         ++ensureOpens;
+        if (ensureOpenResult) return ensureOpenResult;
         return Image::EnsureOpen();
+    }
+
+    // Pixels: native 16-bit RGB, interleaved, row after row.
+    void FillPattern() {
+        const int64_t w = imageRect_.Width(), h = imageRect_.Height();
+        pixels.resize(size_t(w * h * 3));
+        for (int64_t y = 0; y < h; ++y)
+            for (int64_t x = 0; x < w; ++x) {
+                uint16_t* p = &pixels[size_t((y * w + x) * 3)];
+                p[0] = uint16_t(x * 257 + y * 3);
+                p[1] = uint16_t(y * 263 + x * 5);
+                p[2] = uint16_t((x ^ y) * 131 + 7);
+            }
+    }
+    const uint16_t* Pixel(int64_t x, int64_t y) const {
+        return &pixels[size_t((y * imageRect_.Width() + x) * 3)];
+    }
+    void GetImageRectangleFromCameraSDK(int renderKind, const ImageProcessParam&, const FilterRect& rect, float,
+                                        VrelSharpenPlanes& layout, int, int, ProgressCB* progress) override {
+        ++sdkCalls;
+        sdkRects.push_back(rect);
+        sdkKinds.push_back(renderKind);
+        if (progress && !progress->Progress(0)) YLM_THROW("FakeImage::Data", NbErrRenderCancelled);
+        for (int32_t r = 0; r < layout.rows; ++r)
+            for (int32_t c = 0; c < layout.columns; ++c) {
+                const uint16_t* src = Pixel(rect.left + c, rect.top + r);
+                for (int k = 0; k < 3; ++k) {
+                    auto* d = static_cast<uint8_t*>(layout.plane[k]) + int64_t(r) * layout.rowStride +
+                              int64_t(c) * layout.pixelStride;
+                    std::memcpy(d, &src[k], 2);
+                }
+            }
+        if (progress && !progress->Progress(100)) YLM_THROW("FakeImage::Data", NbErrRenderCancelled);
+    }
+    void SetParmsInImageForLinearRendering(ImageProcessParam&) override {}
+    void EndRender() override { ++endRenders; }
+    void RenderKind(const ImageProcessParam& params, PixelArray& destination, bool useCrop, ProgressCB* progress,
+                    int kind) {
+        RenderImageInternal(params, destination, useCrop, progress, kind);
     }
 
     ImageProcessParam GetAtCaptureParams() override { return ImageProcessParam(); }
@@ -52,8 +95,7 @@ public:
         resolutionDivisor_ = renderScale;
         lastUseCrop = useCrop;
         lastRenderParams = params;
-        (void)destination;
-        (void)progress;
+        if (!pixels.empty()) RenderImageInternal(params, destination, useCrop, progress, 0);
     }
     void RenderThumbnail(const ImageProcessParam&, PixelArray&) override { ++thumbnailRenders; }
     NbRect GetNativeImageRect() override { return imageRect_; }
@@ -118,7 +160,15 @@ public:
     using Image::sourceBitDepth_;
     using Image::imageRect_;
     using Image::openTime_;
+    using Image::previewRect_;
+    using Image::thumbnailRect_;
+    using Image::stripRows_;
+    using Image::resolutionDivisor_;
 
+    std::vector<uint16_t> pixels;
+    std::vector<FilterRect> sdkRects;
+    std::vector<int> sdkKinds;
+    int sdkCalls = 0, endRenders = 0, ensureOpenResult = 0;
     int opens = 0, closes = 0, ensureOpens = 0, renders = 0, thumbnailRenders = 0, maps = 0, validations = 0,
         sdkReads = 0, frees = 0;
     bool refuseMaps = false;

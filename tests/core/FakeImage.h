@@ -97,7 +97,15 @@ public:
         lastRenderParams = params;
         if (!pixels.empty()) RenderImageInternal(params, destination, useCrop, progress, 0);
     }
-    void RenderThumbnail(const ImageProcessParam&, PixelArray&) override { ++thumbnailRenders; }
+    void RenderThumbnail(const ImageProcessParam& params, PixelArray& destination) override {
+        ++thumbnailRenders;
+        if (!pixels.empty()) RenderImageInternal(params, destination, false, nullptr, 2);
+    }
+    bool ComputeExposureTableFromLevels(float, float, float, int entries, uint16_t* table) override {
+        if (exposureTable.empty()) return false;
+        for (int i = 0; i < entries; ++i) table[i] = exposureTable[size_t(i) % exposureTable.size()];
+        return true;
+    }
     NbRect GetNativeImageRect() override { return imageRect_; }
     NbRect GetNativeThumbnailRect() override { return thumbnailRect_; }
     NbRect GetImageRect() override {
@@ -161,11 +169,13 @@ public:
     using Image::imageRect_;
     using Image::openTime_;
     using Image::previewRect_;
+    using Image::levelsOption_;
     using Image::thumbnailRect_;
     using Image::stripRows_;
     using Image::resolutionDivisor_;
 
     std::vector<uint16_t> pixels;
+    std::vector<uint16_t> exposureTable;
     std::vector<FilterRect> sdkRects;
     std::vector<int> sdkKinds;
     int sdkCalls = 0, endRenders = 0, ensureOpenResult = 0;

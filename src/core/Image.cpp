@@ -69,6 +69,45 @@ void* Moved(void* p, int64_t offset) {
     return p ? static_cast<void*>(static_cast<uint8_t*>(p) + offset) : nullptr;
 }
 
+// The shift copies of unrotated strips: interleaved 16-bit RGB rows into
+// interleaved RGB (or the first channel into grey) rows, as plain loops over
+// contiguous samples that the compiler turns into vector code. False when
+// the layouts are not of that shape (turned, padded or reordered), for the
+// general loop.
+bool ShiftInterleavedRows(const PixelLayout& from, const PixelLayout& to, int32_t rows, int32_t columns,
+                          bool twelve) {
+    auto* s0 = static_cast<const uint8_t*>(from.base[0]);
+    auto* d0 = static_cast<uint8_t*>(to.base[0]);
+    if (!s0 || !d0 || from.columnOffset != 6 || from.base[1] != s0 + 2 || from.base[2] != s0 + 4 ||
+        (reinterpret_cast<uintptr_t>(s0) & 1) || (from.rowOffset & 1))
+        return false;
+    const int b = to.sampleType == PixelSample8 ? 1 : 2;
+    if (to.channels == 3 && (to.columnOffset != 3 * b || to.base[1] != d0 + b || to.base[2] != d0 + 2 * b))
+        return false;
+    if (to.channels == 1 && to.columnOffset != b) return false;
+    if (b == 2 && ((reinterpret_cast<uintptr_t>(d0) & 1) || (to.rowOffset & 1))) return false;
+    const int shift8 = twelve ? 4 : 8, shift16 = twelve ? 4 : 0;
+    for (int32_t r = 0; r < rows; ++r) {
+        const auto* s = reinterpret_cast<const uint16_t*>(s0 + int64_t(r) * from.rowOffset);
+        uint8_t* drow = d0 + int64_t(r) * to.rowOffset;
+        if (to.channels == 3) {
+            const int64_t n = int64_t(columns) * 3;
+            if (b == 1) {
+                for (int64_t j = 0; j < n; ++j) drow[j] = uint8_t(s[j] >> shift8);
+            } else {
+                auto* d = reinterpret_cast<uint16_t*>(drow);
+                for (int64_t j = 0; j < n; ++j) d[j] = uint16_t(s[j] << shift16);
+            }
+        } else if (b == 1) {
+            for (int64_t j = 0; j < columns; ++j) drow[j] = uint8_t(s[3 * j] >> shift8);
+        } else {
+            auto* d = reinterpret_cast<uint16_t*>(drow);
+            for (int64_t j = 0; j < columns; ++j) d[j] = uint16_t(s[3 * j] << shift16);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 Image::Image(const FilePathSpec& path) : path_(path), previousPath_(path) {}
@@ -344,9 +383,11 @@ void Image::TransformPixels(ColorTransform* transform, const VrelSharpenPlanes& 
     }
     if (to.channels != 3 && to.channels != 1) return;
     const bool twelve = sourceBitDepth_ == 12;
+    const int32_t rows = std::min(to.rows, from.rows), columns = std::min(to.columns, from.columns);
+    if (ShiftInterleavedRows(from, to, rows, columns, twelve)) return;
     const int channels = to.channels;
-    for (int32_t r = 0; r < to.rows && r < from.rows; ++r) {
-        for (int32_t c = 0; c < to.columns && c < from.columns; ++c) {
+    for (int32_t r = 0; r < rows; ++r) {
+        for (int32_t c = 0; c < columns; ++c) {
             for (int k = 0; k < channels; ++k) {
                 const auto* s = static_cast<const uint8_t*>(from.base[k]) + int64_t(r) * from.rowOffset +
                                 int64_t(c) * from.columnOffset;

@@ -4,6 +4,7 @@
 #include "BlockOMemoryPool.h"
 #include "CoreTestSupport.h"
 #include "ExportImageArray.h"
+#include "RenderBuffer.h"
 #include "NbErrorCodes.h"
 #include "StBlockOMemoryPoolExceptionDisabler.h"
 
@@ -54,4 +55,40 @@ TEST(ExportImageArrayTest, ThePoolPurgesOnlyAnUnpinnedBuffer) {
     BlockOMemoryPool::Instance(true)->Flush(4096);
     EXPECT_EQ(array.GetPixels(), nullptr);
     EXPECT_EQ(coretest::CodeOf([&] { array.Create(uint64_t(1) << 40); }), NbErrAllocFailed);
+}
+
+TEST(PixelArrayTest, DescriptorsAndRenderBufferPriority) {
+    ExportImageArray array;
+    array.SetPixelType(PixelArray::BGR);
+    EXPECT_EQ(array.GetChannels(), 3);
+    array.SetBounds(NbRect(0, 0, 9, 4));
+    array.SetRowBytes(32);
+    array.Create(32 * 5);
+    auto* p = static_cast<uint8_t*>(array.GetPixels());
+    PixelLayout d = array.GetBufferDescriptor();
+    EXPECT_EQ(d.sampleType, PixelSample8);
+    EXPECT_EQ(d.columnOffset, 3);
+    EXPECT_EQ(d.channels, 3);
+    EXPECT_EQ(d.base[0], p + 2);
+    EXPECT_EQ(d.base[2], p);
+    d = array.DescribeRect(NbRect(2, 1, 4, 3));
+    EXPECT_EQ(d.columns, 3);
+    EXPECT_EQ(d.rows, 3);
+    EXPECT_EQ(d.base[0], p + 2 + 6 + 32);
+    array.SetPixelType(PixelArray::FourSample);
+    d = array.GetBufferDescriptor();
+    EXPECT_EQ(d.channels, 0);
+    EXPECT_EQ(d.base[0], nullptr);
+    EXPECT_EQ(d.columns, 10);
+}
+
+TEST(PixelArrayTest, ARenderBufferKeepsItsPriorityWhenFreed) {
+    RenderBuffer buffer;
+    buffer.SetPurgePriority(BlockOMemoryBase::kPurgeLast);
+    buffer.Create(100);
+    EXPECT_EQ(buffer.GetPixelAddress(0, 0), buffer.GetData());
+    buffer.Free();
+    EXPECT_EQ(buffer.GetPurgePriority(), BlockOMemoryBase::kPurgeLast);
+    EXPECT_FALSE(buffer.IsAllocated());
+    EXPECT_EQ(buffer.GetSize(), 0);
 }

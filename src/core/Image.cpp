@@ -8,6 +8,7 @@
 #include "LocalTime.h"
 #include "NbErrorCodes.h"
 #include "PixelArray.h"
+#include "PixelShift.h"
 #include "StCriticalSectionLock.h"
 #include "YlmErrp.h"
 
@@ -70,10 +71,9 @@ void* Moved(void* p, int64_t offset) {
 }
 
 // The shift copies of unrotated strips: interleaved 16-bit RGB rows into
-// interleaved RGB (or the first channel into grey) rows, as plain loops over
-// contiguous samples that the compiler turns into vector code. False when
-// the layouts are not of that shape (turned, padded or reordered), for the
-// general loop.
+// interleaved RGB (or the first channel into grey) rows, as contiguous runs.
+// False when the layouts are not of that shape (turned, padded or
+// reordered), for the general loop.
 bool ShiftInterleavedRows(const PixelLayout& from, const PixelLayout& to, int32_t rows, int32_t columns,
                           bool twelve) {
     auto* s0 = static_cast<const uint8_t*>(from.base[0]);
@@ -92,17 +92,12 @@ bool ShiftInterleavedRows(const PixelLayout& from, const PixelLayout& to, int32_
         uint8_t* drow = d0 + int64_t(r) * to.rowOffset;
         if (to.channels == 3) {
             const int64_t n = int64_t(columns) * 3;
-            if (b == 1) {
-                for (int64_t j = 0; j < n; ++j) drow[j] = uint8_t(s[j] >> shift8);
-            } else {
-                auto* d = reinterpret_cast<uint16_t*>(drow);
-                for (int64_t j = 0; j < n; ++j) d[j] = uint16_t(s[j] << shift16);
-            }
+            if (b == 1) ShiftSamplesTo8(s, drow, n, shift8);
+            else ShiftSamplesTo16(s, reinterpret_cast<uint16_t*>(drow), n, shift16);
         } else if (b == 1) {
-            for (int64_t j = 0; j < columns; ++j) drow[j] = uint8_t(s[3 * j] >> shift8);
+            ShiftFirstOfThreeTo8(s, drow, columns, shift8);
         } else {
-            auto* d = reinterpret_cast<uint16_t*>(drow);
-            for (int64_t j = 0; j < columns; ++j) d[j] = uint16_t(s[3 * j] << shift16);
+            ShiftFirstOfThreeTo16(s, reinterpret_cast<uint16_t*>(drow), columns, shift16);
         }
     }
     return true;

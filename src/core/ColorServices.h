@@ -1,0 +1,37 @@
+#pragma once
+// What the image core asks of the colour engine. The engine lives above the
+// core and installs itself here when it starts; without an engine the core
+// sees no looks, no profiles and no working space.
+#include "ColorSpaceDesc.h"
+#include "PixelLayout.h"
+#include "YlmRefPtr.h"
+
+#include <string>
+#include <vector>
+
+namespace NimbalCore {
+
+class ColorServices {
+public:
+    virtual ~ColorServices() = default;
+
+    static void Install(ColorServices* services);
+    // The installed engine, or null.
+    static ColorServices* Get();
+
+    virtual std::vector<std::string> GetLookList() const = 0;
+    virtual std::vector<std::string> GetGrayscaleLookList() const = 0;
+    virtual std::string GetWorkingSpaceName() const = 0;
+    virtual YlmRefPtr<ColorSpaceDesc> FindProfile(const std::string& description) const = 0;
+    virtual YlmRefPtr<ColorSpaceDesc> FindProfileOrAlias(const std::string& description) const = 0;
+    // The description under which the static profile of that file name was
+    // registered at start-up; empty when it was not.
+    virtual std::string GetStaticProfileName(const std::string& fileName) const = 0;
+    // One grey channel from RGB; throws 1727 for layouts it cannot use.
+    virtual void RGBColorToGrayscale(const PixelLayout& source, const PixelLayout& destination,
+                                     bool firstChannel) const = 0;
+    // Ends the engine (the last thing the image pool shuts down).
+    virtual void DeleteEngine() = 0;
+};
+
+} // namespace NimbalCore

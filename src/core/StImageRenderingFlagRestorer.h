@@ -1,0 +1,20 @@
+#pragma once
+// Marks an image as rendering for a scope and gives back the old value at
+// the end.
+namespace NimbalCore {
+
+class Image;
+
+class StImageRenderingFlagRestorer {
+public:
+    explicit StImageRenderingFlagRestorer(Image* image);
+    ~StImageRenderingFlagRestorer();
+    StImageRenderingFlagRestorer(const StImageRenderingFlagRestorer&) = delete;
+    StImageRenderingFlagRestorer& operator=(const StImageRenderingFlagRestorer&) = delete;
+
+private:
+    Image* image_;
+    bool saved_;
+};
+
+} // namespace NimbalCore

@@ -1,0 +1,25 @@
+#pragma once
+// The helpers of the strip renderer: how a height is cut into strips, and
+// progress with cancel.
+#include <cstdint>
+
+namespace NimbalCore {
+
+class ProgressCB;
+
+struct StripPlan {
+    uint32_t fullStrips = 0;
+    uint32_t stripCount = 0;
+    uint32_t stripRows = 0;
+    uint32_t lastRows = 0;
+};
+
+// Strips of at most limit rows (even heights) over height rows, as equal as
+// they can be.
+StripPlan PlanStrips(uint32_t height, uint32_t limit);
+// Nothing without a callback; a refused percent throws 1711.
+void ReportRenderProgress(ProgressCB* progress, int percent);
+// The sharpen library's progress callback: 1 to go on, 2041 to cancel.
+int SharpenProgressBridge(int percent, void* progress);
+
+} // namespace NimbalCore

@@ -31,14 +31,30 @@ void SystemMutex::Close() {
     fd_ = -1;
 }
 
+bool SystemMutex::LockLocal(uint32_t ms) {
+    std::unique_lock<std::mutex> g(localLock_);
+    const auto free = [this] { return !localHeld_; };
+    if (ms == FwEvent::kInfinite) {
+        localFree_.wait(g, free);
+    } else if (!localFree_.wait_for(g, std::chrono::microseconds(FireWireClock::RealMicros(ms)), free)) {
+        return false;
+    }
+    localHeld_ = true;
+    return true;
+}
+
+void SystemMutex::UnlockLocal() {
+    {
+        std::lock_guard<std::mutex> g(localLock_);
+        localHeld_ = false;
+    }
+    localFree_.notify_one();
+}
+
 uint32_t SystemMutex::Acquire(uint32_t ms) {
     if (fd_ < 0) return lumora::win32::ERROR_INVALID_HANDLE;
     const uint64_t start = FireWireClock::NowMs();
-    if (ms == FwEvent::kInfinite) {
-        local_.lock();
-    } else if (!local_.try_lock_for(std::chrono::microseconds(FireWireClock::RealMicros(ms)))) {
-        return FwEvent::kTimeout;
-    }
+    if (!LockLocal(ms)) return FwEvent::kTimeout;
     for (;;) {
         struct flock lock {};
         lock.l_type = F_WRLCK;
@@ -46,11 +62,11 @@ uint32_t SystemMutex::Acquire(uint32_t ms) {
         if (::fcntl(fd_, F_OFD_SETLK, &lock) == 0) return 0;
         if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
             const uint32_t error = lumora::win32::fromErrno(errno);
-            local_.unlock();
+            UnlockLocal();
             return error;
         }
         if (ms != FwEvent::kInfinite && FireWireClock::NowMs() - start >= ms) {
-            local_.unlock();
+            UnlockLocal();
             return FwEvent::kTimeout;
         }
         ::usleep(200);
@@ -63,7 +79,7 @@ void SystemMutex::Release() {
     lock.l_type = F_UNLCK;
     lock.l_whence = SEEK_SET;
     (void)::fcntl(fd_, F_OFD_SETLK, &lock);
-    local_.unlock();
+    UnlockLocal();
 }
 
 } // namespace lumora::vq

@@ -4,6 +4,7 @@
 // process, so a crashed holder never leaves it taken. Threads sharing one
 // object take turns on it too. Not recursive.
 #include <cstdint>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -28,7 +29,11 @@ private:
     int fd_ = -1;
     // Locks on one open file do not exclude each other: the threads of this
     // process that share the object are kept apart here.
-    std::timed_mutex local_;
+    bool LockLocal(uint32_t ms);
+    void UnlockLocal();
+    std::mutex localLock_;
+    std::condition_variable localFree_;
+    bool localHeld_ = false;
 };
 
 } // namespace lumora::vq

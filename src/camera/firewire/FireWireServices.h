@@ -37,7 +37,7 @@ typedef struct FwDeviceInterfaceData {
 } FwDeviceInterfaceData;
 
 typedef struct FwDeviceInfoData {
-    uint32_t size;            /* 28 on the original system; checked only for being set */
+    uint32_t size;            /* set to 28 by the caller */
     FwGuid classGuid;
     uint32_t devInst;         /* the device-instance number: the camera's driver id */
     uint32_t reserved;

@@ -239,8 +239,9 @@ static void sharpen_reference(void* kestra, const char* generator, uint32_t radi
         d.planes[i] = (PSFPlane){W, 6, H, W * 6, PSFSample16b, &out[0][0][i]};
         w.planes[i] = (PSFPlane){wc, 6, wr, wc * 6, PSFSample16b, workBuffer + i};
     }
+    const PSFPicture control = s;
     for (int i = 1; i < 3; ++i) s.planes[i].data = w.planes[i].data = d.planes[i].data = NULL;
-    CHECK(sharpen(f, &s, &s, &w, &d, NULL, NULL) == PSFSuccess);
+    CHECK(sharpen(f, &s, &control, &w, &d, NULL, NULL) == PSFSuccess);
     CHECK(end(f) == PSFSuccess);
     freeFilter(f), freeFilter(f7), freeFilter(fr);
     CHECK(term(caller) == PSFSuccess);

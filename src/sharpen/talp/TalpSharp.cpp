@@ -258,7 +258,9 @@ TALP_EXPORT VxFiltStatus VxFiltProcess(VxFiltPlugIn plugIn, const PSFPicture* so
     if (!sourceIn || !workIn || !destinationIn) return VxFiltErrBadArgument;
     TalpSharpInstance* in = locked.instance();
     PSFPicture source = *sourceIn, work = *workIn, destination = *destinationIn;
-    const PSFPicture* second = secondIn ? secondIn : &source;
+    // The control picture keeps every channel even when only one is sharpened.
+    const PSFPicture sourceWhole = *sourceIn;
+    const PSFPicture* second = secondIn ? secondIn : &sourceWhole;
 
     if (!(TalpCheckColorSpace(in->colorTag) & 1)) return VxFiltErrInconsistent;
     const int32_t channel = TalpChannelToSharpen(in->colorTag, in->channel);

@@ -129,13 +129,14 @@ VrelSharpenStatus SharpenFilter::GetBufferSizes(const FilterRect* stripRect, uin
     margins[2] = source.x1 - second.x1;
     margins[3] = source.y1 - second.y1;
     const int64_t m = int64_t(*std::max_element(margins, margins + 4)) + alignSource();
-    // Whole pictures of a few hundred megapixels need more than 32 bits of
-    // bytes; such a strip is refused rather than sized short.
+    // Whole pictures of a few hundred megapixels need 2^31 bytes and more,
+    // which callers' 32-bit sizes cannot carry; such a strip is refused
+    // rather than sized short.
     const int64_t in = (int64_t(source.x1) - source.x0 + 2 * m) * kPixelBytes * (int64_t(source.y1) - source.y0 + 2 * m);
     const int64_t wk = (int64_t(work.x1) - work.x0 + 2 * m) * kPixelBytes * (int64_t(work.y1) - work.y0 + 2 * m);
     const int64_t out = (int64_t(r.x1) - r.x0) * kPixelBytes * (int64_t(r.y1) - r.y0);
     for (int64_t v : {in, wk, out})
-        if (v < 0 || v > int64_t(UINT32_MAX)) return VrelSharpenErrBadRect;
+        if (v < 0 || v > int64_t(INT32_MAX)) return VrelSharpenErrBadRect;
     *input = uint32_t(in);
     *workBytes = uint32_t(wk);
     *output = uint32_t(out);

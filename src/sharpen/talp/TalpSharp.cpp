@@ -282,5 +282,9 @@ TALP_EXPORT VxFiltStatus VxFiltProcess(VxFiltPlugIn plugIn, const PSFPicture* so
         in->progress = TalpProgressRecord{progress, user, channels, channels, 0, 0};
         procedure = TalpProgress;
     }
-    return TalpMapStatus(PSFSharpen(in->prepared, &source, second, &work, &destination, procedure, &in->progress));
+    const PSFStatus s = PSFSharpen(in->prepared, &source, second, &work, &destination, procedure, &in->progress);
+    // A host that stops the run at its very start gets its own answer back
+    // from Kestra; a 0 there is a stop like any other, not "in progress".
+    if (progress && s == PSFInProgress) return VxFiltErrCancelled;
+    return TalpMapStatus(s);
 }

@@ -366,7 +366,7 @@ int FinishedImage::ParseThumbnailIFD() {
         return NbErrNoThumbnailDirectory;
     const uint64_t position = tiffBase_ + offset;
     const uint64_t size = uint64_t(channels) * width * height;
-    if (thumbnailCompression_ != 6 && (position > fileLength_ || size > fileLength_ - position))
+    if (position > fileLength_ || size > fileLength_ - position)
         return NbErrNoThumbnailDirectory;
     thumbnailOffset_ = position;
     thumbnailChannels_ = int32_t(channels);

@@ -227,7 +227,10 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
 
     NbRect rect = source == 2 ? thumbnailBounds_ : (useCrop ? params.crop : nativeRect_);
     if (source == 2 && thumbnailOffset_ == 0) YLM_THROW(kOp, NbErrRenderFailed);
-    if (rect.Width() <= 0 || rect.Height() <= 0) YLM_THROW(kOp, NbErrRenderFailed);
+    const NbRect& bounds = source == 2 ? thumbnailBounds_ : nativeRect_;
+    if (rect.Width() <= 0 || rect.Height() <= 0 || rect.left < bounds.left || rect.top < bounds.top ||
+        rect.right > bounds.right || rect.bottom > bounds.bottom)
+        YLM_THROW(kOp, NbErrRenderFailed);
     const int64_t height = rect.Height(), width = rect.Width();
     const int64_t stripRows = std::min<int64_t>(height, kStripRows);
     const int64_t fullStrips = height / stripRows, remainder = height % stripRows;
@@ -248,8 +251,9 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     auto runStrip = [&](int64_t rows) {
         strip.bottom = strip.top + int32_t(rows) - 1;
         from.rows = int32_t(rows);
+        // Never past the destination's last row.
         VrelSharpenPlanes to = target;
-        to.rows = int32_t(rows);
+        to.rows = int32_t(std::clamp<int64_t>(target.rows - (strip.top - rect.top), 0, rows));
         GetImageData(source, strip, from);
         ConvertPixels(nullptr, from, to);
         strip.top += int32_t(rows);

@@ -249,3 +249,28 @@ TEST(FinishedTIFFPixels, RotatePixelRowsMovesEveryPixel) {
         EXPECT_EQ(out, c.want) << c.angle;
     }
 }
+
+TEST_F(FinishedTIFFImageTest, SmallDestinationAndCropOutsideTheImage) {
+    FinishedTiffSpec spec;
+    spec.width = 4, spec.height = 300;
+    FinishedTiffWriter::Write(Path("c.tif"), spec);
+    FinishedTIFFImage image{FilePathSpec(Path("c.tif"))};
+    ASSERT_EQ(image.Open(), 0);
+    // Fewer rows than the image: the render stops at the destination's end.
+    Rendered small(4, 10, PixelArray::RGB, 1);
+    image.RenderImage(ImageProcessParam(), small.array, false, nullptr, 1);
+    EXPECT_EQ(small.Row(9)[0], spec.pixels[9 * 12]);
+    ImageProcessParam params;
+    params.crop = NbRect(2, 290, 5, 299); // two columns past the right edge
+    Rendered out(4, 10, PixelArray::RGB, 1);
+    try {
+        image.RenderImage(params, out.array, true, nullptr, 1);
+        ADD_FAILURE() << "a crop outside the image rendered";
+    } catch (const YlmErrp& e) {
+        EXPECT_EQ(e.GetCode(), 1707);
+    }
+    params.crop = NbRect(1, 290, 2, 299);
+    Rendered crop(2, 10, PixelArray::RGB, 1);
+    image.RenderImage(params, crop.array, true, nullptr, 1);
+    EXPECT_EQ(crop.Row(0)[0], spec.pixels[(290 * 4 + 1) * 3]);
+}

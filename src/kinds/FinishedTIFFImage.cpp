@@ -194,11 +194,20 @@ void FinishedTIFFImage::GetImageData(int source, const NbRect& strip, VrelSharpe
     const uint64_t pixel = uint64_t(samplesPerPixel_) * uint64_t(bytesPerSample_);
     const uint64_t imageWidth = uint64_t(nativeRect_.Width());
     const uint64_t bytes = pixel * uint64_t(strip.Width());
-    for (int64_t r = 0; r < strip.Height(); ++r) {
-        const uint64_t at = imageDataOffset_ + pixel * (imageWidth * uint64_t(strip.top + r) + uint64_t(strip.left));
-        file_->Seek(int64_t(at), SEEK_SET);
-        if (file_->ReadExactly(buffer + r * int64_t(bytes), 1, bytes) != bytes)
+    if (uint64_t(strip.Width()) == imageWidth) {
+        // Whole rows lie one after the other in the file: one read.
+        const uint64_t total = bytes * uint64_t(strip.Height());
+        file_->Seek(int64_t(imageDataOffset_ + pixel * imageWidth * uint64_t(strip.top)), SEEK_SET);
+        if (file_->ReadExactly(buffer, 1, total) != total)
             YLM_THROW("FinishedTIFFImage::GetImageData", NbErrImageFileOpenFailed);
+    } else {
+        for (int64_t r = 0; r < strip.Height(); ++r) {
+            const uint64_t at =
+                imageDataOffset_ + pixel * (imageWidth * uint64_t(strip.top + r) + uint64_t(strip.left));
+            file_->Seek(int64_t(at), SEEK_SET);
+            if (file_->ReadExactly(buffer + r * int64_t(bytes), 1, bytes) != bytes)
+                YLM_THROW("FinishedTIFFImage::GetImageData", NbErrImageFileOpenFailed);
+        }
     }
     if (bytesPerSample_ == 2 && order_ == lumora::ByteOrder::Big)
         SwapBytes16(reinterpret_cast<uint16_t*>(buffer), size_t(bytes / 2 * uint64_t(strip.Height())));

@@ -1,0 +1,382 @@
+#include "FinishedImage.h"
+
+#include "File.h"
+#include "YlmErrp.h"
+#include "YlmError.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace NimbalCore {
+
+using lumora::ByteOrder;
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The maker's software text, as this program writes it and as older
+// versions wrote it: compared without regard to letter case.
+constexpr const char* kMakerSoftware = "orvex professional zyn lumora";
+
+} // namespace
+
+FinishedImage::FinishedImage(const FilePathSpec& path) : Image(path), file_(new File(path)) {}
+
+FinishedImage::~FinishedImage() {
+    if (file_ && file_->IsOpen()) file_->Close();
+    delete file_;
+}
+
+ImageProcessParam FinishedImage::GetAtCaptureParams() {
+    YLM_THROW("FinishedImage::GetAtCaptureParams", NbErrNotSupported);
+}
+ImageProcessParam FinishedImage::GetAutoParams() { YLM_THROW("FinishedImage::GetAutoParams", NbErrNotSupported); }
+ImageProcessParam FinishedImage::GetCustomParams() {
+    YLM_THROW("FinishedImage::GetCustomParams", NbErrNotSupported);
+}
+void FinishedImage::CalculateClickBalance(int, int, uint16_t*, uint16_t*, uint16_t*) {
+    YLM_THROW("FinishedImage::CalculateClickBalance", NbErrNotSupported);
+}
+void FinishedImage::ReadProcessParamsFromFile() {
+    YLM_THROW("FinishedImage::ReadProcessParamsFromFile", NbErrNotSupported);
+}
+void FinishedImage::GetProcessParamsFromSDK() {
+    YLM_THROW("FinishedImage::GetProcessParamsFromSDK", NbErrNotSupported);
+}
+void FinishedImage::WriteWhiteBalanceFile(const FilePathSpec&) {
+    YLM_THROW("FinishedImage::WriteWhiteBalanceFile", NbErrNotSupported);
+}
+void FinishedImage::WriteProcessParamsToFile() {
+    YLM_THROW("FinishedImage::WriteProcessParamsToFile", NbErrNotSupported);
+}
+void FinishedImage::SetCameraSettings() { YLM_THROW("FinishedImage::SetCameraSettings", NbErrNotSupported); }
+
+Image::ValidationCodes FinishedImage::MapRectBetweenRotations(const NbRect& source, float, NbRect* out, float) {
+    if (out) *out = source;
+    return ValidationCodes(0);
+}
+
+void FinishedImage::SetFileBytes(std::vector<uint8_t> bytes, uint64_t fileLength) {
+    fileBytes_ = std::move(bytes);
+    view_ = lumora::ByteView(fileBytes_.data(), fileBytes_.size());
+    fileLength_ = std::max<uint64_t>(fileLength, fileBytes_.size());
+}
+
+bool FinishedImage::DetectByteOrder(uint64_t at) {
+    uint8_t h[4];
+    if (!view_.copy(at, h, 4)) return false;
+    if (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == 42) {
+        order_ = ByteOrder::Big;
+        return true;
+    }
+    if (h[0] == 'I' && h[1] == 'I' && h[2] == 42 && h[3] == 0) {
+        order_ = ByteOrder::Little;
+        return true;
+    }
+    return false;
+}
+
+std::optional<uint64_t> FinishedImage::FindTIFFHeader() {
+    if (view_.size() < 4) return std::nullopt;
+    for (uint64_t i = 0; i + 4 < view_.size(); ++i)
+        if (DetectByteOrder(i)) return i;
+    return std::nullopt;
+}
+
+std::optional<uint64_t> FinishedImage::DirectoryAt(uint64_t ifd) const {
+    if (ifd == 0) return std::nullopt;
+    const uint64_t at = tiffBase_ + ifd;
+    if (!view_.contains(at, 2)) return std::nullopt;
+    return at;
+}
+
+std::optional<uint64_t> FinishedImage::FindIFDEntry(uint64_t ifd, uint16_t tag) const {
+    const auto at = DirectoryAt(ifd);
+    if (!at) return std::nullopt;
+    uint16_t count = 0;
+    view_.u16(*at, order_, count);
+    if (count == 0 || count > kMaxDirectoryEntries) return std::nullopt;
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint64_t entry = *at + 2 + kEntrySize * i;
+        uint32_t head = 0;
+        // An entry beyond the loaded bytes ends the directory.
+        if (!view_.contains(entry, kEntrySize) || !view_.u32(entry, ByteOrder::Big, head)) return std::nullopt;
+        if (head == 0) return std::nullopt;
+        uint16_t t = 0;
+        view_.u16(entry, order_, t);
+        if (t == tag) return entry;
+    }
+    return std::nullopt;
+}
+
+uint32_t FinishedImage::GetIFDCount(uint64_t ifd, uint16_t tag) const {
+    const auto e = FindIFDEntry(ifd, tag);
+    uint32_t count = 0;
+    if (e) view_.u32(*e + 4, order_, count);
+    return count;
+}
+
+uint32_t FinishedImage::GetIFDValue(uint64_t ifd, uint16_t tag) const {
+    const auto e = FindIFDEntry(ifd, tag);
+    if (!e) return 0;
+    uint16_t type = 0;
+    view_.u16(*e + 2, order_, type);
+    if (type == TypeShort || type == TypeSShort) {
+        uint16_t v = 0;
+        view_.u16(*e + 8, order_, v);
+        return v;
+    }
+    if (type == TypeLong || type == TypeSLong) {
+        uint32_t v = 0;
+        view_.u32(*e + 8, order_, v);
+        return v;
+    }
+    return 0;
+}
+
+uint32_t FinishedImage::GetIFDValueOffset(uint64_t ifd, uint16_t tag) const {
+    const auto e = FindIFDEntry(ifd, tag);
+    if (!e) return 0;
+    uint16_t type = 0;
+    uint32_t count = 0, stored = 0;
+    view_.u16(*e + 2, order_, type);
+    view_.u32(*e + 4, order_, count);
+    view_.u32(*e + 8, order_, stored);
+    uint32_t inlineMax = 0;
+    switch (type) {
+    case TypeByte: case TypeAscii: case TypeSByte: case TypeUndefined: inlineMax = 4; break;
+    case TypeShort: case TypeSShort: inlineMax = 2; break;
+    case TypeLong: case TypeSLong: case TypeFloat: inlineMax = 1; break;
+    case TypeRational: case TypeSRational: case TypeDouble: inlineMax = 0; break;
+    default: return 0;
+    }
+    if (count <= inlineMax) return uint32_t(*e + 8 - tiffBase_);
+    return stored;
+}
+
+std::string FinishedImage::GetIFDString(uint64_t ifd, uint16_t tag) {
+    const auto e = FindIFDEntry(ifd, tag);
+    if (!e) return {};
+    uint16_t type = 0;
+    view_.u16(*e + 2, order_, type);
+    if (type != TypeAscii) return {};
+    const uint32_t count = GetIFDCount(ifd, tag);
+    const uint64_t at = tiffBase_ + GetIFDValueOffset(ifd, tag);
+    std::vector<uint8_t> bytes;
+    if (!ReadFileBytes(at, count, bytes)) return {};
+    std::string s(bytes.begin(), bytes.end());
+    while (!s.empty() && s.back() == '\0') s.pop_back();
+    return s;
+}
+
+uint32_t FinishedImage::GetNextIFD(uint64_t ifd) const {
+    const auto at = DirectoryAt(ifd);
+    if (!at) return 0;
+    uint16_t count = 0;
+    view_.u16(*at, order_, count);
+    uint32_t next = 0;
+    // IFD + 2 + 12 x count, checked against the loaded bytes.
+    if (!view_.u32(*at + 2 + kEntrySize * count, order_, next)) return 0;
+    return next;
+}
+
+float FinishedImage::ReadRational(uint64_t offset) const {
+    uint32_t n = 0, d = 0;
+    if (!view_.u32(tiffBase_ + offset, order_, n) || !view_.u32(tiffBase_ + offset + 4, order_, d) || d == 0)
+        return 0.0f;
+    return float(double(n) / double(d));
+}
+
+bool FinishedImage::ReadFileBytes(uint64_t position, uint64_t count, std::vector<uint8_t>& out) {
+    if (position > fileLength_ || count > fileLength_ - position) return false;
+    out.resize(count);
+    if (view_.copy(position, out.data(), count)) return true;
+    if (!file_ || !file_->IsOpen()) return false;
+    try {
+        file_->Seek(int64_t(position), SEEK_SET);
+        return count == 0 || file_->ReadExactly(out.data(), 1, count) == count;
+    } catch (...) {
+        return false;
+    }
+}
+
+void FinishedImage::ConvertPixels(ColorTransform* transform, const VrelSharpenPlanes& source,
+                                  const VrelSharpenPlanes& destination) {
+    if (transform) {
+        TransformPixels(transform, source, destination);
+        return;
+    }
+    const bool wide = source.bitsPerSample == 16, wideOut = destination.bitsPerSample == 16;
+    const int channels = destination.channels == 1 ? 1 : 3;
+    const int32_t rows = std::min(source.rows, destination.rows);
+    const int32_t columns = std::min(source.columns, destination.columns);
+    for (int32_t r = 0; r < rows; ++r)
+        for (int32_t c = 0; c < columns; ++c)
+            for (int k = 0; k < channels; ++k) {
+                const auto* s = static_cast<const uint8_t*>(source.plane[source.channels == 1 ? 0 : k]) +
+                                int64_t(r) * source.rowStride + int64_t(c) * source.pixelStride;
+                auto* d = static_cast<uint8_t*>(destination.plane[k]) + int64_t(r) * destination.rowStride +
+                          int64_t(c) * destination.pixelStride;
+                uint16_t v;
+                if (wide) std::memcpy(&v, s, 2);
+                else v = uint16_t(*s * 257);
+                if (wideOut) std::memcpy(d, &v, 2);
+                else *d = uint8_t(v >> 8);
+            }
+}
+
+bool FinishedImage::ReadCaptureDate(uint64_t ifd) {
+    if (dateTimeRead_) return true;
+    for (uint16_t tag : {uint16_t(TagDateTimeOriginal), uint16_t(TagDateTime)}) {
+        const std::string text = GetIFDString(ifd, tag);
+        time_t t = 0;
+        if (!text.empty() && ParseExifDateTime(text, &t)) {
+            captureTime_ = t;
+            dateTimeString_ = text;
+            dateTimeRead_ = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FinishedImage::TestForFinishedZynImage(uint64_t ifd) {
+    finishedZyn_ = false;
+    if (GetIFDCount(ifd, TagSoftware) <= 4) return false;
+    ReadCaptureDate(ifd);
+    const std::string software = GetIFDString(ifd, TagSoftware);
+    if (Lower(software).find(kMakerSoftware) == std::string::npos) {
+        const std::string model = GetIFDString(ifd, TagModel);
+        if (GetIFDCount(ifd, TagModel) < 5) return false;
+        if (model.rfind("ZynA", 0) == 0 || model.rfind("ZynB", 0) == 0 || model.rfind("ZynC", 0) == 0) return false;
+        if (GetIFDCount(ifd, TagMake) != 6 || GetIFDString(ifd, TagMake) != "Orvex") return false;
+    }
+    if (GetIFDCount(ifd, TagSubIFDs) >= 2) {
+        const uint64_t list = tiffBase_ + GetIFDValueOffset(ifd, TagSubIFDs);
+        uint32_t second = 0;
+        if (view_.u32(list + 4, order_, second) && FindIFDEntry(second, TagPrivateCamera)) return false;
+    }
+    finishedZyn_ = true;
+    return true;
+}
+
+void FinishedImage::ReadIPTCRecord(uint64_t offset, uint32_t count) {
+    if (count <= 1 || offset == 0) return;
+    const uint64_t length = uint64_t(count) * 4;
+    std::vector<uint8_t> bytes;
+    // A record longer than the record can hold is refused, never cut short.
+    if (length > 0xFFFF || !ReadFileBytes(offset, length, bytes)) return;
+    if (iptcRecord_.SetFromBuffer(bytes.data(), uint16_t(length))) {
+        iptcCount_ = count;
+        iptcOffset_ = offset;
+        iptcRead_ = true;
+    } else {
+        iptcRecord_.Reset();
+    }
+}
+
+int FinishedImage::ParseMainIFD() {
+    const uint64_t ifd = ifd0_;
+    TestForFinishedZynImage(ifd);
+    const uint32_t iptcCount = GetIFDCount(ifd, TagIPTC);
+    if (iptcCount) ReadIPTCRecord(tiffBase_ + GetIFDValueOffset(ifd, TagIPTC), iptcCount);
+    if (copyright_.empty()) copyright_ = GetIFDString(ifd, TagCopyright);
+    cameraMake_ = GetIFDString(ifd, TagMake);
+    cameraModel_ = GetIFDString(ifd, TagModel);
+    if (cameraModel_.size() == 11 && cameraModel_.rfind("Zyn Corvid", 0) == 0 && cameraModel_[10] == 'N')
+        cameraModel_[10] = 'n';
+    software_ = GetIFDString(ifd, TagSoftware);
+    switch (GetIFDValue(ifd, TagOrientation)) {
+    case 3: processParams_.rotation = 180.0f; break;
+    case 6: processParams_.rotation = 90.0f; break;
+    case 8: processParams_.rotation = 270.0f; break;
+    default: processParams_.rotation = 0.0f; break;
+    }
+    const uint32_t photometric = GetIFDValue(ifd, TagPhotometric);
+    if (photometric != 1 && photometric != 2) return NbErrNotFinishedImage;
+    isColor_ = photometric == 2;
+    const uint32_t width = GetIFDValue(ifd, TagImageWidth);
+    const uint32_t height = GetIFDValue(ifd, TagImageLength);
+    if (width == 0 || height == 0 || width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX))
+        return NbErrNotFinishedImage;
+    nativeRect_ = NbRect(0, 0, int32_t(width - 1), int32_t(height - 1));
+    if (!headerRead_) imageRect_ = nativeRect_;
+    const uint32_t samples = GetIFDValue(ifd, TagSamplesPerPixel);
+    if (samples != 1 && samples != 3) return NbErrNotFinishedImage;
+    samplesPerPixel_ = int32_t(samples);
+    // One bits value per sample, all equal.
+    if (GetIFDCount(ifd, TagBitsPerSample) != samples) return NbErrNotFinishedImage;
+    uint32_t bits = 0;
+    if (samples == 1) {
+        bits = GetIFDValue(ifd, TagBitsPerSample);
+    } else {
+        const uint64_t at = tiffBase_ + GetIFDValueOffset(ifd, TagBitsPerSample);
+        for (uint32_t i = 0; i < samples; ++i) {
+            uint16_t b = 0;
+            if (!view_.u16(at + 2 * i, order_, b) || (i && b != bits)) return NbErrNotFinishedImage;
+            bits = b;
+        }
+    }
+    if (bits != 8 && bits != 16) return NbErrNotFinishedImage;
+    bytesPerSample_ = int32_t(bits / 8);
+    compression_ = int32_t(GetIFDValue(ifd, TagCompression));
+    if (compression_ != 1 && compression_ != 7) return NbErrNotFinishedImage;
+    if (GetIFDCount(ifd, TagStripOffsets) != 1) return NbErrNotFinishedImage;
+    imageDataOffset_ = GetIFDValue(ifd, TagStripOffsets);
+    const uint64_t dataSize = uint64_t(width) * height * samples * uint64_t(bytesPerSample_);
+    if (imageDataOffset_ == 0 || imageDataOffset_ > fileLength_ || dataSize > fileLength_ - imageDataOffset_)
+        return NbErrNotFinishedImage;
+    if (GetIFDValue(ifd, TagRowsPerStrip) != height) return NbErrNotFinishedImage;
+    stripByteCount_ = GetIFDValue(ifd, TagStripByteCounts);
+    if (stripByteCount_ == 0 || (containerKind_ == 2 && stripByteCount_ != dataSize)) return NbErrNotFinishedImage;
+    const uint32_t iccCount = GetIFDCount(ifd, TagICCProfile);
+    if (iccCount > 4) {
+        // A profile whose bytes are not in the file is ignored.
+        std::vector<uint8_t> icc;
+        try {
+            if (ReadFileBytes(tiffBase_ + GetIFDValueOffset(ifd, TagICCProfile), iccCount, icc))
+                iccProfile_ = std::move(icc);
+        } catch (const std::bad_alloc&) {
+            return NbErrProfileAllocFailed;
+        }
+    }
+    return 0;
+}
+
+int FinishedImage::ParseThumbnailIFD() {
+    const uint64_t ifd = ifd1_;
+    if (!DirectoryAt(ifd)) return NbErrNoThumbnailDirectory;
+    thumbnailCompression_ = int32_t(GetIFDValue(ifd, TagCompression));
+    uint64_t offset = GetIFDValue(ifd, TagStripOffsets);
+    if (offset == 0 && thumbnailCompression_ == 6 && GetIFDValue(ifd, TagJpegLength) > 63) {
+        offset = GetIFDValue(ifd, TagJpegOffset);
+        thumbnailJpegLength_ = GetIFDValue(ifd, TagJpegLength);
+    }
+    if (offset == 0) return 0;
+    const uint32_t width = GetIFDValue(ifd, TagImageWidth);
+    const uint32_t height = GetIFDValue(ifd, TagImageLength);
+    uint32_t channels = GetIFDValue(ifd, TagSamplesPerPixel);
+    if (channels == 0) channels = 3;
+    if (width == 0 || height == 0 || width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX) || channels > 4)
+        return NbErrNoThumbnailDirectory;
+    const uint64_t position = tiffBase_ + offset;
+    const uint64_t size = uint64_t(channels) * width * height;
+    if (position > fileLength_ || size > fileLength_ - position)
+        return NbErrNoThumbnailDirectory;
+    thumbnailOffset_ = position;
+    thumbnailChannels_ = int32_t(channels);
+    thumbnailBounds_ = NbRect(0, 0, int32_t(width - 1), int32_t(height - 1));
+    return 0;
+}
+
+int FinishedImage::ParseExifIFD() {
+    if (copyright_.empty()) copyright_ = GetIFDString(exifIFD_, TagCopyright);
+    return 0;
+}
+
+} // namespace NimbalCore

@@ -1,0 +1,276 @@
+#include "FinishedTIFFImage.h"
+#include "FinishedTiffWriter.h"
+
+#include "ExportImageArray.h"
+#include "ImagePool.h"
+#include "ProgressCB.h"
+#include "YlmErrp.h"
+#include "YlmError.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace NimbalCore;
+namespace fs = std::filesystem;
+
+namespace {
+
+class FinishedTIFFImageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kinds-tiff-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    fs::path dir_;
+};
+
+struct Rendered {
+    ExportImageArray array;
+    Rendered(int w, int h, int type, int bytes) {
+        array.SetPixelType(type);
+        array.SetBytesPerSample(bytes);
+        array.SetBounds(NbRect(0, 0, w - 1, h - 1));
+        array.SetRowBytes(w * array.GetChannels() * bytes);
+        array.Create(uint64_t(h) * array.GetRowBytes());
+    }
+    const uint8_t* Row(int y) { return static_cast<uint8_t*>(array.GetData()) + int64_t(y) * array.GetRowBytes(); }
+};
+
+struct Recorder : ProgressCB {
+    std::vector<int> seen;
+    bool Progress(int percent) override { seen.push_back(percent); return true; }
+};
+
+} // namespace
+
+TEST_F(FinishedTIFFImageTest, RendersStoredSamplesInBothByteOrdersAndDepths) {
+    struct Case { bool big; uint32_t samples, bits; };
+    for (const Case c : {Case{true, 3, 8}, Case{false, 3, 8}, Case{true, 3, 16}, Case{false, 3, 16}, Case{true, 1, 8},
+                         Case{false, 1, 16}}) {
+        SCOPED_TRACE(std::to_string(c.big) + " " + std::to_string(c.samples) + " " + std::to_string(c.bits));
+        FinishedTiffSpec spec;
+        spec.bigEndian = c.big, spec.samples = c.samples, spec.bits = c.bits, spec.width = 5, spec.height = 4;
+        FinishedTiffWriter::Write(Path("a.tif"), spec);
+        FinishedTIFFImage image{FilePathSpec(Path("a.tif"))};
+        ASSERT_EQ(image.Open(), 0);
+        EXPECT_EQ(image.GetNativeImageRect().Width(), 5);
+        EXPECT_EQ(image.Supports16BitOutput(), c.bits == 16);
+        Rendered out(5, 4, PixelArray::RGB, 1);
+        ImageProcessParam params;
+        image.RenderImage(params, out.array, false, nullptr, 1);
+        const uint32_t b = c.bits / 8;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    const size_t s = ((size_t(y) * 5 + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
+                    // 16 -> 8 keeps the high byte: the first byte in big-endian files.
+                    const uint8_t want = b == 1 ? spec.pixels[s] : spec.pixels[s + (c.big ? 0 : 1)];
+                    ASSERT_EQ(out.Row(y)[x * 3 + k], want) << x << "," << y << "," << k;
+                }
+        image.Close();
+    }
+}
+
+TEST_F(FinishedTIFFImageTest, RotatedRenderEqualsRotatedSamples) {
+    FinishedTiffSpec spec;
+    spec.width = 3, spec.height = 2;
+    FinishedTiffWriter::Write(Path("r.tif"), spec);
+    FinishedTIFFImage image{FilePathSpec(Path("r.tif"))};
+    ASSERT_EQ(image.Open(), 0);
+    ImageProcessParam params;
+    params.rotation = 90.0f;
+    Rendered out(2, 3, PixelArray::RGB, 1);
+    image.RenderImage(params, out.array, false, nullptr, 1);
+    std::vector<uint8_t> want(spec.pixels.size());
+    image.RotatePixelRows(want.data(), spec.pixels.data(), 3, 2, 90, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(out.Row(y)[i], want[y * 6 + i]) << y << " " << i;
+}
+
+TEST_F(FinishedTIFFImageTest, RendersInStripsOf256RowsWithProgress) {
+    FinishedTiffSpec spec;
+    spec.width = 2, spec.height = 600;
+    FinishedTiffWriter::Write(Path("s.tif"), spec);
+    FinishedTIFFImage image{FilePathSpec(Path("s.tif"))};
+    ASSERT_EQ(image.Open(), 0);
+    Rendered out(2, 600, PixelArray::BGR, 1);
+    Recorder progress;
+    image.RenderImage(ImageProcessParam(), out.array, false, &progress, 1);
+    EXPECT_EQ(progress.seen, (std::vector<int>{0, 1, 51, 100}));
+    EXPECT_EQ(out.Row(599)[0], spec.pixels[599 * 6 + 2]);
+    EXPECT_EQ(out.Row(599)[5], spec.pixels[599 * 6 + 3]);
+}
+
+TEST_F(FinishedTIFFImageTest, ThumbnailTallerThanOneStripKeepsEveryRow) {
+    FinishedTiffSpec spec;
+    spec.thumbWidth = 3, spec.thumbHeight = 400;
+    FinishedTiffWriter::Write(Path("t.tif"), spec);
+    FinishedTIFFImage image{FilePathSpec(Path("t.tif"))};
+    ASSERT_EQ(image.Open(), 0);
+    ASSERT_TRUE(image.HasThumbnail());
+    Rendered out(3, 400, PixelArray::RGB, 1);
+    image.RenderThumbnail(ImageProcessParam(), out.array);
+    for (int y : {0, 255, 256, 399})
+        for (int i = 0; i < 9; ++i) ASSERT_EQ(out.Row(y)[i], spec.thumbPixels[size_t(y) * 9 + i]) << y;
+}
+
+TEST_F(FinishedTIFFImageTest, OpenFailures) {
+    struct Case {
+        const char* name;
+        void (*change)(FinishedTiffSpec&);
+        int code;
+    };
+    const Case cases[] = {
+        {"no exif directory", [](FinishedTiffSpec& s) { s.withExif = false; }, 1701},
+        {"no ifd1", [](FinishedTiffSpec& s) { s.withIFD1 = false; }, 1701},
+        {"other maker", [](FinishedTiffSpec& s) { s.make = "Other", s.software = "Some editor"; }, 2203},
+        {"model of another line", [](FinishedTiffSpec& s) { s.software = "Camera"; s.model = "ZynA 1"; }, 2203},
+        {"lzw", [](FinishedTiffSpec& s) { s.override0[259] = 5; }, 2203},
+        {"multi-strip", [](FinishedTiffSpec& s) { s.override0[278] = 1; }, 2203},
+        {"strip outside the file", [](FinishedTiffSpec& s) { s.override0[273] = 0x7FFFFFF0; }, 2203},
+        // 65536 x 65536 x 3 wraps in 32 bits to a small size that would fit.
+        {"size wraps in 32 bits", [](FinishedTiffSpec& s) { s.override0[256] = 65536; s.override0[257] = 65536; }, 2203},
+        {"wrong byte count", [](FinishedTiffSpec& s) { s.override0[279] = 5; }, 2203},
+        {"4 samples", [](FinishedTiffSpec& s) { s.override0[277] = 4; }, 2203},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FinishedTiffSpec spec;
+        c.change(spec);
+        FinishedTiffWriter::Write(Path("f.tif"), spec);
+        FinishedTIFFImage image{FilePathSpec(Path("f.tif"))};
+        EXPECT_EQ(image.Open(), c.code);
+        EXPECT_FALSE(image.IsOpen());
+    }
+}
+
+TEST_F(FinishedTIFFImageTest, BadBytesAndTruncationsAreRefused) {
+    FinishedTiffSpec spec;
+    auto good = FinishedTiffWriter::Build(spec);
+    struct Case { const char* name; std::vector<uint8_t> bytes; int code; };
+    auto badCount = good;
+    badCount[8] = 0xFF, badCount[9] = 0xFF; // entry count far past the bytes
+    auto ifdPast = good;
+    ifdPast[4] = 0x7F;
+    std::vector<Case> cases = {{"empty", {}, 1701},
+                               {"not tiff", {'X', 'X', 0, 42, 0, 0, 0, 8}, 1701},
+                               {"entry count", badCount, 1701},
+                               {"ifd0 past the end", ifdPast, 1701}};
+    for (size_t cut : {size_t(12), size_t(60), size_t(200)}) cases.push_back({"cut", {good.begin(), good.begin() + long(cut)}, 0});
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(Path("b.tif"), std::ios::binary).write(reinterpret_cast<const char*>(c.bytes.data()), long(c.bytes.size()));
+        FinishedTIFFImage image{FilePathSpec(Path("b.tif"))};
+        const int code = image.Open();
+        if (c.code) EXPECT_EQ(code, c.code);
+        else EXPECT_NE(code, 0);
+    }
+}
+
+TEST_F(FinishedTIFFImageTest, FileOfAnOutsideToolWithoutExifIsRefused) {
+    const std::string raw = Path("in.raw");
+    std::vector<uint8_t> pixels(8 * 6 * 3, 0x40);
+    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(pixels.data()), long(pixels.size()));
+    const std::string cmd = "raw2tiff -w 8 -l 6 -b 3 -d byte -c none " + raw + " " + Path("o.tif") + " 2>/dev/null";
+    if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "raw2tiff is not installed";
+    FinishedTIFFImage image{FilePathSpec(Path("o.tif"))};
+    EXPECT_EQ(image.Open(), 1701);
+}
+
+TEST_F(FinishedTIFFImageTest, MakerSoftwareIsRecognisedInEitherCase) {
+    for (const char* software : {"ORVEX PROFESSIONAL ZYN Lumora 2.0", "ORVEX PROFESSIONAL Zyn Lumora", "orvex professional zyn lumora x"}) {
+        FinishedTiffSpec spec;
+        spec.make = "Someone", spec.software = software;
+        FinishedTiffWriter::Write(Path("m.tif"), spec);
+        FinishedTIFFImage image{FilePathSpec(Path("m.tif"))};
+        EXPECT_EQ(image.Open(), 0) << software;
+        EXPECT_TRUE(image.IsFinishedZynImage());
+    }
+}
+
+TEST_F(FinishedTIFFImageTest, RawOperationsAreRefusedWith1714) {
+    FinishedTIFFImage image{FilePathSpec(Path("x.tif"))};
+    auto code = [](auto&& f) {
+        try { f(); } catch (const YlmErrp& e) { return e.GetCode(); }
+        return 0;
+    };
+    EXPECT_EQ(code([&] { image.GetAtCaptureParams(); }), 1714);
+    EXPECT_EQ(code([&] { image.GetAutoParams(); }), 1714);
+    EXPECT_EQ(code([&] { image.WriteProcessParamsToFile(); }), 1714);
+    EXPECT_EQ(code([&] { image.SetCameraSettings(); }), 1714);
+    EXPECT_FALSE(image.IsModified());
+    image.SetAnnotation("ignored");
+    EXPECT_EQ(image.GetAnnotation(), "");
+}
+
+TEST(FinishedTIFFPixels, SetBufferIntoPixelArrayTable) {
+    // One RGB pixel of 16-bit samples 0x1122 0x3344 0x5566 (host order), and one gray 8-bit 0x7A.
+    const uint16_t rgb16[3] = {0x1122, 0x3344, 0x5566};
+    const uint8_t gray8[1] = {0x7A};
+    struct Case { int type, bytes; const void* src; int samples, srcBytes; std::vector<uint8_t> want; };
+    const Case cases[] = {
+        {PixelArray::RGB, 1, rgb16, 3, 2, {0x11, 0x33, 0x55}},
+        {PixelArray::BGR, 1, rgb16, 3, 2, {0x55, 0x33, 0x11}},
+        {PixelArray::XRGB, 1, gray8, 1, 1, {0, 0x7A, 0x7A, 0x7A}},
+        {PixelArray::BGRX, 1, gray8, 1, 1, {0x7A, 0x7A, 0x7A, 0}},
+        {PixelArray::RGB, 2, gray8, 1, 1, {0x7A, 0x7A, 0x7A, 0x7A, 0x7A, 0x7A}},
+    };
+    for (const Case& c : cases) {
+        ExportImageArray a;
+        a.SetPixelType(c.type);
+        a.SetBytesPerSample(c.bytes);
+        a.SetBounds(NbRect(0, 0, 0, 0));
+        a.SetRowBytes(int32_t(c.want.size()));
+        a.Create(c.want.size());
+        FinishedTIFFImage::ConvertRows(a, static_cast<uint8_t*>(a.GetData()), static_cast<const uint8_t*>(c.src), 1, 1,
+                                       c.samples, c.srcBytes);
+        const auto* got = static_cast<const uint8_t*>(a.GetData());
+        EXPECT_EQ(std::vector<uint8_t>(got, got + c.want.size()), c.want) << c.type << " " << c.bytes;
+    }
+    ExportImageArray gray;
+    gray.SetPixelType(PixelArray::Gray);
+    EXPECT_THROW(FinishedTIFFImage::ConvertRows(gray, nullptr, gray8, 1, 1, 1, 1), YlmErrp);
+}
+
+TEST(FinishedTIFFPixels, RotatePixelRowsMovesEveryPixel) {
+    const uint8_t src[6] = {1, 2, 3, 4, 5, 6}; // 3 wide, 2 rows, 1-byte pixels
+    struct Case { int angle; std::vector<uint8_t> want; int answer; };
+    for (const Case& c : {Case{0, {1, 2, 3, 4, 5, 6}, 6}, Case{180, {6, 5, 4, 3, 2, 1}, 1},
+                          Case{90, {4, 1, 5, 2, 6, 3}, 1}, Case{-90, {3, 6, 2, 5, 1, 4}, 1}}) {
+        FinishedTIFFImage image{FilePathSpec("/nonexistent.tif")};
+        std::vector<uint8_t> out(6);
+        EXPECT_EQ(image.RotatePixelRows(out.data(), src, 3, 2, c.angle, 1), c.answer);
+        EXPECT_EQ(out, c.want) << c.angle;
+    }
+}
+
+TEST_F(FinishedTIFFImageTest, SmallDestinationAndCropOutsideTheImage) {
+    FinishedTiffSpec spec;
+    spec.width = 4, spec.height = 300;
+    FinishedTiffWriter::Write(Path("c.tif"), spec);
+    FinishedTIFFImage image{FilePathSpec(Path("c.tif"))};
+    ASSERT_EQ(image.Open(), 0);
+    // Fewer rows than the image: the render stops at the destination's end.
+    Rendered small(4, 10, PixelArray::RGB, 1);
+    image.RenderImage(ImageProcessParam(), small.array, false, nullptr, 1);
+    EXPECT_EQ(small.Row(9)[0], spec.pixels[9 * 12]);
+    ImageProcessParam params;
+    params.crop = NbRect(2, 290, 5, 299); // two columns past the right edge
+    Rendered out(4, 10, PixelArray::RGB, 1);
+    try {
+        image.RenderImage(params, out.array, true, nullptr, 1);
+        ADD_FAILURE() << "a crop outside the image rendered";
+    } catch (const YlmErrp& e) {
+        EXPECT_EQ(e.GetCode(), 1707);
+    }
+    params.crop = NbRect(1, 290, 2, 299);
+    Rendered crop(2, 10, PixelArray::RGB, 1);
+    image.RenderImage(params, crop.array, true, nullptr, 1);
+    EXPECT_EQ(crop.Row(0)[0], spec.pixels[(290 * 4 + 1) * 3]);
+}

@@ -79,9 +79,9 @@ TEST(ColorEngineTest, StartsOnTheGeneratedProfiles) {
     EXPECT_EQ(engine->GetStartupStatus(), 0);
     EXPECT_TRUE(engine->GetMissingStaticProfiles().empty());
     EXPECT_EQ(engine->GetDirectoryCount(), 1);
-    EXPECT_EQ(engine->GetWorkingSpaceName(), "Orvex sRGB");
+    EXPECT_EQ(engine->GetWorkingSpaceName(), "ORVEX sRGB Display");
     EXPECT_EQ(StaticProfileTable::Description("ZynHeroncToneCurve.icm"), "Orvex Zyn Heronc Tone Curve");
-    EXPECT_EQ(StaticProfileTable::DisplayDescription(), "Orvex sRGB");
+    EXPECT_EQ(StaticProfileTable::DisplayDescription(), "ORVEX sRGB Display");
 
     const std::vector<std::string> gray = engine->GetGrayscaleLookList();
     ASSERT_GE(gray.size(), 2u);
@@ -240,7 +240,7 @@ TEST(ColorEngineTest, ProfilesFromIccBytes) {
     std::ifstream file(std::string(LUMORA_TEST_COLOR_FOLDER) + "/ORVEX_sRGB.icm", std::ios::binary);
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
     YlmRefPtr<ColorProfile> profile(new ColorProfile(bytes.data(), uint32_t(bytes.size())));
-    EXPECT_EQ(profile->Name(), "Orvex sRGB");
+    EXPECT_EQ(profile->Name(), "ORVEX sRGB Display");
     ASSERT_EQ(profile->Size(), bytes.size());
     std::vector<uint8_t> copy(profile->Size());
     EXPECT_EQ(profile->CopyToBuffer(uint32_t(copy.size()), copy.data()), 0);

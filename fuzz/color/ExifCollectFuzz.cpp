@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)exif.ComputeApexValues();
     TiffBuilder builder(TiffBuilder::JpegExif);
     int id = 0;
-    for (int kind : {Exif::KindIFD0, Exif::KindExif, Exif::KindGPS, 2}) {
+    for (int kind : {int(Exif::KindIFD0), int(Exif::KindExif), int(Exif::KindGPS), 2}) {
         const std::vector<ExifEntry>* list = nullptr;
         exif.GetEntriesForIFD(kind, &list);
         builder.NewIFD(id++);

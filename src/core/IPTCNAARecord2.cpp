@@ -6,6 +6,8 @@
 #include <new>
 #include <set>
 #include <string>
+#include <cstdio>
+#include <memory>
 
 namespace NimbalCore {
 
@@ -93,14 +95,17 @@ IPTCNAARecord2::IPTCNAARecord2(const IPTCNAARecord2& other)
 }
 
 IPTCNAARecord2& IPTCNAARecord2::operator=(const IPTCNAARecord2& other) {
-    if (this == &other) return *this;
-    if (!other.start_) return *this;
-    // A capacity of 64 KiB or more travels as its low 16 bits; the copy
-    // then takes what fits that length.
-    if (SetFromBuffer(other.start_, uint16_t(other.capacity_)) || start_) {
-        readPos_ = std::min(other.readPos_, capacity_ - 1);
-        writeEnd_ = std::min(other.writeEnd_, capacity_ - 1);
-    }
+    if (this == &other || !other.start_) return *this;
+    // The whole buffer, whatever its capacity: a record grown past 64 KiB
+    // must not arrive shortened.
+    uint8_t* copy = NewZeroed(other.capacity_);
+    if (!copy) return *this;
+    std::memcpy(copy, other.start_, other.capacity_);
+    delete[] start_;
+    start_ = copy;
+    capacity_ = other.capacity_;
+    readPos_ = other.readPos_;
+    writeEnd_ = other.writeEnd_;
     return *this;
 }
 
@@ -243,9 +248,9 @@ bool IPTCNAARecord2::GetNextDataset(int* index, const uint8_t** data, uint16_t* 
 
 uint32_t IPTCNAARecord2::GetLength() const { return writeEnd_; }
 
-bool IPTCNAARecord2::GetBuffer(const uint8_t** start, uint16_t* size) const {
+bool IPTCNAARecord2::GetBuffer(const uint8_t** start, uint32_t* size) const {
     *start = start_;
-    *size = uint16_t(capacity_);
+    *size = capacity_;
     return start_ != nullptr;
 }
 
@@ -279,6 +284,55 @@ bool IPTCNAARecord2::IsEqual(const IPTCNAARecord2& other) const {
         }
     }
     return true;
+}
+
+bool IPTCNAARecord2::WriteToFile(const FilePathSpec& path) const {
+    if (!start_) return false;
+    std::FILE* stream = std::fopen(path.GetPath().c_str(), "wb+");
+    if (!stream) return false;
+    const size_t length = GetLength();
+    const size_t written = length ? std::fwrite(start_, 1, length, stream) : 0;
+    const bool streamOk = !std::ferror(stream);
+    const bool closed = std::fclose(stream) == 0;
+    return streamOk && written == length && closed;
+}
+
+bool IPTCNAARecord2::ReadFromFile(const FilePathSpec& path) {
+    if (!ReadFileBytes(path)) {
+        Reset();
+        return false;
+    }
+    return true;
+}
+
+bool IPTCNAARecord2::ReadFileBytes(const FilePathSpec& path) {
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, Closer> stream(std::fopen(path.GetPath().c_str(), "rb"));
+    if (!stream) return false;
+    if (std::fseek(stream.get(), 0, SEEK_END) != 0) return false;
+    const long size = std::ftell(stream.get());
+    if (size < 0 || std::fseek(stream.get(), 0, SEEK_SET) != 0) return false;
+    if (uint64_t(size) > kMaxFileSize) return false;
+    if (!start_ || capacity_ < uint64_t(size) + 1) {
+        // One byte more than the file, so the buffer always ends in a zero.
+        uint8_t* bigger = NewZeroed(uint32_t(size) + 1);
+        if (!bigger) return false;
+        delete[] start_;
+        start_ = bigger;
+        capacity_ = uint32_t(size) + 1;
+    }
+    std::memset(start_, 0, capacity_);
+    readPos_ = writeEnd_ = 0;
+    const size_t got = std::fread(start_, 1, capacity_, stream.get());
+    if (std::ferror(stream.get()) || got > uint64_t(size)) return false;
+    if (std::fclose(stream.release()) != 0) return false;
+    if (!HasValidHeader()) return false;
+    readPos_ = 0;
+    // A dataset that claims more bytes than the file holds is a cut file,
+    // not one padded with zeros.
+    return Validate() && writeEnd_ <= uint64_t(size);
 }
 
 } // namespace NimbalCore

@@ -32,12 +32,23 @@ public:
     bool GetFirstDataset(int* index, const uint8_t** data, uint16_t* length);
     bool GetNextDataset(int* index, const uint8_t** data, uint16_t* length);
     uint32_t GetLength() const;
-    bool GetBuffer(const uint8_t** start, uint16_t* size) const;
+    // The start and the whole capacity: the datasets followed by zero bytes.
+    // The size is 32-bit so that a record of 64 KiB or more is never handed
+    // on cut short.
+    bool GetBuffer(const uint8_t** start, uint32_t* size) const;
     bool SetFromBuffer(const uint8_t* source, uint16_t length);
     bool IsEqual(const IPTCNAARecord2& other) const;
     bool operator==(const IPTCNAARecord2& other) const { return IsEqual(other); }
+    // The record file (".ipt"): the datasets alone, no header or padding.
+    bool WriteToFile(const FilePathSpec& path) const;
+    // A file of at most kMaxFileSize bytes with a valid version dataset. On
+    // any failure the record is left reset, so whoever shows it next has a
+    // usable record.
+    bool ReadFromFile(const FilePathSpec& path);
 
 private:
+    bool ReadFileBytes(const FilePathSpec& path);
+
     uint8_t* start_ = nullptr;
     uint32_t readPos_ = 0;   // offsets from start_
     uint32_t writeEnd_ = 0;

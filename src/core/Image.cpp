@@ -670,7 +670,7 @@ bool Image::RemoveFileTypeLines(std::string& text) {
 
 void Image::CopyCopyrightToIPTC() {
     const uint8_t* start;
-    uint16_t size;
+    uint32_t size;
     if (copyright_.empty() || !iptcRecord_.GetBuffer(&start, &size)) return;
     int index;
     const uint8_t* data;

@@ -95,6 +95,8 @@ enum NbErrorCodes : int {
     NbErrUnsupportedImage = 2000,
     NbErrProgressCancelled = 2041,
 
+    NbErrNullTiffEntry = 2110,
+
     NbErrJPEGEmptyFile = 2200,
     NbErrThumbnailReadFailed = 2201,
     NbErrBadThumbnailRect = 2202,

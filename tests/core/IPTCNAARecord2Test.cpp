@@ -30,7 +30,7 @@ TEST(IPTCNAARecord2Test, NewAndResetRecords) {
     EXPECT_TRUE(r.IsEmpty());
     EXPECT_TRUE(r.HasValidHeader());
     const uint8_t* start;
-    uint16_t size;
+    uint32_t size;
     ASSERT_TRUE(r.GetBuffer(&start, &size));
     EXPECT_EQ(size, 4096);
     EXPECT_EQ(std::vector<uint8_t>(start, start + 8), (std::vector<uint8_t>{0x1C, 2, 0, 0, 2, 0, 3, 0}));
@@ -63,7 +63,7 @@ TEST(IPTCNAARecord2Test, GrowingKeepsEarlierDatasets) {
     int added = 0;
     while (Add(r, 8, "keyword-" + std::to_string(added)) && r.GetLength() < 5000) ++added;
     const uint8_t* start;
-    uint16_t size;
+    uint32_t size;
     r.GetBuffer(&start, &size);
     EXPECT_EQ(size, 8192);
     int index, seen = 0;

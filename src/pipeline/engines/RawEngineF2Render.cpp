@@ -20,6 +20,7 @@
 #include "RenderProgress.h"
 #include "SharpenStage.h"
 #include "StripBufferSizes.h"
+#include "StripMirror.h"
 #include "StripPlan.h"
 #include "ThresholdDemosaicer.h"
 #include "VqOutputTypes.h"
@@ -192,6 +193,11 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
         if (VqStatus st = CopyWindow(sw.x, sw.y, sw.w, sw.h, reinterpret_cast<uint8_t*>(raw),
                                      uint32_t(cacheSampleBytes_), 2, uint32_t(dataOffset_), &job.clip))
             return st;
+        const int32_t top = std::clamp(job.clip.rowsAbove, 0, sw.h);
+        const int32_t bottom = std::clamp(job.clip.rowsBelow, 0, sw.h - top);
+        const int32_t left = std::clamp(-sw.x, 0, sw.w);
+        const int32_t right = std::clamp(int32_t(int64_t(sw.x) + sw.w - rawWidth_), 0, sw.w - left);
+        engine::MirrorOutside(raw, sw.w, sw.h, top, bottom, left, right);
         if (!step()) return VQ_OK;
 
         auto sized = [&](LutStage& stage, int32_t mode, uint16_t* table, uint32_t size) {

@@ -27,6 +27,8 @@ public:
     ~RawImageF2() override;
 
     VqStatus SetColourFlags() override;
+    // No exposure chain: the engine keeps the file's linearisation table.
+    VqStatus ApplyExposure() override { return 0; }
 
     // Colour matrices of the engine for a look (0 or 1) under balance preset p.
     VqStatus SetLookMatrixF2(int32_t look, int32_t preset);

@@ -213,7 +213,8 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
         w.RawData(p, 3602, 7, uint32_t(bytes.size()), bytes);
     }
 
-    if (IsFamily2Model(o.model)) {
+    // A camera JPEG file holds its structure in one APP1 segment: no tables there.
+    if (IsFamily2Model(o.model) && !o.jpeg) {
         w.Shorts(p, 3107, F2CurveA());
         w.Shorts(p, 3108, F2CurveB());
         const bool newFormat = (o.version >> 24) == 2;

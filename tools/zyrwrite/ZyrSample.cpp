@@ -1,6 +1,7 @@
 #include "ZyrSample.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 
@@ -212,6 +213,39 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
         w.RawData(p, 3602, 7, uint32_t(bytes.size()), bytes);
     }
 
+    // A camera JPEG file holds its structure in one APP1 segment: no tables there.
+    if (IsFamily2Model(o.model) && !o.jpeg) {
+        w.Shorts(p, 3107, F2CurveA());
+        w.Shorts(p, 3108, F2CurveB());
+        const bool newFormat = (o.version >> 24) == 2;
+        if (newFormat && o.f2Tables) {
+            std::vector<uint8_t> bytes(1024);
+            for (uint32_t i = 0; i < 1024; ++i) bytes[i] = uint8_t(i / 4);
+            w.Bytes(p, 3100, 1, bytes);
+            w.Shorts(p, 3605, ramp(4096, 4095));
+            w.Shorts(p, 3606, ramp(4096, 4095));
+            w.Shorts(p, 3607, ramp(4096, 65535));
+            w.Shorts(p, 3610, ramp(4096, 4095));
+            w.Shorts(p, 3611, ramp(4096, 4095));
+        }
+        if (o.f2CurveTags) {
+            w.Shorts(p, 3109, {0});
+            w.Shorts(p, 3110, {2568});
+            w.Shorts(p, 3111, {3612});
+            w.Longs(p, 3122, {2568}, 9);
+            w.Longs(p, 3123, {40}, 9);
+            w.Longs(p, 3124, {uint32_t(-30)}, 9);
+            w.Longs(p, 3125, {1});
+            w.Shorts(p, 3131, {o.f2DirectionThreshold});
+            w.Shorts(p, 3132, {o.f2DirectionThreshold});
+            w.Shorts(p, 3142, {2868});
+            w.Shorts(p, 3143, {2268});
+            w.Shorts(p, 3144, {0});
+            w.Shorts(p, 3145, {0});
+            w.Shorts(p, 3146, {0});
+        }
+    }
+
     w.SetHeaderLengthWord(o.headerWord, o.headerWordValue);
     return d;
 }
@@ -287,4 +321,20 @@ std::vector<uint8_t> ZyrSample::WrapInJpeg(const std::vector<uint8_t>& tiff) {
     out.push_back(0xFF);
     out.push_back(0xD9);
     return out;
+}
+
+bool ZyrSample::IsFamily2Model(const std::string& name) {
+    return name.rfind("ZYNM13", 0) == 0 || name.rfind("ZYNM18", 0) == 0;
+}
+
+std::vector<uint16_t> ZyrSample::F2CurveA() {
+    std::vector<uint16_t> t(4096);
+    for (uint32_t i = 0; i < t.size(); ++i) t[i] = uint16_t(std::lround(1000.0 * std::log10(i + 1.0)));
+    return t;
+}
+
+std::vector<uint16_t> ZyrSample::F2CurveB() {
+    std::vector<uint16_t> t(3613);
+    for (uint32_t i = 0; i < t.size(); ++i) t[i] = uint16_t(std::lround(std::pow(10.0, i / 1000.0)) - 1);
+    return t;
 }

@@ -58,6 +58,12 @@ struct ZyrSampleOptions {
     int colourCurves = 0;              // 0 none, 3601 (curve sets) or 3602 (knot lists)
     bool settingsData = false;         // 1009 (12 bytes) and 1026 (3 bytes, inline)
     bool storedSettings = true;        // 1021: 58 bytes
+    // Family-2 files (models ZYNM13 and ZYNM18): the transfer curves 3107/3108
+    // are always written; the new format (tag 3502 major version 2) also carries
+    // the byte, shifted, third and output tables and both tone curves.
+    bool f2Tables = true;              // 3100, 3605, 3606, 3607, 3610, 3611 (new format only)
+    bool f2CurveTags = true;           // 3109..3111, 3122..3125, 3131, 3132, 3142..3146
+    uint16_t f2DirectionThreshold = 500; // 3131 and 3132
     // Entries of the 16-bit tables 291 (sensor data), 2301, 2305 and 2315;
     // fewer make a smaller file (fuzz seeds).
     uint32_t tableLength = 4096;
@@ -80,6 +86,11 @@ public:
     static std::vector<uint8_t> ModelField(const std::string& name, int markerVersion);
     // Whether a model name is one of the oldest models (family 0).
     static bool IsOldestModel(const std::string& name);
+    static bool IsFamily2Model(const std::string& name);
+    // The family-2 transfer curves: linear -> curve domain (4096 entries, 0 ... 3612)
+    // and back (3613 entries).
+    static std::vector<uint16_t> F2CurveA();
+    static std::vector<uint16_t> F2CurveB();
     // A JPEG stream: a JFIF APP0, an APP1 segment ("Exif" and two zeros) that
     // holds tiff, then EOI.
     // Empty when tiff does not fit in one segment.

@@ -4,6 +4,7 @@
 
 #include "ModelTable.h"
 #include "RawImage.h"
+#include "RawImageF2.h"
 #include "SdkImageBase.h"
 
 namespace lumora::vq {
@@ -49,6 +50,9 @@ SdkImageBase* ImageClassFactory::Create(ImageClass cls, const CameraRecord* reco
         break;
     case ImageClass::RawImage:
         image = new (std::nothrow) RawImage(record, settings);
+        break;
+    case ImageClass::RawImageF2:
+        image = new (std::nothrow) RawImageF2(record, settings);
         break;
     default:
         *status = VQ_ERR_NOT_IMPLEMENTED;

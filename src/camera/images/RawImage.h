@@ -113,7 +113,8 @@ public:
     VqStatus SetLookMatrix(int32_t look);
     VqStatus PrepareSpecialType(uint32_t outputType) override;
     VqStatus ComputeLinearGain(double* out, int32_t index);
-    VqStatus ApplyExposure();
+    // Family-2 images have no exposure chain and replace this.
+    virtual VqStatus ApplyExposure();
     VqStatus UpdateExposure();
     double GetBaseSensitivity();
     VqStatus BuildLinearisationTable();

@@ -1,0 +1,65 @@
+#pragma once
+// Raw files of model family 2 (models 13 and 18, file versions below 2.3). Reads
+// the container as RawImage does; its processing data differ: tables from the
+// private tags of the new format (or built-in ones for the old format), a curve
+// record shared with the engine, looks that combine balance and look matrices,
+// and a white balance its engine computes from neutral points. No exposure control.
+#include <cstdint>
+#include <vector>
+
+#include "CurveState.h"
+#include "RawImage.h"
+
+namespace lumora {
+class RawEngineF2;
+}
+
+namespace lumora::vq {
+
+class RawImageF2 : public RawImage {
+public:
+    static constexpr uint32_t kMinLinearisationEntries = 256;
+    static constexpr uint32_t kTableEntries = 4096;
+    static constexpr uint16_t kDirectionThreshold = 640;
+    static constexpr int32_t kSampledPreset = 5;
+
+    RawImageF2(const CameraRecord* record, DriverSettings* settings);
+    ~RawImageF2() override;
+
+    VqStatus SetColourFlags() override;
+    // No exposure chain: the engine keeps the file's linearisation table.
+    VqStatus ApplyExposure() override { return 0; }
+
+    // Colour matrices of the engine for a look (0 or 1) under balance preset p.
+    VqStatus SetLookMatrixF2(int32_t look, int32_t preset);
+    // The neutral point of a preset (5: the sampled balance) as a balance triple.
+    VqStatus ComputeBalanceF2(int32_t preset, uint16_t* r, uint16_t* g, uint16_t* b, int32_t* index);
+
+    const CurveState& curveState() const { return curveState_; }
+    bool builtInTables() const { return builtIn_; }
+    const std::vector<uint16_t>& curveATable() const { return curveA_; }
+    const std::vector<uint16_t>& curveBTable() const { return curveB_; }
+    uint16_t directionThresholdH() const { return thresholdH_; }
+    lumora::RawEngineF2* engine() const;
+
+protected:
+    VqStatus CreateEngine() override;
+    VqStatus CheckRawIfd(const RawIfdRecord& ifd) override;
+    VqStatus CheckPrivateIfd(const RawIfdRecord& ifd) override;
+    VqStatus BuildProcessingTables(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
+                                   uint32_t length) override;
+    VqStatus FinishSetUp() override;
+    void CurveBlockHook(const CurveBlock& block, const uint32_t* triple) override;
+
+private:
+    VqStatus ReadTables(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd, uint32_t length);
+    VqStatus PublishTables();
+    void FillCurveState(const CurveBlock& block);
+
+    CurveState curveState_ = {};
+    bool builtIn_ = false;
+    uint16_t thresholdH_ = kDirectionThreshold, thresholdV_ = kDirectionThreshold;
+    std::vector<uint16_t> byteTable_, shifted_, third_, curveA_, curveB_, f2Output_, f2Tone0_, f2Tone1_;
+};
+
+} // namespace lumora::vq

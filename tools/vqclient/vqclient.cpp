@@ -4,6 +4,7 @@
 //   vqclient PATH...        a file: its record and geometry; a folder: the
 //                           folder camera's entries, then each entry's record
 //   vqclient --list FOLDER  only the folder camera's entries
+//   vqclient --help         this usage, on the standard output
 //   vqclient --render OUT [--type N] [--subsample N] [--rotate DEG]
 //            [--window X,Y,W,H] FILE
 //                           renders the image through VqGetImage into OUT:
@@ -36,11 +37,11 @@ using lumora::vq::FolderScanCamera;
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr, "usage: vqclient PATH...\n       vqclient --list FOLDER\n"
+int usage(FILE* to = stderr) {
+    std::fprintf(to, "usage: vqclient PATH...\n       vqclient --list FOLDER\n"
                          "       vqclient --render OUT [--type N] [--subsample N] [--rotate DEG] "
                          "[--window X,Y,W,H] FILE\n");
-    return 2;
+    return to == stderr ? 2 : 0;
 }
 
 const char* KindName(int32_t kind) {
@@ -206,6 +207,83 @@ const int* RgbOrder(uint32_t type) {
     }
 }
 
+// Rows of the strip buffer the client renders through.
+constexpr size_t kBufferRows = 64;
+
+// Turns the rows of each strip into the any-map's order and byte order and
+// writes them out, a strip at a time; a strip that ends inside a row keeps the
+// partial row for the next.
+class StripWriter {
+public:
+    StripWriter(FILE* f, size_t width, size_t channels, size_t bytes, size_t outChannels, const int* order)
+        : f_(f), width_(width), channels_(channels), bytes_(bytes), outChannels_(outChannels), order_(order),
+          rowBytes_(width * channels * bytes) {}
+
+    bool Add(const uint8_t* data, size_t n) {
+        if (rowBytes_ == 0) return true;
+        if (!pending_.empty()) {
+            const size_t take = std::min(n, rowBytes_ - pending_.size());
+            pending_.insert(pending_.end(), data, data + take);
+            data += take, n -= take;
+            if (pending_.size() < rowBytes_) return true;
+            if (!WriteRows(pending_.data(), 1)) return false;
+            pending_.clear();
+        }
+        const size_t rows = n / rowBytes_;
+        if (rows && !WriteRows(data, rows)) return false;
+        pending_.assign(data + rows * rowBytes_, data + n);
+        return true;
+    }
+    bool Finished(size_t height) const { return ok_ && rows_ >= height && pending_.empty(); }
+
+private:
+    bool WriteRows(const uint8_t* src, size_t rows) {
+        const size_t outRow = width_ * outChannels_ * bytes_;
+        out_.resize(outRow * rows);
+        uint8_t* to = out_.data();
+        const bool straight = bytes_ == 1 && (outChannels_ == channels_) && (outChannels_ == 1 || !order_);
+        for (size_t y = 0; y < rows; ++y, src += rowBytes_) {
+            if (straight) {
+                std::memcpy(to, src, rowBytes_);
+                to += rowBytes_;
+                continue;
+            }
+            for (size_t x = 0; x < width_; ++x) {
+                const uint8_t* pixel = src + x * channels_ * bytes_;
+                for (size_t c = 0; c < outChannels_; ++c) {
+                    const size_t k = outChannels_ == 1 ? 0 : (order_ ? size_t(order_[c]) : c);
+                    const uint8_t* sample = pixel + k * bytes_;
+                    if (bytes_ == 1) {
+                        *to++ = sample[0];
+                    } else {
+                        *to++ = sample[1]; // little-endian in memory, big-endian in the file
+                        *to++ = sample[0];
+                    }
+                }
+            }
+        }
+        rows_ += rows;
+        ok_ = ok_ && std::fwrite(out_.data(), 1, out_.size(), f_) == out_.size();
+        return ok_;
+    }
+
+    FILE* f_;
+    size_t width_, channels_, bytes_, outChannels_;
+    const int* order_;
+    size_t rowBytes_, rows_ = 0;
+    bool ok_ = true;
+    std::vector<uint8_t> pending_, out_;
+};
+
+// The callback's user value is a number; the writer of the one rendering in
+// progress is found here.
+StripWriter* gWriter = nullptr;
+
+void* WriteStrip(void* buffer, uint32_t byteCount, int32_t) {
+    if (!gWriter || !gWriter->Add(static_cast<const uint8_t*>(buffer), byteCount)) return nullptr;
+    return buffer;
+}
+
 // Renders the image and writes it as a portable any-map: samples of 16 bits
 // become big-endian, as the format wants.
 bool RenderToFile(const RenderRequest& q) {
@@ -232,10 +310,6 @@ bool RenderToFile(const RenderRequest& q) {
     const size_t width = size_t(std::max(g.outputWidth, 0)), height = size_t(std::max(g.outputHeight, 0));
     const size_t channels = size_t(std::max(g.channels, 0)), bytes = size_t(std::max(g.bytesPerSample, 0));
     const size_t rowBytes = width * channels * bytes;
-    std::vector<uint8_t> pixels(std::max<size_t>(rowBytes * height, 1));
-    ImageBufferRecord buffer{pixels.data(), uint32_t(pixels.size()), 0, nullptr};
-    if ((status = VqGetImage(&info, &buffer, nullptr))) return fail("rendering failed", status);
-    VqCloseImage(&info);
 
     const int* order = RgbOrder(type);
     const size_t outChannels = channels == 1 ? 1 : (order ? 3 : channels);
@@ -243,6 +317,7 @@ bool RenderToFile(const RenderRequest& q) {
     FILE* f = std::fopen(q.out.c_str(), "wb");
     if (!f) {
         std::fprintf(stderr, "vqclient: cannot write %s\n", q.out.c_str());
+        VqCloseImage(&info);
         return false;
     }
     if (outChannels == 1)
@@ -252,22 +327,25 @@ bool RenderToFile(const RenderRequest& q) {
     else
         std::fprintf(f, "P7\nWIDTH %zu\nHEIGHT %zu\nDEPTH %zu\nMAXVAL %u\nTUPLTYPE %s\nENDHDR\n", width, height,
                      outChannels, maxval, channels == 4 ? "CMYK" : "LAB");
-    std::vector<uint8_t> row;
-    for (size_t y = 0; y < height; ++y) {
-        row.clear();
-        const uint8_t* src = pixels.data() + y * rowBytes;
-        for (size_t x = 0; x < width; ++x)
-            for (size_t c = 0; c < outChannels; ++c) {
-                const size_t k = outChannels == 1 ? 0 : (order ? size_t(order[c]) : c);
-                const uint8_t* sample = src + (x * channels + k) * bytes;
-                if (bytes == 1) {
-                    row.push_back(sample[0]);
-                } else {
-                    row.push_back(sample[1]); // little-endian in memory, big-endian in the file
-                    row.push_back(sample[0]);
-                }
-            }
-        std::fwrite(row.data(), 1, row.size(), f);
+
+    // The image arrives a strip at a time through a buffer of a few dozen rows;
+    // each strip's rows are written as they come.
+    StripWriter writer(f, width, channels, bytes, outChannels, order);
+    const size_t bufferRows = std::clamp<size_t>(height, 1, kBufferRows);
+    std::vector<uint8_t> strip(std::max<size_t>(rowBytes * bufferRows, 1));
+    gWriter = &writer;
+    ImageBufferRecord buffer{strip.data(), uint32_t(strip.size()), 0, WriteStrip};
+    status = VqGetImage(&info, &buffer, nullptr);
+    gWriter = nullptr;
+    if (status) {
+        std::fclose(f);
+        return fail("rendering failed", status);
+    }
+    VqCloseImage(&info);
+    if (!writer.Finished(height)) {
+        std::fclose(f);
+        std::fprintf(stderr, "vqclient: the rendering delivered fewer rows than its geometry says\n");
+        return false;
     }
     const bool written = std::fclose(f) == 0;
     std::printf("rendered: %s type %u %zux%zu\n", q.out.c_str(), type, width, height);
@@ -285,6 +363,7 @@ int main(int argc, char** argv) {
     bool entriesOnly = false;
     int first = 1;
     RenderRequest render;
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) return usage(stdout);
     if (argc > 1 && std::strcmp(argv[1], "--list") == 0) {
         entriesOnly = true;
         first = 2;

@@ -33,33 +33,40 @@ o[0::2] = d[1::2]; o[1::2] = d[0::2]  # the any-map is big-endian
 sys.stdout.buffer.write(o)' >"$tmp/raw.u16"
 "$bin/ljpegenc" -w "$width" -h "$height" -c 1 -p 12 -d "$tmp/raw.u16" "$tmp/image.dng"
 
-measure() { # name command...
+# One run of a program: "wall CPU peakMB" into $tmp/NAME.best when better.
+run() { # name command...
     name=$1
     shift
-    best=""
-    i=0
-    while [ $i -lt "$rounds" ]; do
-        /usr/bin/time -f "%e %U %S %M" -o "$tmp/time" taskset -c 0 "$@" >/dev/null 2>&1 || {
-            echo "$name: failed"
-            return
-        }
-        line=$(awk '{ printf "%.3f %.3f %.1f", $1, $2 + $3, $4 / 1024 }' "$tmp/time")
-        best=$(printf '%s\n%s\n' "$best" "$line" | sed '/^$/d' | sort -n | head -1)
-        i=$((i + 1))
-    done
-    echo "$name: wall/CPU s, peak MB: $best"
+    /usr/bin/time -f "%e %U %S %M" -o "$tmp/time" taskset -c 0 "$@" >/dev/null 2>&1 || {
+        echo "$name: failed" >&2
+        return
+    }
+    awk '{ printf "%.3f %.3f %.1f\n", $1, $2 + $3, $4 / 1024 }' "$tmp/time" >>"$tmp/$name.runs"
 }
 
-echo "sensor ${width}x$height, best of $rounds"
-measure lumora env LUMORA_PROGRAM_DIR="$bin" "$bin/vqclient" --render "$tmp/out.ppm" --type 6 "$tmp/image.zyr"
-if command -v dcraw_emu >/dev/null; then
-    measure dcraw_emu_bilinear dcraw_emu -4 -T -q 0 -Z "$tmp/out.tiff" "$tmp/image.dng"
-fi
-if command -v unprocessed_raw >/dev/null; then
-    measure libraw_unpack unprocessed_raw "$tmp/image.dng"
-fi
-if command -v rawtherapee-cli >/dev/null; then
-    measure rawtherapee rawtherapee-cli -q -Y -t -b16 -o "$tmp/rt.tif" -c "$tmp/image.dng"
-else
-    echo "rawtherapee-cli: not installed"
-fi
+names=""
+add() { names="$names $1"; }
+add lumora
+command -v dcraw_emu >/dev/null && add dcraw_emu_bilinear
+command -v unprocessed_raw >/dev/null && add libraw_unpack
+command -v rawtherapee-cli >/dev/null && add rawtherapee
+
+# The programs take turns in every round, so a change of load hits them alike.
+i=0
+while [ $i -lt "$rounds" ]; do
+    for name in $names; do
+        case $name in
+        lumora) run lumora env LUMORA_PROGRAM_DIR="$bin" "$bin/vqclient" --render "$tmp/out.ppm" --type 6 "$tmp/image.zyr" ;;
+        dcraw_emu_bilinear) run "$name" dcraw_emu -4 -T -q 0 -Z "$tmp/out.tiff" "$tmp/image.dng" ;;
+        libraw_unpack) run "$name" unprocessed_raw "$tmp/image.dng" ;;
+        rawtherapee) run "$name" rawtherapee-cli -q -Y -t -b16 -o "$tmp/rt.tif" -c "$tmp/image.dng" ;;
+        esac
+    done
+    i=$((i + 1))
+done
+
+echo "sensor ${width}x$height, best of $rounds rounds (wall s, CPU s, peak MB)"
+for name in $names; do
+    [ -f "$tmp/$name.runs" ] && echo "$name: $(sort -n "$tmp/$name.runs" | head -1)"
+done
+command -v rawtherapee-cli >/dev/null || echo "rawtherapee-cli: not installed"

@@ -29,7 +29,7 @@ using engine::IsFourChannel;
 namespace {
 
 // Window lines in one piece of work, per subsample step.
-constexpr int32_t kPieceLines = 32;
+constexpr int32_t kPieceLines = 64;
 // Lines worked on each side of a piece, inside the caller's strip, so that the
 // stages that look beyond a line see the same neighbours they would in the
 // whole strip; only the caller's strip edges are edges.

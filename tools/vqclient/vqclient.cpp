@@ -241,10 +241,21 @@ private:
         const size_t outRow = width_ * outChannels_ * bytes_;
         out_.resize(outRow * rows);
         uint8_t* to = out_.data();
-        const bool straight = bytes_ == 1 && (outChannels_ == channels_) && (outChannels_ == 1 || !order_);
+        // Channels in their own order: the row is copied whole, 16-bit samples
+        // turned to big-endian on the way.
+        const bool inOrder = outChannels_ == channels_ &&
+                             (outChannels_ == 1 || !order_ || (order_[0] == 0 && order_[1] == 1 && order_[2] == 2));
         for (size_t y = 0; y < rows; ++y, src += rowBytes_) {
-            if (straight) {
+            if (inOrder && bytes_ == 1) {
                 std::memcpy(to, src, rowBytes_);
+                to += rowBytes_;
+                continue;
+            }
+            if (inOrder && bytes_ == 2) {
+                for (size_t i = 0; i + 1 < rowBytes_; i += 2) {
+                    to[i] = src[i + 1];
+                    to[i + 1] = src[i];
+                }
                 to += rowBytes_;
                 continue;
             }

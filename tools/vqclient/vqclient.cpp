@@ -28,6 +28,7 @@
 #include "DirectoryEntry.h"
 #include "DriverState.h"
 #include "FolderScanCamera.h"
+#include "StripWriter.h"
 #include "Vq.h"
 
 using lumora::vq::DirectoryEntry;
@@ -209,82 +210,6 @@ const int* RgbOrder(uint32_t type) {
 
 // Rows of the strip buffer the client renders through.
 constexpr size_t kBufferRows = 64;
-
-// Turns the rows of each strip into the any-map's order and byte order and
-// writes them out, a strip at a time; a strip that ends inside a row keeps the
-// partial row for the next.
-class StripWriter {
-public:
-    StripWriter(FILE* f, size_t width, size_t channels, size_t bytes, size_t outChannels, const int* order)
-        : f_(f), width_(width), channels_(channels), bytes_(bytes), outChannels_(outChannels), order_(order),
-          rowBytes_(width * channels * bytes) {}
-
-    bool Add(const uint8_t* data, size_t n) {
-        if (rowBytes_ == 0) return true;
-        if (!pending_.empty()) {
-            const size_t take = std::min(n, rowBytes_ - pending_.size());
-            pending_.insert(pending_.end(), data, data + take);
-            data += take, n -= take;
-            if (pending_.size() < rowBytes_) return true;
-            if (!WriteRows(pending_.data(), 1)) return false;
-            pending_.clear();
-        }
-        const size_t rows = n / rowBytes_;
-        if (rows && !WriteRows(data, rows)) return false;
-        pending_.assign(data + rows * rowBytes_, data + n);
-        return true;
-    }
-    bool Finished(size_t height) const { return ok_ && rows_ >= height && pending_.empty(); }
-
-private:
-    bool WriteRows(const uint8_t* src, size_t rows) {
-        const size_t outRow = width_ * outChannels_ * bytes_;
-        out_.resize(outRow * rows);
-        uint8_t* to = out_.data();
-        // Channels in their own order: the row is copied whole, 16-bit samples
-        // turned to big-endian on the way.
-        const bool inOrder = outChannels_ == channels_ &&
-                             (outChannels_ == 1 || !order_ || (order_[0] == 0 && order_[1] == 1 && order_[2] == 2));
-        for (size_t y = 0; y < rows; ++y, src += rowBytes_) {
-            if (inOrder && bytes_ == 1) {
-                std::memcpy(to, src, rowBytes_);
-                to += rowBytes_;
-                continue;
-            }
-            if (inOrder && bytes_ == 2) {
-                for (size_t i = 0; i + 1 < rowBytes_; i += 2) {
-                    to[i] = src[i + 1];
-                    to[i + 1] = src[i];
-                }
-                to += rowBytes_;
-                continue;
-            }
-            for (size_t x = 0; x < width_; ++x) {
-                const uint8_t* pixel = src + x * channels_ * bytes_;
-                for (size_t c = 0; c < outChannels_; ++c) {
-                    const size_t k = outChannels_ == 1 ? 0 : (order_ ? size_t(order_[c]) : c);
-                    const uint8_t* sample = pixel + k * bytes_;
-                    if (bytes_ == 1) {
-                        *to++ = sample[0];
-                    } else {
-                        *to++ = sample[1]; // little-endian in memory, big-endian in the file
-                        *to++ = sample[0];
-                    }
-                }
-            }
-        }
-        rows_ += rows;
-        ok_ = ok_ && std::fwrite(out_.data(), 1, out_.size(), f_) == out_.size();
-        return ok_;
-    }
-
-    FILE* f_;
-    size_t width_, channels_, bytes_, outChannels_;
-    const int* order_;
-    size_t rowBytes_, rows_ = 0;
-    bool ok_ = true;
-    std::vector<uint8_t> pending_, out_;
-};
 
 // The callback's user value is a number; the writer of the one rendering in
 // progress is found here.

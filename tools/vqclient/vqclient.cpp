@@ -4,6 +4,7 @@
 //   vqclient PATH...        a file: its record and geometry; a folder: the
 //                           folder camera's entries, then each entry's record
 //   vqclient --list FOLDER  only the folder camera's entries
+//   vqclient --help         this usage, on the standard output
 //   vqclient --render OUT [--type N] [--subsample N] [--rotate DEG]
 //            [--window X,Y,W,H] FILE
 //                           renders the image through VqGetImage into OUT:
@@ -27,6 +28,7 @@
 #include "DirectoryEntry.h"
 #include "DriverState.h"
 #include "FolderScanCamera.h"
+#include "StripWriter.h"
 #include "Vq.h"
 
 using lumora::vq::DirectoryEntry;
@@ -36,11 +38,11 @@ using lumora::vq::FolderScanCamera;
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr, "usage: vqclient PATH...\n       vqclient --list FOLDER\n"
+int usage(FILE* to = stderr) {
+    std::fprintf(to, "usage: vqclient PATH...\n       vqclient --list FOLDER\n"
                          "       vqclient --render OUT [--type N] [--subsample N] [--rotate DEG] "
                          "[--window X,Y,W,H] FILE\n");
-    return 2;
+    return to == stderr ? 2 : 0;
 }
 
 const char* KindName(int32_t kind) {
@@ -206,6 +208,18 @@ const int* RgbOrder(uint32_t type) {
     }
 }
 
+// Rows of the strip buffer the client renders through.
+constexpr size_t kBufferRows = 64;
+
+// The callback's user value is a number; the writer of the one rendering in
+// progress is found here.
+StripWriter* gWriter = nullptr;
+
+void* WriteStrip(void* buffer, uint32_t byteCount, int32_t) {
+    if (!gWriter || !gWriter->Add(static_cast<const uint8_t*>(buffer), byteCount)) return nullptr;
+    return buffer;
+}
+
 // Renders the image and writes it as a portable any-map: samples of 16 bits
 // become big-endian, as the format wants.
 bool RenderToFile(const RenderRequest& q) {
@@ -232,10 +246,6 @@ bool RenderToFile(const RenderRequest& q) {
     const size_t width = size_t(std::max(g.outputWidth, 0)), height = size_t(std::max(g.outputHeight, 0));
     const size_t channels = size_t(std::max(g.channels, 0)), bytes = size_t(std::max(g.bytesPerSample, 0));
     const size_t rowBytes = width * channels * bytes;
-    std::vector<uint8_t> pixels(std::max<size_t>(rowBytes * height, 1));
-    ImageBufferRecord buffer{pixels.data(), uint32_t(pixels.size()), 0, nullptr};
-    if ((status = VqGetImage(&info, &buffer, nullptr))) return fail("rendering failed", status);
-    VqCloseImage(&info);
 
     const int* order = RgbOrder(type);
     const size_t outChannels = channels == 1 ? 1 : (order ? 3 : channels);
@@ -243,6 +253,7 @@ bool RenderToFile(const RenderRequest& q) {
     FILE* f = std::fopen(q.out.c_str(), "wb");
     if (!f) {
         std::fprintf(stderr, "vqclient: cannot write %s\n", q.out.c_str());
+        VqCloseImage(&info);
         return false;
     }
     if (outChannels == 1)
@@ -252,22 +263,25 @@ bool RenderToFile(const RenderRequest& q) {
     else
         std::fprintf(f, "P7\nWIDTH %zu\nHEIGHT %zu\nDEPTH %zu\nMAXVAL %u\nTUPLTYPE %s\nENDHDR\n", width, height,
                      outChannels, maxval, channels == 4 ? "CMYK" : "LAB");
-    std::vector<uint8_t> row;
-    for (size_t y = 0; y < height; ++y) {
-        row.clear();
-        const uint8_t* src = pixels.data() + y * rowBytes;
-        for (size_t x = 0; x < width; ++x)
-            for (size_t c = 0; c < outChannels; ++c) {
-                const size_t k = outChannels == 1 ? 0 : (order ? size_t(order[c]) : c);
-                const uint8_t* sample = src + (x * channels + k) * bytes;
-                if (bytes == 1) {
-                    row.push_back(sample[0]);
-                } else {
-                    row.push_back(sample[1]); // little-endian in memory, big-endian in the file
-                    row.push_back(sample[0]);
-                }
-            }
-        std::fwrite(row.data(), 1, row.size(), f);
+
+    // The image arrives a strip at a time through a buffer of a few dozen rows;
+    // each strip's rows are written as they come.
+    StripWriter writer(f, width, channels, bytes, outChannels, order);
+    const size_t bufferRows = std::clamp<size_t>(height, 1, kBufferRows);
+    std::vector<uint8_t> strip(std::max<size_t>(rowBytes * bufferRows, 1));
+    gWriter = &writer;
+    ImageBufferRecord buffer{strip.data(), uint32_t(strip.size()), 0, WriteStrip};
+    status = VqGetImage(&info, &buffer, nullptr);
+    gWriter = nullptr;
+    if (status) {
+        std::fclose(f);
+        return fail("rendering failed", status);
+    }
+    VqCloseImage(&info);
+    if (!writer.Finished(height)) {
+        std::fclose(f);
+        std::fprintf(stderr, "vqclient: the rendering delivered fewer rows than its geometry says\n");
+        return false;
     }
     const bool written = std::fclose(f) == 0;
     std::printf("rendered: %s type %u %zux%zu\n", q.out.c_str(), type, width, height);
@@ -285,6 +299,7 @@ int main(int argc, char** argv) {
     bool entriesOnly = false;
     int first = 1;
     RenderRequest render;
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) return usage(stdout);
     if (argc > 1 && std::strcmp(argv[1], "--list") == 0) {
         entriesOnly = true;
         first = 2;

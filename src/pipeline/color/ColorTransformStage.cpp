@@ -1,10 +1,16 @@
 #include "ColorTransformStage.h"
 
+#include "ColorTransformAvx2.h"
+
 #include <algorithm>
 
 #include "OcmsSession.h"
 
 #include <new>
+
+using lumora::ConvertSeparateTonesAvx2;
+using lumora::ProcessorHasAvx2;
+using lumora::SeparateTonesKernel;
 
 ColorTransformStage::ColorTransformStage() = default;
 
@@ -117,6 +123,27 @@ void ColorTransformStage::ConvertRows(int16_t* p, int16_t* q, int16_t* r) const 
     // scaled by the tone ratio.
     const int64_t secondInput = separate ? 65535 : int64_t(std::max(workingMaximum, 1)) * 65535;
     const bool secondNarrow = FitsIn32(secondApplier->coefficients, secondInput, secondApplier->half);
+    if (separate && firstNarrow && secondNarrow && Avx2Runs()) {
+        SeparateTonesKernel k;
+        k.first = firstApplier->coefficients;
+        k.firstHalf = int32_t(firstApplier->half);
+        k.firstShift = uint32_t(firstApplier->shift);
+        k.workingMaximum = workingMaximum;
+        k.second = secondApplier->coefficients;
+        k.secondHalf = int32_t(secondApplier->half);
+        k.secondShift = uint32_t(secondApplier->shift);
+        k.lowest = secondApplier->minimum;
+        k.highest = secondApplier->maximum;
+        k.firstTone = firstTone;
+        k.middleTone = middleTone;
+        k.lastTone = lastTone;
+        k.output = outputTable;
+        for (int32_t y = 0; y < height; ++y) {
+            const int64_t start = int64_t(leftSkip) + y * Stride();
+            ConvertSeparateTonesAvx2(k, p + start, q + start, r + start, width);
+        }
+        return;
+    }
     if (separate) {
         if (firstNarrow && secondNarrow) ConvertRowsFast<true, int32_t, int32_t>(p, q, r);
         else ConvertRowsFast<true, int64_t, int64_t>(p, q, r);
@@ -124,6 +151,11 @@ void ColorTransformStage::ConvertRows(int16_t* p, int16_t* q, int16_t* r) const 
         if (firstNarrow && secondNarrow) ConvertRowsFast<false, int32_t, int32_t>(p, q, r);
         else ConvertRowsFast<false, int64_t, int64_t>(p, q, r);
     }
+}
+
+bool ColorTransformStage::Avx2Runs() const {
+    static const bool has = ProcessorHasAvx2();
+    return has && kernel_ != Kernel::Portable;
 }
 
 template <bool SeparateTones, typename FirstSum, typename SecondSum>

@@ -75,6 +75,10 @@ public:
     // Runs the conversion of modes 0 and 3 through its plain per-pixel
     // reference instead of the fast kernel, for tests that compare the two.
     void UseReference(bool on) { reference_ = on; }
+    // Which fast kernel runs: the best the processor has, or one forced for
+    // tests (AVX2 only where the processor has it).
+    enum class Kernel { Best, Portable, Avx2 };
+    void UseKernel(Kernel kernel) { kernel_ = kernel; }
 
 private:
     void ConvertRows(int16_t* p, int16_t* q, int16_t* r) const;
@@ -82,6 +86,8 @@ private:
     template <bool SeparateTones, typename FirstSum, typename SecondSum>
     void ConvertRowsFast(int16_t* p, int16_t* q, int16_t* r) const;
     bool reference_ = false;
+    Kernel kernel_ = Kernel::Best;
+    bool Avx2Runs() const;
     void ApplyRecordMatrix(int16_t* p, int16_t* q, int16_t* r) const;
     int64_t Stride() const { return int64_t(leftSkip) + width + rightSkip; }
 };

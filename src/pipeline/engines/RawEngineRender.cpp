@@ -28,6 +28,13 @@ using engine::IsFourChannel;
 
 namespace {
 
+// Window lines in one piece of work, per subsample step.
+constexpr int32_t kPieceLines = 64;
+// Lines worked on each side of a piece, inside the caller's strip, so that the
+// stages that look beyond a line see the same neighbours they would in the
+// whole strip; only the caller's strip edges are edges.
+constexpr int32_t kOverlapLines = 8;
+
 // Samples outside the raw image (rows above or below it, columns left or right
 // of it) are filled by mirroring the image about its edge row or column. The
 // mirror keeps the colour-filter phase, so the demosaicers and the mosaic filter
@@ -90,6 +97,11 @@ struct RawEngine::RenderJob {
     bool single = false;
     uint8_t* out = nullptr;
     int32_t badColumnsOn = 0;
+    // The engine's own pieces: a caller's strip is worked through in pieces of
+    // `piece` rows (columns when the output turns by a quarter), the last piece
+    // taking what is left, up to two pieces' worth. Zero works whole strips.
+    int32_t piece = 0, overlap = 0;
+    bool columns = false;
 };
 
 // One strip on its way through the stages: the sensor rectangle read for it and
@@ -104,6 +116,12 @@ struct RawEngine::StripWork {
     int32_t top = 0, bottom = 0, left = 0, right = 0; // rows and columns outside the image
     int16_t *red = nullptr, *green = nullptr, *blue = nullptr;
     int32_t planeWidth = 0, planeRows = 0;
+    // The piece of the caller's strip: its first window row (or column) and
+    // how many it covers.
+    int32_t pieceStart = 0, pieceLength = 0;
+    // Output lines worked only as context for the piece's neighbours, before
+    // and after the lines it packs.
+    int32_t cutBefore = 0, cutAfter = 0;
 };
 
 VqStatus RawEngine::CheckRenderRequest(RenderJob& job) {
@@ -198,6 +216,25 @@ VqStatus RawEngine::SizeStripBuffers(RenderJob& job) {
     job.bufferWidth = int64_t(job.plan.stripWidth) + 2 * job.plan.colMargin;
     job.bufferRows = int64_t(job.plan.stripSize) + 2 * (int64_t(job.plan.rowMargin) + job.extra);
     if (job.bufferWidth > INT16_MAX || job.bufferRows > INT16_MAX) return VQ_ERR_STRIP_TOO_SMALL;
+    // However large the caller's buffer, the stages work on pieces of a few
+    // dozen rows that stay in the cache; each piece reads its own context rows
+    // from the sensor, as a strip of the caller's would. Pieces are whole
+    // factors of the subsample and of the colour-filter pattern.
+    job.columns = rotation_ == 90.0f || rotation_ == 270.0f;
+    const int32_t along = job.columns ? job.plan.stripWidth : job.plan.stripSize;
+    const int32_t piece = kPieceLines * std::max(job.s, 1);
+    // Subsampled raw output takes its lines from where each strip starts, so
+    // there the caller's strips are worked whole.
+    const bool wholeStrips = outputType_ == VQ_TYPE_RAW && job.s > 1;
+    job.piece = along >= 2 * piece && !wholeStrips ? piece : 0;
+    job.overlap = kOverlapLines * std::max(job.s, 1);
+    if (job.piece) {
+        if (job.columns)
+            job.bufferWidth = int64_t(2 * (job.piece + job.overlap)) + 2 * job.plan.colMargin;
+        else
+            job.bufferRows =
+                int64_t(2 * (job.piece + job.overlap)) + 2 * (int64_t(job.plan.rowMargin) + job.extra);
+    }
     return GetStripBufferSizes(&job.sizes, int16_t(job.bufferWidth), uint32_t(job.bufferRows), int16_t(job.s), 2);
 }
 
@@ -268,9 +305,25 @@ VqStatus RawEngine::SetUpRender(RenderJob& job, const ProgressRecord* progressRe
 VqStatus RawEngine::ReadStrip(RenderJob& job, int32_t index, StripWork& sw) {
     SdkRect rect;
     const SdkRect& window = job.window;
-    if (VqStatus status = SourceRectForRotation(index, job.plan, window.x, window.y, window.width, window.height,
-                                                &rect, rotation_, &job.clip))
+    if (job.piece) {
+        // The piece as a strip of its own: one line per strip index, the piece
+        // the last of them, never turned round.
+        StripPlan piecePlan = job.plan;
+        if (job.columns) {
+            piecePlan.stripWidth = 1;
+            piecePlan.lastWidth = sw.pieceLength;
+        } else {
+            piecePlan.stripSize = 1;
+            piecePlan.lastRows = sw.pieceLength;
+        }
+        piecePlan.stripCount = sw.pieceStart + 1;
+        if (VqStatus status = SourceRectForRotation(sw.pieceStart, piecePlan, window.x, window.y, window.width,
+                                                    window.height, &rect, job.columns ? 90.0f : 0.0f, &job.clip))
+            return status;
+    } else if (VqStatus status = SourceRectForRotation(index, job.plan, window.x, window.y, window.width,
+                                                       window.height, &rect, rotation_, &job.clip)) {
         return status;
+    }
     sw.x = rect.x, sw.y = rect.y, sw.w = rect.width, sw.h = rect.height;
     sw.W = sw.w - 2 * job.plan.colMargin, sw.H = sw.h - 2 * job.plan.rowMargin;
     // With the mosaic filter the rectangle is read with a border of its reach
@@ -423,10 +476,15 @@ VqStatus RawEngine::FinishColour(RenderJob& job, StripWork& sw) {
 }
 
 VqStatus RawEngine::PackStrip(RenderJob& job, StripWork& sw) {
-    const int32_t outRows = sw.planeRows - 2 * job.extra;
-    const size_t skipRows = size_t(job.extra) * size_t(sw.planeWidth);
-    if (VqStatus status = job.output.Init(job.packType, rotation_, job.plan.colMargin, job.plan.colMargin, padBytes_,
-                                          sw.W / job.s, outRows, job.bytesPerSample, job.channels))
+    // A piece's context lines are rows of the planes, or their columns when the
+    // strip runs across the output.
+    const int32_t rowCut = job.columns ? 0 : sw.cutBefore, rowTrim = job.columns ? 0 : sw.cutAfter;
+    const int32_t colCut = job.columns ? sw.cutBefore : 0, colTrim = job.columns ? sw.cutAfter : 0;
+    const int32_t outRows = sw.planeRows - 2 * job.extra - rowCut - rowTrim;
+    const size_t skipRows = size_t(job.extra + rowCut) * size_t(sw.planeWidth);
+    if (VqStatus status = job.output.Init(job.packType, rotation_, job.plan.colMargin + colCut,
+                                          job.plan.colMargin + colTrim, padBytes_, sw.W / job.s - colCut - colTrim,
+                                          outRows, job.bytesPerSample, job.channels))
         return status;
     return job.output.Pack(reinterpret_cast<const uint16_t*>(sw.red + skipRows),
                            reinterpret_cast<const uint16_t*>(sw.green + skipRows),
@@ -457,14 +515,66 @@ VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
         &RawEngine::ApplyGainMap,   &RawEngine::ConcealStripColumns, &RawEngine::BalanceMosaic,
         &RawEngine::DemosaicStrip,  &RawEngine::FinishColour,  &RawEngine::PackStrip,
     };
-    StripWork sw;
-    if (VqStatus status = ReadStrip(job, index, sw)) return status;
-    if (!(job.goOn = job.progress.Step(0))) return VQ_OK;
-    for (Step stage : kStages) {
-        if (VqStatus status = (this->*stage)(job, sw)) return status;
-        if (job.single && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+    if (!job.piece) {
+        StripWork sw;
+        if (VqStatus status = ReadStrip(job, index, sw)) return status;
+        if (!(job.goOn = job.progress.Step(0))) return VQ_OK;
+        for (Step stage : kStages) {
+            if (VqStatus status = (this->*stage)(job, sw)) return status;
+            if (job.single && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+        }
+        return DeliverStrip(job, sw);
     }
-    return DeliverStrip(job, sw);
+
+    // The caller's strip in pieces. Turned by a half or three quarters, the
+    // strips come from the far end and each strip's lines are packed in
+    // reverse, so the pieces fill the strip's bytes from its end.
+    const StripPlan& plan = job.plan;
+    const bool reversed = rotation_ == 180.0f || rotation_ == 270.0f;
+    const int32_t j = reversed ? plan.stripCount - 1 - index : index;
+    const bool last = j == plan.stripCount - 1;
+    const int32_t along = job.columns ? plan.stripWidth : plan.stripSize;
+    const int32_t first = j * along;
+    const int32_t count = job.columns ? (last ? plan.lastWidth : plan.stripWidth) : (last ? plan.lastRows : plan.stripSize);
+    const int32_t across = job.columns ? plan.stripSize : plan.stripWidth;
+    const uint64_t lineBytes =
+        uint64_t(across / job.s) * uint64_t(job.bytesPerSample) * uint64_t(job.channels) + uint64_t(padBytes_);
+    uint8_t* const base = job.out;
+    for (int32_t done = 0; done < count;) {
+        StripWork sw;
+        const int32_t length = count - done < 2 * job.piece ? count - done : job.piece;
+        const int32_t from = std::max(done - job.overlap, 0), to = std::min(done + length + job.overlap, count);
+        sw.pieceStart = first + from;
+        sw.pieceLength = to - from;
+        sw.cutBefore = (done - from) / job.s;
+        sw.cutAfter = (to - done - length) / job.s;
+        if (VqStatus status = ReadStrip(job, index, sw)) return status;
+        if (done == 0 && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+        for (Step stage : kStages) {
+            if (stage == &RawEngine::PackStrip) {
+                const int32_t before = reversed ? count - done - length : done;
+                job.out = base + uint64_t(before / job.s) * lineBytes;
+            }
+            const VqStatus status = (this->*stage)(job, sw);
+            job.out = base;
+            if (status) return status;
+        }
+        done += length;
+    }
+    // Progress as for a strip worked whole: a single-strip rendering reports
+    // each stage.
+    if (job.single)
+        for (size_t i = 0; i < std::size(kStages); ++i)
+            if (!(job.goOn = job.progress.Step(0))) return VQ_OK;
+    // The strip as the caller gets it: its own size and padding.
+    StripWork whole;
+    whole.W = job.columns ? count : plan.stripWidth;
+    whole.H = (job.columns ? plan.stripSize : count) + 2 * job.extra;
+    if (VqStatus status = job.output.Init(job.packType, rotation_, job.plan.colMargin, job.plan.colMargin, padBytes_,
+                                          whole.W / job.s, (whole.H - 2 * job.extra) / job.s, job.bytesPerSample,
+                                          job.channels))
+        return status;
+    return DeliverStrip(job, whole);
 }
 
 VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressRecord* progressRecord) {

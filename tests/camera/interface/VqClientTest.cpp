@@ -258,3 +258,32 @@ TEST(VqClient, GreyOutputOfAColourFileIsItsLuminance) {
     EXPECT_GT(compared, g.width * g.height / 4);
     EXPECT_LE(worst, 64); // the tone and output tables step in 16ths
 }
+
+// Help is usage on the standard output, not a file named "--help"; a picture
+// taller than the client's strip buffer arrives whole, row after row.
+TEST(VqClient, HelpAndPicturesTallerThanItsStripBuffer) {
+    const ClientRun help = RunClient("--help");
+    EXPECT_EQ(help.exitCode, 0) << help.output;
+    EXPECT_EQ(help.output.rfind("usage: vqclient", 0), 0u) << help.output;
+    EXPECT_EQ(help.output.find("did not open"), std::string::npos) << help.output;
+
+    lumora::test::TempFolder dir;
+    ZyrSampleOptions o;
+    o.version = 0x01000000;
+    o.sensorWidth = 96;
+    o.sensorHeight = 300;
+    const std::string plain = WriteFile(dir, "plain.zyr", ZyrSample::Make(o));
+    o.ljpegSensor = true;
+    const std::string coded = WriteFile(dir, "coded.zyr", ZyrSample::Make(o));
+    for (const char* arguments : {"--type 6", "--type 4 --rotate 90", "--type 3"}) {
+        const std::string a = (dir.path() / "a.pnm").string(), b = (dir.path() / "b.pnm").string();
+        ASSERT_EQ(RunClient("--render " + a + " " + arguments + " " + plain).exitCode, 0) << arguments;
+        ASSERT_EQ(RunClient("--render " + b + " " + arguments + " " + coded).exitCode, 0) << arguments;
+        const Pnm pa = ReadPnm(a), pb = ReadPnm(b);
+        ASSERT_TRUE(pa.ok && pb.ok) << arguments;
+        const bool rotated = std::string(arguments).find("rotate") != std::string::npos;
+        EXPECT_EQ(pa.width, rotated ? 296 : 92) << arguments;
+        EXPECT_EQ(pa.height, rotated ? 92 : 296) << arguments;
+        EXPECT_EQ(pa.data, pb.data) << arguments;
+    }
+}

@@ -2,7 +2,7 @@
 // strips the renderer plans (limit a third of the height: 4 strips of 1000
 // rows), amount 10, at radius 10 and 100. Items are pixels. Run with
 // LUMORA_PROGRAM_DIR=build/bin so that the library is found.
-#include "VrelSharpenProcs.h"
+#include "VrelSharpenBinding.h"
 
 #include <benchmark/benchmark.h>
 

@@ -62,14 +62,14 @@ void CheckSharpenStatus(int32_t status) {
 // Everything a render holds that must be given back on every way out.
 struct RenderResources {
     Image* image;
-    void* filter = nullptr;
+    SharpenFilter* filter = nullptr;
     std::unique_ptr<ProgressAccumulator> accumulator;
     BlockOMemory source, work, output;
     std::unique_ptr<BlockOMemoryLock> sourcePin, workPin, outputPin;
 
     explicit RenderResources(Image* i) : image(i) {}
     ~RenderResources() {
-        if (filter && VrelSharpenProcs::table.ReleaseFilter) VrelSharpenProcs::table.ReleaseFilter(&filter);
+        if (filter && VrelSharpenProcs::table.releaseFilter) VrelSharpenProcs::table.releaseFilter(&filter);
         accumulator.reset();
         sourcePin.reset();
         workPin.reset();
@@ -93,10 +93,11 @@ struct RenderResources {
 
 int Image::OpenSharpenLibrary() {
     try {
-        if (!VrelSharpenProcs::loader) throw int(NbErrSharpenLibraryFailed);
-        if (const int32_t status = VrelSharpenProcs::loader(&VrelSharpenProcs::table)) throw int(status);
-        if (!VrelSharpenProcs::table.InitializeLibrary) throw int(NbErrSharpenLibraryNotLoaded);
-        if (const int32_t status = VrelSharpenProcs::table.InitializeLibrary(0, &VrelSharpenProcs::library))
+        if (!VrelSharpenProcs::binder) throw int(NbErrSharpenLibraryFailed);
+        if (const int32_t status = VrelSharpenProcs::binder("VrelSharpenLib", &VrelSharpenProcs::table))
+            throw int(status);
+        if (!VrelSharpenProcs::table.initialize) throw int(NbErrSharpenLibraryNotLoaded);
+        if (const int32_t status = VrelSharpenProcs::table.initialize(0, &VrelSharpenProcs::library))
             throw int(status);
     } catch (int) {
         throw;
@@ -108,11 +109,11 @@ int Image::OpenSharpenLibrary() {
 
 void Image::CloseSharpenLibrary() {
     int32_t status = 0;
-    if (VrelSharpenProcs::library && VrelSharpenProcs::table.TerminateLibrary)
-        status = VrelSharpenProcs::table.TerminateLibrary(&VrelSharpenProcs::library);
+    if (VrelSharpenProcs::library && VrelSharpenProcs::table.terminate)
+        status = VrelSharpenProcs::table.terminate(&VrelSharpenProcs::library);
     VrelSharpenProcs::library = nullptr;
-    if (status == 0 && VrelSharpenProcs::unloader) status = VrelSharpenProcs::unloader(&VrelSharpenProcs::table);
-    VrelSharpenProcs::table = VrelSharpenProcs();
+    if (status == 0 && VrelSharpenProcs::unbinder) status = VrelSharpenProcs::unbinder(&VrelSharpenProcs::table);
+    VrelSharpenProcs::table = VrelSharpenProcs{};
     if (status != 0) YLM_THROW("Image::CloseSharpenLibrary", NbErrLibraryFailed);
 }
 
@@ -253,11 +254,11 @@ void Image::RenderImageInternal(const ImageProcessParam& params, PixelArray& des
         }
         if (i == 0) {
             if (sharpen) {
-                CheckSharpenStatus(procs.CreateSharpenFilter(VrelSharpenProcs::library, &resources.filter, &imageArea,
-                                                             2, p.sharpenAmount, p.sharpenRadius, p.sharpenThreshold,
-                                                             evenAlignedSharpening_ ? 1 : 0));
+                CheckSharpenStatus(procs.createFilter(VrelSharpenProcs::library, &resources.filter, &imageArea, 2,
+                                                      uint32_t(p.sharpenAmount), uint32_t(p.sharpenRadius),
+                                                      uint32_t(p.sharpenThreshold), evenAlignedSharpening_ ? 1u : 0u));
                 uint32_t sourceBytes = 0, workBytes = 0, outputBytes = 0;
-                CheckSharpenStatus(procs.GetBufferSizes(resources.filter, &strip, &sourceBytes, &workBytes, &outputBytes));
+                CheckSharpenStatus(procs.bufferSizes(resources.filter, &strip, &sourceBytes, &workBytes, &outputBytes));
                 resources.Create(resources.source, resources.sourcePin, sourceBytes);
                 resources.Create(resources.work, resources.workPin, workBytes);
                 resources.Create(resources.output, resources.outputPin, outputBytes);
@@ -268,7 +269,7 @@ void Image::RenderImageInternal(const ImageProcessParam& params, PixelArray& des
         FilterRect sourceRect = strip;
         VrelSharpenPlanes outputLayout{};
         if (sharpen) {
-            CheckSharpenStatus(procs.SetStripRects(resources.filter, &strip, &sourceRect));
+            CheckSharpenStatus(procs.stripRects(resources.filter, &strip, &sourceRect));
             outputLayout = StripPlanes(resources.output.GetData(), strip.right - strip.left, strip.bottom - strip.top);
         }
         const int32_t sourceColumns = sourceRect.right - sourceRect.left, sourceRows = sourceRect.bottom - sourceRect.top;
@@ -297,8 +298,8 @@ void Image::RenderImageInternal(const ImageProcessParam& params, PixelArray& des
             ReportRenderProgress(acc, 0);
             TransformPixels(transformA.Get(), sourceLayout, sourceLayout);
             ReportRenderProgress(acc, 100);
-            if (!procs.StripWithProgress) YLM_THROW("Image::RenderImageInternal", NbErrSharpenLibraryNotLoaded);
-            CheckSharpenStatus(procs.StripWithProgress(resources.filter, resources.work.GetData(), &strip, &outputLayout,
+            if (!procs.stripWithProgress) YLM_THROW("Image::RenderImageInternal", NbErrSharpenLibraryNotLoaded);
+            CheckSharpenStatus(procs.stripWithProgress(resources.filter, resources.work.GetData(), &strip, &outputLayout,
                                                        &sourceLayout, &SharpenProgressBridge, acc));
             ReportRenderProgress(acc, 0);
             TransformPixels(transformB.Get(), outputLayout, destinationLayout);

@@ -5,6 +5,9 @@
  * 32-bit words where the addresses are 32-bit, native pointers here. */
 #include <stdint.h>
 
+/* The plane record is the sharpen library's own. */
+#include "VrelSharpen.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -22,18 +25,6 @@ typedef struct PixelLayout {
     void* base[3];        /* first sample of channels 0, 1 and 2 */
     int32_t reserved[7];
 } PixelLayout;
-
-typedef struct VrelSharpenPlanes {
-    int32_t channels;
-    int32_t bitsPerSample;
-    int32_t pixelStride;  /* bytes; may be negative */
-    int32_t rowStride;    /* bytes; may be negative */
-    int32_t rows;
-    int32_t columns;
-    void* plane[3];
-    void* plane4;
-    int32_t reserved[6];
-} VrelSharpenPlanes;
 
 #ifdef __cplusplus
 }

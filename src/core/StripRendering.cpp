@@ -42,7 +42,7 @@ void ReportRenderProgress(ProgressCB* progress, int percent) {
     if (progress && !progress->Progress(percent)) YLM_THROW("Image::RenderImageInternal", NbErrRenderCancelled);
 }
 
-int SharpenProgressBridge(int percent, void* context) {
+short SharpenProgressBridge(int percent, void* context) {
     percent = std::clamp(percent, 0, 100);
     if (!context) return 1;
     return static_cast<ProgressCB*>(context)->Progress(percent) ? 1 : NbErrProgressCancelled;

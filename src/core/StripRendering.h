@@ -20,6 +20,6 @@ StripPlan PlanStrips(uint32_t height, uint32_t limit);
 // Nothing without a callback; a refused percent throws 1711.
 void ReportRenderProgress(ProgressCB* progress, int percent);
 // The sharpen library's progress callback: 1 to go on, 2041 to cancel.
-int SharpenProgressBridge(int percent, void* progress);
+short SharpenProgressBridge(int percent, void* progress);
 
 } // namespace NimbalCore

@@ -2,14 +2,14 @@
 
 namespace NimbalCore {
 
-VrelSharpenProcs VrelSharpenProcs::table;
-void* VrelSharpenProcs::library = nullptr;
-VrelSharpenProcs::LoadProc VrelSharpenProcs::loader = nullptr;
-VrelSharpenProcs::LoadProc VrelSharpenProcs::unloader = nullptr;
+VrelSharpenProcs VrelSharpenProcs::table{};
+SharpenLibrary* VrelSharpenProcs::library = nullptr;
+VrelSharpenProcs::BindProc VrelSharpenProcs::binder = nullptr;
+VrelSharpenProcs::UnbindProc VrelSharpenProcs::unbinder = nullptr;
 
-void VrelSharpenProcs::SetBinding(LoadProc load, LoadProc unload) {
-    loader = load;
-    unloader = unload;
+void VrelSharpenProcs::SetBinding(BindProc bind, UnbindProc unbind) {
+    binder = bind;
+    unbinder = unbind;
 }
 
 } // namespace NimbalCore

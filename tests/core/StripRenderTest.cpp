@@ -90,33 +90,34 @@ int Mismatches(const FakeImage& image, RenderBuffer& buffer, const NbRect& area,
 struct FakeSharpen {
     static inline int strips = 0, filters = 0, releases = 0;
     static inline bool cancel = false;
-    static int32_t Init(int32_t, void** library) {
+    static VrelSharpenStatus Init(int32_t, SharpenLibrary** library) {
         static int object;
-        *library = &object;
+        *library = reinterpret_cast<SharpenLibrary*>(&object);
         return 0;
     }
-    static int32_t Term(void** library) {
+    static VrelSharpenStatus Term(SharpenLibrary** library) {
         *library = nullptr;
         return 0;
     }
-    static int32_t Create(void*, void** filter, const FilterRect*, int32_t, int32_t, int32_t, int32_t, int32_t) {
+    static VrelSharpenStatus Create(SharpenLibrary*, SharpenFilter** filter, const FilterRect*, uint32_t, uint32_t,
+                                    uint32_t, uint32_t, uint32_t) {
         static int f;
-        *filter = &f;
+        *filter = reinterpret_cast<SharpenFilter*>(&f);
         ++filters;
         return 0;
     }
-    static int32_t Sizes(void*, const FilterRect* strip, uint32_t* in, uint32_t* work, uint32_t* out) {
+    static VrelSharpenStatus Sizes(SharpenFilter*, const FilterRect* strip, uint32_t* in, uint32_t* work, uint32_t* out) {
         const uint32_t bytes = uint32_t((strip->bottom - strip->top) * (strip->right - strip->left) * 6);
         *in = *out = bytes;
         *work = 64;
         return 0;
     }
-    static int32_t Rects(void*, const FilterRect* strip, FilterRect* source) {
+    static VrelSharpenStatus Rects(SharpenFilter*, const FilterRect* strip, FilterRect* source) {
         *source = *strip;
         return 0;
     }
-    static int32_t Strip(void*, void*, const FilterRect*, const VrelSharpenPlanes* dst, const VrelSharpenPlanes* src,
-                         VrelSharpenProcs::ProgressProc progress, void* context) {
+    static VrelSharpenStatus Strip(SharpenFilter*, void*, const FilterRect*, const VrelSharpenPlanes* dst,
+                                   const VrelSharpenPlanes* src, VrelSharpenProgressProc progress, void* context) {
         ++strips;
         if (progress(0, context) != 1 || (cancel && progress(50, context) != 1)) return 735;
         for (int32_t r = 0; r < src->rows; ++r)
@@ -124,19 +125,20 @@ struct FakeSharpen {
                         static_cast<uint8_t*>(src->plane[0]) + int64_t(r) * src->rowStride, size_t(src->columns) * 6);
         return progress(100, context) == 1 ? 0 : 735;
     }
-    static int32_t Release(void** filter) {
+    static VrelSharpenStatus Release(SharpenFilter** filter) {
         *filter = nullptr;
         ++releases;
         return 0;
     }
-    static int32_t Load(VrelSharpenProcs* p) {
-        p->InitializeLibrary = Init;
-        p->TerminateLibrary = Term;
-        p->CreateSharpenFilter = Create;
-        p->GetBufferSizes = Sizes;
-        p->SetStripRects = Rects;
-        p->StripWithProgress = Strip;
-        p->ReleaseFilter = Release;
+    static int32_t Load(const char* name, VrelSharpenProcs* p) {
+        if (std::strcmp(name, "VrelSharpenLib") != 0) return 701;
+        p->initialize = Init;
+        p->terminate = Term;
+        p->createFilter = Create;
+        p->bufferSizes = Sizes;
+        p->stripRects = Rects;
+        p->stripWithProgress = Strip;
+        p->releaseFilter = Release;
         return 0;
     }
     static int32_t Unload(VrelSharpenProcs*) { return 0; }

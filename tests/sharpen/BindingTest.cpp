@@ -1,6 +1,6 @@
 // Binding the sharpen library by name, and the rectangle conversions.
 #include "FilterRectConversions.h"
-#include "VrelSharpenProcs.h"
+#include "VrelSharpenBinding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // A sharpen library whose plug-in refuses its description unloads the
 // plug-in before answering 703, so nothing of it stays in the process.
-#include "VrelSharpenProcs.h"
+#include "VrelSharpenBinding.h"
 
 #include <gtest/gtest.h>
 

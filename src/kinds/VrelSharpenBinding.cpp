@@ -1,4 +1,4 @@
-#include "VrelSharpenProcs.h"
+#include "VrelSharpenBinding.h"
 
 #include "DynamicModule.h"
 #include "Win32Error.h"

@@ -15,10 +15,12 @@
 #include "RawContainer.h"
 #include "RationalValue.h"
 #include "SdkImage.h"
+#include "SensorGroupSettings.h"
 
 class RawTiffReader;
 
 namespace lumora {
+class ByteView;
 class SdkRenderer;
 }
 
@@ -133,6 +135,25 @@ public:
                             std::vector<uint16_t>& out, const RawTiffReader& reader, const uint8_t* header,
                             uint32_t length);
 
+    // The oldest models' stored settings block and looks.
+    static constexpr uint32_t kStoredBlockBytes = 22;
+    static constexpr uint32_t kSettingsRecordBytes = 16;
+    static constexpr uint32_t kSettingsRecordsBytes = 64;
+    static constexpr int32_t kToneCurveEntries = 32768;
+    static constexpr int32_t kGammaEntries = 4096;
+    // True when the block holds a non-zero byte and byte 0 is the sum of the others.
+    static bool StoredBlockCounts(const uint8_t (&block)[kStoredBlockBytes]);
+    void ApplyStoredSettings();
+    VqStatus SetLook(int32_t look);
+    VqStatus SetColorMatrixFromShorts(const int16_t (&values)[9]);
+    VqStatus SetRendererBlock(uint32_t id, const int32_t (&words)[18]);
+    // Shading blocks and the unpack offset from the records of tag 65535.
+    void DecodeSettingsRecords(const uint8_t* records, uint32_t length);
+    int32_t LookIndex() const { return lookIndex_; }
+    uint16_t MaximumValue() const { return maximumValue_; }
+    uint16_t UnpackOffsetCode() const { return unpackOffsetCode_; }
+    const int32_t (&ShadingBlock(int i) const)[5] { return shadingBlocks_[i]; }
+
     // Channels and bytes per sample of an output type for this class.
     virtual VqStatus OutputFormat(uint32_t type, int32_t* channels, int32_t* bytesPerSample);
 
@@ -216,6 +237,26 @@ protected:
     uint32_t ifd0Offset_ = 0, subIfdOffsets_[2] = {0, 0}, privateIfdOffset_ = 0;
     uint32_t ifd0FirstStrip_ = 0;
     std::vector<uint16_t> storedTable_;  // tag 291 of the oldest models
+
+    // Set-up of the oldest models' own pipeline.
+    VqStatus FinishOldestModelSetUp(bool colour);
+    // count bytes at a head offset: from the head bytes when they hold them,
+    // else from the file.
+    VqStatus ReadHeaderOrFile(const ByteView& view, uint32_t offset, uint8_t* out, uint32_t count);
+    VqStatus LoadThumbnailPlanes(bool colour, const uint32_t (&offsets)[3], const uint32_t (&bytes)[3]);
+    VqStatus BuildOldestModelCurves(bool colour);
+    VqStatus HandOldestModelParameters(bool colour);
+    uint8_t storedBlock_[kStoredBlockBytes] = {};
+    int32_t shadingBlocks_[2][5] = {{0, 0, 0, 0, 0x100000}, {0, 0, 0, 0, 0x100000}};
+    uint16_t unpackOffsetCode_ = 0;
+    uint16_t maximumValue_ = 0;
+    int32_t lookIndex_ = 0;
+    int32_t filmCurveLength_ = 0;
+    std::vector<uint16_t> logCurve_, filmCurve_, gammaTable_;
+    std::vector<uint8_t> thumbnailPlanes_;
+    int32_t thumbnailMonoWords_[2] = {0, 0};
+    int32_t thumbnailInfoWords_[8] = {};
+    const SensorGroupSettings* GroupSettings() const;
 
     uint32_t tiffOffset_ = 0;
     uint32_t fileSize_ = 0;  // of the entry, when the camera knows it

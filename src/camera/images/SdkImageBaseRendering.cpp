@@ -63,8 +63,10 @@ VqStatus SdkImageBase::HandSensorLayoutToRenderer() {
 
 VqStatus SdkImageBase::GetThumbnail(ImageBufferRecord* buffer) {
     if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
+    // The renderer writes pixels: it gets the caller's buffer, never the record.
+    if (!buffer || !buffer->buffer) return VQ_ERR_NULL_OUTPUT;
     if (VqStatus status = HandRenderRequest()) return status;
-    return renderer_->RenderThumbnail(buffer);
+    return renderer_->RenderThumbnail(buffer->buffer);
 }
 
 VqStatus SdkImageBase::GetImage(ImageBufferRecord* buffer, ProgressRecord* progress) {

@@ -1,0 +1,278 @@
+// Files of the oldest models (family 0): opened through the public calls, set
+// up from their stored settings block and rendered by the base renderer's own
+// pipeline.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ImageClassFactory.h"
+#include "SdkImageBase.h"
+#include "SdkRenderer.h"
+#include "TempFolder.h"
+#include "Vq.h"
+#include "ZyrOldestSample.h"
+
+namespace {
+
+using lumora::vq::SdkImageBase;
+
+SdkImageBase* gImage = nullptr;
+
+SdkImageBase* Capture(lumora::vq::ImageClass cls, const CameraRecord* record, lumora::vq::DriverSettings* settings,
+                      VqStatus* status) {
+    using lumora::vq::ImageClassFactory;
+    ImageClassFactory::SetCreator(nullptr);
+    SdkImageBase* image = ImageClassFactory::Create(cls, record, settings, status);
+    ImageClassFactory::SetCreator(Capture);
+    gImage = image;
+    return image;
+}
+
+class OldestModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("LUMORA_SYSTEM_DIR", dir_.path().c_str(), 1);
+        SdkVersionRecord version = VQ_SDK_VERSION_RECORD_INIT;
+        const uint32_t opened = VqOpenDriver(&version, VQ_OPEN_NO_FIREWIRE);
+        ASSERT_TRUE(opened == 0 || opened == VQ_ERR_DEFAULTS_KEPT) << std::hex << opened;
+        lumora::vq::ImageClassFactory::SetCreator(Capture);
+    }
+    void TearDown() override {
+        Close();
+        lumora::vq::ImageClassFactory::SetCreator(nullptr);
+        while (VqCloseDriver() == 0) {
+        }
+        ::unsetenv("LUMORA_SYSTEM_DIR");
+    }
+    uint32_t Open(const ZyrOldestOptions& o) {
+        Close();
+        path_ = (dir_.path() / ("old" + std::to_string(++files_) + ".zyr")).string();
+        const std::vector<uint8_t> bytes = ZyrOldestSample::Make(o);
+        std::ofstream(path_, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        std::memset(&info_, 0, sizeof info_);
+        gImage = nullptr;
+        const uint32_t status = VqOpenImageFile(path_.c_str(), &info_);
+        open_ = status == 0;
+        return status;
+    }
+    void Close() {
+        if (open_) VqCloseImage(&info_);
+        open_ = false;
+    }
+    lumora::SdkRenderer* Renderer() const { return gImage ? gImage->renderer() : nullptr; }
+    template <typename T>
+    T Param(uint32_t id) const {
+        T value;
+        std::memcpy(&value, Renderer()->Parameter(id), sizeof value);
+        return value;
+    }
+    // Renders the whole output window in one strip.
+    uint32_t Render(uint32_t type, std::vector<uint8_t>& out, int16_t subsample = 1) {
+        if (uint32_t s = VqSetImageType(&info_, type)) return s;
+        if (uint32_t s = VqSetSubSample(&info_, subsample)) return s;
+        SdkRect window{};
+        VqGetOutputWindow(&info_, &window);
+        out.assign(size_t(window.width) * size_t(window.height) * 8 + 64, 0xEE);
+        ImageBufferRecord buffer{};
+        buffer.buffer = out.data();
+        buffer.bufferBytes = uint32_t(out.size());
+        return VqGetImage(&info_, &buffer, nullptr);
+    }
+
+    lumora::test::TempFolder dir_;
+    ImageInfoRecord info_{};
+    std::string path_;
+    bool open_ = false;
+    int files_ = 0;
+};
+
+TEST_F(OldestModelTest, OpensWithTheRendererParametersOfItsFile) {
+    ZyrOldestOptions o;
+    o.unpackOffset = 12;
+    ASSERT_EQ(Open(o), 0u);
+    ASSERT_NE(gImage, nullptr);
+    EXPECT_EQ(info_.modelFamily, 0);
+    EXPECT_EQ(info_.isColour, 1);
+    EXPECT_EQ(info_.imageIndex, 123);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_SENSOR_GROUP), 0);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_RAW_WIDTH), 1280);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_RAW_HEIGHT), 1024);
+    EXPECT_EQ(Param<uint16_t>(lumora::RP_UNPACK_OFFSET), 12);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_UNPACK_TABLE_SIZE), 256);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_TONE_CURVE_SIZE), 32768);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_OUTPUT_CURVE_SIZE), 4096);
+    // Unit-gain shading records.
+    const auto poly = Param<std::array<int32_t, 5>>(lumora::RP_SHADING_POLY_1);
+    EXPECT_EQ(poly[4], 0x100000);
+    EXPECT_NE(Renderer()->UnpackStage(), nullptr);
+    EXPECT_NE(Renderer()->Shading(), nullptr);
+    EXPECT_TRUE(info_.flags & VQ_IMAGE_RAW_CLASS);
+}
+
+TEST_F(OldestModelTest, RendersEveryOutputTypeOfItsRenderer) {
+    ZyrOldestOptions o;
+    ASSERT_EQ(Open(o), 0u);
+    struct Row {
+        uint32_t type;
+        VqStatus status;
+    };
+    const Row rows[] = {
+        {VQ_TYPE_RAW, 0},          {VQ_TYPE_GRAY8, 0},        {VQ_TYPE_GRAY16, 0},       {VQ_TYPE_RGB8, 0},
+        {VQ_TYPE_XRGB8, 0},        {VQ_TYPE_RGB16, 0},        {VQ_TYPE_XRGB16, 0},       {VQ_TYPE_BGR8, 0},
+        {VQ_TYPE_BGRX8, 0},        {VQ_TYPE_BGR16, 0},        {VQ_TYPE_BGRX16, 0},       {VQ_TYPE_CAMERA_RGB8, 0},
+        {VQ_TYPE_CAMERA_RGB16, 0}, {VQ_TYPE_CAMERA_RGB12, 0},
+    };
+    for (const Row& r : rows) {
+        std::vector<uint8_t> out;
+        EXPECT_EQ(Render(r.type, out), r.status) << r.type;
+    }
+    // A flat field renders flat: every pixel of an RGB8 rendering is alike.
+    std::vector<uint8_t> out;
+    ASSERT_EQ(Render(VQ_TYPE_RGB8, out), 0u);
+    SdkRect window{};
+    VqGetOutputWindow(&info_, &window);
+    const size_t pixels = size_t(window.width) * size_t(window.height);
+    for (size_t i = 1; i < pixels; ++i)
+        ASSERT_TRUE(std::equal(out.begin() + 3 * i, out.begin() + 3 * i + 3, out.begin())) << i;
+    // A half-size rendering gives the same colour.
+    std::vector<uint8_t> half;
+    ASSERT_EQ(Render(VQ_TYPE_RGB8, half, 2), 0u);
+    EXPECT_TRUE(std::equal(half.begin(), half.begin() + 3, out.begin()));
+}
+
+TEST_F(OldestModelTest, ThumbnailRendersFromTheStoredPlanes) {
+    ZyrOldestOptions o;
+    ASSERT_EQ(Open(o), 0u);
+    ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_RGB8), 0u);
+    std::vector<uint8_t> thumb(160 * 128 * 3, 0xEE);
+    ImageBufferRecord buffer{};
+    buffer.buffer = thumb.data();
+    buffer.bufferBytes = uint32_t(thumb.size());
+    ASSERT_EQ(VqGetThumbnail(&info_, &buffer), 0u);
+    for (size_t i = 1; i < 160 * 128; ++i)
+        ASSERT_TRUE(std::equal(thumb.begin() + 3 * i, thumb.begin() + 3 * i + 3, thumb.begin())) << i;
+}
+
+TEST_F(OldestModelTest, MonochromeFileRendersGrey) {
+    ZyrOldestOptions o;
+    o.colour = false;
+    ASSERT_EQ(Open(o), 0u);
+    EXPECT_EQ(info_.isColour, 0);
+    EXPECT_EQ(info_.outputType, VQ_TYPE_GRAY8);
+    for (uint32_t type : {VQ_TYPE_RAW, VQ_TYPE_GRAY8, VQ_TYPE_GRAY16}) {
+        std::vector<uint8_t> out;
+        EXPECT_EQ(Render(type, out), 0u) << type;
+    }
+    ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_GRAY8), 0u);
+    std::vector<uint8_t> thumb(160 * 128, 0xEE);
+    ImageBufferRecord buffer{};
+    buffer.buffer = thumb.data();
+    buffer.bufferBytes = uint32_t(thumb.size());
+    EXPECT_EQ(VqGetThumbnail(&info_, &buffer), 0u);
+}
+
+// The stored block's fallbacks and the maximum value from the table's end.
+TEST_F(OldestModelTest, StoredBlockAndTableEndCases) {
+    const uint16_t triple[3] = {200, 210, 220};
+    const uint16_t window[4] = {20, 30, 400, 300};
+    struct Row {
+        const char* name;
+        std::vector<uint8_t> block;
+        ZyrOldestOptions::Block where;
+        uint16_t lastEntry;
+        bool valid;
+        uint32_t type;
+        float rotation;
+        SdkRect window;
+        int32_t look;
+        uint16_t maximum;
+    };
+    std::vector<uint8_t> badSum = ZyrOldestSample::StoredBlock(6, 5, triple, 90, window, 1);
+    badSum[0] ^= 1;
+    const SdkRect active{6, 6, 1268, 1012};
+    const Row rows[] = {
+        {"all zero", std::vector<uint8_t>(22, 0), ZyrOldestOptions::Block::InSettingsRecords, 4095, false,
+         VQ_TYPE_RGB8, 0.0f, active, 0, 4095},
+        {"no block", {}, ZyrOldestOptions::Block::None, 4095, false, VQ_TYPE_RGB8, 0.0f, active, 0, 4095},
+        {"valid", ZyrOldestSample::StoredBlock(6, 5, triple, 90, window, 1),
+         ZyrOldestOptions::Block::InSettingsRecords, 4095, true, VQ_TYPE_RGB16, 90.0f, {20, 30, 400, 300}, 1, 4095},
+        {"valid by tag 1021", ZyrOldestSample::StoredBlock(6, 5, triple, 180, window, 0),
+         ZyrOldestOptions::Block::Tag1021, 4095, true, VQ_TYPE_RGB16, 180.0f, {20, 30, 400, 300}, 0, 4095},
+        {"bad checksum", badSum, ZyrOldestOptions::Block::InSettingsRecords, 4095, false, VQ_TYPE_RGB8, 0.0f,
+         active, 0, 4095},
+        {"rotation 400", ZyrOldestSample::StoredBlock(6, 5, triple, 400, window, 1),
+         ZyrOldestOptions::Block::InSettingsRecords, 4095, false, VQ_TYPE_RGB8, 0.0f, active, 0, 4095},
+        {"window outside", ZyrOldestSample::StoredBlock(6, 5, triple, 0, {2, 30, 400, 300}, 0),
+         ZyrOldestOptions::Block::InSettingsRecords, 4095, true, VQ_TYPE_RGB16, 0.0f, active, 0, 4095},
+        {"table end 16383", {}, ZyrOldestOptions::Block::None, 16383, false, VQ_TYPE_RGB8, 0.0f, active, 0, 8700},
+        {"table end 3000", {}, ZyrOldestOptions::Block::None, 3000, false, VQ_TYPE_RGB8, 0.0f, active, 0, 4095},
+        {"table end 6000", {}, ZyrOldestOptions::Block::None, 6000, false, VQ_TYPE_RGB8, 0.0f, active, 0, 6000},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        ZyrOldestOptions o;
+        o.block = r.where;
+        o.storedBlock = r.block;
+        o.table = ZyrOldestSample::Table();
+        o.table[255] = r.lastEntry;
+        ASSERT_EQ(Open(o), 0u);
+        EXPECT_EQ((info_.flags & VQ_IMAGE_SETTINGS_VALID) != 0, r.valid);
+        EXPECT_EQ(info_.outputType, r.type);
+        float rotation = -1;
+        VqGetRotateType(&info_, &rotation);
+        EXPECT_EQ(rotation, r.rotation);
+        SdkRect w{};
+        VqGetOutputWindow(&info_, &w);
+        EXPECT_EQ(w.x, r.window.x);
+        EXPECT_EQ(w.y, r.window.y);
+        EXPECT_EQ(w.width, r.window.width);
+        EXPECT_EQ(w.height, r.window.height);
+        EXPECT_EQ(gImage->LookIndex(), r.look);
+        EXPECT_EQ(gImage->MaximumValue(), r.maximum);
+        uint32_t type = 0;
+        uint16_t balance[3] = {};
+        VqGetWhiteBalance(&info_, &type, balance);
+        if (r.valid) {
+            EXPECT_EQ(type, VQ_WB_CUSTOM);
+            EXPECT_EQ(balance[0], 200);
+            EXPECT_EQ(balance[2], 220);
+        } else {
+            EXPECT_EQ(type, VQ_WB_DAYLIGHT);
+        }
+    }
+}
+
+TEST_F(OldestModelTest, SettingsRecordsAndGroupTwoOffset) {
+    ZyrOldestOptions o;
+    o.records = false;
+    o.block = ZyrOldestOptions::Block::None;
+    ASSERT_EQ(Open(o), 0u);
+    const auto poly = Param<std::array<int32_t, 5>>(lumora::RP_SHADING_POLY_2);
+    EXPECT_EQ(poly[0], 0);
+    EXPECT_EQ(poly[4], 0x100000);
+    EXPECT_EQ(Param<uint16_t>(lumora::RP_UNPACK_OFFSET), 0);
+
+    // A small sensor is group 2: its unpack offset is always 0.
+    ZyrOldestOptions small;
+    small.sensorWidth = 256;
+    small.sensorHeight = 192;
+    small.unpackOffset = 9;
+    ASSERT_EQ(Open(small), 0u);
+    EXPECT_EQ(Param<int32_t>(lumora::RP_SENSOR_GROUP), 2);
+    EXPECT_EQ(Param<uint16_t>(lumora::RP_UNPACK_OFFSET), 0);
+}
+
+TEST_F(OldestModelTest, ShortExpansionTableIsRefused) {
+    ZyrOldestOptions o;
+    o.table.assign(100, 7);
+    EXPECT_EQ(Open(o), VQ_ERR_BAD_FILE);
+}
+
+} // namespace

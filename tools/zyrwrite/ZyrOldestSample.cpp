@@ -80,7 +80,11 @@ std::vector<uint8_t> ZyrOldestSample::Make(const ZyrOldestOptions& o) {
         // The block shares the last bytes of the records' value.
         std::copy(block.begin(), block.end(), records.begin() + kBlockInRecords);
     }
-    if (o.block != ZyrOldestOptions::Block::None || o.records) w.Bytes(main, 65535, 7, records);
+    // A file points at its block one way only: tag 65535 would stand for the
+    // block as well.
+    if (o.block == ZyrOldestOptions::Block::InSettingsRecords ||
+        (o.block == ZyrOldestOptions::Block::None && o.records))
+        w.Bytes(main, 65535, 7, records);
     if (o.block == ZyrOldestOptions::Block::Tag1021) {
         // The block in a field of its own, pointed at by tag 1021.
         w.Bytes(main, 1022, 7, block); // carrier: its offset is resolved below

@@ -166,7 +166,7 @@ TEST_F(OldestModelTest, MonochromeFileRendersGrey) {
     ASSERT_EQ(Open(o), 0u);
     EXPECT_EQ(info_.isColour, 0);
     EXPECT_EQ(info_.outputType, VQ_TYPE_GRAY8);
-    for (uint32_t type : {VQ_TYPE_RAW, VQ_TYPE_GRAY8, VQ_TYPE_GRAY16}) {
+    for (uint32_t type : {VQ_TYPE_GRAY8, VQ_TYPE_GRAY16}) {
         std::vector<uint8_t> out;
         EXPECT_EQ(Render(type, out), 0u) << type;
     }
@@ -207,8 +207,13 @@ TEST_F(OldestModelTest, StoredBlockAndTableEndCases) {
          ZyrOldestOptions::Block::Tag1021, 4095, true, VQ_TYPE_RGB16, 180.0f, {20, 30, 400, 300}, 0, 4095},
         {"bad checksum", badSum, ZyrOldestOptions::Block::InSettingsRecords, 4095, false, VQ_TYPE_RGB8, 0.0f,
          active, 0, 4095},
+        // Out of range: the defaults, but the window the block gave stays.
         {"rotation 400", ZyrOldestSample::StoredBlock(6, 5, triple, 400, window, 1),
-         ZyrOldestOptions::Block::InSettingsRecords, 4095, false, VQ_TYPE_RGB8, 0.0f, active, 0, 4095},
+         ZyrOldestOptions::Block::InSettingsRecords, 4095, false, VQ_TYPE_RGB8, 0.0f, {20, 30, 400, 300}, 0, 4095},
+        {"rotation 45", ZyrOldestSample::StoredBlock(6, 5, triple, 45, window, 1),
+         ZyrOldestOptions::Block::InSettingsRecords, 4095, false, VQ_TYPE_RGB8, 0.0f, {20, 30, 400, 300}, 0, 4095},
+        {"balance type 9", ZyrOldestSample::StoredBlock(6, 9, triple, 0, window, 1),
+         ZyrOldestOptions::Block::InSettingsRecords, 4095, false, VQ_TYPE_RGB8, 0.0f, {20, 30, 400, 300}, 0, 4095},
         {"window outside", ZyrOldestSample::StoredBlock(6, 5, triple, 0, {2, 30, 400, 300}, 0),
          ZyrOldestOptions::Block::InSettingsRecords, 4095, true, VQ_TYPE_RGB16, 0.0f, active, 0, 4095},
         {"table end 16383", {}, ZyrOldestOptions::Block::None, 16383, false, VQ_TYPE_RGB8, 0.0f, active, 0, 8700},
@@ -228,8 +233,7 @@ TEST_F(OldestModelTest, StoredBlockAndTableEndCases) {
         float rotation = -1;
         VqGetRotateType(&info_, &rotation);
         EXPECT_EQ(rotation, r.rotation);
-        SdkRect w{};
-        VqGetOutputWindow(&info_, &w);
+        const SdkRect w = Param<SdkRect>(lumora::RP_OUTPUT_WINDOW);
         EXPECT_EQ(w.x, r.window.x);
         EXPECT_EQ(w.y, r.window.y);
         EXPECT_EQ(w.width, r.window.width);
@@ -273,6 +277,36 @@ TEST_F(OldestModelTest, ShortExpansionTableIsRefused) {
     ZyrOldestOptions o;
     o.table.assign(100, 7);
     EXPECT_EQ(Open(o), VQ_ERR_BAD_FILE);
+}
+
+} // namespace
+namespace {
+
+// Code 100 of the stored table is 100 * 4095 / 255 = 1605. Group 0's daylight
+// preset (135, 235, 80) gives gains of 235 * 256 / 135 = 445 (red), 256 (green)
+// and 235 * 256 / 80 = 752 (blue) in 1/256: red 1605 * 445 / 256 = 2789, green
+// 1605, blue 1605 * 752 / 256 = 4714, which the unit-gain shading limits to the
+// maximum value 4095.
+TEST_F(OldestModelTest, FlatFieldMatchesHandComputedValues) {
+    ZyrOldestOptions o;
+    ASSERT_EQ(Open(o), 0u);
+    std::vector<uint8_t> out;
+    // Sensor output, 8 bits: the high byte of each sample, in the mosaic.
+    ASSERT_EQ(Render(VQ_TYPE_RAW, out), 0u);
+    const size_t width = 1280;
+    const uint8_t even[2] = {1605 >> 8, 2789 >> 8}, odd[2] = {4095 >> 8, 1605 >> 8};
+    for (size_t row : {size_t(0), size_t(1), size_t(500), size_t(1023)})
+        for (size_t col : {size_t(0), size_t(1), size_t(2), size_t(1279)})
+            ASSERT_EQ(out[row * width + col], (row % 2 ? odd : even)[col % 2]) << row << "," << col;
+    // Camera RGB, 16 bits: the linear table spreads 0 .. 4095 over 0 .. 65535.
+    ASSERT_EQ(Render(VQ_TYPE_CAMERA_RGB16, out), 0u);
+    auto word = [&](size_t i) { return uint16_t(out[2 * i] | out[2 * i + 1] << 8); };
+    const size_t pixels = 1268 * 1012;
+    for (size_t p : {size_t(0), size_t(1), pixels / 2, pixels - 1}) {
+        EXPECT_EQ(word(3 * p), (2789 * 65535 + 2047) / 4095) << p; // rounded
+        EXPECT_EQ(word(3 * p + 1), (1605 * 65535 + 2047) / 4095) << p;
+        EXPECT_EQ(word(3 * p + 2), 65535) << p;
+    }
 }
 
 } // namespace

@@ -37,12 +37,6 @@ SdkImageBase::~SdkImageBase() {
 bool SdkImageBase::IsValid() const { return camera_ != nullptr; }
 int32_t SdkImageBase::GetObjectSize() { return kObjectSize; }
 
-VqStatus SdkImageBase::GetExtension(uint32_t, void*) { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::SetExtension(uint32_t, void*, uint32_t, uint32_t, uint32_t, uint32_t) {
-    return VQ_ERR_NOT_SUPPORTED;
-}
-VqStatus SdkImageBase::GetHidden(uint32_t, void*) { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::SetHidden(uint32_t, void*) { return VQ_ERR_NOT_SUPPORTED; }
 
 VqStatus SdkImageBase::Open(int32_t index, ImageInfoRecord* info, const uint8_t* header, uint32_t length,
                             const DirectoryEntry* entry) {

@@ -135,6 +135,22 @@ public:
                             std::vector<uint16_t>& out, const RawTiffReader& reader, const uint8_t* header,
                             uint32_t length);
 
+    // Extensions and hidden properties every image answers.
+    // -2..+2 stays; up to 0.05 beyond is pulled to the limit; anything else is 0.
+    static bool ClampExposure(double* exposure);
+    VqStatus SetWhiteBalanceMode(int32_t enabled, int32_t preset, int32_t custom, uint32_t rg, uint16_t b);
+    void GetWhiteBalanceMode(VqWhiteBalanceMode* out) const;
+    void GetSharpening(VqSharpeningRecord* out) const;
+    VqStatus SetSharpening(int32_t mode, int32_t level);
+    VqStatus SetChromaFilter(int32_t level, uint32_t word);
+    // The stored range triple a sharpening level falls in.
+    const uint32_t* GetRangeTriple(int32_t level) const;
+    VqStatus GetFileDate(void* out);
+    static VqStatus RationalTripleToShorts(const uint32_t (&words)[6], uint16_t* r, uint16_t* g, uint16_t* b);
+    int32_t SharpenMode() const { return sharpenMode_; }
+    int32_t SharpenLevel() const { return sharpenLevel_; }
+    int32_t ChromaLevel() const { return chromaLevel_; }
+
     // The oldest models' stored settings block and looks.
     static constexpr uint32_t kStoredBlockBytes = 22;
     static constexpr uint32_t kSettingsRecordBytes = 16;
@@ -246,6 +262,19 @@ protected:
     VqStatus LoadThumbnailPlanes(bool colour, const uint32_t (&offsets)[3], const uint32_t (&bytes)[3]);
     VqStatus BuildOldestModelCurves(bool colour);
     VqStatus HandOldestModelParameters(bool colour);
+    // Sharpening, chroma filter, exposure and look as the image keeps them; the
+    // raw classes restore them from the file's stored record.
+    int32_t sharpenMode_ = 0, sharpenLevel_ = 0, sharpeningAvailable_ = 0, sharpenSecondMode_ = 0;
+    int32_t chromaLevel_ = 0;
+    uint32_t chromaWord_ = 0;
+    uint16_t chromaAvailable_ = 0;
+    double exposure_ = 0;
+    int32_t exposureAvailable_ = 1;
+    uint32_t rangeTriples_[4][3] = {{0, 0, 0}, {5, 10, 2}, {10, 10, 2}, {17, 14, 2}};
+    int32_t presetCopies_[3] = {0, 0, 0};
+    VqStatus GetHiddenFileValues(uint32_t id, void* out);
+    VqStatus FindTagHidden(void* out);
+
     uint8_t storedBlock_[kStoredBlockBytes] = {};
     int32_t shadingBlocks_[2][5] = {{0, 0, 0, 0, 0x100000}, {0, 0, 0, 0, 0x100000}};
     uint16_t unpackOffsetCode_ = 0;

@@ -79,6 +79,24 @@ typedef struct VqExposureRecord {
     int32_t reserved;
 } VqExposureRecord;
 
+/* Sharpening record of VQ_EXT_SHARPENING (get): mode 0 off, 1 or 2; level
+ * 0..100; available flag; second-mode word. On set, words 0 and 1 are the mode
+ * and the level. */
+typedef struct VqSharpeningRecord {
+    int32_t mode;
+    int32_t level;
+    int32_t available;
+    int32_t secondMode;
+} VqSharpeningRecord;
+
+/* Chroma filter record of VQ_EXT_CHROMA_FILTER (get): level 0 or 100,
+ * available value, 0. */
+typedef struct VqChromaRecord {
+    int32_t level;
+    int32_t available;
+    int32_t reserved;
+} VqChromaRecord;
+
 /* Model families and file kinds as the record reports them. */
 #define VQ_FAMILY_UNKNOWN    4
 #define VQ_FILE_RAW_TIFF     0

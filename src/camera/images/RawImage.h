@@ -182,6 +182,9 @@ protected:
     VqStatus SetCameraSetting3(uint32_t value);
     // The stored range triple a sharpening level falls in.
     const uint32_t* RangeTriple(int32_t level) const;
+    // Sharpening and chroma filter as the stored record left them, handed to
+    // the renderer.
+    void RestoreFilters();
     // Called with the curve block and the measured balance triple; nothing here.
     virtual void CurveBlockHook(const CurveBlock& block, const uint32_t* triple);
     virtual uint32_t GetModelThreshold();

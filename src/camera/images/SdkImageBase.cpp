@@ -92,7 +92,6 @@ VqStatus SdkImageBase::GetProcessingDirectory(char* out) {
     return 0;
 }
 
-VqStatus SdkImageBase::SaveProcessParameters() { return VQ_ERR_NOT_SUPPORTED; }
 
 VqStatus SdkImageBase::GetSoundInfo(int32_t index, SoundInfoRecord* out) {
     if (!soundList_) return VQ_ERR_BAD_HANDLE;

@@ -13,6 +13,7 @@
 #include "ModelTable.h"
 #include "OcmsImageRecord.h"
 #include "RawContainer.h"
+#include "ResolutionRecord.h"
 #include "RationalValue.h"
 #include "SdkImage.h"
 #include "SensorGroupSettings.h"
@@ -151,6 +152,22 @@ public:
     int32_t SharpenLevel() const { return sharpenLevel_; }
     int32_t ChromaLevel() const { return chromaLevel_; }
 
+    // Print resolution as extension 29 answers it: value, unit (1 per inch,
+    // 2 per centimetre) and precision word.
+    struct ResolutionValue {
+        int32_t value;
+        int32_t unit;
+        int32_t precision;
+    };
+    VqStatus SetResolution(uint32_t value, int32_t unit, uint32_t word);
+    ResolutionValue GetResolution() const { return resolution_; }
+    // The resolution tags of a directory as read: the image's values follow them.
+    void LoadResolution(const ResolutionRecord& record);
+    VqStatus SaveResolution();
+    // Writes bytes inside the image's file, never past its end; a refused
+    // write changes nothing.
+    VqStatus WriteInsideFile(uint64_t offset, const void* bytes, uint32_t length);
+
     // The oldest models' stored settings block and looks.
     static constexpr uint32_t kStoredBlockBytes = 22;
     static constexpr uint32_t kSettingsRecordBytes = 16;
@@ -276,6 +293,13 @@ protected:
     VqStatus FindTagHidden(void* out);
 
     uint8_t storedBlock_[kStoredBlockBytes] = {};
+    uint32_t storedBlockOffset_ = 0;
+    uint32_t descriptionFieldOffset_ = 0, descriptionFieldLength_ = 0;
+    ResolutionValue resolution_ = {300, 1, 0}, storedResolution_ = {300, 1, 0};
+    ResolutionRecord resolutionPositions_{};
+    bool resolutionDirty_ = false;
+    // The family-0 stored block the current settings make.
+    void BuildStoredBlock(uint8_t (&block)[kStoredBlockBytes]) const;
     int32_t shadingBlocks_[2][5] = {{0, 0, 0, 0, 0x100000}, {0, 0, 0, 0, 0x100000}};
     uint16_t unpackOffsetCode_ = 0;
     uint16_t maximumValue_ = 0;

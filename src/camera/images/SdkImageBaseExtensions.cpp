@@ -208,6 +208,7 @@ VqStatus SdkImageBase::GetExtension(uint32_t id, void* out) {
     case VQ_EXT_LOOK_NAMES:
         if (!out) return VQ_ERR_BAD_HANDLE;
         return BuiltInLooks().GetName(*static_cast<LookTable::NameRecord*>(out), false, false);
+    case VQ_EXT_RESOLUTION: return Answer(out, GetResolution());
     case VQ_EXT_BALANCE_PRESET: return Answer(out, whiteBalancePreset_);
     case VQ_EXT_FILE_DATE: return GetFileDate(out);
     case VQ_EXT_SDK_VERSION: return Answer(out, kSdkVersion);
@@ -223,6 +224,7 @@ VqStatus SdkImageBase::SetExtension(uint32_t id, void* data, uint32_t w1, uint32
     case VQ_EXT_WHITE_BALANCE: return SetWhiteBalanceMode(int32_t(w0), int32_t(w1), int32_t(w2), w3, uint16_t(w4));
     case VQ_EXT_SHARPENING: return SetSharpening(int32_t(w0), int32_t(w1));
     case VQ_EXT_CHROMA_FILTER: return SetChromaFilter(int32_t(w0), w1);
+    case VQ_EXT_RESOLUTION: return SetResolution(w0, int32_t(w1), w2);
     default: return VQ_ERR_UNKNOWN_EXTENSION;
     }
 }

@@ -54,6 +54,8 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     // The oldest cameras write their frame number after the first character of
     // the description. The record shows it; the entry index stays as it is, or
     // the camera could no longer find this image's entry when it is closed.
+    descriptionFieldOffset_ = ifd.descriptionOffset;
+    descriptionFieldLength_ = ifd.descriptionCount;
     if (description_.size() > 1) {
         int32_t number = 0;
         for (size_t i = 1; i < description_.size() && description_[i] >= '0' && description_[i] <= '9'; ++i)
@@ -74,6 +76,7 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     subIfdOffsets_[1] = ifd.subIfdCount > 1 ? ifd.subIfds[1] : 0;
     privateIfdOffset_ = ifd.privateIfd;
     std::memset(storedBlock_, 0, sizeof storedBlock_);
+    storedBlockOffset_ = ifd.storedSettings.offset;
     if (!status && ifd.storedSettings.offset != 0)
         status = ReadHeaderOrFile(view, ifd.storedSettings.offset, storedBlock_, kStoredBlockBytes);
     DecodeSettingsRecords(reinterpret_cast<const uint8_t*>(ifd.settingsText),
@@ -96,7 +99,9 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
         }
         planeWidth_ = ifd.width;
         planeHeight_ = ifd.height;
-        if (!status) status = reader.ReadIfd(view, subIfdOffsets_[1], ifd, nullptr, nullptr, false);
+        ResolutionRecord resolution;
+        if (!status) status = reader.ReadIfd(view, subIfdOffsets_[1], ifd, &resolution, nullptr, false);
+        if (!status) LoadResolution(resolution);
     }
     if (status) return status;
     if ((status = LoadThumbnailPlanes(colour, thumbOffsets, thumbBytes))) return status;

@@ -7,7 +7,9 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -307,6 +309,124 @@ TEST_F(OldestModelTest, FlatFieldMatchesHandComputedValues) {
         EXPECT_EQ(word(3 * p + 1), (1605 * 65535 + 2047) / 4095) << p;
         EXPECT_EQ(word(3 * p + 2), 65535) << p;
     }
+}
+
+} // namespace
+
+namespace {
+
+// White-balance sampling unpacks with the group's "none" preset (240, 240,
+// 240: unit gains), so a flat field of code 100 measures 1605 in every colour.
+TEST_F(OldestModelTest, CalculateWhiteBalanceMeasuresTheSensor) {
+    ZyrOldestOptions o;
+    ASSERT_EQ(Open(o), 0u);
+    const SdkRect area{100, 100, 16, 16};
+    uint16_t rgb[3] = {};
+    ASSERT_EQ(VqCalculateWhiteBalance(&info_, &area, rgb), 0u);
+    EXPECT_EQ(rgb[0], 1605);
+    EXPECT_EQ(rgb[1], 1605);
+    EXPECT_EQ(rgb[2], 1605);
+    ZyrOldestOptions saturated;
+    saturated.sensorCode = 255;
+    ASSERT_EQ(Open(saturated), 0u);
+    EXPECT_EQ(VqCalculateWhiteBalance(&info_, &area, rgb), VQ_ERR_SAMPLE_SATURATED);
+}
+
+} // namespace
+
+namespace {
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string RunTool(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
+// Description, resolution and settings written back change only the bytes of
+// their own fields; the sensor data stays as it was.
+TEST_F(OldestModelTest, WriteBackChangesOnlyItsFields) {
+    ZyrOldestOptions o;
+    o.resolution = true;
+    o.description = "A123 synthetic picture";
+    ASSERT_EQ(Open(o), 0u);
+    const std::vector<uint8_t> before = ReadAll(path_);
+
+    // A field-length text replaces the whole field; a longer one is refused.
+    const std::string text = "A777 written back here";
+    ASSERT_EQ(text.size() + 1, 23u);
+    EXPECT_EQ(VqSetImageDescription(&info_, 24, "A777 written back here.."), VQ_ERR_DESCRIPTION_TOO_LONG);
+    ASSERT_EQ(VqSetImageDescription(&info_, uint32_t(text.size() + 1), text.c_str()), 0u);
+    EXPECT_STREQ(info_.description, text.c_str());
+
+    // Resolution: 4001 per centimetre and unit 3 are refused.
+    EXPECT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(4001)), 2, 0, 0, 0),
+              VQ_ERR_BAD_RESOLUTION);
+    EXPECT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(100)), 3, 0, 0, 0),
+              VQ_ERR_BAD_RESOLUTION_UNIT);
+    ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(240)), 1, 0, 0, 0), 0u);
+    ASSERT_EQ(VqSetRotateType(&info_, 90.0f), 0u);
+    ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+    const std::vector<uint8_t> after = ReadAll(path_);
+    ASSERT_EQ(after.size(), before.size());
+    size_t first = after.size(), last = 0;
+    for (size_t i = 0; i < after.size(); ++i)
+        if (after[i] != before[i]) {
+            first = std::min(first, i);
+            last = i;
+        }
+    // Everything that changed lies in the head; the sensor data is untouched.
+    EXPECT_LT(last, 2048u);
+    EXPECT_LT(first, last);
+    const std::string dump = RunTool("tiffdump '" + path_ + "' 2>&1");
+    EXPECT_NE(dump.find("A777 written back here"), std::string::npos) << dump;
+    const std::string exif = RunTool("exiftool -s -s -s -IFD0:ImageDescription '" + path_ + "' 2>&1");
+    EXPECT_NE(exif.find("A777 written back here"), std::string::npos) << exif;
+
+    // The stored block now holds the rotation: a reopened file comes back turned.
+    Close();
+    ASSERT_EQ(VqOpenImageFile(path_.c_str(), &info_), 0u);
+    open_ = true;
+    float rotation = 0;
+    VqGetRotateType(&info_, &rotation);
+    EXPECT_EQ(rotation, 90.0f);
+    int32_t resolution[3] = {};
+    ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_RESOLUTION, resolution), 0u);
+    EXPECT_EQ(resolution[0], 240);
+    EXPECT_EQ(resolution[1], 1);
+    EXPECT_EQ(resolution[2], 2);
+
+    // Nothing changed: the file is not written again.
+    const std::vector<uint8_t> settled = ReadAll(path_);
+    ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+    EXPECT_EQ(ReadAll(path_), settled);
+}
+
+TEST_F(OldestModelTest, WriteBackWithoutAPlaceRefuses) {
+    ZyrOldestOptions o;
+    o.block = ZyrOldestOptions::Block::None;
+    o.records = false;
+    ASSERT_EQ(Open(o), 0u);
+    ASSERT_EQ(VqSetRotateType(&info_, 90.0f), 0u);
+    EXPECT_EQ(VqSaveProcessParameters(&info_), VQ_ERR_NO_SETTINGS_RECORD);
+    EXPECT_EQ(ReadAll(path_), ZyrOldestSample::Make(o));
+    // No resolution fields: nowhere to write a new value.
+    ZyrOldestOptions plain;
+    ASSERT_EQ(Open(plain), 0u);
+    ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(240)), 1, 0, 0, 0), 0u);
+    EXPECT_EQ(VqSaveProcessParameters(&info_), VQ_ERR_RESOLUTION_NOT_SAVED);
+    int32_t resolution[3] = {};
+    ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_RESOLUTION, resolution), 0u);
+    EXPECT_EQ(resolution[0], 300);
 }
 
 } // namespace

@@ -168,6 +168,14 @@ public:
     // write changes nothing.
     VqStatus WriteInsideFile(uint64_t offset, const void* bytes, uint32_t length);
 
+    // The IPTC block of the picture: where it lies and a copy of it.
+    VqStatus SetIptcLocation(const uint8_t* header, uint32_t length, uint32_t dataOffset, uint32_t byteLength,
+                             uint32_t entryOffset, uint32_t spareEntry, bool outOfOrder);
+    VqStatus SetIptc(const VqIptcRecord& record);
+    void GetIptc(VqIptcRecord* out) const;
+    // The 12-byte directory entry of a block of L bytes at an offset.
+    void BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const;
+
     // The oldest models' stored settings block and looks.
     static constexpr uint32_t kStoredBlockBytes = 22;
     static constexpr uint32_t kSettingsRecordBytes = 16;
@@ -294,6 +302,10 @@ protected:
 
     uint8_t storedBlock_[kStoredBlockBytes] = {};
     uint32_t storedBlockOffset_ = 0;
+    std::vector<uint8_t> iptc_;
+    uint32_t iptcLength_ = 0, iptcOffset_ = 0, iptcField_ = 0, iptcEntry_ = 0, iptcSpareEntry_ = 0, iptcWord_ = 0;
+    bool iptcDirty_ = false;
+    VqStatus SaveIptc(uint32_t length);
     uint32_t descriptionFieldOffset_ = 0, descriptionFieldLength_ = 0;
     ResolutionValue resolution_ = {300, 1, 0}, storedResolution_ = {300, 1, 0};
     ResolutionRecord resolutionPositions_{};

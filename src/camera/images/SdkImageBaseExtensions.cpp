@@ -208,6 +208,11 @@ VqStatus SdkImageBase::GetExtension(uint32_t id, void* out) {
     case VQ_EXT_LOOK_NAMES:
         if (!out) return VQ_ERR_BAD_HANDLE;
         return BuiltInLooks().GetName(*static_cast<LookTable::NameRecord*>(out), false, false);
+    case VQ_EXT_IPTC: {
+        VqIptcRecord r;
+        GetIptc(&r);
+        return Answer(out, r);
+    }
     case VQ_EXT_RESOLUTION: return Answer(out, GetResolution());
     case VQ_EXT_BALANCE_PRESET: return Answer(out, whiteBalancePreset_);
     case VQ_EXT_FILE_DATE: return GetFileDate(out);
@@ -225,6 +230,9 @@ VqStatus SdkImageBase::SetExtension(uint32_t id, void* data, uint32_t w1, uint32
     case VQ_EXT_SHARPENING: return SetSharpening(int32_t(w0), int32_t(w1));
     case VQ_EXT_CHROMA_FILTER: return SetChromaFilter(int32_t(w0), w1);
     case VQ_EXT_RESOLUTION: return SetResolution(w0, int32_t(w1), w2);
+    case VQ_EXT_IPTC:
+        if (!data) return VQ_ERR_BAD_HANDLE;
+        return SetIptc(*static_cast<const VqIptcRecord*>(data));
     default: return VQ_ERR_UNKNOWN_EXTENSION;
     }
 }

@@ -36,6 +36,8 @@ VqStatus SdkImageBase::ParseHeader(const uint8_t* header, uint32_t length) {
     status = reader.ReadIfd(view, first, ifd, nullptr, nullptr, false);
     if (status) return status;
     bigEndian_ = reader.bigEndian() ? 1 : 0;
+    SetIptcLocation(header, length, ifd.iptcOffset, ifd.iptcLength, ifd.iptcEntryOffset, ifd.sensingMethodEntry,
+                    ifd.outOfOrder != 0);
 
     SetInfoText(description_, ifd.description, SdkTextLength(ifd.description, ifd.descriptionCount, 512),
                 &info_.description, &info_.descriptionLength);

@@ -89,6 +89,15 @@ typedef struct VqSharpeningRecord {
     int32_t secondMode;
 } VqSharpeningRecord;
 
+/* IPTC record of VQ_EXT_IPTC: the block's length, the block (null when the
+ * length is 0) and a word (bit 0 set: keep the block without writing it). On
+ * set, the extension's data pointer points at such a record. */
+typedef struct VqIptcRecord {
+    uint32_t length;
+    const void* data;
+    uint32_t word;
+} VqIptcRecord;
+
 /* Chroma filter record of VQ_EXT_CHROMA_FILTER (get): level 0 or 100,
  * available value, 0. */
 typedef struct VqChromaRecord {

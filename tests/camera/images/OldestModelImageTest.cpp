@@ -357,6 +357,7 @@ std::string RunTool(const std::string& command) {
 TEST_F(OldestModelTest, WriteBackChangesOnlyItsFields) {
     ZyrOldestOptions o;
     o.resolution = true;
+    o.iptc = true;
     o.description = "A123 synthetic picture";
     ASSERT_EQ(Open(o), 0u);
     const std::vector<uint8_t> before = ReadAll(path_);
@@ -376,6 +377,26 @@ TEST_F(OldestModelTest, WriteBackChangesOnlyItsFields) {
     ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(240)), 1, 0, 0, 0), 0u);
     ASSERT_EQ(VqSetRotateType(&info_, 90.0f), 0u);
     ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+
+    // IPTC: a caption record replaces the block in place; the same block again
+    // writes nothing; a word of 4 is refused.
+    const uint8_t caption[] = {0x1C, 2, 120, 0, 9, 'n', 'e', 'w', ' ', 'c', 'a', 'p', 't', 'n'};
+    VqIptcRecord iptc{sizeof caption, caption, 0};
+    ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &iptc, 0, 0, 0, 0), 0u);
+    const std::vector<uint8_t> once = ReadAll(path_);
+    ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &iptc, 0, 0, 0, 0), 0u);
+    EXPECT_EQ(ReadAll(path_), once);
+    iptc.word = 4;
+    EXPECT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &iptc, 0, 0, 0, 0), VQ_ERR_BAD_ARGUMENT);
+    VqIptcRecord kept{};
+    ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_IPTC, &kept), 0u);
+    EXPECT_EQ(kept.length, 16u);
+    // A block longer than the file's would have to grow the file: refused.
+    const std::vector<uint8_t> big(200, 0x1C);
+    VqIptcRecord tooLong{uint32_t(big.size()), big.data(), 0};
+    EXPECT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &tooLong, 0, 0, 0, 0), VQ_ERR_IPTC_NOT_WRITABLE);
+    EXPECT_EQ(ReadAll(path_), once);
+
     const std::vector<uint8_t> after = ReadAll(path_);
     ASSERT_EQ(after.size(), before.size());
     size_t first = after.size(), last = 0;
@@ -389,8 +410,11 @@ TEST_F(OldestModelTest, WriteBackChangesOnlyItsFields) {
     EXPECT_LT(first, last);
     const std::string dump = RunTool("tiffdump '" + path_ + "' 2>&1");
     EXPECT_NE(dump.find("A777 written back here"), std::string::npos) << dump;
-    const std::string exif = RunTool("exiftool -s -s -s -IFD0:ImageDescription '" + path_ + "' 2>&1");
+    const std::string exif =
+        RunTool("exiftool -s -s -s -IFD0:ImageDescription -IPTC:Caption-Abstract -XResolution '" + path_ + "' 2>&1");
     EXPECT_NE(exif.find("A777 written back here"), std::string::npos) << exif;
+    EXPECT_NE(exif.find("new captn"), std::string::npos) << exif;
+    EXPECT_NE(exif.find("240"), std::string::npos) << exif;
 
     // The stored block now holds the rotation: a reopened file comes back turned.
     Close();

@@ -62,8 +62,8 @@ TEST(RawUnpackStage, DarkOffsetStepsDownOverTheRows) {
     s.Configure(16, t.data(), 2, 1000);
     ASSERT_EQ(s.SetBalance(256, 256, 256), VQ_OK);
     EXPECT_EQ(s.green.period, 62); // 1000 / 16
-    const uint8_t codes[2] = {0, 200};
-    uint16_t out[2];
+    const uint8_t codes[4] = {0, 200, 0, 200}; // two rows of two
+    uint16_t out[4];
     const uint16_t full = uint16_t(t[200] + 16);
     struct Row {
         uint16_t row;

@@ -198,7 +198,7 @@ std::vector<uint8_t> ZyrWriter::Build(Layout* layoutOut) const {
     layout.ifdOffsets.resize(ifds_.size());
     layout.strips.resize(ifds_.size());
     std::vector<std::vector<uint64_t>> dataPos(ifds_.size());
-    uint64_t off = 12;
+    uint64_t off = std::max<uint32_t>(12, firstIfdOffset_);
     for (size_t i = 0; i < ifds_.size(); ++i) {
         off = align4(off);
         layout.ifdOffsets[i] = uint32_t(off);

@@ -75,6 +75,8 @@ public:
         headerWord_ = mode;
         headerWordValue_ = value;
     }
+    // Where IFD0 starts (at least right after the 12-byte head).
+    void SetFirstIfdOffset(uint32_t offset) { firstIfdOffset_ = offset; }
     // Entries are written in tag order unless this is turned off (then in the
     // order they were added).
     void SetSorted(bool sorted) { sorted_ = sorted; }
@@ -113,4 +115,5 @@ private:
     HeaderLengthWord headerWord_ = HeaderLengthWord::Exact;
     uint32_t headerWordValue_ = 0;
     bool sorted_ = true;
+    uint32_t firstIfdOffset_ = 12;
 };

@@ -5,6 +5,8 @@
 //            [--header-length exact|zero|N] [--jpeg] [--main-table on|off]
 //            [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data]
 //            [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]
+//   zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]
+//            [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc] [--resolution]
 //
 // The switches of the last two lines add the optional processing tags of the
 // raw families (1 and 3) or code the sensor data as lossless JPEG; --tables sets
@@ -17,6 +19,7 @@
 #include <iostream>
 #include <string>
 
+#include "ZyrOldestSample.h"
 #include "ZyrSample.h"
 
 namespace {
@@ -26,7 +29,10 @@ int usage() {
                  "                [--marker N] [--sensor WxH] [--thumb WxH] [--mono]\n"
                  "                [--header-length exact|zero|N] [--jpeg] [--main-table on|off]\n"
                  "                [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data]\n"
-                 "                [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]\n";
+                 "                [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]\n"
+                 "       zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]\n"
+                 "                [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc]\n"
+                 "                [--resolution]\n";
     return 2;
 }
 
@@ -43,13 +49,32 @@ bool parseSize(const std::string& s, uint32_t& w, uint32_t& h) {
 
 int main(int argc, char** argv) {
     ZyrSampleOptions o;
+    // Files of the oldest models (family 0) have a layout of their own.
+    ZyrOldestOptions old;
+    bool oldest = false;
     std::string path;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
         if (arg == "--mono") {
-            o.colour = false;
+            o.colour = old.colour = false;
+            continue;
+        }
+        if (arg == "--oldest") {
+            oldest = true;
+            continue;
+        }
+        if (arg == "--no-records") {
+            old.records = false;
+            continue;
+        }
+        if (arg == "--iptc") {
+            old.iptc = true;
+            continue;
+        }
+        if (arg == "--resolution") {
+            old.resolution = true;
             continue;
         }
         if (arg == "--jpeg") {
@@ -81,7 +106,16 @@ int main(int argc, char** argv) {
             else if (value == "MM") o.order = lumora::ByteOrder::Big;
             else return usage();
         } else if (arg == "--model") {
-            o.model = value;
+            o.model = old.model = value;
+        } else if (arg == "--code") {
+            old.sensorCode = old.thumbnailCode = uint8_t(std::strtoul(value.c_str(), nullptr, 0));
+        } else if (arg == "--unpack-offset") {
+            old.unpackOffset = uint16_t(std::strtoul(value.c_str(), nullptr, 0));
+        } else if (arg == "--block") {
+            if (value == "none") old.block = ZyrOldestOptions::Block::None;
+            else if (value == "records") old.block = ZyrOldestOptions::Block::InSettingsRecords;
+            else if (value == "1021") old.block = ZyrOldestOptions::Block::Tag1021;
+            else return usage();
         } else if (arg == "--version") {
             unsigned major = 0, minor = 0;
             if (std::sscanf(value.c_str(), "%u.%u", &major, &minor) < 1 || major > 255 || minor > 255) return usage();
@@ -108,6 +142,8 @@ int main(int argc, char** argv) {
             o.markerVersion = std::atoi(value.c_str());
         } else if (arg == "--sensor") {
             if (!parseSize(value, o.sensorWidth, o.sensorHeight)) return usage();
+            old.sensorWidth = o.sensorWidth;
+            old.sensorHeight = o.sensorHeight;
         } else if (arg == "--thumb") {
             if (!parseSize(value, o.thumbWidth, o.thumbHeight)) return usage();
         } else if (arg == "--header-length") {
@@ -124,7 +160,7 @@ int main(int argc, char** argv) {
         }
     }
     if (path.empty()) return usage();
-    const std::vector<uint8_t> bytes = ZyrSample::Make(o);
+    const std::vector<uint8_t> bytes = oldest ? ZyrOldestSample::Make(old) : ZyrSample::Make(o);
     if (bytes.empty()) {
         std::cerr << "zyrwrite: the file does not fit in one JPEG segment\n";
         return 1;

@@ -124,8 +124,6 @@ public:
     // The exposure set of VQ_EXT_EXPOSURE: -2..+2 stops, the old value kept
     // when the tables cannot follow.
     VqStatus SetExposure(float stops);
-    // -2..+2 stays; up to 0.05 beyond is pulled to the limit; anything else is 0.
-    static bool ClampExposure(double* exposure);
 
     // State, for the engine and for tests.
     const VqWhiteBalanceMode& balanceState() const { return state_; }
@@ -185,6 +183,9 @@ protected:
     VqStatus SetCameraSetting3(uint32_t value);
     // The stored range triple a sharpening level falls in.
     const uint32_t* RangeTriple(int32_t level) const;
+    // Sharpening and chroma filter as the stored record left them, handed to
+    // the renderer.
+    void RestoreFilters();
     // Called with the curve block and the measured balance triple; nothing here.
     virtual void CurveBlockHook(const CurveBlock& block, const uint32_t* triple);
     virtual uint32_t GetModelThreshold();
@@ -257,27 +258,20 @@ protected:
     int32_t sharpenValues_[5] = {};
     uint32_t settingsTriple_[3] = {};
     uint32_t triple43_[3] = {};
-    uint32_t rangeTriples_[4][3] = {{0, 0, 0}, {5, 10, 2}, {10, 10, 2}, {17, 14, 2}};
     uint32_t settingsWord_ = 0;
     // As last read from or written to the file's record.
     uint32_t storedSettingsWord_ = 0;
     uint32_t storedTriple_[3] = {};
-    // Sharpening and chroma as the record holds them, kept so a save writes
-    // back what it read.
-    uint8_t sharpenMode_ = 0, sharpenLevel_ = 0, chromaLevel_ = 0;
 
     // White balance, look and exposure.
     VqWhiteBalanceMode state_ = {};
     int32_t currentMode_ = 1, currentKind_ = 0;
     int32_t presetIndex_ = 0, balanceIndex_ = 0, balanceIndexCopy_ = 0;
-    int32_t lookIndex_ = 0;
-    double exposure_ = 0, exposureFactor_ = 1, exposureFactorCopy_ = 1, gain_ = 1;
-    int32_t exposureAvailable_ = 1;
+    double exposureFactor_ = 1, exposureFactorCopy_ = 1, gain_ = 1;
     int32_t dirty_[3] = {};
 
     // Flags.
     bool oldFile_ = false, oldColourTables_ = false, newFormat_ = false;
-    int32_t sharpeningAvailable_ = 0;
 
     // File positions and entry counts.
     uint32_t descriptionOffset_ = 0;

@@ -87,6 +87,7 @@ VqStatus RawImage::ParseHeader(const uint8_t* header, uint32_t length) {
                                   uint32_t(bottomMargin_), uint32_t(rightMargin_), bytesPerSample_};
     std::memcpy(savedGeometry_, geometry, sizeof geometry);
     if ((status = ApplyExposure())) return status;
+    RestoreFilters();
 
     SetRawClassFlag();
     return 0;

@@ -17,20 +17,6 @@ int16_t RoundOffset(double v) { return int16_t(std::lround(v)); }
 
 } // namespace
 
-bool RawImage::ClampExposure(double* e) {
-    if (*e >= -2.0 && *e <= 2.0) return true;
-    if (*e >= -2.05 && *e < -2.0) {
-        *e = -2.0;
-        return true;
-    }
-    if (*e > 2.0 && *e <= 2.05) {
-        *e = 2.0;
-        return true;
-    }
-    *e = 0;
-    return false;
-}
-
 VqStatus RawImage::ApplyExposure() {
     VqStatus status = 0;
     if (info_.outputType == VQ_TYPE_RAW) {

@@ -417,6 +417,8 @@ VqStatus RawImage::BuildColourCurves(const uint8_t* header, const RawTiffReader&
             for (int32_t i = 0; i < count; ++i) t[i] = uint16_t(t[i] * multiplier);
     for (int c = 0; c < 3; ++c) colourCurves_[c].reset(tables[c]);
     colourCurveCount_ = count;
+    // The chroma filter can be switched on wherever the file has its tables.
+    chromaAvailable_ = uint16_t(std::clamp<int32_t>(count, 0, 0xFFFF));
     if ((status = SetParameter<uint16_t*>(RP_CFA_TABLE_1, colourCurves_[0].get()))) return status;
     if ((status = SetParameter<uint16_t*>(RP_CFA_TABLE_2, colourCurves_[1].get()))) return status;
     if ((status = SetParameter<uint16_t*>(RP_CFA_TABLE_3, colourCurves_[2].get()))) return status;
@@ -425,6 +427,7 @@ VqStatus RawImage::BuildColourCurves(const uint8_t* header, const RawTiffReader&
 
 void RawImage::SetUpToneParameters(const RawIfdRecord& ifd) {
     sharpenSelect_ = ifd.sharpenSelect;
+    sharpenSecondMode_ = ifd.sharpenSelect != 0 ? 1 : 0;
     if (oldFile_) {
         int32_t v[5] = {};
         SharpenStage::GetPresetParameters(sharpenKernel_, &v[0], &v[1], &v[2], &v[3], &v[4], info_.modelId);

@@ -141,6 +141,15 @@ bool RawImage::AdjustStoredWindow(int32_t*, int32_t*, int32_t*, int32_t*, int32_
     return true;
 }
 
+void RawImage::RestoreFilters() {
+    // Only a stored record carries the photographer's choice; a value the
+    // file cannot honour leaves the filter off.
+    if (storedSettingsOffset_ == 0) return;
+    const int32_t mode = sharpenMode_, level = sharpenLevel_, chroma = chromaLevel_;
+    SetSharpening(mode, level);
+    SetChromaFilter(chroma, chromaWord_);
+}
+
 const uint32_t* RawImage::RangeTriple(int32_t level) const {
     if (level <= 15) return rangeTriples_[0];
     if (level <= 49) return rangeTriples_[1];

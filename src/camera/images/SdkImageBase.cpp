@@ -37,12 +37,6 @@ SdkImageBase::~SdkImageBase() {
 bool SdkImageBase::IsValid() const { return camera_ != nullptr; }
 int32_t SdkImageBase::GetObjectSize() { return kObjectSize; }
 
-VqStatus SdkImageBase::GetExtension(uint32_t, void*) { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::SetExtension(uint32_t, void*, uint32_t, uint32_t, uint32_t, uint32_t) {
-    return VQ_ERR_NOT_SUPPORTED;
-}
-VqStatus SdkImageBase::GetHidden(uint32_t, void*) { return VQ_ERR_NOT_SUPPORTED; }
-VqStatus SdkImageBase::SetHidden(uint32_t, void*) { return VQ_ERR_NOT_SUPPORTED; }
 
 VqStatus SdkImageBase::Open(int32_t index, ImageInfoRecord* info, const uint8_t* header, uint32_t length,
                             const DirectoryEntry* entry) {
@@ -98,7 +92,6 @@ VqStatus SdkImageBase::GetProcessingDirectory(char* out) {
     return 0;
 }
 
-VqStatus SdkImageBase::SaveProcessParameters() { return VQ_ERR_NOT_SUPPORTED; }
 
 VqStatus SdkImageBase::GetSoundInfo(int32_t index, SoundInfoRecord* out) {
     if (!soundList_) return VQ_ERR_BAD_HANDLE;

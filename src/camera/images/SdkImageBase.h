@@ -13,12 +13,15 @@
 #include "ModelTable.h"
 #include "OcmsImageRecord.h"
 #include "RawContainer.h"
+#include "ResolutionRecord.h"
 #include "RationalValue.h"
 #include "SdkImage.h"
+#include "SensorGroupSettings.h"
 
 class RawTiffReader;
 
 namespace lumora {
+class ByteView;
 class SdkRenderer;
 }
 
@@ -133,6 +136,65 @@ public:
                             std::vector<uint16_t>& out, const RawTiffReader& reader, const uint8_t* header,
                             uint32_t length);
 
+    // Extensions and hidden properties every image answers.
+    // -2..+2 stays; up to 0.05 beyond is pulled to the limit; anything else is 0.
+    static bool ClampExposure(double* exposure);
+    VqStatus SetWhiteBalanceMode(int32_t enabled, int32_t preset, int32_t custom, uint32_t rg, uint16_t b);
+    void GetWhiteBalanceMode(VqWhiteBalanceMode* out) const;
+    void GetSharpening(VqSharpeningRecord* out) const;
+    VqStatus SetSharpening(int32_t mode, int32_t level);
+    VqStatus SetChromaFilter(int32_t level, uint32_t word);
+    // The stored range triple a sharpening level falls in.
+    const uint32_t* GetRangeTriple(int32_t level) const;
+    VqStatus GetFileDate(void* out);
+    static VqStatus RationalTripleToShorts(const uint32_t (&words)[6], uint16_t* r, uint16_t* g, uint16_t* b);
+    int32_t SharpenMode() const { return sharpenMode_; }
+    int32_t SharpenLevel() const { return sharpenLevel_; }
+    int32_t ChromaLevel() const { return chromaLevel_; }
+
+    // Print resolution as extension 29 answers it: value, unit (1 per inch,
+    // 2 per centimetre) and precision word.
+    struct ResolutionValue {
+        int32_t value;
+        int32_t unit;
+        int32_t precision;
+    };
+    VqStatus SetResolution(uint32_t value, int32_t unit, uint32_t word);
+    ResolutionValue GetResolution() const { return resolution_; }
+    // The resolution tags of a directory as read: the image's values follow them.
+    void LoadResolution(const ResolutionRecord& record);
+    VqStatus SaveResolution();
+    // Writes bytes inside the image's file, never past its end; a refused
+    // write changes nothing.
+    VqStatus WriteInsideFile(uint64_t offset, const void* bytes, uint32_t length);
+
+    // The IPTC block of the picture: where it lies and a copy of it.
+    VqStatus SetIptcLocation(const uint8_t* header, uint32_t length, uint32_t dataOffset, uint32_t byteLength,
+                             uint32_t entryOffset, uint32_t spareEntry, bool outOfOrder);
+    VqStatus SetIptc(const VqIptcRecord& record);
+    void GetIptc(VqIptcRecord* out) const;
+    // The 12-byte directory entry of a block of L bytes at an offset.
+    void BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const;
+
+    // The oldest models' stored settings block and looks.
+    static constexpr uint32_t kStoredBlockBytes = 22;
+    static constexpr uint32_t kSettingsRecordBytes = 16;
+    static constexpr uint32_t kSettingsRecordsBytes = 64;
+    static constexpr int32_t kToneCurveEntries = 32768;
+    static constexpr int32_t kGammaEntries = 4096;
+    // True when the block holds a non-zero byte and byte 0 is the sum of the others.
+    static bool StoredBlockCounts(const uint8_t (&block)[kStoredBlockBytes]);
+    void ApplyStoredSettings();
+    VqStatus SetLook(int32_t look);
+    VqStatus SetColorMatrixFromShorts(const int16_t (&values)[9]);
+    VqStatus SetRendererBlock(uint32_t id, const int32_t (&words)[18]);
+    // Shading blocks and the unpack offset from the records of tag 65535.
+    void DecodeSettingsRecords(const uint8_t* records, uint32_t length);
+    int32_t LookIndex() const { return lookIndex_; }
+    uint16_t MaximumValue() const { return maximumValue_; }
+    uint16_t UnpackOffsetCode() const { return unpackOffsetCode_; }
+    const int32_t (&ShadingBlock(int i) const)[5] { return shadingBlocks_[i]; }
+
     // Channels and bytes per sample of an output type for this class.
     virtual VqStatus OutputFormat(uint32_t type, int32_t* channels, int32_t* bytesPerSample);
 
@@ -216,6 +278,50 @@ protected:
     uint32_t ifd0Offset_ = 0, subIfdOffsets_[2] = {0, 0}, privateIfdOffset_ = 0;
     uint32_t ifd0FirstStrip_ = 0;
     std::vector<uint16_t> storedTable_;  // tag 291 of the oldest models
+
+    // Set-up of the oldest models' own pipeline.
+    VqStatus FinishOldestModelSetUp(bool colour);
+    // count bytes at a head offset: from the head bytes when they hold them,
+    // else from the file.
+    VqStatus ReadHeaderOrFile(const ByteView& view, uint32_t offset, uint8_t* out, uint32_t count);
+    VqStatus LoadThumbnailPlanes(bool colour, const uint32_t (&offsets)[3], const uint32_t (&bytes)[3]);
+    VqStatus BuildOldestModelCurves(bool colour);
+    VqStatus HandOldestModelParameters(bool colour);
+    // Sharpening, chroma filter, exposure and look as the image keeps them; the
+    // raw classes restore them from the file's stored record.
+    int32_t sharpenMode_ = 0, sharpenLevel_ = 0, sharpeningAvailable_ = 0, sharpenSecondMode_ = 0;
+    int32_t chromaLevel_ = 0;
+    uint32_t chromaWord_ = 0;
+    uint16_t chromaAvailable_ = 0;
+    double exposure_ = 0;
+    int32_t exposureAvailable_ = 1;
+    uint32_t rangeTriples_[4][3] = {{0, 0, 0}, {5, 10, 2}, {10, 10, 2}, {17, 14, 2}};
+    int32_t presetCopies_[3] = {0, 0, 0};
+    VqStatus GetHiddenFileValues(uint32_t id, void* out);
+    VqStatus FindTagHidden(void* out);
+
+    uint8_t storedBlock_[kStoredBlockBytes] = {};
+    uint32_t storedBlockOffset_ = 0;
+    std::vector<uint8_t> iptc_;
+    uint32_t iptcLength_ = 0, iptcOffset_ = 0, iptcField_ = 0, iptcEntry_ = 0, iptcSpareEntry_ = 0, iptcWord_ = 0;
+    bool iptcDirty_ = false;
+    VqStatus SaveIptc(uint32_t length);
+    uint32_t descriptionFieldOffset_ = 0, descriptionFieldLength_ = 0;
+    ResolutionValue resolution_ = {300, 1, 0}, storedResolution_ = {300, 1, 0};
+    ResolutionRecord resolutionPositions_{};
+    bool resolutionDirty_ = false;
+    // The family-0 stored block the current settings make.
+    void BuildStoredBlock(uint8_t (&block)[kStoredBlockBytes]) const;
+    int32_t shadingBlocks_[2][5] = {{0, 0, 0, 0, 0x100000}, {0, 0, 0, 0, 0x100000}};
+    uint16_t unpackOffsetCode_ = 0;
+    uint16_t maximumValue_ = 0;
+    int32_t lookIndex_ = 0;
+    int32_t filmCurveLength_ = 0;
+    std::vector<uint16_t> logCurve_, filmCurve_, gammaTable_;
+    std::vector<uint8_t> thumbnailPlanes_;
+    int32_t thumbnailMonoWords_[2] = {0, 0};
+    int32_t thumbnailInfoWords_[8] = {};
+    const SensorGroupSettings* GroupSettings() const;
 
     uint32_t tiffOffset_ = 0;
     uint32_t fileSize_ = 0;  // of the entry, when the camera knows it

@@ -45,7 +45,6 @@ VqStatus SdkImageBase::GetRotation(float* out) {
     return 0;
 }
 
-VqStatus SdkImageBase::SetDescription(ImageInfoRecord*, uint32_t, const char*) { return VQ_ERR_NOT_SUPPORTED; }
 
 VqStatus SdkImageBase::SetSubSample(int16_t factor) {
     if (factor < 1 || factor > 32) return VQ_ERR_BAD_SUBSAMPLE;

@@ -79,6 +79,33 @@ typedef struct VqExposureRecord {
     int32_t reserved;
 } VqExposureRecord;
 
+/* Sharpening record of VQ_EXT_SHARPENING (get): mode 0 off, 1 or 2; level
+ * 0..100; available flag; second-mode word. On set, words 0 and 1 are the mode
+ * and the level. */
+typedef struct VqSharpeningRecord {
+    int32_t mode;
+    int32_t level;
+    int32_t available;
+    int32_t secondMode;
+} VqSharpeningRecord;
+
+/* IPTC record of VQ_EXT_IPTC: the block's length, the block (null when the
+ * length is 0) and a word (bit 0 set: keep the block without writing it). On
+ * set, the extension's data pointer points at such a record. */
+typedef struct VqIptcRecord {
+    uint32_t length;
+    const void* data;
+    uint32_t word;
+} VqIptcRecord;
+
+/* Chroma filter record of VQ_EXT_CHROMA_FILTER (get): level 0 or 100,
+ * available value, 0. */
+typedef struct VqChromaRecord {
+    int32_t level;
+    int32_t available;
+    int32_t reserved;
+} VqChromaRecord;
+
 /* Model families and file kinds as the record reports them. */
 #define VQ_FAMILY_UNKNOWN    4
 #define VQ_FILE_RAW_TIFF     0

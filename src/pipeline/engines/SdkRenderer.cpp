@@ -8,7 +8,9 @@
 
 #include "IntOps.h"
 #include "LutStage.h"
+#include "RawUnpackStage.h"
 #include "RendererImage.h"
+#include "ShadingStage.h"
 #include "VqOutputTypes.h"
 
 namespace lumora {
@@ -131,18 +133,6 @@ SdkRenderer::~SdkRenderer() {
     std::free(columnOffsets32_);
 }
 
-// The pipeline of the base renderer is not part of this frame yet: these answer
-// a clear "not implemented" until it is.
-VqStatus SdkRenderer::PrepareStages() { return VQ_ERR_NOT_IMPLEMENTED; }
-VqStatus SdkRenderer::RenderImage(const ImageBufferRecord*, const ProgressRecord*) {
-    return VQ_ERR_NOT_IMPLEMENTED;
-}
-VqStatus SdkRenderer::RenderThumbnail(void*) { return VQ_ERR_NOT_IMPLEMENTED; }
-VqStatus SdkRenderer::SampleWhiteBalance(const SdkRect*, uint16_t*, int32_t, const SensorGeometry*) {
-    return VQ_ERR_NOT_IMPLEMENTED;
-}
-// Without stages there is nothing to tell about a changed parameter.
-VqStatus SdkRenderer::ParameterChanged(uint32_t) { return VQ_OK; }
 VqStatus SdkRenderer::IsGreyPatch(const uint16_t*, int32_t*, int16_t, float) { return VQ_OK; }
 VqStatus SdkRenderer::DecodeCache(void*, int32_t, int32_t, int32_t) { return VQ_OK; }
 

@@ -4,6 +4,7 @@
 // tables. The pipeline operations are virtual; engines replace them.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "ClipRecord.h"
 #include "OcmsImageRecord.h"
@@ -20,7 +21,9 @@
 namespace lumora {
 
 class LutStage;
+class RawUnpackStage;
 class RendererImage;
+class ShadingStage;
 
 // Stage modes of the default pipeline for one output type.
 struct PipelineModes {
@@ -98,8 +101,17 @@ public:
     // least the whole sensor after the data offset; 0 for impossible geometry.
     uint64_t RequiredCacheBytes(uint32_t bytesPerSample) const;
 
+    // The long-lived stages of the base pipeline, once PrepareStages made them.
+    const RawUnpackStage* UnpackStage() const { return unpackStage_.get(); }
+    const RawUnpackStage* SampleStage() const { return sampleStage_.get(); }
+    const ShadingStage* Shading() const { return shadingStage_.get(); }
+
 protected:
     bool ColourManagementActive() const;
+    VqStatus ConfigureUnpackStages();
+    VqStatus CreateShadingStage();
+    VqStatus SetShadingPolynomial();
+    VqStatus SetShadingCalibration();
 
     void* parameters_[RP_PARAMETER_COUNT];
     size_t parameterSizes_[RP_PARAMETER_COUNT] = {};
@@ -201,6 +213,11 @@ protected:
     uint32_t loadedBytes_ = 0;
     int32_t cacheDecoded_ = 0;
     uint64_t cacheBytes_ = 0;
+
+    // Stages of the base pipeline; the engines make none.
+    std::unique_ptr<RawUnpackStage> unpackStage_;
+    std::unique_ptr<RawUnpackStage> sampleStage_;
+    std::unique_ptr<ShadingStage> shadingStage_;
 
     uint16_t* linearLut_ = nullptr; // owned
     void* ownedBuffers_[10] = {};   // engine buffers, freed with std::free

@@ -5,6 +5,7 @@
 #include "SdkImageBase.h"
 #include "RegisteredFolderCamera.h"
 #include "VqSession.h"
+#include "ZyrOldestSample.h"
 
 #include <gtest/gtest.h>
 
@@ -259,19 +260,11 @@ TEST(ImageFactory, AFileShorterThanTheHeadOpens) {
     // The head buffer is read whole; what lies past the file's end is zeros.
     lumora::test::TempFolder dir;
     VqSession session;
-    ZyrSampleOptions o;
+    ZyrOldestOptions o;
     o.model = "ZYNM02";
-    o.mainTableCount = 16;
     o.sensorWidth = 16;
     o.sensorHeight = 16;
-    o.thumbWidth = 4;
-    o.thumbHeight = 4;
-    ZyrWriter w(o.order);
-    const ZyrSample::Ifds ifds = ZyrSample::Fill(w, o);
-    w.Remove(ifds.raw, 291);
-    w.Remove(ifds.privateIfd, 2301);
-    w.Remove(ifds.privateIfd, 2305);
-    const std::vector<uint8_t> bytes = w.Build();
+    const std::vector<uint8_t> bytes = ZyrOldestSample::Make(o);
     ASSERT_LT(bytes.size(), SdkImageBase::kHeadSize);
     const std::string path = WriteFile(dir, "small.zyr", bytes);
     for (int pass = 0; pass < 2; ++pass) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LutStage.h"
+#include "RawUnpackStage.h"
 #include "RendererImage.h"
 #include "SdkRenderer.h"
 #include "VqOutputTypes.h"
@@ -89,16 +90,123 @@ TEST(SdkRendererParameters, EveryCellHasItsSize) {
     for (size_t i = 1; i < ranges.size(); ++i) EXPECT_LE(ranges[i - 1].second, ranges[i].first) << i;
 }
 
-TEST(SdkRendererParameters, PipelineNotBuiltAnswersClearly) {
+// The base renderer's own pipeline over a small colour file of 8-bit codes.
+struct BaseRendererFixture {
     SdkRenderer r;
-    EXPECT_EQ(r.PrepareStages(), VQ_ERR_NOT_IMPLEMENTED);
+    FakeImage image;
+    std::vector<uint16_t> table = std::vector<uint16_t>(256);
+    uint16_t tone[32768];
+    uint16_t gamma[4096];
+
+    explicit BaseRendererFixture(int32_t group = 2, int32_t w = 64, int32_t h = 48, uint8_t code = 100) {
+        for (uint32_t i = 0; i < 256; ++i) table[i] = uint16_t(i * 4095 / 255);
+        for (uint32_t i = 0; i < 32768; ++i) tone[i] = uint16_t(std::min<uint32_t>(i, 4095));
+        for (uint32_t i = 0; i < 4096; ++i) gamma[i] = uint16_t(i * 16);
+        image.file.assign(16 + size_t(w) * size_t(h), code);
+        setParam(r, RP_IS_COLOR, int32_t(1));
+        setParam(r, RP_SENSOR_GROUP, group);
+        setParam<RendererImage*>(r, RP_IMAGE, &image);
+        setParam(r, RP_OUTPUT_WINDOW, SdkRect{0, 0, int16_t(w), int16_t(h)});
+        const uint16_t balance[3] = {256, 256, 256};
+        std::memcpy(r.Parameter(RP_WHITE_BALANCE), balance, sizeof balance);
+        std::memcpy(r.Parameter(RP_SAMPLE_BALANCE), balance, sizeof balance);
+        setParam<uint16_t*>(r, RP_UNPACK_TABLE, table.data());
+        setParam(r, RP_RAW_WIDTH, w);
+        setParam(r, RP_RAW_HEIGHT, h);
+        setParam(r, RP_MAX_VALUE, uint16_t(4095));
+        const int32_t unit[5] = {0, 0, 0, 0, 0x100000};
+        std::memcpy(r.Parameter(RP_SHADING_POLY_1), unit, sizeof unit);
+        std::memcpy(r.Parameter(RP_SHADING_POLY_2), unit, sizeof unit);
+        setParam(r, RP_DATA_OFFSET, int32_t(16));
+        setParam(r, RP_DATA_SIZE, w * h);
+        setParam<uint16_t*>(r, RP_TONE_CURVE, tone);
+        setParam<uint16_t*>(r, RP_OUTPUT_CURVE, gamma);
+        setParam(r, RP_OUTPUT_CURVE_SIZE, int32_t(4096));
+        setParam(r, RP_SUBSAMPLE, int16_t(1));
+        RationalValue identity[9];
+        for (int i = 0; i < 9; ++i) identity[i] = {i % 4 == 0 ? 32 : 0, 32};
+        std::memcpy(r.Parameter(RP_COLOR_MATRIX), identity, sizeof identity);
+        std::memcpy(r.Parameter(RP_COLOR_MATRICES), identity, sizeof identity);
+    }
+};
+
+TEST(SdkRendererBasePipeline, PrepareStagesOnceAndByGroup) {
+    BaseRendererFixture f(0);
+    ASSERT_EQ(f.r.PrepareStages(), VQ_OK);
+    ASSERT_NE(f.r.UnpackStage(), nullptr);
+    ASSERT_NE(f.r.SampleStage(), nullptr);
+    ASSERT_NE(f.r.Shading(), nullptr);
+    const auto* unpack = f.r.UnpackStage();
+    const auto* shading = f.r.Shading();
+    // A second call changes nothing, even after parameters changed.
+    setParam(f.r, RP_UNPACK_OFFSET, uint16_t(20));
+    EXPECT_EQ(f.r.PrepareStages(), VQ_OK);
+    EXPECT_EQ(f.r.UnpackStage(), unpack);
+    EXPECT_EQ(f.r.Shading(), shading);
+    EXPECT_EQ(f.r.UnpackStage()->offset, 0);
+    // The offset reaches the stages with the next change of the table.
+    ASSERT_EQ(f.r.ParameterChanged(RP_UNPACK_TABLE), VQ_OK);
+    EXPECT_EQ(f.r.UnpackStage()->offset, 20);
+    EXPECT_EQ(f.r.SampleStage()->offset, 20);
+
+    BaseRendererFixture bad(3);
+    EXPECT_EQ(bad.r.PrepareStages(), VQ_ERR_BAD_STAGE_MODE);
+    EXPECT_EQ(bad.r.Shading(), nullptr);
+
+    // Without stages there is nothing to render with.
+    BaseRendererFixture none(0);
     ImageBufferRecord buffer{};
-    EXPECT_EQ(r.RenderImage(&buffer, nullptr), VQ_ERR_NOT_IMPLEMENTED);
-    EXPECT_EQ(r.RenderThumbnail(nullptr), VQ_ERR_NOT_IMPLEMENTED);
-    SdkRect area{0, 0, 8, 8};
-    uint16_t rgb[3];
-    EXPECT_EQ(r.SampleWhiteBalance(&area, rgb, 0, nullptr), VQ_ERR_NOT_IMPLEMENTED);
-    EXPECT_EQ(r.DecodeCache(nullptr, 1, 1, 0), VQ_OK);
+    uint8_t byte = 0;
+    buffer.buffer = &byte;
+    EXPECT_EQ(none.r.RenderImage(&buffer, nullptr), VQ_ERR_BAD_STAGE_MODE);
+    EXPECT_EQ(none.r.DecodeCache(nullptr, 1, 1, 0), VQ_OK);
+}
+
+void* NullAfterFirst(void*, uint32_t, int32_t) { return nullptr; }
+int32_t gProgressCalls = 0;
+int32_t CountProgress(int32_t, int32_t, int32_t, int32_t) {
+    ++gProgressCalls;
+    return 1;
+}
+
+TEST(SdkRendererBasePipeline, RendersStripsWithCallbacksAndProgress) {
+    BaseRendererFixture f(0);
+    ASSERT_EQ(f.r.PrepareStages(), VQ_OK);
+    setParam(f.r, RP_OUTPUT_TYPE, int32_t(VQ_TYPE_RGB8));
+    setParam(f.r, RP_OUTPUT_WINDOW, SdkRect{6, 6, 52, 36});
+    // One strip: the progress callback runs once for the start and six times after.
+    std::vector<uint8_t> out(52 * 36 * 3, 0xEE);
+    ImageBufferRecord buffer{};
+    buffer.buffer = out.data();
+    buffer.bufferBytes = uint32_t(out.size());
+    ProgressRecord progress{};
+    progress.callback = reinterpret_cast<VqProgressCallback>(&CountProgress);
+    gProgressCalls = 0;
+    ASSERT_EQ(f.r.RenderImage(&buffer, &progress), VQ_OK);
+    EXPECT_GE(gProgressCalls, 7);
+    for (size_t i = 3; i < out.size(); i += 3) ASSERT_TRUE(std::equal(out.begin(), out.begin() + 3, out.begin() + i)) << i;
+    // Several strips: a strip callback that answers null stops the rendering.
+    buffer.bufferBytes = 52 * 3 * 12;
+    buffer.stripCallback = &NullAfterFirst;
+    EXPECT_EQ(f.r.RenderImage(&buffer, nullptr), VQ_ERR_BAD_HANDLE);
+}
+
+TEST(SdkRendererBasePipeline, SampleWhiteBalance) {
+    BaseRendererFixture f(0);
+    ASSERT_EQ(f.r.PrepareStages(), VQ_OK);
+    SdkRect area{8, 8, 16, 16};
+    uint16_t rgb[3] = {};
+    ASSERT_EQ(f.r.SampleWhiteBalance(&area, rgb, 0, nullptr), VQ_OK);
+    const uint16_t v = uint16_t(100 * 4095 / 255);
+    EXPECT_EQ(rgb[0], v);
+    EXPECT_EQ(rgb[1], v);
+    EXPECT_EQ(rgb[2], v);
+    // One saturated byte inside the area.
+    f.image.file[16 + 10 * 64 + 12] = 255;
+    EXPECT_EQ(f.r.SampleWhiteBalance(&area, rgb, 0, nullptr), VQ_ERR_SAMPLE_SATURATED);
+    // An area off the sensor is refused before anything is read.
+    SdkRect outside{60, 8, 16, 16};
+    EXPECT_EQ(f.r.SampleWhiteBalance(&outside, rgb, 0, nullptr), VQ_ERR_BAD_ARGUMENT);
 }
 
 TEST(SdkRendererFormat, OutputFormatOfEveryType) {

@@ -2,6 +2,7 @@
 // picture, against stored hashes of the strips the caller received. The engine
 // may work through the picture in smaller pieces than the caller's buffer; what
 // the caller sees (strip count, sizes, order and bytes) must stay as it was.
+#include "Fnv64.h"
 #include "RawImageFixture.h"
 
 #include <cinttypes>
@@ -12,25 +13,6 @@
 using namespace rawimagetest;
 
 namespace {
-
-class Fnv64 {
-public:
-    void Add(const void* data, size_t n) {
-        const uint8_t* p = static_cast<const uint8_t*>(data);
-        for (size_t i = 0; i < n; ++i) {
-            hash_ ^= p[i];
-            hash_ *= 0x100000001B3ull;
-        }
-    }
-    void Add32(uint32_t v) {
-        const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-        Add(b, 4);
-    }
-    uint64_t value() const { return hash_; }
-
-private:
-    uint64_t hash_ = 0xCBF29CE484222325ull;
-};
 
 // Each strip's size and bytes, in the order the caller got them.
 Fnv64* gHash = nullptr;

@@ -17,6 +17,7 @@
 #include "OutputStage.h"
 #include "RenderProgress.h"
 #include "SharpenStage.h"
+#include "StripMirror.h"
 #include "ThresholdDemosaicer.h"
 #include "VqOutputTypes.h"
 
@@ -34,33 +35,6 @@ constexpr int32_t kPieceLines = 64;
 // stages that look beyond a line see the same neighbours they would in the
 // whole strip; only the caller's strip edges are edges.
 constexpr int32_t kOverlapLines = 8;
-
-// Samples outside the raw image (rows above or below it, columns left or right
-// of it) are filled by mirroring the image about its edge row or column. The
-// mirror keeps the colour-filter phase, so the demosaicers and the mosaic filter
-// see a plausible continuation instead of stale memory.
-void MirrorOutside(int16_t* strip, int32_t w, int32_t h, int32_t top, int32_t bottom, int32_t left,
-                   int32_t right) {
-    const int32_t firstRow = top, lastRow = h - bottom - 1;
-    const int32_t firstCol = left, lastCol = w - right - 1;
-    if (firstRow > lastRow || firstCol > lastCol) return;
-    if (left > 0 || right > 0) {
-        for (int32_t r = firstRow; r <= lastRow; ++r) {
-            int16_t* row = strip + size_t(r) * size_t(w);
-            for (int32_t c = 0; c < firstCol; ++c)
-                row[c] = row[std::clamp(2 * firstCol - c, firstCol, lastCol)];
-            for (int32_t c = lastCol + 1; c < w; ++c)
-                row[c] = row[std::clamp(2 * lastCol - c, firstCol, lastCol)];
-        }
-    }
-    const size_t rowBytes = size_t(w) * sizeof(int16_t);
-    for (int32_t r = 0; r < firstRow; ++r)
-        std::memcpy(strip + size_t(r) * w, strip + size_t(std::clamp(2 * firstRow - r, firstRow, lastRow)) * w,
-                    rowBytes);
-    for (int32_t r = lastRow + 1; r < h; ++r)
-        std::memcpy(strip + size_t(r) * w, strip + size_t(std::clamp(2 * lastRow - r, firstRow, lastRow)) * w,
-                    rowBytes);
-}
 
 void CopyBlock(int16_t* to, size_t toStride, const int16_t* from, size_t fromStride, size_t width,
                size_t rows) {
@@ -338,7 +312,7 @@ VqStatus RawEngine::ReadStrip(RenderJob& job, int32_t index, StripWork& sw) {
     sw.readBottom = std::clamp(job.clip.rowsBelow, 0, sw.readH - sw.readTop);
     const int32_t readLeft = std::clamp(f - sw.x, 0, sw.readW);
     const int32_t readRight = std::clamp(int32_t(int64_t(sw.x) + sw.w + f - rawWidth_), 0, sw.readW - readLeft);
-    MirrorOutside(sw.read, sw.readW, sw.readH, sw.readTop, sw.readBottom, readLeft, readRight);
+    engine::MirrorOutside(sw.read, sw.readW, sw.readH, sw.readTop, sw.readBottom, readLeft, readRight);
     return VQ_OK;
 }
 
@@ -424,7 +398,7 @@ VqStatus RawEngine::ApplyGainMap(RenderJob& job, StripWork& sw) {
     if (insideRows > 0 && insideCols > 0 && packed)
         CopyBlock(region, size_t(w), job.work.get(), size_t(insideCols), size_t(insideCols), size_t(insideRows));
     // Outside samples follow their corrected mirror images.
-    MirrorOutside(sw.strip, w, sw.h, sw.top, sw.bottom, sw.left, sw.right);
+    engine::MirrorOutside(sw.strip, w, sw.h, sw.top, sw.bottom, sw.left, sw.right);
     return VQ_OK;
 }
 

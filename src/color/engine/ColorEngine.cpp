@@ -1,6 +1,7 @@
 #include "ColorEngine.h"
 
 #include "CmsTransform.h"
+#include "ColorEngineCB.h"
 #include "ColorEngineServices.h"
 #include "ColorProfile.h"
 #include "ColorServices.h"
@@ -21,6 +22,8 @@ namespace {
 
 std::atomic<ColorEngine*> gEngine{nullptr};
 std::atomic<SpInstance> gInstance{0};
+std::mutex gHookLock;
+ColorEngine::DisplayProfileHook gDisplayHook;
 
 constexpr uint32_t Signature(const char (&s)[5]) {
     return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) | (uint32_t(uint8_t(s[2])) << 8) |
@@ -40,12 +43,9 @@ bool FolderExists(const char* path) {
     return path[0] != '\0' && std::filesystem::is_directory(path, ec);
 }
 
-void CopyDirectory(char* slot, const std::string& text) {
-    // A longer folder than a slot holds is cut; such a folder is then
-    // simply not found.
-    std::strncpy(slot, text.c_str(), ColorEngine::kDirectoryChars);
-    slot[ColorEngine::kDirectoryChars] = '\0';
-}
+// A folder whose name does not fit a slot is not used at all: a cut name
+// could name another folder.
+bool FitsSlot(const std::string& folder) { return folder.size() <= size_t(ColorEngine::kDirectoryChars); }
 
 } // namespace
 
@@ -60,6 +60,15 @@ ColorEngine* ColorEngine::Instance(int a, int b) {
 
 void ColorEngine::DeleteInstance() { delete gEngine.load(); }
 
+void ColorEngine::SetDisplayProfileHook(DisplayProfileHook hook) {
+    std::lock_guard<std::mutex> guard(gHookLock);
+    gDisplayHook = std::move(hook);
+}
+
+void ColorEngine::RemoveListenerIfRunning(ColorEngineCB* listener) {
+    if (ColorEngine* engine = gEngine.load()) engine->RemoveListener(listener);
+}
+
 SpInstance ColorEngine::LibraryInstance() { return gInstance.load(); }
 
 ColorEngine::ColorEngine() {
@@ -68,10 +77,20 @@ ColorEngine::ColorEngine() {
 
 ColorEngine::~ColorEngine() {
     ColorEngineServices::Uninstall(this);
-    registry_.clear();
+    if (gEngine.load() == this) gEngine.store(nullptr);
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        // Transforms and profiles still held by the engine go back to the
+        // library before it closes.
+        cache_.clear();
+        registry_.clear();
+        listeners_.clear();
+        lookList_.clear();
+        grayscaleLookList_.clear();
+        outputList_.clear();
+    }
     if (instance_) SpTerminate(&instance_);
     gInstance.store(0);
-    if (gEngine.load() == this) gEngine.store(nullptr);
 }
 
 void ColorEngine::Startup(int, int b) {
@@ -114,8 +133,9 @@ bool ColorEngine::FindProfileDirectories() {
     // folder here; a folder named twice counts once.
     auto offer = [&](const std::string& folder) {
         if (directoryCount_ > 1) return;
-        char candidate[kDirectoryChars + 1];
-        CopyDirectory(candidate, folder);
+        if (!FitsSlot(folder)) return;
+        char candidate[kDirectoryChars + 1] = {};
+        std::memcpy(candidate, folder.c_str(), folder.size());
         if (!FolderExists(candidate)) return;
         if (directoryCount_ == 0) {
             std::memcpy(directoryNames_[0], candidate, sizeof candidate);
@@ -191,10 +211,37 @@ void ColorEngine::Initialize() {
 void ColorEngine::LoadStaticProfileDescriptions() {
     for (const std::string& file : StaticProfileTable::LoadOrder())
         StaticProfileTable::SetDescription(file, LoadStaticProfile(file));
-    // No screen profile is known here: the sRGB description stands in.
+    // A screen without a profile is no error: the sRGB description stands in.
     const std::string srgb = StaticProfileTable::Description(StaticProfileTable::kSRGB);
-    StaticProfileTable::SetDisplayDescription(srgb);
+    YlmRefPtr<ColorSpaceDesc> display = GetDisplayProfile();
+    StaticProfileTable::SetDisplayDescription(display ? display->Name() : srgb);
     workingSpaceName_ = srgb;
+}
+
+YlmRefPtr<ColorSpaceDesc> ColorEngine::GetDisplayProfile() {
+    DisplayProfileHook hook;
+    {
+        std::lock_guard<std::mutex> guard(gHookLock);
+        hook = gDisplayHook;
+    }
+    return LoadDisplayProfile(hook ? hook() : std::string());
+}
+
+YlmRefPtr<ColorSpaceDesc> ColorEngine::GetUnnamedProfile() { return LoadDisplayProfile(std::string()); }
+
+YlmRefPtr<ColorSpaceDesc> ColorEngine::LoadDisplayProfile(const std::string& file) {
+    const SpFileProps props{};
+    SpProfile handle = 0;
+    if (SpProfileLoadProfile(instance_, file.c_str(), &props, &handle) != SpStatSuccess || !handle)
+        return YlmRefPtr<ColorSpaceDesc>();
+    try {
+        YlmRefPtr<ColorSpaceDesc> profile(new ColorProfile(handle));
+        AddProfile(profile);
+        return profile;
+    } catch (const YlmErrp&) {
+        // A profile whose description cannot be read is as good as none.
+        return YlmRefPtr<ColorSpaceDesc>();
+    }
 }
 
 std::string ColorEngine::LoadStaticProfile(const std::string& fileName) {
@@ -346,8 +393,33 @@ std::string ColorEngine::GetWorkingSpaceName() {
 }
 
 void ColorEngine::SetWorkingSpaceName(const std::string& description) {
+    std::vector<ColorEngineCB*> listeners;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        if (description == workingSpaceName_) return;
+        workingSpaceName_ = description;
+        listeners = listeners_;
+    }
+    // Outside the lock, so a listener may ask the engine anything; one that
+    // went away during an earlier call is skipped.
+    for (ColorEngineCB* listener : listeners)
+        if (IsListening(listener)) listener->ColorEngineChanged(description);
+}
+
+void ColorEngine::AddListener(ColorEngineCB* listener) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    workingSpaceName_ = description;
+    if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+        listeners_.push_back(listener);
+}
+
+void ColorEngine::RemoveListener(ColorEngineCB* listener) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+bool ColorEngine::IsListening(ColorEngineCB* listener) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end();
 }
 
 std::string ColorEngine::GetErrorText(SpStatus status) {
@@ -361,8 +433,15 @@ bool ColorEngine::InitThread() { return SpInitThread(instance_, nullptr, nullptr
 
 bool ColorEngine::TermThread() { return SpTermThread(instance_) == SpStatSuccess; }
 
-YlmRefPtr<ColorTransform> ColorEngine::GetTransform(const std::vector<ProfileChainEntry>& chain, int) {
+void ColorEngine::SetCacheLimit(int limit) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
+    cacheLimit_ = limit;
+}
+
+YlmRefPtr<ColorTransform> ColorEngine::GetTransform(const std::vector<ProfileChainEntry>& chain, int flags) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    for (const TransformCacheEntry& entry : cache_)
+        if (entry.Matches(chain, flags)) return entry.transform;
     std::vector<YlmRefPtr<ColorTransform>> singles;
     std::vector<SpXform> handles;
     for (const ProfileChainEntry& entry : chain) {
@@ -381,7 +460,11 @@ YlmRefPtr<ColorTransform> ColorEngine::GetTransform(const std::vector<ProfileCha
     if (SpCombineXforms(int32_t(handles.size()), handles.data(), &combined, &failedIndex, nullptr, nullptr) !=
         SpStatSuccess)
         YLM_THROW("ColorEngine::GetTransform", NbErrColorEngineInitFailed);
-    return YlmRefPtr<ColorTransform>(new CmsTransform(YlmRefPtr<ColorSpaceDesc>(), 0, combined, true));
+    YlmRefPtr<ColorTransform> transform(new CmsTransform(YlmRefPtr<ColorSpaceDesc>(), 0, combined, true));
+    if (cacheLimit_ > 0)
+        while (cache_.size() >= size_t(cacheLimit_)) cache_.pop_front();
+    cache_.push_back(TransformCacheEntry{chain, flags, transform});
+    return transform;
 }
 
 void ColorEngine::Evaluate(SpXform transform, const PixelLayout& source, const PixelLayout& destination) {

@@ -2,6 +2,7 @@
 // and the installation check, names and aliases, grey conversion, transforms
 // and the luminance curve, profiles from ICC bytes.
 #include "ColorEngine.h"
+#include "ColorFolder.h"
 #include "ColorProfile.h"
 #include "ColorServices.h"
 #include "ImageProcessParam.h"
@@ -29,34 +30,6 @@ int CodeOf(const std::function<void()>& call) {
     }
     return 0;
 }
-
-// A system folder of the test's own whose colour folder holds copies of the
-// generated static profiles, less some, plus some test profiles.
-class ColorFolder {
-public:
-    ColorFolder(const std::vector<std::string>& leaveOut, const std::vector<std::string>& extra = {}) {
-        root_ = fs::temp_directory_path() / ("lumora-color-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        const fs::path color = root_ / "spool" / "drivers" / "color";
-        fs::create_directories(color);
-        for (const auto& entry : fs::directory_iterator(LUMORA_TEST_COLOR_FOLDER)) {
-            const std::string name = entry.path().filename().string();
-            if (std::find(leaveOut.begin(), leaveOut.end(), name) == leaveOut.end())
-                fs::copy_file(entry.path(), color / name);
-        }
-        for (const std::string& name : extra) fs::copy_file(fs::path(LUMORA_TEST_PROFILES) / name, color / name);
-        setenv("LUMORA_SYSTEM_DIR", root_.c_str(), 1);
-    }
-    ~ColorFolder() {
-        ColorEngine::DeleteInstance();
-        StaticProfileTable::Clear();
-        unsetenv("LUMORA_SYSTEM_DIR");
-        fs::remove_all(root_);
-    }
-
-private:
-    fs::path root_;
-    static inline int counter_ = 0;
-};
 
 PixelLayout Interleaved(void* base, int sampleType, int channels, int columns) {
     const int b = sampleType == PixelSample8 ? 1 : 2;

@@ -2,6 +2,7 @@
 
 #include "TiffTag.h"
 #include "TiffTypeSize.h"
+#include "YlmErrp.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,17 +66,19 @@ bool Exif::IsTagWanted(int flags, uint16_t tag) {
 }
 
 int Exif::ReadFromFile(const FilePathSpec& path) {
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
     Close();
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path.GetPath().c_str(), "rb"));
-    if (!file) return SourceUnreadable;
-    std::vector<uint8_t> bytes(kMaxSourceBytes);
-    const size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
-    if (std::ferror(file.get())) return SourceUnreadable;
-    bytes.resize(got);
-    open_ = true;
+    std::vector<uint8_t> bytes;
+    try {
+        file_ = std::make_unique<File>(path);
+        file_->Open(File::ReadBinary);
+        const int64_t size = file_->GetSize();
+        if (size < 0) return SourceUnreadable;
+        bytes.resize(size_t(std::min<uint64_t>(uint64_t(size), kMaxSourceBytes)));
+        file_->Seek(0, 0);
+        if (!bytes.empty()) file_->ReadExactly(bytes.data(), 1, bytes.size());
+    } catch (const YlmErrp&) {
+        return SourceUnreadable;
+    }
     return ReadFromBytes(ByteView(bytes.data(), bytes.size()));
 }
 
@@ -92,7 +95,14 @@ void Exif::Close() {
     bytes_.clear();
     bytes_.shrink_to_fit();
     view_ = ByteView();
-    open_ = false;
+    if (file_) {
+        try {
+            file_->Close();
+        } catch (const YlmErrp&) {
+            // Only read from: nothing of it is lost.
+        }
+        file_.reset();
+    }
 }
 
 int Exif::Parse() {

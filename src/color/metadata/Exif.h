@@ -4,9 +4,11 @@
 // it. Reads the first megabyte of the source; never writes a file.
 #include "ByteView.h"
 #include "ExifEntry.h"
+#include "File.h"
 #include "FilePathSpec.h"
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,7 +50,7 @@ public:
     // The same parse over bytes already in memory (at most kMaxSourceBytes
     // of them are kept).
     int ReadFromBytes(ByteView bytes);
-    virtual bool IsOpen() const { return open_; }
+    virtual bool IsOpen() const { return file_ && file_->IsOpen(); }
     virtual void Close();
     virtual int ClearEntries();
     virtual int CollectEntries(int flags);
@@ -85,7 +87,7 @@ private:
 
     std::vector<uint8_t> bytes_;   // file bytes and two zero bytes
     ByteView view_;
-    bool open_ = false;
+    std::unique_ptr<File> file_;   // the source, from ReadFromFile until Close
     std::vector<ExifEntry> entries_;
     std::vector<ExifEntry> output_;
     ByteOrder order_ = ByteOrder::Little;

@@ -274,21 +274,6 @@ bool ProfileWriter::labSpace(const std::string& file, const std::string& descrip
     return save(h, file, description, 2.1);
 }
 
-bool ProfileWriter::grayDisplay(const std::string& file, const std::string& description, const char* versionText) {
-    cmsCIExyY d50;
-    cmsWhitePointFromTemp(&d50, 5003);
-    cmsToneCurve* g = cmsBuildGamma(ctx_, 2.2);
-    cmsHPROFILE h = cmsCreateGrayProfileTHR(ctx_, &d50, g);
-    cmsFreeToneCurve(g);
-    if (!h) {
-        error_ = file + ": cannot be built";
-        return false;
-    }
-    cmsSetDeviceClass(h, cmsSigDisplayClass);
-    addTextTag(h, "K031", versionText);
-    return save(h, file, description, 2.1);
-}
-
 bool ProfileWriter::withoutDescription(const std::string& file) {
     cmsCIExyY d65;
     cmsWhitePointFromTemp(&d65, 6504);

@@ -32,8 +32,6 @@ public:
     bool toneCurveLink(const std::string& file, const std::string& description, double strength);
     // The Lab colour-space profile: identity tables in lut16 form.
     bool labSpace(const std::string& file, const std::string& description);
-    // A gray display profile (gamma 2.2) with a version tag.
-    bool grayDisplay(const std::string& file, const std::string& description, const char* versionText);
     // A display profile without any description tag.
     bool withoutDescription(const std::string& file);
 

@@ -115,8 +115,6 @@ bool writeTest(ProfileWriter& w) {
     // Descriptions to clean up, and none at all.
     ok &= w.look("SpacedLook.icm", "  Orvex   Spaced Look  ", {1.0, 1.0, 0.0}, 9, " 7 builds");
     ok &= w.withoutDescription("NoDescription.icm");
-    // Gray data, and a version text with trailing characters.
-    ok &= w.grayDisplay("GrayDisplay.icm", "Orvex Gray Display", " 12x");
     return ok;
 }
 

@@ -10,6 +10,7 @@
 #include "YlmErrp.h"
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <filesystem>
 #include <fstream>
@@ -39,6 +40,26 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 YlmRefPtr<ColorProfile> TestProfile(const std::string& name) {
     const std::vector<uint8_t> bytes = ReadBytes(std::string(LUMORA_TEST_PROFILES) + "/" + name);
     return YlmRefPtr<ColorProfile>(new ColorProfile(bytes.data(), uint32_t(bytes.size())));
+}
+
+// A gray display profile whose version text carries trailing characters.
+std::vector<uint8_t> GrayDisplayProfile() {
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+    cmsHPROFILE h = cmsCreateGrayProfile(cmsD50_xyY(), gamma);
+    cmsFreeToneCurve(gamma);
+    cmsSetDeviceClass(h, cmsSigDisplayClass);
+    cmsMLU* description = cmsMLUalloc(nullptr, 1);
+    cmsMLUsetASCII(description, "en", "US", "Orvex Gray Display");
+    cmsWriteTag(h, cmsSigProfileDescriptionTag, description);
+    cmsMLUfree(description);
+    const char version[] = "text\0\0\0\0 12x";   // 'text' type: signature, reserved, text and its NUL
+    cmsWriteRawTag(h, cmsTagSignature(0x4B303331), version, sizeof version);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(h, nullptr, &size);
+    std::vector<uint8_t> bytes(size);
+    cmsSaveProfileToMem(h, bytes.data(), &size);
+    cmsCloseProfile(h);
+    return bytes;
 }
 
 uint32_t Sig(const char* s) {
@@ -145,7 +166,10 @@ TEST(ColorEngineLifecycleTest, TheDisplayProfileComesFromTheHook) {
 }
 
 TEST(ColorEngineLifecycleTest, OutputListHoldsTheRgbDisplayAndSpaceProfiles) {
-    ColorFolder folder({}, {"NoDescription.icm", "GrayDisplay.icm"});
+    ColorFolder folder({}, {"NoDescription.icm"});
+    const std::vector<uint8_t> gray = GrayDisplayProfile();
+    std::ofstream(folder.Color() / "GrayDisplay.icm", std::ios::binary)
+        .write(reinterpret_cast<const char*>(gray.data()), std::streamsize(gray.size()));
     ColorEngine* engine = ColorEngine::Instance(0, 1);
     // ZynRGB is an input profile and lab8 not RGB; the gray display is not RGB.
     EXPECT_EQ(engine->GetOutputProfileList(),
@@ -164,7 +188,6 @@ TEST(ColorEngineLifecycleTest, VersionsAndHeaderSignatures) {
     } cases[] = {
         {"ProductLookV3.icm", 3, "RGB ", "scnr"},
         {"SpacedLook.icm", 7, "RGB ", "scnr"},   // " 7 builds"
-        {"GrayDisplay.icm", 12, "GRAY", "mntr"}, // " 12x"
         {"NoDescription.icm", 0, "RGB ", "mntr"}, // no version tag
         {"BWNormalLink.icm", 1, "RGB ", "link"},
     };
@@ -175,6 +198,12 @@ TEST(ColorEngineLifecycleTest, VersionsAndHeaderSignatures) {
         EXPECT_EQ(p->GetDeviceColorSpace(), Sig(c.colorSpace));
         EXPECT_EQ(p->GetDeviceClass(), Sig(c.deviceClass));
     }
+    const std::vector<uint8_t> grayBytes = GrayDisplayProfile();
+    YlmRefPtr<ColorProfile> gray(new ColorProfile(grayBytes.data(), uint32_t(grayBytes.size())));
+    EXPECT_EQ(gray->Name(), "Orvex Gray Display");
+    EXPECT_EQ(gray->Version(), 12);   // " 12x"
+    EXPECT_EQ(gray->GetDeviceColorSpace(), Sig("GRAY"));
+    EXPECT_EQ(gray->GetDeviceClass(), Sig("mntr"));
     const std::vector<uint8_t> srgb = ReadBytes(std::string(LUMORA_TEST_COLOR_FOLDER) + "/ORVEX_sRGB.icm");
     YlmRefPtr<ColorProfile> p(new ColorProfile(srgb.data(), uint32_t(srgb.size())));
     EXPECT_EQ(p->GetDeviceColorSpace(), Sig("RGB "));

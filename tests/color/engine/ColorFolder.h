@@ -37,6 +37,8 @@ public:
         std::filesystem::remove_all(root_);
     }
 
+    std::filesystem::path Color() const { return root_ / "spool" / "drivers" / "color"; }
+
 private:
     std::filesystem::path root_;
     static inline int counter_ = 0;

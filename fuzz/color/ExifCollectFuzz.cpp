@@ -12,6 +12,11 @@ using namespace NimbalCore;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Exif exif;
     if (exif.ReadFromBytes(ByteView(data, size)) != 0) return 0;
+    for (int flags : {0x01, 0x04, 0x08, 0x10, 0x20, 0x40}) {
+        exif.ClearEntries();
+        exif.CollectEntries(flags);
+    }
+    exif.ClearEntries();
     exif.CollectEntries(0x7F);
     (void)exif.IsGPSValid();
     (void)exif.ComputeApexValues();

@@ -117,6 +117,70 @@ TEST(ExifTest, BadSourcesAnswerTheirStatus) {
     EXPECT_EQ(exif.CollectEntries(Exif::CollectIFD0), 2205);
 }
 
+TEST(ExifTest, JpegSegmentsAndTheIfd0Offset) {
+    // APP1 "Exif" NUL NUL, then a big-endian TIFF header whose IFD0 holds one
+    // SHORT (Orientation 6).
+    auto exifApp1 = [](uint32_t ifd0) {
+        std::vector<uint8_t> tiff = {'M', 'M', 0, 0x2A, uint8_t(ifd0 >> 24), uint8_t(ifd0 >> 16), uint8_t(ifd0 >> 8),
+                                     uint8_t(ifd0), 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0};
+        const size_t length = 2 + 6 + tiff.size();
+        std::vector<uint8_t> seg = {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0};
+        seg.insert(seg.end(), tiff.begin(), tiff.end());
+        return seg;
+    };
+    auto jpeg = [](std::vector<std::vector<uint8_t>> segments) {
+        std::vector<uint8_t> b = {0xFF, 0xD8};
+        for (const auto& s : segments) b.insert(b.end(), s.begin(), s.end());
+        b.insert(b.end(), {0xFF, 0xDB, 0, 4, 0, 0, 0xFF, 0xD9});
+        return b;
+    };
+    const std::vector<uint8_t> xmp = {0xFF, 0xE1, 0, 6, 'h', 't', 't', 'p'};
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int status;
+        bool orientation;
+    } cases[] = {
+        {"Exif APP1", jpeg({exifApp1(8)}), 0, true},
+        {"another APP1 first is skipped", jpeg({xmp, exifApp1(8)}), 0, true},
+        // 40 is below the file's 48 bytes, but 40 after the Exif header is not.
+        {"IFD0 below the file size, past the bytes", jpeg({exifApp1(40)}), 2203, false},
+        {"IFD0 at 0", jpeg({exifApp1(0)}), 2203, false},
+        {"no Exif before the tables", jpeg({xmp}), 2117, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Exif exif;
+        EXPECT_EQ(exif.ReadFromBytes(ByteView(c.bytes.data(), c.bytes.size())), c.status);
+        exif.CollectEntries(Exif::CollectExifSlot | Exif::CollectIFD0);
+        ExifEntry e;
+        EXPECT_EQ(exif.GetEntry(274, &e) == 0 && e.value == 6, c.orientation);
+    }
+}
+
+TEST(ExifTest, GpsDirectoryWithAZeroDenominator) {
+    // IFD0 points at a GPS directory whose altitude is 0/0 and whose
+    // latitude reference is fine.
+    std::vector<uint8_t> b = LittleTiff({1, 0, 0x25, 0x88, 4, 0, 1, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 0,
+                                         // GPS IFD at 26: two entries
+                                         2, 0, 1, 0, 2, 0, 2, 0, 0, 0, 'N', 0, 0, 0, 6, 0, 5, 0, 1, 0, 0, 0, 56, 0,
+                                         0, 0, 0, 0, 0, 0,
+                                         // 56: altitude 0/0
+                                         0, 0, 0, 0, 0, 0, 0, 0});
+    Exif exif;
+    ASSERT_EQ(exif.ReadFromBytes(ByteView(b.data(), b.size())), 0);
+    EXPECT_FALSE(exif.IsGPSValid());
+    ASSERT_EQ(exif.CollectEntries(Exif::CollectGPS), 0);
+    EXPECT_TRUE(exif.HasTag(1));
+    EXPECT_FALSE(exif.HasTag(6));
+    // The same directory with the altitude 125/10 is valid.
+    b[b.size() - 8] = 125;
+    b[b.size() - 4] = 10;
+    Exif fixed;
+    ASSERT_EQ(fixed.ReadFromBytes(ByteView(b.data(), b.size())), 0);
+    EXPECT_TRUE(fixed.IsGPSValid());
+}
+
 TEST(ExifTest, SharedValuesZeroDenominatorsAndInlineText) {
     // Big-endian IFD0: Make and Model point at the same 6 bytes; XResolution
     // has a zero denominator; Software is a 4-byte inline text without NUL.

@@ -69,7 +69,7 @@ void ZproSpec::SetDefaults() {
     Set(526, V::Text("Zyn stand-in driver 1.0"));
     Set(501, V::Text("SN" + std::to_string(modelCode) + "0042"));
     Set(1921, V::Ints(1, {0}));
-    Set(1970, V::Ints(2, {-1}));
+    Set(1970, V::Ints(2, {0}));
     Set(1971, V::Ints(2, {0}));
     Set(1972, V::Ints(2, {10}));
     Set(1900, V::Block({}));

@@ -83,8 +83,12 @@ void ProImage::CloseWren4Driver() {
 void ProImage::LoadPlugInFolder() {
     FilePathSpec folder((lumora::Locations::ProgramDir() / "PlugIns").string());
     if (!folder.Exists()) return;
-    std::vector<YlmRefPtr<BBPlugIn>> found = BBPlugIn::LoadFolder(folder);
-    FolderList().swap(found);
+    try {
+        std::vector<YlmRefPtr<BBPlugIn>> found = BBPlugIn::LoadFolder(folder);
+        FolderList().swap(found);
+    } catch (...) {
+        // A folder that cannot be listed leaves the plug-ins as they were.
+    }
 }
 
 void ProImage::InstallPoolSteps() {

@@ -3,6 +3,7 @@
 // for rendering, and the answers that follow from them.
 #include "ProImage.h"
 
+#include "ColorServices.h"
 #include "NbErrorCodes.h"
 #include "YlmErrp.h"
 
@@ -704,9 +705,9 @@ void ProImage::WriteProcessParamsToFile() {
     must(WriteInts(1923, VrelTypeRect, crop, 1));
     const int32_t type = (p.balanceType >= 0 && p.balanceType <= 6) ? p.balanceType : -1;
     WriteInts(1857, VrelTypeInt, &type, 1);
-    // The look must have a name; storing its profile needs the colour
-    // engine's profile bytes.
-    (void)GetLookProfileID(p.lookName);
+    // The look is the colour engine's: with one, the look must have a name
+    // (storing its profile needs profile bytes the core does not carry yet).
+    if (ColorServices::Get()) (void)GetLookProfileID(p.lookName);
     const int32_t sharpen[3] = {p.sharpenAmount, p.sharpenRadius, p.sharpenThreshold};
     WriteInts(1860, VrelTypeIntTriple, sharpen, 3);
 }

@@ -83,6 +83,10 @@ TEST(DriverStartup, MissingRefusedAndFaultyDriversGiveTheirStatuses) {
     lumora::test::TempFolder program;
     fs::create_symlink(protest::FaultFolder() + "/ZynInit101.so", program.path() / "ZynWren3.so");
     fs::create_symlink(protest::FaultFolder() + "/ZynInit108.so", program.path() / "ZynWren4.so");
+    // A driver file that is not a library. (A driver missing from the program
+    // folder would still be found next to the platform library, which in a
+    // build tree is another folder than the test's program folder.)
+    program.write("ZynPlover.so", "not a library");
     fs::create_directory(program.path() / "PlugIns");
     fs::create_symlink(protest::FaultFolder() + "/ZynInit108.so", program.path() / "PlugIns" / "x.so");
     const std::string saved = ProgramDir();

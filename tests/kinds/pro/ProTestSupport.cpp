@@ -13,6 +13,10 @@ using namespace NimbalCore;
 
 ImagePool* Pool() {
     static const bool installed = [] {
+#ifdef ZYN_TEST_DRIVER_DIR
+        // The drivers built for this test program's sanitizer.
+        ::setenv("LUMORA_PROGRAM_DIR", ZYN_TEST_DRIVER_DIR, 1);
+#endif
         ProImage::InstallPoolSteps();
         return true;
     }();
@@ -21,6 +25,9 @@ ImagePool* Pool() {
 }
 
 std::string FaultFolder() {
+#ifdef ZYN_TEST_DRIVER_DIR
+    return ZYN_TEST_DRIVER_DIR;
+#endif
     const char* build = std::getenv("LUMORA_BUILD_DIR");
     return std::string(build ? build : ".") + "/standins/zyndriver";
 }

@@ -211,3 +211,67 @@ TEST(ProImageSounds, SoundBelongsByCharactersTwoThreeAndFiveToEight) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace NimbalCore;
+
+TEST(ProImageProfiles, LightingProfilesByModelCode) {
+    lumora::test::TempFolder folder;
+    protest::Pool();
+    struct Case {
+        int32_t model;
+        int kind;
+        int lighting;
+        const char* name;  // without a colour engine the file name stands for the profile
+    };
+    const Case cases[] = {
+        {1824, ProImage::Wren3, 1, "ZynAukCTungstenSource.icm"},
+        {1825, ProImage::Wren3, 0, "ZynAukCDaylightSource.icm"},
+        {1889, ProImage::Wren3, 3, "ZynKeelxDaylightSource.icm"},
+        {2049, ProImage::Wren4, 2, "ZynHeronnFluorescent.icm"},
+        {16385, ProImage::Plover, 3, "ZynDrosselFlashSource.icm"},
+        {2048, ProImage::Wren4, 4, nullptr},
+        {2048, ProImage::Wren4, -1, nullptr},
+    };
+    for (const Case& c : cases) {
+        ImageRef ref(new ProImage(FilePathSpec(protest::WriteFile(folder, std::to_string(c.model) + ".zyr",
+                                                                  protest::Spec(c.model))),
+                                  c.kind));
+        ASSERT_EQ(ref->Open(), 0);
+        if (c.name) {
+            EXPECT_EQ(ref->GetLightingProfileID(c.lighting), c.name) << c.model;
+        } else {
+            try {
+                ref->GetLightingProfileID(c.lighting);
+                ADD_FAILURE() << c.model << " lighting " << c.lighting;
+            } catch (const YlmErrp& e) {
+                EXPECT_EQ(e.GetCode(), NbErrInvalidValue);
+            }
+        }
+    }
+}
+
+TEST(ProImageTone, ExposureTableComesFromTheDriverForTheGivenLevels) {
+    lumora::test::TempFolder folder;
+    protest::Pool();
+    ImageRef ref(new ProImage(FilePathSpec(protest::WriteFile(folder, "t.zyr", protest::Spec(2050))), ProImage::Wren4));
+    ASSERT_EQ(ref->Open(), 0);
+    ASSERT_TRUE(ref->CanAdjustTone());
+    std::vector<uint16_t> table(4096, 7);
+    ASSERT_TRUE(ref->ComputeExposureTableFromLevels(0.25f, 0.5f, 0.75f, int(table.size() * 2), table.data()));
+    EXPECT_EQ(table[0], 0);
+    EXPECT_EQ(table[1000], 0);
+    EXPECT_NEAR(table[2048], 2048, 1);
+    EXPECT_EQ(table[3100], 4095);
+    // A buffer the table does not fit fails and changes nothing.
+    std::vector<uint16_t> small(16, 7);
+    EXPECT_FALSE(ref->ComputeExposureTableFromLevels(0.25f, 0.5f, 0.75f, 32, small.data()));
+    EXPECT_EQ(small[0], 7);
+    // Other levels, another table.
+    std::vector<uint16_t> other(4096, 7);
+    ASSERT_TRUE(ref->ComputeExposureTableFromLevels(0.0f, 0.5f, 1.0f, int(other.size() * 2), other.data()));
+    EXPECT_EQ(other[1000], 1000);
+}
+
+} // namespace

@@ -330,7 +330,7 @@ void ProImage::WriteAllMetaDataToFile() {
     if (!openedReadWrite && open_) Close();
     wantReadWrite = true;
     if (const int opened = EnsureOpen()) YLM_THROW(op, opened);
-    if (IsReadOnly() || !openedReadWrite) YLM_THROW(op, NbErrImageReadOnly);
+    if (IsReadOnly()) YLM_THROW(op, NbErrImageReadOnly);
     const int32_t tagged = tagged_ ? 1 : 0;
     if (WriteInts(1921, VrelTypeFlag, &tagged, 1) != 0) YLM_THROW(op, NbErrAttributeWriteFailed);
     if (iptcChanged_) {

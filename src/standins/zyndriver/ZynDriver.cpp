@@ -84,9 +84,18 @@ struct Driver {
     std::map<int32_t, std::shared_ptr<DriverImage>> images;
 };
 
+Driver* gState = nullptr;
+
+// Made on first use; freed only when the library itself is unloaded, after
+// every caller (also those ending at the program's exit) is done with it.
 Driver& State() {
-    static Driver* d = new Driver;  // never destroyed: calls may come during exit
+    static Driver* d = gState = new Driver;
     return *d;
+}
+
+__attribute__((destructor)) void FreeState() {
+    delete gState;
+    gState = nullptr;
 }
 
 std::shared_ptr<DriverImage> FindImage(int32_t ref) {

@@ -47,8 +47,8 @@ constexpr int32_t kErrUnsupportedModel = 200;
 constexpr int32_t kErrBufferSmall = 122;
 constexpr int32_t kErrWrite = 29;
 constexpr int32_t kErrAccess = 5;
-constexpr int32_t kErrUnknownFailure = 31;
-constexpr int32_t kErrSameReference = 170;
+[[maybe_unused]] constexpr int32_t kErrUnknownFailure = 31;
+[[maybe_unused]] constexpr int32_t kErrSameReference = 170;
 constexpr int32_t kExposureTableId = 1965;
 constexpr int32_t kExposureTableEntries = 4096;
 

@@ -275,3 +275,46 @@ TEST(ProImageTone, ExposureTableComesFromTheDriverForTheGivenLevels) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace NimbalCore;
+
+TEST(ProImageClickBalance, PointIsTurnedIntoTheNativeFrameAndSnappedToEvenSquares) {
+    // Saturated everywhere but one grey 16 x 16 square at a corner.
+    auto file = [](uint32_t squareX, uint32_t squareY) {
+        ZproSpec spec = protest::Spec(2048, 64, 48);
+        spec.samples.assign(size_t(64) * 48 * 3, 4095);
+        for (uint32_t y = squareY; y < squareY + 16; ++y)
+            for (uint32_t x = squareX; x < squareX + 16; ++x)
+                for (int c = 0; c < 3; ++c) spec.samples[(size_t(y) * 64 + x) * 3 + c] = 1000;
+        return spec;
+    };
+    struct Case {
+        const char* what;
+        uint32_t squareX, squareY;
+        float rotation;
+        int x, y;
+    };
+    const Case cases[] = {
+        {"(3, 3) upright samples the square at (0, 0)", 0, 0, 0, 3, 3},
+        {"(0, 0) turned 180 samples the square at (W - 16, H - 16)", 48, 32, 180, 0, 0},
+        {"(0, 0) turned 90 samples the bottom-left square", 0, 32, 90, 0, 0},
+        {"(0, 0) turned 270 samples the top-right square", 48, 0, 270, 0, 0},
+    };
+    lumora::test::TempFolder folder;
+    protest::Pool();
+    int n = 0;
+    for (const Case& c : cases) {
+        ImageRef ref(new ProImage(
+            FilePathSpec(protest::WriteFile(folder, "k" + std::to_string(n++) + ".zyr", file(c.squareX, c.squareY))),
+            ProImage::Wren4));
+        ASSERT_EQ(ref->Open(), 0);
+        ref->GetProcessParams()->rotation = c.rotation;
+        uint16_t a = 0, b = 0, d = 0;
+        EXPECT_NO_THROW(ref->CalculateClickBalance(c.x, c.y, &a, &b, &d)) << c.what;
+        EXPECT_EQ(b, 1000) << c.what;
+    }
+}
+
+} // namespace

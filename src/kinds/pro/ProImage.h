@@ -181,7 +181,9 @@ protected:
     YlmRefPtr<ColorSpaceDesc> GetProfileFromAttribute(int32_t id);
 
     void InitializeConstantAttributes();
-    void InitializeCameraLook();
+    void InitializeLook();
+    // The look the camera was set to (attribute 1954), by the image's kind.
+    std::string GetCaptureLookName();
     void InitializeCustomProcessParameters();
     void InitializeAutoProcessParameters();
     void InitializeAtCaptureProcessParameters();

@@ -243,7 +243,7 @@ void ProImage::DeriveBalanceType(ImageProcessParam& p, bool keepLighting) {
 
 void ProImage::ReadProcessParamsFromFile() {
     InitializeConstantAttributes();
-    InitializeCameraLook();
+    InitializeLook();
     InitializeCustomProcessParameters();
     InitializeAutoProcessParameters();
     InitializeAtCaptureProcessParameters();
@@ -386,21 +386,25 @@ void ProImage::InitializeConstantAttributes() {
     for (int i = 0; i < 4; ++i) required(ReadInts(1862 + i, sharpenPresets_[i], 3));
 }
 
-void ProImage::InitializeCameraLook() {
+std::string ProImage::GetCaptureLookName() {
     int32_t index = 0;
     cameraLookKnown_ = ReadInts(1954, &index, 1) == 0;
     if (!cameraLookKnown_) index = 0;
+    return GetDefaultProfileName(index);
+}
+
+void ProImage::InitializeLook() {
+    captureLookName = GetCaptureLookName();
+    // A look stored in the file would be the image's camera look; making a
+    // profile of its bytes is the colour engine's, so none is kept here yet.
     try {
         rawCameraLook_ = GetProfileFromAttribute(1903);
     } catch (...) {
         rawCameraLook_.Reset();
     }
-    captureLookName = GetDefaultProfileName(index);
-    if (rawCameraLook_) captureLookName = rawCameraLook_->Name();
-    if (!captureLookName.empty()) {
-        processParams_.lookName = captureLookName;
-        if (!isColor_ && !ImageProcessParam::IsGrayscaleLook(captureLookName)) processParams_.colorMode = 2;
-    }
+    if (captureLookName.empty()) return;
+    processParams_.lookName = captureLookName;
+    if (!isColor_ && !ImageProcessParam::IsGrayscaleLook(captureLookName)) processParams_.colorMode = 2;
 }
 
 void ProImage::InitializeCustomProcessParameters() {

@@ -48,10 +48,14 @@ std::vector<FilePathSpec> Folder::FolderList() const {
     if (!dir) YLM_THROW("Folder::FolderList", NbErrFolderListFailed);
     const std::string prefix = folder == "/" ? folder : folder + "/";
     std::vector<FilePathSpec> list;
-    errno = 0;
     bool failed = false;
     try {
-        while (dirent* entry = ::readdir(dir)) {
+        // Only readdir's own errno counts: making an entry's path spec may
+        // set errno (a time it cannot read) without anything failing.
+        for (;;) {
+            errno = 0;
+            dirent* entry = ::readdir(dir);
+            if (!entry) break;
             const std::string name = entry->d_name;
             if (name == "." || name == "..") continue;
             list.emplace_back(prefix + name);

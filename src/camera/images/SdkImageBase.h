@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ModelTable.h"
@@ -173,8 +174,22 @@ public:
                              uint32_t entryOffset, uint32_t spareEntry, bool outOfOrder);
     VqStatus SetIptc(const VqIptcRecord& record);
     void GetIptc(VqIptcRecord* out) const;
+    // Changes to the image's file, planned in full before the first byte is
+    // written; offsets are file offsets. Reads see the planned bytes.
+    struct FileEdit {
+        uint64_t size = 0;     // of the file before the edit
+        uint64_t newSize = 0;  // above size when the edit grows the file
+        std::vector<std::pair<uint64_t, std::vector<uint8_t>>> patches;
+        void Put(uint64_t at, const uint8_t* bytes, uint32_t count);
+    };
+    VqStatus ReadPlanned(const FileEdit& edit, uint64_t at, uint8_t* out, uint32_t count);
+    // The edit written: in place when the file keeps its size, else the whole
+    // file replaced at once.
+    VqStatus ApplyEdit(const FileEdit& edit);
     // The 12-byte directory entry of a block of L bytes at an offset.
-    void BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const;
+    virtual void BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const;
+    // A new IFD0 entry for the block; position receives its TIFF offset.
+    virtual VqStatus AppendIptcEntry(FileEdit& edit, const uint8_t (&entry)[12], uint32_t* position);
 
     // The oldest models' stored settings block and looks.
     static constexpr uint32_t kStoredBlockBytes = 22;

@@ -246,6 +246,23 @@ VqStatus SdkImageBase::GetHidden(uint32_t id, void* out) {
     case kHiddenFindTag: return FindTagHidden(out);
     case kHiddenFileBytes:
     case kHiddenFileValues: return GetHiddenFileValues(id, out);
+    case kHiddenLayout: {
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        VqLayoutRecord r;
+        std::memset(&r, 0, sizeof r);
+        r.dataOffset = dataOffset_;
+        r.cache = imageData_;
+        r.bytesPerSample = bytesPerStoredSample_;
+        r.width = dataWidth_;
+        r.height = dataHeight_;
+        r.headerStripOffset = headerStripOffset_;
+        r.thumbnail = thumbnailPlanes_.empty() ? nullptr : thumbnailPlanes_.data();
+        r.ifd0FirstStrip = ifd0FirstStrip_;
+        VqStatus status = camera_ ? camera_->GetEntryFacts(imageIndex_, &r.fileSize, nullptr, nullptr)
+                                  : VqStatus(VQ_ERR_BAD_HANDLE);
+        std::memcpy(out, &r, sizeof r);
+        return status;
+    }
     case kHiddenOne: return Answer(out, int32_t(1));
     case kHiddenCompatibility: return Answer(out, compatibility_);
     default: return VQ_ERR_UNKNOWN_PROPERTY;

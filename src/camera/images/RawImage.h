@@ -118,7 +118,7 @@ public:
     VqStatus PrepareSpecialType(uint32_t outputType) override;
     VqStatus ComputeLinearGain(double* out, int32_t index);
     // Family-2 images have no exposure chain and replace this.
-    virtual VqStatus ApplyExposure();
+    VqStatus ApplyExposure() override;
     VqStatus UpdateExposure();
     double GetBaseSensitivity();
     VqStatus BuildLinearisationTable();

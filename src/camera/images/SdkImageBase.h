@@ -105,6 +105,8 @@ public:
     virtual VqStatus ValidateRectangle(const SdkRect* rect, int32_t width, int32_t height);
     virtual VqStatus ResetCacheState();
     virtual VqStatus PrepareSpecialType(uint32_t type);
+    // The exposure set in force; the base has none to apply.
+    virtual VqStatus ApplyExposure() { return 0; }
     virtual VqStatus SetWhiteBalancePreset(int32_t preset);
     uint32_t MapTypeForMonochrome(uint32_t type) const;
 
@@ -309,7 +311,7 @@ protected:
     uint32_t chromaWord_ = 0;
     uint16_t chromaAvailable_ = 0;
     double exposure_ = 0;
-    int32_t exposureAvailable_ = 1;
+    int32_t exposureAvailable_ = 0;  // the raw classes that apply exposure set it
     uint32_t rangeTriples_[4][3] = {{0, 0, 0}, {5, 10, 2}, {10, 10, 2}, {17, 14, 2}};
     int32_t presetCopies_[3] = {0, 0, 0};
     VqStatus GetHiddenFileValues(uint32_t id, void* out);

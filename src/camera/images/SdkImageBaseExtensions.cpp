@@ -230,6 +230,19 @@ VqStatus SdkImageBase::SetExtension(uint32_t id, void* data, uint32_t w1, uint32
     case VQ_EXT_SHARPENING: return SetSharpening(int32_t(w0), int32_t(w1));
     case VQ_EXT_CHROMA_FILTER: return SetChromaFilter(int32_t(w0), w1);
     case VQ_EXT_RESOLUTION: return SetResolution(w0, int32_t(w1), w2);
+    case VQ_EXT_EXPOSURE: {
+        if (!exposureAvailable_) return VQ_ERR_UNKNOWN_EXTENSION;
+        float stops = 0;
+        std::memcpy(&stops, &w0, sizeof stops);
+        if (!(stops >= -2.0f && stops <= 2.0f)) return VQ_ERR_VALUE_OUT_OF_RANGE;
+        const double previous = exposure_;
+        exposure_ = stops;
+        if (VqStatus status = ApplyExposure()) {
+            exposure_ = previous;
+            return status;
+        }
+        return 0;
+    }
     case VQ_EXT_IPTC:
         if (!data) return VQ_ERR_BAD_HANDLE;
         return SetIptc(*static_cast<const VqIptcRecord*>(data));

@@ -188,7 +188,7 @@ public:
     // The edit written: in place when the file keeps its size, else the whole
     // file replaced at once.
     VqStatus ApplyEdit(const FileEdit& edit);
-    // The 12-byte directory entry of a block of L bytes at an offset.
+    // The 12-byte directory entry of a block of L bytes at a file offset.
     virtual void BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const;
     // A new IFD0 entry for the block; position receives its TIFF offset.
     virtual VqStatus AppendIptcEntry(FileEdit& edit, const uint8_t (&entry)[12], uint32_t* position);

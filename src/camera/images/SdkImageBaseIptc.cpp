@@ -248,7 +248,8 @@ VqStatus SdkImageBase::SaveIptc(uint32_t length) {
     }
 
     uint8_t entry[kEntryBytes];
-    BuildIptcEntry(uint32_t(blockAt), length, entry);
+    // The entry is built from the file offset; the raw classes take the TIFF base off.
+    BuildIptcEntry(uint32_t(tiffOffset_ + blockAt), length, entry);
     uint32_t position = iptcEntry_ ? iptcEntry_ : iptcSpareEntry_;
     if (position) {
         if (uint64_t(tiffOffset_) + position + kEntryBytes > size) return VQ_ERR_READ_PAST_BUFFER;

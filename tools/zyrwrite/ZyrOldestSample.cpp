@@ -53,6 +53,13 @@ std::vector<uint8_t> ZyrOldestSample::Make(const ZyrOldestOptions& o) {
     w.Ascii(main, 305, "zyrwrite 1.0");
     w.Ascii(main, 306, "1998:05:17 10:30:00");
     w.Ascii(main, 33405, o.model + " old");
+    if (o.classicHead) {
+        w.SetFirstIfdRoom(256);
+        w.Rationals(main, 282, {{72, 1}});
+        w.Rationals(main, 283, {{72, 1}});
+        w.Shorts(main, 296, {2});
+    }
+    for (uint32_t i = 0; i < o.fillerEntries; ++i) w.Shorts(main, uint16_t(40000 + i), {uint16_t(i)});
     if (o.colour)
         w.SubIfds(main, {first, second});
     else

@@ -27,6 +27,10 @@ struct ZyrOldestOptions {
     uint16_t unpackOffset = 0;        // code-5 record
     bool iptc = false;                // tag 33723: one caption record
     bool resolution = false;          // 282, 283, 296 in the sensor directory
+    // IFD0 alone in its 256 bytes at 768 with its values before it, and
+    // 282, 283 (72/1) and 296 of its own, as the cameras wrote it.
+    bool classicHead = false;
+    uint32_t fillerEntries = 0;       // further inline IFD0 entries (tags 40000 up)
 };
 
 class ZyrOldestSample {

@@ -63,6 +63,12 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Shorts(d.main, 262, {2});
     w.Ascii(d.main, 270, "1 Lumora synthetic raw file");
     w.Ascii(d.main, 271, "Lumora");
+    if (o.iptc) {
+        std::vector<uint8_t> iptc = {0x1C, 2, 120, 0, 7, 'c', 'a', 'p', 't', 'i', 'o', 'n'};
+        iptc.resize(64, 0);
+        w.Bytes(d.main, 33723, 7, iptc);
+    }
+    if (o.sensingMethod) w.Shorts(d.main, 37399, {2});
     w.Bytes(d.main, 272, 2, ModelField(o.model, o.markerVersion));
     w.Strip(d.main, thumb, ZyrWriter::Placement::Header);
     w.Shorts(d.main, 277, {uint16_t(o.colour ? 3 : 1)});

@@ -57,6 +57,8 @@ struct ZyrSampleOptions {
     uint32_t gainTile = 16;            //   tile width and height
     int colourCurves = 0;              // 0 none, 3601 (curve sets) or 3602 (knot lists)
     bool settingsData = false;         // 1009 (12 bytes) and 1026 (3 bytes, inline)
+    bool iptc = false;                 // 33723 in IFD0: one caption record, 64 bytes
+    bool sensingMethod = false;        // 37399 in IFD0 (an entry an IPTC block may take over)
     bool storedSettings = true;        // 1021: 58 bytes
     // Family-2 files (models ZYNM13 and ZYNM18): the transfer curves 3107/3108
     // are always written; the new format (tag 3502 major version 2) also carries

@@ -203,15 +203,24 @@ std::vector<uint8_t> ZyrWriter::Build(Layout* layoutOut) const {
         off = align4(off);
         layout.ifdOffsets[i] = uint32_t(off);
         off += 2 + 12ull * lists[i].size() + 4;
+        const bool before = i == 0 && firstIfdRoom_ != 0;
+        uint64_t valueOff = before ? 16 : off;
         for (const Entry& e : lists[i]) {
             const uint64_t size = dataSize(e);
             if (size > 4) {
-                off = align4(off);
-                dataPos[i].push_back(off);
-                off += size;
+                valueOff = align4(valueOff);
+                dataPos[i].push_back(valueOff);
+                valueOff += size;
             } else {
                 dataPos[i].push_back(0);
             }
+        }
+        if (before) {
+            if (valueOff > layout.ifdOffsets[i] || 2 + 12ull * lists[i].size() + 4 > firstIfdRoom_)
+                throw std::length_error("IFD0 and its values do not fit their room");
+            off = uint64_t(layout.ifdOffsets[i]) + firstIfdRoom_;
+        } else {
+            off = valueOff;
         }
     }
     for (Placement pass : {Placement::Header, Placement::Sensor}) {

@@ -77,6 +77,9 @@ public:
     }
     // Where IFD0 starts (at least right after the 12-byte head).
     void SetFirstIfdOffset(uint32_t offset) { firstIfdOffset_ = offset; }
+    // IFD0's values go between the head and IFD0, and IFD0 keeps room bytes
+    // to itself (as the oldest cameras wrote it: 256 bytes at 768).
+    void SetFirstIfdRoom(uint32_t room) { firstIfdRoom_ = room; }
     // Entries are written in tag order unless this is turned off (then in the
     // order they were added).
     void SetSorted(bool sorted) { sorted_ = sorted; }
@@ -116,4 +119,5 @@ private:
     uint32_t headerWordValue_ = 0;
     bool sorted_ = true;
     uint32_t firstIfdOffset_ = 12;
+    uint32_t firstIfdRoom_ = 0;
 };

@@ -3,10 +3,11 @@
 //   zyrwrite --sample PATH [--order II|MM] [--model NAME] [--version MAJOR.MINOR]
 //            [--marker N] [--sensor WxH] [--thumb WxH] [--mono]
 //            [--header-length exact|zero|N] [--jpeg] [--main-table on|off]
-//            [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data]
+//            [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data] [--iptc] [--sensing-method]
 //            [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]
 //   zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]
 //            [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc] [--resolution]
+//            [--classic-head]
 //
 // The switches of the last two lines add the optional processing tags of the
 // raw families (1 and 3) or code the sensor data as lossless JPEG; --tables sets
@@ -28,11 +29,12 @@ int usage() {
     std::cerr << "usage: zyrwrite --sample PATH [--order II|MM] [--model NAME] [--version MAJOR.MINOR]\n"
                  "                [--marker N] [--sensor WxH] [--thumb WxH] [--mono]\n"
                  "                [--header-length exact|zero|N] [--jpeg] [--main-table on|off]\n"
-                 "                [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data]\n"
+                 "                [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data] [--iptc]\n"
+                 "                [--sensing-method]\n"
                  "                [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]\n"
                  "       zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]\n"
                  "                [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc]\n"
-                 "                [--resolution]\n";
+                 "                [--resolution] [--classic-head]\n";
     return 2;
 }
 
@@ -70,7 +72,15 @@ int main(int argc, char** argv) {
             continue;
         }
         if (arg == "--iptc") {
-            old.iptc = true;
+            o.iptc = old.iptc = true;
+            continue;
+        }
+        if (arg == "--classic-head") {
+            old.classicHead = true;
+            continue;
+        }
+        if (arg == "--sensing-method") {
+            o.sensingMethod = true;
             continue;
         }
         if (arg == "--resolution") {

@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "FileReplacement.h"
 #include "RecordArray.h"
 #include "RecordComparator.h"
 #include "SdkFile.h"
@@ -425,6 +426,37 @@ VqStatus FolderCamera::WriteImageBytes(int32_t index, uint32_t length, const voi
         delete file;
     }
     PutAt(imageList_, position, e);
+    return status;
+}
+
+VqStatus FolderCamera::ReplaceImageFile(int32_t index, const uint8_t* bytes, uint64_t length) {
+    if (!imageList_) return VQ_ERR_NO_ENTRY_LIST;
+    if (length > UINT32_MAX) return win32::ERROR_FILE_TOO_LARGE;
+    const uint32_t position = uint32_t(uint16_t(index)) + 1;
+    DirectoryEntry e;
+    if (!GetAt(imageList_, position, e)) return VQ_ERR_ENTRY_NOT_FOUND;
+    // A kept handle would go on reading the replaced file.
+    if (e.file) {
+        const VqStatus closed = e.file->Close();
+        if (closed) return closed;
+        delete e.file;
+        e.file = nullptr;
+        PutAt(imageList_, position, e);
+    }
+    SdkFile folder(folderPath_);
+    char path[VQ_PATH_BYTES];
+    if (VqStatus status = folder.JoinPath(path, e.name)) return status;
+    if (VqStatus status = FileReplacement::Replace(path, bytes, length)) return status;
+    e.size = uint32_t(length);
+    PutAt(imageList_, position, e);
+    // The file keeps the stamp the list recorded for it.
+    VqStatus status = 0;
+    SdkFile* file = OpenFolderFile(folderPath_, e.name, kWriteInPlace, status);
+    if (file) {
+        status = file->SetTimes(e.createdDate, e.createdTime);
+        file->Close();
+        delete file;
+    }
     return status;
 }
 

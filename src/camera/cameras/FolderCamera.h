@@ -45,6 +45,10 @@ public:
     VqStatus SetEntryKind(int32_t index, uint32_t kind) override;
     VqStatus FindEntry(CameraRecord* record, int32_t* index, const char* name, DirectoryEntry* out) override;
 
+    // The image file of entry index replaced by length bytes as a whole (the
+    // file may grow): the file holds either its old bytes or all the new ones.
+    // The entry's kept file is closed and its size follows.
+    VqStatus ReplaceImageFile(int32_t index, const uint8_t* bytes, uint64_t length);
     virtual VqStatus DeleteFolderFile(const char* folder, const char* name);
     virtual VqStatus SortEntriesByTime(RecordArray* list);
     virtual VqStatus CombineScanStatus(VqStatus a, VqStatus b);

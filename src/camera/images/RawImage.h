@@ -88,6 +88,10 @@ public:
     VqStatus CalculateWhiteBalance(const SdkRect* area, uint16_t* out) override;
     // Rewrites the ImageDescription field of the file in place.
     VqStatus SetDescription(ImageInfoRecord* record, uint32_t length, const char* text) override;
+    // The IPTC entry in the file's byte order; a raw file without an entry of
+    // its own (or one to take over) gets none.
+    void BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const override;
+    VqStatus AppendIptcEntry(FileEdit& edit, const uint8_t (&entry)[12], uint32_t* position) override;
     static constexpr uint32_t kDescriptionBytes = 512;
 
     // The 24-byte settings block of the stored record.
@@ -114,7 +118,7 @@ public:
     VqStatus PrepareSpecialType(uint32_t outputType) override;
     VqStatus ComputeLinearGain(double* out, int32_t index);
     // Family-2 images have no exposure chain and replace this.
-    virtual VqStatus ApplyExposure();
+    VqStatus ApplyExposure() override;
     VqStatus UpdateExposure();
     double GetBaseSensitivity();
     VqStatus BuildLinearisationTable();

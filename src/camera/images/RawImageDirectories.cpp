@@ -66,8 +66,10 @@ VqStatus RawImage::ParseHeader(const uint8_t* header, uint32_t length) {
     if ((status = CheckThumbnailIfd(ifd))) return status;
     if ((status = ReadThumbnailIfd(header, ifd, length))) return status;
 
-    if ((status = reader.ReadIfd(view, subIfdOffsets_[1], ifd, nullptr, nullptr, false))) return status;
+    ResolutionRecord resolution;
+    if ((status = reader.ReadIfd(view, subIfdOffsets_[1], ifd, &resolution, nullptr, false))) return status;
     entryCounts_[2] = ifd.entryCount;
+    LoadResolution(resolution);
     if ((status = CheckRawIfd(ifd))) return status;
     if ((status = ReadRawIfd(header, reader, ifd, length))) return status;
 
@@ -100,7 +102,7 @@ VqStatus RawImage::CheckMainIfd(const RawIfdRecord& ifd) {
     return ok ? 0 : VQ_ERR_BAD_FILE;
 }
 
-VqStatus RawImage::ReadMainIfd(const uint8_t*, const RawIfdRecord& ifd) {
+VqStatus RawImage::ReadMainIfd(const uint8_t* header, const RawIfdRecord& ifd) {
     ifd0FirstStrip_ = ifd.stripOffsets[0];
     headerStripOffset_ = ifd.stripOffsets[0];
     headerStripBytes_ = ifd.stripByteCounts[0];
@@ -146,7 +148,9 @@ VqStatus RawImage::ReadMainIfd(const uint8_t*, const RawIfdRecord& ifd) {
     v.flash = ifd.flash;
     v.focalLength = ifd.focalLength;
     v.exposureIndex = ifd.exposureIndex;
-    return SetParameter<int32_t>(RP_IS_COLOR, info_.isColour);
+    if (VqStatus status = SetParameter<int32_t>(RP_IS_COLOR, info_.isColour)) return status;
+    return SetIptcLocation(header, headerLength_, ifd.iptcOffset, ifd.iptcLength, ifd.iptcEntryOffset,
+                           ifd.sensingMethodEntry, ifd.outOfOrder != 0);
 }
 
 VqStatus RawImage::CheckThumbnailIfd(const RawIfdRecord& ifd) {

@@ -216,7 +216,6 @@ VqStatus RawImage::GetExtension(uint32_t id, void* out) {
         std::memcpy(out, &s, sizeof s);
         return 0;
     }
-    case VQ_EXT_LOOK:
     case VQ_EXT_LOOK_SET:
         if (!out) return VQ_ERR_BAD_HANDLE;
         std::memcpy(out, &lookIndex_, sizeof lookIndex_);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "RawEngine.h"
+#include "RawTag.h"
 #include "SdkRenderer.h"
 #include "StoredSettingsRecord.h"
 
@@ -218,5 +219,18 @@ VqStatus RawImage::SaveProcessParameters() {
     std::memcpy(storedTriple_, settingsTriple_, sizeof storedTriple_);
     return 0;
 }
+
+void RawImage::BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const {
+    const bool big = bigEndian_ != 0;
+    auto put = [&](int at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) entry[at + (big ? bytes - 1 - i : i)] = uint8_t(v >> (8 * i));
+    };
+    put(0, uint16_t(RawTag::IptcNaa), 2);
+    put(2, 4, 2);  // LONG
+    put(4, (length + 3) / 4, 4);
+    put(8, offset - tiffOffset_, 4);
+}
+
+VqStatus RawImage::AppendIptcEntry(FileEdit&, const uint8_t (&)[12], uint32_t*) { return VQ_ERR_TOO_MANY_ENTRIES; }
 
 } // namespace lumora::vq

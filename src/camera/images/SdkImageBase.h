@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ModelTable.h"
@@ -104,6 +105,8 @@ public:
     virtual VqStatus ValidateRectangle(const SdkRect* rect, int32_t width, int32_t height);
     virtual VqStatus ResetCacheState();
     virtual VqStatus PrepareSpecialType(uint32_t type);
+    // The exposure set in force; the base has none to apply.
+    virtual VqStatus ApplyExposure() { return 0; }
     virtual VqStatus SetWhiteBalancePreset(int32_t preset);
     uint32_t MapTypeForMonochrome(uint32_t type) const;
 
@@ -173,8 +176,22 @@ public:
                              uint32_t entryOffset, uint32_t spareEntry, bool outOfOrder);
     VqStatus SetIptc(const VqIptcRecord& record);
     void GetIptc(VqIptcRecord* out) const;
-    // The 12-byte directory entry of a block of L bytes at an offset.
-    void BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const;
+    // Changes to the image's file, planned in full before the first byte is
+    // written; offsets are file offsets. Reads see the planned bytes.
+    struct FileEdit {
+        uint64_t size = 0;     // of the file before the edit
+        uint64_t newSize = 0;  // above size when the edit grows the file
+        std::vector<std::pair<uint64_t, std::vector<uint8_t>>> patches;
+        void Put(uint64_t at, const uint8_t* bytes, uint32_t count);
+    };
+    VqStatus ReadPlanned(const FileEdit& edit, uint64_t at, uint8_t* out, uint32_t count);
+    // The edit written: in place when the file keeps its size, else the whole
+    // file replaced at once.
+    VqStatus ApplyEdit(const FileEdit& edit);
+    // The 12-byte directory entry of a block of L bytes at a file offset.
+    virtual void BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const;
+    // A new IFD0 entry for the block; position receives its TIFF offset.
+    virtual VqStatus AppendIptcEntry(FileEdit& edit, const uint8_t (&entry)[12], uint32_t* position);
 
     // The oldest models' stored settings block and looks.
     static constexpr uint32_t kStoredBlockBytes = 22;
@@ -294,7 +311,7 @@ protected:
     uint32_t chromaWord_ = 0;
     uint16_t chromaAvailable_ = 0;
     double exposure_ = 0;
-    int32_t exposureAvailable_ = 1;
+    int32_t exposureAvailable_ = 0;  // the raw classes that apply exposure set it
     uint32_t rangeTriples_[4][3] = {{0, 0, 0}, {5, 10, 2}, {10, 10, 2}, {17, 14, 2}};
     int32_t presetCopies_[3] = {0, 0, 0};
     VqStatus GetHiddenFileValues(uint32_t id, void* out);

@@ -230,6 +230,19 @@ VqStatus SdkImageBase::SetExtension(uint32_t id, void* data, uint32_t w1, uint32
     case VQ_EXT_SHARPENING: return SetSharpening(int32_t(w0), int32_t(w1));
     case VQ_EXT_CHROMA_FILTER: return SetChromaFilter(int32_t(w0), w1);
     case VQ_EXT_RESOLUTION: return SetResolution(w0, int32_t(w1), w2);
+    case VQ_EXT_EXPOSURE: {
+        if (!exposureAvailable_) return VQ_ERR_UNKNOWN_EXTENSION;
+        float stops = 0;
+        std::memcpy(&stops, &w0, sizeof stops);
+        if (!(stops >= -2.0f && stops <= 2.0f)) return VQ_ERR_VALUE_OUT_OF_RANGE;
+        const double previous = exposure_;
+        exposure_ = stops;
+        if (VqStatus status = ApplyExposure()) {
+            exposure_ = previous;
+            return status;
+        }
+        return 0;
+    }
     case VQ_EXT_IPTC:
         if (!data) return VQ_ERR_BAD_HANDLE;
         return SetIptc(*static_cast<const VqIptcRecord*>(data));
@@ -246,6 +259,23 @@ VqStatus SdkImageBase::GetHidden(uint32_t id, void* out) {
     case kHiddenFindTag: return FindTagHidden(out);
     case kHiddenFileBytes:
     case kHiddenFileValues: return GetHiddenFileValues(id, out);
+    case kHiddenLayout: {
+        if (!out) return VQ_ERR_BAD_HANDLE;
+        VqLayoutRecord r;
+        std::memset(&r, 0, sizeof r);
+        r.dataOffset = dataOffset_;
+        r.cache = imageData_;
+        r.bytesPerSample = bytesPerStoredSample_;
+        r.width = dataWidth_;
+        r.height = dataHeight_;
+        r.headerStripOffset = headerStripOffset_;
+        r.thumbnail = thumbnailPlanes_.empty() ? nullptr : thumbnailPlanes_.data();
+        r.ifd0FirstStrip = ifd0FirstStrip_;
+        VqStatus status = camera_ ? camera_->GetEntryFacts(imageIndex_, &r.fileSize, nullptr, nullptr)
+                                  : VqStatus(VQ_ERR_BAD_HANDLE);
+        std::memcpy(out, &r, sizeof r);
+        return status;
+    }
     case kHiddenOne: return Answer(out, int32_t(1));
     case kHiddenCompatibility: return Answer(out, compatibility_);
     default: return VQ_ERR_UNKNOWN_PROPERTY;

@@ -106,6 +106,22 @@ typedef struct VqChromaRecord {
     int32_t reserved;
 } VqChromaRecord;
 
+/* Layout record of hidden property 16: where the sensor data and the header
+ * image lie, the raw-data cache and thumbnail buffer in use, and the file's
+ * size as the camera lists it. */
+typedef struct VqLayoutRecord {
+    uint32_t dataOffset;
+    const void* cache;
+    uint32_t bytesPerSample;
+    uint32_t width;
+    uint32_t height;
+    uint32_t headerStripOffset;
+    const void* thumbnail;
+    uint32_t ifd0FirstStrip;
+    uint32_t reserved;
+    uint32_t fileSize;
+} VqLayoutRecord;
+
 /* Model families and file kinds as the record reports them. */
 #define VQ_FAMILY_UNKNOWN    4
 #define VQ_FILE_RAW_TIFF     0

@@ -68,12 +68,11 @@ void ExportImageArray::RenderFromRendering(ImageRendering* rendering, ProgressCB
     if (!rendering) return;
     BlockOMemoryLock pin(this);
     const int32_t colorMode = rendering->GetProcessParamPtr()->colorMode;
-    if (colorMode == 0 || colorMode == 1)
-        pixelType_ = RGB;
-    else if (colorMode == 2)
-        pixelType_ = Gray;
-    else
-        return;
+    if (colorMode != 0 && colorMode != 1 && colorMode != 2) return;
+    // A colour pixel type over a one-channel array would have the renderer
+    // write three samples a pixel into rows sized for one: such an array
+    // (a monochrome image exported in colour mode 0) is rendered as grey.
+    pixelType_ = (colorMode == 2 || channels_ == 1) ? Gray : RGB;
 
     auto fail = [this](int code) {
         Free();

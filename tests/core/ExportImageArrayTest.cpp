@@ -151,6 +151,7 @@ TEST_F(RenderFromRenderingTest, PixelTypeRowBytesAndSamplesFollowTheRendering) {
     } cases[] = {
         {0, 3, 1, true, 1, 1924}, {1, 3, 2, true, 1, 3848}, {2, 1, 1, true, 0, 644},
         {2, 1, 2, true, 0, 1284}, {3, 3, 1, false, -1, 0},
+        {0, 1, 1, true, 0, 644}, // one channel is never rendered as colour
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.colorMode << " bytes " << c.bytes);

@@ -151,24 +151,6 @@ protected:
 
 std::string Tiffinfo(const std::string& path, int* status) { return RunTool("tiffinfo '" + path + "' 2>&1", status); }
 
-// exiftool's warnings on the file, less those the file's own layout gives.
-std::vector<std::string> UnexpectedWarnings(const std::string& path) {
-    const std::string out = RunTool("exiftool -validate -warning -a -s '" + path + "' 2>&1");
-    std::vector<std::string> bad;
-    std::istringstream lines(out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty() || line.find("Validate") != std::string::npos) continue;
-        if (line.find("Non-standard IFD0 tag 0x8290") != std::string::npos) continue;
-        if (line.find("is not allowed in TIFF") != std::string::npos &&
-            (line.find("ComponentsConfiguration") != std::string::npos ||
-             line.find("ExifImageWidth") != std::string::npos || line.find("ExifImageHeight") != std::string::npos))
-            continue;
-        bad.push_back(line);
-    }
-    return bad;
-}
-
 // The file's structure: T, main image and thumbnail where the layout puts
 // them, directories in their order.
 void CheckLayout(const BigEndianTiff& t, uint32_t W, uint32_t H, int S, int B, bool gps) {

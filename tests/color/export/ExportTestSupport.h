@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
+#include <algorithm>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -34,6 +36,24 @@ inline bool HaveTool(const std::string& name) { return !RunTool("command -v " + 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// exiftool's warnings on the file, less those the file's own layout gives.
+inline std::vector<std::string> UnexpectedWarnings(const std::string& path) {
+    const std::string out = RunTool("exiftool -validate -warning -a -s '" + path + "' 2>&1");
+    std::vector<std::string> bad;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line.find("Validate") != std::string::npos) continue;
+        if (line.find("Non-standard IFD0 tag 0x8290") != std::string::npos) continue;
+        if (line.find("is not allowed in TIFF") != std::string::npos &&
+            (line.find("ComponentsConfiguration") != std::string::npos ||
+             line.find("ExifImageWidth") != std::string::npos || line.find("ExifImageHeight") != std::string::npos))
+            continue;
+        bad.push_back(line);
+    }
+    return bad;
 }
 
 class TempFolder {

@@ -3,6 +3,8 @@
 // the broken GPS and Interoperability cases, the whole 64 KiB IPTC record,
 // and the working-space profile with its description.
 #include "ColorEngine.h"
+#include "ColorProfile.h"
+#include "NbErrorCodes.h"
 #include "ExportImageArray.h"
 #include "ExportTIFFImage.h"
 #include "ExportTestSupport.h"
@@ -326,4 +328,63 @@ TEST_F(ExportTIFFMetadataTest, TheWorkingSpaceProfileIsEmbeddedOnlyForColourRend
         }
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
     }
+}
+
+#include <lcms2.h>
+
+namespace {
+
+// An output profile whose device space is CMYK: identity tables between Lab
+// and four inks, enough for the engine to give its channel count.
+std::vector<uint8_t> CmykProfileBytes(const char* description) {
+    cmsHPROFILE p = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(p, 2.1);
+    cmsSetDeviceClass(p, cmsSigOutputClass);
+    cmsSetColorSpace(p, cmsSigCmykData);
+    cmsSetPCS(p, cmsSigLabData);
+    cmsMLU* mlu = cmsMLUalloc(nullptr, 1);
+    cmsMLUsetASCII(mlu, "en", "US", description);
+    cmsWriteTag(p, cmsSigProfileDescriptionTag, mlu);
+    cmsMLUfree(mlu);
+    cmsPipeline* toLab = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsPipelineInsertStage(toLab, cmsAT_END, cmsStageAllocCLut16bit(nullptr, 2, 4, 3, nullptr));
+    cmsWriteTag(p, cmsSigAToB0Tag, toLab);
+    cmsPipeline* toInk = cmsPipelineAlloc(nullptr, 3, 4);
+    cmsPipelineInsertStage(toInk, cmsAT_END, cmsStageAllocCLut16bit(nullptr, 2, 3, 4, nullptr));
+    cmsWriteTag(p, cmsSigBToA0Tag, toInk);
+    cmsPipelineFree(toLab);
+    cmsPipelineFree(toInk);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(p, nullptr, &size);
+    std::vector<uint8_t> bytes(size);
+    cmsSaveProfileToMem(p, bytes.data(), &size);
+    cmsCloseProfile(p);
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(ExportTIFFMetadataTest, AFourInkWorkingSpaceIsRefusedBeforeTheFileIsMade) {
+    ::setenv("LUMORA_SYSTEM_DIR", LUMORA_TEST_SYSTEM_DIR, 1);
+    ColorEngine* engine = ColorEngine::Instance(0, 1);
+    ASSERT_NE(engine, nullptr);
+    const std::vector<uint8_t> icc = CmykProfileBytes("Test Four Inks");
+    YlmRefPtr<ColorSpaceDesc> profile;
+    try {
+        profile = YlmRefPtr<ColorSpaceDesc>(new ColorProfile(icc.data(), uint32_t(icc.size())));
+    } catch (const YlmErrp& e) {
+        FAIL() << "profile refused: " << e.GetCode();
+    }
+    ASSERT_TRUE(engine->AddProfile(profile));
+    auto* fake = new FakeImage(folder_ / "a.tif", 64, 48);
+    ImageRef image(fake);
+    fake->FillPattern();
+    fake->colorModes = {0, 1, 2};
+    ImageProcessParam p;
+    p.colorMode = 0;
+    p.workingSpaceName = "Test Four Inks";
+    const std::string out = folder_ / "out.tif";
+    EXPECT_EQ(Export(image, out, p), NbErrExportTooLarge);
+    EXPECT_EQ(fake->renders, 0);
+    EXPECT_EQ(folder_.List(), std::vector<std::string>());
 }

@@ -164,6 +164,8 @@ void ExportTIFFImage::SaveFile() {
         crop = rendering_->GetCropDimensions();
     }
     cropRect_ = scaledRect_ = outputRect_ = crop;
+    const int32_t bytesPerSample = array_->GetBytesPerSample();
+    if (bytesPerSample != 1 && bytesPerSample != 2) YLM_THROW(kSaveFile, NbErrExportTooLarge);
     SetupColorLayout();
     if (SetupResize(array_->GetChannels()) != 0) YLM_THROW(kSaveFile, NbErrExportTooLarge);
 
@@ -207,10 +209,16 @@ void ExportTIFFImage::WriteHeader(File& file) {
     builder_->SetMainImageByteCount(int32_t(uint32_t(mainBytes)));
     AddExifIFD(ExifIFD);
     MergeCopyrightIntoIPTC();
+    // The GPS directory is collected before the main directory points at
+    // it: a source whose GPS entries cannot be had gets no pointer to a
+    // directory that is not there.
+    if (hasGPS_) {
+        AddGPSIFD(GPSIFD);
+        hasGPS_ = builder_->GetEntryCount(GPSIFD) > 0;
+    }
     AddMainIFD(ThumbnailIFD);
     AddThumbnailIFD(0);
     AddPrivateIFD(0);
-    if (hasGPS_) AddGPSIFD(GPSIFD);
     builder_->Build();
     const uint64_t headerBytes = uint64_t(builder_->GetSize());
     if (headerBytes + mainBytes + uint64_t(thumbnail_ ? thumbnail_->GetSize() : 0) > kMaxTiffBytes)

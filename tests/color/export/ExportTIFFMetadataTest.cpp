@@ -265,7 +265,7 @@ TEST_F(ExportTIFFMetadataTest, ARecordOf64KiBIsWrittenWhole) {
     const std::string out = folder_ / "out.tif";
     ASSERT_EQ(Export(image, out, p), 0);
     const BigEndianTiff t(ReadBytes(out));
-    const TiffField& f = t.Directory(8).fields.at(kIPTC);
+    const TiffField f = t.Directory(8).fields.at(kIPTC);
     EXPECT_EQ(f.count, 65540u / 4);
     const std::vector<uint8_t> written(t.Bytes().begin() + f.word, t.Bytes().begin() + f.word + 65536);
     EXPECT_EQ(written, record);

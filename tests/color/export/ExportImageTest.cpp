@@ -149,22 +149,25 @@ TEST_F(ExportImageTest, AScalerThatCannotBeMadeOrSetUpTurnsResizeOff) {
 }
 
 TEST_F(ExportImageTest, StripsHoldAboutTwentyMegabytes) {
-    ImageRef image(new FakeImage("/x/1.tif", 3000, 2000));
-    ImageProcessParam p;
-    p.crop = NbRect(0, 0, 2999, 1999);
-    ImageRendering rendering(image, p);
     const struct {
+        int32_t width, height;
         int bytes, channels;
         ExportSizeOptions options;
         int32_t count, rows;
     } cases[] = {
-        {1, 3, ExportSizeOptions(), 1, 2000},
-        {2, 3, ExportSizeOptions(), 2, 1000},
-        {2, 1, ExportSizeOptions(), 1, 2000},
+        {3000, 2000, 1, 3, ExportSizeOptions(), 1, 2000},
+        {3000, 2000, 2, 3, ExportSizeOptions(), 2, 1000},
+        {3000, 2000, 2, 1, ExportSizeOptions(), 1, 2000},
         // 36 MB + 9 MB + 18 MB: four strips of 500 source rows, 250 output rows each.
-        {2, 3, Options(ResizeByPercent, 50, 0, 0), 4, 250},
+        {3000, 2000, 2, 3, Options(ResizeByPercent, 50, 0, 0), 4, 250},
+        // 4.8 GB, past 32 bits: 229 strips of 88 rows.
+        {40000, 20000, 2, 3, ExportSizeOptions(), 229, 88},
     };
     for (const auto& c : cases) {
+        ImageRef image(new FakeImage("/x/1.tif", c.width, c.height));
+        ImageProcessParam p;
+        p.crop = NbRect(0, 0, c.width - 1, c.height - 1);
+        ImageRendering rendering(image, p);
         array_.SetBytesPerSample(c.bytes);
         array_.SetChannels(c.channels);
         ProbeExport e(rendering, FilePathSpec("/tmp/out.tif"), &array_);

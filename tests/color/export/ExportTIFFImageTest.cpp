@@ -517,3 +517,17 @@ TEST_F(ExportTIFFImageTest, FailuresLeaveNothingAndKeepTheExistingTarget) {
     EXPECT_TRUE(BigEndianTiff(ReadBytes(target)).Valid());
     EXPECT_EQ(dir.List(), std::vector<std::string>{"out.tif"});
 }
+
+TEST_F(ExportTIFFImageTest, AFilePastThirtyTwoBitOffsetsIsRefusedBeforeItIsMade) {
+    // 40000 x 20000 at 16 bits is 4.8 GB; nothing is rendered, so the
+    // picture needs no pixels.
+    auto* fake = new FakeImage(folder_ / "huge.tif", 40000, 20000);
+    hold_ = ImageRef(fake);
+    ExportSetup s;
+    s.bytes = 2;
+    const Outcome o = Export(fake, folder_ / "huge-out.tif", s);
+    EXPECT_EQ(o.code, NbErrExportTooLarge);
+    EXPECT_EQ(o.operation, "ExportTIFFImage::SaveFile");
+    EXPECT_EQ(fake->renders, 0);
+    EXPECT_EQ(folder_.List(), std::vector<std::string>());
+}

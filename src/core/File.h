@@ -54,7 +54,7 @@ public:
     size_t Read(void* buffer, size_t size, size_t count);
     // Throws 1811 unless all count items are read.
     size_t ReadExactly(void* buffer, size_t size, size_t count);
-    size_t Write(const void* buffer, size_t size, size_t count);
+    virtual size_t Write(const void* buffer, size_t size, size_t count);
     // 1801 onto itself, 1806 when open, 1816 when the destination exists
     // (which is left untouched), 1815 otherwise. Across file systems the
     // file is copied, the copy completed and closed, and only then is the

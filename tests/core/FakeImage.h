@@ -156,6 +156,8 @@ public:
     // What the tests set and read.
     using Image::dateTimeString_;
     using Image::cameraModel_;
+    using Image::cameraMake_;
+    using Image::gpsText_;
     using Image::serialNumber_;
     using Image::imageNumber_;
     using Image::infoTextHead_;

@@ -358,6 +358,14 @@ int FinishedImage::ParseThumbnailIFD() {
         thumbnailJpegLength_ = GetIFDValue(ifd, TagJpegLength);
     }
     if (offset == 0) return 0;
+    if (thumbnailJpegLength_ != 0) {
+        // An embedded JPEG: its own header gives the size, which the
+        // directory often leaves out.
+        const uint64_t position = tiffBase_ + offset;
+        if (position > fileLength_ || thumbnailJpegLength_ > fileLength_ - position) return NbErrNoThumbnailDirectory;
+        thumbnailOffset_ = position;
+        return 0;
+    }
     const uint32_t width = GetIFDValue(ifd, TagImageWidth);
     const uint32_t height = GetIFDValue(ifd, TagImageLength);
     uint32_t channels = GetIFDValue(ifd, TagSamplesPerPixel);

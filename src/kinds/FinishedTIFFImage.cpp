@@ -178,6 +178,10 @@ void FinishedTIFFImage::ConvertRows(PixelArray& destination, uint8_t* destinatio
 }
 
 void FinishedTIFFImage::GetImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout) {
+    ReadImageData(source, strip, layout, true);
+}
+
+void FinishedTIFFImage::ReadImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout, bool toHostOrder) {
     if (const int status = EnsureOpen()) YLM_THROW("FinishedTIFFImage::GetImageData", status);
     uint8_t* buffer = static_cast<uint8_t*>(layout.plane[0]);
     if (source == 2) {
@@ -209,7 +213,7 @@ void FinishedTIFFImage::GetImageData(int source, const NbRect& strip, VrelSharpe
                 YLM_THROW("FinishedTIFFImage::GetImageData", NbErrImageFileOpenFailed);
         }
     }
-    if (bytesPerSample_ == 2 && order_ == lumora::ByteOrder::Big)
+    if (toHostOrder && bytesPerSample_ == 2 && FileOrderIsNotHostOrder())
         SwapBytes16(reinterpret_cast<uint16_t*>(buffer), size_t(bytes / 2 * uint64_t(strip.Height())));
 }
 
@@ -255,6 +259,8 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     from.columns = int32_t(width);
     for (int k = 0; k < 3; ++k) from.plane[k] = buffer.data() + (channels == 1 ? 0 : k * bytes);
 
+    // 16-bit samples into 8-bit ones are taken as the file holds them.
+    const bool narrow = bytes == 2 && target.bitsPerSample == 8;
     // The pixels are given as stored: the working space is the file's own.
     NbRect strip(rect.left, rect.top, rect.right, rect.top + int32_t(stripRows) - 1);
     auto runStrip = [&](int64_t rows) {
@@ -263,8 +269,8 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
         // Never past the destination's last row.
         VrelSharpenPlanes to = target;
         to.rows = int32_t(std::clamp<int64_t>(target.rows - (strip.top - rect.top), 0, rows));
-        GetImageData(source, strip, from);
-        ConvertPixels(nullptr, from, to);
+        ReadImageData(source, strip, from, !narrow);
+        ConvertPixels(nullptr, from, to, narrow && FileOrderIsNotHostOrder());
         strip.top += int32_t(rows);
         for (void*& plane : target.plane)
             if (plane) plane = static_cast<uint8_t*>(plane) + rows * int64_t(target.rowStride);

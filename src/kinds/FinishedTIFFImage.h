@@ -42,6 +42,12 @@ public:
     // Reads the strip's rows of the main image (source 0) or the whole
     // thumbnail (source 2) into the layout's buffer.
     virtual void GetImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout);
+
+private:
+    // GetImageData's reading; the 16-bit samples are left in the file's
+    // order unless toHostOrder (an 8-bit render takes their high byte where
+    // it lies, without a pass over the strip to swap them).
+    void ReadImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout, bool toHostOrder);
 };
 
 } // namespace NimbalCore

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -72,6 +73,20 @@ TEST_F(FinishedTIFFImageTest, RendersStoredSamplesInBothByteOrdersAndDepths) {
                     // 16 -> 8 keeps the high byte: the first byte in big-endian files.
                     const uint8_t want = b == 1 ? spec.pixels[s] : spec.pixels[s + (c.big ? 0 : 1)];
                     ASSERT_EQ(out.Row(y)[x * 3 + k], want) << x << "," << y << "," << k;
+                }
+        // Into 16-bit samples in host order: the value stored, an 8-bit one widened.
+        Rendered wide(5, 4, PixelArray::RGB, 2);
+        image.RenderImage(params, wide.array, false, nullptr, 1);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    const size_t s = ((size_t(y) * 5 + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
+                    const uint8_t* p = &spec.pixels[s];
+                    const uint16_t want = b == 1 ? uint16_t(p[0] * 257) : c.big ? uint16_t(p[0] << 8 | p[1])
+                                                                              : uint16_t(p[1] << 8 | p[0]);
+                    uint16_t got;
+                    std::memcpy(&got, wide.Row(y) + (x * 3 + k) * 2, 2);
+                    ASSERT_EQ(got, want) << x << "," << y << "," << k;
                 }
         image.Close();
     }

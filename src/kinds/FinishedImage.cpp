@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace NimbalCore {
 
@@ -218,6 +221,28 @@ void NarrowRow(const uint8_t* const* s, int64_t sp, uint8_t* const* d, int64_t d
     }
 }
 
+// The high (hi 1) or low (hi 0) byte of each 16-bit sample, sixteen at a
+// time where the processor can.
+void NarrowSamples(const uint8_t* from, uint8_t* to, int64_t samples, int hi) {
+    int64_t i = 0;
+#ifdef __SSE2__
+    const __m128i low = _mm_set1_epi16(0x00FF);
+    for (; i + 16 <= samples; i += 16) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * i));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * i + 16));
+        if (hi) {
+            a = _mm_srli_epi16(a, 8);
+            b = _mm_srli_epi16(b, 8);
+        } else {
+            a = _mm_and_si128(a, low);
+            b = _mm_and_si128(b, low);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(a, b));
+    }
+#endif
+    for (; i < samples; ++i) to[i] = from[2 * i + hi];
+}
+
 } // namespace
 
 void FinishedImage::ConvertPixels(ColorTransform* transform, const VrelSharpenPlanes& source,
@@ -256,9 +281,7 @@ void FinishedImage::ConvertPixels(ColorTransform* transform, const VrelSharpenPl
                     for (int64_t i = 0; i < samples; ++i) std::swap(d[0][2 * i], d[0][2 * i + 1]);
                 }
             } else if (wide) {
-                const uint8_t* from = s[0] + hi;
-                uint8_t* to = d[0];
-                for (int64_t i = 0; i < samples; ++i) to[i] = from[2 * i];
+                NarrowSamples(s[0], d[0], samples, hi);
             } else {
                 const uint8_t* from = s[0];
                 uint8_t* to = d[0];

@@ -51,36 +51,38 @@ struct Recorder : ProgressCB {
 } // namespace
 
 TEST_F(FinishedTIFFImageTest, RendersStoredSamplesInBothByteOrdersAndDepths) {
+    // Rows long enough for the converters' blocks of 16 samples and a rest.
+    constexpr int W = 23;
     struct Case { bool big; uint32_t samples, bits; };
     for (const Case c : {Case{true, 3, 8}, Case{false, 3, 8}, Case{true, 3, 16}, Case{false, 3, 16}, Case{true, 1, 8},
-                         Case{false, 1, 16}}) {
+                         Case{false, 1, 16}, Case{true, 1, 16}}) {
         SCOPED_TRACE(std::to_string(c.big) + " " + std::to_string(c.samples) + " " + std::to_string(c.bits));
         FinishedTiffSpec spec;
-        spec.bigEndian = c.big, spec.samples = c.samples, spec.bits = c.bits, spec.width = 5, spec.height = 4;
+        spec.bigEndian = c.big, spec.samples = c.samples, spec.bits = c.bits, spec.width = W, spec.height = 4;
         FinishedTiffWriter::Write(Path("a.tif"), spec);
         FinishedTIFFImage image{FilePathSpec(Path("a.tif"))};
         ASSERT_EQ(image.Open(), 0);
-        EXPECT_EQ(image.GetNativeImageRect().Width(), 5);
+        EXPECT_EQ(image.GetNativeImageRect().Width(), W);
         EXPECT_EQ(image.Supports16BitOutput(), c.bits == 16);
-        Rendered out(5, 4, PixelArray::RGB, 1);
+        Rendered out(W, 4, PixelArray::RGB, 1);
         ImageProcessParam params;
         image.RenderImage(params, out.array, false, nullptr, 1);
         const uint32_t b = c.bits / 8;
         for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 5; ++x)
+            for (int x = 0; x < W; ++x)
                 for (int k = 0; k < 3; ++k) {
-                    const size_t s = ((size_t(y) * 5 + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
+                    const size_t s = ((size_t(y) * W + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
                     // 16 -> 8 keeps the high byte: the first byte in big-endian files.
                     const uint8_t want = b == 1 ? spec.pixels[s] : spec.pixels[s + (c.big ? 0 : 1)];
                     ASSERT_EQ(out.Row(y)[x * 3 + k], want) << x << "," << y << "," << k;
                 }
         // Into 16-bit samples in host order: the value stored, an 8-bit one widened.
-        Rendered wide(5, 4, PixelArray::RGB, 2);
+        Rendered wide(W, 4, PixelArray::RGB, 2);
         image.RenderImage(params, wide.array, false, nullptr, 1);
         for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 5; ++x)
+            for (int x = 0; x < W; ++x)
                 for (int k = 0; k < 3; ++k) {
-                    const size_t s = ((size_t(y) * 5 + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
+                    const size_t s = ((size_t(y) * W + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
                     const uint8_t* p = &spec.pixels[s];
                     const uint16_t want = b == 1 ? uint16_t(p[0] * 257) : c.big ? uint16_t(p[0] << 8 | p[1])
                                                                               : uint16_t(p[1] << 8 | p[0]);

@@ -496,12 +496,28 @@ void FinishedJPEGImage::RenderImageInternal(const ImageProcessParam& params, Pix
     uint8_t* first = buffer.data() + int64_t(rect.left) * components;
     for (int k = 0; k < 3; ++k) from.plane[k] = first + (components == 1 ? 0 : k);
 
+    // Whole decoded rows that the destination holds as they are (8-bit,
+    // interleaved alike, the same way up) are decoded straight into it.
+    const bool direct =
+        target.bitsPerSample == 8 && target.pixelStride == components && target.rowStride > 0 &&
+        rect.left == 0 && int64_t(rect.Width()) == int64_t(decompressor_.output_width) &&
+        target.columns >= rect.Width() &&
+        (components == 1 ? target.channels == 1
+                         : (target.plane[1] == static_cast<uint8_t*>(target.plane[0]) + 1 &&
+                            target.plane[2] == static_cast<uint8_t*>(target.plane[0]) + 2));
+
     int64_t rowsLeft = height;
     int64_t done = 0;
     for (int64_t i = 0; i < strips && error == 0; ++i) {
         const int64_t rows = std::min(rowsLeft, stripRows);
         uint8_t* base = buffer.data();
         const int64_t skip = i == 0 ? rect.top : 0;
+        // Never past the destination's last row.
+        VrelSharpenPlanes to = target;
+        to.rows = int32_t(std::clamp<int64_t>(target.rows - done, 0, rows));
+        uint8_t* straight = direct ? static_cast<uint8_t*>(to.plane[0]) : nullptr;
+        const int64_t straightRows = direct ? to.rows : 0;
+        const int64_t straightStride = to.rowStride;
         JDIMENSION got = 1;
         error = Guarded(NbErrJPEGReadFailed, [&] {
             for (int64_t r = 0; r < skip && got == 1; ++r) {
@@ -509,18 +525,15 @@ void FinishedJPEGImage::RenderImageInternal(const ImageProcessParam& params, Pix
                 got = jpeg_read_scanlines(&decompressor_, &row, 1);
             }
             for (int64_t r = 0; r < rows && got == 1; ++r) {
-                JSAMPROW row = base + r * rowBytes;
+                JSAMPROW row = r < straightRows ? straight + r * straightStride : base + r * rowBytes;
                 got = jpeg_read_scanlines(&decompressor_, &row, 1);
             }
         });
         if (error == 0 && got != 1) error = NbErrJPEGReadFailed;
         if (error != 0) break;
         from.rows = int32_t(rows);
-        // Never past the destination's last row.
-        VrelSharpenPlanes to = target;
-        to.rows = int32_t(std::clamp<int64_t>(target.rows - done, 0, rows));
         try {
-            ConvertPixels(nullptr, from, to);
+            if (!direct) ConvertPixels(nullptr, from, to);
         } catch (int code) {
             error = code;
             break;

@@ -191,8 +191,12 @@ int FinishedJPEGImage::ParseMajorJPEGMarkers() {
             case 0xE2:
                 if (length >= 16 && Matches(v, e + 4, "ICC_PROFILE\0", 12)) AddICCProfileChunk(e + 16, length);
                 break;
-            case 0xE4:
-                ParseLargeThumbnailSegment(length, e);
+            case 0xE3:
+                ParseMetaSegment(length, e);
+                break;
+            case 0xE4: case 0xE5: case 0xE6: case 0xE7: case 0xE9: case 0xEA: case 0xEB: case 0xEC: case 0xEE:
+            case 0xEF:
+                ParseApplicationSegment(length, e, marker);
                 break;
             case 0xE8:
                 app8Position_ = e, app8Length_ = length;
@@ -383,6 +387,7 @@ int FinishedJPEGImage::ParseExifIFD() {
     exposureIndex_ = 0.0f;
     const uint32_t at = GetIFDValueOffset(exifIFD_, kTagExposureIndex);
     if (at != 0) exposureIndex_ = ReadRational(at);
+    processing_.exposureIndex = exposureIndex_;
     if (copyright_.empty()) copyright_ = GetIFDString(exifIFD_, TagCopyright);
     return 0;
 }

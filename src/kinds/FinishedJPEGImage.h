@@ -22,6 +22,7 @@ public:
         ThumbnailFromMainImage = 4,
         ThumbnailJpegIFD1 = 5,
         ThumbnailPhotoshop = 6,
+        ThumbnailPreview = 7,
         ThumbnailLarge = 8
     };
     static constexpr int32_t kStripRows = 256;
@@ -58,6 +59,21 @@ public:
     virtual int ParsePhotoshopSegment(uint64_t length, uint64_t position);
     virtual int AddICCProfileChunk(uint64_t sequenceAt, uint64_t length);
     virtual int ParseLargeThumbnailSegment(uint64_t length, uint64_t position);
+    // The maker's blocks: "Meta" (APP3), "ZELT1" (APP5) and the extended-range
+    // preview's data segments; positions are the segments' 0xFF bytes.
+    virtual int ParseMetaSegment(uint64_t length, uint64_t position);
+    virtual int ParseApplicationSegment(uint64_t length, uint64_t position, uint8_t marker);
+    virtual int ParseZELT1Segment(uint64_t length, uint64_t position, uint8_t marker);
+    virtual int AddWQXDataSegment(uint64_t length, uint64_t position, uint8_t marker);
+    // The extended-range preview into the thumbnail pixels: 0 or a code.
+    virtual int RenderWQXPreview();
+    // One chunk of F pixels of a row pair into rows a and b (16-bit RGB,
+    // 0..1023): 0, or 2202 when the chunk does not lie inside stream 2.
+    virtual int DecodeWQXRowPair(int64_t chunk, int pixels, uint16_t* a, uint16_t* b);
+    int32_t GetFormatVariant() override { return formatVariant_; }
+    // The preview's fixed tone table: a 12-bit value to a 16-bit one whose
+    // top byte is shown.
+    static uint16_t PreviewTableValue(int value);
     int ParseMainIFD() override;
     int ParseExifIFD() override;
     bool TestForFinishedZynImage(uint64_t ifd) override;
@@ -95,6 +111,25 @@ public:
     std::pair<int32_t, int32_t> GetOutputSize(int denominator) const;
     const Thumbnail& GetThumbnail() const { return thumbnail_; }
 
+    // What the maker's blocks carry for the extended-range preview.
+    struct CameraProcessingData {
+        int32_t matrix[18];
+        char identifier1[21];
+        char identifier2[21];
+        float balance[3];
+        float referenceValue;
+        float exposureIndex;
+        float gainFactor;
+        int32_t previewWidth, previewHeight;
+        int32_t stream1Size, stream2Size, stream2Received;
+        int32_t outputProfileKind;
+        int32_t curveLength;
+        bool dataValid;
+        uint16_t marker1, marker2;
+    };
+    const CameraProcessingData& GetCameraProcessingData() const { return processing_; }
+    bool PreviewComplete() const;
+
 private:
     // libjpeg's source manager followed by what our callbacks need.
     struct FileSource {
@@ -114,6 +149,9 @@ private:
     template <class Body> int Guarded(int failure, Body&& body);
     // The thumbnail pixels allocated for the current thumbnail bounds.
     void AllocateThumbnailPixels();
+    // The directory readers confined to one segment whose TIFF header lies
+    // at a position inside it; restored when the scope ends.
+    class SegmentScope;
 
     bool hasExif_ = false;
     bool decompressorCreated_ = false;
@@ -142,6 +180,13 @@ private:
     bool profileComplete_ = false;
     bool profileFailed_ = false;
     int32_t profileChunkCount_ = 0;
+
+    uint64_t metaIFD0_ = 0, meta50220_ = 0, meta50285_ = 0;
+    int32_t formatVariant_ = 0;
+    CameraProcessingData processing_{};
+    std::vector<uint32_t> stream1_;
+    std::vector<uint8_t> stream2_;
+    std::vector<uint16_t> toneCurve_;
 
     jpeg_decompress_struct decompressor_{};
     SdkJpegError error_{};

@@ -235,10 +235,16 @@ int FinishedJPEGImage::SetThumbnailParameters() {
             thumbnailKind_ = ThumbnailFromMainImage;
         }
     } else if (thumbnailCompression_ == 6) {
-        if (thumbnailKind_ != ThumbnailLarge) thumbnailKind_ = ThumbnailJpegIFD1;
+        if (PreviewComplete()) {
+            thumbnailKind_ = ThumbnailPreview;
+            thumbnailBounds_ = NbRect(0, 0, processing_.previewWidth - 1, processing_.previewHeight - 1);
+            thumbnailChannels_ = 3;
+        } else if (thumbnailKind_ != ThumbnailLarge) {
+            thumbnailKind_ = ThumbnailJpegIFD1;
+        }
         // An embedded JPEG whose header does not read gives way to the
         // main image.
-        if (thumbnailHeaderStatus_ != 0) {
+        if (thumbnailKind_ != ThumbnailPreview && thumbnailHeaderStatus_ != 0) {
             thumbnailKind_ = ThumbnailFromMainImage;
             thumbnailOffset_ = 0;
         }
@@ -318,6 +324,7 @@ void FinishedJPEGImage::RenderThumbnail(const ImageProcessParam& params, PixelAr
         case ThumbnailJpegIFD1:
         case ThumbnailPhotoshop:
         case ThumbnailLarge: result = DecompressJPEGThumbnail(); break;
+        case ThumbnailPreview: result = RenderWQXPreview(); break;
         default: result = BuildThumbnailFromMainJPEGImage(); break;
         }
         if (result != 0) throw int(result);

@@ -115,7 +115,7 @@ TEST_F(FinishedJPEGMakerBlocksTest, ProcessingDataFromTheZelt1Block) {
 
 TEST_F(FinishedJPEGMakerBlocksTest, PreviewDecodesToTheCodedPicture) {
     // Widths of one chunk, an odd chunk, and three chunks (128, 128, 44).
-    for (auto [w, h] : {std::pair{8, 4}, std::pair{5, 6}, std::pair{300, 10}}) {
+    for (auto [w, h] : {std::pair{8, 4}, std::pair{5, 6}, std::pair{300, 10}, std::pair{20, 6}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         MakerBlockSpec spec = WithPreview(w, h);
         spec.fragmentBytes = 200; // stream 2 in several fragments

@@ -463,6 +463,33 @@ int FinishedImage::ParseThumbnailIFD() {
     return 0;
 }
 
+int FinishedImage::BuildCameraSettingsText() {
+    if (privateIFD_ == 0) return 0;
+    const std::string text = GetIFDString(privateIFD_, 1009);
+    if (!text.empty()) cameraSettingsBlock_ = text;
+    const size_t date = cameraSettingsBlock_.find("Date:");
+    if (dateTimeRead_ || date == std::string::npos) return 0;
+    // Three groups of digits (month, day, year as the camera writes them),
+    // then the time from the next digit on.
+    const std::string& t = cameraSettingsBlock_;
+    std::string groups[3];
+    size_t at = date + 5;
+    for (std::string& group : groups) {
+        while (at < t.size() && !std::isdigit(static_cast<unsigned char>(t[at]))) ++at;
+        while (at < t.size() && std::isdigit(static_cast<unsigned char>(t[at]))) group += t[at++];
+        if (group.empty()) return 0;
+    }
+    while (at < t.size() && !std::isdigit(static_cast<unsigned char>(t[at]))) ++at;
+    const std::string stamp = groups[2] + ":" + groups[0] + ":" + groups[1] + ":" + t.substr(at);
+    time_t when = 0;
+    if (ParseExifDateTime(stamp, &when)) {
+        captureTime_ = when;
+        dateTimeString_ = stamp.substr(0, 19);
+        dateTimeRead_ = true;
+    }
+    return 0;
+}
+
 int FinishedImage::ParseExifIFD() {
     if (copyright_.empty()) copyright_ = GetIFDString(exifIFD_, TagCopyright);
     return 0;

@@ -108,6 +108,9 @@ public:
     virtual int ParseThumbnailIFD();
     virtual int ParseExifIFD();
     virtual bool TestForFinishedZynImage(uint64_t ifd);
+    // The camera-settings text of the private directory (tag 1009) and,
+    // when no capture date is known yet, the date of its "Date:" line.
+    virtual int BuildCameraSettingsText();
     virtual void ReadIPTCRecord(uint64_t offset, uint32_t count);
 
     bool IsFinishedZynImage() const { return finishedZyn_; }

@@ -61,6 +61,8 @@ int FinishedJPEGImage::Open() {
                 const int r = ParseMainIFD();
                 if (thumbnailKind_ != ThumbnailLarge) ParseThumbnailIFD();
                 result = r != 0 ? r : ParseExifIFD();
+                // The JPEG kind keeps nothing else of the private directory.
+                if (result == 0) result = BuildCameraSettingsText();
                 if (result != 0) hasExif_ = false;
             }
             if (result == 0) {

@@ -49,6 +49,7 @@ int FinishedTIFFImage::Open() {
             result = FindIFDOffsets();
             if (result == 0) result = ParseMainIFD();
             if (result == 0 && !finishedZyn_) result = NbErrNotFinishedImage;
+            if (result == 0) result = BuildCameraSettingsText();
             if (result == 0) result = ParseThumbnailIFD();
             if (result == 0) result = ParseExifIFD();
         }

@@ -471,3 +471,42 @@ TEST_F(FinishedJPEGImageTest, TruncatedDataRendersWithoutReadingPastTheFile) {
     Rendered thumb(64, 64, PixelArray::RGB);
     image.RenderThumbnail(ImageProcessParam{}, thumb.array);
 }
+
+TEST_F(FinishedJPEGImageTest, PrivateDirectoryGivesSettingsTextAndDate) {
+    // IFD0: software, Exif pointer, private pointer; an empty Exif IFD; the
+    // private IFD with its settings text.
+    auto exif = [](const std::string& text) {
+        std::vector<uint8_t> t{'M', 'M', 0, 42, 0, 0, 0, 8};
+        auto u16 = [&](uint16_t v) { t.push_back(uint8_t(v >> 8)), t.push_back(uint8_t(v)); };
+        auto u32 = [&](uint32_t v) { u16(uint16_t(v >> 16)), u16(uint16_t(v)); };
+        u16(3);
+        u16(305), u16(2), u32(4), u32(0x41626300);
+        u16(33424), u16(4), u32(1), u32(56);
+        u16(34665), u16(4), u32(1), u32(50);
+        u32(0);
+        u16(0), u32(0); // Exif IFD at 50
+        u16(1);         // private IFD at 56
+        u16(1009), u16(2), u32(uint32_t(text.size() + 1)), u32(74);
+        u32(0);
+        t.insert(t.end(), text.begin(), text.end()); // at 74
+        t.push_back(0);
+        std::vector<uint8_t> body{'E', 'x', 'i', 'f', 0, 0};
+        body.insert(body.end(), t.begin(), t.end());
+        return JpegFixture::Segment(0xE1, body);
+    };
+    const std::vector<uint8_t> main = JpegFixture::Encode(JpegFixture::Pattern(16, 16, 3, 17), 80);
+    struct Case {
+        std::string text, date;
+    };
+    // Without a date that parses the file's own time stays.
+    for (const Case& c : {Case{"Camera: Z\nDate: 05/06/2024\nTime: 07:08:09\n", "2024:05:06:07:08:09"},
+                          Case{"Camera: Z\nDate: 05/06\n", ""}, Case{"Date: 05/06/1980\nTime: 07:08:09\n", ""}}) {
+        SCOPED_TRACE(c.text);
+        JpegFixture::WriteFile(Path("p.jpg"), JpegFixture::InsertAfterSoi(main, exif(c.text)));
+        FinishedJPEGImage image{FilePathSpec(Path("p.jpg"))};
+        ASSERT_EQ(image.Open(), 0);
+        EXPECT_EQ(image.GetCameraSettingsBlock(), c.text);
+        if (!c.date.empty()) EXPECT_EQ(image.GetDateTimeString(), c.date);
+        else EXPECT_NE(image.GetDateTimeString().substr(0, 10), "1980:05:06");
+    }
+}

@@ -258,6 +258,15 @@ int FinishedJPEGImage::SetThumbnailParameters() {
             thumbnailKind_ = ThumbnailUncompressedIFD1;
         }
     }
+    // An embedded thumbnail larger than the image itself is not taken (its
+    // pixels would be allocated from a size the file claims).
+    if ((thumbnailKind_ == ThumbnailJpegIFD1 || thumbnailKind_ == ThumbnailPhotoshop ||
+         thumbnailKind_ == ThumbnailLarge) &&
+        int64_t(thumbnailBounds_.Width()) * thumbnailBounds_.Height() >
+            int64_t(nativeRect_.Width()) * nativeRect_.Height()) {
+        thumbnailKind_ = ThumbnailFromMainImage;
+        thumbnailOffset_ = 0;
+    }
     if (thumbnailKind_ == ThumbnailFromMainImage) {
         const int64_t w = nativeRect_.Width(), h = nativeRect_.Height();
         const int64_t limitW = thumbnail_.GetMaxWidth(), limitH = thumbnail_.GetMaxHeight();

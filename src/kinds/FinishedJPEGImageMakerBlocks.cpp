@@ -78,8 +78,11 @@ private:
 
 bool FinishedJPEGImage::PreviewComplete() const {
     const CameraProcessingData& d = processing_;
+    // Every two pixels of a row pair take at least three bytes of
+    // categories: a size the coded data cannot hold is no preview.
     return d.stream2Size != 0 && d.stream2Received == d.stream2Size && d.dataValid && d.stream1Size > 0 &&
-           d.previewWidth > 0 && d.previewHeight > 0 && !stream1_.empty() && !stream2_.empty();
+           d.previewWidth > 0 && d.previewHeight > 0 && !stream1_.empty() && !stream2_.empty() &&
+           uint64_t(d.previewWidth) * uint64_t(d.previewHeight) <= 2 * uint64_t(d.stream2Size);
 }
 
 int FinishedJPEGImage::ParseMetaSegment(uint64_t length, uint64_t position) {

@@ -324,8 +324,13 @@ TEST_F(FinishedJPEGImageTest, LargeThumbnailSegment) {
     Picture p{48, 32, 3, {}};
     p.pixels.assign(direct.Row(0), direct.Row(0) + 48 * 32 * 3);
     ExpectSamePixels(out, p);
-    // Too wide, or not ending with an end-of-image marker: ignored.
-    for (auto bytes : {withSegment(501, 32, false), withSegment(48, 32, true)}) {
+    // Too wide, not ending with an end-of-image marker, or larger than the
+    // image itself: ignored.
+    std::vector<uint8_t> overSmallImage = withSegment(48, 32, false);
+    const std::vector<uint8_t> small16 = JpegFixture::Encode(JpegFixture::Pattern(16, 16, 3, 11), 80);
+    overSmallImage.resize(overSmallImage.size() - (main.size() - 2));
+    overSmallImage.insert(overSmallImage.end(), small16.begin() + 2, small16.end());
+    for (auto bytes : {withSegment(501, 32, false), withSegment(48, 32, true), overSmallImage}) {
         JpegFixture::WriteFile(Path("bad.jpg"), bytes);
         FinishedJPEGImage bad{FilePathSpec(Path("bad.jpg"))};
         ASSERT_EQ(bad.Open(), 0);

@@ -250,7 +250,11 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     const int64_t fullStrips = height / stripRows, remainder = height % stripRows;
     const int channels = source == 2 ? thumbnailChannels_ : samplesPerPixel_;
     const int bytes = source == 2 ? 1 : bytesPerSample_;
-    std::vector<uint8_t> buffer(uint64_t(stripRows) * uint64_t(width) * uint64_t(channels) * uint64_t(bytes));
+    // A strip is read and converted a few rows at a time, so that the rows
+    // are still in the processor's cache when they are converted.
+    const int64_t rowBytes = width * channels * bytes;
+    const int64_t blockRows = std::clamp<int64_t>(kCacheBlockBytes / rowBytes, 1, stripRows);
+    std::vector<uint8_t> buffer(uint64_t(blockRows) * uint64_t(rowBytes));
 
     VrelSharpenPlanes from{};
     from.channels = channels;
@@ -265,16 +269,20 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     // The pixels are given as stored: the working space is the file's own.
     NbRect strip(rect.left, rect.top, rect.right, rect.top + int32_t(stripRows) - 1);
     auto runStrip = [&](int64_t rows) {
-        strip.bottom = strip.top + int32_t(rows) - 1;
-        from.rows = int32_t(rows);
-        // Never past the destination's last row.
-        VrelSharpenPlanes to = target;
-        to.rows = int32_t(std::clamp<int64_t>(target.rows - (strip.top - rect.top), 0, rows));
-        ReadImageData(source, strip, from, !narrow);
-        ConvertPixels(nullptr, from, to, narrow && FileOrderIsNotHostOrder());
-        strip.top += int32_t(rows);
-        for (void*& plane : target.plane)
-            if (plane) plane = static_cast<uint8_t*>(plane) + rows * int64_t(target.rowStride);
+        for (int64_t done = 0; done < rows;) {
+            const int64_t n = std::min(blockRows, rows - done);
+            NbRect block(strip.left, strip.top, strip.right, strip.top + int32_t(n) - 1);
+            from.rows = int32_t(n);
+            // Never past the destination's last row.
+            VrelSharpenPlanes to = target;
+            to.rows = int32_t(std::clamp<int64_t>(target.rows - (strip.top - rect.top), 0, n));
+            ReadImageData(source, block, from, !narrow);
+            ConvertPixels(nullptr, from, to, narrow && FileOrderIsNotHostOrder());
+            strip.top += int32_t(n);
+            done += n;
+            for (void*& plane : target.plane)
+                if (plane) plane = static_cast<uint8_t*>(plane) + n * int64_t(target.rowStride);
+        }
     };
     for (int64_t i = 0; i < fullStrips; ++i) {
         runStrip(stripRows);

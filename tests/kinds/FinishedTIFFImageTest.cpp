@@ -355,3 +355,30 @@ TEST_F(FinishedTIFFImageTest, OutsideToolFilesRenderTheirStoredSamples) {
             ASSERT_EQ(std::memcmp(t.Row(y), &thumb[size_t(y) * TW * 3], TW * 3), 0) << y;
     }
 }
+
+TEST_F(FinishedTIFFImageTest, WideRowsReadInSeveralBlocksPerStrip) {
+    // 3000-byte rows: a strip of 256 rows is read and converted in blocks
+    // of fewer rows; a crop reads row by row.
+    FinishedTiffSpec spec;
+    spec.width = 500, spec.height = 300, spec.bits = 16, spec.bigEndian = true;
+    FinishedTiffWriter::Write(Path("w.tif"), spec);
+    FinishedTIFFImage image{FilePathSpec(Path("w.tif"))};
+    ASSERT_EQ(image.Open(), 0);
+    struct Case {
+        NbRect crop;
+        bool useCrop;
+    };
+    for (const Case c : {Case{NbRect(0, 0, 499, 299), false}, Case{NbRect(7, 13, 406, 290), true}}) {
+        const int w = int(c.crop.Width()), h = int(c.crop.Height());
+        Rendered out(w, h, PixelArray::RGB, 1);
+        ImageProcessParam params;
+        params.crop = c.crop;
+        image.RenderImage(params, out.array, c.useCrop, nullptr, 1);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    const size_t s = ((size_t(y + c.crop.top) * 500 + size_t(x + c.crop.left)) * 3 + k) * 2;
+                    ASSERT_EQ(out.Row(y)[x * 3 + k], spec.pixels[s]) << x << "," << y;
+                }
+    }
+}

@@ -30,7 +30,7 @@ protected:
         JpegFixture::WriteFile(path, MakerBlockWriter::Insert(main, spec));
         return path;
     }
-    // A spec with a preview and the large thumbnail the preview replaces.
+    // Blocks with a preview and the large thumbnail the preview replaces.
     static MakerBlockSpec WithPreview(int w, int h) {
         MakerBlockSpec spec;
         spec.previewWidth = w, spec.previewHeight = h;

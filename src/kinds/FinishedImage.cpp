@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace NimbalCore {
 
@@ -205,29 +208,107 @@ bool FinishedImage::ReadFileBytes(uint64_t position, uint64_t count, std::vector
     }
 }
 
+namespace {
+
+// One row of 8-bit destination samples from 8-bit samples, or from the high
+// byte of host-order 16-bit samples (hi: that byte's place in a sample).
+template <int Channels>
+void NarrowRow(const uint8_t* const* s, int64_t sp, uint8_t* const* d, int64_t dp, int32_t columns, int hi) {
+    for (int k = 0; k < Channels; ++k) {
+        const uint8_t* from = s[k] + hi;
+        uint8_t* to = d[k];
+        for (int32_t c = 0; c < columns; ++c) to[c * dp] = from[c * sp];
+    }
+}
+
+// The high (hi 1) or low (hi 0) byte of each 16-bit sample, sixteen at a
+// time where the processor can.
+void NarrowSamples(const uint8_t* from, uint8_t* to, int64_t samples, int hi) {
+    int64_t i = 0;
+#ifdef __SSE2__
+    const __m128i low = _mm_set1_epi16(0x00FF);
+    for (; i + 16 <= samples; i += 16) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * i));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * i + 16));
+        if (hi) {
+            a = _mm_srli_epi16(a, 8);
+            b = _mm_srli_epi16(b, 8);
+        } else {
+            a = _mm_and_si128(a, low);
+            b = _mm_and_si128(b, low);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(a, b));
+    }
+#endif
+    for (; i < samples; ++i) to[i] = from[2 * i + hi];
+}
+
+} // namespace
+
 void FinishedImage::ConvertPixels(ColorTransform* transform, const VrelSharpenPlanes& source,
-                                  const VrelSharpenPlanes& destination) {
+                                  const VrelSharpenPlanes& destination, bool swapped) {
     if (transform) {
         TransformPixels(transform, source, destination);
         return;
     }
     const bool wide = source.bitsPerSample == 16, wideOut = destination.bitsPerSample == 16;
     const int channels = destination.channels == 1 ? 1 : 3;
+    const bool gray = source.channels == 1;
     const int32_t rows = std::min(source.rows, destination.rows);
     const int32_t columns = std::min(source.columns, destination.columns);
-    for (int32_t r = 0; r < rows; ++r)
+    if (rows <= 0 || columns <= 0) return;
+    const int64_t sp = source.pixelStride, dp = destination.pixelStride;
+    // Where the high byte of a 16-bit sample lies.
+    const bool littleSamples = (std::endian::native == std::endian::little) != swapped;
+    const int hi = wide && littleSamples ? 1 : 0;
+    for (int32_t r = 0; r < rows; ++r) {
+        const uint8_t* s[3];
+        uint8_t* d[3];
+        for (int k = 0; k < channels; ++k) {
+            s[k] = static_cast<const uint8_t*>(source.plane[gray ? 0 : k]) + int64_t(r) * source.rowStride;
+            d[k] = static_cast<uint8_t*>(destination.plane[k]) + int64_t(r) * destination.rowStride;
+        }
+        // Interleaved into interleaved of the same channels, the same way
+        // up: whole rows at once.
+        const bool packed = (channels == 1 && gray) ||
+                            (channels == 3 && !gray && s[1] == s[0] + (sp / 3) && s[2] == s[1] + (sp / 3) &&
+                             d[1] == d[0] + (dp / 3) && d[2] == d[1] + (dp / 3));
+        const int64_t samples = int64_t(columns) * channels;
+        if (packed && sp == channels * (wide ? 2 : 1) && dp == channels * (wideOut ? 2 : 1)) {
+            if (wide == wideOut) {
+                std::memcpy(d[0], s[0], size_t(samples) * (wide ? 2 : 1));
+                if (wide && swapped) {
+                    for (int64_t i = 0; i < samples; ++i) std::swap(d[0][2 * i], d[0][2 * i + 1]);
+                }
+            } else if (wide) {
+                NarrowSamples(s[0], d[0], samples, hi);
+            } else {
+                const uint8_t* from = s[0];
+                uint8_t* to = d[0];
+                for (int64_t i = 0; i < samples; ++i) to[2 * i] = to[2 * i + 1] = from[i];
+            }
+            continue;
+        }
+        if (!wideOut) {
+            if (channels == 3) {
+                NarrowRow<3>(s, sp, d, dp, columns, hi);
+            } else {
+                NarrowRow<1>(s, sp, d, dp, columns, hi);
+            }
+            continue;
+        }
         for (int32_t c = 0; c < columns; ++c)
             for (int k = 0; k < channels; ++k) {
-                const auto* s = static_cast<const uint8_t*>(source.plane[source.channels == 1 ? 0 : k]) +
-                                int64_t(r) * source.rowStride + int64_t(c) * source.pixelStride;
-                auto* d = static_cast<uint8_t*>(destination.plane[k]) + int64_t(r) * destination.rowStride +
-                          int64_t(c) * destination.pixelStride;
                 uint16_t v;
-                if (wide) std::memcpy(&v, s, 2);
-                else v = uint16_t(*s * 257);
-                if (wideOut) std::memcpy(d, &v, 2);
-                else *d = uint8_t(v >> 8);
+                if (wide) {
+                    std::memcpy(&v, s[k] + c * sp, 2);
+                    if (swapped) v = uint16_t(v >> 8 | v << 8);
+                } else {
+                    v = uint16_t(s[k][c * sp] * 257);
+                }
+                std::memcpy(d[k] + c * dp, &v, 2);
             }
+    }
 }
 
 bool FinishedImage::ReadCaptureDate(uint64_t ifd) {
@@ -358,6 +439,14 @@ int FinishedImage::ParseThumbnailIFD() {
         thumbnailJpegLength_ = GetIFDValue(ifd, TagJpegLength);
     }
     if (offset == 0) return 0;
+    if (thumbnailJpegLength_ != 0) {
+        // An embedded JPEG: its own header gives the size, which the
+        // directory often leaves out.
+        const uint64_t position = tiffBase_ + offset;
+        if (position > fileLength_ || thumbnailJpegLength_ > fileLength_ - position) return NbErrNoThumbnailDirectory;
+        thumbnailOffset_ = position;
+        return 0;
+    }
     const uint32_t width = GetIFDValue(ifd, TagImageWidth);
     const uint32_t height = GetIFDValue(ifd, TagImageLength);
     uint32_t channels = GetIFDValue(ifd, TagSamplesPerPixel);
@@ -371,6 +460,33 @@ int FinishedImage::ParseThumbnailIFD() {
     thumbnailOffset_ = position;
     thumbnailChannels_ = int32_t(channels);
     thumbnailBounds_ = NbRect(0, 0, int32_t(width - 1), int32_t(height - 1));
+    return 0;
+}
+
+int FinishedImage::BuildCameraSettingsText() {
+    if (privateIFD_ == 0) return 0;
+    const std::string text = GetIFDString(privateIFD_, 1009);
+    if (!text.empty()) cameraSettingsBlock_ = text;
+    const size_t date = cameraSettingsBlock_.find("Date:");
+    if (dateTimeRead_ || date == std::string::npos) return 0;
+    // Three groups of digits (month, day, year as the camera writes them),
+    // then the time from the next digit on.
+    const std::string& t = cameraSettingsBlock_;
+    std::string groups[3];
+    size_t at = date + 5;
+    for (std::string& group : groups) {
+        while (at < t.size() && !std::isdigit(static_cast<unsigned char>(t[at]))) ++at;
+        while (at < t.size() && std::isdigit(static_cast<unsigned char>(t[at]))) group += t[at++];
+        if (group.empty()) return 0;
+    }
+    while (at < t.size() && !std::isdigit(static_cast<unsigned char>(t[at]))) ++at;
+    const std::string stamp = groups[2] + ":" + groups[0] + ":" + groups[1] + ":" + t.substr(at);
+    time_t when = 0;
+    if (ParseExifDateTime(stamp, &when)) {
+        captureTime_ = when;
+        dateTimeString_ = stamp.substr(0, 19);
+        dateTimeRead_ = true;
+    }
     return 0;
 }
 

@@ -10,6 +10,7 @@
 
 #include "ByteView.h"
 
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -97,19 +98,26 @@ public:
     // Source pixels into the destination, both as plane records: through
     // the transform when there is one, else copied sample by sample (8- or
     // 16-bit each side: 16 -> 8 keeps the high byte, 8 -> 16 repeats the
-    // byte; a gray source fills every destination channel).
+    // byte; a gray source fills every destination channel). swapped: the
+    // 16-bit source samples are in the other byte order than the host's.
     virtual void ConvertPixels(ColorTransform* transform, const VrelSharpenPlanes& source,
-                               const VrelSharpenPlanes& destination);
+                               const VrelSharpenPlanes& destination, bool swapped = false);
 
     virtual bool ReadCaptureDate(uint64_t ifd);
     virtual int ParseMainIFD();
     virtual int ParseThumbnailIFD();
     virtual int ParseExifIFD();
     virtual bool TestForFinishedZynImage(uint64_t ifd);
+    // The camera-settings text of the private directory (tag 1009) and,
+    // when no capture date is known yet, the date of its "Date:" line.
+    virtual int BuildCameraSettingsText();
     virtual void ReadIPTCRecord(uint64_t offset, uint32_t count);
 
     bool IsFinishedZynImage() const { return finishedZyn_; }
     bool IsBigEndian() const { return order_ == lumora::ByteOrder::Big; }
+    bool FileOrderIsNotHostOrder() const {
+        return (order_ == lumora::ByteOrder::Big) != (std::endian::native == std::endian::big);
+    }
     uint32_t GetIFD0() const { return ifd0_; }
     uint32_t GetExifIFD() const { return exifIFD_; }
     uint32_t GetIFD1() const { return ifd1_; }

@@ -49,6 +49,7 @@ int FinishedTIFFImage::Open() {
             result = FindIFDOffsets();
             if (result == 0) result = ParseMainIFD();
             if (result == 0 && !finishedZyn_) result = NbErrNotFinishedImage;
+            if (result == 0) result = BuildCameraSettingsText();
             if (result == 0) result = ParseThumbnailIFD();
             if (result == 0) result = ParseExifIFD();
         }
@@ -178,6 +179,10 @@ void FinishedTIFFImage::ConvertRows(PixelArray& destination, uint8_t* destinatio
 }
 
 void FinishedTIFFImage::GetImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout) {
+    ReadImageData(source, strip, layout, true);
+}
+
+void FinishedTIFFImage::ReadImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout, bool toHostOrder) {
     if (const int status = EnsureOpen()) YLM_THROW("FinishedTIFFImage::GetImageData", status);
     uint8_t* buffer = static_cast<uint8_t*>(layout.plane[0]);
     if (source == 2) {
@@ -209,7 +214,7 @@ void FinishedTIFFImage::GetImageData(int source, const NbRect& strip, VrelSharpe
                 YLM_THROW("FinishedTIFFImage::GetImageData", NbErrImageFileOpenFailed);
         }
     }
-    if (bytesPerSample_ == 2 && order_ == lumora::ByteOrder::Big)
+    if (toHostOrder && bytesPerSample_ == 2 && FileOrderIsNotHostOrder())
         SwapBytes16(reinterpret_cast<uint16_t*>(buffer), size_t(bytes / 2 * uint64_t(strip.Height())));
 }
 
@@ -245,7 +250,11 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     const int64_t fullStrips = height / stripRows, remainder = height % stripRows;
     const int channels = source == 2 ? thumbnailChannels_ : samplesPerPixel_;
     const int bytes = source == 2 ? 1 : bytesPerSample_;
-    std::vector<uint8_t> buffer(uint64_t(stripRows) * uint64_t(width) * uint64_t(channels) * uint64_t(bytes));
+    // A strip is read and converted a few rows at a time, so that the rows
+    // are still in the processor's cache when they are converted.
+    const int64_t rowBytes = width * channels * bytes;
+    const int64_t blockRows = std::clamp<int64_t>(kCacheBlockBytes / rowBytes, 1, stripRows);
+    std::vector<uint8_t> buffer(uint64_t(blockRows) * uint64_t(rowBytes));
 
     VrelSharpenPlanes from{};
     from.channels = channels;
@@ -255,19 +264,25 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     from.columns = int32_t(width);
     for (int k = 0; k < 3; ++k) from.plane[k] = buffer.data() + (channels == 1 ? 0 : k * bytes);
 
+    // 16-bit samples into 8-bit ones are taken as the file holds them.
+    const bool narrow = bytes == 2 && target.bitsPerSample == 8;
     // The pixels are given as stored: the working space is the file's own.
     NbRect strip(rect.left, rect.top, rect.right, rect.top + int32_t(stripRows) - 1);
     auto runStrip = [&](int64_t rows) {
-        strip.bottom = strip.top + int32_t(rows) - 1;
-        from.rows = int32_t(rows);
-        // Never past the destination's last row.
-        VrelSharpenPlanes to = target;
-        to.rows = int32_t(std::clamp<int64_t>(target.rows - (strip.top - rect.top), 0, rows));
-        GetImageData(source, strip, from);
-        ConvertPixels(nullptr, from, to);
-        strip.top += int32_t(rows);
-        for (void*& plane : target.plane)
-            if (plane) plane = static_cast<uint8_t*>(plane) + rows * int64_t(target.rowStride);
+        for (int64_t done = 0; done < rows;) {
+            const int64_t n = std::min(blockRows, rows - done);
+            NbRect block(strip.left, strip.top, strip.right, strip.top + int32_t(n) - 1);
+            from.rows = int32_t(n);
+            // Never past the destination's last row.
+            VrelSharpenPlanes to = target;
+            to.rows = int32_t(std::clamp<int64_t>(target.rows - (strip.top - rect.top), 0, n));
+            ReadImageData(source, block, from, !narrow);
+            ConvertPixels(nullptr, from, to, narrow && FileOrderIsNotHostOrder());
+            strip.top += int32_t(n);
+            done += n;
+            for (void*& plane : target.plane)
+                if (plane) plane = static_cast<uint8_t*>(plane) + n * int64_t(target.rowStride);
+        }
     };
     for (int64_t i = 0; i < fullStrips; ++i) {
         runStrip(stripRows);

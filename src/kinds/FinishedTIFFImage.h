@@ -11,6 +11,7 @@ class FinishedTIFFImage : public FinishedImage {
 public:
     static constexpr uint64_t kHeaderBytes = 32768;
     static constexpr int32_t kStripRows = 256;
+    static constexpr int64_t kCacheBlockBytes = 262144;
 
     explicit FinishedTIFFImage(const FilePathSpec& path);
     ~FinishedTIFFImage() override;
@@ -42,6 +43,12 @@ public:
     // Reads the strip's rows of the main image (source 0) or the whole
     // thumbnail (source 2) into the layout's buffer.
     virtual void GetImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout);
+
+private:
+    // GetImageData's reading; the 16-bit samples are left in the file's
+    // order unless toHostOrder (an 8-bit render takes their high byte where
+    // it lies, without a pass over the strip to swap them).
+    void ReadImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout, bool toHostOrder);
 };
 
 } // namespace NimbalCore

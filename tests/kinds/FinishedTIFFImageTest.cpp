@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -50,28 +51,44 @@ struct Recorder : ProgressCB {
 } // namespace
 
 TEST_F(FinishedTIFFImageTest, RendersStoredSamplesInBothByteOrdersAndDepths) {
+    // Rows long enough for the converters' blocks of 16 samples and a rest.
+    constexpr int W = 23;
     struct Case { bool big; uint32_t samples, bits; };
     for (const Case c : {Case{true, 3, 8}, Case{false, 3, 8}, Case{true, 3, 16}, Case{false, 3, 16}, Case{true, 1, 8},
-                         Case{false, 1, 16}}) {
+                         Case{false, 1, 16}, Case{true, 1, 16}}) {
         SCOPED_TRACE(std::to_string(c.big) + " " + std::to_string(c.samples) + " " + std::to_string(c.bits));
         FinishedTiffSpec spec;
-        spec.bigEndian = c.big, spec.samples = c.samples, spec.bits = c.bits, spec.width = 5, spec.height = 4;
+        spec.bigEndian = c.big, spec.samples = c.samples, spec.bits = c.bits, spec.width = W, spec.height = 4;
         FinishedTiffWriter::Write(Path("a.tif"), spec);
         FinishedTIFFImage image{FilePathSpec(Path("a.tif"))};
         ASSERT_EQ(image.Open(), 0);
-        EXPECT_EQ(image.GetNativeImageRect().Width(), 5);
+        EXPECT_EQ(image.GetNativeImageRect().Width(), W);
         EXPECT_EQ(image.Supports16BitOutput(), c.bits == 16);
-        Rendered out(5, 4, PixelArray::RGB, 1);
+        Rendered out(W, 4, PixelArray::RGB, 1);
         ImageProcessParam params;
         image.RenderImage(params, out.array, false, nullptr, 1);
         const uint32_t b = c.bits / 8;
         for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 5; ++x)
+            for (int x = 0; x < W; ++x)
                 for (int k = 0; k < 3; ++k) {
-                    const size_t s = ((size_t(y) * 5 + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
+                    const size_t s = ((size_t(y) * W + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
                     // 16 -> 8 keeps the high byte: the first byte in big-endian files.
                     const uint8_t want = b == 1 ? spec.pixels[s] : spec.pixels[s + (c.big ? 0 : 1)];
                     ASSERT_EQ(out.Row(y)[x * 3 + k], want) << x << "," << y << "," << k;
+                }
+        // Into 16-bit samples in host order: the value stored, an 8-bit one widened.
+        Rendered wide(W, 4, PixelArray::RGB, 2);
+        image.RenderImage(params, wide.array, false, nullptr, 1);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < W; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    const size_t s = ((size_t(y) * W + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
+                    const uint8_t* p = &spec.pixels[s];
+                    const uint16_t want = b == 1 ? uint16_t(p[0] * 257) : c.big ? uint16_t(p[0] << 8 | p[1])
+                                                                              : uint16_t(p[1] << 8 | p[0]);
+                    uint16_t got;
+                    std::memcpy(&got, wide.Row(y) + (x * 3 + k) * 2, 2);
+                    ASSERT_EQ(got, want) << x << "," << y << "," << k;
                 }
         image.Close();
     }
@@ -273,4 +290,95 @@ TEST_F(FinishedTIFFImageTest, SmallDestinationAndCropOutsideTheImage) {
     Rendered crop(2, 10, PixelArray::RGB, 1);
     image.RenderImage(params, crop.array, true, nullptr, 1);
     EXPECT_EQ(crop.Row(0)[0], spec.pixels[(290 * 4 + 1) * 3]);
+}
+
+TEST_F(FinishedTIFFImageTest, OutsideToolFilesRenderTheirStoredSamples) {
+    // raw2tiff writes the main image and the thumbnail, tiffcp joins them
+    // (IFD0 and IFD1) in either byte order, with the usual bit fill order
+    // (raw2tiff's own stores every byte bit-reversed), exiftool adds the
+    // maker's software text and an Exif directory.
+    if (std::system("command -v raw2tiff && command -v tiffcp && command -v exiftool >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "raw2tiff, tiffcp or exiftool missing";
+    constexpr int W = 24, H = 10, TW = 8, TH = 6;
+    std::vector<uint8_t> thumb(TW * TH * 3);
+    for (size_t i = 0; i < thumb.size(); ++i) thumb[i] = uint8_t(i * 7 + 3);
+    std::ofstream(Path("t.raw"), std::ios::binary).write(reinterpret_cast<const char*>(thumb.data()), long(thumb.size()));
+    ASSERT_EQ(std::system(("raw2tiff -w 8 -l 6 -b 3 -d byte -p rgb -c none " + Path("t.raw") + " " + Path("t.tif") +
+                           " >/dev/null 2>&1").c_str()),
+              0);
+    struct Case {
+        int samples, bits;
+        const char* order;
+    };
+    for (const Case c : {Case{3, 16, "-B"}, Case{3, 16, "-L"}, Case{3, 8, "-B"}, Case{1, 16, "-B"}, Case{1, 8, "-L"}}) {
+        SCOPED_TRACE(std::to_string(c.samples) + " " + std::to_string(c.bits) + " " + c.order);
+        const int b = c.bits / 8;
+        // Host-order (little-endian) samples for raw2tiff.
+        std::vector<uint8_t> raw(size_t(W) * H * c.samples * b);
+        std::vector<uint16_t> value(size_t(W) * H * c.samples);
+        for (size_t i = 0; i < value.size(); ++i) {
+            value[i] = uint16_t(b == 2 ? (i * 2741 + 977) & 0xFFFF : (i * 37 + 11) & 0xFF);
+            if (b == 2) raw[2 * i] = uint8_t(value[i]), raw[2 * i + 1] = uint8_t(value[i] >> 8);
+            else raw[i] = uint8_t(value[i]);
+        }
+        std::ofstream(Path("m.raw"), std::ios::binary).write(reinterpret_cast<const char*>(raw.data()), long(raw.size()));
+        const std::string make = "raw2tiff -w 24 -l 10 -b " + std::to_string(c.samples) + " -d " +
+                                 (b == 2 ? "short" : "byte") + " -p " + (c.samples == 3 ? "rgb" : "minisblack") +
+                                 " -c none " + Path("m.raw") + " " + Path("m.tif") + " && tiffcp " + c.order +
+                                 " -f msb2lsb -c none " + Path("m.tif") + " " + Path("t.tif") + " " + Path("o.tif") +
+                                 " && exiftool -q -overwrite_original '-Software=ORVEX PROFESSIONAL ZYN Lumora' "
+                                 "'-DateTimeOriginal=2024:01:02 03:04:05' " + Path("o.tif");
+        ASSERT_EQ(std::system((make + " >/dev/null 2>&1").c_str()), 0);
+        FinishedTIFFImage image{FilePathSpec(Path("o.tif"))};
+        ASSERT_EQ(image.Open(), 0);
+        EXPECT_EQ(image.IsBigEndian(), std::string(c.order) == "-B");
+        auto want = [&](int x, int y, int k) {
+            const uint16_t v = value[(size_t(y) * W + x) * c.samples + (c.samples == 1 ? 0 : k)];
+            return uint8_t(b == 2 ? v >> 8 : v); // 16 -> 8 keeps the high byte
+        };
+        for (int angle : {0, 90}) {
+            const bool turned = angle == 90;
+            Rendered out(turned ? H : W, turned ? W : H, PixelArray::RGB, 1);
+            ImageProcessParam params;
+            params.rotation = float(angle);
+            image.RenderImage(params, out.array, false, nullptr, 1);
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    for (int k = 0; k < 3; ++k) {
+                        const int tx = turned ? H - 1 - y : x, ty = turned ? x : y;
+                        ASSERT_EQ(out.Row(ty)[tx * 3 + k], want(x, y, k)) << angle << ": " << x << "," << y;
+                    }
+        }
+        Rendered t(TW, TH, PixelArray::RGB, 1);
+        image.RenderThumbnail(ImageProcessParam(), t.array);
+        for (int y = 0; y < TH; ++y)
+            ASSERT_EQ(std::memcmp(t.Row(y), &thumb[size_t(y) * TW * 3], TW * 3), 0) << y;
+    }
+}
+
+TEST_F(FinishedTIFFImageTest, WideRowsReadInSeveralBlocksPerStrip) {
+    // 3000-byte rows: a strip of 256 rows is read and converted in blocks
+    // of fewer rows; a crop reads row by row.
+    FinishedTiffSpec spec;
+    spec.width = 500, spec.height = 300, spec.bits = 16, spec.bigEndian = true;
+    FinishedTiffWriter::Write(Path("w.tif"), spec);
+    FinishedTIFFImage image{FilePathSpec(Path("w.tif"))};
+    ASSERT_EQ(image.Open(), 0);
+    struct Case {
+        NbRect crop;
+        bool useCrop;
+    };
+    for (const Case c : {Case{NbRect(0, 0, 499, 299), false}, Case{NbRect(7, 13, 406, 290), true}}) {
+        const int w = int(c.crop.Width()), h = int(c.crop.Height());
+        Rendered out(w, h, PixelArray::RGB, 1);
+        ImageProcessParam params;
+        params.crop = c.crop;
+        image.RenderImage(params, out.array, c.useCrop, nullptr, 1);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    const size_t s = ((size_t(y + c.crop.top) * 500 + size_t(x + c.crop.left)) * 3 + k) * 2;
+                    ASSERT_EQ(out.Row(y)[x * 3 + k], spec.pixels[s]) << x << "," << y;
+                }
+    }
 }

@@ -30,6 +30,7 @@
 #include "ExportImageArray.h"
 #include "ExportSizeOptions.h"
 #include "ExportTIFFImage.h"
+#include "FinishedJPEGImage.h"
 #include "FinishedTIFFImage.h"
 #include "ImagePool.h"
 #include "ImageRef.h"
@@ -264,8 +265,14 @@ int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, s
         if (code == 0) out = image;
         return code;
     }
+    if (k == "jpeg") {
+        ImageRef image(new NimbalCore::FinishedJPEGImage(path));
+        const int code = image->Open();
+        if (code == 0) out = image;
+        return code;
+    }
     if (k == "zyn") return OpenZyn(path, out);
-    // The finished JPEG and camera-interface kinds are not in this program.
+    // The camera-interface kind is not in this program yet.
     return NimbalCore::NbErrNotSupported;
 }
 

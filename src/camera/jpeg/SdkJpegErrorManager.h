@@ -1,8 +1,9 @@
 #pragma once
-// The camera interface's libjpeg error manager: libjpeg's error manager followed
-// by the return point that the caller sets (setjmp) before each run of libjpeg
-// calls. A libjpeg error comes back there with the value 1; no message text is
-// ever built or shown, warnings are only counted.
+// The libjpeg error manager of the camera interface and of the finished JPEG
+// images: libjpeg's error manager followed by the return point that the
+// caller sets (setjmp) before each run of libjpeg calls. A libjpeg error
+// comes back there with the value 1; no message text is ever built or shown,
+// warnings are only counted.
 //
 // Between setjmp and the end of the libjpeg calls, keep only plain data on the
 // stack (no objects with destructors): the non-local return skips them.

@@ -71,7 +71,7 @@ FpStatus FpResamplePass(const FpResampleArgs& a) {
             int32_t phase;
             FpPositionIndex(start, a.phaseBits, lo, phase);
             FpPositionIndex(start + (count - 1) * d, a.phaseBits, hi, phase);
-            const int64_t base = lo - T / 2 + 1, span = hi - lo + T;
+            const int64_t base = lo - (T - 1) / 2, span = hi - lo + T;
             if (span > lineCapacity) {
                 if (!line.allocate(span)) return FpNoSharedMemory;
                 lineCapacity = span;
@@ -94,7 +94,7 @@ FpStatus FpResamplePass(const FpResampleArgs& a) {
             for (int64_t x = 0; x < count; ++x, pos += d) {
                 int64_t i;
                 FpPositionIndex(pos, a.phaseBits, i, phase);
-                at[x] = i - T / 2 + 1 - base;
+                at[x] = i - (T - 1) / 2 - base;
                 kernel[x] = a.kernels + int64_t(phase) * 2 * T;
                 inside[x] = w.edge.mode != FpEdgeKeep || (i >= l.in0 && i < l.in1);
             }

@@ -22,6 +22,9 @@ FpStatus FpResamplePassReference(const FpResampleArgs& a) {
     if (l.in1 <= l.in0) return FpBadSourcePicture;
     const int32_t T = a.taps, f = a.fractionBits;
     const FpPassTable& t = *a.pass;
+    // The ring holds S(i - lead) .. S(i - lead + T - 1): for an even T one
+    // more sample right of i than left of it.
+    const int32_t lead = (T - 1) / 2;
     FpLineProgress progress(a, l.oy1 - l.oy0);
     int64_t done = 0;
     for (int32_t p = 0; p < a.input->planeCount; ++p) {
@@ -56,11 +59,11 @@ FpStatus FpResamplePassReference(const FpResampleArgs& a) {
                 int32_t phase;
                 FpPositionIndex(pos, a.phaseBits, i, phase);
                 if (empty || i - previous >= T) {
-                    for (int32_t s = 0; s < T; ++s) a.ring[s] = S(i - T / 2 + 1 + s);
+                    for (int32_t s = 0; s < T; ++s) a.ring[s] = S(i - lead + s);
                     r = 0;
                     empty = false;
                 } else {
-                    for (int64_t q = previous + T / 2 + 1; q <= i + T / 2; ++q) {
+                    for (int64_t q = previous - lead + T; q <= i - lead + T - 1; ++q) {
                         a.ring[r] = S(q);
                         r = r + 1 == T ? 0 : r + 1;
                     }

@@ -5,6 +5,7 @@
 #include "Kestra.h"
 #include "PsfFilterRecord.h"
 #include "PsfProgressRun.h"
+#include "PsfScale.h"
 #include "PsfStatus.h"
 
 #include <cmath>

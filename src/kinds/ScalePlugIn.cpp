@@ -13,8 +13,6 @@ namespace NimbalCore {
 
 namespace {
 
-constexpr const char* kPlugInName = "TalpScale";
-
 std::mutex gLock;
 ScalePlugIn* gPlugIn = nullptr;
 
@@ -31,7 +29,7 @@ int32_t ScalePlugIn::Load() {
     std::memset(&procs_, 0, sizeof procs_);
     std::memset(&info_, 0, sizeof info_);
     VxFiltPlugIn h = 0;
-    const VxFiltStatus s = FiltHostLoadPlugIn(kPlugInName, &h, &procs_, &info_);
+    const VxFiltStatus s = FiltHostLoadPlugIn(name_, &h, &procs_, &info_);
     if (s == VxFiltSuccess) {
         handle_ = h;
         return 0;

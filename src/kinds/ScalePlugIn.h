@@ -10,7 +10,8 @@ namespace NimbalCore {
 
 class ScalePlugIn {
 public:
-    ScalePlugIn() = default;
+    // The plug-in's library name; the process's plug-in is "TalpScale".
+    explicit ScalePlugIn(const char* name = "TalpScale") : name_(name) {}
     ~ScalePlugIn();
     ScalePlugIn(const ScalePlugIn&) = delete;
     ScalePlugIn& operator=(const ScalePlugIn&) = delete;
@@ -38,6 +39,7 @@ public:
     static void InstallPoolBinding();
 
 private:
+    const char* name_;
     VxFiltPlugIn handle_ = 0;
     VxFiltProcs procs_{};
     VxFiltInfo info_{};

@@ -338,6 +338,25 @@ TEST_F(ResampleStrip, StripsGiveTheWholePicture) {
     }
 }
 
+TEST_F(ResampleStrip, OneAxisStripsCountTheirLines) {
+    // Strips of a filter that resamples across only: each strip's pictures
+    // hold its own rows, counted by the filter from the bracket's start.
+    PSFFilter f = setUp(makeLinearResampler(caller_), 2, 1);
+    Samples src = pattern(15, 11, 2, 2, 9), whole(30, 11, 2, 2), strips(30, 11, 2, 2);
+    ASSERT_EQ(scaleWhole(f, src, whole), PSFSuccess);
+    const PSFRect all{0, 0, 15, 11};
+    ASSERT_EQ(PSFStripBegin(f, &all), PSFSuccess);
+    for (int32_t y = 0; y < 11; y += 3) {
+        const int32_t rows = std::min(3, 11 - y);
+        PSFPicture S = interleaved(src.at(0, y), 2, 2, 15, rows, PSFRect{0, 0, 15, rows}, 15, rows);
+        PSFPicture D = interleaved(strips.at(0, y), 2, 2, 30, rows, PSFRect{0, 0, 30, rows}, 30, rows);
+        ASSERT_EQ(PSFScale(f, &S, nullptr, &D, nullptr, nullptr, nullptr), PSFSuccess);
+        EXPECT_EQ(S.rect.y0, 0) << "the caller's record is kept";
+    }
+    EXPECT_TRUE(strips.data == whole.data);
+    PSFFreeFilter(f);
+}
+
 TEST_F(ResampleStrip, StrongReductionRunsThroughStages) {
     const std::vector<uint8_t> bytes = builtInResamplerBytes();
     ASSERT_FALSE(bytes.empty());

@@ -279,6 +279,13 @@ Strip exportRun(Strip& src, int32_t dw, int32_t dh) {
     return out;
 }
 
+TEST_F(WithPlugIn, RatioOneCopies) {
+    Strip src(300, 520, 3, 2);
+    for (size_t i = 0; i < src.data.size(); ++i) src.data[i] = uint8_t(i * 7 + i / 900);
+    const Strip out = exportRun(src, 300, 520);
+    EXPECT_TRUE(out.data == src.data);
+}
+
 struct ExportCase {
     int32_t w, h, channels, bytes, dw, dh;
 };

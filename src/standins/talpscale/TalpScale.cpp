@@ -103,6 +103,30 @@ PSFStatus prepare(void* module, TalpScaleInstance& in) {
     return PSFSuccess;
 }
 
+// A ratio of 1 maps every sample onto itself: Kestra's set-up keeps no axis
+// to resample, so the destination rows are the source's.
+VxFiltStatus copySamples(const PSFPicture& source, const PSFPicture& destination) {
+    const PSFRect& d = destination.rect;
+    const PSFRect& s = source.rect;
+    if (d.x0 < s.x0 || d.y0 < s.y0 || d.x1 > s.x1 || d.y1 > s.y1) return VxFiltErrInconsistent;
+    for (int32_t i = 0; i < destination.planeCount; ++i) {
+        const PSFPlane& from = source.planes[i];
+        const PSFPlane& to = destination.planes[i];
+        const int32_t bytes = to.sampleType == PSFSample8 ? 1 : 2;
+        if (from.sampleType != to.sampleType || !from.data || !to.data || to.columns < d.x1 - d.x0 ||
+            to.rows < d.y1 - d.y0 || from.columns < s.x1 - s.x0 || from.rows < s.y1 - s.y0)
+            return VxFiltErrInconsistent;
+        for (int32_t y = d.y0; y < d.y1; ++y)
+            for (int32_t x = d.x0; x < d.x1; ++x)
+                std::memcpy(static_cast<uint8_t*>(to.data) + int64_t(y - d.y0) * to.rowStep +
+                                int64_t(x - d.x0) * to.sampleStep,
+                            static_cast<const uint8_t*>(from.data) + int64_t(y - s.y0) * from.rowStep +
+                                int64_t(x - s.x0) * from.sampleStep,
+                            size_t(bytes));
+    }
+    return VxFiltSuccess;
+}
+
 } // namespace
 
 TALP_EXPORT VxFiltStatus VxFiltGetInfoPriv(VxFiltPlugIn plugIn, VxFiltInfo* info) {
@@ -239,6 +263,12 @@ TALP_EXPORT VxFiltStatus VxFiltProcess(VxFiltPlugIn plugIn, const PSFPicture* so
     PSFPicture* workPicture = work.planeCount > 0 ? &work : nullptr;
     int32_t edges[2 * PSF_MAX_PLANES];
     for (int32_t i = 0; i < PSF_MAX_PLANES; ++i) edges[2 * i] = 1, edges[2 * i + 1] = 0;
+    if (in->numerator == in->denominator) {
+        if (progress && progress(0, user) != 1) return VxFiltErrCancelled;
+        const VxFiltStatus copied = copySamples(source, destination);
+        if (copied == VxFiltSuccess && progress) progress(100, user);
+        return copied;
+    }
     PSFProgressProc procedure = nullptr;
     if (progress) {
         in->progress = TalpScaleProgress{progress, user};

@@ -73,8 +73,7 @@ int32_t ImageScaler::GetBufferSizes(size_t* workBytes, size_t* destinationBytes)
 }
 
 int32_t ImageScaler::GetSourceRect(NbRect* sourceStrip, NbRect* destinationStrip, NbRect* second) {
-    if (!second || (sourceDriven_ ? !sourceStrip || !destinationStrip : !destinationStrip || !sourceStrip))
-        return NbErrBadArgument;
+    if (!sourceStrip || !destinationStrip || !second) return NbErrBadArgument;
     second_ = work_ = PSFRect{};
     if (sourceDriven_) {
         sourceStrip_ = NbRectToPSFRect(*sourceStrip);

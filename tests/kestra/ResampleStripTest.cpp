@@ -207,6 +207,18 @@ TEST_F(ResampleStrip, LinearInterpolatorIsExact) {
     }
 }
 
+TEST_F(ResampleStrip, LinesWiderThanSixteenBitPositions) {
+    // Positions past 32767 samples no longer wrap in 16.16.
+    Samples src(70000, 2, 1, 1);
+    for (int32_t x = 0; x < 70000; ++x) src.set(x, 0, 0, (x * 7 + x / 251) & 0xFF), src.set(x, 1, 0, x & 0xFF);
+    PSFFilter f = setUp(makeLinearResampler(caller_), 0.5, 1);
+    Samples dst(35000, 2, 1, 1);
+    ASSERT_EQ(scaleWhole(f, src, dst), PSFSuccess);
+    for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < 35000; ++x) ASSERT_EQ(dst.get(x, y), src.get(2 * x, y)) << x;
+    PSFFreeFilter(f);
+}
+
 TEST_F(ResampleStrip, ReductionEqualsAPlainDotProduct) {
     // 16-bit samples above 32767 through 32 taps with negative lobes.
     Samples src = pattern(50, 40, 1, 2, 11);

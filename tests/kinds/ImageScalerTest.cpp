@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -87,6 +88,16 @@ TEST(ScalePlugInLoad, MissingLibrary) {
     EXPECT_EQ(s.Setup(false, NbRect(0, 0, 99, 99), NbRect(0, 0, 49, 49), 1, 3, 1, 2), NbErrScalerNotSetUp);
     NbRect a, b(0, 0, 9, 9), c;
     EXPECT_EQ(s.GetSourceRect(&a, &b, &c), NbErrScalerRectanglesFailed);
+}
+
+TEST(ScalePlugInLoad, FailedDescriptionUnloadsThePlugIn) {
+    // The host hands back a plug-in whose description failed still bound.
+    setenv("FAKE_PLUGIN_LOG", "", 1);
+    ScalePlugIn p("FakePlugInOTHERPROCESS");
+    EXPECT_EQ(p.Load(), NbErrScalerNotLoaded);
+    EXPECT_FALSE(p.IsLoaded());
+    EXPECT_STREQ(std::getenv("FAKE_PLUGIN_LOG"), "info;unload;");
+    unsetenv("FAKE_PLUGIN_LOG");
 }
 
 TEST(ScalePlugInLoad, PoolInstallsTheExportersFactory) {

@@ -39,13 +39,35 @@ struct FpFilterHeader {
     uint8_t reserved[kHeaderReserved];
 };
 
-// The affine geometry prepared by the affine set-up; copied, not read, here.
-struct FpGeometry {
+// One one-dimensional pass of an affine stage: for output sample x of output
+// line y the position on the input line is A0 x + A1 y + A2 (16.16).
+struct FpPassTable {
+    int32_t a0;
+    int32_t a1;
+    int32_t a2;
+    int32_t word3;
+    int32_t unset[2];
+    uint8_t inputColumns;
+    uint8_t outputColumns;
+};
+
+// A stage: its matrix (rows 0 and 1 are the coordinate maps of axes 1 and 2),
+// the two passes, their resampler levels and whether each axis resamples.
+struct FpAffineStage {
     double matrix[9];
-    int32_t xTables[36];
-    int32_t yTables[36];
-    uint16_t flag;
-    uint32_t words[2];
+    FpPassTable pass[2];
+    int32_t level[2];
+    int32_t resampled[2];
+};
+
+// The affine plan: k - 1 runs of the repeated stage, then the final stage.
+struct FpGeometry {
+    double matrix[9]; // axis-ordered, before elimination
+    FpAffineStage repeated;
+    FpAffineStage final;
+    uint16_t recentre;
+    int32_t stages;
+    int32_t word;
 };
 
 struct FpFilter {

@@ -13,6 +13,7 @@
 #include "Locked.h"
 #include "PsfCallers.h"
 #include "PsfFilterRecord.h"
+#include "PsfProgressRun.h"
 #include "PsfStatus.h"
 
 #include <algorithm>
@@ -20,60 +21,6 @@
 using namespace kestra;
 
 namespace {
-
-// The caller's progress procedure for the strip running in this thread.
-struct PsfProgressRecord {
-    PSFProgressProc proc;
-    void* user;
-    int32_t answer;
-};
-
-int gProgressKey;
-
-int32_t PsfCallProgress(PSFProgressProc proc, int phase, int percent, void* user) {
-    return proc ? proc(phase, percent, user) : 1;
-}
-
-int32_t PsfProgressHook(int32_t percent) {
-    auto* r = static_cast<PsfProgressRecord*>(VxThreadMemFind(&gProgressKey, VxScopeThread));
-    if (!r) return 1;
-    const PSFProgressProc proc = r->proc;
-    void* user = r->user;
-    VxThreadMemUnlock(&gProgressKey, VxScopeThread);
-    const int32_t answer = PsfCallProgress(proc, 2, percent, user);
-    if (auto* again = static_cast<PsfProgressRecord*>(VxThreadMemFind(&gProgressKey, VxScopeThread))) {
-        again->answer = answer;
-        VxThreadMemUnlock(&gProgressKey, VxScopeThread);
-    }
-    return answer == 1 ? 1 : -1;
-}
-
-FpProgressHook PsfPushProgress(PSFProgressProc proc, void* user) {
-    if (!proc) return nullptr;
-    auto* r = static_cast<PsfProgressRecord*>(VxThreadMemCreate(&gProgressKey, VxScopeThread, sizeof(PsfProgressRecord)));
-    if (!r) return nullptr;
-    r->proc = proc;
-    r->user = user;
-    r->answer = 1;
-    VxThreadMemUnlock(&gProgressKey, VxScopeThread);
-    return PsfProgressHook;
-}
-
-void PsfPopProgress(PSFProgressProc proc) {
-    if (proc && VxThreadMemFind(&gProgressKey, VxScopeThread)) {
-        VxThreadMemUnlock(&gProgressKey, VxScopeThread);
-        VxThreadMemDestroy(&gProgressKey, VxScopeThread);
-    }
-}
-
-int32_t PsfInitRunContext(FpProgressHook hook, uint32_t caller, FpRunRecord& run) {
-    run = FpRunRecord{};
-    Locked<PsfCallerRecord> record(caller);
-    if (!record) return -1;
-    run.evalKind = int32_t(record->evalType);
-    run.hook = hook;
-    return 1;
-}
 
 int32_t firstType(const PSFPicture* p) { return p->planes[0].sampleType; }
 
@@ -155,7 +102,7 @@ PSFStatus PSFStripEnd(PSFFilter filter) {
     return st;
 }
 
-PSFStatus PSFRectangles(PSFFilter filter, PSFRect* source, PSFRect* second, PSFRect* aux, const PSFRect* destination,
+PSFStatus PSFRectangles(PSFFilter filter, PSFRect* source, PSFRect* second, PSFRect* aux, PSFRect* destination,
                         uint16_t* flag, uint16_t mode, uint16_t option) {
     PsfFilterRecord* record;
     const int32_t open = PsfOpenFilter(filter, record);
@@ -166,9 +113,6 @@ PSFStatus PSFRectangles(PSFFilter filter, PSFRect* source, PSFRect* second, PSFR
     };
     if (!source || !second || !destination || !flag) return done(PSFErrArgumentOutOfRange);
     if (!PsfTestFlag(record, PsfFlagSetUp)) return done(PSFErrNotSetUp);
-    // Resampling filters take their rectangles from the affine set-up, which
-    // the library does not do yet.
-    if (record->kind == PsfKindResampling) return done(PSFErrNotImplemented);
     FpRectRequest q{};
     q.source = source;
     q.second = second;
@@ -177,7 +121,7 @@ PSFStatus PSFRectangles(PSFFilter filter, PSFRect* source, PSFRect* second, PSFR
     q.mode = mode;
     q.option = option;
     q.gain1 = q.gain2 = record->gainIndex;
-    q.filterClass = FpClassSharpening;
+    q.filterClass = record->kind == PsfKindResampling ? FpClassResampling : FpClassSharpening;
     q.one = 1.0;
     q.filter = record->filter;
     if (mode != 0) {
@@ -194,6 +138,8 @@ PSFStatus PSFRectangles(PSFFilter filter, PSFRect* source, PSFRect* second, PSFR
     const FpStatus st = FpRectangles(q);
     PsfUnlockFilterRecord(filter);
     if (st != FpOk) return PsfMapStatus(st);
+    // Asked the other way round, the destination a source gives comes back.
+    if (option) *destination = q.destination;
     *flag = aux ? 1 : 0;
     if (aux) {
         if (aux->x0 == aux->x1 && aux->y0 == aux->y1) *aux = *source;

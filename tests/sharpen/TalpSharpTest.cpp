@@ -104,7 +104,7 @@ VxFiltStatus run(Load& load, int32_t planes, bool interleaved, int32_t type, std
     std::vector<uint8_t> src(size_t(planeBytes * (interleaved ? 1 : planes)));
     for (size_t i = 0; i < src.size(); ++i) src[i] = uint8_t(((i / 7) % 3) * 80 + (i * 37) % 11);
     std::vector<uint8_t> dst(src.size(), 0), work(src.size() * 2 + 64, 0);
-    const PSFRect whole{0, 0, kSide, kSide};
+    PSFRect whole{0, 0, kSide, kSide};
     PSFRect s{}, s2{}, w{};
     uint16_t flag = 0;
     EXPECT_EQ(load.procs.stripBegin(load.h, &whole), 1);

@@ -182,7 +182,7 @@ PSF_API PSFStatus PSFAffineSetup(PSFFilter filter, const double* matrix, const d
 PSF_API PSFStatus PSFScaleSetup(PSFFilter filter, double angle1, const double* scale, double angle2,
                                 const double* centre);
 PSF_API PSFStatus PSFRectangles(PSFFilter filter, PSFRect* source, PSFRect* second, PSFRect* aux,
-                                const PSFRect* destination, uint16_t* flag, uint16_t mode, uint16_t option);
+                                PSFRect* destination, uint16_t* flag, uint16_t mode, uint16_t option);
 PSF_API PSFStatus PSFStripBegin(PSFFilter filter, const PSFRect* strip);
 PSF_API PSFStatus PSFStripEnd(PSFFilter filter);
 PSF_API PSFStatus PSFSharpen(PSFFilter filter, const PSFPicture* source, const PSFPicture* second,

@@ -69,7 +69,7 @@ typedef short (*VxFiltProgressProc)(int percent, void* user);
 typedef VxFiltStatus (*VxFiltGetInfoPrivProc)(VxFiltPlugIn plugIn, VxFiltInfo* info);
 typedef VxFiltStatus (*VxFiltSetupProc)(VxFiltPlugIn plugIn, const void* block);
 typedef VxFiltStatus (*VxFiltRectanglesProc)(VxFiltPlugIn plugIn, PSFRect* source, PSFRect* second, PSFRect* work,
-                                             const PSFRect* strip, uint16_t* flag, uint16_t mode, uint16_t option);
+                                             PSFRect* strip, uint16_t* flag, uint16_t mode, uint16_t option);
 typedef VxFiltStatus (*VxFiltCloseProc)(VxFiltPlugIn plugIn);
 typedef VxFiltStatus (*VxFiltStripBeginProc)(VxFiltPlugIn plugIn, const PSFRect* strip);
 typedef VxFiltStatus (*VxFiltStripEndProc)(VxFiltPlugIn plugIn);

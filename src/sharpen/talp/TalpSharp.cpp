@@ -214,7 +214,7 @@ TALP_EXPORT VxFiltStatus VxFiltSetup(VxFiltPlugIn plugIn, const void* block) {
 }
 
 TALP_EXPORT VxFiltStatus VxFiltRectangles(VxFiltPlugIn plugIn, PSFRect* source, PSFRect* second, PSFRect* work,
-                                         const PSFRect* strip, uint16_t* flag, uint16_t mode, uint16_t option) {
+                                         PSFRect* strip, uint16_t* flag, uint16_t mode, uint16_t option) {
     Locked locked(plugIn);
     if (!locked.ok()) return VxFiltErrLock;
     const PSFStatus s = PSFRectangles(locked.instance()->prepared, source, second, work, strip, flag, mode, option);

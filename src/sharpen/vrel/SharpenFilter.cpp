@@ -112,7 +112,7 @@ VrelSharpenStatus SharpenFilter::GetBufferSizes(const FilterRect* stripRect, uin
     *input = *workBytes = *output = 0;
     stripHeight = 0;
     if (!setUp) return VrelSharpenErrNotSetUp;
-    const PSFRect r = SwapRect(*stripRect);
+    PSFRect r = SwapRect(*stripRect);
     if (!inside(r)) return VrelSharpenErrBadRect;
 
     endStrip();

@@ -40,6 +40,7 @@
 #include "ProImage.h"
 #include "ProgressCB.h"
 #include "RenderBuffer.h"
+#include "ScalePlugIn.h"
 #include "YlmErrp.h"
 
 #include <algorithm>
@@ -155,6 +156,8 @@ int exportImage(int argc, char** argv) {
         }
     }
     try {
+        // The pool brings the scale plug-in up with it, as the program's does.
+        NimbalCore::ScalePlugIn::InstallPoolBinding();
         ImagePool::Instance();
         ColorEngine::Instance(0, 1);
         auto* finished = new FinishedTIFFImage(FilePathSpec(argv[2]));

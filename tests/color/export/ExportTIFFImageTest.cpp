@@ -12,6 +12,7 @@
 #include "NbErrorCodes.h"
 #include "NearestScaler.h"
 #include "ProgressCB.h"
+#include "ScalePlugIn.h"
 #include "YlmErrp.h"
 
 #include <gtest/gtest.h>
@@ -530,4 +531,43 @@ TEST_F(ExportTIFFImageTest, AFilePastThirtyTwoBitOffsetsIsRefusedBeforeItIsMade)
     EXPECT_EQ(o.operation, "ExportTIFFImage::SaveFile");
     EXPECT_EQ(fake->renders, 0);
     EXPECT_EQ(folder_.List(), std::vector<std::string>());
+}
+
+// The real scaler: the pool brings up the TalpScale plug-in and installs the
+// kinds' scaler for the exporters. A flat picture stays flat at any size.
+TEST_F(ExportTIFFImageTest, ResizedThroughTheScalePlugIn) {
+    SetExportScalerFactory(nullptr);
+    ScalePlugIn::InstallPoolBinding();
+    ImagePool::Instance();
+    FakeImage* fake = MakeImage(600, 400);
+    for (size_t i = 0; i < fake->pixels.size(); i += 3) {
+        fake->pixels[i] = 0x4000;
+        fake->pixels[i + 1] = 0x8000;
+        fake->pixels[i + 2] = 0xC000;
+    }
+    const struct {
+        const char* name;
+        ExportSizeOptions size;
+        uint32_t W, H;
+    } cases[] = {
+        {"half", Resize(ResizeByPercent, 50, 0, 0), 300, 200},
+        {"larger", Resize(ResizeToFit, 0, 1500, 1500), 1500, 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExportSetup s;
+        s.size = c.size;
+        const std::string out = folder_ / "scaled.tif";
+        ASSERT_EQ(Export(fake, out, s).code, 0);
+        const BigEndianTiff t(ReadBytes(out));
+        CheckLayout(t, c.W, c.H, 3, 1, false);
+        for (auto [x, y] : {std::pair{0u, 0u}, {c.W - 1, c.H - 1}, {c.W / 2, c.H / 3}}) {
+            EXPECT_EQ(Sample(t, x, y, 0), 0x40u);
+            EXPECT_EQ(Sample(t, x, y, 1), 0x80u);
+            EXPECT_EQ(Sample(t, x, y, 2), 0xC0u);
+        }
+    }
+    hold_ = ImageRef(nullptr);
+    ImagePool::DeleteInstance();
+    Image::SetScalePlugInBinding(nullptr, nullptr);
 }

@@ -201,7 +201,7 @@ VqStatus RawEngine::EnsureCacheBytes(uint64_t required) {
     if (cacheBytes_ >= required) return VQ_OK;
     // A lent cache cannot grow; the caller sized it.
     if (!cacheOwned_) return VQ_ERR_PROCESS_NO_MEMORY;
-    uint8_t* bigger = new (std::nothrow) uint8_t[required]();
+    uint8_t* bigger = new (std::nothrow) uint8_t[required];
     if (!bigger) return VQ_ERR_PROCESS_NO_MEMORY;
     std::memcpy(bigger, cache_, size_t(std::min<uint64_t>(cacheBytes_, loadedBytes_)));
     delete[] cache_;
@@ -250,7 +250,16 @@ VqStatus RawEngine::DecodeCache(void* scratch, int32_t swap, int32_t shift, int3
             const int32_t written = *decoder.parameters()[LosslessJpegDecoder::OutputBytes];
             if (written > 0) std::memcpy(target, aligned.get(), size_t(written));
         }
-        if (s != VQ_OK) return s;
+        // Whatever the decoder did not write (a failed decode writes nothing)
+        // still holds coded bytes or uncleared memory: it reads as black.
+        const uint64_t written = uint64_t(std::max(*decoder.parameters()[LosslessJpegDecoder::OutputBytes], 0));
+        const uint64_t sensorEnd = std::min(cacheBytes_, offset + samples * 2);
+        if (offset + written < sensorEnd) std::memset(target + written, 0, size_t(sensorEnd - offset - written));
+        if (s != VQ_OK) {
+            // The coded bytes were decoded over: another try reads them again.
+            loadedBytes_ = 0;
+            return s;
+        }
         const int32_t precision = *decoder.parameters()[LosslessJpegDecoder::Precision];
         const uint64_t count = uint64_t(std::max(*decoder.parameters()[LosslessJpegDecoder::OutputBytes], 0)) / 2;
         // The pipeline works on 12-bit samples: lower precisions are raised, and

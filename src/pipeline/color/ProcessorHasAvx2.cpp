@@ -7,4 +7,9 @@ bool ProcessorHasAvx2() {
     return __builtin_cpu_supports("avx2");
 }
 
+bool Avx2Chosen(KernelChoice choice) {
+    static const bool has = ProcessorHasAvx2();
+    return has && choice != KernelChoice::Portable;
+}
+
 } // namespace lumora

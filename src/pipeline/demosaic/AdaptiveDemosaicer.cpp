@@ -6,7 +6,6 @@
 #include "GreenRowKernels.h"
 #include "GreenRowsAvx2.h"
 #include "IntOps.h"
-#include "ProcessorHasAvx2.h"
 #include "VqStatus.h"
 
 namespace lumora {
@@ -65,10 +64,7 @@ uint16_t AdaptiveDemosaicer::PrepareGreenBorders(const int16_t* contextAbove, co
     return 0;
 }
 
-bool AdaptiveDemosaicer::Avx2Runs() const {
-    static const bool has = ProcessorHasAvx2();
-    return has && kernel_ != Kernel::Portable;
-}
+bool AdaptiveDemosaicer::Avx2Runs() const { return Avx2Chosen(kernel_); }
 
 void AdaptiveDemosaicer::AdaptiveGreenRow(const SensorRows& s, int16_t* planeG, int row) const {
     const int r = row - 1;

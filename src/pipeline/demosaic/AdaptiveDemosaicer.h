@@ -3,6 +3,7 @@
 // the two other colours by interpolated colour differences.
 #include "Demosaicer.h"
 #include "IntOps.h"
+#include "ProcessorHasAvx2.h"
 
 namespace lumora {
 
@@ -64,7 +65,7 @@ public:
     }
     // Which build of the green row kernels runs: the best the processor has,
     // or one forced for tests (AVX2 only where the processor has it).
-    enum class Kernel { Best, Portable, Avx2 };
+    using Kernel = KernelChoice;
     void UseKernel(Kernel kernel) { kernel_ = kernel; }
     bool Avx2Runs() const;
     // Even-row and odd-row colours from colour differences against green; mode 1

@@ -128,7 +128,7 @@ std::vector<uint16_t> NoiseTable(int scale) {
     return t;
 }
 
-void CfaWhole(benchmark::State& state, bool fast) {
+void CfaWhole(benchmark::State& state, bool fast, CfaTableStage::Kernel kernel = CfaTableStage::Kernel::Best) {
     const std::vector<uint16_t> red = NoiseTable(20), green = NoiseTable(15), blue = NoiseTable(25);
     std::vector<int16_t> plane = Scene();
     CfaTableStage stage;
@@ -138,6 +138,7 @@ void CfaWhole(benchmark::State& state, bool fast) {
     stage.redTable = red.data();
     stage.greenTable = green.data();
     stage.blueTable = blue.data();
+    stage.UseKernel(kernel);
     for (auto _ : state) {
         for (int y0 = 0; y0 + kStrip + 4 <= kHeight; y0 += kStrip) {
             int16_t* p = plane.data() + size_t(y0) * kWidth;
@@ -150,7 +151,10 @@ void CfaWhole(benchmark::State& state, bool fast) {
     }
     SetRate(state, double(kWidth) * kHeight);
 }
-void BM_CfaTableStage(benchmark::State& state) { CfaWhole(state, true); }
+// 0: the portable rows, 1: the best the processor has.
+void BM_CfaTableStage(benchmark::State& state) {
+    CfaWhole(state, true, state.range(0) ? CfaTableStage::Kernel::Best : CfaTableStage::Kernel::Portable);
+}
 void BM_CfaTableStageReference(benchmark::State& state) { CfaWhole(state, false); }
 
 void SharpenWhole(benchmark::State& state, bool fast) {
@@ -215,7 +219,7 @@ BENCHMARK(BM_ThresholdDemosaicer)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_ThresholdDemosaicerReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DirectionMapDemosaicer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DirectionMapDemosaicerReference)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CfaTableStage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CfaTableStage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CfaTableStageReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SharpenStage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SharpenStageReference)->Unit(benchmark::kMillisecond);

@@ -528,6 +528,21 @@ TEST(RawEngineCache, SensorAreaTheDataDoesNotReachReadsAsBlack) {
     EXPECT_EQ(std::memcmp(broken.engine.Cache(), coded.bytes.data(), coded.bytes.size()), 0);
     EXPECT_EQ(broken.engine.DecodeCache(nullptr, 0, 0, 0), VQ_ERR_LJPEG_FORMAT);
 
+    // A good stream decodes to the sensor's samples both in an owned cache and
+    // in one the caller lent, which keeps its place.
+    Engine owned(LosslessFile(sensor), kW, kH, EngineOptions{});
+    Engine lent(LosslessFile(sensor), kW, kH, EngineOptions{});
+    std::vector<uint8_t> lentBytes(cacheBytes, 0xA5);
+    DirtyTheHeap(cacheBytes);
+    ASSERT_EQ(owned.engine.LoadCache(nullptr, 0, &done, 2), VQ_OK);
+    ASSERT_EQ(lent.engine.LoadCache(lentBytes.data(), 0, &done, 2), VQ_OK);
+    for (Engine* e : {&owned, &lent}) {
+        ASSERT_EQ(e->engine.DecodeCache(nullptr, 0, 0, 0), VQ_OK);
+        EXPECT_EQ(std::memcmp(e->engine.Cache(), coded.bytes.data(), coded.dataOffset), 0); // the header stays
+        EXPECT_EQ(std::memcmp(e->engine.Cache() + coded.dataOffset, sensor.samples.data(), size_t(kW) * kH * 2), 0);
+    }
+    EXPECT_EQ(lent.engine.Cache(), lentBytes.data());
+
     // A good stream after a dirty heap renders as the plain data does.
     Engine good(LosslessFile(sensor), kW, kH, EngineOptions{});
     Engine same(PlainFile(sensor), kW, kH, EngineOptions{});

@@ -85,6 +85,8 @@ StripCall ObjectCall(Demosaicer& d) {
 void BM_AdaptiveDemosaicer(benchmark::State& state) {
     AdaptiveDemosaicer d;
     d.SetMode(1);
+    // 0: the portable green rows, 1: the best the processor has.
+    d.UseKernel(state.range(0) ? AdaptiveDemosaicer::Kernel::Best : AdaptiveDemosaicer::Kernel::Portable);
     DemosaicWhole(state, ObjectCall(d));
 }
 void BM_AdaptiveDemosaicerReference(benchmark::State& state) {
@@ -95,6 +97,8 @@ void BM_AdaptiveDemosaicerReference(benchmark::State& state) {
 void BM_ThresholdDemosaicer(benchmark::State& state) {
     ThresholdDemosaicer d;
     d.SetThreshold(100);
+    // 0: the portable green rows, 1: the best the processor has.
+    d.UseKernel(state.range(0) ? AdaptiveDemosaicer::Kernel::Best : AdaptiveDemosaicer::Kernel::Portable);
     d.SetMode(1);
     DemosaicWhole(state, ObjectCall(d));
 }
@@ -124,7 +128,7 @@ std::vector<uint16_t> NoiseTable(int scale) {
     return t;
 }
 
-void CfaWhole(benchmark::State& state, bool fast) {
+void CfaWhole(benchmark::State& state, bool fast, CfaTableStage::Kernel kernel = CfaTableStage::Kernel::Best) {
     const std::vector<uint16_t> red = NoiseTable(20), green = NoiseTable(15), blue = NoiseTable(25);
     std::vector<int16_t> plane = Scene();
     CfaTableStage stage;
@@ -134,6 +138,7 @@ void CfaWhole(benchmark::State& state, bool fast) {
     stage.redTable = red.data();
     stage.greenTable = green.data();
     stage.blueTable = blue.data();
+    stage.UseKernel(kernel);
     for (auto _ : state) {
         for (int y0 = 0; y0 + kStrip + 4 <= kHeight; y0 += kStrip) {
             int16_t* p = plane.data() + size_t(y0) * kWidth;
@@ -146,7 +151,10 @@ void CfaWhole(benchmark::State& state, bool fast) {
     }
     SetRate(state, double(kWidth) * kHeight);
 }
-void BM_CfaTableStage(benchmark::State& state) { CfaWhole(state, true); }
+// 0: the portable rows, 1: the best the processor has.
+void BM_CfaTableStage(benchmark::State& state) {
+    CfaWhole(state, true, state.range(0) ? CfaTableStage::Kernel::Best : CfaTableStage::Kernel::Portable);
+}
 void BM_CfaTableStageReference(benchmark::State& state) { CfaWhole(state, false); }
 
 void SharpenWhole(benchmark::State& state, bool fast) {
@@ -205,13 +213,13 @@ void BM_ChromaFilterReference(benchmark::State& state) { ChromaWhole(state, fals
 
 } // namespace
 
-BENCHMARK(BM_AdaptiveDemosaicer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AdaptiveDemosaicer)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AdaptiveDemosaicerReference)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ThresholdDemosaicer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ThresholdDemosaicer)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThresholdDemosaicerReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DirectionMapDemosaicer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DirectionMapDemosaicerReference)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CfaTableStage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CfaTableStage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CfaTableStageReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SharpenStage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SharpenStageReference)->Unit(benchmark::kMillisecond);

@@ -67,6 +67,26 @@ void BM_LutTableKernel(benchmark::State& state) {
 }
 BENCHMARK(BM_LutTableKernel)->Arg(0)->Arg(1);
 
+// The offset stage with row and column offsets: 0 the portable rows, 1 the
+// best the processor has.
+void BM_LutAddOffsets(benchmark::State& state) {
+    const size_t n = size_t(kWidth) * kHeight;
+    auto src = randomPlane(n, 4, 0x0FFF);
+    std::vector<int16_t> plane(n), cols(kWidth, -7), rows(kHeight, 12);
+    LutStage lut;
+    lut.size = 4096;
+    lut.width = kWidth;
+    lut.height = kHeight;
+    lut.UseKernel(state.range(0) ? LutStage::Kernel::Best : LutStage::Kernel::Portable);
+    for (auto _ : state) {
+        for (size_t i = 0; i < n; ++i) plane[i] = int16_t(src[i]);
+        lut.AddOffsets16(plane.data(), cols.data(), rows.data(), 4095, 0, 0);
+        benchmark::DoNotOptimize(plane.data());
+    }
+    setRate(state, int64_t(n));
+}
+BENCHMARK(BM_LutAddOffsets)->Arg(0)->Arg(1);
+
 void BM_Pack(benchmark::State& state) {
     const uint32_t type = uint32_t(state.range(0));
     const float rotation = float(state.range(1));

@@ -74,9 +74,4 @@ void ConvertSeparateTonesAvx2(const SeparateTonesKernel& k, int16_t* p, int16_t*
     }
 }
 
-bool ProcessorHasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
 } // namespace lumora

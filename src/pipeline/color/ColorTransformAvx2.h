@@ -4,6 +4,8 @@
 // processor has AVX2 (ProcessorHasAvx2) before calling it.
 #include <cstdint>
 
+#include "ProcessorHasAvx2.h"
+
 namespace lumora {
 
 struct SeparateTonesKernel {
@@ -23,7 +25,5 @@ struct SeparateTonesKernel {
 
 // One row of `width` pixels of the three planes, in place.
 void ConvertSeparateTonesAvx2(const SeparateTonesKernel& k, int16_t* p, int16_t* q, int16_t* r, int32_t width);
-
-bool ProcessorHasAvx2();
 
 } // namespace lumora

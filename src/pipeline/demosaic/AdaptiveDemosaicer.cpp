@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "GreenRowKernels.h"
+#include "GreenRowsAvx2.h"
 #include "IntOps.h"
 #include "VqStatus.h"
 
@@ -62,31 +64,15 @@ uint16_t AdaptiveDemosaicer::PrepareGreenBorders(const int16_t* contextAbove, co
     return 0;
 }
 
-// Every column 2 ... w-3 is computed and the green sites then keep their sensor value:
-// contiguous loads vectorise, where a stride-2 walk over the colour sites does not.
-void AdaptiveDemosaicer::AdaptiveGreenRow(const SensorRows& s, int16_t* planeG, int row) {
+bool AdaptiveDemosaicer::Avx2Runs() const { return Avx2Chosen(kernel_); }
+
+void AdaptiveDemosaicer::AdaptiveGreenRow(const SensorRows& s, int16_t* planeG, int row) const {
     const int r = row - 1;
-    const int w = s.width;
-    const int16_t* __restrict x = s.Row(r);
-    const int16_t* __restrict up = s.Row(r - 1);
-    const int16_t* __restrict down = s.Row(r + 1);
-    const int16_t* __restrict up2 = s.Row(r - 2);
-    const int16_t* __restrict down2 = s.Row(r + 2);
-    int16_t* __restrict g = planeG + ptrdiff_t(row) * w;
-    const int greenParity = r & 1;
-    for (int c = 2; c < w - 2; ++c) {
-        const int32_t X = x[c];
-        const int32_t gl = x[c - 1], gr = x[c + 1], gu = up[c], gd = down[c];
-        const int32_t lh = 2 * X - x[c - 2] - x[c + 2];
-        const int32_t lv = 2 * X - up2[c] - down2[c];
-        const int32_t dh = std::abs(gl - gr) + std::abs(lh);
-        const int32_t dv = std::abs(gu - gd) + std::abs(lv);
-        const int32_t gh = asr32(gl + gr, 1) + asr32(lh, 2);
-        const int32_t gv = asr32(gu + gd, 1) + asr32(lv, 2);
-        const int32_t g4 = asr32(gl + gr + gu + gd, 2) + asr32(lh + lv, 3);
-        const int32_t gi = dh < dv ? gh : (dv < dh ? gv : g4);
-        g[c] = ((c & 1) == greenParity) ? int16_t(X) : wrap16(gi);
-    }
+    int16_t* g = planeG + ptrdiff_t(row) * s.width;
+    if (Avx2Runs())
+        AdaptiveGreenRowAvx2(s.Row(r), s.Row(r - 1), s.Row(r + 1), s.Row(r - 2), s.Row(r + 2), g, s.width, r & 1);
+    else
+        green_rows::Adaptive(s.Row(r), s.Row(r - 1), s.Row(r + 1), s.Row(r - 2), s.Row(r + 2), g, s.width, r & 1);
 }
 
 uint16_t AdaptiveDemosaicer::InterpolateGreen(const int16_t* contextAbove, const int16_t* strip,

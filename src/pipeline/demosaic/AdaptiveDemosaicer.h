@@ -3,6 +3,7 @@
 // the two other colours by interpolated colour differences.
 #include "Demosaicer.h"
 #include "IntOps.h"
+#include "ProcessorHasAvx2.h"
 
 namespace lumora {
 
@@ -46,7 +47,7 @@ public:
                                        int16_t* planeOdd, int16_t** outG, int16_t** outEven, int16_t** outOdd,
                                        int rows, int width);
     // One row of the bordered green plane by the gradient-plus-Laplacian rule.
-    static void AdaptiveGreenRow(const SensorRows& s, int16_t* planeG, int row);
+    void AdaptiveGreenRow(const SensorRows& s, int16_t* planeG, int row) const;
     // Measured greens of one strip row (plane rows gu, gc, gd around it) with at
     // least need flat neighbours (flag rows fu, fc, fd) take the mean of the four
     // greens beside them; the row's result goes to out, columns 2 ... width-3.
@@ -62,11 +63,19 @@ public:
             out[c] = replace ? Sample(avg) : Sample(gc[c]);
         }
     }
+    // Which build of the green row kernels runs: the best the processor has,
+    // or one forced for tests (AVX2 only where the processor has it).
+    using Kernel = KernelChoice;
+    void UseKernel(Kernel kernel) { kernel_ = kernel; }
+    bool Avx2Runs() const;
     // Even-row and odd-row colours from colour differences against green; mode 1
     // adds green back and clamps negatives.
     static uint16_t InterpolateColours(const int16_t* contextAbove, const int16_t* strip,
                                        const int16_t* contextBelow, int16_t* planeG, int16_t* planeEven,
                                        int16_t* planeOdd, int rows, int width, int mode);
+
+private:
+    Kernel kernel_ = Kernel::Best;
 };
 
 } // namespace lumora

@@ -6,7 +6,8 @@
 #include <memory>
 #include <new>
 
-#include "IntOps.h"
+#include "GreenRowKernels.h"
+#include "GreenRowsAvx2.h"
 #include "VqStatus.h"
 
 namespace lumora {
@@ -15,37 +16,6 @@ uint16_t ThresholdDemosaicer::SetThreshold(int value) {
     threshold_ = value;
     return 0;
 }
-
-namespace {
-
-// One strip row of green; flag[c] marks the colour sites that counted as flat.
-// Plain pointer parameters marked restrict let the compiler vectorise the row.
-void ThresholdGreenRow(const int16_t* __restrict x, const int16_t* __restrict up, const int16_t* __restrict down,
-                       const int16_t* __restrict up2, const int16_t* __restrict down2, int16_t* __restrict g,
-                       int16_t* __restrict flag, int w, int greenParity, int32_t threshold) {
-    for (int c = 2; c < w - 2; ++c) {
-        const int32_t X = x[c];
-        const int32_t gl = x[c - 1], gr = x[c + 1], gu = up[c], gd = down[c];
-        const int32_t lh = 2 * X - x[c - 2] - x[c + 2];
-        const int32_t lv = 2 * X - up2[c] - down2[c];
-        const int32_t dh = std::abs(gl - gr) + std::abs(lh);
-        const int32_t dv = std::abs(gu - gd) + std::abs(lv);
-        const int32_t gV = asr32(gu + gd + 1, 1) + asr32(lv, 2);
-        const int32_t gH = asr32(gl + gr + 1, 1) + asr32(lh, 2);
-        const int32_t gEdge = dv < dh ? gV : gH;
-        const int32_t gFlat = asr32(lh + lv, 3) + asr32(gl + gr + gu + gd + 2, 2);
-        const int32_t edge = (dh > threshold) | (dv > threshold);
-        const int32_t colour = (c & 1) ^ greenParity;
-        g[c] = colour ? wrap16(edge ? gEdge : gFlat) : int16_t(X);
-        flag[c] = int16_t(colour & (edge ^ 1));
-    }
-}
-
-void FlagsToBytes(const int16_t* __restrict flag, uint8_t* __restrict out, int w) {
-    for (int c = 2; c < w - 2; ++c) out[c] = uint8_t(flag[c]);
-}
-
-} // namespace
 
 uint16_t ThresholdDemosaicer::InterpolateGreen(const int16_t* contextAbove, const int16_t* strip,
                                                const int16_t* contextBelow, int16_t* planeG, int rowsPlus2,
@@ -61,18 +31,32 @@ uint16_t ThresholdDemosaicer::InterpolateGreen(const int16_t* contextAbove, cons
 
     const SensorRows s{contextAbove, strip, contextBelow, rowsPlus2 - 2, width};
     const int32_t threshold = int16_t(uint16_t(uint32_t(threshold_)));
+    const bool avx2 = Avx2Runs();
     AdaptiveGreenRow(s, planeG, 0);
     AdaptiveGreenRow(s, planeG, rowsPlus2 - 1);
     for (int i = 1; i <= rowsPlus2 - 2; ++i) {
         const int r = i - 1;
-        ThresholdGreenRow(s.Row(r), s.Row(r - 1), s.Row(r + 1), s.Row(r - 2), s.Row(r + 2), planeG + i * w,
-                          smoothed.get(), width, r & 1, threshold);
-        FlagsToBytes(smoothed.get(), flat.get() + i * w, width);
+        int16_t* g = planeG + i * w;
+        uint8_t* f = flat.get() + i * w;
+        if (avx2) {
+            ThresholdGreenRowAvx2(s.Row(r), s.Row(r - 1), s.Row(r + 1), s.Row(r - 2), s.Row(r + 2), g,
+                                  smoothed.get(), f, width, r & 1, threshold);
+        } else {
+            green_rows::Threshold(s.Row(r), s.Row(r - 1), s.Row(r + 1), s.Row(r - 2), s.Row(r + 2), g,
+                                  smoothed.get(), width, r & 1, threshold);
+            green_rows::Flags(smoothed.get(), f, width);
+        }
     }
     for (int i = 1; i <= rowsPlus2 - 2; ++i) {
         // Measured greens with at least two flat neighbours are re-smoothed.
-        ResmoothGreenRow(planeG + (i - 1) * w, planeG + i * w, planeG + (i + 1) * w, flat.get() + (i - 1) * w,
-                         flat.get() + i * w, flat.get() + (i + 1) * w, smoothed.get(), width, (i - 1) & 1, 2);
+        const int16_t* gu = planeG + (i - 1) * w;
+        const uint8_t* fu = flat.get() + (i - 1) * w;
+        if (avx2)
+            ResmoothGreenRowAvx2(gu, gu + w, gu + 2 * w, fu, fu + w, fu + 2 * w, smoothed.get(), width, (i - 1) & 1,
+                                 2);
+        else
+            green_rows::Resmooth(gu, gu + w, gu + 2 * w, fu, fu + w, fu + 2 * w, smoothed.get(), width, (i - 1) & 1,
+                                 2);
         std::memcpy(planeG + i * w + 2, smoothed.get() + 2, (w - 4) * sizeof(int16_t));
     }
     return 0;

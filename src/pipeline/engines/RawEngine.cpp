@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "EngineBlock.h"
@@ -201,7 +202,7 @@ VqStatus RawEngine::EnsureCacheBytes(uint64_t required) {
     if (cacheBytes_ >= required) return VQ_OK;
     // A lent cache cannot grow; the caller sized it.
     if (!cacheOwned_) return VQ_ERR_PROCESS_NO_MEMORY;
-    uint8_t* bigger = new (std::nothrow) uint8_t[required]();
+    uint8_t* bigger = new (std::nothrow) uint8_t[required];
     if (!bigger) return VQ_ERR_PROCESS_NO_MEMORY;
     std::memcpy(bigger, cache_, size_t(std::min<uint64_t>(cacheBytes_, loadedBytes_)));
     delete[] cache_;
@@ -226,18 +227,30 @@ VqStatus RawEngine::DecodeCache(void* scratch, int32_t swap, int32_t shift, int3
         if (rawWidth_ <= 0 || rawHeight_ <= 0) return VQ_ERR_BAD_FILE;
         const uint64_t samples = uint64_t(rawWidth_) * uint64_t(rawHeight_);
         if (VqStatus s = EnsureCacheBytes(offset + std::max(size, samples * 2))) return s;
+        // The samples would overrun the coded bytes they are decoded from: an
+        // owned cache is decoded into a fresh one, straight from the bytes as
+        // loaded; a lent one keeps its place and the stream is copied aside.
+        std::unique_ptr<uint8_t[]> fresh;
         Block<uint8_t> own;
-        uint8_t* input = static_cast<uint8_t*>(scratch);
-        if (!input) {
-            own = Allocate<uint8_t>(size);
-            if (!own) return VQ_ERR_PROCESS_NO_MEMORY;
-            input = own.get();
+        const uint8_t* input = cache_ + offset;
+        if (cacheOwned_ == 1 && !scratch) {
+            fresh.reset(new (std::nothrow) uint8_t[cacheBytes_]);
+            if (!fresh) return VQ_ERR_PROCESS_NO_MEMORY;
+            std::memcpy(fresh.get(), cache_, size_t(offset));
+        } else {
+            uint8_t* copy = static_cast<uint8_t*>(scratch);
+            if (!copy) {
+                own = Allocate<uint8_t>(size);
+                if (!own) return VQ_ERR_PROCESS_NO_MEMORY;
+                copy = own.get();
+            }
+            std::memcpy(copy, cache_ + offset, size_t(size));
+            input = copy;
         }
-        std::memcpy(input, cache_ + offset, size_t(size));
         LosslessJpegDecoder decoder;
         *decoder.parameters()[LosslessJpegDecoder::InputBytes] = dataSize_;
         *decoder.parameters()[LosslessJpegDecoder::PassThrough] = 0;
-        uint8_t* target = cache_ + offset;
+        uint8_t* target = (fresh ? fresh.get() : cache_) + offset;
         const uint64_t capacity = (cacheBytes_ - offset) / 2;
         VqStatus s;
         if (reinterpret_cast<uintptr_t>(target) % alignof(uint16_t) == 0) {
@@ -250,7 +263,19 @@ VqStatus RawEngine::DecodeCache(void* scratch, int32_t swap, int32_t shift, int3
             const int32_t written = *decoder.parameters()[LosslessJpegDecoder::OutputBytes];
             if (written > 0) std::memcpy(target, aligned.get(), size_t(written));
         }
-        if (s != VQ_OK) return s;
+        // Whatever the decoder did not write (a failed decode writes nothing)
+        // still holds coded bytes or uncleared memory: it reads as black.
+        const uint64_t written = uint64_t(std::max(*decoder.parameters()[LosslessJpegDecoder::OutputBytes], 0));
+        if (offset + written < cacheBytes_) std::memset(target + written, 0, size_t(cacheBytes_ - offset - written));
+        if (fresh) {
+            delete[] cache_;
+            cache_ = fresh.release();
+        }
+        if (s != VQ_OK) {
+            // The coded bytes were decoded over: another try reads them again.
+            loadedBytes_ = 0;
+            return s;
+        }
         const int32_t precision = *decoder.parameters()[LosslessJpegDecoder::Precision];
         const uint64_t count = uint64_t(std::max(*decoder.parameters()[LosslessJpegDecoder::OutputBytes], 0)) / 2;
         // The pipeline works on 12-bit samples: lower precisions are raised, and

@@ -37,6 +37,7 @@ public:
                                 const SensorGeometry* geometry) override;
     VqStatus DecodeCache(void* scratch, int32_t swapBytes, int32_t shiftTo12Bits,
                          int32_t expand8To16) override;
+    bool DecodeWritesSensor() const override { return dataCompressed_ != 0; }
 
     virtual VqStatus GetProcessingModes(uint32_t type, int32_t isColour, int32_t constant,
                                         int32_t cameraRgbMode, ProcessingModes* modes);
@@ -74,6 +75,8 @@ protected:
     VqStatus ApplyGainStage(LutStage& stage, int16_t* plane, int32_t firstColumn, int32_t firstRow,
                             int32_t maximum, int32_t factor, uint32_t shift);
     VqStatus FillLinearTable(uint16_t top, float gain);
+    // Grows an owned cache, keeping the loaded bytes; the caller writes or
+    // clears everything past them.
     VqStatus EnsureCacheBytes(uint64_t required);
     uint16_t LastUnpackEntry() const;
     void PublishImageData();

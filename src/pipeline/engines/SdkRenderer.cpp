@@ -308,11 +308,16 @@ VqStatus SdkRenderer::LoadCache(uint8_t* buffer, uint32_t stepCount, int32_t* do
             cache_ = buffer;
             cacheOwned_ = 0;
         } else {
-            // Zero-filled, so a sensor area the stored data does not reach reads
-            // as black rather than as leftover memory.
-            cache_ = new (std::nothrow) uint8_t[required ? required : 1]();
+            cache_ = new (std::nothrow) uint8_t[required ? required : 1];
             if (!cache_) return VQ_ERR_PROCESS_NO_MEMORY;
             cacheOwned_ = 1;
+            // The stored bytes are read over the start; past them the sensor
+            // area is cleared, so what the data does not reach reads as black
+            // rather than as leftover memory. A decoder that writes the sensor
+            // area clears it itself.
+            const uint64_t stored = uint64_t(dataOffset_) + uint64_t(dataSize_);
+            if (!DecodeWritesSensor() && stored < required)
+                std::memset(cache_ + stored, 0, size_t(required - stored));
         }
         cacheBytes_ = required;
     }

@@ -82,6 +82,9 @@ public:
     virtual VqStatus FitStripHeight(int16_t subsample, uint32_t* stripSize, uint32_t total);
 
     VqStatus LoadCache(uint8_t* buffer, uint32_t stepCount, int32_t* done, uint32_t bytesPerSample);
+    // True when DecodeCache writes the sensor area of the cache itself (and
+    // clears what it does not reach), so loading need not clear it first.
+    virtual bool DecodeWritesSensor() const { return false; }
     void FreeCache();
     VqStatus ResetCacheState();
     VqStatus ConfigurePipeline(uint32_t type, int32_t isColour, PipelineModes* modes,

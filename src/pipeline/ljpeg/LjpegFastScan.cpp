@@ -40,6 +40,16 @@ inline uint16_t difference(LjpegBitReader& br, const Table& h, const uint32_t* f
         br.consume(int(e & 31));
         return uint16_t(e >> 16);
     }
+    // A short code whose extra bits run past the lookahead (common in dense
+    // data): its 1 ... 15 extra bits are still within the 32 bits at hand.
+    const int t = int(e >> 8 & 0xFF);
+    if ((e & Table::kCodeOnly) && t < 16) {
+        br.consume(int(e & 31));
+        const uint32_t v = br.get(t);
+        // Extra bits below half the range stand for a negative difference.
+        const uint32_t negative = uint32_t(int32_t(v << (32 - t)) >> 31) ^ 0xFFFFFFFFu;
+        return uint16_t(v - (negative & ((1u << t) - 1)));
+    }
     return slowDifference(br, h, e);
 }
 

@@ -6,6 +6,8 @@
 #include <memory>
 #include <new>
 
+#include "StageRowKernels.h"
+#include "StageRowsAvx2.h"
 #include "VqStatus.h"
 
 namespace lumora {
@@ -27,43 +29,6 @@ inline uint16_t Threshold(const uint16_t* table, int32_t v, int32_t last) {
     return table[i];
 }
 
-// One output row. Every column computes the eight same-colour samples at distance
-// two; the four diagonal neighbours count only at green sites, through a mask, so
-// the loop has no per-sample branch. The mean is a float division: the sums stay
-// below 2^19, where a correctly rounded quotient truncates to the integer result.
-void FilterRow(const int16_t* const* rows, const int32_t* __restrict thr, int16_t* __restrict out, int width,
-               int rowParity) {
-    const int16_t* __restrict r0 = rows[0];
-    const int16_t* __restrict r1 = rows[1];
-    const int16_t* __restrict r2 = rows[2];
-    const int16_t* __restrict r3 = rows[3];
-    const int16_t* __restrict r4 = rows[4];
-    for (int x = 2; x < width - 2; ++x) {
-        const int32_t v = r2[x];
-        const int32_t lo = v - thr[x], hi = v + thr[x];
-        const int32_t green = ((x ^ rowParity) & 1) == 0 ? -1 : 0;
-        int32_t s = v, k = 1;
-        auto take = [&](int32_t n, int32_t mask) {
-            const int32_t in = (n >= lo && n <= hi) ? mask : 0;
-            s += n & in;
-            k -= in;
-        };
-        take(r0[x - 2], -1);
-        take(r0[x], -1);
-        take(r0[x + 2], -1);
-        take(r4[x - 2], -1);
-        take(r4[x], -1);
-        take(r4[x + 2], -1);
-        take(r2[x - 2], -1);
-        take(r2[x + 2], -1);
-        take(r1[x - 1], green);
-        take(r1[x + 1], green);
-        take(r3[x - 1], green);
-        take(r3[x + 1], green);
-        out[x] = int16_t(int32_t(float(s + k / 2) / float(k)));
-    }
-}
-
 } // namespace
 
 uint32_t CfaTableStage::Filter(int16_t* plane, const uint16_t* red, const uint16_t* green, const uint16_t* blue) {
@@ -76,6 +41,7 @@ uint32_t CfaTableStage::Filter(int16_t* plane, const uint16_t* red, const uint16
     std::unique_ptr<int32_t[]> thr(new (std::nothrow) int32_t[n]);
     if (!ring || !thr) return VQ_ERR_PROCESS_NO_MEMORY;
     const int32_t last = int32_t(size) - 1;
+    const bool avx2 = Avx2Chosen(kernel_);
     auto row = [&](int y) { return plane + size_t(y) * n; };
     auto slot = [&](int y) { return ring.get() + size_t(y % 3) * n; };
 
@@ -87,7 +53,10 @@ uint32_t CfaTableStage::Filter(int16_t* plane, const uint16_t* red, const uint16
         for (int x = 2; x < w - 2; x += 2) thr[x] = Threshold(evenTable, src[x], last);
         for (int x = 3; x < w - 2; x += 2) thr[x] = Threshold(oddTable, src[x], last);
         const int16_t* rows[5] = {row(y - 2), row(y - 1), src, row(y + 1), row(y + 2)};
-        FilterRow(rows, thr.get(), slot(y), w, y & 1);
+        if (avx2)
+            CfaFilterRowAvx2(rows[0], rows[1], rows[2], rows[3], rows[4], thr.get(), slot(y), w, y & 1);
+        else
+            stage_rows::CfaFilter(rows[0], rows[1], rows[2], rows[3], rows[4], thr.get(), slot(y), w, y & 1);
         // Row y-2 is no longer in any window still to come.
         if (y - 2 >= 2) std::memcpy(row(y - 2) + 2, slot(y - 2) + 2, (n - 4) * sizeof(int16_t));
     }

@@ -4,6 +4,8 @@
 // of it; the threshold comes from a per-colour table indexed by the sample value.
 #include <cstdint>
 
+#include "ProcessorHasAvx2.h"
+
 namespace lumora {
 
 class CfaTableStage {
@@ -27,7 +29,11 @@ public:
     uint32_t Run(int16_t* plane);
     uint32_t Filter(int16_t* plane, const uint16_t* red, const uint16_t* green, const uint16_t* blue);
 
+    using Kernel = KernelChoice;
+    void UseKernel(Kernel kernel) { kernel_ = kernel; }
+
 private:
+    Kernel kernel_ = Kernel::Best;
     void* fields_[6];
 };
 

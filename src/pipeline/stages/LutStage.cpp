@@ -10,6 +10,8 @@
 #endif
 
 #include "IntOps.h"
+#include "StageRowKernels.h"
+#include "StageRowsAvx2.h"
 
 namespace lumora {
 
@@ -155,17 +157,15 @@ VqStatus LutStage::AddOffsets16(int16_t* plane, const int16_t* col, const int16_
                                 int32_t maximum, int32_t c0, int32_t r0) {
     if (mode == 2 || size == 0) return VQ_OK;
     if (!plane || !row) return VQ_ERR_NULL_PLANES;
+    const int16_t* columns = col ? col + c0 : nullptr;
+    const bool avx2 = Avx2Chosen(kernel_);
     for (uint32_t r = 0; r < height; ++r) {
         int16_t* p = plane + size_t(r) * width;
         const int32_t ro = row[int64_t(r0) + r];
-        for (uint32_t c = 0; c < width; ++c) {
-            int32_t sum = wrapAdd32(p[c], ro);
-            if (col) sum = wrapAdd32(sum, col[int64_t(c0) + c]);
-            int32_t v = wrap16(sum);
-            if (v < 0) v = 0;
-            if (v > maximum) v = maximum;
-            p[c] = int16_t(v);
-        }
+        if (avx2)
+            AddOffsetsRowAvx2(p, ro, columns, maximum, width);
+        else
+            stage_rows::AddOffsets(p, ro, columns, maximum, width);
     }
     return VQ_OK;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ProcessorHasAvx2.h"
 #include "VqStatus.h"
 
 namespace lumora {
@@ -59,7 +60,12 @@ public:
     uint16_t* table = nullptr;
     uint32_t size = 0;
 
+    // Which build of the offset rows runs (the other steps have one build).
+    using Kernel = KernelChoice;
+    void UseKernel(Kernel kernel) { kernel_ = kernel; }
+
 private:
+    Kernel kernel_ = Kernel::Best;
     size_t Samples() const { return size_t(width) * height; }
     VqStatus ApplyChecked(int16_t* plane, const uint16_t* t);
     VqStatus CfaApplyImpl(int16_t* plane, const uint16_t* red, const uint16_t* green,

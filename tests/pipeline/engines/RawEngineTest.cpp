@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -462,6 +463,94 @@ TEST(RawEngineCache, DamagedCodedDataIsReportedAndNotMarkedDecoded) {
     // A stream whose frame is not the sensor's size is refused.
     Engine small(LosslessFile(BusySensor(kW - 2, kH, 1)), kW, kH, EngineOptions{});
     EXPECT_EQ(Render(small.engine, 6, small.WholeBytes(6)).status, VQ_ERR_LJPEG_FORMAT);
+}
+
+namespace {
+
+// Leaves freed blocks of n bytes full of a pattern, so a cache allocated next
+// that is not cleared shows it instead of the zeros a fresh page would give.
+void DirtyTheHeap(size_t n) {
+    for (int i = 0; i < 4; ++i) {
+        uint8_t* p = new uint8_t[n];
+        std::memset(p, 0xA5, n);
+        delete[] p;
+    }
+}
+
+bool SensorAreaIsBlack(const RawEngine& e, const RawFile& f, size_t from) {
+    const uint8_t* c = e.Cache() + f.dataOffset;
+    for (size_t i = from; i < size_t(kW) * kH * 2; ++i)
+        if (c[i] != 0) return false;
+    return true;
+}
+
+} // namespace
+
+// The cache is not cleared ahead of the bytes read or decoded into it: what
+// neither reaches must still read as black, whatever memory it was given.
+TEST(RawEngineCache, SensorAreaTheDataDoesNotReachReadsAsBlack) {
+    const Sensor sensor = BusySensor(kW, kH, 17);
+    const size_t cacheBytes = 128 + size_t(kW) * kH * 2;
+
+    // Plain data that stops halfway through the sensor.
+    RawFile half = PlainFile(sensor);
+    half.dataSize /= 2;
+    half.bytes.resize(half.dataOffset + half.dataSize);
+    Engine plain(half, kW, kH, EngineOptions{});
+    int32_t done = 0;
+    DirtyTheHeap(cacheBytes);
+    ASSERT_EQ(plain.engine.LoadCache(nullptr, 0, &done, 2), VQ_OK);
+    ASSERT_EQ(plain.engine.DecodeCache(nullptr, 1, 1, 0), VQ_OK);
+    EXPECT_TRUE(SensorAreaIsBlack(plain.engine, half, half.dataSize));
+
+    // Coded data that fails halfway through its scan: nothing it wrote, and
+    // none of the coded bytes it was decoded over, is left as pixels.
+    RawFile coded = LosslessFile(sensor);
+    const auto begin = coded.bytes.begin() + coded.dataOffset;
+    const uint8_t scanMarker[] = {0xFF, 0xDA};
+    const auto sos = std::search(begin, coded.bytes.end(), std::begin(scanMarker), std::end(scanMarker));
+    ASSERT_NE(sos, coded.bytes.end());
+    const size_t middle = size_t(sos - coded.bytes.begin()) + (coded.bytes.end() - sos) / 2;
+    for (size_t i = 0; i < 8; i += 2) { // sixteen one-bits and more: no code at all
+        coded.bytes[middle + i] = 0xFF;
+        coded.bytes[middle + i + 1] = 0x00;
+    }
+    Engine broken(coded, kW, kH, EngineOptions{});
+    DirtyTheHeap(cacheBytes);
+    ASSERT_EQ(broken.engine.LoadCache(nullptr, 0, &done, 2), VQ_OK);
+    EXPECT_EQ(broken.engine.DecodeCache(nullptr, 0, 0, 0), VQ_ERR_LJPEG_FORMAT);
+    EXPECT_EQ(broken.engine.CacheDecoded(), 0);
+    EXPECT_TRUE(SensorAreaIsBlack(broken.engine, coded, 0));
+    // The coded bytes are gone from the cache: it asks to be loaded again, and
+    // another try reads them from the file, not the cleared area.
+    EXPECT_EQ(broken.engine.DecodeCache(nullptr, 0, 0, 0), VQ_ERR_CACHE_INCOMPLETE);
+    ASSERT_EQ(broken.engine.LoadCache(nullptr, 0, &done, 2), VQ_OK);
+    EXPECT_EQ(std::memcmp(broken.engine.Cache(), coded.bytes.data(), coded.bytes.size()), 0);
+    EXPECT_EQ(broken.engine.DecodeCache(nullptr, 0, 0, 0), VQ_ERR_LJPEG_FORMAT);
+
+    // A good stream decodes to the sensor's samples both in an owned cache and
+    // in one the caller lent, which keeps its place.
+    Engine owned(LosslessFile(sensor), kW, kH, EngineOptions{});
+    Engine lent(LosslessFile(sensor), kW, kH, EngineOptions{});
+    std::vector<uint8_t> lentBytes(cacheBytes, 0xA5);
+    DirtyTheHeap(cacheBytes);
+    ASSERT_EQ(owned.engine.LoadCache(nullptr, 0, &done, 2), VQ_OK);
+    ASSERT_EQ(lent.engine.LoadCache(lentBytes.data(), 0, &done, 2), VQ_OK);
+    for (Engine* e : {&owned, &lent}) {
+        ASSERT_EQ(e->engine.DecodeCache(nullptr, 0, 0, 0), VQ_OK);
+        EXPECT_EQ(std::memcmp(e->engine.Cache(), coded.bytes.data(), coded.dataOffset), 0); // the header stays
+        EXPECT_EQ(std::memcmp(e->engine.Cache() + coded.dataOffset, sensor.samples.data(), size_t(kW) * kH * 2), 0);
+    }
+    EXPECT_EQ(lent.engine.Cache(), lentBytes.data());
+
+    // A good stream after a dirty heap renders as the plain data does.
+    Engine good(LosslessFile(sensor), kW, kH, EngineOptions{});
+    Engine same(PlainFile(sensor), kW, kH, EngineOptions{});
+    DirtyTheHeap(cacheBytes);
+    const Rendered a = Render(good.engine, 6, good.WholeBytes(6));
+    const Rendered b = Render(same.engine, 6, same.WholeBytes(6));
+    ASSERT_EQ(a.status, VQ_OK);
+    EXPECT_EQ(a.bytes, b.bytes);
 }
 
 TEST(RawEngineSample, GreyPatchClasses) {

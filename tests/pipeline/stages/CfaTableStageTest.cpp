@@ -44,16 +44,22 @@ TEST(CfaTableStage, FastMatchesReferenceOnRandomPlanes) {
     struct Size { int w, h, lo, hi; };
     const Size sizes[] = {{5, 5, 0, 4095},   {6, 9, 0, 4095},     {37, 23, 0, 200},     {64, 18, 0, 4095},
                           {33, 40, -500, 5000}, {16, 12, -32768, 32767}, {101, 7, 0, 60}};
-    uint32_t seed = 5;
-    for (const Size& sz : sizes) {
-        const Tables t = NoiseModel(4096, seed);
-        Mosaic m = RandomMosaic(sz.w, sz.h, seed++, sz.lo, sz.hi);
-        std::vector<int16_t> ref = m.samples, fast = m.samples;
-        ASSERT_EQ(reference::CfaFilter(ref.data(), sz.w, sz.h, 4096, t.red.data(), t.green.data(), t.blue.data()), 0u);
-        CfaTableStage stage;
-        Configure(stage, sz.w, sz.h, t);
-        ASSERT_EQ(stage.Run(fast.data()), 0u);
-        EXPECT_EQ(ref, fast) << sz.w << "x" << sz.h;
+    using Kernel = CfaTableStage::Kernel;
+    for (Kernel kernel : {Kernel::Portable, Kernel::Avx2}) {
+        SCOPED_TRACE(kernel == Kernel::Avx2 ? "AVX2 (where the processor has it)" : "portable");
+        uint32_t seed = 5;
+        for (const Size& sz : sizes) {
+            const Tables t = NoiseModel(4096, seed);
+            Mosaic m = RandomMosaic(sz.w, sz.h, seed++, sz.lo, sz.hi);
+            std::vector<int16_t> ref = m.samples, fast = m.samples;
+            ASSERT_EQ(reference::CfaFilter(ref.data(), sz.w, sz.h, 4096, t.red.data(), t.green.data(), t.blue.data()),
+                      0u);
+            CfaTableStage stage;
+            Configure(stage, sz.w, sz.h, t);
+            stage.UseKernel(kernel);
+            ASSERT_EQ(stage.Run(fast.data()), 0u);
+            EXPECT_EQ(ref, fast) << sz.w << "x" << sz.h;
+        }
     }
 }
 

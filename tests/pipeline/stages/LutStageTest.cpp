@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -121,6 +122,42 @@ TEST(LutStageTables, Scaling) {
     const std::vector<uint16_t> in = {10, 1000, 0};
     LutStage::ScaleToInts(in.data(), out.data(), 3, 1.25, 1000);
     EXPECT_EQ(out, (std::vector<int32_t>{13, 1000, 0}));
+}
+
+// Both builds of the offset rows against the sum worked sample by sample:
+// offsets over the whole 16-bit range (so sums wrap), with and without column
+// offsets, widths that leave every remainder of a vector.
+TEST(LutStageCorrections, EveryOffsetKernelMatchesThePlainSum) {
+    using Kernel = LutStage::Kernel;
+    std::mt19937 rng(9);
+    std::uniform_int_distribution<int> any(-32768, 32767);
+    for (Kernel kernel : {Kernel::Portable, Kernel::Avx2})
+        for (int width : {1, 15, 16, 17, 40, 77})
+            for (bool columns : {false, true})
+                for (int32_t maximum : {4095, 32767, 65535}) {
+                    SCOPED_TRACE(testing::Message() << (kernel == Kernel::Avx2 ? "AVX2 " : "portable ") << width
+                                                    << " " << columns << " " << maximum);
+                    const int height = 3, c0 = 2, r0 = 1;
+                    std::vector<int16_t> p(size_t(width) * height), cols(size_t(width + c0)), rows(height + r0);
+                    for (auto* v : {&p, &cols, &rows})
+                        for (int16_t& x : *v) x = int16_t(any(rng));
+                    std::vector<int16_t> want = p;
+                    for (int r = 0; r < height; ++r)
+                        for (int c = 0; c < width; ++c) {
+                            int32_t sum = want[size_t(r) * width + c] + rows[size_t(r + r0)];
+                            if (columns) sum += cols[size_t(c + c0)];
+                            const int32_t v = int16_t(uint16_t(sum));
+                            want[size_t(r) * width + c] = int16_t(std::clamp(v, 0, maximum));
+                        }
+                    LutStage lut;
+                    lut.size = 8;
+                    lut.width = uint16_t(width);
+                    lut.height = uint16_t(height);
+                    lut.UseKernel(kernel);
+                    ASSERT_EQ(lut.AddOffsets16(p.data(), columns ? cols.data() : nullptr, rows.data(), maximum, c0, r0),
+                              VQ_OK);
+                    EXPECT_EQ(p, want);
+                }
 }
 
 TEST(LutStageCorrections, OffsetsClampToRange) {

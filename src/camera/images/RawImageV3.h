@@ -41,6 +41,9 @@ public:
     VqStatus SetImageType(uint32_t type, int32_t force) override;
     VqStatus DecompressCache(void* scratch) override;
     VqStatus SetColourFlags() override;
+    // Writes the current balance with the raw file's identification and
+    // calibration fields as a ".wb" file; data is the description text or null.
+    VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
 
     VqStatus ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b) override;
     VqStatus ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b, int32_t apply,

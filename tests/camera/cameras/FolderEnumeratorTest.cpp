@@ -16,6 +16,7 @@
 #include "RegisteredFolderCamera.h"
 #include "TempFolder.h"
 #include "VqSession.h"
+#include "ZyrSample.h"
 
 using namespace lumora::vq;
 namespace fs = std::filesystem;
@@ -165,6 +166,36 @@ TEST(FolderEnumerator, CopiesKeepNamesAndStampsAndNeverReplaceAFile) {
     std::ifstream(busy.path() / first.name) >> kept;
     EXPECT_EQ(kept, "mine");
     EXPECT_EQ(std::distance(fs::directory_iterator(busy.path()), fs::directory_iterator()), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(FolderEnumerator, AnOpenedImageAnswersItsSoundsThroughTheInterface) {
+    lumora::test::TempFolder dir;
+    const fs::path d = dir.path();
+    ZyrSampleOptions o;
+    o.model = "ZYNM11";
+    o.version = 0x01000000;
+    const std::vector<uint8_t> bytes = ZyrSample::Make(o);
+    std::ofstream(d / "ABCD0001.TIF", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    Put(d / "ABCD0001.WAV", 10, 1, 0, "RIFF-note");
+    VqSession session;
+    RegisteredFolderCamera folder(d.string());
+    ImageInfoRecord info{};
+    ASSERT_EQ(VqOpenImage(&folder.record, 0, nullptr, &info), 0u);
+    EXPECT_EQ(info.soundInfo, 1u);
+    SoundInfoRecord sound{};
+    ASSERT_EQ(VqGetSoundInfo(&info, 0, &sound), 0u);
+    EXPECT_STREQ(sound.name, "ABCD0001.WAV");
+    ASSERT_EQ(sound.size, 9u);
+    std::string note(sound.size, '\0');
+    EXPECT_EQ(VqGetSound(&info, &sound, note.data()), 0u);
+    EXPECT_EQ(note, "RIFF-note");
+    EXPECT_EQ(VqGetSoundInfo(&info, 1, &sound), VQ_ERR_NO_SUCH_SOUND);
+    EXPECT_EQ(VqCloseImage(&info), 0u);
 }
 
 } // namespace

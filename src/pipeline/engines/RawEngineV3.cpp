@@ -458,6 +458,9 @@ VqStatus RawEngineV3::RenderImage(const ImageBufferRecord* record, const Progres
 
 VqStatus RawEngineV3::PrepareSample(const SdkRect& rect, int16_t* samples, int32_t factor) {
     if (!samples) return VQ_ERR_NULL_PLANES;
+    // The 32-bit table is always raised by the precision factor, offsets or
+    // not: the samples come back by that factor.
+    if (precisionFactor_ > 0) factor = precisionFactor_;
     if (rect.width <= 0 || rect.height <= 0) return VQ_ERR_BAD_ARGUMENT;
     if (unpackTableSize_ > 0 && !linearTable32_) return VQ_ERR_BAD_FILE;
     const size_t n = size_t(rect.width) * size_t(rect.height);

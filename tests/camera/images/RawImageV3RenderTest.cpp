@@ -189,4 +189,27 @@ TEST_F(RawImageV3RenderTest, TheChromaFilterLeavesANeutralPictureAndCleansABusyO
     }
 }
 
+TEST_F(RawImageV3RenderTest, BalanceSamplesAndThumbnailsOfAFlatPicture) {
+    ZyrSampleOptions o = V3();
+    for (uint32_t i = 0; i < o.sensorWidth * o.sensorHeight; ++i) {
+        o.codedSensorData.push_back(uint8_t((1800 << 4) >> 8));
+        o.codedSensorData.push_back(uint8_t(1800 << 4));
+    }
+    for (bool offsets : {false, true}) {
+        o.rowOffsets = o.columnOffsets = offsets;
+        ASSERT_EQ(Open(o), 0u);
+        // The sample sees the sensor values the picture is rendered from.
+        const SdkRect area{20, 20, 16, 16};
+        uint16_t rgb[3] = {};
+        ASSERT_EQ(VqCalculateWhiteBalance(&info_, &area, rgb), 0u) << offsets;
+        if (!offsets) {
+            EXPECT_EQ((std::vector<uint16_t>{rgb[0], rgb[1], rgb[2]}), (std::vector<uint16_t>{1800, 1800, 1800}));
+        } else {
+            for (uint16_t v : rgb) EXPECT_NEAR(v, 1800, 12);
+        }
+        std::vector<uint8_t> thumb(size_t(info_.geometry.fullBytes), 0);
+        EXPECT_EQ(VqGetThumbnail(&info_, thumb.data()), 0u);
+    }
+}
+
 } // namespace

@@ -82,8 +82,13 @@ VqStatus RawImageV3::ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind
             given.b = state_.b;
         }
         if (VqStatus status = ValidateBalanceMode(given.mode, given.preset, given.kind,
-                                                  uint32_t(given.r) | uint32_t(given.g) << 16, given.b))
-            return status;
+                                                  uint32_t(given.r) | uint32_t(given.g) << 16, given.b)) {
+            // A camera preset naming a measured balance the file cannot give
+            // must not keep the file from opening: the open takes preset 0.
+            const bool opening = ifd_ != nullptr;
+            if (!opening || status != VQ_ERR_MATRIX_NOT_AVAILABLE) return status;
+            given.preset = 0;
+        }
         if (apply) BalanceZeroToOne(&given);
     }
 

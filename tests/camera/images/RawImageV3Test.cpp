@@ -231,6 +231,20 @@ TEST_F(RawImageV3Test, MeasuredBalanceThatCannotBeUsedIsRefused) {
     }
 }
 
+TEST_F(RawImageV3Test, CameraPresetOfAnUnusableMeasuredBalance) {
+    ZyrSampleOptions o = V3();
+    o.cameraPreset = 5;
+    // The file still opens, with preset 0; the camera's preset is refused.
+    ASSERT_EQ(Open(o), 0u);
+    EXPECT_EQ(V3Image()->balanceState().preset, 0);
+    EXPECT_EQ(SetBalance(1, 4, 0, 0, 0, 0), VQ_ERR_MATRIX_NOT_AVAILABLE);
+    EXPECT_EQ(SetBalance(1, 1, 0, 0, 0, 0), 0u);
+    // With the measurement, preset 4 is the measured balance.
+    o.measuredBalance = true;
+    ASSERT_EQ(Open(o), 0u);
+    EXPECT_EQ(SetBalance(1, 4, 0, 0, 0, 0), 0u);
+}
+
 TEST_F(RawImageV3Test, KeepModeAndKindTakeTheCurrentState) {
     ASSERT_EQ(Open(V3()), 0u);
     ASSERT_EQ(SetBalance(1, 2, 1, 300, 400, 500), 0u);

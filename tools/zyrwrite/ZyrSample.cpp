@@ -105,7 +105,10 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
         std::vector<uint16_t> samples;
         samples.reserve(size_t(o.sensorWidth) * o.sensorHeight);
         for (uint32_t y = 0; y < o.sensorHeight; ++y)
-            for (uint32_t x = 0; x < o.sensorWidth; ++x) samples.push_back(SensorSample(x, y));
+            for (uint32_t x = 0; x < o.sensorWidth; ++x) {
+                const bool bad = std::find(o.badColumns.begin(), o.badColumns.end(), x) != o.badColumns.end();
+                samples.push_back(bad ? 0 : SensorSample(x, y));
+            }
         ljpegenc::EncodeOptions e;
         e.columns = o.sensorWidth;
         e.rows = o.sensorHeight;
@@ -116,7 +119,8 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
         sensor.reserve(size_t(o.sensorWidth) * o.sensorHeight * 2);
         for (uint32_t y = 0; y < o.sensorHeight; ++y)
             for (uint32_t x = 0; x < o.sensorWidth; ++x) {
-                const uint16_t v = uint16_t(SensorSample(x, y) << 4);
+                const bool bad = std::find(o.badColumns.begin(), o.badColumns.end(), x) != o.badColumns.end();
+                const uint16_t v = bad ? 0 : uint16_t(SensorSample(x, y) << 4);
                 sensor.push_back(uint8_t(v >> 8));
                 sensor.push_back(uint8_t(v));
             }
@@ -157,10 +161,13 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     for (uint16_t tag = 2020; tag <= 2024; ++tag) w.Rationals(p, tag, identityMatrix());
     for (uint16_t tag = 2120; tag <= 2124; ++tag) w.Rationals(p, tag, {{1, 1}, {1, 1}, {1, 1}});
     w.Rationals(p, 2300, identityMatrix());
-    w.Shorts(p, 2301, ramp(o.tableLength, 4095));
+    const bool v3 = IsVersion3(o.version) && !IsOldestModel(o.model);
+    if (!v3) w.Shorts(p, 2301, ramp(o.tableLength, 4095));
     w.Shorts(p, 2305, ramp(o.tableLength, 65535));
-    w.Shorts(p, 2330, {1}, 8);
-    w.Rationals(p, 2331, {{1, 2}});
+    if (!v3) {
+        w.Shorts(p, 2330, {1}, 8);
+        w.Rationals(p, 2331, {{1, 2}});
+    }
     w.Longs(p, 3200, {o.fileGeneration});
     w.Longs(p, 3502, {o.version});
     w.Longs(p, 3604, {o.colourTableGeneration});
@@ -217,6 +224,41 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
         std::vector<uint8_t> bytes;
         for (uint16_t v : KnotLists()) w.Put16(bytes, v);
         w.RawData(p, 3602, 7, uint32_t(bytes.size()), bytes);
+    }
+
+    if (v3) {
+        if (o.thumbSourceTable) w.Shorts(p, 2317, ramp(o.tableLength, 4095));
+        // Look 0: a gentle tone curve and a matrix that is not the identity.
+        std::vector<uint16_t> look(4096);
+        for (uint32_t i = 0; i < look.size(); ++i)
+            look[i] = uint16_t(std::lround(4095.0 * std::pow(i / 4095.0, 0.9)));
+        w.Shorts(p, 3610, look);
+        w.Rationals(p, 3670, {{110, 100}, {uint32_t(-5), 100}, {uint32_t(-5), 100}, {uint32_t(-5), 100}, {110, 100},
+                              {uint32_t(-5), 100}, {uint32_t(-5), 100}, {uint32_t(-5), 100}, {110, 100}},
+                    10);
+        if (o.measuredBalance) {
+            // The measured matrix shares preset 0's numerators (so the camera's
+            // index of it is 0) over its own denominators.
+            w.Remove(p, 2025);
+            w.Rationals(p, 2025, {{1, 2}, {0, 2}, {0, 2}, {0, 2}, {1, 2}, {0, 2}, {0, 2}, {0, 2}, {1, 2}});
+            w.Remove(p, 2125);
+            w.Rationals(p, 2125, {{2100, 10}, {1000, 10}, {1600, 10}});
+            // Family-2 files write these with their curve tags.
+            if (!IsFamily2Model(o.model)) {
+                w.Shorts(p, 3110, {o.measured3110});
+                w.Longs(p, 3122, {uint32_t(o.measured3122)}, 9);
+                w.Longs(p, 3125, {1});
+            }
+        }
+        if (!o.badColumns.empty()) {
+            w.Shorts(p, 2310, {uint16_t(o.badColumns.size())});
+            w.Bytes(p, 2311, 7, BadColumnEntries(o.badColumns));
+            w.Shorts(p, 2319, {o.badColumnLevel});
+        }
+        if (o.chromaLayout >= 0) {
+            w.Longs(p, 3692, {o.chromaSensitivity});
+            w.Longs(p, 3693, {uint32_t(o.chromaLayout)});
+        }
     }
 
     // A camera JPEG file holds its structure in one APP1 segment: no tables there.
@@ -308,6 +350,15 @@ std::vector<uint16_t> ZyrSample::KnotLists() {
 }
 
 std::vector<uint16_t> ZyrSample::ThumbTable() { return Ramp(4096, 4095); }
+
+std::vector<uint8_t> ZyrSample::BadColumnEntries(const std::vector<uint16_t>& columns) {
+    std::vector<uint8_t> bytes;
+    for (uint16_t c : columns) {
+        const uint8_t entry[16] = {1, 1, uint8_t(c >> 8), uint8_t(c), 0, 0, 0x12, 0x34};
+        bytes.insert(bytes.end(), std::begin(entry), std::end(entry));
+    }
+    return bytes;
+}
 
 bool ZyrSample::IsOldestModel(const std::string& name) {
     if (name.rfind("ZYNX09", 0) == 0) return true;

@@ -66,6 +66,17 @@ struct ZyrSampleOptions {
     bool f2Tables = true;              // 3100, 3605, 3606, 3607, 3610, 3611 (new format only)
     bool f2CurveTags = true;           // 3109..3111, 3122..3125, 3131, 3132, 3142..3146
     uint16_t f2DirectionThreshold = 500; // 3131 and 3132
+    // Version-3 files (tag 3502 major version 3) carry the thumbnail source
+    // table 2317 and a complete look 0 (3610, 3670) in place of 2301, 2330 and
+    // 2331; these switch their optional parts.
+    bool measuredBalance = false;      // 3110, 3122, 3125 with a usable 2025/2125
+    uint16_t measured3110 = 1000;
+    int32_t measured3122 = 700;
+    std::vector<uint16_t> badColumns;  // 2310, 2311 (minimum level 1), 2319; the columns are written as 0
+    uint16_t badColumnLevel = 3;       // 2319
+    int32_t chromaLayout = -1;         // >= 0: 3692 (chromaSensitivity) and 3693
+    uint32_t chromaSensitivity = 64;
+    bool thumbSourceTable = true;      // 2317
     // Entries of the 16-bit tables 291 (sensor data), 2301, 2305 and 2315;
     // fewer make a smaller file (fuzz seeds).
     uint32_t tableLength = 4096;
@@ -106,6 +117,10 @@ public:
     static std::vector<int16_t> CurveSets();                 // tag 3601's 16-bit words
     static std::vector<uint16_t> KnotLists();                 // tag 3602's 16-bit words
     static std::vector<uint16_t> ThumbTable();
+    static bool IsVersion3(uint32_t version) { return (version >> 24) == 3; }
+    // Tag 2311's bytes for the listed columns: kind 1, minimum level 1, the
+    // column big-endian.
+    static std::vector<uint8_t> BadColumnEntries(const std::vector<uint16_t>& columns);
     // The plain sensor sample at (x, y).
     static uint16_t SensorSample(uint32_t x, uint32_t y) { return uint16_t((x * 37 + y * 101) & 0x0FFF); }
 };

@@ -5,13 +5,16 @@
 //            [--header-length exact|zero|N] [--jpeg] [--main-table on|off]
 //            [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data] [--iptc] [--sensing-method]
 //            [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]
+//            [--measured-balance] [--bad-columns C,C,...] [--chroma SENSITIVITY,LAYOUT]
 //   zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]
 //            [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc] [--resolution]
 //            [--classic-head]
 //
 // The switches of the last two lines add the optional processing tags of the
 // raw families (1 and 3) or code the sensor data as lossless JPEG; --tables sets
-// the length of the four 16-bit tables (4096 by default).
+// the length of the four 16-bit tables (4096 by default). With --version 3.x the
+// file is of version 3; the switches of the third line add its optional parts.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +35,7 @@ int usage() {
                  "                [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data] [--iptc]\n"
                  "                [--sensing-method]\n"
                  "                [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]\n"
+                 "                [--measured-balance] [--bad-columns C,C,...] [--chroma SENSITIVITY,LAYOUT]\n"
                  "       zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]\n"
                  "                [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc]\n"
                  "                [--resolution] [--classic-head]\n";
@@ -107,6 +111,10 @@ int main(int argc, char** argv) {
             o.settingsData = true;
             continue;
         }
+        if (arg == "--measured-balance") {
+            o.measuredBalance = true;
+            continue;
+        }
         if (!(v = next())) return usage();
         const std::string value = v;
         if (arg == "--sample") {
@@ -141,6 +149,22 @@ int main(int argc, char** argv) {
         } else if (arg == "--colour-curves") {
             o.colourCurves = std::atoi(value.c_str());
             if (o.colourCurves != 3601 && o.colourCurves != 3602) return usage();
+        } else if (arg == "--bad-columns") {
+            std::string list = value;
+            for (size_t at = 0; at <= list.size();) {
+                const size_t end = std::min(list.find(',', at), list.size());
+                char* stop = nullptr;
+                const unsigned long c = std::strtoul(list.substr(at, end - at).c_str(), &stop, 10);
+                if (end == at || c > 0xFFFF) return usage();
+                o.badColumns.push_back(uint16_t(c));
+                at = end + 1;
+            }
+        } else if (arg == "--chroma") {
+            unsigned sensitivity = 0;
+            int layout = 0;
+            if (std::sscanf(value.c_str(), "%u,%d", &sensitivity, &layout) != 2 || layout < 0) return usage();
+            o.chromaSensitivity = sensitivity;
+            o.chromaLayout = layout;
         } else if (arg == "--camera-preset") {
             o.cameraPreset = uint16_t(std::strtoul(value.c_str(), nullptr, 10));
         } else if (arg == "--tables") {

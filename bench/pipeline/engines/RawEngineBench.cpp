@@ -1,11 +1,15 @@
 // A whole raw-engine render of a synthetic 4000 x 3000 family-1 mosaic to RGB16:
 // cache decoding (plain big-endian samples or lossless JPEG) and every strip
-// stage, delivered strip by strip as a caller with a small buffer takes it.
+// stage, delivered strip by strip as a caller with a small buffer takes it. The
+// same for the version-3 engine, plain, and with its chroma filter and eight
+// concealed columns.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "RawEngineFixture.h"
+#include "RawEngineV3.h"
+#include "RawEngineV3Fixture.h"
 #include "VqOutputTypes.h"
 
 using namespace lumora;
@@ -16,7 +20,9 @@ namespace {
 constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 
-void RenderWhole(benchmark::State& state, bool compressed) {
+enum class Engine { Family1, V3, V3Filtered };
+
+void RenderWhole(benchmark::State& state, bool compressed, Engine kind = Engine::Family1) {
     const Sensor sensor = BusySensor(kWidth, kHeight, 1);
     const RawFile file = compressed ? LosslessFile(sensor) : PlainFile(sensor);
     EngineOptions o;
@@ -27,10 +33,19 @@ void RenderWhole(benchmark::State& state, bool compressed) {
     o.demosaicThreshold = 100;
     o.balance[0] = 700;
     o.balance[2] = 500;
-    RawEngine engine;
+    RawEngine family1;
+    RawEngineV3 v3;
+    RawEngine& engine = kind == Engine::Family1 ? family1 : v3;
     MemoryImage image;
     EngineSetup setup;
     setup.Configure(engine, image, file, kWidth, kHeight, o);
+    V3Setup v3Setup;
+    V3Options v3Options;
+    if (kind == Engine::V3Filtered) {
+        v3Options.chromaLevel = 100;
+        v3Options.badColumns = {100, 101, 777, 1500, 2222, 2900, 3333, 3900};
+    }
+    if (kind != Engine::Family1) v3Setup.Configure(engine, kWidth, kHeight, v3Options);
     SetParameter(engine, RP_OUTPUT_TYPE, int32_t(VQ_TYPE_RGB16));
     std::vector<uint8_t> strip(size_t(kWidth) * 6 * 128);
     ImageBufferRecord record{strip.data(), uint32_t(strip.size()), 0,
@@ -48,7 +63,16 @@ void RenderWhole(benchmark::State& state, bool compressed) {
 void BM_RawEngineRenderPlainToRgb16(benchmark::State& state) { RenderWhole(state, false); }
 void BM_RawEngineRenderLosslessJpegToRgb16(benchmark::State& state) { RenderWhole(state, true); }
 
+void BM_RawEngineV3RenderPlainToRgb16(benchmark::State& state) { RenderWhole(state, false, Engine::V3); }
+void BM_RawEngineV3RenderLosslessJpegToRgb16(benchmark::State& state) { RenderWhole(state, true, Engine::V3); }
+void BM_RawEngineV3RenderChromaAndColumnsToRgb16(benchmark::State& state) {
+    RenderWhole(state, false, Engine::V3Filtered);
+}
+
 BENCHMARK(BM_RawEngineRenderPlainToRgb16)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RawEngineRenderLosslessJpegToRgb16)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawEngineV3RenderPlainToRgb16)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawEngineV3RenderLosslessJpegToRgb16)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawEngineV3RenderChromaAndColumnsToRgb16)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

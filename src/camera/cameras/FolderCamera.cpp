@@ -6,6 +6,7 @@
 
 #include "FileReplacement.h"
 #include "RecordArray.h"
+#include "FolderEnumerator.h"
 #include "RecordComparator.h"
 #include "SdkFile.h"
 #include "SdkImageBase.h"
@@ -347,7 +348,9 @@ VqStatus FolderCamera::GetEntryFactsByName(const char* name, uint32_t* size, uin
 
 // The sound files of an image. Without a folder enumerator an image has an
 // empty list: it simply has no sounds.
-SdkSoundList* FolderCamera::CreateAttachmentList(const char*, int32_t) { return new (std::nothrow) SdkSoundList; }
+SdkSoundList* FolderCamera::CreateAttachmentList(const char* extension, int32_t index) {
+    return new (std::nothrow) FolderEnumerator(this, index, extension);
+}
 
 SdkSoundList* FolderCamera::CreateAttachmentListByName(const char* extension, const char* name) {
     if (!imageList_) return nullptr;

@@ -28,6 +28,10 @@ public:
     VqStatus CloseImage(SdkImage* image) override;
     VqStatus PollImages(VqPollRecord* poll) override;
     VqStatus DeleteImage(int32_t index, const char* name) override;
+    // Streams the image through ReadImageBytes into a new file (a destination
+    // of "NULL" reads it and writes nothing); flags 1 copies its sounds too.
+    VqStatus CopyImageToFolder(int32_t index, const VqPathRecord* destination, const char* name, uint8_t flags,
+                               void* progress) override;
     VqStatus GetEntryFactsByName(const char* name, uint32_t* size, uint16_t* date, uint16_t* time) override;
     VqStatus GetEntryFacts(int32_t index, uint32_t* size, uint16_t* date, uint16_t* time) override;
     SdkSoundList* CreateAttachmentListByName(const char* extension, const char* name) override;

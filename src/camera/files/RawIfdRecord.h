@@ -141,7 +141,7 @@ struct RawIfdRecord {
     uint32_t gainTileWidth;              // 2402
     uint32_t gainTileHeight;             // 2403
     RawTagRef gainMap;                   // 2404 or 2408
-    uint16_t concealTable;           // 2570 value
+    uint32_t concealTable;           // 2570 value word (where the table lies)
     uint32_t concealTableCount;      //   and count
     RawTagRef f2ByteTable;             // 3100
     RawTagRef f2CurveA;                  // 3107 or 3608

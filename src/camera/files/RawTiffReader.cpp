@@ -626,7 +626,7 @@ VqStatus RawTiffReader::ApplyTag(RawIfdRecord& r, ResolutionRecord* resolution, 
     case RawTag::Sharpen5: if (type == 3) r.sharpen5 = value16; return VQ_OK;
     case RawTag::ConcealTable:
         if (type == 3) {
-            r.concealTable = value16;
+            r.concealTable = value;
             r.concealTableCount = e.count;
         }
         return VQ_OK;

@@ -5,6 +5,7 @@
 #include "ModelTable.h"
 #include "RawImage.h"
 #include "RawImageF2.h"
+#include "RawImageV3.h"
 #include "SdkImageBase.h"
 
 namespace lumora::vq {
@@ -53,6 +54,9 @@ SdkImageBase* ImageClassFactory::Create(ImageClass cls, const CameraRecord* reco
         break;
     case ImageClass::RawImageF2:
         image = new (std::nothrow) RawImageF2(record, settings);
+        break;
+    case ImageClass::RawImageV3:
+        image = new (std::nothrow) RawImageV3(record, settings);
         break;
     default:
         *status = VQ_ERR_NOT_IMPLEMENTED;

@@ -99,31 +99,33 @@ public:
     VqStatus ReadSettingsBlock(const uint8_t* in);
 
     // White balance, looks and exposure.
-    VqStatus ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b);
-    VqStatus ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b, int32_t apply,
+    // The balance, look and exposure steps below are virtual: the version-3
+    // class replaces them.
+    virtual VqStatus ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b);
+    virtual VqStatus ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b, int32_t apply,
                               uint32_t outputType);
     void GetBalanceMode(VqWhiteBalanceMode* out, bool oneToZero);
     static void DefaultBalanceMode(VqWhiteBalanceMode* out);
     void ResetDefaults(VqWhiteBalanceMode* out);
-    VqStatus ComputeBalance(int32_t preset, uint16_t* r, uint16_t* g, uint16_t* b, int32_t* index);
+    virtual VqStatus ComputeBalance(int32_t preset, uint16_t* r, uint16_t* g, uint16_t* b, int32_t* index);
     VqStatus SetWhiteBalancePreset(int32_t preset) override;
     VqStatus SelectCameraPreset();
-    static void ClampCameraPreset(int32_t* value);
+    virtual void ClampCameraPreset(int32_t* value);
     static void BalanceZeroToOne(VqWhiteBalanceMode* state);
     static void BalanceOneToZero(VqWhiteBalanceMode* state);
     static void PrepareBalanceForStore(VqWhiteBalanceMode* state);
     static void DeriveCustomFlag(VqWhiteBalanceMode* state);
-    VqStatus SelectLook(int32_t look);
+    virtual VqStatus SelectLook(int32_t look);
     VqStatus SetLookMatrix(int32_t look);
     VqStatus PrepareSpecialType(uint32_t outputType) override;
     VqStatus ComputeLinearGain(double* out, int32_t index);
     // Family-2 images have no exposure chain and replace this.
     VqStatus ApplyExposure() override;
-    VqStatus UpdateExposure();
-    double GetBaseSensitivity();
-    VqStatus BuildLinearisationTable();
-    VqStatus BuildThumbnailTable();
-    VqStatus BuildOffsetTables(double factor);
+    virtual VqStatus UpdateExposure();
+    virtual double GetBaseSensitivity();
+    virtual VqStatus BuildLinearisationTable();
+    virtual VqStatus BuildThumbnailTable();
+    virtual VqStatus BuildOffsetTables(double factor);
     VqStatus SetCameraRgbMode(int32_t value);
     // The exposure set of VQ_EXT_EXPOSURE: -2..+2 stops, the old value kept
     // when the tables cannot follow.

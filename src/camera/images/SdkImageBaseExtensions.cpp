@@ -5,12 +5,14 @@
 #include "SdkImageBase.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <ctime>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "ByteView.h"
+#include "ChromaSettings.h"
 #include "LookTable.h"
 #include "RawTiffReader.h"
 #include "SdkCamera.h"
@@ -173,7 +175,9 @@ VqStatus SdkImageBase::SetChromaFilter(int32_t level, uint32_t word) {
         // The chroma filter's own record follows the level as it now stands.
         void* settings = nullptr;
         std::memcpy(&settings, renderer_->Parameter(lumora::RP_CHROMA_SETTINGS), sizeof settings);
-        if (settings) std::memcpy(settings, &chromaLevel_, sizeof chromaLevel_);
+        if (settings)
+            std::memcpy(static_cast<uint8_t*>(settings) + offsetof(lumora::ChromaSettings, level), &chromaLevel_,
+                        sizeof chromaLevel_);
     }
     return status;
 }

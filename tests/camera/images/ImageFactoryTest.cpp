@@ -134,22 +134,27 @@ TEST(ImageFactory, FamilyKindAndVersionChooseTheClass) {
     }
 }
 
-TEST(ImageFactory, ClassesNotYetBuiltAnswerAClearStatusAndLeaveNothingBehind) {
+TEST(ImageFactory, RefusedOpensAnswerAClearStatusAndLeaveNothingBehind) {
     lumora::test::TempFolder dir;
     VqSession session;
     const int32_t before = VqSession::Memory();
     struct Row {
         const char* model;
         uint32_t version;
+        bool jpeg;
+        uint32_t status;
     };
-    for (const Row& r : {Row{"ZYNM22", 0x03000000}}) {
+    // A class this build does not carry yet, and one that refuses the file.
+    for (const Row& r : {Row{"ZYNM11", 0x01000000, true, VQ_ERR_NOT_IMPLEMENTED},
+                         Row{"ZYNM22", 0x04000000, false, VQ_ERR_VERSION_NOT_FOR_CLASS}}) {
         const char* model = r.model;
         ZyrSampleOptions o;
         o.model = model;
         o.version = r.version;
-        const std::string path = WriteFile(dir, "x.zyr", ZyrSample::Make(o));
+        o.jpeg = r.jpeg;
+        const std::string path = WriteFile(dir, r.jpeg ? "x.jpg" : "x.zyr", ZyrSample::Make(o));
         ImageInfoRecord info = EmptyRecord();
-        EXPECT_EQ(VqOpenImageFile(path.c_str(), &info), VQ_ERR_NOT_IMPLEMENTED) << model;
+        EXPECT_EQ(VqOpenImageFile(path.c_str(), &info), r.status) << model;
         EXPECT_EQ(info.handle, 0);
         EXPECT_EQ(Driver().cameras->Count(), 0u);
         EXPECT_EQ(Driver().images->Count(), 0u);

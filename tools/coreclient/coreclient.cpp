@@ -17,6 +17,7 @@
 // Renders the image through an ImageRendering into a RenderBuffer and writes
 // binary netpbm: PPM, or PGM for an image without colour (16-bit samples
 // big-endian). Any failure prints {"code": N} and exits 1.
+#include "ColorEngine.h"
 #include "FinishedTIFFImage.h"
 #include "ImagePool.h"
 #include "ImageRef.h"
@@ -306,6 +307,9 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string command = argv[1];
     if (command == "strings") return strings(argc, argv);
+    // Images see their colour spaces, looks and transforms through the
+    // colour engine, as in the program.
+    if (command == "open" || command == "render") NimbalCore::ColorEngine::Instance(0, 1);
     if (command == "open") return openCommand(argc, argv);
     if (command == "render") return render(argc, argv);
     return usage();

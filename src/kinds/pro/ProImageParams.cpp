@@ -409,7 +409,8 @@ void ProImage::InitializeLook() {
     } catch (...) {
         rawCameraLook_.Reset();
     }
-    std::string look = captureLookName;
+    // The current set takes the camera look's name when the file holds one.
+    std::string look = rawCameraLook_ ? rawCameraLook_->Name() : captureLookName;
     if (ColorServices* services = ColorServices::Get(); services && !look.empty()) {
         // The name as the engine registered the look (an older or newer
         // name of it finds the same profile); a monochrome image whose look

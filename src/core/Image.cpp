@@ -355,11 +355,14 @@ void Image::DescribeRenderBuffer(const VrelSharpenPlanes& planes, PixelLayout& l
 }
 
 void Image::TransformPixels(ColorTransform* transform, const VrelSharpenPlanes& source,
-                            const VrelSharpenPlanes& destination) {
+                            const VrelSharpenPlanes& destination, bool fromKind) {
     PixelLayout from, to;
     DescribeRenderBuffer(source, from);
     DescribeRenderBuffer(destination, to);
     if (transform) {
+        // 12-bit samples must reach the transform as 12-bit, or they read
+        // as a sixteenth of their brightness.
+        if (fromKind && sourceBitDepth_ == 12 && from.sampleType == PixelSample16) from.sampleType = PixelSample12in16;
         int32_t inChannels = 0, outChannels = 0;
         transform->GetChannels(&inChannels, &outChannels);
         if (from.channels == 1 && inChannels > 1) from.channels = inChannels;

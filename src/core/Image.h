@@ -157,8 +157,10 @@ public:
     virtual void RotatePixelLayout(VrelSharpenPlanes& layout, int angle);
     virtual void RotatePixelOrigins(VrelSharpenPlanes& layout, int angle);
     virtual void DescribePixelArray(PixelArray& array, VrelSharpenPlanes& layout);
+    // fromKind: the source holds the kind's own samples (of the source bit
+    // depth), not data a transform already made.
     virtual void TransformPixels(ColorTransform* transform, const VrelSharpenPlanes& source,
-                                 const VrelSharpenPlanes& destination);
+                                 const VrelSharpenPlanes& destination, bool fromKind = true);
     virtual void DescribeRenderBuffer(const VrelSharpenPlanes& planes, PixelLayout& layout);
     virtual NbRect GetImageRect() { return NbRect(); }
     virtual NbRect GetNativeImageRect() { return NbRect(); }

@@ -302,7 +302,7 @@ void Image::RenderImageInternal(const ImageProcessParam& params, PixelArray& des
             CheckSharpenStatus(procs.stripWithProgress(resources.filter, resources.work.GetData(), &strip, &outputLayout,
                                                        &sourceLayout, &SharpenProgressBridge, acc));
             ReportRenderProgress(acc, 0);
-            TransformPixels(transformB.Get(), outputLayout, destinationLayout);
+            TransformPixels(transformB.Get(), outputLayout, destinationLayout, false);
             ReportRenderProgress(acc, 100);
         }
         if (i + 1 == plan.fullStrips && plan.lastRows != 0) rows = plan.lastRows;

@@ -427,6 +427,9 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string command = argv[1];
     if (command == "strings") return strings(argc, argv);
+    // Images see their colour spaces, looks and transforms through the
+    // colour engine, as in the program.
+    if (command == "open" || command == "render") NimbalCore::ColorEngine::Instance(0, 1);
     if (command == "open") return openCommand(argc, argv);
     if (command == "render") return render(argc, argv);
     if (command == "export") return exportImage(argc, argv);

@@ -1,6 +1,7 @@
 #include "ColorEngineServices.h"
 
 #include "ColorEngine.h"
+#include "ColorProfile.h"
 #include "StaticProfileTable.h"
 
 namespace NimbalCore {
@@ -44,6 +45,14 @@ std::string ColorEngineServices::GetStaticProfileName(const std::string& fileNam
 void ColorEngineServices::RGBColorToGrayscale(const PixelLayout& source, const PixelLayout& destination,
                                               bool firstChannel) const {
     ColorEngine::RGBColorToGrayscale(source, destination, firstChannel);
+}
+
+YlmRefPtr<ColorTransform> ColorEngineServices::GetTransform(const std::vector<ProfileChainEntry>& chain, int flags) {
+    return engine_->GetTransform(chain, flags);
+}
+
+YlmRefPtr<ColorSpaceDesc> ColorEngineServices::MakeProfile(const void* data, uint32_t size) const {
+    return YlmRefPtr<ColorSpaceDesc>(new ColorProfile(data, size));
 }
 
 void ColorEngineServices::DeleteEngine() { ColorEngine::DeleteInstance(); }

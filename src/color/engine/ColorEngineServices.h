@@ -20,6 +20,8 @@ public:
     std::string GetStaticProfileName(const std::string& fileName) const override;
     void RGBColorToGrayscale(const PixelLayout& source, const PixelLayout& destination,
                              bool firstChannel) const override;
+    YlmRefPtr<ColorTransform> GetTransform(const std::vector<ProfileChainEntry>& chain, int flags) override;
+    YlmRefPtr<ColorSpaceDesc> MakeProfile(const void* data, uint32_t size) const override;
     void DeleteEngine() override;
 
 private:

@@ -95,6 +95,12 @@ int ColorProfile::CopyToBuffer(uint32_t size, uint8_t* buffer) {
     return 0;
 }
 
+std::vector<uint8_t> ColorProfile::GetICCData() {
+    std::vector<uint8_t> bytes(Size());
+    CopyToBuffer(uint32_t(bytes.size()), bytes.data());
+    return bytes;
+}
+
 uint32_t ColorProfile::GetDeviceColorSpace() {
     SpHeader header{};
     if (SpProfileGetHeader(handle_, &header) != SpStatSuccess)

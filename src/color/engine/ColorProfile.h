@@ -31,7 +31,8 @@ public:
     // Writes Size() bytes; 1731 on failure.
     int CopyToBuffer(uint32_t size, uint8_t* buffer);
     uint32_t GetDeviceColorSpace();
-    uint32_t GetDeviceClass();
+    uint32_t GetDeviceClass() override;
+    std::vector<uint8_t> GetICCData() override;
     // This profile's own transform of the given kind; null when refused.
     YlmRefPtr<ColorTransform> GetTransform(int kind);
     SpProfile GetHandle() const { return handle_; }

@@ -130,6 +130,10 @@ public:
     void WriteProcessParamsToFile() override;
     void SetCameraSettings() override;
     void SetProcessParams(const ImageProcessParam& params) override;
+    // The transform the strips pass through: mode 1 from the driver's data
+    // to the output, 2 to working data for sharpening, 3 from working data
+    // to the output. The value is the caller's and keeps cache entries apart.
+    YlmRefPtr<ColorTransform> BuildColorTransform(const ImageProcessParam& params, int value, int mode) override;
 
     // ProImage's own operations.
     virtual bool IsColorImage() { return isColor_; }
@@ -179,6 +183,7 @@ protected:
     void ReadIPTCBlock();
     void FreeReferences();
     YlmRefPtr<ColorSpaceDesc> GetProfileFromAttribute(int32_t id);
+    void StoreProfileInAttribute(const YlmRefPtr<ColorSpaceDesc>& profile, int32_t id);
 
     void InitializeConstantAttributes();
     void InitializeLook();
@@ -232,6 +237,11 @@ protected:
     std::string fixedCameraProfileName;
     std::string captureLookName;
     uint16_t lastClickKelvin = 0;
+
+    // The last transform built, with what it was built for.
+    YlmRefPtr<ColorTransform> cachedTransform;
+    ImageProcessParam cachedTransformParams;
+    int cachedTransformValue = 0, cachedTransformMode = 0;
 };
 
 } // namespace NimbalCore

@@ -410,7 +410,35 @@ YlmRefPtr<ColorSpaceDesc> ProImage::GetProfileFromAttribute(int32_t id) {
     if (ReadBlock(id, block) != 0) YLM_THROW("ProImage::GetProfileFromAttribute", NbErrReadSettingsFailed);
     // Making a profile from bytes is the colour engine's; without one the
     // stored look is not taken over.
-    return YlmRefPtr<ColorSpaceDesc>();
+    ColorServices* services = ColorServices::Get();
+    if (!services) return YlmRefPtr<ColorSpaceDesc>();
+    YlmRefPtr<ColorSpaceDesc> profile = services->MakeProfile(block.data(), uint32_t(block.size()));
+    if (profile && !isColor_) {
+        // A monochrome file's copy of a grey look gives way to the
+        // engine's own profile of that look.
+        const std::string name = profile->Name();
+        const std::string product = services->GetStaticProfileName("ZynProductGrayscale.icm");
+        const std::string portrait = services->GetStaticProfileName("ZynPortraitGrayscale.icm");
+        if (!name.empty() && (name == product || name == portrait)) {
+            YlmRefPtr<ColorSpaceDesc> own =
+                services->FindProfile(name.find("ortrait") != std::string::npos ? portrait : product);
+            if (own) profile = own;
+        }
+    }
+    return profile;
+}
+
+void ProImage::StoreProfileInAttribute(const YlmRefPtr<ColorSpaceDesc>& profile, int32_t id) {
+    static const char* const op = "ProImage::StoreProfileInAttribute";
+    std::vector<uint8_t> bytes;
+    try {
+        if (profile) bytes = profile->GetICCData();
+    } catch (const YlmErrp&) {
+        YLM_THROW(op, NbErrAttributeWriteFailed);
+    }
+    if (bytes.empty() || bytes.size() > size_t(INT32_MAX) ||
+        WriteBlock(id, bytes.data(), int32_t(bytes.size())) != 0)
+        YLM_THROW(op, NbErrAttributeWriteFailed);
 }
 
 std::vector<int> ProImage::GetSupportedColorModes() {

@@ -271,7 +271,15 @@ void ProImage::InitializeConstantAttributes() {
     if (std::find(std::begin(known), std::end(known), code) == std::end(known)) YLM_THROW(op, NbErrImageFileOpenFailed);
     modelCode = code;
     fixedCameraProfileName.clear();
-    if (code >= 2048 && code <= 2050) fixedCameraProfileName = GetLightingProfileID(0);
+    // These three models' own profile is their tone curve.
+    if (code >= 2048 && code <= 2050) {
+        static const char* const kToneCurves[] = {"ZynCorvidToneCurve.icm", "ZynHeronnToneCurve.icm",
+                                                  "ZynHeroncToneCurve.icm"};
+        const char* file = kToneCurves[code - 2048];
+        const ColorServices* services = ColorServices::Get();
+        fixedCameraProfileName = services ? services->GetStaticProfileName(file) : std::string();
+        if (fixedCameraProfileName.empty()) fixedCameraProfileName = file;
+    }
 
     int32_t samples = 0, option = 0;
     required(ReadInts(1951, &samples, 1));
@@ -395,16 +403,29 @@ std::string ProImage::GetCaptureLookName() {
 
 void ProImage::InitializeLook() {
     captureLookName = GetCaptureLookName();
-    // A look stored in the file would be the image's camera look; making a
-    // profile of its bytes is the colour engine's, so none is kept here yet.
+    // A look stored in the file is the image's camera look.
     try {
         rawCameraLook_ = GetProfileFromAttribute(1903);
     } catch (...) {
         rawCameraLook_.Reset();
     }
-    if (captureLookName.empty()) return;
-    processParams_.lookName = captureLookName;
-    if (!isColor_ && !ImageProcessParam::IsGrayscaleLook(captureLookName)) processParams_.colorMode = 2;
+    // The current set takes the camera look's name when the file holds one.
+    std::string look = rawCameraLook_ ? rawCameraLook_->Name() : captureLookName;
+    if (ColorServices* services = ColorServices::Get(); services && !look.empty()) {
+        // The name as the engine registered the look (an older or newer
+        // name of it finds the same profile); a monochrome image whose look
+        // is unknown takes the engine's default grey look.
+        YlmRefPtr<ColorSpaceDesc> desc;
+        try {
+            desc = services->FindProfileOrAlias(look);
+        } catch (...) {
+        }
+        if (desc) look = desc->Name();
+        else if (!isColor_) look = services->GetStaticProfileName("ZynProductGrayscale.icm");
+    }
+    if (look.empty()) return;
+    processParams_.lookName = look;
+    if (!isColor_ && !ImageProcessParam::IsGrayscaleLook(look)) processParams_.colorMode = 2;
 }
 
 void ProImage::InitializeCustomProcessParameters() {
@@ -709,9 +730,15 @@ void ProImage::WriteProcessParamsToFile() {
     must(WriteInts(1923, VrelTypeRect, crop, 1));
     const int32_t type = (p.balanceType >= 0 && p.balanceType <= 6) ? p.balanceType : -1;
     WriteInts(1857, VrelTypeInt, &type, 1);
-    // The look is the colour engine's: with one, the look must have a name
-    // (storing its profile needs profile bytes the core does not carry yet).
-    if (ColorServices::Get()) (void)GetLookProfileID(p.lookName);
+    // The look in force goes into the file as a profile: the image's own
+    // camera look when it is the one named, else the engine's.
+    if (ColorServices* services = ColorServices::Get()) {
+        const std::string id = GetLookProfileID(p.lookName);
+        YlmRefPtr<ColorSpaceDesc> profile;
+        if (rawCameraLook_ && rawCameraLook_->Name() == id && services->FindProfileOrAlias(id)) profile = rawCameraLook_;
+        else profile = services->FindProfile(id);
+        if (profile) StoreProfileInAttribute(profile, 1903);
+    }
     const int32_t sharpen[3] = {p.sharpenAmount, p.sharpenRadius, p.sharpenThreshold};
     WriteInts(1860, VrelTypeIntTriple, sharpen, 3);
 }

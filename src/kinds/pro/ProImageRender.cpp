@@ -2,6 +2,7 @@
 // thumbnails, the exposure table, and the rectangles under rotation.
 #include "ProImage.h"
 
+#include "ColorServices.h"
 #include "NbErrorCodes.h"
 #include "PixelArray.h"
 #include "ProgressCB.h"
@@ -231,6 +232,64 @@ Image::ValidationCodes ProImage::MapRectBetweenRotations(const NbRect& src, floa
     }
     out = NbRect(int32_t(left), int32_t(top), int32_t(left + w - 1), int32_t(top + h - 1));
     return P::Valid;
+}
+
+// Colour transform ----------------------------------------------------------------
+
+YlmRefPtr<ColorTransform> ProImage::BuildColorTransform(const ImageProcessParam& p, int value, int mode) {
+    ColorServices* services = ColorServices::Get();
+    // Without a colour engine the driver's pixels are used as they are.
+    if (!services) return YlmRefPtr<ColorTransform>();
+    if (mode < 1 || mode > 3) YLM_THROW("ProImage::BuildColorTransform", NbErrInvalidValue);
+    if (p.colorMode == 1) cachedTransform.Reset();
+    const ImageProcessParam& c = cachedTransformParams;
+    if (cachedTransform && p.lightingIndex == c.lightingIndex && p.colorMode == c.colorMode &&
+        p.lookName == c.lookName && p.outputSpaceMode == c.outputSpaceMode &&
+        p.workingSpaceName == c.workingSpaceName && value == cachedTransformValue && mode == cachedTransformMode)
+        return cachedTransform;
+
+    const std::string reference = services->GetStaticProfileName("ERIMM_PCS3.icm");
+    const std::string output = services->GetStaticProfileName("ProPhotoRGB.icm");
+    const std::string defaultLook = services->GetStaticProfileName("ZynProductLook.icm");
+    std::string workingSpace =
+        p.outputSpaceMode == 1 ? services->GetStaticProfileName("ORVEX_sRGB.icm") : p.GetWorkingSpaceName();
+    // Parameters that name no space render into the engine's working space.
+    if (workingSpace.empty()) workingSpace = services->GetWorkingSpaceName();
+
+    std::vector<ProfileChainEntry> chain;
+    if (mode == 1 || mode == 2) {
+        // A monochrome image's lighting (6) has no source profile: its
+        // pixels enter the look as the driver delivers them.
+        if (p.lightingIndex >= 0 && p.lightingIndex <= 3) {
+            chain.push_back({GetLightingProfileID(p.lightingIndex), 1, YlmRefPtr<ColorSpaceDesc>()});
+            chain.push_back({reference, 2, YlmRefPtr<ColorSpaceDesc>()});
+        }
+        // The model's tone curve is a device link from RGB to RGB: it can
+        // only act where the data is still RGB, before the look takes it
+        // into the connection space. Mode 3 continues data that already
+        // passed it in mode 2.
+        if (!fixedCameraProfileName.empty())
+            chain.push_back({fixedCameraProfileName, 1, YlmRefPtr<ColorSpaceDesc>()});
+        const std::string lookID = GetLookProfileID(p.lookName);
+        YlmRefPtr<ColorSpaceDesc> look = rawCameraLook_ && rawCameraLook_->Name() == lookID
+                                             ? rawCameraLook_
+                                             : services->FindProfileOrAlias(lookID);
+        chain.push_back({lookID, 1, look});
+        constexpr uint32_t kInputClass = 0x73636E72; // 'scnr'
+        if (look && look->GetDeviceClass() != kInputClass && defaultLook != workingSpace)
+            chain.push_back({defaultLook, 1, YlmRefPtr<ColorSpaceDesc>()});
+        if (mode == 2) chain.push_back({output, 2, YlmRefPtr<ColorSpaceDesc>()});
+    } else {
+        chain.push_back({output, 1, YlmRefPtr<ColorSpaceDesc>()});
+    }
+    if (mode == 1 || mode == 3) {
+        if (p.colorMode != 3) chain.push_back({workingSpace, 2, YlmRefPtr<ColorSpaceDesc>()});
+    }
+    cachedTransform = services->GetTransform(chain, value);
+    cachedTransformParams = p;
+    cachedTransformValue = value;
+    cachedTransformMode = mode;
+    return cachedTransform;
 }
 
 } // namespace NimbalCore

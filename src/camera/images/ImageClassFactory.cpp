@@ -2,9 +2,11 @@
 
 #include <new>
 
+#include "JpegFileImage.h"
 #include "ModelTable.h"
 #include "RawImage.h"
 #include "RawImageF2.h"
+#include "RgbFileImage.h"
 #include "SdkImageBase.h"
 
 namespace lumora::vq {
@@ -53,6 +55,12 @@ SdkImageBase* ImageClassFactory::Create(ImageClass cls, const CameraRecord* reco
         break;
     case ImageClass::RawImageF2:
         image = new (std::nothrow) RawImageF2(record, settings);
+        break;
+    case ImageClass::JpegFileImage:
+        image = new (std::nothrow) JpegFileImage(record, settings);
+        break;
+    case ImageClass::RgbFileImage:
+        image = new (std::nothrow) RgbFileImage(record, settings);
         break;
     default:
         *status = VQ_ERR_NOT_IMPLEMENTED;

@@ -154,7 +154,14 @@ VqStatus JpegFileImage::ReadMainIfd(const uint8_t* header, const RawIfdRecord& i
     if ((status = SetParameter<int32_t>(RP_DATA_COMPRESSED, ifd.compression == 7 ? 1 : 0))) return status;
     if ((status = SetParameter<uint16_t*>(RP_UNPACK_TABLE, nullptr))) return status;
     if ((status = SetParameter<int32_t>(RP_UNPACK_TABLE_SIZE, 0))) return status;
-    return SetParameter<int32_t>(RP_CACHE_SAMPLE_BYTES, int32_t(kPixelBytes));
+    if ((status = SetParameter<int32_t>(RP_CACHE_SAMPLE_BYTES, int32_t(kPixelBytes)))) return status;
+    // The IPTC record of the APP13 segment, which lies before the TIFF structure
+    // in the same head: addressed from the file's start. It is kept for reading;
+    // there is no directory entry to rewrite.
+    if (jpeg_.app13Data != 0 && tiffOffset_ != 0)
+        return SetIptcLocation(header - tiffOffset_, headerLength_ + tiffOffset_, jpeg_.app13Data, jpeg_.app13Value,
+                               0, 0, false);
+    return 0;
 }
 
 VqStatus JpegFileImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader&, const RawIfdRecord& ifd,

@@ -46,6 +46,11 @@ public:
 
     uint32_t tiffBase() const { return tiffOffset_; }
 
+    // The IPTC record goes into the file's APP13 block (one is inserted before
+    // APP1 when there is none): the whole file is written anew beside the
+    // original and renamed over it, so a failed write leaves it intact.
+    VqStatus SaveIptc(uint32_t length) override;
+
 protected:
     VqStatus CreateEngine() override;
     VqStatus ReadMainIfd(const uint8_t* header, const RawIfdRecord& ifd) override;

@@ -17,6 +17,8 @@ public:
     VqStatus MapStatus(VqStatus status) const override { return status; }
     VqStatus NotSupportedStatus() const override { return VQ_ERR_NOT_FOR_THIS_KIND; }
     VqStatus ResetKindFields() override;
+    // TIFF files keep the base's rules: a record fits its field or is refused.
+    VqStatus SaveIptc(uint32_t length) override { return SdkImageBase::SaveIptc(length); }
 
 protected:
     VqStatus CreateEngine() override;

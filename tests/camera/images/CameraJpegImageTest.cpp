@@ -2,7 +2,10 @@
 // Vq calls, and compare with djpeg decoding the same stream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "JpegFileEngine.h"
 #include "JpegFileImage.h"
@@ -207,5 +210,70 @@ TEST_F(CameraFileTest, RgbTiffRendersItsPixelsAndTheirGrey) {
         uint16_t triple[3];
         EXPECT_EQ(VqCalculateWhiteBalance(&info_, &area, triple), uint32_t(VQ_ERR_NOT_FOR_THIS_KIND));
         EXPECT_EQ(image_->WriteWhiteBalanceFile(VqPathRecord{}, nullptr), uint32_t(VQ_ERR_WB_FILE_UNSUPPORTED_RGB));
+    }
+}
+
+namespace {
+
+std::vector<uint8_t> Caption(const std::string& text) {
+    std::vector<uint8_t> v(5 + text.size());
+    const uint8_t head[5] = {0x1C, 0x02, 0x78, uint8_t(text.size() >> 8), uint8_t(text.size())};
+    std::memcpy(v.data(), head, sizeof head);
+    std::memcpy(v.data() + 5, text.data(), text.size());
+    return v;
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Where the APP1 segment starts.
+size_t App1(const std::vector<uint8_t>& b) {
+    for (size_t i = 2; i + 3 < b.size(); ++i)
+        if (b[i] == 0xFF && b[i + 1] == 0xE1) return i;
+    return b.size();
+}
+
+} // namespace
+
+// The IPTC record goes into the APP13 block (a new one before APP1 when the
+// file has none); the bytes before the block and from APP1 on stay as they were.
+TEST_F(CameraFileTest, IptcSaveRewritesTheBlockAndKeepsTheRest) {
+    const bool exiftool = lumora::test::HaveTool("exiftool");
+    for (bool withBlock : {true, false}) {
+        ZyrCameraFileOptions o;
+        if (withBlock) o.iptc = Caption("Old");
+        ASSERT_EQ(OpenCamera(o), 0u);
+        const std::vector<uint8_t> before = FileBytes(path_);
+        std::vector<uint8_t> rendered, again;
+        ASSERT_EQ(Render(rendered), 0u);
+        const std::vector<uint8_t> record = Caption("New caption");
+        VqIptcRecord r{uint32_t(record.size()), record.data(), 0};
+        ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &r, 0, 0, 0, 0), 0u) << withBlock;
+        const std::vector<uint8_t> after = FileBytes(path_);
+        const size_t app1Before = App1(before), app1After = App1(after);
+        // Prefix: up to the old block (or APP1 without one).
+        size_t prefix = app1Before;
+        for (size_t i = 2; i + 1 < before.size() && i < app1Before; ++i)
+            if (before[i] == 0xFF && before[i + 1] == 0xED) {
+                prefix = i;
+                break;
+            }
+        EXPECT_TRUE(std::equal(before.begin(), before.begin() + long(prefix), after.begin())) << withBlock;
+        EXPECT_EQ(std::vector<uint8_t>(before.begin() + long(app1Before), before.end()),
+                  std::vector<uint8_t>(after.begin() + long(app1After), after.end()))
+            << withBlock;
+        if (exiftool) {
+            EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -IPTC:Caption-Abstract '" + path_ + "' 2>&1"),
+                      "New caption\n");
+        }
+        // The image follows its moved data.
+        ASSERT_EQ(Render(again), 0u);
+        EXPECT_EQ(again, rendered);
+        VqIptcRecord got{};
+        ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_IPTC, &got), 0u);
+        ASSERT_GE(got.length, record.size());
+        EXPECT_EQ(std::memcmp(got.data, record.data(), record.size()), 0);
     }
 }

@@ -115,9 +115,9 @@ std::vector<uint8_t> ZyrCameraFile::Make(const ZyrCameraFileOptions& o) {
     w.Shorts(main, 277, {spp});
     w.Longs(main, 278, {o.height});
     if (!o.rgbTiff) w.Longs(main, 279, {uint32_t(stream.size() - 2)});
-    w.Rationals(main, 282, {{300, 1}});
-    w.Rationals(main, 283, {{300, 1}});
-    w.Shorts(main, 296, {2});
+    w.Rationals(main, 282, {{o.resolution[0], o.resolution[1]}});
+    w.Rationals(main, 283, {{o.resolution[0], o.resolution[1]}});
+    w.Shorts(main, 296, {o.resolutionUnit});
     w.Ascii(main, 306, "2024:05:17 10:30:00");
     w.PrivateIfd(main, priv);
     w.NextIfd(main, thumb);

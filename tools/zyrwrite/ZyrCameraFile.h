@@ -28,6 +28,9 @@ struct ZyrCameraFileOptions {
     // APP13 before APP1: a Photoshop block with this IPTC data (none when empty).
     std::vector<uint8_t> iptc;
     bool app8 = false;             // an APP8 segment with a resolution record
+    // IFD0's XResolution and YResolution (numerator, denominator) and unit.
+    uint32_t resolution[2] = {300, 1};
+    uint16_t resolutionUnit = 2;
     // Damage for tests: a stream wider than the directories say, a grey stream
     // in a colour file, a stream cut short by this many bytes (the directory's
     // count follows it).

@@ -13,6 +13,7 @@
 #include "JpegFileStatus.h"
 #include "RawIfdRecord.h"
 #include "RawTiffReader.h"
+#include "ResolutionRecord.h"
 #include "SdkRenderer.h"
 #include "SdkUtilities.h"
 #include "VqOutputTypes.h"
@@ -94,9 +95,11 @@ VqStatus JpegFileImage::ParseHeader(const uint8_t* header, uint32_t length) {
     if (!record) return MapStatus(VQ_ERR_FILE_NO_MEMORY);
     RawIfdRecord& ifd = *record;
 
-    if ((status = reader.ReadIfd(view, first, ifd, nullptr, nullptr, false))) return MapStatus(status);
+    ResolutionRecord resolution;
+    if ((status = reader.ReadIfd(view, first, ifd, &resolution, nullptr, false))) return MapStatus(status);
     if (ifd.nextIfd > kMaxNextIfd) return MapStatus(VQ_ERR_BAD_FILE);
     entryCounts_[0] = ifd.entryCount;
+    LoadResolution(resolution);
     bigEndian_ = reader.bigEndian() ? 1 : 0;
     unknownModel_ = 0;
     if ((status = ReadMainIfd(header, ifd))) return MapStatus(status);

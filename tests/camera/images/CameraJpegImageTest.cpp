@@ -277,3 +277,29 @@ TEST_F(CameraFileTest, IptcSaveRewritesTheBlockAndKeepsTheRest) {
         EXPECT_EQ(std::memcmp(got.data, record.data(), record.size()), 0);
     }
 }
+
+// The print resolution of IFD0 is the image's (extension 29), as for raw files.
+TEST_F(CameraFileTest, ResolutionComesFromTheMainDirectory) {
+    struct Case {
+        uint32_t numerator, denominator;
+        uint16_t unit;
+        int32_t value, unitOut, precision;
+    };
+    const Case cases[] = {
+        {150000, 1000, 3, 150, 2, 2}, // per centimetre, to 1/1000
+        {24000, 100, 2, 240, 1, 1},   // per inch, to 1/100
+        {300, 1, 2, 300, 1, 0},       // whole numbers: the default record
+    };
+    for (const Case& c : cases) {
+        ZyrCameraFileOptions o;
+        o.resolution[0] = c.numerator;
+        o.resolution[1] = c.denominator;
+        o.resolutionUnit = c.unit;
+        ASSERT_EQ(OpenCamera(o), 0u);
+        int32_t got[3] = {};
+        ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_RESOLUTION, got), 0u);
+        EXPECT_EQ(got[0], c.value) << c.numerator;
+        EXPECT_EQ(got[1], c.unitOut) << c.numerator;
+        EXPECT_EQ(got[2], c.precision) << c.numerator;
+    }
+}

@@ -159,7 +159,14 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
         w.Bytes(p, 1026, 7, {'X', 'Y', 'Z'});
     }
     for (uint16_t tag = 2020; tag <= 2024; ++tag) w.Rationals(p, tag, identityMatrix());
-    for (uint16_t tag = 2120; tag <= 2124; ++tag) w.Rationals(p, tag, {{1, 1}, {1, 1}, {1, 1}});
+    if (IsFamily2Model(o.model)) {
+        // Family-2 illuminants are in the transfer curves' domain (0 ... 3612);
+        // 2120 is the reference light.
+        for (uint32_t k = 0; k < 5; ++k)
+            w.Rationals(p, uint16_t(2120 + k), {{2620 - 15 * k, 1}, {2568, 1}, {2520 + 15 * k, 1}});
+    } else {
+        for (uint16_t tag = 2120; tag <= 2124; ++tag) w.Rationals(p, tag, {{1, 1}, {1, 1}, {1, 1}});
+    }
     w.Rationals(p, 2300, identityMatrix());
     const bool v3 = IsVersion3(o.version) && !IsOldestModel(o.model);
     if (!v3) w.Shorts(p, 2301, ramp(o.tableLength, 4095));

@@ -9,6 +9,8 @@
 //   zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]
 //            [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc] [--resolution]
 //            [--classic-head]
+//   zyrwrite --sample PATH --camera-jpeg|--rgb-tiff [--order II|MM] [--model NAME] [--sensor WxH]
+//            [--thumb WxH] [--mono] [--iptc] [--resolution]
 //
 // The switches of the last two lines add the optional processing tags of the
 // raw families (1 and 3) or code the sensor data as lossless JPEG; --tables sets
@@ -23,6 +25,7 @@
 #include <iostream>
 #include <string>
 
+#include "ZyrCameraFile.h"
 #include "ZyrOldestSample.h"
 #include "ZyrSample.h"
 
@@ -38,7 +41,9 @@ int usage() {
                  "                [--measured-balance] [--bad-columns C,C,...] [--chroma SENSITIVITY,LAYOUT]\n"
                  "       zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]\n"
                  "                [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc]\n"
-                 "                [--resolution] [--classic-head]\n";
+                 "                [--resolution] [--classic-head]\n"
+                 "       zyrwrite --sample PATH --camera-jpeg|--rgb-tiff [--order II|MM] [--model NAME]\n"
+                 "                [--sensor WxH] [--thumb WxH] [--mono] [--iptc] [--resolution]\n";
     return 2;
 }
 
@@ -58,6 +63,11 @@ int main(int argc, char** argv) {
     // Files of the oldest models (family 0) have a layout of their own.
     ZyrOldestOptions old;
     bool oldest = false;
+    // Camera JPEG and RGB TIFF files: the order, model, sensor, thumbnail and
+    // grey switches apply.
+    ZyrCameraFileOptions cam;
+    bool camera = false;
+    bool sensorGiven = false, thumbGiven = false;
     std::string path;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -93,6 +103,11 @@ int main(int argc, char** argv) {
         }
         if (arg == "--jpeg") {
             o.jpeg = true;
+            continue;
+        }
+        if (arg == "--camera-jpeg" || arg == "--rgb-tiff") {
+            camera = true;
+            cam.rgbTiff = arg == "--rgb-tiff";
             continue;
         }
         if (arg == "--ljpeg") {
@@ -176,10 +191,12 @@ int main(int argc, char** argv) {
             o.markerVersion = std::atoi(value.c_str());
         } else if (arg == "--sensor") {
             if (!parseSize(value, o.sensorWidth, o.sensorHeight)) return usage();
+            sensorGiven = true;
             old.sensorWidth = o.sensorWidth;
             old.sensorHeight = o.sensorHeight;
         } else if (arg == "--thumb") {
             if (!parseSize(value, o.thumbWidth, o.thumbHeight)) return usage();
+            thumbGiven = true;
         } else if (arg == "--header-length") {
             if (value == "exact") {
                 o.headerWord = ZyrWriter::HeaderLengthWord::Exact;
@@ -194,7 +211,18 @@ int main(int argc, char** argv) {
         }
     }
     if (path.empty()) return usage();
-    const std::vector<uint8_t> bytes = oldest ? ZyrOldestSample::Make(old) : ZyrSample::Make(o);
+    cam.order = o.order;
+    cam.model = o.model;
+    cam.colour = o.colour;
+    // --iptc and --resolution give a camera JPEG its APP13 and APP8 segments.
+    if (old.iptc) cam.iptc = {0x1C, 0x02, 0x78, 0x00, 0x05, 'H', 'e', 'l', 'l', 'o'};
+    cam.app8 = old.resolution;
+    if (sensorGiven) cam.width = o.sensorWidth, cam.height = o.sensorHeight;
+    else if (cam.rgbTiff) cam.width = 520, cam.height = 8;
+    if (thumbGiven) cam.thumbWidth = o.thumbWidth, cam.thumbHeight = o.thumbHeight;
+    const std::vector<uint8_t> bytes = camera   ? ZyrCameraFile::Make(cam)
+                                       : oldest ? ZyrOldestSample::Make(old)
+                                                : ZyrSample::Make(o);
     if (bytes.empty()) {
         std::cerr << "zyrwrite: the file does not fit in one JPEG segment\n";
         return 1;

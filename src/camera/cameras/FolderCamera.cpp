@@ -505,7 +505,18 @@ VqStatus FolderCamera::SetEntryField(int32_t index, uint32_t DirectoryEntry::*fi
     return 0;
 }
 
+// A new size follows a file written anew: a handle kept open from before
+// would still read the old one.
 VqStatus FolderCamera::SetEntrySize(int32_t index, uint32_t size) {
+    if (!imageList_) return VQ_ERR_NO_ENTRY_LIST;
+    const uint32_t position = uint32_t(uint16_t(index)) + 1;
+    DirectoryEntry e;
+    if (GetAt(imageList_, position, e) && e.file) {
+        e.file->Close();
+        delete e.file;
+        e.file = nullptr;
+        PutAt(imageList_, position, e);
+    }
     return SetEntryField(index, &DirectoryEntry::size, size);
 }
 

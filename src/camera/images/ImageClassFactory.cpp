@@ -2,10 +2,12 @@
 
 #include <new>
 
+#include "JpegFileImage.h"
 #include "ModelTable.h"
 #include "RawImage.h"
 #include "RawImageF2.h"
 #include "RawImageV3.h"
+#include "RgbFileImage.h"
 #include "SdkImageBase.h"
 
 namespace lumora::vq {
@@ -57,6 +59,12 @@ SdkImageBase* ImageClassFactory::Create(ImageClass cls, const CameraRecord* reco
         break;
     case ImageClass::RawImageV3:
         image = new (std::nothrow) RawImageV3(record, settings);
+        break;
+    case ImageClass::JpegFileImage:
+        image = new (std::nothrow) JpegFileImage(record, settings);
+        break;
+    case ImageClass::RgbFileImage:
+        image = new (std::nothrow) RgbFileImage(record, settings);
         break;
     default:
         *status = VQ_ERR_NOT_IMPLEMENTED;

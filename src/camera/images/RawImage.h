@@ -98,27 +98,27 @@ public:
     VqStatus MakeSettingsBlock(uint8_t* out) const;
     VqStatus ReadSettingsBlock(const uint8_t* in);
 
-    // White balance, looks and exposure.
-    // The balance, look and exposure steps below are virtual: the version-3
-    // class replaces them.
+    // White balance, looks and exposure. The virtual ones are where the
+    // families and the version-3 class differ.
     virtual VqStatus ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b);
     virtual VqStatus ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b, int32_t apply,
-                              uint32_t outputType);
+                                      uint32_t outputType);
     void GetBalanceMode(VqWhiteBalanceMode* out, bool oneToZero);
-    static void DefaultBalanceMode(VqWhiteBalanceMode* out);
-    void ResetDefaults(VqWhiteBalanceMode* out);
+    virtual void DefaultBalanceMode(VqWhiteBalanceMode* out);
+    virtual void ResetDefaults(VqWhiteBalanceMode* out);
     virtual VqStatus ComputeBalance(int32_t preset, uint16_t* r, uint16_t* g, uint16_t* b, int32_t* index);
     VqStatus SetWhiteBalancePreset(int32_t preset) override;
     VqStatus SelectCameraPreset();
     virtual void ClampCameraPreset(int32_t* value);
-    static void BalanceZeroToOne(VqWhiteBalanceMode* state);
-    static void BalanceOneToZero(VqWhiteBalanceMode* state);
+    virtual void BalanceZeroToOne(VqWhiteBalanceMode* state);
+    virtual void BalanceOneToZero(VqWhiteBalanceMode* state);
     static void PrepareBalanceForStore(VqWhiteBalanceMode* state);
-    static void DeriveCustomFlag(VqWhiteBalanceMode* state);
+    // version: the stored record's layout version the state was decoded from.
+    virtual void DeriveCustomFlag(VqWhiteBalanceMode* state, int32_t version);
     virtual VqStatus SelectLook(int32_t look);
-    VqStatus SetLookMatrix(int32_t look);
+    virtual VqStatus SetLookMatrix(int32_t look);
     VqStatus PrepareSpecialType(uint32_t outputType) override;
-    VqStatus ComputeLinearGain(double* out, int32_t index);
+    virtual VqStatus ComputeLinearGain(double* out, int32_t index);
     // Family-2 images have no exposure chain and replace this.
     VqStatus ApplyExposure() override;
     virtual VqStatus UpdateExposure();

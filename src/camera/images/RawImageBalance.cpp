@@ -196,7 +196,7 @@ void RawImage::PrepareBalanceForStore(VqWhiteBalanceMode* s) {
     if (s->kind == 0) s->r = s->g = s->b = 0x7FFF;
 }
 
-void RawImage::DeriveCustomFlag(VqWhiteBalanceMode* s) {
+void RawImage::DeriveCustomFlag(VqWhiteBalanceMode* s, int32_t) {
     s->kind = 1;
     if ((s->r == 0 && s->g == 0 && s->b == 0) || (s->r == 0x7FFF && s->g == 0x7FFF && s->b == 0x7FFF)) s->kind = 0;
 }

@@ -28,8 +28,6 @@ constexpr RationalValue kLookBDefault[9] = {{48221, 65536},  {14896, 65536},  {2
 constexpr uint16_t kOldLevels[7] = {0, 2568, 3612, 2868, 2268, 0, 0};
 constexpr uint32_t kOldSampledLevelOffset = 311;
 
-int32_t RoundHalfAway(double v) { return int32_t(std::lround(v)); }
-
 } // namespace
 
 RawImageF2::RawImageF2(const CameraRecord* record, DriverSettings* settings) : RawImage(record, settings) {
@@ -44,6 +42,16 @@ lumora::RawEngineF2* RawImageF2::engine() const { return dynamic_cast<lumora::Ra
 VqStatus RawImageF2::SetColourFlags() {
     info_.flags = 0x1BA4;
     return 0;
+}
+
+VqStatus RawImageF2::WhiteBalanceFileStatus() const {
+    return info_.modelId == 18 ? VQ_ERR_WB_FILE_UNSUPPORTED_RAW : VQ_ERR_WB_FILE_UNSUPPORTED;
+}
+
+VqStatus RawImageF2::WriteWhiteBalanceFile(VqPathRecord, void*) {
+    const VqStatus status = WhiteBalanceFileStatus();
+    info_.whiteBalanceFileStatus = int32_t(status);
+    return status;
 }
 
 VqStatus RawImageF2::CreateEngine() {
@@ -93,8 +101,21 @@ void RawImageF2::FillCurveState(const CurveBlock& block) {
     curveState_ = s;
 }
 
-void RawImageF2::CurveBlockHook(const CurveBlock&, const uint32_t*) {
-    // The record was made from the same tags while the tables were built.
+RawImage::CurveBlock RawImageF2::CompletedBlock(const CurveBlock& in) const {
+    CurveBlock block = in;
+    block.newFormat = newFormat_ ? 1 : 0;
+    if (!newFormat_) {
+        block.curveFlag = 1;
+        std::memcpy(block.shorts, kOldLevels, sizeof kOldLevels);
+        if (int32_t(block.longs[0]) > 0) block.longs[0] += kOldSampledLevelOffset;
+    }
+    return block;
+}
+
+void RawImageF2::CurveBlockHook(const CurveBlock& block, const uint32_t*) {
+    // The balance checks read the block: old files get their defaults here too.
+    // The engine's record was made from the same tags with the tables.
+    curveBlock_ = CompletedBlock(block);
 }
 
 VqStatus RawImageF2::ReadTables(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
@@ -139,13 +160,10 @@ VqStatus RawImageF2::BuildProcessingTables(const uint8_t* header, const RawTiffR
                                 ifd.curveShorts2[1], ifd.curveShorts2[3], ifd.curveShorts2[4]};
     std::memcpy(block.shorts, shorts, sizeof shorts);
     block.curveFlag = ifd.curveFlag ? 1 : 0;
-    block.newFormat = newFormat_ ? 1 : 0;
-    if (!newFormat_) {
-        block.curveFlag = 1;
-        std::memcpy(block.shorts, kOldLevels, sizeof kOldLevels);
-        if (int32_t(block.longs[0]) > 0) block.longs[0] += kOldSampledLevelOffset;
-    }
+    block = CompletedBlock(block);
     FillCurveState(block);
+    if (block.curveFlag) info_.flags |= VQ_IMAGE_MEASURED_BALANCE;
+    else info_.flags &= ~uint32_t(VQ_IMAGE_MEASURED_BALANCE);
 
     if (ifd.sharpenSelectPresent) sharpeningAvailable_ = 1;
     extension44_ = ifd.sharpenSelectPresent ? 1 : 0;
@@ -187,6 +205,7 @@ VqStatus RawImageF2::BuildProcessingTables(const uint8_t* header, const RawTiffR
         extension44_ = 1;
     }
     SetUpToneParameters(ifd);
+    info_.whiteBalanceFileStatus = int32_t(WhiteBalanceFileStatus());
     if (status) return status;
     if ((status = SetParameter<int32_t>(RP_DIRECTION_THRESHOLD_H, thresholdH_))) return status;
     if ((status = SetParameter<int32_t>(RP_DIRECTION_THRESHOLD_V, thresholdV_))) return status;
@@ -214,7 +233,7 @@ VqStatus RawImageF2::FinishSetUp() {
     SetLookMatrixF2(0, kSampledPreset);
     uint16_t r = 0, g = 0, b = 0;
     int32_t index = 0;
-    ComputeBalanceF2(kSampledPreset, &r, &g, &b, &index);
+    ComputeBalance(kSampledPreset, &r, &g, &b, &index);
     return 0;
 }
 
@@ -241,33 +260,6 @@ VqStatus RawImageF2::SetLookMatrixF2(int32_t look, int32_t p) {
     if (VqStatus st = combine(balanceMatrices_[p], g, RP_COLOR_MATRIX)) return st;
     if (VqStatus st = combine(balanceMatrices_[0], s, RP_COLOR_MATRIX_2)) return st;
     return combine(balanceMatrices_[0], newFormat_ ? lb0 : la0, RP_COLOR_MATRIX_3);
-}
-
-VqStatus RawImageF2::ComputeBalanceF2(int32_t p, uint16_t* r, uint16_t* g, uint16_t* b, int32_t* index) {
-    if (p < 0 || p > 5) return VQ_ERR_BAD_BALANCE_KIND;
-    lumora::RawEngineF2* e = engine();
-    if (!e || !r || !g || !b) return VQ_ERR_BAD_HANDLE;
-    const int32_t i = (p >= 1 && p <= 3) ? p : p == 4 ? int32_t(cameraPreset_) : 0;
-    if (index) *index = i;
-    double neutral[3] = {double(state_.r), double(state_.g), double(state_.b)};
-    VqStatus status = 0;
-    if (p == kSampledPreset) status = e->GetNeutralPoint(neutral);
-    else if (state_.kind == 0) status = e->NeutralForIlluminant(i, &balanceTriples_[0][0], neutral);
-    int32_t rounded[3] = {};
-    for (int k = 0; k < 3; ++k) rounded[k] = std::clamp(RoundHalfAway(neutral[k]), 0, 65535);
-    if (!status) {
-        double gains[3];
-        status = e->BalanceFromNeutral(uint16_t(rounded[0]), uint16_t(rounded[1]), uint16_t(rounded[2]), gains);
-    }
-    if (!status) *r = uint16_t(rounded[0]), *g = uint16_t(rounded[1]), *b = uint16_t(rounded[2]);
-    uint32_t* stored = balanceTriples_[5];
-    for (int k = 0; k < 3; ++k) stored[2 * k + 1] = 1;
-    if (status) return status;
-    double current[3];
-    status = e->GetNeutralPoint(current);
-    if (!status)
-        for (int k = 0; k < 3; ++k) stored[2 * k] = uint32_t(std::clamp(RoundHalfAway(current[k]), 0, 65535));
-    return status;
 }
 
 } // namespace lumora::vq

@@ -30,10 +30,28 @@ public:
     // No exposure chain: the engine keeps the file's linearisation table.
     VqStatus ApplyExposure() override { return 0; }
 
+    VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
+
     // Colour matrices of the engine for a look (0 or 1) under balance preset p.
     VqStatus SetLookMatrixF2(int32_t look, int32_t preset);
-    // The neutral point of a preset (5: the sampled balance) as a balance triple.
-    VqStatus ComputeBalanceF2(int32_t preset, uint16_t* r, uint16_t* g, uint16_t* b, int32_t* index);
+    VqStatus SetLookMatrix(int32_t look) override { return SetLookMatrixF2(look, presetIndex_); }
+    // White balance as a neutral point: the engine's balance curves are made
+    // from the triple this class hands it (RawImageF2Balance.cpp).
+    VqStatus ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b) override;
+    void DefaultBalanceMode(VqWhiteBalanceMode* out) override;
+    void ResetDefaults(VqWhiteBalanceMode* out) override;
+    // The neutral point of a preset (5: the sampled balance).
+    VqStatus ComputeBalance(int32_t preset, uint16_t* r, uint16_t* g, uint16_t* b, int32_t* index) override;
+    VqStatus SetWhiteBalancePreset(int32_t preset) override;
+    // The triple is taken as given: (0, 0, 0) is refused, not widened.
+    void BalanceZeroToOne(VqWhiteBalanceMode*) override {}
+    void BalanceOneToZero(VqWhiteBalanceMode*) override {}
+    // Records of layout 2 and older hold a neutral point, not a balance triple.
+    void DeriveCustomFlag(VqWhiteBalanceMode* state, int32_t version) override;
+    VqStatus ComputeLinearGain(double* out, int32_t) override {
+        *out = 1.0;
+        return 0;
+    }
 
     const CurveState& curveState() const { return curveState_; }
     bool builtInTables() const { return builtIn_; }
@@ -54,7 +72,10 @@ protected:
 private:
     VqStatus ReadTables(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd, uint32_t length);
     VqStatus PublishTables();
+    VqStatus WhiteBalanceFileStatus() const;
     void FillCurveState(const CurveBlock& block);
+    // The block with the defaults old files lack.
+    CurveBlock CompletedBlock(const CurveBlock& block) const;
 
     CurveState curveState_ = {};
     bool builtIn_ = false;

@@ -59,7 +59,7 @@ VqStatus RawImage::ApplyStoredSettings(bool present, VqWhiteBalanceMode* state) 
         }
     }
     if (valid) {
-        DeriveCustomFlag(&decoded);
+        DeriveCustomFlag(&decoded, block.version);
         *state = decoded;
     } else {
         ResetDefaults(state);

@@ -193,6 +193,17 @@ typedef struct VqPathRecord {
     char path[VQ_PATH_BYTES];
 } VqPathRecord;
 
+/* Options of VqConvertToJPEG: size 0 full, 1 two thirds, 2 one half; quality
+ * 0 (finest) to 2; creator unused here; keepFileDate 0 gives the file the date
+ * of the image's source file; overwrite non-zero replaces an existing file. */
+typedef struct JpegOptionsRecord {
+    int32_t size;
+    int32_t quality;
+    uint32_t creator;
+    int32_t keepFileDate;
+    int32_t overwrite;
+} JpegOptionsRecord;
+
 /* One sound file of an image. */
 typedef struct SoundInfoRecord {
     uint32_t reserved;
@@ -236,6 +247,9 @@ VQ_API VqStatus VqSetHidden(ImageInfoRecord* record, uint32_t id, void* value);
 VQ_API VqStatus VqGetExtension(ImageInfoRecord* record, uint32_t id, void* out);
 VQ_API VqStatus VqSetExtension(ImageInfoRecord* record, uint32_t id, void* data, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4);
 VQ_API VqStatus VqWriteWhiteBalanceFile(ImageInfoRecord* record, const VqPathRecord* path, void* data);
+/* Writes the image as a baseline JPEG file at path (see JpegOptionsRecord). */
+VQ_API VqStatus VqConvertToJPEG(ImageInfoRecord* record, const VqPathRecord* path, ImageBufferRecord* buffer,
+                                ProgressRecord* progress, const JpegOptionsRecord* options);
 
 VQ_END_DECLS
 

@@ -1,6 +1,7 @@
 #include "SdkUtilities.h"
 
 #include "IntOps.h"
+#include "JpegFileStatus.h"
 #include "LocalTime.h"
 #include "RawTiffReader.h"
 #include "VqStatus.h"
@@ -234,8 +235,4 @@ void SdkUnifyDosStamps(uint16_t* createdDate, uint16_t* createdTime, uint16_t* w
     *createdTime = *writtenTime = uint16_t(result);
 }
 
-uint32_t SdkMapFileError(uint32_t status) {
-    if (status == VQ_ERR_BAD_FILE || status == VQ_ERR_NOT_TIFF) return VQ_ERR_JPEG_BAD_FILE;
-    if (status >= 0x6004u && status <= 0x6010u) return 0x6800u | (status & 0xFFu);
-    return status;
-}
+uint32_t SdkMapFileError(uint32_t status) { return lumora::MapFileStatusForJpeg(status); }

@@ -1,8 +1,11 @@
 // The exported image calls: checks, one image operation, record refresh.
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "DriverState.h"
 #include "ImageHandleMap.h"
+#include "JpegConverter.h"
 #include "SdkFile.h"
 #include "SdkImage.h"
 #include "VqCall.h"
@@ -222,6 +225,20 @@ uint32_t VqWriteWhiteBalanceFile(ImageInfoRecord* record, const VqPathRecord* pa
         if (!image) return VQ_ERR_NO_IMAGE_HANDLE;
         if (record->isColour == 0) return VQ_ERR_WB_FILE_NOT_ALLOWED;
         return image->WriteWhiteBalanceFile(*path, data);
+    });
+}
+
+uint32_t VqConvertToJPEG(ImageInfoRecord* record, const VqPathRecord* path, ImageBufferRecord* buffer,
+                         ProgressRecord* progress, const JpegOptionsRecord* options) {
+    return VqCall::Guarded([&]() -> uint32_t {
+        if (!record) return VQ_ERR_NULL_IMAGE_RECORD;
+        if (!path || !buffer) return VQ_ERR_BAD_HANDLE;
+        if (record->handle == 0) return VQ_ERR_NO_IMAGE_HANDLE;
+        if (!options) return VQ_ERR_BAD_HANDLE;
+        std::unique_ptr<lumora::vq::JpegConverter> converter(
+            new (std::nothrow) lumora::vq::JpegConverter(record, path, buffer, progress, options));
+        if (!converter) return VQ_ERR_BAD_HANDLE;
+        return converter->Run();
     });
 }
 

@@ -4,7 +4,8 @@
 // neutral point, a colour transform whose channel tables are one composed tone
 // table, and a final table. Model 13 renders through the second driver (the
 // direction-map demosaicer and a third table), the other model through the
-// first. RawEngineF2.cpp holds formats, modes and the tables; the white-balance
+// first. RawEngineF2.cpp holds formats, modes and the tables, RawEngineF2Thumbnail.cpp
+// the thumbnail and the balance sample; the white-balance
 // computations live in NeutralBalance, the tone table in F2ToneTable.
 #include <cstdint>
 #include <vector>
@@ -28,6 +29,12 @@ public:
 
     VqStatus GetOutputFormat(uint32_t type, int32_t* bytesPerSample, int32_t* channels) override;
     VqStatus RenderImage(const ImageBufferRecord* buffer, const ProgressRecord* progress) override;
+    // The stored RGB thumbnail through the balance curves, the colour transform
+    // and the final table.
+    VqStatus RenderThumbnail(void* buffer) override;
+    // Mean camera values of an area of the sensor, through the shifted table.
+    VqStatus SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb, int32_t fromThumbnail,
+                                const SensorGeometry* geometry) override;
     VqStatus DecodeCache(void* scratch, int32_t swapBytes, int32_t shiftTo12Bits, int32_t expand8To16) override;
 
     virtual VqStatus RenderFirstDriver(const ImageBufferRecord* buffer, const ProgressRecord* progress);

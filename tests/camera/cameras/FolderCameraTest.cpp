@@ -4,6 +4,7 @@
 #include "SdkUtilities.h"
 #include "RegisteredFolderCamera.h"
 #include "VqSession.h"
+#include "ZyrCameraFile.h"
 
 #include <gtest/gtest.h>
 
@@ -270,4 +271,36 @@ TEST(FolderCamera, MemoryUsageCountsEntriesAndOrphans) {
     Poll(folder.record);
     EXPECT_EQ(folder.camera->GetMemoryUsage(), 2380);  // three images and one orphan
     EXPECT_EQ(VqCloseImage(&info), 0u);
+}
+
+// A folder holding a camera JPEG and an RGB TIFF file: each opens through the
+// folder camera as its own class and renders.
+TEST(FolderCamera, OpensCameraJpegAndRgbTiffFiles) {
+    lumora::test::TempFolder dir;
+    ZyrCameraFileOptions jpeg;
+    ZyrCameraFileOptions rgb;
+    rgb.rgbTiff = true;
+    rgb.width = 520;
+    rgb.height = 6;
+    WriteFile(dir, "camera.jpg", ZyrCameraFile::Make(jpeg));
+    WriteFile(dir, "picture.tif", ZyrCameraFile::Make(rgb));
+    VqSession session;
+    RegisteredFolderCamera folder(dir.path().string());
+    struct Case {
+        const char* name;
+        int32_t kind;
+        uint32_t width, height;
+    };
+    for (const Case& c : {Case{"camera.jpg", kFileCameraJpeg, jpeg.width, jpeg.height},
+                          Case{"picture.tif", kFileRgbTiff, rgb.width, rgb.height}}) {
+        ImageInfoRecord info{};
+        ASSERT_EQ(VqOpenImage(&folder.record, -1, c.name, &info), 0u) << c.name;
+        EXPECT_EQ(info.fileKind, c.kind) << c.name;
+        std::vector<uint8_t> out(size_t(c.width) * c.height * 3, 0xAB);
+        ImageBufferRecord rec{};
+        rec.buffer = out.data();
+        rec.bufferBytes = uint32_t(out.size());
+        EXPECT_EQ(VqGetImage(&info, &rec, nullptr), 0u) << c.name;
+        EXPECT_EQ(VqCloseImage(&info), 0u);
+    }
 }

@@ -109,7 +109,8 @@ TEST(VqClient, PrintsTheRecordOfEachFamilyOrWhyItCannot) {
         {"second name of model 9", options("ZYNX09", 0, none), "0x0000", with({{"modelId", "9"}})},
         {"oldest model, RGB TIFF", options("ZYNM02", 0, [](ZyrSampleOptions& o) { o.thumbWidth = 600; }), "0x0000",
          with({{"modelId", "2"}, {"fileKind", "3 (RGB TIFF)"}})},
-        {"oldest model, camera JPEG", options("ZYNM02", 0, [](ZyrSampleOptions& o) { o.jpeg = true; }), "0x4118",
+        // A raw structure in APP1 with no JPEG image behind it.
+        {"oldest model, camera JPEG", options("ZYNM02", 0, [](ZyrSampleOptions& o) { o.jpeg = true; }), "0x6802",
          {}},
         {"family 1, version 2.0", options("ZYNM11", 0x02000000, none), "0x0000", rawFamily("1", "11")},
         {"family 1, version 2.1", options("ZYNM11", 0x02010000, none), "0x411a", {}},

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "RawEngineF2.h"
@@ -162,4 +164,164 @@ TEST(RawEngineF2Render, ProgressOfOneStripEndsAtAHundred) {
             ASSERT_FALSE(calls.empty());
             EXPECT_EQ(calls.back(), std::make_pair(2, 100)) << model << " " << filter;
         }
+}
+
+namespace {
+
+// A thumbnail of w × h pixels of one colour, handed to the engine as the image
+// hands it.
+struct F2Thumbnail {
+    std::vector<uint8_t> bytes;
+    int32_t info[8] = {};
+    F2Thumbnail(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+        for (int i = 0; i < w * h; ++i) bytes.insert(bytes.end(), {r, g, b});
+        info[3] = int32_t(bytes.size());
+        info[6] = w;
+        info[7] = h;
+    }
+    void Attach(RawEngineF2& e) {
+        std::memcpy(e.Parameter(RP_THUMBNAIL_INFO), info, sizeof info);
+        const uint8_t* data = bytes.data();
+        SetParameter(e, RP_THUMBNAIL_DATA, data);
+    }
+};
+
+uint16_t At16(const std::vector<uint8_t>& b, size_t sample) {
+    uint16_t v;
+    std::memcpy(&v, b.data() + 2 * sample, 2);
+    return v;
+}
+
+} // namespace
+
+TEST(RawEngineF2Thumbnail, GreyStaysGreyUnderAGreyNeutralAndFollowsTheBalance) {
+    for (int32_t model : {13, 18}) {
+        F2RenderEngine t(model);
+        F2Thumbnail thumb(12, 10, 100, 100, 100);
+        thumb.Attach(t.engine);
+        SetParameter(t.engine, RP_OUTPUT_TYPE, int32_t(13));
+        std::vector<uint8_t> out(12 * 10 * 6, 0xAB);
+        ASSERT_EQ(t.engine.RenderThumbnail(out.data()), VQ_OK) << model;
+        for (size_t p = 0; p < 120; ++p) {
+            ASSERT_EQ(At16(out, 3 * p), At16(out, 3 * p + 1)) << model << " pixel " << p;
+            ASSERT_EQ(At16(out, 3 * p + 2), At16(out, 3 * p + 1)) << model << " pixel " << p;
+        }
+        const uint16_t grey = At16(out, 0);
+        // Less red in the neutral point: red is raised to match.
+        const uint16_t neutral[3] = {600, 1000, 1000};
+        std::memcpy(t.engine.Parameter(RP_WHITE_BALANCE), neutral, sizeof neutral);
+        t.state.thumbCurvesStale = 1;
+        ASSERT_EQ(t.engine.RenderThumbnail(out.data()), VQ_OK);
+        EXPECT_GT(At16(out, 0), At16(out, 1)) << model;
+        EXPECT_EQ(At16(out, 1), At16(out, 2)) << model;
+        EXPECT_NE(At16(out, 0), grey);
+        // The render's curves are another set: the thumbnail's change left them stale.
+        EXPECT_EQ(t.state.curvesStale, 1);
+        EXPECT_EQ(t.state.thumbCurvesStale, 0);
+    }
+}
+
+TEST(RawEngineF2Thumbnail, TypesAndAShortFinalTable) {
+    F2RenderEngine t(18);
+    F2Thumbnail thumb(12, 10, 250, 250, 250);
+    thumb.Attach(t.engine);
+    std::vector<uint8_t> out(12 * 10 * 8, 0xAB);
+    for (uint32_t type : {4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 2u}) {
+        SetParameter(t.engine, RP_OUTPUT_TYPE, int32_t(type));
+        EXPECT_EQ(t.engine.RenderThumbnail(out.data()), VQ_OK) << type;
+    }
+    SetParameter(t.engine, RP_OUTPUT_TYPE, int32_t(0));
+    EXPECT_EQ(t.engine.RenderThumbnail(out.data()), VQ_ERR_BAD_IMAGE_TYPE);
+
+    // The final ramp has as many entries as the final table: an index past its
+    // end takes the last entry, none is read beyond it.
+    for (int i = 0; i < 120; ++i) thumb.bytes[size_t(3 * i)] = uint8_t(2 * i);
+    thumb.Attach(t.engine);
+    SetParameter(t.engine, RP_OUTPUT_TYPE, int32_t(13));
+    ASSERT_EQ(t.engine.RenderThumbnail(out.data()), VQ_OK);
+    const std::vector<uint8_t> full(out.begin(), out.begin() + 12 * 10 * 6);
+    SetParameter(t.engine, RP_FINAL_TABLE_SIZE, int32_t(64));
+    ASSERT_EQ(t.engine.RenderThumbnail(out.data()), VQ_OK);
+    int past = 0;
+    for (size_t s = 0; s < 360; ++s) {
+        const long before = std::lround(At16(full, s) * 4095.0 / 65535.0); // the index into the 4096 ramp
+        const long expected = std::min(65535L, long(std::min(before, 63L) * 65535.0 / 63.0 + 0.5));
+        ASSERT_EQ(At16(out, s), expected) << s;
+        past += before > 63;
+    }
+    EXPECT_GT(past, 0);
+
+    // A thumbnail that names more pixels than it holds is refused.
+    thumb.info[3] = 12 * 9 * 3;
+    thumb.Attach(t.engine);
+    EXPECT_EQ(t.engine.RenderThumbnail(out.data()), VQ_ERR_BAD_FILE);
+}
+
+TEST(RawEngineF2Thumbnail, GreyFileRepeatsItsGreenPlane) {
+    F2RenderEngine t(18);
+    SetParameter(t.engine, RP_IS_COLOR, int32_t(0));
+    F2Thumbnail thumb(12, 10, 10, 200, 30);
+    thumb.Attach(t.engine);
+    SetParameter(t.engine, RP_OUTPUT_TYPE, int32_t(13));
+    std::vector<uint8_t> out(12 * 10 * 6, 0);
+    ASSERT_EQ(t.engine.RenderThumbnail(out.data()), VQ_OK);
+    EXPECT_EQ(At16(out, 0), At16(out, 1));
+    EXPECT_EQ(At16(out, 2), At16(out, 1));
+    // The same value as the green channel of a colour rendering with that green.
+    F2RenderEngine c(18);
+    F2Thumbnail greyThumb(12, 10, 200, 200, 200);
+    greyThumb.Attach(c.engine);
+    SetParameter(c.engine, RP_OUTPUT_TYPE, int32_t(13));
+    std::vector<uint8_t> colour(12 * 10 * 6, 0);
+    ASSERT_EQ(c.engine.RenderThumbnail(colour.data()), VQ_OK);
+    EXPECT_EQ(At16(out, 1), At16(colour, 1));
+}
+
+namespace {
+
+// A sensor file as family-2 engines read it: 12-bit samples in host order.
+RawFile HostOrderFile(const Sensor& s, uint32_t headerBytes = 128) {
+    RawFile f;
+    f.bytes.assign(headerBytes, 0);
+    f.dataOffset = headerBytes;
+    for (uint16_t v : s.samples) {
+        uint8_t b[2];
+        std::memcpy(b, &v, 2);
+        f.bytes.insert(f.bytes.end(), b, b + 2);
+    }
+    f.dataSize = uint32_t(f.bytes.size() - headerBytes);
+    return f;
+}
+
+} // namespace
+
+TEST(RawEngineF2Sample, MeansThroughTheShiftedTable) {
+    F2RenderEngine t(18);
+    Sensor flat = FlatSensor(kW, kH, 500, 1000, 250);
+    t.setup.Configure(t.engine, t.image, HostOrderFile(flat), kW, kH, EngineOptions{});
+    SetParameter(t.engine, RP_DATA_FORMAT, int32_t(2));
+    // The shifted table undoes the raise by 16 and then doubles.
+    for (size_t i = 0; i < t.shifted.size(); ++i) t.shifted[i] = uint16_t(std::min<size_t>(65535, (i >> 4) * 2));
+    uint16_t rgb[3] = {};
+    SdkRect area{8, 8, 8, 8};
+    ASSERT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 0, nullptr), VQ_OK);
+    EXPECT_EQ(rgb[0], 1000);
+    EXPECT_EQ(rgb[1], 2000);
+    EXPECT_EQ(rgb[2], 500);
+
+    // A sample at the top of the linearisation table is saturated.
+    flat.at(9, 9) = 4093;
+    t.setup.Configure(t.engine, t.image, HostOrderFile(flat), kW, kH, EngineOptions{});
+    SetParameter(t.engine, RP_DATA_FORMAT, int32_t(2));
+    t.engine.ResetCacheState();
+    EXPECT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 0, nullptr), VQ_ERR_SAMPLE_SATURATED);
+    flat.at(9, 9) = 4092;
+    t.setup.Configure(t.engine, t.image, HostOrderFile(flat), kW, kH, EngineOptions{});
+    SetParameter(t.engine, RP_DATA_FORMAT, int32_t(2));
+    t.engine.ResetCacheState();
+    EXPECT_EQ(t.engine.SampleWhiteBalance(&area, rgb, 0, nullptr), VQ_OK);
+
+    // Areas off the sensor are refused before anything is read.
+    const SdkRect outside[] = {{-2, 0, 4, 4}, {60, 0, 8, 4}, {0, 46, 4, 4}, {0, 0, 0, 4}};
+    for (const SdkRect& r : outside) EXPECT_NE(t.engine.SampleWhiteBalance(&r, rgb, 0, nullptr), VQ_OK);
 }

@@ -1,0 +1,305 @@
+// Camera JPEG and RGB TIFF files: open through the factory, render through the
+// Vq calls, and compare with djpeg decoding the same stream.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "JpegFileEngine.h"
+#include "JpegFileImage.h"
+#include "RawImageFixture.h"
+#include "RgbFileImage.h"
+#include "ShellCommand.h"
+#include "ZyrCameraFile.h"
+
+using namespace lumora::vq;
+using namespace rawimagetest;
+
+namespace {
+
+// The pixel bytes of a binary PNM (P5 or P6, maximum 255) as djpeg writes it.
+std::vector<uint8_t> PnmPixels(const std::string& pnm) {
+    size_t at = 0;
+    int fields = 0;
+    while (fields < 4 && at < pnm.size()) {
+        while (at < pnm.size() && std::isspace(uint8_t(pnm[at]))) ++at;
+        while (at < pnm.size() && !std::isspace(uint8_t(pnm[at]))) ++at;
+        ++fields;
+    }
+    ++at;
+    return at <= pnm.size() ? std::vector<uint8_t>(pnm.begin() + long(at), pnm.end()) : std::vector<uint8_t>{};
+}
+
+class CameraFileTest : public RawImageTest {
+protected:
+    std::vector<uint8_t> file_;
+    std::string path_;
+
+    uint32_t OpenCamera(const ZyrCameraFileOptions& o) {
+        file_ = ZyrCameraFile::Make(o);
+        if (file_.empty()) return ~0u;
+        const uint32_t status = OpenBytes(file_);
+        path_ = (dir_.path() / ("raw" + std::to_string(files_) + ".zyr")).string();
+        return status;
+    }
+    // The whole output of the current type, or the status that stopped it.
+    uint32_t Render(std::vector<uint8_t>& out) {
+        ImageGeometry g{};
+        if (uint32_t s = image_->GetGeometry(&g)) return s;
+        out.assign(size_t(g.outputBytes), 0xAB);
+        ImageBufferRecord rec{};
+        rec.buffer = out.data();
+        rec.bufferBytes = uint32_t(out.size());
+        return VqGetImage(&info_, &rec, nullptr);
+    }
+    std::string Djpeg(const std::string& switches) {
+        return lumora::test::RunCommand("djpeg -dct fast " + switches + " '" + path_ + "' 2>/dev/null");
+    }
+};
+
+} // namespace
+
+TEST_F(CameraFileTest, CameraJpegOpensAndRendersAsDjpegDecodesIt) {
+    if (!lumora::test::HaveTool("djpeg")) GTEST_SKIP() << "djpeg is not installed";
+    for (lumora::ByteOrder order : {lumora::ByteOrder::Big, lumora::ByteOrder::Little}) {
+        ZyrCameraFileOptions o;
+        o.order = order;
+        ASSERT_EQ(OpenCamera(o), 0u);
+        ASSERT_NE(dynamic_cast<JpegFileImage*>(image_), nullptr);
+        EXPECT_EQ(info_.fileKind, kFileCameraJpeg);
+        EXPECT_EQ(info_.outputType, uint32_t(VQ_TYPE_RGB8));
+        std::vector<uint8_t> rgb;
+        ASSERT_EQ(Render(rgb), 0u);
+        const std::vector<uint8_t> expected = PnmPixels(Djpeg("-pnm"));
+        ASSERT_EQ(expected.size(), size_t(o.width) * o.height * 3);
+        EXPECT_EQ(rgb, expected);
+
+        // Grey output is libjpeg's own grey decode.
+        ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_GRAY8), 0u);
+        std::vector<uint8_t> grey;
+        ASSERT_EQ(Render(grey), 0u);
+        EXPECT_EQ(grey, PnmPixels(Djpeg("-grayscale -pnm")));
+        // Back to RGB: decoded again, into a cache large enough for it.
+        ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_RGB8), 0u);
+        std::vector<uint8_t> again;
+        ASSERT_EQ(Render(again), 0u);
+        EXPECT_EQ(again, expected);
+    }
+}
+
+TEST_F(CameraFileTest, SubsampledAndTurnedRenderingsTakeTheirPixels) {
+    ZyrCameraFileOptions o;
+    ASSERT_EQ(OpenCamera(o), 0u);
+    std::vector<uint8_t> full, half, turned;
+    ASSERT_EQ(Render(full), 0u);
+    ASSERT_EQ(VqSetSubSample(&info_, 2), 0u);
+    ASSERT_EQ(Render(half), 0u);
+    const uint32_t w = o.width, h = o.height;
+    ASSERT_EQ(half.size(), size_t(w / 2) * (h / 2) * 3);
+    for (uint32_t y = 0; y < h / 2; ++y)
+        for (uint32_t x = 0; x < w / 2; ++x)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(half[(y * (w / 2) + x) * 3 + c], full[(2 * y * w + 2 * x) * 3 + c]) << x << "," << y;
+    ASSERT_EQ(VqSetSubSample(&info_, 1), 0u);
+    ASSERT_EQ(VqSetRotateType(&info_, 180.0f), 0u);
+    ASSERT_EQ(Render(turned), 0u);
+    for (uint32_t i = 0; i < w * h; ++i)
+        for (int c = 0; c < 3; ++c) ASSERT_EQ(turned[(w * h - 1 - i) * 3 + c], full[i * 3 + c]);
+}
+
+TEST_F(CameraFileTest, CameraJpegThumbnailTypesBalanceAndExtensions) {
+    ZyrCameraFileOptions o;
+    ASSERT_EQ(OpenCamera(o), 0u);
+    std::vector<uint8_t> thumb(size_t(info_.geometry.fullBytes), 0);
+    ASSERT_EQ(VqGetThumbnail(&info_, thumb.data()), 0u);
+    for (uint32_t y = 0; y < o.thumbHeight; ++y)
+        for (uint32_t x = 0; x < o.thumbWidth; ++x)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(thumb[(y * o.thumbWidth + x) * 3 + c], ZyrCameraFile::ThumbPixel(x, y, c));
+
+    for (uint32_t type : {6u, 0u, 12u, 13u})
+        EXPECT_EQ(VqSetImageType(&info_, type), uint32_t(VQ_ERR_BAD_IMAGE_TYPE)) << type;
+    for (uint32_t type : {5u, 8u, 9u, 2u, 4u}) EXPECT_EQ(VqSetImageType(&info_, type), 0u) << type;
+
+    EXPECT_EQ(VqSetExtension(&info_, 22, nullptr, 0, 0, 0, 0), uint32_t(VQ_ERR_EXTENSION_READ_ONLY));
+    int32_t looks = -1;
+    ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_LOOK_COUNT, &looks), 0u);
+    EXPECT_EQ(looks, 0);
+    EXPECT_EQ(SetBalance(1, 0, 1, 300, 310, 320), 0u);
+    EXPECT_EQ(SetBalance(1, 0, 0, 0, 0, 0), uint32_t(VQ_ERR_JPEG_BALANCE_UNSUPPORTED));
+    SdkRect area{0, 0, 8, 8};
+    uint16_t triple[3];
+    EXPECT_EQ(VqCalculateWhiteBalance(&info_, &area, triple), uint32_t(VQ_ERR_JPEG_ENGINE_UNSUPPORTED));
+    EXPECT_EQ(image_->WriteWhiteBalanceFile(VqPathRecord{}, nullptr), uint32_t(VQ_ERR_WB_FILE_UNSUPPORTED_JPEG));
+    // Hidden 17: JPEG conversion allowed, off after open.
+    int32_t allowed = -1;
+    ASSERT_EQ(image_->GetHidden(17, &allowed), 0u);
+    EXPECT_EQ(allowed, 0);
+}
+
+TEST_F(CameraFileTest, GreyCameraJpegRendersGreyOnly) {
+    if (!lumora::test::HaveTool("djpeg")) GTEST_SKIP() << "djpeg is not installed";
+    ZyrCameraFileOptions o;
+    o.colour = false;
+    ASSERT_EQ(OpenCamera(o), 0u);
+    EXPECT_EQ(info_.outputType, uint32_t(VQ_TYPE_GRAY8));
+    EXPECT_EQ(VqSetImageType(&info_, VQ_TYPE_RGB8), uint32_t(VQ_ERR_BAD_IMAGE_TYPE));
+    std::vector<uint8_t> grey;
+    ASSERT_EQ(Render(grey), 0u);
+    EXPECT_EQ(grey, PnmPixels(Djpeg("-pnm")));
+}
+
+// Streams that do not match the file's directories, and streams cut short.
+TEST_F(CameraFileTest, DamagedStreamsAreAnswered) {
+    struct Case {
+        const char* name;
+        uint32_t extraWidth;
+        bool greyStream;
+        uint32_t cut;
+        uint32_t status;
+    };
+    const Case cases[] = {
+        {"one column wider", 1, false, 0, VQ_ERR_JPEG_SIZE_MISMATCH},
+        {"grey stream in a colour file", 0, true, 0, VQ_ERR_JPEG_SIZE_MISMATCH},
+        // libjpeg warns and fills the rest: the rendering goes on.
+        {"cut in the scan", 0, false, 400, 0},
+        {"cut in the headers", 0, false, 1u << 20, VQ_ERR_JPEG_FAILED_READ_HEADER},
+    };
+    for (const Case& c : cases) {
+        ZyrCameraFileOptions o;
+        o.streamExtraWidth = c.extraWidth;
+        o.greyStream = c.greyStream;
+        o.cutStream = c.cut;
+        ASSERT_EQ(OpenCamera(o), 0u) << c.name;
+        std::vector<uint8_t> out;
+        EXPECT_EQ(Render(out), c.status) << c.name;
+        // A failed decode leaves nothing behind: the next rendering tries again.
+        EXPECT_EQ(Render(out), c.status) << c.name;
+    }
+}
+
+TEST_F(CameraFileTest, RgbTiffRendersItsPixelsAndTheirGrey) {
+    ZyrCameraFileOptions o;
+    o.rgbTiff = true;
+    o.width = 520;
+    o.height = 10;
+    for (lumora::ByteOrder order : {lumora::ByteOrder::Big, lumora::ByteOrder::Little}) {
+        o.order = order;
+        ASSERT_EQ(OpenCamera(o), 0u);
+        ASSERT_NE(dynamic_cast<RgbFileImage*>(image_), nullptr);
+        EXPECT_EQ(info_.fileKind, kFileRgbTiff);
+        std::vector<uint8_t> rgb, grey;
+        ASSERT_EQ(Render(rgb), 0u);
+        ASSERT_EQ(rgb.size(), size_t(o.width) * o.height * 3);
+        for (uint32_t y = 0; y < o.height; ++y)
+            for (uint32_t x = 0; x < o.width; ++x)
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_EQ(rgb[(y * o.width + x) * 3 + c], ZyrCameraFile::Pixel(x, y, c)) << x << "," << y;
+        ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_GRAY8), 0u);
+        ASSERT_EQ(Render(grey), 0u);
+        for (uint32_t y = 0; y < o.height; ++y)
+            for (uint32_t x = 0; x < o.width; ++x) {
+                const uint32_t luma = (299u * ZyrCameraFile::Pixel(x, y, 0) + 587u * ZyrCameraFile::Pixel(x, y, 1) +
+                                       114u * ZyrCameraFile::Pixel(x, y, 2)) *
+                                      256u / 1000u;
+                ASSERT_EQ(grey[y * o.width + x], luma >> 8) << x << "," << y;
+            }
+        SdkRect area{0, 0, 8, 8};
+        uint16_t triple[3];
+        EXPECT_EQ(VqCalculateWhiteBalance(&info_, &area, triple), uint32_t(VQ_ERR_NOT_FOR_THIS_KIND));
+        EXPECT_EQ(image_->WriteWhiteBalanceFile(VqPathRecord{}, nullptr), uint32_t(VQ_ERR_WB_FILE_UNSUPPORTED_RGB));
+    }
+}
+
+namespace {
+
+std::vector<uint8_t> Caption(const std::string& text) {
+    std::vector<uint8_t> v(5 + text.size());
+    const uint8_t head[5] = {0x1C, 0x02, 0x78, uint8_t(text.size() >> 8), uint8_t(text.size())};
+    std::memcpy(v.data(), head, sizeof head);
+    std::memcpy(v.data() + 5, text.data(), text.size());
+    return v;
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Where the APP1 segment starts.
+size_t App1(const std::vector<uint8_t>& b) {
+    for (size_t i = 2; i + 3 < b.size(); ++i)
+        if (b[i] == 0xFF && b[i + 1] == 0xE1) return i;
+    return b.size();
+}
+
+} // namespace
+
+// The IPTC record goes into the APP13 block (a new one before APP1 when the
+// file has none); the bytes before the block and from APP1 on stay as they were.
+TEST_F(CameraFileTest, IptcSaveRewritesTheBlockAndKeepsTheRest) {
+    const bool exiftool = lumora::test::HaveTool("exiftool");
+    for (bool withBlock : {true, false}) {
+        ZyrCameraFileOptions o;
+        if (withBlock) o.iptc = Caption("Old");
+        ASSERT_EQ(OpenCamera(o), 0u);
+        const std::vector<uint8_t> before = FileBytes(path_);
+        std::vector<uint8_t> rendered, again;
+        ASSERT_EQ(Render(rendered), 0u);
+        const std::vector<uint8_t> record = Caption("New caption");
+        VqIptcRecord r{uint32_t(record.size()), record.data(), 0};
+        ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &r, 0, 0, 0, 0), 0u) << withBlock;
+        const std::vector<uint8_t> after = FileBytes(path_);
+        const size_t app1Before = App1(before), app1After = App1(after);
+        // Prefix: up to the old block (or APP1 without one).
+        size_t prefix = app1Before;
+        for (size_t i = 2; i + 1 < before.size() && i < app1Before; ++i)
+            if (before[i] == 0xFF && before[i + 1] == 0xED) {
+                prefix = i;
+                break;
+            }
+        EXPECT_TRUE(std::equal(before.begin(), before.begin() + long(prefix), after.begin())) << withBlock;
+        EXPECT_EQ(std::vector<uint8_t>(before.begin() + long(app1Before), before.end()),
+                  std::vector<uint8_t>(after.begin() + long(app1After), after.end()))
+            << withBlock;
+        if (exiftool) {
+            EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -IPTC:Caption-Abstract '" + path_ + "' 2>&1"),
+                      "New caption\n");
+        }
+        // The image follows its moved data.
+        ASSERT_EQ(Render(again), 0u);
+        EXPECT_EQ(again, rendered);
+        VqIptcRecord got{};
+        ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_IPTC, &got), 0u);
+        ASSERT_GE(got.length, record.size());
+        EXPECT_EQ(std::memcmp(got.data, record.data(), record.size()), 0);
+    }
+}
+
+// The print resolution of IFD0 is the image's (extension 29), as for raw files.
+TEST_F(CameraFileTest, ResolutionComesFromTheMainDirectory) {
+    struct Case {
+        uint32_t numerator, denominator;
+        uint16_t unit;
+        int32_t value, unitOut, precision;
+    };
+    const Case cases[] = {
+        {150000, 1000, 3, 150, 2, 2}, // per centimetre, to 1/1000
+        {24000, 100, 2, 240, 1, 1},   // per inch, to 1/100
+        {300, 1, 2, 300, 1, 0},       // whole numbers: the default record
+    };
+    for (const Case& c : cases) {
+        ZyrCameraFileOptions o;
+        o.resolution[0] = c.numerator;
+        o.resolution[1] = c.denominator;
+        o.resolutionUnit = c.unit;
+        ASSERT_EQ(OpenCamera(o), 0u);
+        int32_t got[3] = {};
+        ASSERT_EQ(VqGetExtension(&info_, VQ_EXT_RESOLUTION, got), 0u);
+        EXPECT_EQ(got[0], c.value) << c.numerator;
+        EXPECT_EQ(got[1], c.unitOut) << c.numerator;
+        EXPECT_EQ(got[2], c.precision) << c.numerator;
+    }
+}

@@ -144,8 +144,9 @@ TEST(ImageFactory, RefusedOpensAnswerAClearStatusAndLeaveNothingBehind) {
         bool jpeg;
         uint32_t status;
     };
-    // A class this build does not carry yet, and one that refuses the file.
-    for (const Row& r : {Row{"ZYNM11", 0x01000000, true, VQ_ERR_NOT_IMPLEMENTED},
+    // A camera JPEG entry whose data is no JPEG stream, and a version the
+    // class refuses.
+    for (const Row& r : {Row{"ZYNM11", 0x01000000, true, VQ_ERR_JPEG_BAD_FILE},
                          Row{"ZYNM22", 0x04000000, false, VQ_ERR_VERSION_NOT_FOR_CLASS}}) {
         const char* model = r.model;
         ZyrSampleOptions o;

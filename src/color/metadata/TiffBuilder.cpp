@@ -97,9 +97,10 @@ void TiffBuilder::AddEntry(TiffEntry* caller) {
     uint64_t length = uint64_t(TiffTypeSize(entry.type)) * entry.count;
 
     // Dates are cut to their fixed 20 bytes on our own copy; the caller's
-    // string is never written to.
+    // string is never written to. Only text is cut: a date tag of another
+    // type from a damaged source keeps its count, so its bytes stay whole.
     std::vector<uint8_t> date;
-    if (IsDateTime(entry.tag) && length > kDateTimeBytes && source) {
+    if (IsDateTime(entry.tag) && entry.type == TiffTypeAscii && length > kDateTimeBytes && source) {
         date.assign(source, source + kDateTimeBytes);
         date[kDateTimeBytes - 1] = 0;
         entry.count = kDateTimeBytes;

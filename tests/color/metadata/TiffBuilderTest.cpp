@@ -131,6 +131,23 @@ TEST(TiffBuilderTest, DatesAreCutOnOurOwnCopy) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(value), 20), std::string("2026:12:10 18:30:00") + '\0');
 }
 
+// A date tag that is not text (a damaged source) is laid out whole, not cut
+// to 20 entries of its type with only 20 bytes behind them.
+TEST(TiffBuilderTest, ADateTagOfAnotherTypeIsNotCut) {
+    TiffBuilder b(TiffBuilder::TiffFile);
+    b.NewIFD(0);
+    uint32_t values[10];
+    for (uint32_t i = 0; i < 10; ++i) values[i] = 0x01020304u + i;
+    TiffEntry e{TiffTagDateTime, TiffTypeLong, 10, values};
+    b.AddEntry(&e);
+    b.Build();
+    const uint8_t* entry = EntryAt(b, 8, 0);
+    EXPECT_EQ(Big32(entry + 4), 10u);
+    const uint32_t offset = Big32(entry + 8);
+    ASSERT_LE(uint64_t(offset) + 40, uint64_t(b.GetSize()));
+    EXPECT_EQ(Big32(Block(b) + offset + 36), 0x01020304u + 9);
+}
+
 TEST(TiffBuilderTest, FloatsBecomeRationalsOfHundredths) {
     TiffBuilder b(TiffBuilder::TiffFile);
     b.NewIFD(0);

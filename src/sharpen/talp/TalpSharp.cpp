@@ -4,6 +4,7 @@
 #include "TalpFilters.h"
 #include "TalpPlanes.h"
 #include "TalpSharpInstance.h"
+#include "TalpPlugInFrame.h"
 #include "TalpStatus.h"
 
 #include "ORVEXCMS.h"
@@ -26,42 +27,10 @@ const char VxProductVersion[] = "1.0.0.3";
 
 namespace {
 
-// Shared by every load in the process. Loads and unloads must not overlap.
-int32_t gLoadCount = 0;
-int32_t gFirstProcess = 0;
-PSFCaller gSharedCaller = 0;
-
-constexpr int32_t kNameId = 2001;
-constexpr int32_t kVersionSize = 12;
 
 int32_t threadId() { return int32_t(syscall(SYS_gettid)); }
 
-// The plug-in handle and its instance record, locked for one call.
-class Locked {
-public:
-    explicit Locked(VxFiltPlugIn h, bool withInstance = true) : handle_(h) {
-        record_ = static_cast<VxFiltHandle*>(lockBuffer(h));
-        if (record_ && withInstance && record_->instance) {
-            instanceHandle_ = record_->instance;
-            instance_ = static_cast<TalpSharpInstance*>(lockBuffer(instanceHandle_));
-        }
-    }
-    ~Locked() {
-        if (instance_) unlockBuffer(instanceHandle_);
-        if (record_) unlockBuffer(handle_);
-    }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-    VxFiltHandle* record() const { return record_; }
-    TalpSharpInstance* instance() const { return instance_; }
-    bool ok() const { return record_ && instance_; }
-
-private:
-    VxFiltPlugIn handle_;
-    VxFiltHandle* record_ = nullptr;
-    VxBufferHandle instanceHandle_ = 0;
-    TalpSharpInstance* instance_ = nullptr;
-};
+using Locked = TalpLocked<TalpSharpInstance>;
 
 int TalpProgress(int phase, int percent, void* user) {
     auto* record = static_cast<TalpProgressRecord*>(user);
@@ -79,16 +48,8 @@ TALP_EXPORT VxFiltStatus VxFiltGetInfoPriv(VxFiltPlugIn plugIn, VxFiltInfo* info
     if (!record) return VxFiltErrLock;
     if (!info) return VxFiltErrBadArgument;
 
-    char name[256] = {}, version[kVersionSize] = {};
-    int32_t code = VxGetCString(record->plugInModule, kNameId, 1, name, 255);
-    if (code == 0) code = VxGetProductVersion(record->plugInModule, version, kVersionSize);
-    if (code != 0) return TalpMapCommonStatus(code);
-    std::memset(info, 0, offsetof(VxFiltInfo, unused));
-    std::memcpy(info->name, name, sizeof name);
-    std::memcpy(info->version, version, sizeof version);
-    info->value1 = 1;
-    info->value2 = 1;
-    info->value3 = 0;
+    const VxFiltStatus described = TalpFillInfo(record->plugInModule, info);
+    if (described != VxFiltSuccess) return described;
 
     const VxBufferHandle h = allocBufferHandle(sizeof(TalpSharpInstance));
     auto* in = h ? static_cast<TalpSharpInstance*>(lockBuffer(h)) : nullptr;
@@ -99,34 +60,17 @@ TALP_EXPORT VxFiltStatus VxFiltGetInfoPriv(VxFiltPlugIn plugIn, VxFiltInfo* info
     std::memset(in, 0, sizeof *in);
     in->maxKernelSize = -1;
 
-    PSFStatus s;
-    const int32_t process = int32_t(getpid());
-    if (gLoadCount == 0) {
-        in->processId = process;
-        in->threadId = threadId();
-        in->firstLoad = 1;
-        s = PSFInitialize(&in->caller);
-        if (s == PSFSuccess) {
-            gFirstProcess = process;
-            gSharedCaller = in->caller;
-        }
-    } else if (process != gFirstProcess) {
-        s = VxFiltErrOtherProcess;
-    } else {
-        in->caller = gSharedCaller;
-        in->firstLoad = 0;
-        in->threadId = threadId();
-        s = PSFInitThread(in->caller);
-    }
+    bool first = false;
+    const PSFStatus s = TalpJoinCaller(&in->caller, &first);
+    in->threadId = threadId();
+    in->firstLoad = first ? 1 : 0;
+    if (first) in->processId = int32_t(getpid());
     unlockBuffer(h);
-    // Only a load that took hold is counted: a failed one leaves no caller
-    // behind for the next load to join.
     if (s != PSFSuccess) {
         freeBuffer(h);
         return s == VxFiltErrOtherProcess ? VxFiltStatus(VxFiltErrOtherProcess) : TalpMapStatus(s);
     }
     record->instance = h;
-    ++gLoadCount;
     return VxFiltSuccess;
 }
 
@@ -141,13 +85,7 @@ TALP_EXPORT VxFiltStatus VxFiltUnloadPlugin(VxFiltPlugIn plugIn) {
             PSFFreeFilter(in->prepared);
             in->prepared = 0;
         }
-        if (gLoadCount == 1) {
-            s = PSFTerminate(in->caller);
-            gSharedCaller = 0;
-        } else {
-            s = PSFTermThread(in->caller);
-        }
-        if (gLoadCount > 0) --gLoadCount;
+        s = TalpLeaveCaller(in->caller);
         instanceHandle = locked.record()->instance;
         locked.record()->instance = 0;
     }

@@ -4,6 +4,7 @@
 // picture's outer edges meet: x' + 1/2 = s (x + 1/2).
 #include "TalpScaleInstance.h"
 #include "TalpScaleParams.h"
+#include "TalpPlugInFrame.h"
 #include "TalpStatus.h"
 
 #include "Kestra.h"
@@ -26,43 +27,11 @@ const char VxProductVersion[] = "1.0.0.1";
 
 namespace {
 
-// Shared by every load in the process. Loads and unloads must not overlap.
-int32_t gLoadCount = 0;
-int32_t gFirstProcess = 0;
-PSFCaller gSharedCaller = 0;
-
-constexpr int32_t kNameId = 2001;
-constexpr int32_t kVersionSize = 12;
 constexpr int32_t kResamplerId = 2004;
 constexpr uint32_t kThreeColours = VXFILT_TAG('3', 'C', 'L', 'R');
 constexpr uint32_t kGrey = VXFILT_TAG('G', 'R', 'A', 'Y');
 
-// The plug-in handle and its instance record, locked for one call.
-class Locked {
-public:
-    explicit Locked(VxFiltPlugIn h, bool withInstance = true) : handle_(h) {
-        record_ = static_cast<VxFiltHandle*>(lockBuffer(h));
-        if (record_ && withInstance && record_->instance) {
-            instanceHandle_ = record_->instance;
-            instance_ = static_cast<TalpScaleInstance*>(lockBuffer(instanceHandle_));
-        }
-    }
-    ~Locked() {
-        if (instance_) unlockBuffer(instanceHandle_);
-        if (record_) unlockBuffer(handle_);
-    }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-    VxFiltHandle* record() const { return record_; }
-    TalpScaleInstance* instance() const { return instance_; }
-    bool ok() const { return record_ && instance_; }
-
-private:
-    VxFiltPlugIn handle_;
-    VxFiltHandle* record_ = nullptr;
-    VxBufferHandle instanceHandle_ = 0;
-    TalpScaleInstance* instance_ = nullptr;
-};
+using Locked = TalpLocked<TalpScaleInstance>;
 
 int32_t channelsOf(uint32_t tag) { return tag == kThreeColours ? 3 : tag == kGrey ? 1 : 0; }
 
@@ -135,16 +104,8 @@ TALP_EXPORT VxFiltStatus VxFiltGetInfoPriv(VxFiltPlugIn plugIn, VxFiltInfo* info
     if (!record) return VxFiltErrLock;
     if (!info) return VxFiltErrBadArgument;
 
-    char name[256] = {}, version[kVersionSize] = {};
-    int32_t code = VxGetCString(record->plugInModule, kNameId, 1, name, 255);
-    if (code == 0) code = VxGetProductVersion(record->plugInModule, version, kVersionSize);
-    if (code != 0) return TalpMapCommonStatus(code);
-    std::memset(info, 0, offsetof(VxFiltInfo, unused));
-    std::memcpy(info->name, name, sizeof name);
-    std::memcpy(info->version, version, sizeof version);
-    info->value1 = 1;
-    info->value2 = 1;
-    info->value3 = 0;
+    const VxFiltStatus described = TalpFillInfo(record->plugInModule, info);
+    if (described != VxFiltSuccess) return described;
 
     const VxBufferHandle h = allocBufferHandle(sizeof(TalpScaleInstance));
     auto* in = h ? static_cast<TalpScaleInstance*>(lockBuffer(h)) : nullptr;
@@ -153,27 +114,14 @@ TALP_EXPORT VxFiltStatus VxFiltGetInfoPriv(VxFiltPlugIn plugIn, VxFiltInfo* info
         return VxFiltErrNoMemory;
     }
     std::memset(in, 0, sizeof *in);
-    PSFStatus s;
-    const int32_t process = int32_t(getpid());
-    if (gLoadCount == 0) {
-        s = PSFInitialize(&in->caller);
-        if (s == PSFSuccess) {
-            gFirstProcess = process;
-            gSharedCaller = in->caller;
-        }
-    } else if (process != gFirstProcess) {
-        s = VxFiltErrOtherProcess;
-    } else {
-        in->caller = gSharedCaller;
-        s = PSFInitThread(in->caller);
-    }
+    bool first = false;
+    const PSFStatus s = TalpJoinCaller(&in->caller, &first);
     unlockBuffer(h);
     if (s != PSFSuccess) {
         freeBuffer(h);
         return s == VxFiltErrOtherProcess ? VxFiltStatus(VxFiltErrOtherProcess) : TalpMapStatus(s);
     }
     record->instance = h;
-    ++gLoadCount;
     return VxFiltSuccess;
 }
 
@@ -185,13 +133,7 @@ TALP_EXPORT VxFiltStatus VxFiltUnloadPlugin(VxFiltPlugIn plugIn) {
         if (!locked.ok()) return VxFiltErrLock;
         TalpScaleInstance* in = locked.instance();
         release(*in);
-        if (gLoadCount == 1) {
-            s = PSFTerminate(in->caller);
-            gSharedCaller = 0;
-        } else {
-            s = PSFTermThread(in->caller);
-        }
-        if (gLoadCount > 0) --gLoadCount;
+        s = TalpLeaveCaller(in->caller);
         instanceHandle = locked.record()->instance;
         locked.record()->instance = 0;
     }

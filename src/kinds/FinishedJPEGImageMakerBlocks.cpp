@@ -380,7 +380,10 @@ int FinishedJPEGImage::RenderWQXPreview() {
         // Values past the curve's end take its last entry.
         for (int i = 0; i < 1024; ++i) {
             const int16_t curve = int16_t(toneCurve_[std::min<size_t>(size_t(i), toneCurve_.size() - 1)]);
-            lut[c][size_t(i)] = uint16_t(int32_t(std::trunc(double(curve) * k)));
+            // A balance near zero from a damaged block gives gains past what
+            // 32 bits hold: such entries are held at the edge, not converted.
+            const double v = std::clamp(std::trunc(double(curve) * k), -2147483648.0, 2147483647.0);
+            lut[c][size_t(i)] = uint16_t(int32_t(v));
         }
     }
     std::vector<uint16_t> a(size_t(w) * 3), b(size_t(w) * 3);

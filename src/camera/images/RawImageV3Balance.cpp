@@ -2,6 +2,7 @@
 // the white-balance-file status.
 #include "RawImageV3.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -142,7 +143,11 @@ VqStatus RawImageV3::ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind
     if (info_.modelId == kCameraRgbModel && GetColourMode() == 1 && presetIndex_ >= 0 && presetIndex_ <= 5) {
         for (int i = 0; i < 9; ++i) {
             const RationalValue& p = presetMatrices_[presetIndex_][i];
-            currentBalance_[i] = {int32_t(std::trunc(p.numerator * double(kCameraRgbHeadroom))), p.denominator};
+            // A numerator from the file may not survive the headroom in 32 bits:
+            // it is held at the edge rather than converted out of range.
+            const double scaled = std::clamp(std::trunc(p.numerator * double(kCameraRgbHeadroom)), -2147483648.0,
+                                             2147483647.0);
+            currentBalance_[i] = {int32_t(scaled), p.denominator};
         }
     }
     FillWhiteBalanceFileStatus();

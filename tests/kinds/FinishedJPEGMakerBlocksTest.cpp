@@ -23,7 +23,7 @@ protected:
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
-    // A main JPEG of that size with the blocks of the spec.
+    // A main JPEG of that size with the maker blocks described.
     std::string Write(const MakerBlockSpec& spec, int width = 320, int height = 240) {
         const std::string path = (dir_ / "maker.jpg").string();
         const std::vector<uint8_t> main = JpegFixture::Encode(JpegFixture::Pattern(width, height, 3, 21), 80);

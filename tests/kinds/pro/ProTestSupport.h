@@ -19,7 +19,7 @@ NimbalCore::ImagePool* Pool();
 std::string FaultFolder();
 // A folder plug-in bound from a library file, initialised; null when not.
 NimbalCore::YlmRefPtr<NimbalCore::BBPlugIn> PlugInFromFile(const std::string& file);
-// Writes a stand-in file of the spec (defaults set for its model first when
+// Writes a stand-in file as described (defaults set for its model first when
 // setDefaults) and answers its path.
 std::string WriteFile(const lumora::test::TempFolder& folder, const std::string& name, ZproSpec spec);
 ZproSpec Spec(int32_t model, uint32_t width = 64, uint32_t height = 48, bool mono = false);

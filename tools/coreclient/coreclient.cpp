@@ -23,9 +23,10 @@
 //     [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile] [--gps-text]
 //     [--cancel-after STRIPS]
 //
-// Opens the finished TIFF IN and exports it to OUT as the program would; a
-// failure prints {"code": N} and exits 1. --cancel-after cancels once that
-// many strips were rendered.
+// Opens IN (a finished TIFF or JPEG file by its extension, else a raw file of
+// the newest models) and exports it to OUT as the program would; a failure
+// prints {"code": N} and exits 1. --cancel-after cancels once that many
+// strips were rendered.
 #include "ColorEngine.h"
 #include "ExportImageArray.h"
 #include "ExportSizeOptions.h"
@@ -111,6 +112,120 @@ bool number(const char* text, int* out) {
     return true;
 }
 
+int strings(int argc, char** argv) {
+    if (argc < 4) return usage();
+    try {
+        NimbalCore::LoadLocalizedStrings(NimbalCore::FilePathSpec(argv[2]),
+                                         NimbalCore::LocalizedColumnForLanguage(argv[3]));
+    } catch (const YlmErrp& e) {
+        return failure(e.GetCode());
+    } catch (NimbalCore::NbErrorCodes code) {
+        return failure(code);
+    } catch (int code) {
+        return failure(code);
+    } catch (...) {
+        return failure(NimbalCore::NbErrFileReadFailed);
+    }
+    for (int i = 4; i < argc; ++i) {
+        std::string text;
+        const bool found = NimbalCore::GetLocalizedString(argv[i], text);
+        std::printf("{\"key\": %s, \"found\": %s, \"text\": %s}\n", json(argv[i]).c_str(), found ? "true" : "false",
+                    json(text).c_str());
+    }
+    return 0;
+}
+
+using NimbalCore::Image;
+using NimbalCore::ImageRef;
+using NimbalCore::NbRect;
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The file's extension in capitals, without its dot ("TIF").
+std::string ExtensionOf(const NimbalCore::FilePathSpec& path) {
+    std::string extension = Upper(path.GetExtension());
+    if (!extension.empty() && extension[0] == '.') extension.erase(0, 1);
+    return extension;
+}
+
+std::string RectJson(const NbRect& r) {
+    char buffer[96];
+    std::snprintf(buffer, sizeof buffer, "[%d, %d, %d, %d]", r.left, r.top, r.right, r.bottom);
+    return buffer;
+}
+
+// Tries one raw image of the newest models on each started driver.
+int OpenZyn(const NimbalCore::FilePathSpec& path, ImageRef& out) {
+    NimbalCore::ImagePool* pool = NimbalCore::ImagePool::Instance();
+    const std::string extension = ExtensionOf(path);
+    // Folder plug-ins that read this extension come first.
+    for (const auto& plugIn : NimbalCore::ProImage::GetFolderPlugIns()) {
+        if (!plugIn->AcceptsExtension(extension)) continue;
+        ImageRef image(new NimbalCore::ProImage(path, plugIn));
+        if (image->Open() == 0) {
+            out = image;
+            return 0;
+        }
+    }
+    const int32_t statuses[3] = {pool->wren3DriverStatus, pool->ploverDriverStatus, pool->wren4DriverStatus};
+    for (int kind = 0; kind < 3; ++kind) {
+        if (statuses[kind] != 0) continue;
+        ImageRef image(new NimbalCore::ProImage(path, kind));
+        if (image->Open() == 0) {
+            out = image;
+            return 0;
+        }
+    }
+    return NimbalCore::NbErrImageFileOpenFailed;
+}
+
+// The kinds in the factory's order, or the one forced.
+int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, std::string& kindName) {
+    NimbalCore::ProImage::InstallPoolSteps();
+    const NimbalCore::FilePathSpec path(file);
+    const std::string extension = ExtensionOf(path);
+    std::string k = kind;
+    if (k.empty()) {
+        if (extension == "TIF" || extension == "TIFF") k = "tiff";
+        else if (extension == "JPG" || extension == "JPEG") k = "jpeg";
+        else k = "zyn";
+    }
+    kindName = k;
+    if (k == "tiff") {
+        ImageRef image(new NimbalCore::FinishedTIFFImage(path));
+        const int code = image->Open();
+        if (code == 0) out = image;
+        return code;
+    }
+    if (k == "jpeg") {
+        ImageRef image(new NimbalCore::FinishedJPEGImage(path));
+        const int code = image->Open();
+        if (code == 0) out = image;
+        return code;
+    }
+    if (k == "zyn") return OpenZyn(path, out);
+    // The camera-interface kind is not in this program yet.
+    return NimbalCore::NbErrNotSupported;
+}
+
+template <typename F>
+int Guarded(F&& f) {
+    try {
+        return f();
+    } catch (const YlmErrp& e) {
+        return e.GetCode();
+    } catch (NimbalCore::NbErrorCodes code) {
+        return code;
+    } catch (int code) {
+        return code;
+    } catch (...) {
+        return NimbalCore::NbErrImageFileOpenFailed;
+    }
+}
+
 int exportImage(int argc, char** argv) {
     using namespace NimbalCore;
     if (argc < 5 || std::strcmp(argv[4], "--tiff") != 0) return usage();
@@ -156,15 +271,17 @@ int exportImage(int argc, char** argv) {
         }
     }
     try {
-        // The pool brings the scale plug-in up with it, as the program's does.
+        // The pool brings the scale plug-in (and the raw drivers) up with it,
+        // as the program's does.
         NimbalCore::ScalePlugIn::InstallPoolBinding();
+        NimbalCore::ProImage::InstallPoolSteps();
         ImagePool::Instance();
         ColorEngine::Instance(0, 1);
-        auto* finished = new FinishedTIFFImage(FilePathSpec(argv[2]));
-        ImageRef image(finished);
-        if (const int opened = finished->Open()) return failure(opened);
-        ImageProcessParam params = *finished->GetProcessParams();
-        params.crop = finished->GetImageRect();
+        ImageRef image;
+        std::string kindName;
+        if (const int opened = OpenImage(argv[2], "", image, kindName)) return failure(opened);
+        ImageProcessParam params = *image->GetProcessParams();
+        params.crop = image->GetImageRect();
         if (!workingSpace.empty()) params.workingSpaceName = workingSpace;
         ImageRendering rendering(image, params);
         ExportImageArray array;
@@ -183,115 +300,9 @@ int exportImage(int argc, char** argv) {
     } catch (int code) {
         return failure(code);
     }
+    NimbalCore::ImagePool::DeleteInstance();
     std::printf("{\"code\": 0}\n");
     return 0;
-}
-
-int strings(int argc, char** argv) {
-    if (argc < 4) return usage();
-    try {
-        NimbalCore::LoadLocalizedStrings(NimbalCore::FilePathSpec(argv[2]),
-                                         NimbalCore::LocalizedColumnForLanguage(argv[3]));
-    } catch (const YlmErrp& e) {
-        return failure(e.GetCode());
-    } catch (NimbalCore::NbErrorCodes code) {
-        return failure(code);
-    } catch (int code) {
-        return failure(code);
-    } catch (...) {
-        return failure(NimbalCore::NbErrFileReadFailed);
-    }
-    for (int i = 4; i < argc; ++i) {
-        std::string text;
-        const bool found = NimbalCore::GetLocalizedString(argv[i], text);
-        std::printf("{\"key\": %s, \"found\": %s, \"text\": %s}\n", json(argv[i]).c_str(), found ? "true" : "false",
-                    json(text).c_str());
-    }
-    return 0;
-}
-
-using NimbalCore::Image;
-using NimbalCore::ImageRef;
-using NimbalCore::NbRect;
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string RectJson(const NbRect& r) {
-    char buffer[96];
-    std::snprintf(buffer, sizeof buffer, "[%d, %d, %d, %d]", r.left, r.top, r.right, r.bottom);
-    return buffer;
-}
-
-// Tries one raw image of the newest models on each started driver.
-int OpenZyn(const NimbalCore::FilePathSpec& path, ImageRef& out) {
-    NimbalCore::ImagePool* pool = NimbalCore::ImagePool::Instance();
-    const std::string extension = Upper(path.GetExtension());
-    // Folder plug-ins that read this extension come first.
-    for (const auto& plugIn : NimbalCore::ProImage::GetFolderPlugIns()) {
-        if (!plugIn->AcceptsExtension(extension)) continue;
-        ImageRef image(new NimbalCore::ProImage(path, plugIn));
-        if (image->Open() == 0) {
-            out = image;
-            return 0;
-        }
-    }
-    const int32_t statuses[3] = {pool->wren3DriverStatus, pool->ploverDriverStatus, pool->wren4DriverStatus};
-    for (int kind = 0; kind < 3; ++kind) {
-        if (statuses[kind] != 0) continue;
-        ImageRef image(new NimbalCore::ProImage(path, kind));
-        if (image->Open() == 0) {
-            out = image;
-            return 0;
-        }
-    }
-    return NimbalCore::NbErrImageFileOpenFailed;
-}
-
-// The kinds in the factory's order, or the one forced.
-int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, std::string& kindName) {
-    NimbalCore::ProImage::InstallPoolSteps();
-    const NimbalCore::FilePathSpec path(file);
-    const std::string extension = Upper(path.GetExtension());
-    std::string k = kind;
-    if (k.empty()) {
-        if (extension == "TIF" || extension == "TIFF") k = "tiff";
-        else if (extension == "JPG" || extension == "JPEG") k = "jpeg";
-        else k = "zyn";
-    }
-    kindName = k;
-    if (k == "tiff") {
-        ImageRef image(new NimbalCore::FinishedTIFFImage(path));
-        const int code = image->Open();
-        if (code == 0) out = image;
-        return code;
-    }
-    if (k == "jpeg") {
-        ImageRef image(new NimbalCore::FinishedJPEGImage(path));
-        const int code = image->Open();
-        if (code == 0) out = image;
-        return code;
-    }
-    if (k == "zyn") return OpenZyn(path, out);
-    // The camera-interface kind is not in this program yet.
-    return NimbalCore::NbErrNotSupported;
-}
-
-template <typename F>
-int Guarded(F&& f) {
-    try {
-        return f();
-    } catch (const YlmErrp& e) {
-        return e.GetCode();
-    } catch (NimbalCore::NbErrorCodes code) {
-        return code;
-    } catch (int code) {
-        return code;
-    } catch (...) {
-        return NimbalCore::NbErrImageFileOpenFailed;
-    }
 }
 
 int openCommand(int argc, char** argv) {

@@ -180,7 +180,31 @@ TEST_F(CameraFileTest, DamagedStreamsAreAnswered) {
     }
 }
 
+namespace {
+
+// The first image's pixels as libtiff decodes them: tiffcp rewrites the file
+// uncompressed in one strip, and tiffdump says where that strip lies.
+std::vector<uint8_t> TiffcpPixels(const std::string& path, const std::string& copy, uint32_t rows) {
+    lumora::test::RunCommand("tiffcp -c none -r " + std::to_string(rows) + " '" + path + "' '" + copy +
+                             "' 2>/dev/null");
+    const std::string dump = lumora::test::RunCommand("tiffdump '" + copy + "' 2>/dev/null");
+    auto value = [&](const std::string& tag) -> long {
+        const size_t at = dump.find(tag);
+        if (at == std::string::npos) return -1;
+        const size_t open = dump.find('<', at);
+        return open == std::string::npos ? -1 : std::atol(dump.c_str() + open + 1);
+    };
+    const long offset = value("StripOffsets (273)"), count = value("StripByteCounts (279)");
+    std::ifstream in(copy, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (offset < 0 || count < 0 || size_t(offset + count) > bytes.size()) return {};
+    return std::vector<uint8_t>(bytes.begin() + offset, bytes.begin() + offset + count);
+}
+
+} // namespace
+
 TEST_F(CameraFileTest, RgbTiffRendersItsPixelsAndTheirGrey) {
+    const bool tiffcp = lumora::test::HaveTool("tiffcp") && lumora::test::HaveTool("tiffdump");
     ZyrCameraFileOptions o;
     o.rgbTiff = true;
     o.width = 520;
@@ -197,6 +221,9 @@ TEST_F(CameraFileTest, RgbTiffRendersItsPixelsAndTheirGrey) {
             for (uint32_t x = 0; x < o.width; ++x)
                 for (int c = 0; c < 3; ++c)
                     ASSERT_EQ(rgb[(y * o.width + x) * 3 + c], ZyrCameraFile::Pixel(x, y, c)) << x << "," << y;
+        if (tiffcp) {
+            EXPECT_EQ(rgb, TiffcpPixels(path_, path_ + ".tiffcp.tif", o.height));
+        }
         ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_GRAY8), 0u);
         ASSERT_EQ(Render(grey), 0u);
         for (uint32_t y = 0; y < o.height; ++y)
@@ -301,5 +328,65 @@ TEST_F(CameraFileTest, ResolutionComesFromTheMainDirectory) {
         EXPECT_EQ(got[0], c.value) << c.numerator;
         EXPECT_EQ(got[1], c.unitOut) << c.numerator;
         EXPECT_EQ(got[2], c.precision) << c.numerator;
+    }
+}
+
+// Saving a changed resolution writes it wherever the file keeps one: the TIFF
+// tags of APP1, the JFIF density, the APP8 record and the Photoshop block's
+// ResolutionInfo; a file without a Photoshop block gets one at its first save.
+// Nothing else of the file changes.
+TEST_F(CameraFileTest, SavedResolutionReachesEveryPlaceTheFileKeepsIt) {
+    if (!lumora::test::HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+    for (bool withBlock : {true, false}) {
+        SCOPED_TRACE(withBlock ? "with APP8 and APP13" : "without APP13");
+        ZyrCameraFileOptions o;
+        o.app8 = withBlock;
+        if (withBlock) o.iptc = Caption("Kept");
+        ASSERT_EQ(OpenCamera(o), 0u);
+        const size_t original = FileBytes(path_).size();
+        std::vector<uint8_t> rendered, again;
+        ASSERT_EQ(Render(rendered), 0u);
+        // A first save writes the settings record the way this interface
+        // writes it, and gives a file without a Photoshop block its block.
+        ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+        const std::vector<uint8_t> before = FileBytes(path_);
+        EXPECT_EQ(before.size(), withBlock ? original : original + 1100);
+        EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -Photoshop:XResolution '" + path_ + "' 2>&1"), "300\n");
+
+        // 100 per centimetre: 254 per inch in the ResolutionInfo.
+        ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(100)), 2, 0, 0, 0), 0u);
+        ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+        const std::vector<uint8_t> after = FileBytes(path_);
+        EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -IFD0:XResolution -IFD0:ResolutionUnit -JFIF:XResolution "
+                                           "-JFIF:YResolution -JFIF:ResolutionUnit -Photoshop:XResolution "
+                                           "-Photoshop:DisplayedUnitsX '" +
+                                           path_ + "' 2>&1"),
+                  "100\ncm\n100\n100\ncm\n254\ncm\n");
+        ASSERT_EQ(after.size(), before.size());
+        // Only resolution fields change: JFIF (5 bytes), APP8 (5), the
+        // ResolutionInfo (16) and the TIFF rationals and unit (18).
+        size_t changed = 0;
+        for (size_t i = 0; i < after.size(); ++i) changed += after[i] != before[i];
+        EXPECT_GT(changed, 0u);
+        EXPECT_LE(changed, 5u + (withBlock ? 5u : 0u) + 16u + 18u);
+        if (withBlock) {
+            // The APP8 record (second layout): unit at 13, values at 24 and 28.
+            size_t app8 = 0;
+            while (app8 + 1 < after.size() && !(after[app8] == 0xFF && after[app8 + 1] == 0xE8)) ++app8;
+            ASSERT_LT(app8 + 34, after.size());
+            EXPECT_EQ(after[app8 + 13], 2);
+            EXPECT_EQ((std::vector<uint8_t>(after.begin() + long(app8 + 24), after.begin() + long(app8 + 26))),
+                      (std::vector<uint8_t>{0, 100}));
+            EXPECT_EQ((std::vector<uint8_t>(after.begin() + long(app8 + 28), after.begin() + long(app8 + 30))),
+                      (std::vector<uint8_t>{0, 100}));
+            EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -IPTC:Caption-Abstract '" + path_ + "' 2>&1"),
+                      "Kept\n");
+        }
+        // The pixels are where the image expects them.
+        ASSERT_EQ(Render(again), 0u);
+        EXPECT_EQ(again, rendered);
+        // Saving again with nothing changed writes nothing.
+        ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+        EXPECT_EQ(FileBytes(path_), after);
     }
 }

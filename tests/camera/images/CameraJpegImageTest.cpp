@@ -103,6 +103,32 @@ TEST_F(CameraFileTest, SubsampledAndTurnedRenderingsTakeTheirPixels) {
             for (int c = 0; c < 3; ++c)
                 ASSERT_EQ(half[(y * (w / 2) + x) * 3 + c], full[(2 * y * w + 2 * x) * 3 + c]) << x << "," << y;
     ASSERT_EQ(VqSetSubSample(&info_, 1), 0u);
+    // In strips of a few rows, straight from the cache (RGB) and through the
+    // planes (BGR), the same pixels in the same order.
+    for (uint32_t type : {uint32_t(VQ_TYPE_RGB8), uint32_t(VQ_TYPE_BGR8)}) {
+        ASSERT_EQ(VqSetImageType(&info_, type), 0u);
+        std::vector<uint8_t> strips(full.size() + 64, 0xCD), stripBuffer(w * 3 * 17);
+        struct Sink {
+            uint8_t* at;
+            std::vector<uint8_t>* buffer;
+        };
+        static Sink sink;
+        sink = {strips.data(), &stripBuffer};
+        ImageBufferRecord rec{};
+        rec.buffer = stripBuffer.data();
+        rec.bufferBytes = uint32_t(stripBuffer.size());
+        rec.stripCallback = [](void* at, uint32_t bytes, int32_t) -> void* {
+            std::memcpy(sink.at, at, bytes);
+            sink.at += bytes;
+            return sink.buffer->data();
+        };
+        ASSERT_EQ(VqGetImage(&info_, &rec, nullptr), 0u) << type;
+        ASSERT_EQ(size_t(sink.at - strips.data()), full.size()) << type;
+        for (size_t i = 0; i < full.size(); i += 3)
+            for (size_t c = 0; c < 3; ++c)
+                ASSERT_EQ(strips[i + c], full[i + (type == VQ_TYPE_BGR8 ? 2 - c : c)]) << type << " at " << i;
+    }
+    ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_RGB8), 0u);
     ASSERT_EQ(VqSetRotateType(&info_, 180.0f), 0u);
     ASSERT_EQ(Render(turned), 0u);
     for (uint32_t i = 0; i < w * h; ++i)

@@ -297,7 +297,8 @@ bool JpegFileImage::AdjustStoredWindow(int32_t* x, int32_t* y, int32_t* w, int32
     if (SW < U) return false;
     if (SW == U) return true;
     double f = double(U) / double(SW);
-    if (f < 0.5) f = 0.5;
+    // Exactly half is half: a half-size image is scaled by one half.
+    if (f <= 0.5) f = 0.5;
     else if (f < 0.67) f = 2.0 / 3.0;
     else if (f > 0.91) f = 1.0;
     const auto even = [](int64_t v) { return v < 0 ? 0 : int32_t(v & ~int64_t(1)); };

@@ -416,3 +416,53 @@ TEST_F(CameraFileTest, SavedResolutionReachesEveryPlaceTheFileKeepsIt) {
         EXPECT_EQ(FileBytes(path_), after);
     }
 }
+
+namespace {
+
+// The window fitting on its own, for an image of a given size and margins.
+class WindowProbe : public JpegFileImage {
+public:
+    WindowProbe(uint32_t width, uint32_t height) : JpegFileImage(nullptr, nullptr) {
+        rawWidth_ = width;
+        rawHeight_ = height;
+    }
+    bool Fit(int32_t (&window)[4], int32_t SW, int32_t SH, int32_t ST, int32_t SL) {
+        return AdjustStoredWindow(&window[0], &window[1], &window[2], &window[3], SW, SH, ST, SL);
+    }
+};
+
+} // namespace
+
+// A window stored for the whole raw image, fitted to the smaller JPEG image:
+// scaled by the ratio of usable widths (held to 1/2, 2/3 or 1 near them),
+// around the centred part the JPEG shows, even, and inside the image.
+TEST(JpegFileImageWindow, StoredWindowsAreFittedToTheImage) {
+    struct Case {
+        const char* what;
+        uint32_t width, height;
+        int32_t SW, SH, ST, SL;
+        int32_t window[4];
+        bool fitted;
+        int32_t expected[4];
+    };
+    const Case cases[] = {
+        {"half the stored width", 2000, 1500, 4000, 3000, 0, 0, {1000, 800, 2000, 1600}, true, {500, 400, 1000, 800}},
+        {"stored margins count before scaling", 2000, 1500, 4000, 3000, 20, 40, {1040, 820, 2000, 1600}, true,
+         {500, 400, 1000, 800}},
+        {"two thirds, cut at the right edge", 2000, 1500, 3000, 2250, 0, 0, {300, 300, 2900, 1500}, true,
+         {200, 200, 1800, 1000}},
+        {"near 1 counts as 1, around the centre", 2000, 1500, 2100, 1600, 0, 0, {150, 150, 1000, 1000}, true,
+         {100, 100, 1000, 1000}},
+        {"below half counts as half", 1000, 750, 4000, 3000, 0, 0, {2000, 1500, 400, 400}, true, {500, 374, 200, 200}},
+        {"odd results are made even", 2000, 1500, 3000, 2250, 0, 0, {3, 3, 303, 303}, true, {2, 2, 202, 202}},
+        {"same width: unchanged", 2000, 1500, 2000, 1500, 0, 0, {10, 20, 30, 40}, true, {10, 20, 30, 40}},
+        {"stored narrower than the image: not used", 2000, 1500, 1000, 750, 0, 0, {10, 20, 30, 40}, false,
+         {10, 20, 30, 40}},
+    };
+    for (const Case& c : cases) {
+        WindowProbe image(c.width, c.height);
+        int32_t window[4] = {c.window[0], c.window[1], c.window[2], c.window[3]};
+        EXPECT_EQ(image.Fit(window, c.SW, c.SH, c.ST, c.SL), c.fitted) << c.what;
+        EXPECT_EQ(std::vector<int32_t>(window, window + 4), std::vector<int32_t>(c.expected, c.expected + 4)) << c.what;
+    }
+}

@@ -2,7 +2,11 @@
 // settings put back, and files left alone or removed on failure.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <ctime>
 #include <cstring>
 #include <map>
 
@@ -308,5 +312,35 @@ TEST(JpegQuantTables, CameraRecordsOfEachLength) {
         EXPECT_EQ(t.luminance[0], 2) << c.length;
         EXPECT_EQ(t.luminance[63], 65) << c.length;
         EXPECT_EQ(t.chrominance[0], c.chrominanceFirst) << c.length;
+    }
+}
+
+// The converted file takes the date and time of the image's file unless the
+// caller keeps the time of writing.
+TEST_F(JpegConversion, TheFileTakesTheDateOfTheImagesFile) {
+    if (!lumora::test::HaveTool("djpeg")) GTEST_SKIP() << "djpeg is not installed";
+    const std::vector<uint8_t> bytes = Build(Options());
+    const std::string source = Out("dated.zyr");
+    std::ofstream(source, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+    // 2021-06-01 12:34:56 UTC, a whole number of two-second steps.
+    const std::time_t stamp = 1622550896;
+    const timespec times[2] = {{stamp, 0}, {stamp, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+    Close();
+    ASSERT_EQ(VqOpenImageFile(source.c_str(), &info_), 0u);
+    open_ = true;
+    for (int32_t keep : {0, 1}) {
+        const std::string out = Out("dated" + std::to_string(keep) + ".jpg");
+        VqPathRecord p{};
+        std::snprintf(p.path, sizeof p.path, "%s", out.c_str());
+        ImageBufferRecord buffer{};
+        buffer.buffer = strip_.data();
+        buffer.bufferBytes = uint32_t(strip_.size());
+        JpegOptionsRecord options{0, 0, 0, keep, 0};
+        ASSERT_EQ(VqConvertToJPEG(&info_, &p, &buffer, nullptr, &options), 0u) << keep;
+        struct stat st {};
+        ASSERT_EQ(::stat(out.c_str(), &st), 0);
+        if (keep) EXPECT_GT(st.st_mtime, stamp + 86400) << "the time of writing";
+        else EXPECT_EQ(st.st_mtime, stamp);
     }
 }

@@ -53,8 +53,8 @@ VqStatus JpegFileImage::SaveIptc(uint32_t length) {
     VqStatus status = FileReplacement::Replace(path.c_str(), fresh.data(), fresh.size());
     if (status) return status;
 
-    // Everything behind the block moved: the image data's place follows the new
-    // file (other positions are relative to the TIFF base the scan finds again).
+    // Everything behind the block moved: the places addressed in the file follow
+    // it (positions relative to the TIFF base stay, the scan finds the base again).
     const int64_t delta = int64_t(fresh.size()) - int64_t(size);
     const uint32_t newSize = uint32_t(fresh.size());
     camera_->SetEntrySize(imageIndex_, newSize);
@@ -64,6 +64,9 @@ VqStatus JpegFileImage::SaveIptc(uint32_t length) {
         if (offset) offset = uint32_t(int64_t(offset) + delta);
     };
     moved(rawDataOffset_);
+    moved(descriptionOffset_);
+    moved(storedSettingsOffset_);
+    moved(cameraValues_.cameraSettingWordPosition);
     dataOffset_ = rawDataOffset_;
     reservedGeometryWord_ = rawDataOffset_ + rawByteCount_;
     info_.geometry.reserved = int32_t(reservedGeometryWord_);

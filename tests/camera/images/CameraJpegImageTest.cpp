@@ -466,3 +466,57 @@ TEST(JpegFileImageWindow, StoredWindowsAreFittedToTheImage) {
         EXPECT_EQ(std::vector<int32_t>(window, window + 4), std::vector<int32_t>(c.expected, c.expected + 4)) << c.what;
     }
 }
+
+// The fields a camera JPEG file rewrites in place (the settings record of the
+// private directory, the ImageDescription field) lie inside APP1: they are
+// written where the TIFF structure puts them, also after a Photoshop block was
+// inserted in front of it, and nothing else of the file changes.
+TEST_F(CameraFileTest, InPlaceWritesLandOnTheirFieldsInsideApp1) {
+    const bool exiftool = lumora::test::HaveTool("exiftool");
+    for (bool insertBlockFirst : {false, true}) {
+        SCOPED_TRACE(insertBlockFirst ? "after a block was inserted" : "as written by the camera");
+        ZyrCameraFileOptions o;
+        if (!insertBlockFirst) o.iptc = Caption("From the camera");
+        ASSERT_EQ(OpenCamera(o), 0u);
+        if (insertBlockFirst) {
+            const std::vector<uint8_t> record = Caption("Inserted");
+            VqIptcRecord r{uint32_t(record.size()), record.data(), 0};
+            ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &r, 0, 0, 0, 0), 0u);
+        }
+        // Where the settings record lies in the file, by the image's own tag finder.
+        uint32_t lookup[8] = {};
+        const uint16_t request[3] = {1021, 0, 4};
+        std::memcpy(lookup, request, sizeof request);
+        ASSERT_EQ(VqGetHidden(&info_, 10, lookup), 0u);
+        const size_t record = lookup[2];
+        const std::vector<uint8_t> before = FileBytes(path_);
+        ASSERT_LE(record + 58, before.size());
+
+        ASSERT_EQ(VqSetRotateType(&info_, 90.0f), 0u);
+        ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+        const std::vector<uint8_t> saved = FileBytes(path_);
+        ASSERT_EQ(saved.size(), before.size());
+        for (size_t i = 0; i < saved.size(); ++i)
+            if (i < record || i >= record + 58) {
+                ASSERT_EQ(saved[i], before[i]) << "byte " << i;
+            }
+        // The record read back: the file opens turned.
+        {
+            ImageInfoRecord again{};
+            ASSERT_EQ(VqOpenImageFile(path_.c_str(), &again), 0u);
+            float rotation = -1;
+            EXPECT_EQ(VqGetRotateType(&again, &rotation), 0u);
+            EXPECT_EQ(rotation, 90.0f);
+            EXPECT_EQ(VqCloseImage(&again), 0u);
+        }
+
+        const std::string text = "Written in place";
+        ASSERT_EQ(VqSetImageDescription(&info_, uint32_t(text.size()), text.c_str()), 0u);
+        if (exiftool) {
+            EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -IFD0:ImageDescription '" + path_ + "' 2>&1"),
+                      text + "\n");
+        }
+        std::vector<uint8_t> rendered;
+        EXPECT_EQ(Render(rendered), 0u);
+    }
+}

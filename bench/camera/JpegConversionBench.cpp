@@ -1,12 +1,17 @@
 // JPEG conversion of a 4000 x 3000 picture at full size: an RGB TIFF file, whose
 // rendering is a copy, so the figure is the conversion's own (strips, libjpeg,
-// the file). Compare with cjpeg on the same pixels (PPM) at the same tables:
-//   build/bench/camera_bench --benchmark_filter=JpegConversion
-//   cjpeg -quality 50 -optimize -outfile /dev/null <the PPM this writes>
-// (quality 2 of a family-1 model installs the base tables at quality 50).
+// the file). "Rendered" converts the open image again and again, as a program
+// converting what it shows would; "FromFile" drops the image's cache before
+// each conversion, so the file is read again, as cjpeg reads its input.
+// Compare with cjpeg on the same pixels (PPM) at the same tables, side by side:
+//   bench/camera/jpeg_conversion_vs_cjpeg.sh [build dir]
+// (quality 2 of a family-1 model at full size installs JPEG's example tables
+// at quality 50, which is what cjpeg -quality 50 writes).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -25,7 +30,7 @@ void Write(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
 }
 
-void BM_JpegConversionFullSize(benchmark::State& state) {
+void JpegConversionFullSize(benchmark::State& state, bool fromFile) {
     lumora::test::TempFolder dir;
     ZyrCameraFileOptions o;
     o.rgbTiff = true;
@@ -56,6 +61,7 @@ void BM_JpegConversionFullSize(benchmark::State& state) {
     VqPathRecord path{};
     std::snprintf(path.path, sizeof path.path, "%s", (dir.path() / "out.jpg").string().c_str());
     for (auto _ : state) {
+        if (fromFile) VqCleanupCache(&info);
         ImageBufferRecord buffer{};
         buffer.buffer = strip.data();
         buffer.bufferBytes = uint32_t(strip.size());
@@ -66,9 +72,15 @@ void BM_JpegConversionFullSize(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
+    // The converted file, kept for a look beside cjpeg's.
+    if (const char* out = std::getenv("LUMORA_BENCH_JPEG_OUT"))
+        std::filesystem::copy_file(path.path, out, std::filesystem::copy_options::overwrite_existing);
     VqCloseImage(&info);
     VqCloseDriver();
 }
-BENCHMARK(BM_JpegConversionFullSize)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_JpegConversionFullSizeRendered(benchmark::State& state) { JpegConversionFullSize(state, false); }
+void BM_JpegConversionFullSizeFromFile(benchmark::State& state) { JpegConversionFullSize(state, true); }
+BENCHMARK(BM_JpegConversionFullSizeRendered)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_JpegConversionFullSizeFromFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

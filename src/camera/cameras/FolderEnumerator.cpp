@@ -1,5 +1,6 @@
 #include "FolderEnumerator.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -189,7 +190,11 @@ VqStatus FolderEnumerator::CopyAllToFolder(const char* folder) {
         if (!s) s = out.Flush();
         if (!s) s = out.SetTimes(r.createdDate, r.createdTime);
         out.Close();
-        if (s) return s;
+        if (s) {
+            // The file was made by this copy: nothing half-written is left.
+            std::remove(path);
+            return s;
+        }
     }
     return 0;
 }

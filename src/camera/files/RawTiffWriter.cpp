@@ -218,6 +218,9 @@ VqStatus RawTiffWriter::PutTextEntry(const char* text, const RawTiffReader::Entr
 }
 
 VqStatus RawTiffWriter::PutSubDirectoryEntry(const RawTiffReader::Entry& e) {
+    // The data area moves on by the entry's count: a damaged count must not
+    // carry it past the buffer (or wrap it back over the directories).
+    if (!Fits(dataCursor_, e.count)) return VQ_ERR_FILE_NO_MEMORY;
     if (VqStatus status = PutHead(e.tag, e.type, e.count)) return status;
     Put32(entryCursor_ + 8, entryCursor_ + kEntryBytes + 4);
     entryCursor_ += kEntryBytes;

@@ -131,9 +131,9 @@ VqStatus JpegFileImage::ReadMainIfd(const uint8_t* header, const RawIfdRecord& i
     if (status == VQ_ERR_BAD_FILE && !model_.empty()) unknownModel_ = UnknownModelStatus(), status = 0;
     if (status) return status;
     if (info_.modelFamily == kFamilyUnknown) unknownModel_ = UnknownModelStatus();
-    // Positions of fields written in place stay relative to the TIFF base, as
-    // the base's writes take them; the image data is addressed in the file.
-    descriptionOffset_ = ifd.descriptionOffset;
+    // Fields rewritten in place are addressed in the file: the TIFF structure
+    // starts inside APP1.
+    descriptionOffset_ = ifd.descriptionOffset ? tiffOffset_ + ifd.descriptionOffset : 0;
     // The image, its place in the file (the TIFF base counted in) and its size.
     rawWidth_ = ifd.width;
     rawHeight_ = ifd.height;
@@ -173,7 +173,7 @@ VqStatus JpegFileImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiff
                                             uint32_t length) {
     CameraValues& v = cameraValues_;
     v.cameraSettingWord = ifd.cameraSettingWord;
-    v.cameraSettingWordPosition = ifd.cameraSettingWordPosition;
+    v.cameraSettingWordPosition = ifd.cameraSettingWordPosition ? tiffOffset_ + ifd.cameraSettingWordPosition : 0;
     v.settingsData = ifd.settingsData;
     v.cameraSettingA = ifd.cameraSettingA;
     v.cameraSettingRatio = ifd.cameraSettingRatio;
@@ -214,7 +214,7 @@ VqStatus JpegFileImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiff
     if (ifd.storedSettings.offset != 0) {
         status = CopyFromHeader(header, length, ifd.storedSettings.offset, storedSettings_, kStoredSettingsBytes);
         if (status) return status;
-        storedSettingsOffset_ = ifd.storedSettings.offset;
+        storedSettingsOffset_ = tiffOffset_ + ifd.storedSettings.offset;
     }
     // The image keeps its own balance state: the record's is dropped.
     VqWhiteBalanceMode scratch{};
@@ -297,7 +297,8 @@ bool JpegFileImage::AdjustStoredWindow(int32_t* x, int32_t* y, int32_t* w, int32
     if (SW < U) return false;
     if (SW == U) return true;
     double f = double(U) / double(SW);
-    if (f < 0.5) f = 0.5;
+    // Exactly half is half: a half-size image is scaled by one half.
+    if (f <= 0.5) f = 0.5;
     else if (f < 0.67) f = 2.0 / 3.0;
     else if (f > 0.91) f = 1.0;
     const auto even = [](int64_t v) { return v < 0 ? 0 : int32_t(v & ~int64_t(1)); };

@@ -50,6 +50,16 @@ public:
     // APP1 when there is none): the whole file is written anew beside the
     // original and renamed over it, so a failed write leaves it intact.
     VqStatus SaveIptc(uint32_t length) override;
+    // With an APP13 block, the resolution goes into the TIFF tags, the JFIF
+    // density, the APP8 segment and the block's ResolutionInfo; without one, a
+    // block is inserted carrying it.
+    VqStatus SaveResolution() override;
+    // The TIFF resolution tags, then the JFIF and APP8 fields when the JFIF
+    // density differs from the image's, and the ResolutionInfo on request.
+    virtual VqStatus UpdateJpegResolution(bool withResource);
+    virtual VqStatus WriteJfifDensity();
+    virtual VqStatus WriteApp8Resolution();
+    virtual VqStatus WriteResolutionResource();
 
 protected:
     VqStatus CreateEngine() override;
@@ -67,7 +77,11 @@ protected:
     bool AdjustStoredWindow(int32_t* x, int32_t* y, int32_t* w, int32_t* h, int32_t usableWidth, int32_t usableHeight,
                             int32_t top, int32_t left) override;
 
-    // The image's own pixel sizes; the stored window is fitted to them.
+    // Writes bytes at a position counted from the file's first byte, never
+    // outside the file.
+    VqStatus WriteAtFileOffset(uint64_t at, const void* bytes, uint32_t length);
+
+    // The status a model the interface does not know leaves for the open.
     VqStatus unknownModel_ = 0;
 };
 

@@ -1,12 +1,12 @@
 // Saving the IPTC record of a camera JPEG file into its APP13 block.
 #include "JpegFileImage.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "FileReplacement.h"
 #include "FolderCamera.h"
 #include "SdkCamera.h"
 #include "SdkFile.h"
@@ -44,24 +44,17 @@ VqStatus JpegFileImage::SaveIptc(uint32_t length) {
         return VQ_ERR_PROCESS_NO_MEMORY;
     }
 
+    if (fresh.size() > uint64_t(INT32_MAX)) return VQ_ERR_BAD_FILE;
     std::string path = folder->folderPath();
     if (!path.empty() && path.back() != '/') path += '/';
     path += name_;
-    const std::string temporary = path + ".lumora-iptc";
-    SdkFile file;
-    VqStatus status = file.Create(temporary.c_str(), 1);
-    if (!status) status = file.Write(fresh.data(), uint32_t(fresh.size()));
-    if (!status) status = file.Flush();
-    const VqStatus closed = file.Close();
-    if (!status) status = closed;
-    if (!status && std::rename(temporary.c_str(), path.c_str()) != 0) status = VQ_ERR_IPTC_NOT_WRITABLE;
-    if (status) {
-        std::remove(temporary.c_str());
-        return status;
-    }
+    // Written whole beside the file and renamed over it: a failure at any
+    // step leaves the file as it was and nothing beside it.
+    VqStatus status = FileReplacement::Replace(path.c_str(), fresh.data(), fresh.size());
+    if (status) return status;
 
-    // Everything behind the block moved: the image data's place follows the new
-    // file (other positions are relative to the TIFF base the scan finds again).
+    // Everything behind the block moved: the places addressed in the file follow
+    // it (positions relative to the TIFF base stay, the scan finds the base again).
     const int64_t delta = int64_t(fresh.size()) - int64_t(size);
     const uint32_t newSize = uint32_t(fresh.size());
     camera_->SetEntrySize(imageIndex_, newSize);
@@ -71,13 +64,17 @@ VqStatus JpegFileImage::SaveIptc(uint32_t length) {
         if (offset) offset = uint32_t(int64_t(offset) + delta);
     };
     moved(rawDataOffset_);
+    moved(descriptionOffset_);
+    moved(storedSettingsOffset_);
+    moved(cameraValues_.cameraSettingWordPosition);
     dataOffset_ = rawDataOffset_;
     reservedGeometryWord_ = rawDataOffset_ + rawByteCount_;
     info_.geometry.reserved = int32_t(reservedGeometryWord_);
     iptcOffset_ = jpeg_.app13Data;
     if (renderer_) renderer_->FreeCache();
     if ((status = HandSensorLayoutToRenderer())) return status;
-    return SaveResolution();
+    // The new block already holds the ResolutionInfo.
+    return UpdateJpegResolution(false);
 }
 
 } // namespace lumora::vq

@@ -207,7 +207,8 @@ VqStatus RawImage::SaveProcessParameters() {
     const bool unchanged = std::memcmp(record, storedSettings_, Record::kProcessBytes) == 0 &&
                            std::memcmp(settingsTriple_, storedTriple_, sizeof storedTriple_) == 0 &&
                            settingsWord_ == storedSettingsWord_;
-    if (unchanged) return 0;
+    // The print resolution is saved with the settings, changed or not.
+    if (unchanged) return SaveResolution();
     if (storedSettingsOffset_ == 0) return VQ_ERR_NO_SETTINGS_RECORD;
     if (VqStatus status = MakeSettingsBlock(record + Record::kProcessBytes)) return status;
     if (!camera_) return VQ_ERR_BAD_HANDLE;
@@ -217,7 +218,7 @@ VqStatus RawImage::SaveProcessParameters() {
     std::memcpy(storedSettings_, record, Record::kRecordBytes);
     storedSettingsWord_ = settingsWord_;
     std::memcpy(storedTriple_, settingsTriple_, sizeof storedTriple_);
-    return 0;
+    return SaveResolution();
 }
 
 void RawImage::BuildIptcEntry(uint32_t offset, uint32_t length, uint8_t (&entry)[12]) const {

@@ -19,6 +19,7 @@ public:
     VqStatus ResetKindFields() override;
     // TIFF files keep the base's rules: a record fits its field or is refused.
     VqStatus SaveIptc(uint32_t length) override { return SdkImageBase::SaveIptc(length); }
+    VqStatus SaveResolution() override { return SdkImageBase::SaveResolution(); }
 
 protected:
     VqStatus CreateEngine() override;

@@ -166,7 +166,9 @@ public:
     ResolutionValue GetResolution() const { return resolution_; }
     // The resolution tags of a directory as read: the image's values follow them.
     void LoadResolution(const ResolutionRecord& record);
-    VqStatus SaveResolution();
+    // Writes a changed resolution into the file's resolution tags; camera JPEG
+    // files also keep their JFIF, APP8 and Photoshop resolutions in step.
+    virtual VqStatus SaveResolution();
     // Writes bytes inside the image's file, never past its end; a refused
     // write changes nothing.
     VqStatus WriteInsideFile(uint64_t offset, const void* bytes, uint32_t length);

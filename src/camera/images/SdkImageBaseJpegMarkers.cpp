@@ -10,6 +10,10 @@
 
 namespace lumora::vq {
 
+namespace {
+constexpr uint32_t kResolutionInfoBytes = 16;
+} // namespace
+
 VqStatus SdkImageBase::ScanJpegMarkers(const uint8_t* buffer, uint32_t length, int32_t readResources) {
     jpeg_ = JpegMarkers{};
     tiffOffset_ = 0;
@@ -66,7 +70,9 @@ VqStatus SdkImageBase::ScanJpegMarkers(const uint8_t* buffer, uint32_t length, i
                     if (!segment.u32(block + 6 + nameField, ByteOrder::Big, size)) break;
                     const uint64_t data = block + 6 + nameField + 4;
                     if (id == 0x03ED) {
-                        if (segment.contains(data, size)) jpeg_.iptcResource = uint32_t(data);
+                        // Only a ResolutionInfo of its full size can be rewritten.
+                        if (size >= kResolutionInfoBytes && segment.contains(data, size))
+                            jpeg_.iptcResource = uint32_t(data);
                         break;
                     }
                     block = data + ((uint64_t(size) + 1) & ~uint64_t(1));

@@ -6,16 +6,22 @@
 #include "JpegConverter.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstring>
 #include <new>
 
 #include "DriverState.h"
+#include "JpegQuantTables.h"
 #include "ModelTable.h"
 #include "SdkCamera.h"
 #include "SdkImage.h"
 #include "SdkPhotoshopBlock.h"
 #include "VqCall.h"
 #include "VqStatus.h"
+#include "Win32Error.h"
 
 namespace lumora::vq {
 
@@ -24,29 +30,6 @@ namespace {
 // The converter of the strip callback in progress (callbacks carry a 32-bit
 // user value, too small for a pointer; strips arrive in the converting thread).
 thread_local JpegConverter* gActive = nullptr;
-
-// Base tables in natural order: JPEG's example luminance and chrominance tables.
-constexpr uint8_t kLuminance[64] = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
-                                    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
-                                    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
-                                    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
-constexpr uint8_t kChrominance[64] = {17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
-                                      24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
-                                      99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-                                      99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
-
-// Quality numbers of the three built-in sets (by size, then quality) and how
-// much finer than the base tables each quality step is (quality 0 finest).
-constexpr int kSetQuality[3][9] = {{50, 35, 20, 50, 35, 20, 50, 35, 20},
-                                   {50, 50, 50, 50, 50, 50, 50, 50, 50},
-                                   {50, 50, 50, 50, 30, 30, 30, 50, 50}};
-constexpr unsigned kStepPercent[3] = {25, 50, 100};
-
-int TableSet(int32_t modelId) {
-    if (modelId >= 1 && modelId <= 3) return 0;
-    if (modelId == 13 || modelId == 18) return 1;
-    return 2;
-}
 
 } // namespace
 
@@ -142,6 +125,8 @@ uint32_t JpegConverter::Prepare() {
             return s;
     }
 
+    tables_ = ChooseTables();
+
     width_ = uint32_t(std::max(record_->geometry.outputWidth, 0));
     height_ = uint32_t(std::max(record_->geometry.outputHeight, 0));
     if (width_ == 0 || height_ == 0) return VQ_ERR_JPEG_BAD_FILE;
@@ -168,18 +153,47 @@ uint32_t JpegConverter::Prepare() {
     return 0;
 }
 
-void JpegConverter::InstallTables() {
-    const int set = TableSet(record_->modelId);
-    const int entry = options_.size * 3 + options_.quality;
-    const int scale = jpeg_quality_scaling(kSetQuality[set][entry]);
-    unsigned luminance[64], chrominance[64];
-    for (int i = 0; i < 64; ++i) {
-        luminance[i] = std::max(1u, kLuminance[i] * kStepPercent[options_.quality] / 100u);
-        chrominance[i] = std::max(1u, kChrominance[i] * kStepPercent[options_.quality] / 100u);
+JpegQuantTables JpegConverter::ChooseTables() const {
+    // The image's hidden properties: its compatibility word, the tag finder
+    // (in: tag, occurrence, directory limit; out: words of the found entry) and
+    // the file's bytes at an offset.
+    constexpr uint32_t kHiddenTagLookup = 10, kHiddenFileBytes = 11, kHiddenCompatibility = 19;
+    constexpr uint32_t kLookupValue = 2, kLookupByteSize = 4, kLookupPosition = 7, kLookupWords = 8;
+    constexpr uint16_t kPrivateDirectoryLimit = 4;
+
+    // The camera's own tables when the image asks for them and the file has a
+    // usable record for this size and quality.
+    int32_t compatibility = 1;
+    if (record_->modelFamily != 0 && VqGetHidden(record_, kHiddenCompatibility, &compatibility) == 0 &&
+        compatibility == 0) {
+        uint32_t lookup[kLookupWords] = {};
+        const uint16_t request[3] = {JpegQuantTables::CameraTag(options_.size, options_.quality), 0,
+                                     kPrivateDirectoryLimit};
+        std::memcpy(lookup, request, sizeof request);
+        if (VqGetHidden(record_, kHiddenTagLookup, lookup) == 0 && lookup[kLookupPosition] != 0) {
+            const uint32_t bytes = lookup[kLookupByteSize];
+            uint32_t values[JpegQuantTables::kRecordMaxBytes / 4 + 1] = {};
+            values[0] = lookup[kLookupValue];
+            values[1] = bytes;
+            JpegQuantTables camera{};
+            if (bytes >= JpegQuantTables::kRecordMinBytes && bytes <= JpegQuantTables::kRecordMaxBytes &&
+                VqGetHidden(record_, kHiddenFileBytes, values) == 0 &&
+                JpegQuantTables::FromCameraRecord(reinterpret_cast<const uint8_t*>(values), bytes, &camera))
+                return camera;
+        }
     }
-    // The first set has one table for both components.
+    return JpegQuantTables::BuiltIn(record_->modelId, options_.size, options_.quality);
+}
+
+void JpegConverter::InstallTables() {
+    const int scale = jpeg_quality_scaling(tables_.qualityNumber);
+    unsigned luminance[JpegQuantTables::kTableBytes], chrominance[JpegQuantTables::kTableBytes];
+    for (uint32_t i = 0; i < JpegQuantTables::kTableBytes; ++i) {
+        luminance[i] = tables_.luminance[i];
+        chrominance[i] = tables_.chrominance[i];
+    }
     jpeg_add_quant_table(&cinfo_, 0, luminance, scale, TRUE);
-    jpeg_add_quant_table(&cinfo_, 1, set == 0 ? luminance : chrominance, scale, TRUE);
+    jpeg_add_quant_table(&cinfo_, 1, chrominance, scale, TRUE);
 }
 
 void JpegConverter::WriteBuffer(uint32_t bytes) {
@@ -326,9 +340,27 @@ void JpegConverter::Restore() {
 uint32_t JpegConverter::Run() {
     stage_ = VQ_ERR_JPEG_EXPORT_FAILED;
     uint32_t status = Prepare();
+    // A file to be replaced keeps its bytes until the new one is complete: the
+    // conversion writes beside it and takes its name at the end.
+    std::string written = path_->path;
+    struct stat existing {};
+    const bool replacing = options_.overwrite && ::stat(path_->path, &existing) == 0 && S_ISREG(existing.st_mode);
+    if (!status && replacing) {
+        std::string temporary = written + ".XXXXXX";
+        const int fd = ::mkstemp(temporary.data());
+        if (fd < 0) {
+            status = win32::fromErrno(errno);
+        } else {
+            (void)::fchmod(fd, existing.st_mode & 07777);
+            ::close(fd);
+            written = temporary;
+        }
+    }
     if (!status) {
-        status = file_.Create(path_->path, options_.overwrite ? 1 : 0);
+        status = file_.Create(written.c_str(), options_.overwrite ? 1 : 0);
         fileCreated_ = status == 0;
+    } else if (replacing && written != path_->path) {
+        std::remove(written.c_str());
     }
     if (!status) status = Compress();
     if (!status && writeError_) status = writeError_;
@@ -346,8 +378,10 @@ uint32_t JpegConverter::Run() {
     if (fileCreated_) {
         const uint32_t closed = file_.Close();
         if (!status) status = closed;
-        // A failed conversion leaves no file behind.
-        if (status) std::remove(path_->path);
+        if (!status && written != path_->path && std::rename(written.c_str(), path_->path) != 0)
+            status = win32::fromErrno(errno);
+        // A failed conversion leaves no file behind (and a replaced file as it was).
+        if (status) std::remove(written.c_str());
     }
     Restore();
     if (created_) {

@@ -12,6 +12,7 @@
 
 #include <jpeglib.h>
 
+#include "JpegQuantTables.h"
 #include "SdkFile.h"
 #include "SdkJpegErrorManager.h"
 #include "VqImage.h"
@@ -45,6 +46,8 @@ private:
     uint32_t WriteRows(uint8_t* rows, uint32_t count);
     uint8_t* OnStrip(uint8_t* at, uint32_t bytes);
     static void* StripCallback(void* at, uint32_t bytes, int32_t userValue);
+    // The camera's tables for the size and quality, else the built-in ones.
+    JpegQuantTables ChooseTables() const;
     void InstallTables();
 
     // libjpeg's destination manager.
@@ -71,6 +74,7 @@ private:
     uint32_t leftover_ = 0;                  // source rows kept for the next strip
     uint16_t resolutionValue_ = 300;
     uint8_t resolutionUnit_ = 1;
+    JpegQuantTables tables_{};
 
     jpeg_compress_struct cinfo_;
     SdkJpegError error_;

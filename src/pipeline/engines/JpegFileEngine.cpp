@@ -66,6 +66,10 @@ VqStatus JpegFileEngine::RenderPixels(const ImageBufferRecord* record, const Pro
     Block<uint16_t> planes[3];
     uint32_t p = 3;
     bool grey = false, makeGrey = false;
+    // Upright, whole and unpadded 8-bit output in the cache's own form is the
+    // cache's rows themselves: they are copied straight into the caller's
+    // buffer, without the planes.
+    bool direct = false;
 
     auto setUp = [&]() -> VqStatus {
         if (VqStatus st = GetOutputFormat(type, &bytesPerSample, &channels)) return st;
@@ -89,6 +93,9 @@ VqStatus JpegFileEngine::RenderPixels(const ImageBufferRecord* record, const Pro
         int32_t done = 0;
         if (VqStatus st = LoadCache(nullptr, 0, &done, p)) return st;
         if (VqStatus st = DecodeCache(nullptr, 1, 1, 0)) return st;
+        direct = rotation_ == 0.0f && s == 1 && padBytes_ == 0 && !makeGrey &&
+                 ((type == VQ_TYPE_RGB8 && p == 3) || (type == VQ_TYPE_GRAY8 && grey));
+        if (direct) return VQ_OK;
         strip = Allocate<uint8_t>(sizes.windowBytes);
         for (Block<uint16_t>& plane : planes) plane = Allocate<uint16_t>(sizes.firstPlaneBytes / 2 + 1);
         if (!strip || !planes[0] || !planes[1] || !planes[2]) return VQ_ERR_PROCESS_NO_MEMORY;
@@ -112,22 +119,28 @@ VqStatus JpegFileEngine::RenderPixels(const ImageBufferRecord* record, const Pro
         if ((status = SourceRectForRotation(i, plan, outputWindow_.x, outputWindow_.y, outputWindow_.width,
                                             outputWindow_.height, &rect, rotation_, nullptr)))
             break;
-        if ((status = CopyWindow(rect.x, rect.y, rect.width, rect.height, strip.get(), p, p, dataOffset, nullptr)))
+        if ((status = CopyWindow(rect.x, rect.y, rect.width, rect.height, direct ? out : strip.get(), p, p,
+                                 dataOffset, nullptr)))
             break;
         if (progressRecord) goOn = progress.Step(0);
         if (!goOn) break;
-        UnpackToPlanes(planes[0].get(), planes[1].get(), planes[2].get(), strip.get(), s, rect.width, rect.height, 8,
-                       grey, makeGrey);
         const int32_t columns = rect.width / s, rows = rect.height / s;
-        if ((status = output.Init(type, rotation_, 0, 0, padBytes_, columns, rows, bytesPerSample, channels))) break;
-        // One-channel types pack their first plane: the grey is in b.
-        const uint16_t* first = channels == 1 ? planes[1].get() : planes[0].get();
-        const uint16_t* third = channels == 1 ? planes[1].get() : planes[2].get();
-        if ((status = output.Pack(first, planes[1].get(), third, nullptr, out))) break;
+        uint32_t padTotal = 0;
+        if (!direct) {
+            UnpackToPlanes(planes[0].get(), planes[1].get(), planes[2].get(), strip.get(), s, rect.width, rect.height,
+                           8, grey, makeGrey);
+            if ((status = output.Init(type, rotation_, 0, 0, padBytes_, columns, rows, bytesPerSample, channels)))
+                break;
+            // One-channel types pack their first plane: the grey is in b.
+            const uint16_t* first = channels == 1 ? planes[1].get() : planes[0].get();
+            const uint16_t* third = channels == 1 ? planes[1].get() : planes[2].get();
+            if ((status = output.Pack(first, planes[1].get(), third, nullptr, out))) break;
+            padTotal = output.PadTotal();
+        }
         if (single && progressRecord) goOn = progress.Step(0);
         if (!goOn) break;
-        const uint64_t stripBytes = uint64_t(output.PadTotal()) + uint64_t(columns) * uint64_t(rows) *
-                                                                      uint64_t(channels) * uint64_t(bytesPerSample);
+        const uint64_t stripBytes =
+            uint64_t(padTotal) + uint64_t(columns) * uint64_t(rows) * uint64_t(channels) * uint64_t(bytesPerSample);
         if (record->stripCallback) {
             out = static_cast<uint8_t*>(record->stripCallback(out, uint32_t(stripBytes), record->userValue));
             if (!out) status = VQ_ERR_BAD_HANDLE;

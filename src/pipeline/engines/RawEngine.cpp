@@ -202,10 +202,10 @@ VqStatus RawEngine::EnsureCacheBytes(uint64_t required) {
     if (cacheBytes_ >= required) return VQ_OK;
     // A lent cache cannot grow; the caller sized it.
     if (!cacheOwned_) return VQ_ERR_PROCESS_NO_MEMORY;
-    uint8_t* bigger = new (std::nothrow) uint8_t[required];
+    uint8_t* bigger = AllocateCacheBytes(required);
     if (!bigger) return VQ_ERR_PROCESS_NO_MEMORY;
     std::memcpy(bigger, cache_, size_t(std::min<uint64_t>(cacheBytes_, loadedBytes_)));
-    delete[] cache_;
+    FreeCacheBytes(cache_);
     cache_ = bigger;
     cacheBytes_ = required;
     return VQ_OK;
@@ -230,11 +230,11 @@ VqStatus RawEngine::DecodeCache(void* scratch, int32_t swap, int32_t shift, int3
         // The samples would overrun the coded bytes they are decoded from: an
         // owned cache is decoded into a fresh one, straight from the bytes as
         // loaded; a lent one keeps its place and the stream is copied aside.
-        std::unique_ptr<uint8_t[]> fresh;
+        std::unique_ptr<uint8_t, void (*)(uint8_t*)> fresh(nullptr, &FreeCacheBytes);
         Block<uint8_t> own;
         const uint8_t* input = cache_ + offset;
         if (cacheOwned_ == 1 && !scratch) {
-            fresh.reset(new (std::nothrow) uint8_t[cacheBytes_]);
+            fresh.reset(AllocateCacheBytes(cacheBytes_));
             if (!fresh) return VQ_ERR_PROCESS_NO_MEMORY;
             std::memcpy(fresh.get(), cache_, size_t(offset));
         } else {
@@ -268,7 +268,7 @@ VqStatus RawEngine::DecodeCache(void* scratch, int32_t swap, int32_t shift, int3
         const uint64_t written = uint64_t(std::max(*decoder.parameters()[LosslessJpegDecoder::OutputBytes], 0));
         if (offset + written < cacheBytes_) std::memset(target + written, 0, size_t(cacheBytes_ - offset - written));
         if (fresh) {
-            delete[] cache_;
+            FreeCacheBytes(cache_);
             cache_ = fresh.release();
         }
         if (s != VQ_OK) {

@@ -1,5 +1,7 @@
 #include "SdkRenderer.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
@@ -308,7 +310,7 @@ VqStatus SdkRenderer::LoadCache(uint8_t* buffer, uint32_t stepCount, int32_t* do
             cache_ = buffer;
             cacheOwned_ = 0;
         } else {
-            cache_ = new (std::nothrow) uint8_t[required ? required : 1];
+            cache_ = AllocateCacheBytes(required);
             if (!cache_) return VQ_ERR_PROCESS_NO_MEMORY;
             cacheOwned_ = 1;
             // The stored bytes are read over the start; past them the sensor
@@ -342,11 +344,24 @@ VqStatus SdkRenderer::LoadCache(uint8_t* buffer, uint32_t stepCount, int32_t* do
     return VQ_OK;
 }
 
+uint8_t* SdkRenderer::AllocateCacheBytes(uint64_t bytes) {
+    constexpr uint64_t kHugePage = uint64_t(2) << 20;
+    if (bytes > uint64_t(SIZE_MAX) - kHugePage) return nullptr;
+    if (bytes < kHugePage) return static_cast<uint8_t*>(std::malloc(size_t(bytes ? bytes : 1)));
+    const size_t rounded = size_t((bytes + kHugePage - 1) & ~(kHugePage - 1));
+    void* block = std::aligned_alloc(size_t(kHugePage), rounded);
+    // Only advice: without huge pages the block works as it is.
+    if (block) (void)::madvise(block, rounded, MADV_HUGEPAGE);
+    return static_cast<uint8_t*>(block);
+}
+
+void SdkRenderer::FreeCacheBytes(uint8_t* cache) { std::free(cache); }
+
 void SdkRenderer::FreeCache() {
     loadedBytes_ = 0;
     cacheDecoded_ = 0;
     if (cache_) {
-        if (cacheOwned_ == 1) delete[] cache_;
+        if (cacheOwned_ == 1) FreeCacheBytes(cache_);
         cache_ = nullptr;
     }
     cacheOwned_ = 0;

@@ -103,6 +103,11 @@ public:
     // Bytes the cache must hold: the file up to the end of the raw data, and at
     // least the whole sensor after the data offset; 0 for impossible geometry.
     uint64_t RequiredCacheBytes(uint32_t bytesPerSample) const;
+    // Memory of an owned cache (freed with FreeCacheBytes). Large caches are
+    // asked for in huge pages: a whole file read into small pages spends more
+    // time taking page faults than copying.
+    static uint8_t* AllocateCacheBytes(uint64_t bytes);
+    static void FreeCacheBytes(uint8_t* cache);
 
     // The long-lived stages of the base pipeline, once PrepareStages made them.
     const RawUnpackStage* UnpackStage() const { return unpackStage_.get(); }

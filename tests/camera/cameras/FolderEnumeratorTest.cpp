@@ -166,6 +166,16 @@ TEST(FolderEnumerator, CopiesKeepNamesAndStampsAndNeverReplaceAFile) {
     std::ifstream(busy.path() / first.name) >> kept;
     EXPECT_EQ(kept, "mine");
     EXPECT_EQ(std::distance(fs::directory_iterator(busy.path()), fs::directory_iterator()), 1);
+
+    // A sound file gone since the scan: the copies before it stay, and its own
+    // failed copy leaves no empty file behind.
+    lumora::test::TempFolder again;
+    SoundInfoRecord second{};
+    ASSERT_EQ(list.GetSoundInfo(1, &second), 0u);
+    fs::remove(d / second.name);
+    EXPECT_NE(list.CopyAllToFolder(again.path().c_str()), 0u);
+    EXPECT_TRUE(fs::exists(again.path() / first.name));
+    EXPECT_FALSE(fs::exists(again.path() / second.name));
 }
 
 } // namespace

@@ -111,6 +111,10 @@ TEST(RawTiffWriter, CopiesStayInsideTheSourceAndTheBuffer) {
     EXPECT_EQ(w.dataCursor(), 40u);
     // An inline value whose entry is not in the source.
     EXPECT_EQ(w.PutEntry(Field(271, 2, 4, 0), 30, source), VQ_ERR_BAD_FILE);
+    // A damaged sub-directory count would carry the data area past the buffer
+    // (or wrap it back over the directories).
+    EXPECT_EQ(w.PutSubDirectoryEntry(Field(33424, 4, 0xFFFFFFF0u, 0)), VQ_ERR_FILE_NO_MEMORY);
+    EXPECT_EQ(w.dataCursor(), 40u);
     // Entries past the buffer.
     RawTiffWriter small;
     ASSERT_EQ(small.Begin(16, 16), 0u);

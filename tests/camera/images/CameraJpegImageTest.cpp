@@ -103,6 +103,32 @@ TEST_F(CameraFileTest, SubsampledAndTurnedRenderingsTakeTheirPixels) {
             for (int c = 0; c < 3; ++c)
                 ASSERT_EQ(half[(y * (w / 2) + x) * 3 + c], full[(2 * y * w + 2 * x) * 3 + c]) << x << "," << y;
     ASSERT_EQ(VqSetSubSample(&info_, 1), 0u);
+    // In strips of a few rows, straight from the cache (RGB) and through the
+    // planes (BGR), the same pixels in the same order.
+    for (uint32_t type : {uint32_t(VQ_TYPE_RGB8), uint32_t(VQ_TYPE_BGR8)}) {
+        ASSERT_EQ(VqSetImageType(&info_, type), 0u);
+        std::vector<uint8_t> strips(full.size() + 64, 0xCD), stripBuffer(w * 3 * 17);
+        struct Sink {
+            uint8_t* at;
+            std::vector<uint8_t>* buffer;
+        };
+        static Sink sink;
+        sink = {strips.data(), &stripBuffer};
+        ImageBufferRecord rec{};
+        rec.buffer = stripBuffer.data();
+        rec.bufferBytes = uint32_t(stripBuffer.size());
+        rec.stripCallback = [](void* at, uint32_t bytes, int32_t) -> void* {
+            std::memcpy(sink.at, at, bytes);
+            sink.at += bytes;
+            return sink.buffer->data();
+        };
+        ASSERT_EQ(VqGetImage(&info_, &rec, nullptr), 0u) << type;
+        ASSERT_EQ(size_t(sink.at - strips.data()), full.size()) << type;
+        for (size_t i = 0; i < full.size(); i += 3)
+            for (size_t c = 0; c < 3; ++c)
+                ASSERT_EQ(strips[i + c], full[i + (type == VQ_TYPE_BGR8 ? 2 - c : c)]) << type << " at " << i;
+    }
+    ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_RGB8), 0u);
     ASSERT_EQ(VqSetRotateType(&info_, 180.0f), 0u);
     ASSERT_EQ(Render(turned), 0u);
     for (uint32_t i = 0; i < w * h; ++i)
@@ -180,7 +206,31 @@ TEST_F(CameraFileTest, DamagedStreamsAreAnswered) {
     }
 }
 
+namespace {
+
+// The first image's pixels as libtiff decodes them: tiffcp rewrites the file
+// uncompressed in one strip, and tiffdump says where that strip lies.
+std::vector<uint8_t> TiffcpPixels(const std::string& path, const std::string& copy, uint32_t rows) {
+    lumora::test::RunCommand("tiffcp -c none -r " + std::to_string(rows) + " '" + path + "' '" + copy +
+                             "' 2>/dev/null");
+    const std::string dump = lumora::test::RunCommand("tiffdump '" + copy + "' 2>/dev/null");
+    auto value = [&](const std::string& tag) -> long {
+        const size_t at = dump.find(tag);
+        if (at == std::string::npos) return -1;
+        const size_t open = dump.find('<', at);
+        return open == std::string::npos ? -1 : std::atol(dump.c_str() + open + 1);
+    };
+    const long offset = value("StripOffsets (273)"), count = value("StripByteCounts (279)");
+    std::ifstream in(copy, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (offset < 0 || count < 0 || size_t(offset + count) > bytes.size()) return {};
+    return std::vector<uint8_t>(bytes.begin() + offset, bytes.begin() + offset + count);
+}
+
+} // namespace
+
 TEST_F(CameraFileTest, RgbTiffRendersItsPixelsAndTheirGrey) {
+    const bool tiffcp = lumora::test::HaveTool("tiffcp") && lumora::test::HaveTool("tiffdump");
     ZyrCameraFileOptions o;
     o.rgbTiff = true;
     o.width = 520;
@@ -197,6 +247,9 @@ TEST_F(CameraFileTest, RgbTiffRendersItsPixelsAndTheirGrey) {
             for (uint32_t x = 0; x < o.width; ++x)
                 for (int c = 0; c < 3; ++c)
                     ASSERT_EQ(rgb[(y * o.width + x) * 3 + c], ZyrCameraFile::Pixel(x, y, c)) << x << "," << y;
+        if (tiffcp) {
+            EXPECT_EQ(rgb, TiffcpPixels(path_, path_ + ".tiffcp.tif", o.height));
+        }
         ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_GRAY8), 0u);
         ASSERT_EQ(Render(grey), 0u);
         for (uint32_t y = 0; y < o.height; ++y)
@@ -301,5 +354,169 @@ TEST_F(CameraFileTest, ResolutionComesFromTheMainDirectory) {
         EXPECT_EQ(got[0], c.value) << c.numerator;
         EXPECT_EQ(got[1], c.unitOut) << c.numerator;
         EXPECT_EQ(got[2], c.precision) << c.numerator;
+    }
+}
+
+// Saving a changed resolution writes it wherever the file keeps one: the TIFF
+// tags of APP1, the JFIF density, the APP8 record and the Photoshop block's
+// ResolutionInfo; a file without a Photoshop block gets one at its first save.
+// Nothing else of the file changes.
+TEST_F(CameraFileTest, SavedResolutionReachesEveryPlaceTheFileKeepsIt) {
+    if (!lumora::test::HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+    for (bool withBlock : {true, false}) {
+        SCOPED_TRACE(withBlock ? "with APP8 and APP13" : "without APP13");
+        ZyrCameraFileOptions o;
+        o.app8 = withBlock;
+        if (withBlock) o.iptc = Caption("Kept");
+        ASSERT_EQ(OpenCamera(o), 0u);
+        const size_t original = FileBytes(path_).size();
+        std::vector<uint8_t> rendered, again;
+        ASSERT_EQ(Render(rendered), 0u);
+        // A first save writes the settings record the way this interface
+        // writes it, and gives a file without a Photoshop block its block.
+        ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+        const std::vector<uint8_t> before = FileBytes(path_);
+        EXPECT_EQ(before.size(), withBlock ? original : original + 1100);
+        EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -Photoshop:XResolution '" + path_ + "' 2>&1"), "300\n");
+
+        // 100 per centimetre: 254 per inch in the ResolutionInfo.
+        ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(100)), 2, 0, 0, 0), 0u);
+        ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+        const std::vector<uint8_t> after = FileBytes(path_);
+        EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -IFD0:XResolution -IFD0:ResolutionUnit -JFIF:XResolution "
+                                           "-JFIF:YResolution -JFIF:ResolutionUnit -Photoshop:XResolution "
+                                           "-Photoshop:DisplayedUnitsX '" +
+                                           path_ + "' 2>&1"),
+                  "100\ncm\n100\n100\ncm\n254\ncm\n");
+        ASSERT_EQ(after.size(), before.size());
+        // Only resolution fields change: JFIF (5 bytes), APP8 (5), the
+        // ResolutionInfo (16) and the TIFF rationals and unit (18).
+        size_t changed = 0;
+        for (size_t i = 0; i < after.size(); ++i) changed += after[i] != before[i];
+        EXPECT_GT(changed, 0u);
+        EXPECT_LE(changed, 5u + (withBlock ? 5u : 0u) + 16u + 18u);
+        if (withBlock) {
+            // The APP8 record (second layout): unit at 13, values at 24 and 28.
+            size_t app8 = 0;
+            while (app8 + 1 < after.size() && !(after[app8] == 0xFF && after[app8 + 1] == 0xE8)) ++app8;
+            ASSERT_LT(app8 + 34, after.size());
+            EXPECT_EQ(after[app8 + 13], 2);
+            EXPECT_EQ((std::vector<uint8_t>(after.begin() + long(app8 + 24), after.begin() + long(app8 + 26))),
+                      (std::vector<uint8_t>{0, 100}));
+            EXPECT_EQ((std::vector<uint8_t>(after.begin() + long(app8 + 28), after.begin() + long(app8 + 30))),
+                      (std::vector<uint8_t>{0, 100}));
+            EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -IPTC:Caption-Abstract '" + path_ + "' 2>&1"),
+                      "Kept\n");
+        }
+        // The pixels are where the image expects them.
+        ASSERT_EQ(Render(again), 0u);
+        EXPECT_EQ(again, rendered);
+        // Saving again with nothing changed writes nothing.
+        ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+        EXPECT_EQ(FileBytes(path_), after);
+    }
+}
+
+namespace {
+
+// The window fitting on its own, for an image of a given size and margins.
+class WindowProbe : public JpegFileImage {
+public:
+    WindowProbe(uint32_t width, uint32_t height) : JpegFileImage(nullptr, nullptr) {
+        rawWidth_ = width;
+        rawHeight_ = height;
+    }
+    bool Fit(int32_t (&window)[4], int32_t SW, int32_t SH, int32_t ST, int32_t SL) {
+        return AdjustStoredWindow(&window[0], &window[1], &window[2], &window[3], SW, SH, ST, SL);
+    }
+};
+
+} // namespace
+
+// A window stored for the whole raw image, fitted to the smaller JPEG image:
+// scaled by the ratio of usable widths (held to 1/2, 2/3 or 1 near them),
+// around the centred part the JPEG shows, even, and inside the image.
+TEST(JpegFileImageWindow, StoredWindowsAreFittedToTheImage) {
+    struct Case {
+        const char* what;
+        uint32_t width, height;
+        int32_t SW, SH, ST, SL;
+        int32_t window[4];
+        bool fitted;
+        int32_t expected[4];
+    };
+    const Case cases[] = {
+        {"half the stored width", 2000, 1500, 4000, 3000, 0, 0, {1000, 800, 2000, 1600}, true, {500, 400, 1000, 800}},
+        {"stored margins count before scaling", 2000, 1500, 4000, 3000, 20, 40, {1040, 820, 2000, 1600}, true,
+         {500, 400, 1000, 800}},
+        {"two thirds, cut at the right edge", 2000, 1500, 3000, 2250, 0, 0, {300, 300, 2900, 1500}, true,
+         {200, 200, 1800, 1000}},
+        {"near 1 counts as 1, around the centre", 2000, 1500, 2100, 1600, 0, 0, {150, 150, 1000, 1000}, true,
+         {100, 100, 1000, 1000}},
+        {"below half counts as half", 1000, 750, 4000, 3000, 0, 0, {2000, 1500, 400, 400}, true, {500, 374, 200, 200}},
+        {"odd results are made even", 2000, 1500, 3000, 2250, 0, 0, {3, 3, 303, 303}, true, {2, 2, 202, 202}},
+        {"same width: unchanged", 2000, 1500, 2000, 1500, 0, 0, {10, 20, 30, 40}, true, {10, 20, 30, 40}},
+        {"stored narrower than the image: not used", 2000, 1500, 1000, 750, 0, 0, {10, 20, 30, 40}, false,
+         {10, 20, 30, 40}},
+    };
+    for (const Case& c : cases) {
+        WindowProbe image(c.width, c.height);
+        int32_t window[4] = {c.window[0], c.window[1], c.window[2], c.window[3]};
+        EXPECT_EQ(image.Fit(window, c.SW, c.SH, c.ST, c.SL), c.fitted) << c.what;
+        EXPECT_EQ(std::vector<int32_t>(window, window + 4), std::vector<int32_t>(c.expected, c.expected + 4)) << c.what;
+    }
+}
+
+// The fields a camera JPEG file rewrites in place (the settings record of the
+// private directory, the ImageDescription field) lie inside APP1: they are
+// written where the TIFF structure puts them, also after a Photoshop block was
+// inserted in front of it, and nothing else of the file changes.
+TEST_F(CameraFileTest, InPlaceWritesLandOnTheirFieldsInsideApp1) {
+    const bool exiftool = lumora::test::HaveTool("exiftool");
+    for (bool insertBlockFirst : {false, true}) {
+        SCOPED_TRACE(insertBlockFirst ? "after a block was inserted" : "as written by the camera");
+        ZyrCameraFileOptions o;
+        if (!insertBlockFirst) o.iptc = Caption("From the camera");
+        ASSERT_EQ(OpenCamera(o), 0u);
+        if (insertBlockFirst) {
+            const std::vector<uint8_t> record = Caption("Inserted");
+            VqIptcRecord r{uint32_t(record.size()), record.data(), 0};
+            ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &r, 0, 0, 0, 0), 0u);
+        }
+        // Where the settings record lies in the file, by the image's own tag finder.
+        uint32_t lookup[8] = {};
+        const uint16_t request[3] = {1021, 0, 4};
+        std::memcpy(lookup, request, sizeof request);
+        ASSERT_EQ(VqGetHidden(&info_, 10, lookup), 0u);
+        const size_t record = lookup[2];
+        const std::vector<uint8_t> before = FileBytes(path_);
+        ASSERT_LE(record + 58, before.size());
+
+        ASSERT_EQ(VqSetRotateType(&info_, 90.0f), 0u);
+        ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
+        const std::vector<uint8_t> saved = FileBytes(path_);
+        ASSERT_EQ(saved.size(), before.size());
+        for (size_t i = 0; i < saved.size(); ++i)
+            if (i < record || i >= record + 58) {
+                ASSERT_EQ(saved[i], before[i]) << "byte " << i;
+            }
+        // The record read back: the file opens turned.
+        {
+            ImageInfoRecord again{};
+            ASSERT_EQ(VqOpenImageFile(path_.c_str(), &again), 0u);
+            float rotation = -1;
+            EXPECT_EQ(VqGetRotateType(&again, &rotation), 0u);
+            EXPECT_EQ(rotation, 90.0f);
+            EXPECT_EQ(VqCloseImage(&again), 0u);
+        }
+
+        const std::string text = "Written in place";
+        ASSERT_EQ(VqSetImageDescription(&info_, uint32_t(text.size()), text.c_str()), 0u);
+        if (exiftool) {
+            EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -IFD0:ImageDescription '" + path_ + "' 2>&1"),
+                      text + "\n");
+        }
+        std::vector<uint8_t> rendered;
+        EXPECT_EQ(Render(rendered), 0u);
     }
 }

@@ -373,7 +373,10 @@ TEST(ImageFactory, JpegMarkerScanStaysInsideItsBuffer) {
         return out;
     };
     Bytes photoshop = {'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p', ' ', '3', '.', '0', 0};
-    const Bytes resources = cat({photoshop, resource(0x0404, {1, 2, 3}, 3), resource(0x03ED, {9, 9, 9, 9}, 4)});
+    const Bytes resolutionInfo(16, 9);
+    const Bytes resources = cat({photoshop, resource(0x0404, {1, 2, 3}, 3), resource(0x03ED, resolutionInfo, 16)});
+    // A ResolutionInfo too short to be rewritten in place.
+    const Bytes shortInfo = cat({photoshop, resource(0x0404, {1, 2, 3}, 3), resource(0x03ED, {9, 9, 9, 9}, 4)});
     const Bytes hugeBlock = cat({photoshop, resource(0x0404, {1, 2}, 0xFFFFFFF0u), resource(0x03ED, {9, 9}, 2)});
     const Bytes iptcPastSegment = cat({photoshop, resource(0x03ED, {9, 9}, 0x1000)});
 
@@ -398,6 +401,8 @@ TEST(ImageFactory, JpegMarkerScanStaysInsideItsBuffer) {
          VQ_ERR_READ_PAST_BUFFER, 0, 0},
         {"IPTC resource found", cat({soi, seg(0xE0, jfif), app13, seg(0xE1, exif)}), 1, 0,
          uint32_t(2 + 18 + app13.size() + 10), uint32_t(2 + 18 + 4 + 14 + 16 + 12)},
+        {"ResolutionInfo shorter than 16 bytes", cat({soi, seg(0xE0, jfif), seg(0xED, shortInfo), seg(0xE1, exif)}),
+         1, 0, uint32_t(2 + 18 + shortInfo.size() + 4 + 10), 0},
         {"resources not read", cat({soi, seg(0xE0, jfif), app13, seg(0xE1, exif)}), 0, 0,
          uint32_t(2 + 18 + app13.size() + 10), 0},
         {"resource size beyond the segment", cat({soi, seg(0xE0, jfif), seg(0xED, hugeBlock), seg(0xE1, exif)}),

@@ -225,23 +225,38 @@ std::string RectJson(const NbRect& r) {
     return buffer;
 }
 
-// Tries one raw image of the newest models on each started driver.
-int OpenZyn(const NimbalCore::FilePathSpec& path, ImageRef& out) {
-    NimbalCore::ImagePool* pool = NimbalCore::ImagePool::Instance();
+// The folder plug-ins: first those that read the extension, then all of
+// them, as the image factory offers a file.
+int OpenWithPlugIns(const NimbalCore::FilePathSpec& path, ImageRef& out) {
     const std::string extension = Upper(path.GetExtension());
-    // Folder plug-ins that read this extension come first.
-    for (const auto& plugIn : NimbalCore::ProImage::GetFolderPlugIns()) {
-        if (!plugIn->AcceptsExtension(extension)) continue;
-        ImageRef image(new NimbalCore::ProImage(path, plugIn));
-        if (image->Open() == 0) {
-            out = image;
-            return 0;
+    const std::vector<NimbalCore::YlmRefPtr<NimbalCore::BBPlugIn>> plugIns =
+        NimbalCore::ProImage::GetFolderPlugIns();
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& plugIn : plugIns) {
+            if (pass == 0 && (extension.empty() || !plugIn->AcceptsExtension(extension))) continue;
+            ImageRef image(new NimbalCore::ProImage(path, plugIn));
+            if (image->Open() == 0) {
+                out = image;
+                return 0;
+            }
         }
     }
-    const int32_t statuses[3] = {pool->wren3DriverStatus, pool->ploverDriverStatus, pool->wren4DriverStatus};
-    for (int kind = 0; kind < 3; ++kind) {
-        if (statuses[kind] != 0) continue;
-        ImageRef image(new NimbalCore::ProImage(path, kind));
+    return NimbalCore::NbErrImageFileOpenFailed;
+}
+
+// The named drivers that started, in the factory's order: Wren4, Wren3,
+// Plover.
+int OpenWithDrivers(const NimbalCore::FilePathSpec& path, ImageRef& out) {
+    NimbalCore::ImagePool* pool = NimbalCore::ImagePool::Instance();
+    const struct {
+        int kind;
+        int32_t status;
+    } drivers[] = {{NimbalCore::ProImage::Wren4, pool->wren4DriverStatus},
+                   {NimbalCore::ProImage::Wren3, pool->wren3DriverStatus},
+                   {NimbalCore::ProImage::Plover, pool->ploverDriverStatus}};
+    for (const auto& d : drivers) {
+        if (d.status != 0) continue;
+        ImageRef image(new NimbalCore::ProImage(path, d.kind));
         if (image->Open() == 0) {
             out = image;
             return 0;
@@ -250,33 +265,56 @@ int OpenZyn(const NimbalCore::FilePathSpec& path, ImageRef& out) {
     return NimbalCore::NbErrImageFileOpenFailed;
 }
 
-// The kinds in the factory's order, or the one forced.
-int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, std::string& kindName) {
-    NimbalCore::ProImage::InstallPoolSteps();
-    const NimbalCore::FilePathSpec path(file);
-    const std::string extension = Upper(path.GetExtension());
-    std::string k = kind;
-    if (k.empty()) {
-        if (extension == "TIF" || extension == "TIFF") k = "tiff";
-        else if (extension == "JPG" || extension == "JPEG") k = "jpeg";
-        else k = "zyn";
-    }
-    kindName = k;
-    if (k == "tiff") {
-        ImageRef image(new NimbalCore::FinishedTIFFImage(path));
+int OpenKind(const NimbalCore::FilePathSpec& path, const std::string& kind, ImageRef& out) {
+    if (kind == "tiff" || kind == "jpeg") {
+        ImageRef image(kind == "tiff" ? static_cast<Image*>(new NimbalCore::FinishedTIFFImage(path))
+                                      : static_cast<Image*>(new NimbalCore::FinishedJPEGImage(path)));
         const int code = image->Open();
         if (code == 0) out = image;
         return code;
     }
-    if (k == "jpeg") {
-        ImageRef image(new NimbalCore::FinishedJPEGImage(path));
-        const int code = image->Open();
-        if (code == 0) out = image;
-        return code;
+    if (kind == "zyn") {
+        NimbalCore::ImagePool::Instance();
+        if (OpenWithPlugIns(path, out) == 0) return 0;
+        return OpenWithDrivers(path, out);
     }
-    if (k == "zyn") return OpenZyn(path, out);
     // The camera-interface kind is not in this program yet.
     return NimbalCore::NbErrNotSupported;
+}
+
+// The kind forced, or the kinds in the image factory's order: the folder
+// plug-ins, then the kind of the extension, then TIFF, JPEG and the model
+// drivers in turn; 2000 when none opens the file.
+int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, std::string& kindName) {
+    NimbalCore::ProImage::InstallPoolSteps();
+    NimbalCore::ImagePool::Instance();
+    const NimbalCore::FilePathSpec path(file);
+    if (!kind.empty()) {
+        kindName = kind;
+        return OpenKind(path, kind, out);
+    }
+    kindName = "zyn";
+    if (OpenWithPlugIns(path, out) == 0) return 0;
+    const std::string extension = Upper(path.GetExtension());
+    std::string first;
+    if (extension == "TIF" || extension == "TIFF") first = "tiff";
+    else if (extension == "JPG" || extension == "JPEG") first = "jpeg";
+    else if (extension == "ZYR") first = "zyn";
+    if (!first.empty() && (first == "zyn" ? OpenWithDrivers(path, out) : OpenKind(path, first, out)) == 0) {
+        kindName = first;
+        return 0;
+    }
+    for (const char* k : {"tiff", "jpeg"}) {
+        if (OpenKind(path, k, out) == 0) {
+            kindName = k;
+            return 0;
+        }
+    }
+    if (OpenWithDrivers(path, out) == 0) {
+        kindName = "zyn";
+        return 0;
+    }
+    return NimbalCore::NbErrUnsupportedImage;
 }
 
 template <typename F>

@@ -166,9 +166,11 @@ public:
 protected:
     // Driver calls on the image reference.
     int32_t AttributeInfo(int32_t id, int32_t* type, int32_t* count);
-    int32_t ReadInts(int32_t id, int32_t* values, int32_t count);
+    int32_t ReadInts(int32_t id, int32_t* values, int32_t count, int32_t slotsPerElement = 1);
     int32_t ReadFloats(int32_t id, float* values, int32_t count);
     int32_t ReadTriple(int32_t id, uint16_t triple[3]);
+    // One driver rectangle (one element of four slots).
+    int32_t ReadRect(int32_t id, DriverRect& rect);
     int32_t ReadList(int32_t id, std::vector<int32_t>& values);
     // A text of the reported size with a terminating zero inside the buffer.
     int32_t ReadText(int32_t id, std::string& text);

@@ -90,6 +90,10 @@ public:
     void RenderImage(const ImageProcessParam& params, PixelArray& destination, bool useCrop, ProgressCB* progress,
                      int renderScale) override;
     void RenderThumbnail(const ImageProcessParam& params, PixelArray& destination) override;
+    // The exporter of the file kind (0 TIFF, 1 JPEG) over the rendering;
+    // null without a rendering or an array, or for a kind with no exporter.
+    ExportImage* CreateExportImage(int fileKind, ImageRendering* rendering, const FilePathSpec& target,
+                                   ExportImageArray* array, int32_t options) override;
     void GetImageRectangleFromCameraSDK(int level, const ImageProcessParam& params, const FilterRect& source,
                                         float rotation, VrelSharpenPlanes& layout, int destinationFormat,
                                         int resolutionDivisor, ProgressCB* progress) override;

@@ -224,8 +224,10 @@ bool LoadLevelRows(DriverImage& image, int32_t level, const Level& size, int64_t
                    const RenderSettings& s, std::vector<uint16_t>& out) {
     const zyn::ZproHeader& h = image.header;
     const uint64_t rowBytes = uint64_t(h.width) * 6;
-    out.assign(size_t(end - first) * size.width * 3, 0);
-    std::vector<uint8_t> raw;
+    // Every sample of the rows is written below: the buffer is sized, not
+    // cleared. The file's bytes go through one scratch row per thread.
+    out.resize(size_t(end - first) * size.width * 3);
+    thread_local std::vector<uint8_t> raw;
     auto sample = [&](const uint8_t* p) { return uint32_t(p[0] | p[1] << 8) & 0x0FFF; };
     for (int64_t y = first; y < end; ++y) {
         uint16_t* dst = out.data() + size_t(y - first) * size.width * 3;
@@ -281,7 +283,10 @@ int32_t RenderRect(DriverImage& image, int32_t level, const DriverRect* rect, Vr
     const RenderSettings s = Settings(image);
     // Levels rows around the rectangle, for the 3 x 3 filter.
     const int64_t first = std::max<int64_t>(0, r.firstRow - 1), end = std::min<int64_t>(size.height, r.endRow + 1);
-    std::vector<uint16_t> buffer;
+    // The rows of one call, kept per thread and reused by its next call, as a
+    // driver keeps its working memory: a fresh buffer of a whole strip every
+    // call would cost page faults that no real decoder pays.
+    thread_local std::vector<uint16_t> buffer;
     if (!LoadLevelRows(image, level, size, first, end, s, buffer)) return kErrBadFile;
     const int64_t W = size.width;
     auto at = [&](int64_t y, int64_t x, int c) {

@@ -41,12 +41,14 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
     static const std::string path = [] {
-        char name[] = "/tmp/lumora-fuzz-pro-XXXXXX";
-        const int fd = ::mkstemp(name);
+        // The folder plug-in reads files of its own extension only.
+        char name[] = "/tmp/lumora-fuzz-pro-XXXXXX.zpx";
+        const int fd = ::mkstemps(name, 4);
         if (fd >= 0) ::close(fd);
         return std::string(name);
     }();
-    // The first four bytes give the attribute count; the rest is the table.
+    // The first two of four leading bytes give the attribute count (kept
+    // small, so that most counts fit the table); the rest is the table.
     const uint32_t count = uint32_t(data[0]) | uint32_t(data[1]) << 8;
     constexpr uint32_t w = 8, h = 6;
     std::vector<uint8_t> file = {'Z', 'P', 'R', 'O'};

@@ -74,10 +74,13 @@ int ProImage::OpenWren4Driver() { return OpenDriver(Wren4); }
 void ProImage::CloseWren3Driver() { CloseDriver(Wren3); }
 void ProImage::ClosePloverDriver() { CloseDriver(Plover); }
 void ProImage::CloseWren4Driver() {
+    // The folder plug-ins go with the last driver of the teardown, also when
+    // that driver fails to close; each terminates its own context when its
+    // last reference goes.
+    struct ReleaseFolderPlugIns {
+        ~ReleaseFolderPlugIns() { FolderList().clear(); }
+    } release;
     CloseDriver(Wren4);
-    // The folder plug-ins go with the last driver of the teardown; each
-    // terminates its own context when its last reference goes.
-    FolderList().clear();
 }
 
 void ProImage::LoadPlugInFolder() {

@@ -90,6 +90,10 @@ public:
     void RenderImage(const ImageProcessParam& params, PixelArray& destination, bool useCrop, ProgressCB* progress,
                      int renderScale) override;
     void RenderThumbnail(const ImageProcessParam& params, PixelArray& destination) override;
+    // The exporter of the file kind (0 TIFF, 1 JPEG) over the rendering;
+    // null without a rendering or an array, or for a kind with no exporter.
+    ExportImage* CreateExportImage(int fileKind, ImageRendering* rendering, const FilePathSpec& target,
+                                   ExportImageArray* array, int32_t options) override;
     void GetImageRectangleFromCameraSDK(int level, const ImageProcessParam& params, const FilterRect& source,
                                         float rotation, VrelSharpenPlanes& layout, int destinationFormat,
                                         int resolutionDivisor, ProgressCB* progress) override;
@@ -166,9 +170,11 @@ public:
 protected:
     // Driver calls on the image reference.
     int32_t AttributeInfo(int32_t id, int32_t* type, int32_t* count);
-    int32_t ReadInts(int32_t id, int32_t* values, int32_t count);
+    int32_t ReadInts(int32_t id, int32_t* values, int32_t count, int32_t slotsPerElement = 1);
     int32_t ReadFloats(int32_t id, float* values, int32_t count);
     int32_t ReadTriple(int32_t id, uint16_t triple[3]);
+    // One driver rectangle (one element of four slots).
+    int32_t ReadRect(int32_t id, DriverRect& rect);
     int32_t ReadList(int32_t id, std::vector<int32_t>& values);
     // A text of the reported size with a terminating zero inside the buffer.
     int32_t ReadText(int32_t id, std::string& text);

@@ -57,12 +57,14 @@ int32_t ProImage::AttributeInfo(int32_t id, int32_t* type, int32_t* count) {
     return plugIn->GetAttributeInfo(imageRef, id, type, count);
 }
 
-int32_t ProImage::ReadInts(int32_t id, int32_t* values, int32_t count) {
+int32_t ProImage::ReadInts(int32_t id, int32_t* values, int32_t count, int32_t slotsPerElement) {
     if (!plugIn || !plugIn->GetAttributeValue) return -1;
+    // Room for four slots an element whatever the driver's type, so that a
+    // rectangle where a number was expected stays inside the buffer.
     std::vector<int32_t> buffer(size_t(std::max(count, 1)) * 4, 0);
     int32_t n = count;
     const int32_t status = plugIn->GetAttributeValue(imageRef, id, &n, buffer.data());
-    if (status == 0) std::copy(buffer.begin(), buffer.begin() + count, values);
+    if (status == 0) std::copy(buffer.begin(), buffer.begin() + size_t(count) * size_t(slotsPerElement), values);
     return status;
 }
 
@@ -78,6 +80,14 @@ int32_t ProImage::ReadTriple(int32_t id, uint16_t triple[3]) {
     const int32_t status = ReadInts(id, slots, 3);
     if (status == 0)
         for (int i = 0; i < 3; ++i) triple[i] = uint16_t(slots[i] & 0xFFFF);
+    return status;
+}
+
+int32_t ProImage::ReadRect(int32_t id, DriverRect& rect) {
+    // A rectangle counts as one element but fills four slots.
+    int32_t slots[4] = {0, 0, 0, 0};
+    const int32_t status = ReadInts(id, slots, 1, 4);
+    if (status == 0) rect = DriverRect{slots[0], slots[1], slots[2], slots[3]};
     return status;
 }
 

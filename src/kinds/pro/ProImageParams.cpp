@@ -382,9 +382,9 @@ void ProImage::InitializeConstantAttributes() {
     if (ReadInts(1968, &basic, 1) != 0) basic = 0;
     p.basicNoiseReductionStrength = basic;
 
-    int32_t rect[4] = {0, 0, 0, 0};
-    required(ReadInts(1923, rect, 1));
-    p.crop = NbRect(rect[1], rect[0], rect[3] - 1, rect[2] - 1);
+    DriverRect rect{0, 0, 0, 0};
+    required(ReadRect(1923, rect));
+    p.crop = NbRect(rect.firstColumn, rect.firstRow, rect.endColumn - 1, rect.endRow - 1);
     if (p.crop.left == 0 && p.crop.top == 0 && p.crop.right == -1 && p.crop.bottom == -1) p.crop = imageRect_;
 
     int32_t sharpen[3] = {0, 0, 0};
@@ -502,9 +502,10 @@ void ProImage::InitializeAtCaptureProcessParameters() {
     int32_t rotation = 0;
     atCaptureRotationPresent = captureFlag1927 = ReadInts(1927, &rotation, 1) == 0;
     if (atCaptureRotationPresent) a.rotation = float(rotation);
-    int32_t rect[4] = {0, 0, 0, 0};
-    atCaptureCropPresent = captureFlag1928 = ReadInts(1928, rect, 1) == 0;
-    a.crop = atCaptureCropPresent ? NbRect(rect[1], rect[0], rect[3] - 1, rect[2] - 1) : NbRect(0, 0, -1, -1);
+    DriverRect rect{0, 0, 0, 0};
+    atCaptureCropPresent = captureFlag1928 = ReadRect(1928, rect) == 0;
+    a.crop = atCaptureCropPresent ? NbRect(rect.firstColumn, rect.firstRow, rect.endColumn - 1, rect.endRow - 1)
+                                  : NbRect(0, 0, -1, -1);
     int32_t lighting = 0;
     const int32_t ls = ReadInts(1842, &lighting, 1);
     if (ls != 0 && ls != VrelErrNotSupported) YLM_THROW(op, NbErrImageFileOpenFailed);

@@ -6,6 +6,8 @@
 #include "ZproContainer.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -25,6 +27,11 @@
 #endif
 #ifndef ZYN_FAULT
 #define ZYN_FAULT 0
+#endif
+// The folder plug-in reads only files of its own extension (".zpx"); the
+// named drivers and the fault variants read the container under any name.
+#ifndef ZYN_OWN_EXTENSION_ONLY
+#define ZYN_OWN_EXTENSION_ONLY 0
 #endif
 
 // Fault variants.
@@ -61,6 +68,21 @@ bool AcceptsModel(int32_t code) {
         return code == 1824 || code == 1825 || code == 1888 || code == 1889 || code == 16384 || code == 16385 ||
                code == 2048 || code == 2049 || code == 2050;
     }
+}
+
+[[maybe_unused]] constexpr char kOwnExtension[] = ".zpx";
+
+// Whether the file behind a descriptor has the plug-in's own extension (any
+// case).
+[[maybe_unused]] bool HasOwnExtension(int fd) {
+    char link[64], target[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    const size_t ext = sizeof kOwnExtension - 1;
+    if (n < ssize_t(ext)) return false;
+    for (size_t i = 0; i < ext; ++i)
+        if (std::tolower(static_cast<unsigned char>(target[size_t(n) - ext + i])) != kOwnExtension[i]) return false;
+    return true;
 }
 
 struct IoRef {
@@ -202,8 +224,10 @@ bool LoadLevelRows(DriverImage& image, int32_t level, const Level& size, int64_t
                    const RenderSettings& s, std::vector<uint16_t>& out) {
     const zyn::ZproHeader& h = image.header;
     const uint64_t rowBytes = uint64_t(h.width) * 6;
-    out.assign(size_t(end - first) * size.width * 3, 0);
-    std::vector<uint8_t> raw;
+    // Every sample of the rows is written below: the buffer is sized, not
+    // cleared. The file's bytes go through one scratch row per thread.
+    out.resize(size_t(end - first) * size.width * 3);
+    thread_local std::vector<uint8_t> raw;
     auto sample = [&](const uint8_t* p) { return uint32_t(p[0] | p[1] << 8) & 0x0FFF; };
     for (int64_t y = first; y < end; ++y) {
         uint16_t* dst = out.data() + size_t(y - first) * size.width * 3;
@@ -259,7 +283,10 @@ int32_t RenderRect(DriverImage& image, int32_t level, const DriverRect* rect, Vr
     const RenderSettings s = Settings(image);
     // Levels rows around the rectangle, for the 3 x 3 filter.
     const int64_t first = std::max<int64_t>(0, r.firstRow - 1), end = std::min<int64_t>(size.height, r.endRow + 1);
-    std::vector<uint16_t> buffer;
+    // The rows of one call, kept per thread and reused by its next call, as a
+    // driver keeps its working memory: a fresh buffer of a whole strip every
+    // call would cost page faults that no real decoder pays.
+    thread_local std::vector<uint16_t> buffer;
     if (!LoadLevelRows(image, level, size, first, end, s, buffer)) return kErrBadFile;
     const int64_t W = size.width;
     auto at = [&](int64_t y, int64_t x, int c) {
@@ -378,6 +405,9 @@ VREL_EXPORT int32_t VrelAllocImage(int32_t context, int32_t ioRef, int32_t* imag
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) return kErrBadFile;
+#if ZYN_OWN_EXTENSION_ONLY
+    if (!HasOwnExtension(fd)) return kErrUnsupportedModel;
+#endif
     const uint64_t fileSize = uint64_t(st.st_size);
     uint8_t head[zyn::kZproHeaderBytes];
     if (fileSize < sizeof head || !ReadAt(fd, head, sizeof head, 0)) return kErrBadFile;
@@ -454,7 +484,7 @@ VREL_EXPORT int32_t VrelGetAttributeValue(int32_t ref, int32_t id, int32_t* coun
 #if ZYN_FAMILY == 3
     if (id == 112) {
         if (*count < 4) return kErrBufferSmall;
-        std::memcpy(buffer, ".zpx", 4);
+        std::memcpy(buffer, kOwnExtension, 4);
         *count = 4;
         return VrelOK;
     }

@@ -7,6 +7,9 @@
 #include "ColorEngine.h"
 #include "ColorProfile.h"
 #include "ColorServices.h"
+#include "ExportImage.h"
+#include "ExportImageArray.h"
+#include "FinishedTIFFImage.h"
 #include "ImageRef.h"
 #include "ImageRendering.h"
 #include "RenderBuffer.h"
@@ -19,6 +22,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -185,6 +189,35 @@ TEST_F(ProImageColor, AStoredLookThatIsNoProfileLeavesTheImageWithoutCameraLook)
     const std::string look = image->GetProcessParams()->lookName;
     EXPECT_FALSE(look.empty());
     EXPECT_TRUE(engine_->FindProfile(look)) << look;
+}
+
+} // namespace
+
+namespace {
+
+using namespace NimbalCore;
+
+TEST_F(ProImageColor, ExportsAsTIFFThroughTheExporterItMakes) {
+    const std::string path = protest::WriteFile(folder_, "e.zyr", protest::Spec(16384, 40, 30));
+    ProImage* image = nullptr;
+    ImageRef ref = Open(path, image);
+    ImageProcessParam params = *image->GetProcessParams();
+    params.workingSpaceName = StaticProfileTable::Description("ORVEX_sRGB.icm");
+    ImageRendering rendering(ref, params);
+    ExportImageArray array;
+    const FilePathSpec target(folder_.file("e.tif"));
+    EXPECT_EQ(image->CreateExportImage(1, &rendering, target, &array, 0), nullptr) << "no JPEG exporter yet";
+    EXPECT_EQ(image->CreateExportImage(7, &rendering, target, &array, 0), nullptr);
+    EXPECT_EQ(image->CreateExportImage(0, nullptr, target, &array, 0), nullptr);
+    EXPECT_EQ(image->CreateExportImage(0, &rendering, target, nullptr, 0), nullptr);
+    std::unique_ptr<ExportImage> exporter(image->CreateExportImage(0, &rendering, target, &array, 0));
+    ASSERT_TRUE(exporter);
+    ASSERT_NO_THROW(exporter->SaveFile());
+    auto* tiff = new FinishedTIFFImage(target);
+    ImageRef exported(tiff);
+    ASSERT_EQ(tiff->Open(), 0);
+    EXPECT_EQ(tiff->GetNativeImageRect(), NbRect(0, 0, 39, 29));
+    EXPECT_EQ(tiff->GetSamplesPerPixel(), 3);
 }
 
 } // namespace

@@ -117,6 +117,20 @@ protected:
     int threads_ = 0, fds_ = 0;
 };
 
+// Notes whether the image had a render helper while it reported progress.
+class HelperWatch : public ProgressCB {
+public:
+    explicit HelperWatch(ProImage* image) : image_(image) {}
+    bool Progress(int) override {
+        sawHelper |= image_->HasRenderHelper();
+        return true;
+    }
+    bool sawHelper = false;
+
+private:
+    ProImage* image_;
+};
+
 TEST_F(ProImageRender, FullLevelIsTheFilesSamplesWidenedTo16Bits) {
     ZproSpec spec = protest::Spec(2048, 40, 30);
     ProImage* image = Open(protest::WriteFile(folder_, "a.zyr", spec), ProImage::Wren4);
@@ -160,9 +174,43 @@ TEST_F(ProImageRender, OneAndTwoThreadsGiveTheSameBytes) {
                                                   protest::Spec(2049, 72, c.height, c.mono)),
                                ProImage::Wren4);
         const std::vector<uint8_t> one = WithCpus("1", image, c.request);
-        const std::vector<uint8_t> two = WithCpus("2", image, c.request);
+        ::setenv("LUMORA_CPU_COUNT", "2", 1);
+        HelperWatch watch(image);
+        const std::vector<uint8_t> two = Render(image, c.request, &watch);
         ASSERT_FALSE(one.empty()) << c.what;
         EXPECT_TRUE(one == two) << c.what;
+        // The reduced level and the thumbnail render on one thread.
+        EXPECT_EQ(watch.sawHelper, !c.request.thumbnail && c.request.scale == 1) << c.what;
+        EXPECT_FALSE(image->HasRenderHelper()) << c.what;
+        ExpectNothingLeft(c.what);
+    }
+}
+
+TEST_F(ProImageRender, HelperStartsOnlyForLargeFullRendersOnSeveralProcessors) {
+    ProImage::SetHelperMinimumSize(512);
+    struct Case {
+        const char* what;
+        uint32_t width, height;
+        const char* cpus;
+        RenderRequest request;
+        bool helper;
+    };
+    const Case cases[] = {
+        {"513 x 520 on two processors", 513, 520, "2", Req(), true},
+        {"513 x 520 on one processor", 513, 520, "1", Req(), false},
+        {"512 wide is not large", 512, 700, "2", Req(), false},
+        {"512 tall is not large", 700, 512, "2", Req(), false},
+        {"the reduced level never", 1100, 1100, "2", Req().Scale(2), false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        ProImage* image = Open(protest::WriteFile(folder_, "h" + std::to_string(n++) + ".zyr",
+                                                  protest::Spec(2048, c.width, c.height)),
+                               ProImage::Wren4);
+        ::setenv("LUMORA_CPU_COUNT", c.cpus, 1);
+        HelperWatch watch(image);
+        ASSERT_FALSE(Render(image, c.request, &watch).empty()) << c.what;
+        EXPECT_EQ(watch.sawHelper, c.helper) << c.what;
         EXPECT_FALSE(image->HasRenderHelper()) << c.what;
         ExpectNothingLeft(c.what);
     }

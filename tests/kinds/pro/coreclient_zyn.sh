@@ -17,6 +17,15 @@ for pair in 1824:0 1825:0 1888:0 1889:0 16384:1 16385:1 2048:2 2049:2 2050:2; do
   echo "$out" | grep -q '"colorModes": \[2, 0, 1\]' || fail "colour modes of $model: $out"
 done
 
+# The folder plug-in reads its own extension; a file under another name
+# still reaches the named drivers after the plug-ins (the factory's order).
+"$bin/zprowrite" "$dir/plug.zpx" --model 16385 || fail "zprowrite zpx"
+out=$("$bin/coreclient" open "$dir/plug.zpx") || fail "open zpx: $out"
+echo "$out" | grep -q '"driver": 3, "modelCode": 16385,' || fail "folder plug-in: $out"
+cp "$dir/2049.zyr" "$dir/renamed.dat"
+out=$("$bin/coreclient" open "$dir/renamed.dat") || fail "open dat: $out"
+echo "$out" | grep -q '"driver": 2, "modelCode": 2049,' || fail "trial order: $out"
+
 "$bin/zprowrite" "$dir/mono.zyr" --model 2049 --mono --size 30x20
 out=$("$bin/coreclient" open "$dir/mono.zyr") || fail "open mono: $out"
 echo "$out" | grep -q '"colorModes": \[2, 1\]' || fail "colour modes of mono: $out"
@@ -32,8 +41,10 @@ echo "$out" | grep -q '"colorModes": \[2, 1\]' || fail "colour modes of mono: $o
 out=$("$bin/coreclient" render "$dir/2048.zyr" "$dir/bad.ppm" --crop 8,4,3,27)
 [ $? -eq 1 ] && [ "$out" = '{"code": 1707}' ] || fail "inverted crop: $out"
 out=$("$bin/coreclient" open "$dir/missing.zyr")
-[ $? -eq 1 ] && [ "$out" = '{"code": 1701}' ] || fail "missing file: $out"
+[ $? -eq 1 ] && [ "$out" = '{"code": 2000}' ] || fail "missing file: $out"
 "$bin/zyrwrite" --sample "$dir/camera.zyr" > /dev/null || fail "zyrwrite"
 out=$("$bin/coreclient" open "$dir/camera.zyr")
-[ $? -eq 1 ] && [ "$out" = '{"code": 1701}' ] || fail "camera-interface raw file: $out"
+[ $? -eq 1 ] && [ "$out" = '{"code": 2000}' ] || fail "camera-interface raw file: $out"
+out=$("$bin/coreclient" open "$dir/camera.zyr" --kind zyn)
+[ $? -eq 1 ] && [ "$out" = '{"code": 1701}' ] || fail "camera-interface raw file as zyn: $out"
 echo ok

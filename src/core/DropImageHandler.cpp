@@ -9,6 +9,8 @@
 #include "YlmErrp.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 #include <vector>
 
 namespace NimbalCore {
@@ -38,7 +40,11 @@ void DropImageHandler::operator()(ImageRendering* rendering) {
         }
     } else {
         if (image->IsOpen()) image->Close();
-        File(source).Copy(target, true).MakeWritable();
+        // A move drop replaces a file of the name, as on one file system,
+        // but only with a complete copy; a copy drop never replaces.
+        if (mode_ == 0 && target.Exists()) ReplaceByCopy(source, target);
+        else File(source).Copy(target, true);
+        File(target).MakeWritable();
     }
 
     ++done_;
@@ -56,6 +62,25 @@ void DropImageHandler::MoveImage(const FilePathSpec& source, const FilePathSpec&
     if (source.IsSameFile(target)) YLM_THROW("DropImageHandler::operator()", NbErrMoveOntoItself);
     if (std::rename(source.GetPath().c_str(), target.GetPath().c_str()) != 0)
         YLM_THROW("DropImageHandler::operator()", NbErrMoveFailed);
+}
+
+void DropImageHandler::ReplaceByCopy(const FilePathSpec& source, const FilePathSpec& target) {
+    // The copy is made beside the target and renamed over it when complete:
+    // a copy that fails leaves the target as it was.
+    std::string temporary = target.GetFolder().GetPath() + "/.lumora-drop-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) YLM_THROW("DropImageHandler::operator()", NbErrFileCopyFailed);
+    ::close(fd);
+    try {
+        File(source).Copy(FilePathSpec(temporary), false);
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    if (std::rename(temporary.c_str(), target.GetPath().c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        YLM_THROW("DropImageHandler::operator()", NbErrFileCopyFailed);
+    }
 }
 
 } // namespace NimbalCore

@@ -19,13 +19,15 @@ public:
     virtual ~DropImageHandler() = default;
 
     // A copy onto an existing file fails with 1805; a move replaces an
-    // existing file of the name in one step, so a failed move leaves both
-    // files as they were and the image opens again. 1711 when the progress
-    // callback cancels, after this rendering's files are handled.
+    // existing file of the name in one step (across file systems with a
+    // complete copy), so a failed move leaves both files as they were and
+    // the image opens again. 1711 when the progress callback cancels, after
+    // this rendering's files are handled.
     virtual void operator()(ImageRendering* rendering);
 
 private:
     void MoveImage(const FilePathSpec& source, const FilePathSpec& target);
+    void ReplaceByCopy(const FilePathSpec& source, const FilePathSpec& target);
 
     FilePathSpec folder_;
     ProgressCB* progress_;

@@ -45,6 +45,10 @@ public:
     bool Release();
     void CenterCloseUpPoint();
     NbPoint GetCloseUpPoint() const { return NbPoint{closeUpPoint_[0], closeUpPoint_[1]}; }
+    void SetCloseUpPoint(NbPoint p) {
+        closeUpPoint_[0] = p.x;
+        closeUpPoint_[1] = p.y;
+    }
     // The look that stands for a camera look setting, by this image's kind
     // of sensor.
     std::string GetDefaultProfileName(int lookIndex) const;

@@ -35,6 +35,7 @@ enum NbErrorCodes : int {
 
     NbErrLibraryFailed = 1700,
     NbErrImageFileOpenFailed = 1701,
+    NbErrImageFileInUse = 1702,
     NbErrSetImageTypeFailed = 1703,
     NbErrSetPadFailed = 1704,
     NbErrCacheLoadFailed = 1705,

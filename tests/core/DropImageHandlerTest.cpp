@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -161,6 +162,27 @@ TEST_F(DropImageHandlerTest, AMoveAcrossFileSystemsCopies) {
     EXPECT_TRUE(fs::exists(In("X.CRW")));
     EXPECT_TRUE(fs::exists(In("X.WAV")));
     EXPECT_FALSE(ImageOf(shot)->IsOpenDisabled());
+
+    // A file of the name there is replaced, as a move on one file system
+    // replaces it, but only by a complete copy: a read-only source still
+    // gives a writable file, and a copy that fails leaves the file there.
+    std::ofstream(other + "/Y.CRW") << "older Y";
+    ImageRendering* y = Shot("Y.CRW");
+    ::chmod(In("Y.CRW").c_str(), 0444);
+    DropImageHandler(FilePathSpec(other), 1, nullptr, 0)(y);
+    EXPECT_EQ(ReadAll(other + "/Y.CRW"), "image Y.CRW");
+    struct stat st {};
+    ASSERT_EQ(::stat((other + "/Y.CRW").c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IWUSR);
+
+    std::ofstream(other + "/Z.CRW") << "older Z";
+    ImageRendering* z = Shot("Z.CRW");
+    // The source cannot be read as a file any more.
+    fs::remove(In("Z.CRW"));
+    fs::create_directory(In("Z.CRW"));
+    EXPECT_EQ(CodeOf([&] { DropImageHandler(FilePathSpec(other), 1, nullptr, 0)(z); }), NbErrFileCopyFailed);
+    EXPECT_EQ(ReadAll(other + "/Z.CRW"), "older Z");
+    EXPECT_EQ(std::distance(fs::directory_iterator(other), fs::directory_iterator()), 4) << "no copy left behind";
     fs::remove_all(other);
 }
 

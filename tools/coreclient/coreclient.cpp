@@ -5,15 +5,17 @@
 // per KEY: {"key": ..., "found": true|false, "text": ...} (UTF-8). A failure
 // prints {"code": N} and exits 1.
 //
-// coreclient open PATH [--kind tiff|jpeg|raw|zyn]
+// coreclient open PATH
 //
-// Opens the image and prints one JSON object: code, kind, file type, native,
-// image and thumbnail rectangles, samples per pixel, bytes per sample, colour
-// modes, source colour-space name, date string, make, model, serial number,
-// image info text (and the driver of a raw image of the newest models).
+// Opens the image as the program does (the image factory picks its kind) and
+// prints one JSON object: code, kind (tiff, jpeg, pro for the newest models'
+// raw files, zyn for the older ones), file type, native, image and thumbnail
+// rectangles, samples per pixel, bytes per sample, colour modes, source
+// colour-space name, date string, make, model, serial number, image info text
+// (and the driver of a raw image of the newest models).
 //
 // coreclient render PATH OUT.ppm|OUT.pgm [--thumbnail] [--depth 8|16]
-//           [--rotate D] [--crop l,t,r,b] [--scale N] [--space NAME] [--kind K]
+//           [--rotate D] [--crop l,t,r,b] [--scale N] [--space NAME]
 //
 // Renders the image through an ImageRendering into a RenderBuffer and writes
 // binary netpbm: PPM, or PGM for an image without colour (16-bit samples
@@ -28,12 +30,15 @@
 // prints {"code": N} and exits 1. --cancel-after cancels once that many
 // strips were rendered.
 #include "ColorEngine.h"
+#include "ContactSheet.h"
 #include "ExportImageArray.h"
 #include "ExportSizeOptions.h"
 #include "ExportTIFFImage.h"
 #include "FinishedJPEGImage.h"
 #include "FinishedTIFFImage.h"
 #include "ImagePool.h"
+#include "ImageWerks.h"
+#include "InstalledImageKinds.h"
 #include "ImageRef.h"
 #include "ImageRendering.h"
 #include "LocalizedStrings.h"
@@ -43,12 +48,14 @@
 #include "RenderBuffer.h"
 #include "ScalePlugIn.h"
 #include "YlmErrp.h"
+#include "ZynImage.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,9 +91,10 @@ int failure(int code) {
 
 int usage() {
     std::fprintf(stderr, "usage: coreclient strings FILE.u16 LANGUAGE KEY...\n"
-                         "       coreclient open PATH [--kind tiff|jpeg|raw|zyn]\n"
+                         "       coreclient open PATH\n"
                          "       coreclient render PATH OUT.ppm|OUT.pgm [--thumbnail] [--depth 8|16] [--rotate D]\n"
-                         "                  [--crop l,t,r,b] [--scale N] [--space NAME] [--kind tiff|jpeg|raw|zyn]\n"
+                         "                  [--crop l,t,r,b] [--scale N] [--space NAME]\n"
+                         "       coreclient scan FOLDER\n"
                          "       coreclient export IN OUT --tiff [--depth 8|16] [--resize percent P|fill W H|fit W H|pad W H]\n"
                          "           [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile]\n"
                          "           [--gps-text] [--cancel-after STRIPS]\n");
@@ -139,76 +147,30 @@ using NimbalCore::Image;
 using NimbalCore::ImageRef;
 using NimbalCore::NbRect;
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// The file's extension in capitals, without its dot ("TIF").
-std::string ExtensionOf(const NimbalCore::FilePathSpec& path) {
-    std::string extension = Upper(path.GetExtension());
-    if (!extension.empty() && extension[0] == '.') extension.erase(0, 1);
-    return extension;
-}
-
 std::string RectJson(const NbRect& r) {
     char buffer[96];
     std::snprintf(buffer, sizeof buffer, "[%d, %d, %d, %d]", r.left, r.top, r.right, r.bottom);
     return buffer;
 }
 
-// Tries one raw image of the newest models on each started driver.
-int OpenZyn(const NimbalCore::FilePathSpec& path, ImageRef& out) {
-    NimbalCore::ImagePool* pool = NimbalCore::ImagePool::Instance();
-    const std::string extension = ExtensionOf(path);
-    // Folder plug-ins that read this extension come first.
-    for (const auto& plugIn : NimbalCore::ProImage::GetFolderPlugIns()) {
-        if (!plugIn->AcceptsExtension(extension)) continue;
-        ImageRef image(new NimbalCore::ProImage(path, plugIn));
-        if (image->Open() == 0) {
-            out = image;
-            return 0;
-        }
-    }
-    const int32_t statuses[3] = {pool->wren3DriverStatus, pool->ploverDriverStatus, pool->wren4DriverStatus};
-    for (int kind = 0; kind < 3; ++kind) {
-        if (statuses[kind] != 0) continue;
-        ImageRef image(new NimbalCore::ProImage(path, kind));
-        if (image->Open() == 0) {
-            out = image;
-            return 0;
-        }
-    }
-    return NimbalCore::NbErrImageFileOpenFailed;
+std::string Absolute(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path whole = std::filesystem::absolute(path, error);
+    return error ? path : whole.lexically_normal().string();
 }
 
-// The kinds in the factory's order, or the one forced.
-int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, std::string& kindName) {
-    NimbalCore::ProImage::InstallPoolSteps();
-    const NimbalCore::FilePathSpec path(file);
-    const std::string extension = ExtensionOf(path);
-    std::string k = kind;
-    if (k.empty()) {
-        if (extension == "TIF" || extension == "TIFF") k = "tiff";
-        else if (extension == "JPG" || extension == "JPEG") k = "jpeg";
-        else k = "zyn";
-    }
-    kindName = k;
-    if (k == "tiff") {
-        ImageRef image(new NimbalCore::FinishedTIFFImage(path));
-        const int code = image->Open();
-        if (code == 0) out = image;
-        return code;
-    }
-    if (k == "jpeg") {
-        ImageRef image(new NimbalCore::FinishedJPEGImage(path));
-        const int code = image->Open();
-        if (code == 0) out = image;
-        return code;
-    }
-    if (k == "zyn") return OpenZyn(path, out);
-    // The camera-interface kind is not in this program yet.
-    return NimbalCore::NbErrNotSupported;
+// Opens the file through the image factory, as the program does.
+int OpenImage(const std::string& file, ImageRef& out, std::string& kindName) {
+    NimbalCore::InstalledImageKinds::Install();
+    // The program hands the kinds whole paths, as its documents hold them.
+    const int code = NimbalCore::ImageWerks().OpenImage(NimbalCore::FilePathSpec(Absolute(file)), out);
+    if (code != 0) return code;
+    Image* im = out.Get();
+    if (dynamic_cast<NimbalCore::FinishedTIFFImage*>(im)) kindName = "tiff";
+    else if (dynamic_cast<NimbalCore::FinishedJPEGImage*>(im)) kindName = "jpeg";
+    else if (dynamic_cast<NimbalCore::ProImage*>(im)) kindName = "pro";
+    else if (dynamic_cast<NimbalCore::ZynImage*>(im)) kindName = "zyn";
+    return 0;
 }
 
 template <typename F>
@@ -225,6 +187,7 @@ int Guarded(F&& f) {
         return NimbalCore::NbErrImageFileOpenFailed;
     }
 }
+
 
 int exportImage(int argc, char** argv) {
     using namespace NimbalCore;
@@ -274,12 +237,12 @@ int exportImage(int argc, char** argv) {
         // The pool brings the scale plug-in (and the raw drivers) up with it,
         // as the program's does.
         NimbalCore::ScalePlugIn::InstallPoolBinding();
-        NimbalCore::ProImage::InstallPoolSteps();
+        NimbalCore::InstalledImageKinds::Install();
         ImagePool::Instance();
         ColorEngine::Instance(0, 1);
         ImageRef image;
         std::string kindName;
-        if (const int opened = OpenImage(argv[2], "", image, kindName)) return failure(opened);
+        if (const int opened = OpenImage(argv[2], image, kindName)) return failure(opened);
         ImageProcessParam params = *image->GetProcessParams();
         params.crop = image->GetImageRect();
         if (!workingSpace.empty()) params.workingSpaceName = workingSpace;
@@ -306,15 +269,12 @@ int exportImage(int argc, char** argv) {
 }
 
 int openCommand(int argc, char** argv) {
-    if (argc < 3) return usage();
-    std::string kind;
-    for (int i = 3; i + 1 < argc; ++i)
-        if (std::string(argv[i]) == "--kind") kind = argv[++i];
+    if (argc != 3) return usage();
     ImageRef image;
     std::string kindName;
     std::string json_out;
     const int code = Guarded([&] {
-        const int opened = OpenImage(argv[2], kind, image, kindName);
+        const int opened = OpenImage(argv[2], image, kindName);
         if (opened != 0) return opened;
         Image* im = image.Get();
         std::string modes;
@@ -369,7 +329,7 @@ int render(int argc, char** argv) {
     bool thumbnail = false, haveCrop = false;
     int depth = 8, rotation = 0, scale = 1;
     NbRect crop;
-    std::string space, kind;
+    std::string space;
     for (int i = 4; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--thumbnail") thumbnail = true;
@@ -378,7 +338,6 @@ int render(int argc, char** argv) {
         else if (a == "--rotate") rotation = std::atoi(argv[++i]);
         else if (a == "--scale") scale = std::atoi(argv[++i]);
         else if (a == "--space") space = argv[++i];
-        else if (a == "--kind") kind = argv[++i];
         else if (a == "--crop") {
             if (std::sscanf(argv[++i], "%d,%d,%d,%d", &crop.left, &crop.top, &crop.right, &crop.bottom) != 4)
                 return usage();
@@ -389,7 +348,7 @@ int render(int argc, char** argv) {
     ImageRef image;
     std::string kindName;
     const int code = Guarded([&] {
-        const int opened = OpenImage(argv[2], kind, image, kindName);
+        const int opened = OpenImage(argv[2], image, kindName);
         if (opened != 0) return opened;
         Image* im = image.Get();
         NimbalCore::ImageProcessParam params = *im->GetProcessParams();
@@ -432,6 +391,44 @@ int render(int argc, char** argv) {
     return 0;
 }
 
+// A sheet as a document keeps it: every image it accepts stays listed, and
+// the report order is remembered.
+class ScanSheet : public NimbalCore::ContactSheet {
+public:
+    int ImageFound(ImageRef image) override {
+        const int result = ContactSheet::ImageFound(image);
+        if (result == 0) reported.push_back(image);
+        return result;
+    }
+    void ReportDropFailures(std::vector<std::string>) override {}
+    void ActivateImage(const NimbalCore::FilePathSpec&) override {}
+
+    std::vector<ImageRef> reported;
+};
+
+int scan(int argc, char** argv) {
+    if (argc != 3) return usage();
+    std::string lines;
+    const int code = Guarded([&] {
+        NimbalCore::InstalledImageKinds::Install();
+        NimbalCore::ImagePool::Instance();
+        ScanSheet sheet;
+        sheet.SetFolder(NimbalCore::FilePathSpec(Absolute(argv[2])));
+        sheet.ScanFolder();
+        for (const ImageRef& image : sheet.reported) {
+            std::string sounds;
+            for (const NimbalCore::FilePathSpec& sound : *image->GetSounds())
+                sounds += (sounds.empty() ? "" : ", ") + json(sound.GetFileName());
+            lines += "{\"name\": " + json(image->GetFileName()) + ", \"sounds\": [" + sounds + "]}\n";
+        }
+        return 0;
+    });
+    NimbalCore::ImagePool::DeleteInstance();
+    if (code != 0) return failure(code);
+    std::fputs(lines.c_str(), stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -440,9 +437,10 @@ int main(int argc, char** argv) {
     if (command == "strings") return strings(argc, argv);
     // Images see their colour spaces, looks and transforms through the
     // colour engine, as in the program.
-    if (command == "open" || command == "render") NimbalCore::ColorEngine::Instance(0, 1);
+    if (command == "open" || command == "render" || command == "scan") NimbalCore::ColorEngine::Instance(0, 1);
     if (command == "open") return openCommand(argc, argv);
     if (command == "render") return render(argc, argv);
     if (command == "export") return exportImage(argc, argv);
+    if (command == "scan") return scan(argc, argv);
     return usage();
 }

@@ -154,6 +154,7 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Shorts(p, 1018, {0});
     w.Shorts(p, 1020, {o.cameraPreset});
     if (o.storedSettings) w.Bytes(p, 1021, 7, std::vector<uint8_t>(58, 0));
+    if (o.tagWord >= 0) w.Longs(p, 1002, {uint32_t(o.tagWord)});
     if (o.settingsData) {
         w.Bytes(p, 1009, 7, {'S', 'E', 'T', 'T', 'I', 'N', 'G', 'S', '-', '1', '0', '9'});
         w.Bytes(p, 1026, 7, {'X', 'Y', 'Z'});

@@ -57,6 +57,7 @@ struct ZyrSampleOptions {
     uint32_t gainTile = 16;            //   tile width and height
     int colourCurves = 0;              // 0 none, 3601 (curve sets) or 3602 (knot lists)
     bool settingsData = false;         // 1009 (12 bytes) and 1026 (3 bytes, inline)
+    int64_t tagWord = -1;              // >= 0: 1002, the camera's tag flag
     bool iptc = false;                 // 33723 in IFD0: one caption record, 64 bytes
     bool sensingMethod = false;        // 37399 in IFD0 (an entry an IPTC block may take over)
     bool storedSettings = true;        // 1021: 58 bytes

@@ -4,6 +4,7 @@
 //            [--marker N] [--sensor WxH] [--thumb WxH] [--mono]
 //            [--header-length exact|zero|N] [--jpeg] [--main-table on|off]
 //            [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data] [--iptc] [--sensing-method]
+//            [--tag-word N]
 //            [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]
 //            [--measured-balance] [--bad-columns C,C,...] [--chroma SENSITIVITY,LAYOUT]
 //   zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]
@@ -36,7 +37,7 @@ int usage() {
                  "                [--marker N] [--sensor WxH] [--thumb WxH] [--mono]\n"
                  "                [--header-length exact|zero|N] [--jpeg] [--main-table on|off]\n"
                  "                [--ljpeg] [--offsets] [--gain-map TILE] [--tone-curve1] [--settings-data] [--iptc]\n"
-                 "                [--sensing-method]\n"
+                 "                [--sensing-method] [--tag-word N]\n"
                  "                [--colour-curves 3601|3602] [--camera-preset N] [--generation N] [--tables N]\n"
                  "                [--measured-balance] [--bad-columns C,C,...] [--chroma SENSITIVITY,LAYOUT]\n"
                  "       zyrwrite --sample PATH --oldest [--model NAME] [--sensor WxH] [--mono] [--code N]\n"
@@ -180,6 +181,8 @@ int main(int argc, char** argv) {
             if (std::sscanf(value.c_str(), "%u,%d", &sensitivity, &layout) != 2 || layout < 0) return usage();
             o.chromaSensitivity = sensitivity;
             o.chromaLayout = layout;
+        } else if (arg == "--tag-word") {
+            o.tagWord = int64_t(std::strtoul(value.c_str(), nullptr, 10));
         } else if (arg == "--camera-preset") {
             o.cameraPreset = uint16_t(std::strtoul(value.c_str(), nullptr, 10));
         } else if (arg == "--tables") {

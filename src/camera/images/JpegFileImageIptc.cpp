@@ -76,8 +76,7 @@ VqStatus JpegFileImage::SaveIptc(uint32_t length) {
     info_.geometry.reserved = int32_t(reservedGeometryWord_);
     iptcOffset_ = jpeg_.app13Data;
     if (renderer_) renderer_->FreeCache();
-    if ((status = HandSensorLayoutToRenderer())) return status;
-    return SaveResolution();
+    return HandSensorLayoutToRenderer();
 }
 
 } // namespace lumora::vq

@@ -236,22 +236,29 @@ TEST_F(IptcWriteBackTest, FamilyOneWriteBackReadByOutsideTools) {
 // A family-1 file without an IPTC entry: its SensingMethod entry is taken over
 // for the block; without one, no entry can be made and nothing is written.
 TEST_F(IptcWriteBackTest, FamilyOneWithoutAnEntry) {
-    ZyrSampleOptions spare = Options();
-    spare.sensingMethod = true;
-    ASSERT_EQ(OpenBytes(Build(spare)), 0u);
-    const std::vector<uint8_t> block = Caption("taken over");
-    ASSERT_EQ(SetIptc(block), 0u);
-    const std::string exif = RunTool("exiftool -s -IPTC:Caption-Abstract -SensingMethod '" + Path() + "' 2>&1");
-    EXPECT_NE(exif.find("taken over"), std::string::npos) << exif;
-    EXPECT_EQ(exif.find("SensingMethod"), std::string::npos) << exif;
-    Reopen();
-    EXPECT_EQ(GetIptc(), block);
+    // The entry is written in the file's own byte order.
+    for (lumora::ByteOrder order : {lumora::ByteOrder::Big, lumora::ByteOrder::Little}) {
+        SCOPED_TRACE(order == lumora::ByteOrder::Big ? "big-endian" : "little-endian");
+        ZyrSampleOptions spare = Options();
+        spare.order = order;
+        spare.sensingMethod = true;
+        ASSERT_EQ(OpenBytes(Build(spare)), 0u);
+        const std::vector<uint8_t> block = Caption("taken over");
+        ASSERT_EQ(SetIptc(block), 0u);
+        const std::string exif = RunTool("exiftool -s -IPTC:Caption-Abstract -SensingMethod '" + Path() + "' 2>&1");
+        EXPECT_NE(exif.find("taken over"), std::string::npos) << exif;
+        EXPECT_EQ(exif.find("SensingMethod"), std::string::npos) << exif;
+        Reopen();
+        EXPECT_EQ(GetIptc(), block);
 
-    const std::vector<uint8_t> plain = Build(Options());
-    ASSERT_EQ(OpenBytes(plain), 0u);
-    EXPECT_EQ(SetIptc(block), VQ_ERR_TOO_MANY_ENTRIES);
-    EXPECT_EQ(ReadAll(Path()), plain);
-    EXPECT_TRUE(GetIptc().empty());
+        ZyrSampleOptions none = Options();
+        none.order = order;
+        const std::vector<uint8_t> plain = Build(none);
+        ASSERT_EQ(OpenBytes(plain), 0u);
+        EXPECT_EQ(SetIptc(block), VQ_ERR_TOO_MANY_ENTRIES);
+        EXPECT_EQ(ReadAll(Path()), plain);
+        EXPECT_TRUE(GetIptc().empty());
+    }
 }
 
 // The layout record of hidden property 16 and the file size the camera lists.

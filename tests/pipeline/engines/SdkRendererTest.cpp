@@ -292,8 +292,14 @@ TEST(SdkRendererStrips, PlansForSizesSubsamplesAndRotations) {
         {"type 1 is not a type", 10000, 10, 10, 1, 0, 0, 1, 1, VQ_ERR_BAD_IMAGE_TYPE, {}},
         {"huge buffer, window of 4 rows", 0xFFFFFFFFu, 10, 4, 1, 0, 0, 4, 1,
          VQ_ERR_STRIP_TOO_SMALL, {}},
-        {"huge buffer, window of 8 rows", 0xFFFFFFFFu, 10, 8, 1, 0, 0, 4, 1, 0,
-         {4, 4, 143165576, 10, 1, 8, 10}},
+        {"huge buffer, window of 8 rows: one strip of 8", 0xFFFFFFFFu, 10, 8, 1, 0, 0, 4, 1, 0,
+         {4, 4, 8, 10, 1, 8, 10}},
+        {"huge buffer, window of 9 rows: one strip of 10", 0xFFFFFFFFu, 10, 9, 1, 0, 0, 4, 1, 0,
+         {4, 4, 10, 10, 1, 9, 10}},
+        {"huge buffer at subsample 2: one strip of the window", 0xFFFFFFFFu, 100, 50, 2, 0, 0, 4, 1, 0,
+         {4, 0, 50, 100, 1, 50, 100}},
+        {"huge buffer, rotation 90: one strip of every column", 0xFFFFFFFFu, 100, 20, 1, 90, 0, 4, 1, 0,
+         {4, 4, 20, 100, 1, 20, 100}},
     };
     for (const PlanCase& c : cases) {
         SdkRenderer r;

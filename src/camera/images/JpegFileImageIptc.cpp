@@ -72,9 +72,7 @@ VqStatus JpegFileImage::SaveIptc(uint32_t length) {
     info_.geometry.reserved = int32_t(reservedGeometryWord_);
     iptcOffset_ = jpeg_.app13Data;
     if (renderer_) renderer_->FreeCache();
-    if ((status = HandSensorLayoutToRenderer())) return status;
-    // The new block already holds the ResolutionInfo.
-    return UpdateJpegResolution(false);
+    return HandSensorLayoutToRenderer();
 }
 
 } // namespace lumora::vq

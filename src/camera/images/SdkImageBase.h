@@ -324,6 +324,8 @@ protected:
     std::vector<uint8_t> iptc_;
     uint32_t iptcLength_ = 0, iptcOffset_ = 0, iptcField_ = 0, iptcEntry_ = 0, iptcSpareEntry_ = 0, iptcWord_ = 0;
     bool iptcDirty_ = false;
+    // Writes the block into the file; the resolution that goes with it is
+    // saved by the caller once the block is in.
     virtual VqStatus SaveIptc(uint32_t length);
     uint32_t descriptionFieldOffset_ = 0, descriptionFieldLength_ = 0;
     ResolutionValue resolution_ = {300, 1, 0}, storedResolution_ = {300, 1, 0};

@@ -155,6 +155,10 @@ VqStatus SdkImageBase::SetIptc(const VqIptcRecord& record) {
                 return status;
             }
             iptcDirty_ = false;
+            iptcWord_ = record.word;
+            // The block is in the file whatever becomes of the resolution
+            // written after it; a refusal there is answered on its own.
+            return SaveResolution();
         }
     }
     iptcWord_ = record.word;
@@ -284,7 +288,7 @@ VqStatus SdkImageBase::SaveIptc(uint32_t length) {
     iptcOffset_ = uint32_t(blockAt);
     iptcField_ = fieldBytes;
     iptcEntry_ = position;
-    return SaveResolution();
+    return 0;
 }
 
 } // namespace lumora::vq

@@ -236,7 +236,13 @@ VqStatus SdkRenderer::ConfigureOutput(uint32_t bufferBytes, int32_t, int32_t, in
     uint32_t n = uint32_t(n64);
     if (n & 1) --n;
     if (n == 0) return VQ_ERR_STRIP_TOO_SMALL;
-    const VqStatus ft = FitStripHeight(int16_t(s), &n, rows ? H : W);
+    // A buffer larger than the picture gives one strip of the picture's size:
+    // the strip buffers are made for the strip, and a strip taller than the
+    // picture would make them larger than any picture needs (or than they can
+    // be) for nothing.
+    const uint32_t total = rows ? H : W;
+    if (total > 0 && n > total) n = total + (total & 1);
+    const VqStatus ft = FitStripHeight(int16_t(s), &n, total);
     if (ft != VQ_OK) return ft;
     if (rows) {
         plan->stripSize = int32_t(n);

@@ -1,12 +1,14 @@
 // Every extension id (0 to 45) and hidden id (0 to 20), read and set, with
 // its answer for each image class: the oldest models' base class, the
-// family-1 raw image and the family-2 raw image.
+// family-1, family-2 and version-3 raw images, and the camera JPEG and RGB TIFF
+// files.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 
 #include "RawImageFixture.h"
+#include "ZyrCameraFile.h"
 #include "ZyrOldestSample.h"
 
 namespace {
@@ -16,15 +18,27 @@ constexpr uint32_t kUnknown = VQ_ERR_UNKNOWN_EXTENSION;
 constexpr uint32_t kAbsent = VQ_ERR_VALUE_ABSENT;
 constexpr uint32_t kNoProperty = VQ_ERR_UNKNOWN_PROPERTY;
 constexpr uint32_t kReadOnly = VQ_ERR_PROPERTY_READ_ONLY;
+constexpr uint32_t kExtReadOnly = VQ_ERR_EXTENSION_READ_ONLY;
+// What the camera JPEG and RGB TIFF files answer for what they do not support.
+constexpr uint32_t kJpegNo = VQ_ERR_JPEG_ENGINE_UNSUPPORTED;
+constexpr uint32_t kRgbNo = VQ_ERR_NOT_FOR_THIS_KIND;
 
-enum Class { kOldest, kRaw, kFamily2, kClasses };
-const char* const kClassNames[kClasses] = {"oldest model", "family 1", "family 2"};
+enum Class { kOldest, kRaw, kFamily2, kVersion3, kCameraJpeg, kRgbTiff, kClasses };
+const char* const kClassNames[kClasses] = {"oldest model", "family 1", "family 2",
+                                           "version 3",    "camera JPEG", "RGB TIFF"};
 
 class ExtensionTableTest : public rawimagetest::RawImageTest {
 protected:
     uint32_t OpenClass(Class c) {
         if (c == kOldest) return OpenBytes(ZyrOldestSample::Make(ZyrOldestOptions{}));
-        ZyrSampleOptions o = Options(c == kRaw ? "ZYNM11" : "ZYNM13");
+        if (c == kCameraJpeg || c == kRgbTiff) {
+            ZyrCameraFileOptions o;
+            o.rgbTiff = c == kRgbTiff;
+            if (o.rgbTiff) o.width = 600;  // RGB TIFF files are wider than 512 pixels
+            return OpenBytes(ZyrCameraFile::Make(o));
+        }
+        ZyrSampleOptions o = Options(c == kFamily2 ? "ZYNM13" : "ZYNM11");
+        if (c == kVersion3) o.version = 0x03000000;
         return Open(o);
     }
     // A read of the id into a large zeroed value; id 18 (the settings data)
@@ -64,7 +78,8 @@ protected:
     }
 };
 
-// The answer of one id for each class: oldest model, family 1, family 2.
+// The answer of one id for each class: oldest model, family 1, family 2,
+// version 3, camera JPEG, RGB TIFF.
 struct Row {
     uint32_t id;
     uint32_t answer[kClasses];
@@ -72,91 +87,165 @@ struct Row {
 
 // Reads with a zeroed value: the base answers its own ids; the raw classes
 // answer the camera values of their file (absent where the sample file has
-// no such tag) and their own ids, and leave 19 unknown.
+// no such tag) and their own ids, and leave 19 unknown. The camera JPEG and
+// RGB TIFF files answer the camera values, the balance, IPTC, resolution and
+// file date, and no looks.
 const Row kGet[] = {
-    {0, {kUnknown, kOk, kOk}},          {1, {kUnknown, kOk, kOk}},
-    {2, {kUnknown, kUnknown, kUnknown}}, {3, {kUnknown, kAbsent, kAbsent}},
-    {4, {kUnknown, kOk, kOk}},          {5, {kUnknown, kOk, kOk}},
-    {6, {kUnknown, kOk, kOk}},          {7, {kUnknown, kAbsent, kAbsent}},
-    {8, {kUnknown, kAbsent, kAbsent}},  {9, {kUnknown, kAbsent, kAbsent}},
-    {10, {kUnknown, kAbsent, kAbsent}}, {11, {kUnknown, kAbsent, kAbsent}},
-    {12, {kUnknown, kAbsent, kAbsent}}, {13, {kUnknown, kAbsent, kAbsent}},
-    {14, {kUnknown, kAbsent, kAbsent}}, {15, {kUnknown, kOk, kOk}},
-    {16, {kUnknown, kAbsent, kAbsent}}, {17, {kUnknown, kAbsent, kAbsent}},
-    {18, {kUnknown, kAbsent, kAbsent}}, {19, {kOk, kUnknown, kUnknown}},
-    {20, {kOk, kOk, kOk}},              {21, {kOk, kOk, kOk}},
-    {22, {kOk, kOk, kOk}},              {23, {kOk, kOk, kOk}},
-    {24, {kUnknown, kOk, kOk}},         {25, {kOk, kOk, kOk}},
-    {26, {kOk, kOk, kOk}},              {27, {kOk, kOk, kOk}},
-    {28, {kOk, kOk, kOk}},              {29, {kOk, kOk, kOk}},
-    {30, {kOk, kOk, kOk}},              {31, {kUnknown, kOk, kOk}},
-    {32, {kOk, kOk, kOk}},              {33, {kUnknown, kUnknown, kUnknown}},
-    {34, {kUnknown, kUnknown, kUnknown}}, {35, {kUnknown, kUnknown, kUnknown}},
-    {36, {kUnknown, kUnknown, kUnknown}}, {37, {kOk, kOk, kOk}},
-    {38, {kUnknown, kOk, kOk}},         {39, {kUnknown, kOk, kOk}},
-    {40, {kUnknown, kOk, kOk}},         {41, {kUnknown, kOk, kOk}},
-    {42, {kUnknown, kOk, kOk}},         {43, {kUnknown, kOk, kOk}},
-    {44, {kUnknown, kOk, kOk}},         {45, {kUnknown, kUnknown, kUnknown}},
+    {0, {kUnknown, kOk, kOk, kOk, kOk, kOk}},
+    {1, {kUnknown, kOk, kOk, kOk, kOk, kOk}},
+    {2, {kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown}},
+    {3, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {4, {kUnknown, kOk, kOk, kOk, kAbsent, kAbsent}},
+    {5, {kUnknown, kOk, kOk, kOk, kAbsent, kAbsent}},
+    {6, {kUnknown, kOk, kOk, kOk, kAbsent, kAbsent}},
+    {7, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {8, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {9, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {10, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {11, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {12, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {13, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {14, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {15, {kUnknown, kOk, kOk, kOk, kAbsent, kAbsent}},
+    {16, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {17, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {18, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {19, {kOk, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown}},
+    {20, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {21, {kOk, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {22, {kOk, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {23, {kOk, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {24, {kUnknown, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {25, {kOk, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {26, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {27, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {28, {kOk, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {29, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {30, {kOk, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {31, {kUnknown, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {32, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {33, {kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown}},
+    {34, {kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown}},
+    {35, {kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown}},
+    {36, {kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown}},
+    {37, {kOk, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {38, {kUnknown, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {39, {kUnknown, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {40, {kUnknown, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {41, {kUnknown, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {42, {kUnknown, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {43, {kUnknown, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {44, {kUnknown, kOk, kOk, kOk, kUnknown, kUnknown}},
+    {45, {kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown}},
 };
 
 // Sets with data 0 and zero words (IPTC: an empty block kept, not written).
 // A balance mode of all zeros and a resolution of unit 0 are refused; the
 // oldest models and family 2 have no exposure to set; a file without the
-// camera setting of id 3 has nowhere to write it.
+// camera setting of id 3 has nowhere to write it. The camera JPEG and RGB TIFF
+// files take only 3, 20, 26 and 29 (and compute no balance of their own).
 const Row kSet[] = {
-    {0, {kUnknown, kUnknown, kUnknown}}, {1, {kUnknown, kUnknown, kUnknown}},
-    {2, {kUnknown, kUnknown, kUnknown}}, {3, {kUnknown, kAbsent, kAbsent}},
-    {4, {kUnknown, kUnknown, kUnknown}}, {5, {kUnknown, kUnknown, kUnknown}},
-    {6, {kUnknown, kUnknown, kUnknown}}, {7, {kUnknown, kUnknown, kUnknown}},
-    {8, {kUnknown, kUnknown, kUnknown}}, {9, {kUnknown, kUnknown, kUnknown}},
-    {10, {kUnknown, kUnknown, kUnknown}}, {11, {kUnknown, kUnknown, kUnknown}},
-    {12, {kUnknown, kUnknown, kUnknown}}, {13, {kUnknown, kUnknown, kUnknown}},
-    {14, {kUnknown, kUnknown, kUnknown}}, {15, {kUnknown, kUnknown, kUnknown}},
-    {16, {kUnknown, kUnknown, kUnknown}}, {17, {kUnknown, kUnknown, kUnknown}},
-    {18, {kUnknown, kUnknown, kUnknown}},
-    {19, {kOk, kUnknown, kUnknown}},
-    {20, {VQ_ERR_BAD_BALANCE_MODE, VQ_ERR_BAD_BALANCE_MODE, VQ_ERR_BAD_BALANCE_MODE}},
-    {21, {kOk, kOk, kOk}},              {22, {kOk, kOk, kOk}},
-    {23, {kOk, kOk, kOk}},              {24, {kUnknown, kOk, kOk}},
-    {25, {kUnknown, kOk, kUnknown}},    {26, {kOk, kOk, kOk}},
-    {27, {kUnknown, kUnknown, kUnknown}}, {28, {kUnknown, kUnknown, kUnknown}},
-    {29, {VQ_ERR_BAD_RESOLUTION_UNIT, VQ_ERR_BAD_RESOLUTION_UNIT, VQ_ERR_BAD_RESOLUTION_UNIT}},
-    {30, {kUnknown, kUnknown, kUnknown}}, {31, {kUnknown, kUnknown, kUnknown}},
-    {32, {kUnknown, kUnknown, kUnknown}}, {33, {kUnknown, kUnknown, kUnknown}},
-    {34, {kUnknown, kUnknown, kUnknown}}, {35, {kUnknown, kUnknown, kUnknown}},
-    {36, {kUnknown, kUnknown, kUnknown}}, {37, {kUnknown, kUnknown, kUnknown}},
-    {38, {kUnknown, kOk, kOk}},         {39, {kUnknown, kUnknown, kUnknown}},
-    {40, {kUnknown, kUnknown, kUnknown}}, {41, {kUnknown, kUnknown, kUnknown}},
-    {42, {kUnknown, kUnknown, kUnknown}}, {43, {kUnknown, kUnknown, kUnknown}}, {44, {kUnknown, kOk, kOk}},
-    {45, {kUnknown, kUnknown, kUnknown}},
+    {0, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {1, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {2, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {3, {kUnknown, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    {4, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {5, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {6, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {7, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {8, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {9, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {10, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {11, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {12, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {13, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {14, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {15, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {16, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {17, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {18, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {19, {kOk, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {20, {VQ_ERR_BAD_BALANCE_MODE, VQ_ERR_BAD_BALANCE_MODE, VQ_ERR_BAD_BALANCE_MODE, VQ_ERR_BAD_BALANCE_MODE, VQ_ERR_JPEG_BALANCE_UNSUPPORTED, VQ_ERR_JPEG_BALANCE_UNSUPPORTED}},
+    {21, {kOk, kOk, kOk, kOk, kExtReadOnly, kExtReadOnly}},
+    {22, {kOk, kOk, kOk, kOk, kExtReadOnly, kExtReadOnly}},
+    {23, {kOk, kOk, kOk, kOk, kExtReadOnly, kExtReadOnly}},
+    {24, {kUnknown, kOk, kOk, kOk, kExtReadOnly, kExtReadOnly}},
+    {25, {kUnknown, kOk, kUnknown, kOk, kExtReadOnly, kExtReadOnly}},
+    {26, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {27, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {28, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {29, {VQ_ERR_BAD_RESOLUTION_UNIT, VQ_ERR_BAD_RESOLUTION_UNIT, VQ_ERR_BAD_RESOLUTION_UNIT, VQ_ERR_BAD_RESOLUTION_UNIT, VQ_ERR_BAD_RESOLUTION_UNIT, VQ_ERR_BAD_RESOLUTION_UNIT}},
+    {30, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {31, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {32, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {33, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {34, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {35, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {36, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {37, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {38, {kUnknown, kOk, kOk, kOk, kExtReadOnly, kExtReadOnly}},
+    {39, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {40, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {41, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {42, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {43, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
+    {44, {kUnknown, kOk, kOk, kOk, kExtReadOnly, kExtReadOnly}},
+    {45, {kUnknown, kUnknown, kUnknown, kUnknown, kExtReadOnly, kExtReadOnly}},
 };
 
 // Hidden reads: the base answers 4, 10, 11, 14, 16, 17 and 19 (13 is the
-// interface's own); the raw classes add their table (0 to 9, 18) and 15.
+// interface's own); the raw classes add their table (0 to 9, 18) and 15; the
+// camera JPEG and RGB TIFF files answer only 10, 11, 14 and their conversion
+// flag, 17.
 const Row kHiddenGet[] = {
-    {0, {kNoProperty, kOk, kOk}},  {1, {kNoProperty, kOk, kOk}},  {2, {kNoProperty, kOk, kOk}},
-    {3, {kNoProperty, kOk, kOk}},  {4, {kOk, kOk, kOk}},          {5, {kNoProperty, kOk, kOk}},
-    {6, {kNoProperty, kOk, kOk}},  {7, {kNoProperty, kOk, kOk}},  {8, {kNoProperty, kOk, kOk}},
-    {9, {kNoProperty, kOk, kOk}},  {10, {kOk, kOk, kOk}},         {11, {kOk, kOk, kOk}},
-    {12, {kNoProperty, kNoProperty, kNoProperty}},                {13, {kOk, kOk, kOk}},
-    {14, {kOk, kOk, kOk}},         {15, {kNoProperty, kOk, kOk}}, {16, {kOk, kOk, kOk}},
-    {17, {kOk, kOk, kOk}},         {18, {kNoProperty, kOk, kOk}}, {19, {kOk, kOk, kOk}},
-    {20, {kNoProperty, kNoProperty, kNoProperty}},
+    {0, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {1, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {2, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {3, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {4, {kOk, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {5, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {6, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {7, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {8, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {9, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {10, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {11, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {12, {kNoProperty, kNoProperty, kNoProperty, kNoProperty, kJpegNo, kRgbNo}},
+    {13, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {14, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {15, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {16, {kOk, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {17, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {18, {kNoProperty, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {19, {kOk, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {20, {kNoProperty, kNoProperty, kNoProperty, kNoProperty, kJpegNo, kRgbNo}},
 };
 
 // Hidden sets: 0 and 17 are accepted and change nothing; the raw classes
-// also take 9, 15 and 18; every other id below 20 is read-only.
+// also take 9, 15 and 18; every other id below 20 is read-only. The camera JPEG
+// and RGB TIFF files take 17 (their conversion flag) alone.
 const Row kHiddenSet[] = {
-    {0, {kOk, kOk, kOk}},           {1, {kReadOnly, kReadOnly, kReadOnly}}, {2, {kReadOnly, kReadOnly, kReadOnly}},
-    {3, {kReadOnly, kReadOnly, kReadOnly}}, {4, {kReadOnly, kReadOnly, kReadOnly}},
-    {5, {kReadOnly, kReadOnly, kReadOnly}}, {6, {kReadOnly, kReadOnly, kReadOnly}},
-    {7, {kReadOnly, kReadOnly, kReadOnly}}, {8, {kReadOnly, kReadOnly, kReadOnly}},
-    {9, {kReadOnly, kOk, kOk}},     {10, {kReadOnly, kReadOnly, kReadOnly}}, {11, {kReadOnly, kReadOnly, kReadOnly}},
-    {12, {kReadOnly, kReadOnly, kReadOnly}}, {13, {kReadOnly, kReadOnly, kReadOnly}},
-    {14, {kReadOnly, kReadOnly, kReadOnly}},
-    {15, {kReadOnly, kOk, kOk}},    {16, {kReadOnly, kReadOnly, kReadOnly}}, {17, {kOk, kOk, kOk}},
-    {18, {kReadOnly, kOk, kOk}},    {19, {kReadOnly, kReadOnly, kReadOnly}},
-    {20, {kNoProperty, kNoProperty, kNoProperty}},
+    {0, {kOk, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {1, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {2, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {3, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {4, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {5, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {6, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {7, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {8, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {9, {kReadOnly, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {10, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {11, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {12, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {13, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {14, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {15, {kReadOnly, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {16, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {17, {kOk, kOk, kOk, kOk, kOk, kOk}},
+    {18, {kReadOnly, kOk, kOk, kOk, kJpegNo, kRgbNo}},
+    {19, {kReadOnly, kReadOnly, kReadOnly, kReadOnly, kJpegNo, kRgbNo}},
+    {20, {kNoProperty, kNoProperty, kNoProperty, kNoProperty, kJpegNo, kRgbNo}},
 };
 
 TEST_F(ExtensionTableTest, EveryIdOfEveryClass) {

@@ -153,6 +153,26 @@ TEST_F(IptcWriteBackTest, OldestModelWithoutRoomForTheEntryRefuses) {
     }
 }
 
+// A new resolution that the file has no place for is refused when the IPTC
+// block that brought it along is written; the block itself is in the file, and
+// the image answers the block the file now holds.
+TEST_F(IptcWriteBackTest, BlockWrittenWhileTheResolutionIsRefusedIsKept) {
+    ZyrOldestOptions o;
+    o.iptc = true;
+    ASSERT_EQ(OpenBytes(ZyrOldestSample::Make(o)), 0u);
+    ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(240)), 1, 0, 0, 0), 0u);
+    const std::vector<uint8_t> block = Caption("kept");
+    EXPECT_EQ(SetIptc(block), VQ_ERR_RESOLUTION_NOT_SAVED);
+    EXPECT_EQ(GetIptc(), block);
+    const std::vector<uint8_t> written = ReadAll(Path());
+    // The same block again writes nothing; the resolution waits for the next save.
+    EXPECT_EQ(SetIptc(block), 0u);
+    EXPECT_EQ(ReadAll(Path()), written);
+    EXPECT_EQ(VqSaveProcessParameters(&info_), VQ_ERR_RESOLUTION_NOT_SAVED);
+    Reopen();
+    EXPECT_EQ(GetIptc(), block);
+}
+
 // A family-1 file: the open reads its IPTC block and the raw directory's
 // resolution; description, IPTC and resolution written back are read by outside
 // tools, and the sensor data stays byte for byte.
@@ -216,22 +236,29 @@ TEST_F(IptcWriteBackTest, FamilyOneWriteBackReadByOutsideTools) {
 // A family-1 file without an IPTC entry: its SensingMethod entry is taken over
 // for the block; without one, no entry can be made and nothing is written.
 TEST_F(IptcWriteBackTest, FamilyOneWithoutAnEntry) {
-    ZyrSampleOptions spare = Options();
-    spare.sensingMethod = true;
-    ASSERT_EQ(OpenBytes(Build(spare)), 0u);
-    const std::vector<uint8_t> block = Caption("taken over");
-    ASSERT_EQ(SetIptc(block), 0u);
-    const std::string exif = RunTool("exiftool -s -IPTC:Caption-Abstract -SensingMethod '" + Path() + "' 2>&1");
-    EXPECT_NE(exif.find("taken over"), std::string::npos) << exif;
-    EXPECT_EQ(exif.find("SensingMethod"), std::string::npos) << exif;
-    Reopen();
-    EXPECT_EQ(GetIptc(), block);
+    // The entry is written in the file's own byte order.
+    for (lumora::ByteOrder order : {lumora::ByteOrder::Big, lumora::ByteOrder::Little}) {
+        SCOPED_TRACE(order == lumora::ByteOrder::Big ? "big-endian" : "little-endian");
+        ZyrSampleOptions spare = Options();
+        spare.order = order;
+        spare.sensingMethod = true;
+        ASSERT_EQ(OpenBytes(Build(spare)), 0u);
+        const std::vector<uint8_t> block = Caption("taken over");
+        ASSERT_EQ(SetIptc(block), 0u);
+        const std::string exif = RunTool("exiftool -s -IPTC:Caption-Abstract -SensingMethod '" + Path() + "' 2>&1");
+        EXPECT_NE(exif.find("taken over"), std::string::npos) << exif;
+        EXPECT_EQ(exif.find("SensingMethod"), std::string::npos) << exif;
+        Reopen();
+        EXPECT_EQ(GetIptc(), block);
 
-    const std::vector<uint8_t> plain = Build(Options());
-    ASSERT_EQ(OpenBytes(plain), 0u);
-    EXPECT_EQ(SetIptc(block), VQ_ERR_TOO_MANY_ENTRIES);
-    EXPECT_EQ(ReadAll(Path()), plain);
-    EXPECT_TRUE(GetIptc().empty());
+        ZyrSampleOptions none = Options();
+        none.order = order;
+        const std::vector<uint8_t> plain = Build(none);
+        ASSERT_EQ(OpenBytes(plain), 0u);
+        EXPECT_EQ(SetIptc(block), VQ_ERR_TOO_MANY_ENTRIES);
+        EXPECT_EQ(ReadAll(Path()), plain);
+        EXPECT_TRUE(GetIptc().empty());
+    }
 }
 
 // The layout record of hidden property 16 and the file size the camera lists.

@@ -159,6 +159,37 @@ TEST_F(OldestModelTest, ThumbnailRendersFromTheStoredPlanes) {
         ASSERT_TRUE(std::equal(thumb.begin() + 3 * i, thumb.begin() + 3 * i + 3, thumb.begin())) << i;
 }
 
+// Whatever type a file takes renders, colour and grey files alike, at full
+// and half size, into a buffer larger than the picture; a grey file takes the
+// grey and mono types only.
+TEST_F(OldestModelTest, EveryTypeAFileTakesRenders) {
+    for (bool colour : {true, false}) {
+        SCOPED_TRACE(colour ? "colour" : "grey");
+        ZyrOldestOptions o;
+        o.colour = colour;
+        ASSERT_EQ(Open(o), 0u);
+        std::vector<uint32_t> taken;
+        for (uint32_t type = 0; type <= 21; ++type) {
+            if (VqSetImageType(&info_, type) != 0) continue;
+            taken.push_back(type);
+            // A grey file takes the mono types its renderer has no pipeline for:
+            // they are refused when they render, with nothing written.
+            const bool mono = type == VQ_TYPE_MONO8 || type == VQ_TYPE_MONO16;
+            for (int16_t subsample : {int16_t(1), int16_t(2)}) {
+                std::vector<uint8_t> out;
+                EXPECT_EQ(Render(type, out, subsample), mono ? VQ_ERR_BAD_IMAGE_TYPE : 0u)
+                    << "type " << type << " subsample " << subsample;
+                if (mono) {
+                    EXPECT_EQ(size_t(std::count(out.begin(), out.end(), 0xEE)), out.size());
+                }
+            }
+        }
+        if (!colour) {
+            EXPECT_EQ(taken, (std::vector<uint32_t>{2, 3, VQ_TYPE_MONO8, VQ_TYPE_MONO16}));
+        }
+    }
+}
+
 TEST_F(OldestModelTest, MonochromeFileRendersGrey) {
     ZyrOldestOptions o;
     o.colour = false;

@@ -92,6 +92,23 @@ TEST_F(RawImageV3RenderTest, EveryTypeRendersTheSameWholeOrInStrips) {
     }
 }
 
+// A caller's buffer far larger than the picture takes the picture in one strip,
+// as a buffer of the picture's own size does, at every subsample.
+TEST_F(RawImageV3RenderTest, ABufferLargerThanThePictureRendersIt) {
+    ASSERT_EQ(Open(V3()), 0u);
+    ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_RGB8), 0u);
+    for (int16_t subsample : {int16_t(1), int16_t(2), int16_t(4)}) {
+        ASSERT_EQ(VqSetSubSample(&info_, subsample), 0u);
+        std::vector<uint8_t> exact;
+        ASSERT_EQ(Render(exact), 0u) << subsample;
+        // 16 MiB: more rows than a strip can have at any of these subsamples.
+        std::vector<uint8_t> large(size_t(16) << 20, 0xAB);
+        ImageBufferRecord record{large.data(), uint32_t(large.size()), 0, nullptr};
+        ASSERT_EQ(VqGetImage(&info_, &record, nullptr), 0u) << subsample;
+        EXPECT_TRUE(std::equal(exact.begin(), exact.end(), large.begin())) << subsample;
+    }
+}
+
 TEST_F(RawImageV3RenderTest, PlainAndLosslessJpegSensorDataRenderAlike) {
     std::vector<std::vector<uint8_t>> renders[2];
     for (bool ljpeg : {false, true}) {

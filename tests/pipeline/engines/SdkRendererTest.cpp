@@ -163,10 +163,16 @@ TEST(SdkRendererBasePipeline, PrepareStagesOnceAndByGroup) {
 }
 
 void* NullAfterFirst(void*, uint32_t, int32_t) { return nullptr; }
-int32_t gProgressCalls = 0;
-int32_t CountProgress(int32_t, int32_t, int32_t, int32_t) {
-    ++gProgressCalls;
+void* SameBuffer(void* buffer, uint32_t, int32_t) { return buffer; }
+std::vector<std::pair<int32_t, int32_t>> gProgress;
+int32_t RecordProgress(int32_t state, int32_t percent, int32_t, int32_t) {
+    gProgress.emplace_back(state, percent);
     return 1;
+}
+int32_t gStopAt = 0;
+int32_t StopProgress(int32_t state, int32_t percent, int32_t, int32_t) {
+    gProgress.emplace_back(state, percent);
+    return int32_t(gProgress.size()) < gStopAt;
 }
 
 TEST(SdkRendererBasePipeline, RendersStripsWithCallbacksAndProgress) {
@@ -174,19 +180,37 @@ TEST(SdkRendererBasePipeline, RendersStripsWithCallbacksAndProgress) {
     ASSERT_EQ(f.r.PrepareStages(), VQ_OK);
     setParam(f.r, RP_OUTPUT_TYPE, int32_t(VQ_TYPE_RGB8));
     setParam(f.r, RP_OUTPUT_WINDOW, SdkRect{6, 6, 52, 36});
-    // One strip: the progress callback runs once for the start and six times after.
+    // One strip: the progress callback runs once for the start and six times
+    // after, the last time with the final state at 100.
     std::vector<uint8_t> out(52 * 36 * 3, 0xEE);
     ImageBufferRecord buffer{};
     buffer.buffer = out.data();
     buffer.bufferBytes = uint32_t(out.size());
     ProgressRecord progress{};
-    progress.callback = reinterpret_cast<VqProgressCallback>(&CountProgress);
-    gProgressCalls = 0;
+    progress.callback = &RecordProgress;
+    gProgress.clear();
     ASSERT_EQ(f.r.RenderImage(&buffer, &progress), VQ_OK);
-    EXPECT_GE(gProgressCalls, 7);
+    ASSERT_EQ(gProgress.size(), 7u);
+    EXPECT_EQ(gProgress.front(), std::make_pair(0, 0));
+    EXPECT_EQ(gProgress.back(), std::make_pair(2, 100));
     for (size_t i = 3; i < out.size(); i += 3) ASSERT_TRUE(std::equal(out.begin(), out.begin() + 3, out.begin() + i)) << i;
-    // Several strips: a strip callback that answers null stops the rendering.
+    // Several strips: one report per strip, only the last one final.
     buffer.bufferBytes = 52 * 3 * 12;
+    buffer.stripCallback = &SameBuffer;
+    gProgress.clear();
+    ASSERT_EQ(f.r.RenderImage(&buffer, &progress), VQ_OK);
+    ASSERT_GT(gProgress.size(), 2u);
+    EXPECT_EQ(gProgress.back(), std::make_pair(2, 100));
+    for (size_t i = 1; i + 1 < gProgress.size(); ++i) EXPECT_EQ(gProgress[i].first, 1) << i;
+    const size_t strips = gProgress.size() - 1;
+    // A stop asked for in the second strip ends the rendering there.
+    gProgress.clear();
+    gStopAt = 3;
+    progress.callback = &StopProgress;
+    EXPECT_EQ(f.r.RenderImage(&buffer, &progress), VQ_ERR_CANCELLED);
+    EXPECT_EQ(gProgress.size(), 3u);
+    EXPECT_LT(gProgress.size(), strips + 1);
+    // A strip callback that answers null stops the rendering.
     buffer.stripCallback = &NullAfterFirst;
     EXPECT_EQ(f.r.RenderImage(&buffer, nullptr), VQ_ERR_BAD_HANDLE);
 }
@@ -268,8 +292,14 @@ TEST(SdkRendererStrips, PlansForSizesSubsamplesAndRotations) {
         {"type 1 is not a type", 10000, 10, 10, 1, 0, 0, 1, 1, VQ_ERR_BAD_IMAGE_TYPE, {}},
         {"huge buffer, window of 4 rows", 0xFFFFFFFFu, 10, 4, 1, 0, 0, 4, 1,
          VQ_ERR_STRIP_TOO_SMALL, {}},
-        {"huge buffer, window of 8 rows", 0xFFFFFFFFu, 10, 8, 1, 0, 0, 4, 1, 0,
-         {4, 4, 143165576, 10, 1, 8, 10}},
+        {"huge buffer, window of 8 rows: one strip of 8", 0xFFFFFFFFu, 10, 8, 1, 0, 0, 4, 1, 0,
+         {4, 4, 8, 10, 1, 8, 10}},
+        {"huge buffer, window of 9 rows: one strip of 10", 0xFFFFFFFFu, 10, 9, 1, 0, 0, 4, 1, 0,
+         {4, 4, 10, 10, 1, 9, 10}},
+        {"huge buffer at subsample 2: one strip of the window", 0xFFFFFFFFu, 100, 50, 2, 0, 0, 4, 1, 0,
+         {4, 0, 50, 100, 1, 50, 100}},
+        {"huge buffer, rotation 90: one strip of every column", 0xFFFFFFFFu, 100, 20, 1, 90, 0, 4, 1, 0,
+         {4, 4, 20, 100, 1, 20, 100}},
     };
     for (const PlanCase& c : cases) {
         SdkRenderer r;

@@ -7,12 +7,16 @@
 #
 #   bench/compare_peers.sh BUILD_DIR [MPIXELS] [ROUNDS]
 #
+# CPU=N runs them on core N instead of core 0 (on a shared machine, pick one
+# that nothing else is pinned to).
+#
 # Not part of the tests: the peers are optional and the timings depend on the
 # machine's load.
 set -eu
 build=${1:?usage: compare_peers.sh BUILD_DIR [MPIXELS] [ROUNDS]}
 mp=${2:-12}
 rounds=${3:-3}
+cpu=${CPU:-0}
 bin=$build/bin
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -37,7 +41,7 @@ sys.stdout.buffer.write(o)' >"$tmp/raw.u16"
 run() { # name command...
     name=$1
     shift
-    /usr/bin/time -f "%e %U %S %M" -o "$tmp/time" taskset -c 0 "$@" >/dev/null 2>&1 || {
+    /usr/bin/time -f "%e %U %S %M" -o "$tmp/time" taskset -c "$cpu" "$@" >/dev/null 2>&1 || {
         echo "$name: failed" >&2
         return
     }
@@ -65,8 +69,18 @@ while [ $i -lt "$rounds" ]; do
     i=$((i + 1))
 done
 
-echo "sensor ${width}x$height, best of $rounds rounds (wall s, CPU s, peak MB)"
+echo "sensor ${width}x$height, core $cpu, best of $rounds rounds (wall s, CPU s, peak MB)"
 for name in $names; do
     [ -f "$tmp/$name.runs" ] && echo "$name: $(sort -n "$tmp/$name.runs" | head -1)"
 done
+# Lumora's best wall time against each peer's, and its peak memory against the
+# 16-bit RGB output it wrote.
+if [ -f "$tmp/lumora.runs" ]; then
+    best=$(sort -n "$tmp/lumora.runs" | head -1)
+    for name in $names; do
+        [ "$name" != lumora ] && [ -f "$tmp/$name.runs" ] &&
+            echo "$best $(sort -n "$tmp/$name.runs" | head -1)" | awk -v n="$name" '{ printf "lumora / %s wall: %.2f\n", n, $1 / $4 }'
+    done
+    echo "$best" | awk -v out=$((width * height * 6)) '{ printf "lumora peak / output: %.2f (output %.1f MB)\n", $3 * 1048576 / out, out / 1048576 }'
+fi
 command -v rawtherapee-cli >/dev/null || echo "rawtherapee-cli: not installed"

@@ -22,12 +22,15 @@
 // coreclient export IN OUT --tiff [--depth 8|16] [--resize percent P|fill W H|fit W H|pad W H]
 //     [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile] [--gps-text]
 //     [--cancel-after STRIPS]
+// coreclient export IN OUT --jpeg [--quality 0|1|2] [the options above but --depth]
 //
 // Opens the finished TIFF IN and exports it to OUT as the program would; a
 // failure prints {"code": N} and exits 1. --cancel-after cancels once that
-// many strips were rendered.
+// many strips were rendered. A JPEG export takes the quantisation tables of
+// its quality code from the presets.
 #include "ColorEngine.h"
 #include "ExportImageArray.h"
+#include "ExportJPEGImage.h"
 #include "ExportSizeOptions.h"
 #include "ExportTIFFImage.h"
 #include "FinishedJPEGImage.h"
@@ -35,6 +38,7 @@
 #include "ImagePool.h"
 #include "ImageRef.h"
 #include "ImageRendering.h"
+#include "JpegQualityPreset.h"
 #include "LocalizedStrings.h"
 #include "NbErrorCodes.h"
 #include "ProImage.h"
@@ -88,7 +92,9 @@ int usage() {
                          "                  [--crop l,t,r,b] [--scale N] [--space NAME] [--kind tiff|jpeg|raw|zyn]\n"
                          "       coreclient export IN OUT --tiff [--depth 8|16] [--resize percent P|fill W H|fit W H|pad W H]\n"
                          "           [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile]\n"
-                         "           [--gps-text] [--cancel-after STRIPS]\n");
+                         "           [--gps-text] [--cancel-after STRIPS]\n"
+                         "       coreclient export IN OUT --jpeg [--quality 0|1|2] [--resize ...] [--units inch|cm]\n"
+                         "           [--resolution N] [--working-space DESCRIPTION] [--no-profile] [--cancel-after STRIPS]\n");
     return 2;
 }
 
@@ -103,6 +109,16 @@ private:
     int strips_, total_;
 };
 
+// A finished TIFF that answers the JPEG presets for its quantisation tables,
+// as the export of a camera without tables of its own does.
+class PresetTablesTIFFImage : public NimbalCore::FinishedTIFFImage {
+public:
+    using FinishedTIFFImage::FinishedTIFFImage;
+    bool GetJPEGQuantizationTables(bool chroma, int rowCode, int columnCode, int* table, int* quality) override {
+        return NimbalCore::GetJpegQuantTable(0, chroma, rowCode, columnCode, table, quality);
+    }
+};
+
 bool number(const char* text, int* out) {
     char* end = nullptr;
     const long v = std::strtol(text, &end, 10);
@@ -113,8 +129,9 @@ bool number(const char* text, int* out) {
 
 int exportImage(int argc, char** argv) {
     using namespace NimbalCore;
-    if (argc < 5 || std::strcmp(argv[4], "--tiff") != 0) return usage();
-    int depth = 8, cancelAfter = -1;
+    if (argc < 5 || (std::strcmp(argv[4], "--tiff") != 0 && std::strcmp(argv[4], "--jpeg") != 0)) return usage();
+    const bool jpeg = std::strcmp(argv[4], "--jpeg") == 0;
+    int depth = 8, cancelAfter = -1, quality = 0;
     bool embed = true, gps = false;
     std::string workingSpace;
     ExportSizeOptions size;
@@ -122,8 +139,10 @@ int exportImage(int argc, char** argv) {
     for (int i = 5; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&](int* out) { return i + 1 < argc && number(argv[++i], out); };
-        if (a == "--depth") {
+        if (a == "--depth" && !jpeg) {
             if (!next(&depth) || (depth != 8 && depth != 16)) return usage();
+        } else if (a == "--quality" && jpeg) {
+            if (!next(&quality) || quality < 0 || quality > 2) return usage();
         } else if (a == "--resize" && i + 1 < argc) {
             const std::string mode = argv[++i];
             size.resizeEnabled = true;
@@ -160,7 +179,7 @@ int exportImage(int argc, char** argv) {
         NimbalCore::ScalePlugIn::InstallPoolBinding();
         ImagePool::Instance();
         ColorEngine::Instance(0, 1);
-        auto* finished = new FinishedTIFFImage(FilePathSpec(argv[2]));
+        auto* finished = new PresetTablesTIFFImage(FilePathSpec(argv[2]));
         ImageRef image(finished);
         if (const int opened = finished->Open()) return failure(opened);
         ImageProcessParam params = *finished->GetProcessParams();
@@ -169,17 +188,26 @@ int exportImage(int argc, char** argv) {
         ImageRendering rendering(image, params);
         ExportImageArray array;
         array.SetBytesPerSample(depth == 16 ? 2 : 1);
-        ExportTIFFImage exporter(rendering, FilePathSpec(argv[3]), &array);
-        exporter.SetSizeOptions(size);
-        exporter.SetEmbedProfile(embed);
-        exporter.SetRenderGPSText(gps);
+        std::unique_ptr<ExportImage> exporter;
+        if (jpeg) {
+            auto* e = new ExportJPEGImage(rendering, FilePathSpec(argv[3]), &array);
+            e->SetQualityCode(quality);
+            exporter.reset(e);
+        } else {
+            exporter.reset(new ExportTIFFImage(rendering, FilePathSpec(argv[3]), &array));
+        }
+        exporter->SetSizeOptions(size);
+        exporter->SetEmbedProfile(embed);
+        exporter->SetRenderGPSText(gps);
         int32_t strips = 1, rows = 1;
-        exporter.ComputeStrips(&strips, &rows);
+        exporter->ComputeStrips(&strips, &rows);
         CancelAfter cancel(cancelAfter, strips);
-        exporter.SetProgressCB(&cancel);
-        exporter.SaveFile();
+        exporter->SetProgressCB(&cancel);
+        exporter->SaveFile();
     } catch (const YlmErrp& e) {
         return failure(e.GetCode());
+    } catch (NbErrorCodes code) {
+        return failure(code);
     } catch (int code) {
         return failure(code);
     }

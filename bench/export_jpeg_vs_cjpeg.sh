@@ -38,7 +38,7 @@ cat >"$tmp/tables.txt" <<'TABLES'
 TABLES
 
 # One export writes the pixels it renders.
-TMPDIR=$tmp LUMORA_BENCH_PPM=$tmp/pixels.ppm "$bench" --benchmark_filter='BM_ExportJpeg$' \
+TMPDIR=$tmp LUMORA_BENCH_PPM=$tmp/pixels.ppm "$bench" --benchmark_filter='^BM_ExportJpeg' \
     --benchmark_min_time=0 >/dev/null 2>&1
 [ -s "$tmp/pixels.ppm" ] || { echo "no pixels written" >&2; exit 1; }
 
@@ -54,7 +54,7 @@ for _ in $(seq "$rounds"); do
     t=$(ms cjpeg -baseline -quality 95 -qtables "$tmp/tables.txt" -qslots 0,1 -outfile "$tmp/peer.jpg" "$tmp/pixels.ppm")
     rm -f "$tmp/peer.jpg"
     [ -z "$best_cjpeg" ] || [ "$t" -lt "$best_cjpeg" ] && best_cjpeg=$t
-    t=$(TMPDIR=$tmp "$bench" --benchmark_filter='BM_ExportJpeg$' --benchmark_min_time=0 2>/dev/null |
+    t=$(TMPDIR=$tmp "$bench" --benchmark_filter='^BM_ExportJpeg' --benchmark_min_time=0 2>/dev/null |
         awk '/^BM_ExportJpeg/ { printf "%d", $2 }')
     [ -z "$best_export" ] || [ "$t" -lt "$best_export" ] && best_export=$t
 done

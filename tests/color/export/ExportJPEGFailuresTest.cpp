@@ -108,6 +108,7 @@ TEST_F(ExportJPEGFailuresTest, AFailedExportLeavesNothingAndKeepsTheExistingTarg
         {"a compressed stream that fails half-way", JPEGCompressor::SinkWriteFailed, false, false, true},
         {"a target that fails half-way", ExportJPEGImage::kShortTransfer, false, false, true},
         {"a file-size limit", JPEGCompressor::SinkWriteFailed, false, false, true},
+        {"a colour mode the array does not render", NbErrRenderFailed, true, false, true},
     };
     const std::string previous = "the photographer's earlier file";
     int index = 0;
@@ -115,7 +116,12 @@ TEST_F(ExportJPEGFailuresTest, AFailedExportLeavesNothingAndKeepsTheExistingTarg
         SCOPED_TRACE(c.name);
         if (c.needsNonRoot && root) continue; // the superuser may write anywhere
         const std::string name = c.name;
-        PresetImage* fake = name == "a compressor that refuses the size" ? MakeImage(18001, 4) : MakeImage(3200, 2400);
+        // Two strips, or a stream of megabytes, where the case needs them.
+        const bool large = name == "cancel in the second strip" || name == "a compressed stream that fails half-way" ||
+                           name == "a target that fails half-way" || name == "a file-size limit";
+        PresetImage* fake = name == "a compressor that refuses the size" ? MakeImage(18001, 4)
+                            : large                                      ? MakeImage(3200, 2400)
+                                                                         : MakeImage(400, 300);
         const fs::path dir = folder_.Path() / ("case" + std::to_string(index++));
         fs::create_directories(dir);
         std::string target = (dir / "out.jpg").string();
@@ -132,6 +138,7 @@ TEST_F(ExportJPEGFailuresTest, AFailedExportLeavesNothingAndKeepsTheExistingTarg
         ::stat(target.c_str(), &before);
 
         JpegSetup s;
+        if (name == "a colour mode the array does not render") s.colorMode = 3;
         CancelAtRender first(fake, 1), second(fake, 2);
         if (name == "cancel in the first strip") s.progress = &first;
         if (name == "cancel in the second strip") s.progress = &second;

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 
 using namespace NimbalCore;
 using namespace jpegtest;
@@ -329,5 +330,33 @@ TEST_F(ExportJPEGMetadataTest, TheWorkingSpaceProfileIsEmbeddedInItsChunks) {
         RunTool("exiftool -b -ICC_Profile '" + out + "' > '" + icc + "'");
         EXPECT_EQ(ReadBytes(icc), *c.profile);
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
+    }
+}
+
+TEST_F(ExportJPEGMetadataTest, CoreclientExportsAFinishedTIFFAsJPEG) {
+    const std::string source = MakeSource("source.tif");
+    const std::string coreclient = std::string(std::getenv("LUMORA_PROGRAM_DIR")) + "/coreclient";
+    const std::string out = folder_ / "out.jpg";
+    int status = -1;
+    EXPECT_EQ(RunTool("'" + coreclient + "' export '" + source + "' '" + out + "' --jpeg --quality 2 --units cm "
+                      "--resolution 100 2>&1", &status),
+              "{\"code\": 0}\n");
+    EXPECT_EQ(status, 0);
+    // The preset of quality code 2: T3 at 50, as cjpeg would scale it.
+    const Decoded d = Decode(ReadBytes(out));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.width, 96);
+    EXPECT_EQ(d.luma[0], 3);
+    EXPECT_EQ(d.luma[63], 255);
+    const std::string read = Exiftool("-s -s -n -a -G0 '" + out + "'");
+    EXPECT_EQ(Field(read, "[Photoshop] PhotoshopQuality"), "6") << read;
+    EXPECT_EQ(Field(read, "[Photoshop] DisplayedUnitsX"), "2") << read;
+    EXPECT_EQ(Field(read, "[EXIF] ResolutionUnit"), "3") << read;
+    EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
+    // Options of the TIFF export only, or a code out of range, are refused.
+    for (const char* options : {"--jpeg --quality 3", "--jpeg --depth 16", "--tiff --quality 1"}) {
+        RunTool("'" + coreclient + "' export '" + source + "' '" + (folder_ / "refused.jpg") + "' " + options + " 2>&1",
+                &status);
+        EXPECT_EQ(WEXITSTATUS(status), 2) << options;
     }
 }

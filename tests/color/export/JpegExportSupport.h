@@ -134,7 +134,8 @@ inline BigEndianTiff ExifBlock(const std::vector<uint8_t>& file, uint64_t* start
 // The JPEG stream after the APP4 preview segment's 22-byte header.
 inline std::vector<uint8_t> PreviewStream(const std::vector<uint8_t>& file, int* width = nullptr,
                                           int* height = nullptr) {
-    const Segment* app4 = Find(WalkMarkers(file), 0xE4);
+    const std::vector<Segment> segments = WalkMarkers(file);
+    const Segment* app4 = Find(segments, 0xE4);
     if (!app4) return {};
     if (width) *width = Big16(file, app4->at + 16);
     if (height) *height = Big16(file, app4->at + 18);

@@ -221,9 +221,20 @@ void ExportJPEGImage::RenderStrip(const NbRect& strip, ProgressCB* progress, int
     *dy = strip.top - got.top;
 }
 
+void ExportJPEGImage::LimitUnscaledStrips(int32_t* stripCount, int32_t* rowsPerStrip) {
+    const uint64_t rowBytes = uint64_t(cropRect_.Width()) * uint64_t(std::max(array_->GetChannels(), 1));
+    if (rowBytes == 0) return;
+    const uint64_t fit = kUnscaledStripBytes / rowBytes / kStripRowMultiple * kStripRowMultiple;
+    const int32_t limit = int32_t(std::min<uint64_t>(std::max<uint64_t>(fit, kStripRowMultiple), INT32_MAX));
+    if (*rowsPerStrip <= limit) return;
+    *rowsPerStrip = limit;
+    *stripCount = int32_t((uint64_t(cropRect_.Height()) + uint64_t(limit) - 1) / uint64_t(limit));
+}
+
 void ExportJPEGImage::WriteUnscaled(File& temporary) {
     int32_t stripCount = 1, rowsPerStrip = 1;
     ComputeStrips(&stripCount, &rowsPerStrip);
+    LimitUnscaledStrips(&stripCount, &rowsPerStrip);
     ProgressAccumulator accumulator(progress_, stripCount);
     MakeThumbnails();
     BlockOMemoryLock pinPreview(thumbnail_.get()), pinExif(exifThumbnail_.get());

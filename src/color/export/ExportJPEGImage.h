@@ -29,6 +29,12 @@ public:
     static constexpr uint32_t kThumbnailChunkBytes = 4096;
     static constexpr uint32_t kCopyBufferBytes = 1048576;
     static constexpr int kExifThumbnailKind = 2; // letterboxed into 160 x 120
+    // Unscaled rows go to the compressor one at a time, so a strip need not
+    // be large: strips of about 1 MB of output (whole 64-row pieces, as the
+    // renderers work) keep the renderer's working buffers small enough to be
+    // reused from strip to strip instead of mapped afresh for each one.
+    static constexpr uint64_t kUnscaledStripBytes = 1048576;
+    static constexpr int32_t kStripRowMultiple = 64;
     // Thrown bare: the thumbnails were not ready to compress, and a write or
     // read of the file or the compressed stream that moved fewer bytes.
     static constexpr NbErrorCodes kThumbnailsNotReady = NbErrorCodes(2106);
@@ -86,6 +92,8 @@ private:
     void RestoreArrayFormat();
     void GetQuantTables();
     void WriteUnscaled(File& temporary);
+    // The strips of ComputeStrips cut to kUnscaledStripBytes.
+    void LimitUnscaledStrips(int32_t* stripCount, int32_t* rowsPerStrip);
     void WriteScaled(File& temporary);
     // The two thumbnails for a picture of the output's size, pinned by the
     // caller while rows are fed.

@@ -24,10 +24,12 @@
 //     [--cancel-after STRIPS]
 // coreclient export IN OUT --jpeg [--quality 0|1|2] [the options above but --depth]
 //
-// Opens the finished TIFF IN and exports it to OUT as the program would; a
-// failure prints {"code": N} and exits 1. --cancel-after cancels once that
-// many strips were rendered. A JPEG export takes the quantisation tables of
-// its quality code from the presets.
+// Opens IN (a finished TIFF or JPEG file by its extension, else a raw file of
+// the newest models) and exports it to OUT as the program would; a failure
+// prints {"code": N} and exits 1. --cancel-after cancels once that many
+// strips were rendered. A JPEG export of a finished file takes the
+// quantisation tables of its quality code from the presets, as the export of
+// a camera without tables of its own does.
 #include "ColorEngine.h"
 #include "ExportImageArray.h"
 #include "ExportJPEGImage.h"
@@ -109,11 +111,11 @@ private:
     int strips_, total_;
 };
 
-// A finished TIFF that answers the JPEG presets for its quantisation tables,
+// A finished file that answers the JPEG presets for its quantisation tables,
 // as the export of a camera without tables of its own does.
-class PresetTablesTIFFImage : public NimbalCore::FinishedTIFFImage {
+template <class Kind> class PresetTables : public Kind {
 public:
-    using FinishedTIFFImage::FinishedTIFFImage;
+    using Kind::Kind;
     bool GetJPEGQuantizationTables(bool chroma, int rowCode, int columnCode, int* table, int* quality) override {
         return NimbalCore::GetJpegQuantTable(0, chroma, rowCode, columnCode, table, quality);
     }
@@ -125,6 +127,124 @@ bool number(const char* text, int* out) {
     if (!end || *end || end == text || v < -2147483647 || v > 2147483647) return false;
     *out = int(v);
     return true;
+}
+
+int strings(int argc, char** argv) {
+    if (argc < 4) return usage();
+    try {
+        NimbalCore::LoadLocalizedStrings(NimbalCore::FilePathSpec(argv[2]),
+                                         NimbalCore::LocalizedColumnForLanguage(argv[3]));
+    } catch (const YlmErrp& e) {
+        return failure(e.GetCode());
+    } catch (NimbalCore::NbErrorCodes code) {
+        return failure(code);
+    } catch (int code) {
+        return failure(code);
+    } catch (...) {
+        return failure(NimbalCore::NbErrFileReadFailed);
+    }
+    for (int i = 4; i < argc; ++i) {
+        std::string text;
+        const bool found = NimbalCore::GetLocalizedString(argv[i], text);
+        std::printf("{\"key\": %s, \"found\": %s, \"text\": %s}\n", json(argv[i]).c_str(), found ? "true" : "false",
+                    json(text).c_str());
+    }
+    return 0;
+}
+
+using NimbalCore::Image;
+using NimbalCore::ImageRef;
+using NimbalCore::NbRect;
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The file's extension in capitals, without its dot ("TIF").
+std::string ExtensionOf(const NimbalCore::FilePathSpec& path) {
+    std::string extension = Upper(path.GetExtension());
+    if (!extension.empty() && extension[0] == '.') extension.erase(0, 1);
+    return extension;
+}
+
+std::string RectJson(const NbRect& r) {
+    char buffer[96];
+    std::snprintf(buffer, sizeof buffer, "[%d, %d, %d, %d]", r.left, r.top, r.right, r.bottom);
+    return buffer;
+}
+
+// Tries one raw image of the newest models on each started driver.
+int OpenZyn(const NimbalCore::FilePathSpec& path, ImageRef& out) {
+    NimbalCore::ImagePool* pool = NimbalCore::ImagePool::Instance();
+    const std::string extension = ExtensionOf(path);
+    // Folder plug-ins that read this extension come first.
+    for (const auto& plugIn : NimbalCore::ProImage::GetFolderPlugIns()) {
+        if (!plugIn->AcceptsExtension(extension)) continue;
+        ImageRef image(new NimbalCore::ProImage(path, plugIn));
+        if (image->Open() == 0) {
+            out = image;
+            return 0;
+        }
+    }
+    const int32_t statuses[3] = {pool->wren3DriverStatus, pool->ploverDriverStatus, pool->wren4DriverStatus};
+    for (int kind = 0; kind < 3; ++kind) {
+        if (statuses[kind] != 0) continue;
+        ImageRef image(new NimbalCore::ProImage(path, kind));
+        if (image->Open() == 0) {
+            out = image;
+            return 0;
+        }
+    }
+    return NimbalCore::NbErrImageFileOpenFailed;
+}
+
+// The kinds in the factory's order, or the one forced.
+// presetTables: finished files answer the JPEG presets for their tables.
+int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, std::string& kindName,
+              bool presetTables = false) {
+    NimbalCore::ProImage::InstallPoolSteps();
+    const NimbalCore::FilePathSpec path(file);
+    const std::string extension = ExtensionOf(path);
+    std::string k = kind;
+    if (k.empty()) {
+        if (extension == "TIF" || extension == "TIFF") k = "tiff";
+        else if (extension == "JPG" || extension == "JPEG") k = "jpeg";
+        else k = "zyn";
+    }
+    kindName = k;
+    if (k == "tiff") {
+        ImageRef image(presetTables ? new PresetTables<NimbalCore::FinishedTIFFImage>(path)
+                                    : new NimbalCore::FinishedTIFFImage(path));
+        const int code = image->Open();
+        if (code == 0) out = image;
+        return code;
+    }
+    if (k == "jpeg") {
+        ImageRef image(presetTables ? new PresetTables<NimbalCore::FinishedJPEGImage>(path)
+                                    : new NimbalCore::FinishedJPEGImage(path));
+        const int code = image->Open();
+        if (code == 0) out = image;
+        return code;
+    }
+    if (k == "zyn") return OpenZyn(path, out);
+    // The camera-interface kind is not in this program yet.
+    return NimbalCore::NbErrNotSupported;
+}
+
+template <typename F>
+int Guarded(F&& f) {
+    try {
+        return f();
+    } catch (const YlmErrp& e) {
+        return e.GetCode();
+    } catch (NimbalCore::NbErrorCodes code) {
+        return code;
+    } catch (int code) {
+        return code;
+    } catch (...) {
+        return NimbalCore::NbErrImageFileOpenFailed;
+    }
 }
 
 int exportImage(int argc, char** argv) {
@@ -175,15 +295,17 @@ int exportImage(int argc, char** argv) {
         }
     }
     try {
-        // The pool brings the scale plug-in up with it, as the program's does.
+        // The pool brings the scale plug-in (and the raw drivers) up with it,
+        // as the program's does.
         NimbalCore::ScalePlugIn::InstallPoolBinding();
+        NimbalCore::ProImage::InstallPoolSteps();
         ImagePool::Instance();
         ColorEngine::Instance(0, 1);
-        auto* finished = new PresetTablesTIFFImage(FilePathSpec(argv[2]));
-        ImageRef image(finished);
-        if (const int opened = finished->Open()) return failure(opened);
-        ImageProcessParam params = *finished->GetProcessParams();
-        params.crop = finished->GetImageRect();
+        ImageRef image;
+        std::string kindName;
+        if (const int opened = OpenImage(argv[2], "", image, kindName, jpeg)) return failure(opened);
+        ImageProcessParam params = *image->GetProcessParams();
+        params.crop = image->GetImageRect();
         if (!workingSpace.empty()) params.workingSpaceName = workingSpace;
         ImageRendering rendering(image, params);
         ExportImageArray array;
@@ -211,115 +333,9 @@ int exportImage(int argc, char** argv) {
     } catch (int code) {
         return failure(code);
     }
+    NimbalCore::ImagePool::DeleteInstance();
     std::printf("{\"code\": 0}\n");
     return 0;
-}
-
-int strings(int argc, char** argv) {
-    if (argc < 4) return usage();
-    try {
-        NimbalCore::LoadLocalizedStrings(NimbalCore::FilePathSpec(argv[2]),
-                                         NimbalCore::LocalizedColumnForLanguage(argv[3]));
-    } catch (const YlmErrp& e) {
-        return failure(e.GetCode());
-    } catch (NimbalCore::NbErrorCodes code) {
-        return failure(code);
-    } catch (int code) {
-        return failure(code);
-    } catch (...) {
-        return failure(NimbalCore::NbErrFileReadFailed);
-    }
-    for (int i = 4; i < argc; ++i) {
-        std::string text;
-        const bool found = NimbalCore::GetLocalizedString(argv[i], text);
-        std::printf("{\"key\": %s, \"found\": %s, \"text\": %s}\n", json(argv[i]).c_str(), found ? "true" : "false",
-                    json(text).c_str());
-    }
-    return 0;
-}
-
-using NimbalCore::Image;
-using NimbalCore::ImageRef;
-using NimbalCore::NbRect;
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string RectJson(const NbRect& r) {
-    char buffer[96];
-    std::snprintf(buffer, sizeof buffer, "[%d, %d, %d, %d]", r.left, r.top, r.right, r.bottom);
-    return buffer;
-}
-
-// Tries one raw image of the newest models on each started driver.
-int OpenZyn(const NimbalCore::FilePathSpec& path, ImageRef& out) {
-    NimbalCore::ImagePool* pool = NimbalCore::ImagePool::Instance();
-    const std::string extension = Upper(path.GetExtension());
-    // Folder plug-ins that read this extension come first.
-    for (const auto& plugIn : NimbalCore::ProImage::GetFolderPlugIns()) {
-        if (!plugIn->AcceptsExtension(extension)) continue;
-        ImageRef image(new NimbalCore::ProImage(path, plugIn));
-        if (image->Open() == 0) {
-            out = image;
-            return 0;
-        }
-    }
-    const int32_t statuses[3] = {pool->wren3DriverStatus, pool->ploverDriverStatus, pool->wren4DriverStatus};
-    for (int kind = 0; kind < 3; ++kind) {
-        if (statuses[kind] != 0) continue;
-        ImageRef image(new NimbalCore::ProImage(path, kind));
-        if (image->Open() == 0) {
-            out = image;
-            return 0;
-        }
-    }
-    return NimbalCore::NbErrImageFileOpenFailed;
-}
-
-// The kinds in the factory's order, or the one forced.
-int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, std::string& kindName) {
-    NimbalCore::ProImage::InstallPoolSteps();
-    const NimbalCore::FilePathSpec path(file);
-    const std::string extension = Upper(path.GetExtension());
-    std::string k = kind;
-    if (k.empty()) {
-        if (extension == "TIF" || extension == "TIFF") k = "tiff";
-        else if (extension == "JPG" || extension == "JPEG") k = "jpeg";
-        else k = "zyn";
-    }
-    kindName = k;
-    if (k == "tiff") {
-        ImageRef image(new NimbalCore::FinishedTIFFImage(path));
-        const int code = image->Open();
-        if (code == 0) out = image;
-        return code;
-    }
-    if (k == "jpeg") {
-        ImageRef image(new NimbalCore::FinishedJPEGImage(path));
-        const int code = image->Open();
-        if (code == 0) out = image;
-        return code;
-    }
-    if (k == "zyn") return OpenZyn(path, out);
-    // The camera-interface kind is not in this program yet.
-    return NimbalCore::NbErrNotSupported;
-}
-
-template <typename F>
-int Guarded(F&& f) {
-    try {
-        return f();
-    } catch (const YlmErrp& e) {
-        return e.GetCode();
-    } catch (NimbalCore::NbErrorCodes code) {
-        return code;
-    } catch (int code) {
-        return code;
-    } catch (...) {
-        return NimbalCore::NbErrImageFileOpenFailed;
-    }
 }
 
 int openCommand(int argc, char** argv) {

@@ -297,7 +297,11 @@ int ExportImage::BuildExifIFD(int ifdId) {
         return s;
     if (jpeg)
         if (int s = exif_.SetEntry(ExifEntry{TagInteroperabilityIFD, TiffTypeLong, 1, 0, nullptr})) return s;
-    if (int s = exif_.CollectEntries(0xFF & ~int(Exif::CollectGPS))) return s;
+    // A source directory that cannot be read ends the collection, but not
+    // the directory: the export's own entries are written all the same, so
+    // the main directory never points at an Exif directory that is not
+    // there. The collector's status is still answered.
+    const int collected = exif_.CollectEntries(0xFF & ~int(Exif::CollectGPS));
     AddRelatedSoundFiles();
     hasGPS_ = false;
     if (exif_.HasTag(TagGPSInfoIFD)) {
@@ -331,13 +335,16 @@ int ExportImage::BuildExifIFD(int ifdId) {
     if (exif_.HasTag(TagDateTimeOriginal)) exif_.CopyEntry(TagDateTimeDigitized, TagDateTimeOriginal);
     if (jpeg) exif_.RemoveTag(TagRelatedImageWidth);
     exif_.RemoveTag(TagCFAPattern);
+    // One sample a pixel has no components to order: a configuration
+    // collected from a colour source would describe the file wrongly.
+    if (channels != 3 && !jpeg) exif_.RemoveTag(TagComponentsConfiguration);
     // A TIFF has no Interoperability directory: a pointer collected from
     // the source would be fixed up to the Exif directory itself, a loop.
     if (!jpeg) exif_.RemoveTag(TagInteroperabilityIFD);
     const std::vector<ExifEntry>* entries = nullptr;
     if (int s = exif_.GetEntriesForIFD(Exif::KindExif, &entries)) return s;
     AddIFDFromEntries(entries, ifdId);
-    return 0;
+    return collected;
 }
 
 int ExportImage::AddGPSIFD(int ifdId) {

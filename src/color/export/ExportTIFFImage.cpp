@@ -365,6 +365,15 @@ void ExportTIFFImage::WriteUnscaled(File& file) {
             const std::string text = GetImage()->GetGPSText();
             if (!text.empty()) array_->DrawTextLabel(text);
         }
+        // Rows that lie back to back in the array go out as one block: one
+        // write per strip instead of one per row.
+        uint8_t* first = array_->GetPixelAddress(dx, dy);
+        if (uint64_t(array_->GetRowBytes()) == rowBytes) {
+            const uint64_t bytes = rowBytes * uint64_t(rows);
+            if (B == 2) SwapRow16(first, bytes);
+            WriteChecked(file, first, bytes, kSaveFile);
+            continue;
+        }
         for (int64_t y = 0; y < rows; ++y) {
             uint8_t* row = array_->GetPixelAddress(dx, int32_t(dy + y));
             if (B == 2) SwapRow16(row, rowBytes);
@@ -451,20 +460,21 @@ void ExportTIFFImage::WriteScaled(File& file) {
         auto* rows = static_cast<uint8_t*>(to.plane[0]);
         if (!rows || rows < receive || uint64_t(rows - receive) + rowOut * uint64_t(destination.Height()) > destinationBytes)
             YLM_THROW(kSaveFile, NbErrScalerNoBuffers);
-        for (int64_t y = 0; y < destination.Height(); ++y) {
-            uint8_t* row = rows + uint64_t(y) * rowOut;
-            uint8_t* written = row;
-            uint64_t length = rowOut;
-            if (sideMargins) {
-                written = static_cast<uint8_t*>(line.GetData());
-                std::memcpy(written + uint64_t(padding_.left) * pixelBytes, row, size_t(rowOut));
-                length = lineBytes;
-            }
-            // The thumbnail takes native-order samples (the high byte of
-            // each 16-bit one), so it gets the row before the swap.
+        if (!sideMargins) {
+            // The resampled rows lie back to back: the thumbnail takes them
+            // in native order (the high byte of each 16-bit sample), then the
+            // strip goes out as one block.
+            const uint64_t bytes = rowOut * uint64_t(destination.Height());
+            for (int64_t y = 0; y < destination.Height(); ++y) thumbnail_->AddRow(rows + uint64_t(y) * rowOut);
+            if (B == 2) SwapRow16(rows, bytes);
+            WriteChecked(file, rows, bytes, kSaveFile);
+        }
+        for (int64_t y = 0; sideMargins && y < destination.Height(); ++y) {
+            uint8_t* written = static_cast<uint8_t*>(line.GetData());
+            std::memcpy(written + uint64_t(padding_.left) * pixelBytes, rows + uint64_t(y) * rowOut, size_t(rowOut));
             thumbnail_->AddRow(written);
-            if (B == 2) SwapRow16(written, length);
-            WriteChecked(file, written, length, kSaveFile);
+            if (B == 2) SwapRow16(written, lineBytes);
+            WriteChecked(file, written, lineBytes, kSaveFile);
         }
         destination.top = destination.bottom + 1;
         destination.bottom = int32_t(std::min<int64_t>(int64_t(destination.bottom) + rowsPerStrip, scaledRect_.bottom));

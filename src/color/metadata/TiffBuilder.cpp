@@ -58,6 +58,8 @@ void TiffBuilder::Free() {
 }
 
 int TiffBuilder::NewIFD(int id) {
+    // Ids index the eight descriptors: anything else would write past them.
+    if (id < 0 || id >= kUnusedId) throw int(NbErrBadArgument);
     IFD& ifd = ifds_[id];
     ifd.id = id;
     ifd.entries.clear();
@@ -87,7 +89,8 @@ void TiffBuilder::AppendValue(const uint8_t* bytes, uint32_t length) {
 }
 
 void TiffBuilder::AddEntry(TiffEntry* caller) {
-    if (!caller) throw NbErrorCodes(NbErrNullTiffEntry);
+    // A bare status, as the core's callers catch them.
+    if (!caller) throw int(NbErrNullTiffEntry);
     if (current_ < 0) return;
     Entry entry;
     entry.tag = caller->tag;

@@ -45,6 +45,8 @@ public:
     ~TiffBuilder() override;
 
     void Free() override;
+    // Opens directory id (0 to 7) and makes it current; any other id throws
+    // the bare NbErrorCodes value 2807.
     virtual int NewIFD(int id);
     virtual void SetNextIFD(int index);
     virtual void Build();

@@ -2,17 +2,21 @@
 // back byte by byte and by tiffinfo, tiffdump and exiftool, resized exports
 // with their margins, the GPS label, and failures that must leave nothing
 // behind and the photographer's existing file as it was.
+#include "ColorEngine.h"
 #include "ExportImageArray.h"
 #include "ExportSizeOptions.h"
 #include "ExportTIFFImage.h"
 #include "ExportTestSupport.h"
 #include "FakeImage.h"
 #include "File.h"
+#include "FinishedJPEGImage.h"
+#include "FinishedTIFFImage.h"
 #include "ImagePool.h"
 #include "NbErrorCodes.h"
 #include "NearestScaler.h"
 #include "ProgressCB.h"
 #include "ScalePlugIn.h"
+#include "StaticProfileTable.h"
 #include "YlmErrp.h"
 
 #include <gtest/gtest.h>
@@ -251,6 +255,134 @@ TEST_F(ExportTIFFImageTest, A16BitExportInTwoStripsLaysOutTheFile) {
     ASSERT_EQ(Export(fake, folder_ / "small16.tif", s).code, 0);
     EXPECT_EQ(ThumbnailBytes(BigEndianTiff(ReadBytes(folder_ / "small16.tif"))),
               ThumbnailBytes(BigEndianTiff(ReadBytes(folder_ / "small8.tif"))));
+}
+
+// Files written by tools nobody here wrote, opened as the program opens them
+// and exported: the layout, the outside readers, and the pixel bytes at T
+// equal to the image's own render of the same rendering.
+TEST_F(ExportTIFFImageTest, FinishedFilesOfOutsideWritersExportAsTheyRender) {
+    for (const char* tool : {"raw2tiff", "tiffcp", "cjpeg", "tiffinfo", "tiffdump", "exiftool"})
+        if (!HaveTool(tool)) GTEST_SKIP() << tool << " missing";
+    ::setenv("LUMORA_SYSTEM_DIR", LUMORA_TEST_SYSTEM_DIR, 1);
+    ASSERT_EQ(ColorEngine::Instance(0, 1)->GetStartupStatus(), 0);
+    constexpr uint32_t W = 301, H = 203;
+    // One picture, as little-endian 16-bit RGB, 8-bit RGB and 8-bit grey.
+    std::vector<uint8_t> rgb16(size_t(W) * H * 6), rgb8(size_t(W) * H * 3), gray8(size_t(W) * H);
+    for (uint32_t y = 0; y < H; ++y)
+        for (uint32_t x = 0; x < W; ++x) {
+            const size_t i = size_t(y) * W + x;
+            const uint16_t v[3] = {uint16_t(x * 217 + y * 3), uint16_t(y * 320 + x), uint16_t((x ^ y) * 199 + 11)};
+            for (int k = 0; k < 3; ++k) {
+                rgb16[i * 6 + 2 * k] = uint8_t(v[k]);
+                rgb16[i * 6 + 2 * k + 1] = uint8_t(v[k] >> 8);
+                rgb8[i * 3 + k] = uint8_t(v[k] >> 8);
+            }
+            gray8[i] = uint8_t(v[1] >> 8);
+        }
+    auto write = [&](const std::string& name, const std::string& header, const std::vector<uint8_t>& bytes) {
+        std::ofstream out(folder_ / name, std::ios::binary);
+        out << header;
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    };
+    write("rgb16.raw", "", rgb16);
+    write("rgb8.raw", "", rgb8);
+    write("gray8.raw", "", gray8);
+    write("rgb.ppm", "P6\n301 203\n255\n", rgb8);
+    write("gray.pgm", "P5\n301 203\n255\n", gray8);
+    write("thumb.raw", "", std::vector<uint8_t>(8 * 6 * 3, 0x80));
+    // A finished TIFF as the kinds read it: the main image and a thumbnail
+    // joined by tiffcp (in the given byte order), the maker's software text and
+    // an Exif directory by exiftool.
+    auto tiff = [&](const std::string& name, const std::string& layout, const std::string& order) {
+        const std::string main = folder_ / (name + ".main.tif"), thumb = folder_ / "thumb.tif";
+        return "raw2tiff -w 8 -l 6 -b 3 -d byte -p rgb -c none '" + folder_ / "thumb.raw" + "' '" + thumb + "' && " +
+               "raw2tiff -w 301 -l 203 -c none " + layout + " '" + folder_ / (name + ".raw") + "' '" + main + "' && " +
+               "tiffcp " + order + " -f msb2lsb -c none -r 203 '" + main + "' '" + thumb + "' '" + folder_ / (name + ".tif") +
+               "' && exiftool -q -overwrite_original '-Software=ORVEX PROFESSIONAL ZYN Lumora' "
+               "'-DateTimeOriginal=2024:01:02 03:04:05' '" + folder_ / (name + ".tif") + "'";
+    };
+    for (const std::string& command :
+         {tiff("rgb16", "-b 3 -d short -p rgb", "-B"), tiff("rgb8", "-b 3 -d byte -p rgb", "-L"),
+          tiff("gray8", "-b 1 -d byte -p minisblack", "-L"),
+          "cjpeg -outfile '" + folder_ / "rgb.jpg" + "' '" + folder_ / "rgb.ppm" + "'",
+          "cjpeg -grayscale -outfile '" + folder_ / "gray.jpg" + "' '" + folder_ / "gray.pgm" + "'"}) {
+        int status = -1;
+        RunTool(command + " 2>&1", &status);
+        ASSERT_EQ(status, 0) << command;
+    }
+    const struct {
+        const char* name;
+        const char* source;
+        int bytes;
+        int colorMode;   // -1: as the image opens
+        int samples;
+    } cases[] = {
+        {"TIFF, 8-bit RGB", "rgb8.tif", 1, -1, 3},
+        {"TIFF, 16-bit big-endian RGB", "rgb16.tif", 2, -1, 3},
+        {"TIFF, 16-bit big-endian RGB to 8 bits", "rgb16.tif", 1, -1, 3},
+        {"TIFF, grey without colour mode 0", "gray8.tif", 2, -1, 1},
+        {"JPEG, colour", "rgb.jpg", 1, -1, 3},
+        {"JPEG, colour rendered grey", "rgb.jpg", 2, 2, 1},
+        {"JPEG, grey", "gray.jpg", 1, -1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = folder_ / c.source;
+        Image* opened = std::string(c.source).find(".jpg") != std::string::npos
+                            ? static_cast<Image*>(new FinishedJPEGImage(FilePathSpec(source)))
+                            : static_cast<Image*>(new FinishedTIFFImage(FilePathSpec(source)));
+        ImageRef image(opened);
+        ASSERT_EQ(opened->Open(), 0);
+        ImageProcessParam p = *opened->GetProcessParams();
+        if (c.colorMode >= 0) p.colorMode = c.colorMode;
+        const std::string out = folder_ / "out.tif";
+        {
+            ImageRendering rendering(image, p);
+            ExportImageArray array;
+            array.SetBytesPerSample(c.bytes);
+            ExportTIFFImage exporter(rendering, FilePathSpec(out), &array);
+            ASSERT_NO_THROW(exporter.SaveFile());
+        }
+        const BigEndianTiff t(ReadBytes(out));
+        CheckLayout(t, W, H, c.samples, c.bytes, false);
+
+        // The image's own render of the same rendering, row for row.
+        ImageRendering again(image, p);
+        again.SetCrop(again.GetImageBounds());
+        ExportImageArray reference;
+        reference.SetBytesPerSample(c.bytes);
+        reference.SetChannels(c.samples);
+        reference.RenderFromRendering(&again, nullptr, 1);
+        ASSERT_NE(reference.GetPixelAddress(int32_t(W - 1), int32_t(H - 1)), nullptr);
+        const uint32_t T = t.Value(t.Directory(8).fields.at(kStripOffsets));
+        const size_t rowBytes = size_t(W) * c.samples * c.bytes;
+        size_t differing = 0;
+        for (uint32_t y = 0; y < H; ++y) {
+            std::vector<uint8_t> want(reference.GetPixelAddress(0, int32_t(y)), reference.GetPixelAddress(0, int32_t(y)) + rowBytes);
+            if (c.bytes == 2)
+                for (size_t i = 0; i < rowBytes; i += 2) std::swap(want[i], want[i + 1]);
+            differing += std::memcmp(want.data(), t.Bytes().data() + T + y * rowBytes, rowBytes) != 0;
+        }
+        EXPECT_EQ(differing, 0u);
+        // A TIFF renders as stored: the 16-bit export is the source's samples.
+        if (std::string(c.source) == "rgb16.tif" && c.bytes == 2)
+            for (auto [x, y] : {std::pair{0u, 0u}, {300u, 202u}, {123u, 77u}})
+                for (int k = 0; k < 3; ++k) {
+                    const size_t i = (size_t(y) * W + x) * 6 + 2 * k;
+                    EXPECT_EQ(Sample(t, x, y, k), uint32_t(rgb16[i] | rgb16[i + 1] << 8)) << x << "," << y;
+                }
+
+        int status = -1;
+        const std::string info = Tiffinfo(out, &status);
+        EXPECT_EQ(status, 0) << info;
+        EXPECT_EQ(info.find("Error"), std::string::npos) << info;
+        const std::string dump = RunTool("tiffdump '" + out + "'");
+        EXPECT_NE(dump.find("Magic: 0x4d4d <big-endian> Version: 0x2a"), std::string::npos) << dump;
+        EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
+    }
+    ColorEngine::DeleteInstance();
+    StaticProfileTable::Clear();
+    ::unsetenv("LUMORA_SYSTEM_DIR");
 }
 
 TEST_F(ExportTIFFImageTest, EveryLayoutPassesTheOutsideReaders) {

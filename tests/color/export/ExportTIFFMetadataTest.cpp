@@ -187,6 +187,57 @@ TEST_F(ExportTIFFMetadataTest, AGPSDirectoryWithAZeroDenominatorIsLeftOut) {
     EXPECT_EQ(Exiftool("-s -s -GPS:all '" + out + "'"), "");
 }
 
+TEST_F(ExportTIFFMetadataTest, ASourceWhoseExifDirectoryCannotBeReadStillGetsTheExportsOwn) {
+    // The source's Exif directory is damaged in place: empty, or pointed at
+    // past the bytes the collector reads. The export keeps its own entries
+    // and a main directory that points at a real Exif directory.
+    const struct {
+        const char* name;
+        bool emptyDirectory;
+    } cases[] = {{"an empty Exif directory", true}, {"an Exif directory past the bytes read", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = MakeSource("source.tif");
+        Exiftool("-q -overwrite_original -ExposureTime=1/125 -FNumber=8 '" + source + "'");
+        std::vector<uint8_t> bytes = ReadBytes(source);
+        {
+            const BigEndianTiff t(bytes);
+            const TiffDirectory main = t.Directory(t.U32(4));
+            ASSERT_TRUE(main.fields.count(kExif));
+            if (c.emptyDirectory) {
+                const uint32_t at = main.fields.at(kExif).word;
+                bytes[at] = bytes[at + 1] = 0;
+            } else {
+                const uint64_t at = main.fields.at(kExif).at;
+                for (int i = 0; i < 4; ++i) bytes[at + i] = 0x7F;
+            }
+        }
+        std::ofstream(source, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        auto* fake = new FakeImage(source, 64, 48);
+        ImageRef image(fake);
+        fake->FillPattern();
+        fake->colorModes = {0, 1, 2};
+        ImageProcessParam p;
+        p.colorMode = 1;
+        const std::string out = folder_ / "out.tif";
+        ASSERT_EQ(Export(image, out, p), 0);
+        const BigEndianTiff t(ReadBytes(out));
+        const TiffDirectory main = t.Directory(8);
+        ASSERT_TRUE(main.fields.count(kExif));
+        const uint32_t exifAt = t.Value(main.fields.at(kExif));
+        ASSERT_NE(exifAt, 0u);
+        const TiffDirectory exif = t.Directory(exifAt);
+        EXPECT_TRUE(exif.fields.count(36864));   // ExifVersion
+        EXPECT_EQ(t.Value(exif.fields.at(40962)), 64u);
+        EXPECT_EQ(exif.fields.count(33434), 0u);   // nothing of the damaged directory
+        EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
+        int status = -1;
+        const std::string info = RunTool("tiffinfo '" + out + "' 2>&1", &status);
+        EXPECT_EQ(status, 0) << info;
+    }
+}
+
 TEST_F(ExportTIFFMetadataTest, AJPEGSourcesInteroperabilityPointerIsNotCarried) {
     // A JPEG whose Exif directory points at an Interoperability directory.
     auto be16 = [](std::vector<uint8_t>& v, uint16_t x) { v.push_back(uint8_t(x >> 8)); v.push_back(uint8_t(x)); };

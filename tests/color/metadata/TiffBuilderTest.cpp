@@ -215,9 +215,19 @@ TEST(TiffBuilderTest, NullEntryThrows) {
     try {
         b.AddEntry(nullptr);
         FAIL();
-    } catch (NbErrorCodes code) {
+    } catch (int code) {
         EXPECT_EQ(code, NbErrNullTiffEntry);
     }
+    // Ids outside the eight descriptors are refused before anything is written.
+    for (int id : {-1, 8, 1000}) {
+        try {
+            b.NewIFD(id);
+            FAIL() << id;
+        } catch (int code) {
+            EXPECT_EQ(code, NbErrBadArgument) << id;
+        }
+    }
+    EXPECT_EQ(b.GetIFDCount(), 1);
 }
 
 TEST(TiffBuilderTest, FiveDirectoryHeaderReadByOutsideTools) {

@@ -1,0 +1,39 @@
+#!/bin/sh
+# coreclient export over files of outside writers and a stand-in raw file:
+# the TIFF it writes is read by tiffinfo at the asked size and depth, and
+# failures print their code and leave no file.
+# usage: coreclient_export.sh BUILD_DIR
+set -u
+bin="$1/bin"
+for tool in cjpeg tiffinfo; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool missing"; exit 0; }
+done
+dir=$(mktemp -d "${TMPDIR:-/tmp}/lumora-coreclient-export-XXXXXX")
+trap 'chmod -R u+w "$dir"; rm -rf "$dir"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+# A 60 x 40 colour JPEG.
+{ printf 'P6\n60 40\n255\n'; head -c 7200 /dev/zero | tr '\0' '\200'; } > "$dir/in.ppm"
+cjpeg -outfile "$dir/in.jpg" "$dir/in.ppm" || fail "cjpeg"
+
+out=$("$bin/coreclient" export "$dir/in.jpg" "$dir/out.tif" --tiff --depth 16) || fail "export jpeg: $out"
+[ "$out" = '{"code": 0}' ] || fail "export jpeg answer: $out"
+info=$(tiffinfo "$dir/out.tif" 2>&1) || fail "tiffinfo: $info"
+echo "$info" | grep -q "Image Width: 60 Image Length: 40" || fail "size: $info"
+echo "$info" | grep -q "Bits/Sample: 16" || fail "depth: $info"
+
+out=$("$bin/coreclient" export "$dir/in.jpg" "$dir/pad.tif" --tiff --resize pad 30 30) || fail "export pad: $out"
+tiffinfo "$dir/pad.tif" 2>&1 | grep -q "Image Width: 30 Image Length: 30" || fail "padded size"
+
+"$bin/zprowrite" "$dir/raw.zyr" --model 2048 --size 48x32 || fail "zprowrite"
+out=$("$bin/coreclient" export "$dir/raw.zyr" "$dir/raw.tif" --tiff) || fail "export raw: $out"
+tiffinfo "$dir/raw.tif" 2>&1 | grep -q "Image Width: 48 Image Length: 32" || fail "raw size"
+
+# Failures: a cancel, and a folder that is not there.
+out=$("$bin/coreclient" export "$dir/in.jpg" "$dir/cancelled.tif" --tiff --cancel-after 0)
+[ $? -eq 1 ] && [ "$out" = '{"code": 1711}' ] || fail "cancel: $out"
+[ ! -e "$dir/cancelled.tif" ] || fail "cancelled export left a file"
+out=$("$bin/coreclient" export "$dir/in.jpg" "$dir/gone/out.tif" --tiff)
+[ $? -eq 1 ] && [ "$out" = '{"code": 1802}' ] || fail "missing folder: $out"
+[ "$(ls -A "$dir" | grep -c '^\.')" -eq 0 ] || fail "temporary file left: $(ls -A "$dir")"
+echo ok

@@ -2,14 +2,24 @@
 // rows) from a kind whose render is a copy, against a plain write of the same
 // 72,000,000 pixel bytes from memory to the same folder. bench/export_vs_tiffcp.sh runs
 // it beside tiffcp on the same disk.
+//
+// BM_ExportJpeg: the whole JPEG export of the same picture at quality code 0
+// (T1 at 95), both thumbnails and every header segment included;
+// bench/export_jpeg_vs_cjpeg.sh runs it beside cjpeg with the same tables on
+// the same pixels (written as a PPM when LUMORA_BENCH_PPM names a file).
+#include "ColorEngine.h"
 #include "ExportImageArray.h"
+#include "ExportJPEGImage.h"
 #include "ExportTIFFImage.h"
 #include "FakeImage.h"
 #include "ImagePool.h"
+#include "JpegQualityPreset.h"
+#include "StaticProfileTable.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -99,8 +109,59 @@ void BM_PlainWrite72MB(benchmark::State& state) {
     ::unlink(target.c_str());
 }
 
+// The copy source answering the quality presets for its tables, with a
+// camera-settings text for the APP5 segment.
+class PresetCopySource : public CopySource {
+public:
+    PresetCopySource() { cameraSettingsBlock_ = "Exposure: 1/125\nWidth: 4000\nHeight: 3000\n"; }
+    bool GetJPEGQuantizationTables(bool chroma, int row, int column, int* table, int* quality) override {
+        return GetJpegQuantTable(0, chroma, row, column, table, quality);
+    }
+};
+
+// The rendered 8-bit pixels as a binary PPM, for the peer.
+void WritePixels(const ImageRef& image, const ImageProcessParam& params, const char* path) {
+    ImageRendering rendering(image, params);
+    ExportImageArray array;
+    array.RenderFromRendering(&rendering, nullptr, 1);
+    std::FILE* f = std::fopen(path, "wb");
+    if (!f) return;
+    std::fprintf(f, "P6\n%d %d\n255\n", kWidth, kHeight);
+    for (int y = 0; y < kHeight; ++y) std::fwrite(array.GetPixelAddress(0, y), 1, size_t(kWidth) * 3, f);
+    std::fclose(f);
+}
+
+void BM_ExportJpeg(benchmark::State& state) {
+    // The working space's profile goes into the APP2 segments.
+    ::setenv("LUMORA_SYSTEM_DIR", LUMORA_BENCH_SYSTEM_DIR, 1);
+    ColorEngine::Instance(0, 1);
+    auto* source = new PresetCopySource();
+    ImageRef image(source);
+    ImageProcessParam params;
+    params.colorMode = 1;
+    params.workingSpaceName = StaticProfileTable::Description("ZynRGB.icm");
+    params.crop = NbRect(0, 0, kWidth - 1, kHeight - 1);
+    if (const char* ppm = std::getenv("LUMORA_BENCH_PPM")) WritePixels(image, params, ppm);
+    const std::string target = CopySource::Folder() + "/lumora-bench-export.jpg";
+    ExportImageArray array;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ::unlink(target.c_str());
+        state.ResumeTiming();
+        ImageRendering rendering(image, params);
+        ExportJPEGImage exporter(rendering, FilePathSpec(target), &array);
+        exporter.SetQualityCode(0);
+        exporter.SaveFile();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * kWidth * kHeight * 3);
+    ::unlink(target.c_str());
+    ImagePool::DeleteInstance();
+    ColorEngine::DeleteInstance();
+}
+
 } // namespace
 
+BENCHMARK(BM_ExportJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportTiff16)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportTiff8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportTiff16Single)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -24,14 +24,18 @@
 // coreclient export IN OUT --tiff [--depth 8|16] [--resize percent P|fill W H|fit W H|pad W H]
 //     [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile] [--gps-text]
 //     [--cancel-after STRIPS]
+// coreclient export IN OUT --jpeg [--quality 0|1|2] [the options above but --depth]
 //
 // Opens IN (a finished TIFF or JPEG file by its extension, else a raw file of
 // the newest models) and exports it to OUT as the program would; a failure
 // prints {"code": N} and exits 1. --cancel-after cancels once that many
-// strips were rendered.
+// strips were rendered. A JPEG export of a finished file takes the
+// quantisation tables of its quality code from the presets, as the export of
+// a camera without tables of its own does.
 #include "ColorEngine.h"
 #include "ContactSheet.h"
 #include "ExportImageArray.h"
+#include "ExportJPEGImage.h"
 #include "ExportSizeOptions.h"
 #include "ExportTIFFImage.h"
 #include "FinishedJPEGImage.h"
@@ -41,6 +45,7 @@
 #include "InstalledImageKinds.h"
 #include "ImageRef.h"
 #include "ImageRendering.h"
+#include "JpegQualityPreset.h"
 #include "LocalizedStrings.h"
 #include "NbErrorCodes.h"
 #include "ProImage.h"
@@ -97,7 +102,9 @@ int usage() {
                          "       coreclient scan FOLDER\n"
                          "       coreclient export IN OUT --tiff [--depth 8|16] [--resize percent P|fill W H|fit W H|pad W H]\n"
                          "           [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile]\n"
-                         "           [--gps-text] [--cancel-after STRIPS]\n");
+                         "           [--gps-text] [--cancel-after STRIPS]\n"
+                         "       coreclient export IN OUT --jpeg [--quality 0|1|2] [--resize ...] [--units inch|cm]\n"
+                         "           [--resolution N] [--working-space DESCRIPTION] [--no-profile] [--cancel-after STRIPS]\n");
     return 2;
 }
 
@@ -110,6 +117,16 @@ public:
 
 private:
     int strips_, total_;
+};
+
+// A finished file that answers the JPEG presets for its quantisation tables,
+// as the export of a camera without tables of its own does.
+template <class Kind> class PresetTables : public Kind {
+public:
+    using Kind::Kind;
+    bool GetJPEGQuantizationTables(bool chroma, int rowCode, int columnCode, int* table, int* quality) override {
+        return NimbalCore::GetJpegQuantTable(0, chroma, rowCode, columnCode, table, quality);
+    }
 };
 
 bool number(const char* text, int* out) {
@@ -173,6 +190,20 @@ int OpenImage(const std::string& file, ImageRef& out, std::string& kindName) {
     return 0;
 }
 
+// For a JPEG export: a finished file opened again as one that answers the
+// JPEG presets for its quantisation tables, as the export of a camera without
+// tables of its own does. Other kinds answer their own.
+int OpenWithPresetTables(const std::string& file, ImageRef& out, std::string& kindName) {
+    if (const int code = OpenImage(file, out, kindName)) return code;
+    if (kindName != "tiff" && kindName != "jpeg") return 0;
+    const NimbalCore::FilePathSpec path(Absolute(file));
+    ImageRef image(kindName == "tiff" ? static_cast<Image*>(new PresetTables<NimbalCore::FinishedTIFFImage>(path))
+                                      : static_cast<Image*>(new PresetTables<NimbalCore::FinishedJPEGImage>(path)));
+    const int code = image->Open();
+    out = code == 0 ? image : ImageRef();
+    return code;
+}
+
 template <typename F>
 int Guarded(F&& f) {
     try {
@@ -191,8 +222,9 @@ int Guarded(F&& f) {
 
 int exportImage(int argc, char** argv) {
     using namespace NimbalCore;
-    if (argc < 5 || std::strcmp(argv[4], "--tiff") != 0) return usage();
-    int depth = 8, cancelAfter = -1;
+    if (argc < 5 || (std::strcmp(argv[4], "--tiff") != 0 && std::strcmp(argv[4], "--jpeg") != 0)) return usage();
+    const bool jpeg = std::strcmp(argv[4], "--jpeg") == 0;
+    int depth = 8, cancelAfter = -1, quality = 0;
     bool embed = true, gps = false;
     std::string workingSpace;
     ExportSizeOptions size;
@@ -200,8 +232,10 @@ int exportImage(int argc, char** argv) {
     for (int i = 5; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&](int* out) { return i + 1 < argc && number(argv[++i], out); };
-        if (a == "--depth") {
+        if (a == "--depth" && !jpeg) {
             if (!next(&depth) || (depth != 8 && depth != 16)) return usage();
+        } else if (a == "--quality" && jpeg) {
+            if (!next(&quality) || quality < 0 || quality > 2) return usage();
         } else if (a == "--resize" && i + 1 < argc) {
             const std::string mode = argv[++i];
             size.resizeEnabled = true;
@@ -242,24 +276,34 @@ int exportImage(int argc, char** argv) {
         ColorEngine::Instance(0, 1);
         ImageRef image;
         std::string kindName;
-        if (const int opened = OpenImage(argv[2], image, kindName)) return failure(opened);
+        if (const int opened = jpeg ? OpenWithPresetTables(argv[2], image, kindName) : OpenImage(argv[2], image, kindName))
+            return failure(opened);
         ImageProcessParam params = *image->GetProcessParams();
         params.crop = image->GetImageRect();
         if (!workingSpace.empty()) params.workingSpaceName = workingSpace;
         ImageRendering rendering(image, params);
         ExportImageArray array;
         array.SetBytesPerSample(depth == 16 ? 2 : 1);
-        ExportTIFFImage exporter(rendering, FilePathSpec(argv[3]), &array);
-        exporter.SetSizeOptions(size);
-        exporter.SetEmbedProfile(embed);
-        exporter.SetRenderGPSText(gps);
+        std::unique_ptr<ExportImage> exporter;
+        if (jpeg) {
+            auto* e = new ExportJPEGImage(rendering, FilePathSpec(argv[3]), &array);
+            e->SetQualityCode(quality);
+            exporter.reset(e);
+        } else {
+            exporter.reset(new ExportTIFFImage(rendering, FilePathSpec(argv[3]), &array));
+        }
+        exporter->SetSizeOptions(size);
+        exporter->SetEmbedProfile(embed);
+        exporter->SetRenderGPSText(gps);
         int32_t strips = 1, rows = 1;
-        exporter.ComputeStrips(&strips, &rows);
+        exporter->ComputeStrips(&strips, &rows);
         CancelAfter cancel(cancelAfter, strips);
-        exporter.SetProgressCB(&cancel);
-        exporter.SaveFile();
+        exporter->SetProgressCB(&cancel);
+        exporter->SaveFile();
     } catch (const YlmErrp& e) {
         return failure(e.GetCode());
+    } catch (NbErrorCodes code) {
+        return failure(code);
     } catch (int code) {
         return failure(code);
     }

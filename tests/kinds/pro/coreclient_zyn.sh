@@ -2,8 +2,8 @@
 # coreclient over stand-in raw files: each model code opens through its own
 # driver, colour and monochrome files report their colour modes, renders are
 # netpbm files of the turned size, and failures print their code. The
-# program folder holds the build's libraries but no folder plug-in, which
-# would be offered every file first.
+# program folder holds the build's libraries and its folder plug-in, which
+# reads only its own extension.
 # usage: coreclient_zyn.sh BUILD_DIR
 set -u
 bin="$1/bin"
@@ -12,6 +12,7 @@ trap 'rm -rf "$dir"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 mkdir "$dir/program"
 for lib in "$bin"/*.so; do ln -s "$lib" "$dir/program/"; done
+ln -s "$bin/PlugIns" "$dir/program/PlugIns"
 export LUMORA_PROGRAM_DIR="$dir/program" LUMORA_SYSTEM_DIR="$1/share/lumora/system"
 
 for pair in 1824:0 1825:0 1888:0 1889:0 16384:1 16385:1 2048:2 2049:2 2050:2; do

@@ -1,5 +1,6 @@
 #include "FinishedTIFFImage.h"
 
+#include "CameraSettingsStrings.h"
 #include "File.h"
 #include "PixelArray.h"
 #include "ProgressCB.h"
@@ -34,6 +35,7 @@ struct ClosableFlag {
 FinishedTIFFImage::FinishedTIFFImage(const FilePathSpec& path) : FinishedImage(path) {
     containerKind_ = 2;
     fileType_ = 1;
+    infoTextHead_ = CameraSettingsStrings().GetString(CameraSettingsStrings::TiffFile) + "\n";
 }
 
 FinishedTIFFImage::~FinishedTIFFImage() {
@@ -49,11 +51,12 @@ int FinishedTIFFImage::Open() {
             result = FindIFDOffsets();
             if (result == 0) result = ParseMainIFD();
             if (result == 0 && !finishedZyn_) result = NbErrNotFinishedImage;
-            if (result == 0) result = BuildCameraSettingsText();
+            if (result == 0) result = ParsePrivateIFD();
             if (result == 0) result = ParseThumbnailIFD();
             if (result == 0) result = ParseExifIFD();
         }
         SetFileBytes({}, fileLength_);
+        if (result == 0) CopyCopyrightToIPTC();
     } catch (...) {
         result = NbErrImageFileOpenFailed;
     }
@@ -64,6 +67,8 @@ int FinishedTIFFImage::Open() {
         return result;
     }
     headerRead_ = true;
+    RemoveFileTypeLines(cameraSettingsBlock_);
+    RemoveDimensionLines(cameraSettingsBlock_);
     return 0;
 }
 
@@ -264,9 +269,10 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     from.columns = int32_t(width);
     for (int k = 0; k < 3; ++k) from.plane[k] = buffer.data() + (channels == 1 ? 0 : k * bytes);
 
-    // 16-bit samples into 8-bit ones are taken as the file holds them.
-    const bool narrow = bytes == 2 && target.bitsPerSample == 8;
-    // The pixels are given as stored: the working space is the file's own.
+    const YlmRefPtr<ColorTransform> transform =
+        BuildFinishedColorTransform(params, sourceColorSpaceName_, source, target.bitsPerSample == 8 ? 8 : 16);
+    // Copied 16-bit samples into 8-bit ones are taken as the file holds them.
+    const bool narrow = !transform && bytes == 2 && target.bitsPerSample == 8;
     NbRect strip(rect.left, rect.top, rect.right, rect.top + int32_t(stripRows) - 1);
     auto runStrip = [&](int64_t rows) {
         for (int64_t done = 0; done < rows;) {
@@ -277,7 +283,7 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
             VrelSharpenPlanes to = target;
             to.rows = int32_t(std::clamp<int64_t>(target.rows - (strip.top - rect.top), 0, n));
             ReadImageData(source, block, from, !narrow);
-            ConvertPixels(nullptr, from, to, narrow && FileOrderIsNotHostOrder());
+            ConvertPixels(transform.Get(), from, to, narrow && FileOrderIsNotHostOrder());
             strip.top += int32_t(n);
             done += n;
             for (void*& plane : target.plane)

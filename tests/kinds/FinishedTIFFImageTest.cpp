@@ -382,3 +382,85 @@ TEST_F(FinishedTIFFImageTest, WideRowsReadInSeveralBlocksPerStrip) {
                 }
     }
 }
+
+TEST_F(FinishedTIFFImageTest, ParameterChecksOfAFinishedFile) {
+    FinishedTiffSpec spec;
+    spec.width = 40, spec.height = 30;
+    const std::string path = Path("checks.tif");
+    FinishedTiffWriter::Write(path, spec);
+    FinishedTIFFImage image{FilePathSpec(path)};
+    ASSERT_EQ(image.Open(), 0);
+    const ImageProcessParam own = *image.GetProcessParams();
+    // The image's own parameters (no balance, lighting or noise reduction
+    // of its own) are valid for it.
+    EXPECT_EQ(image.ValidateProcessParams(own), 0);
+    using P = ImageProcessParam;
+    struct Case {
+        const char* name;
+        void (*change)(ImageProcessParam&);
+        int code;
+    } cases[] = {
+        {"automatic lighting", [](P& p) { p.lighting = 5; }, P::AutoLightingUnsupported},
+        {"lighting as shot", [](P& p) { p.lighting = 4; }, P::NoAtCaptureParams},
+        {"a balance type", [](P& p) { p.balanceType = 0; }, P::CannotClickBalance},
+        {"a white point", [](P& p) { p.whitePoint = 5000; }, P::CannotAdjustWhitePoint},
+        {"daylight", [](P& p) { p.lighting = 0; }, P::LightingUnsupported},
+        {"sharpening", [](P& p) { p.sharpenAmount = 5, p.sharpenRadius = 5; }, P::CannotSharpen},
+        {"noise reduction", [](P& p) { p.noiseReductionMode = 1; }, P::NoiseModeUnsupported},
+        {"exposure", [](P& p) { p.exposureCompensation = 0.5f; }, P::CannotAdjustExposure},
+        {"tone levels", [](P& p) { p.levels[0] = 0.3f; }, P::CannotAdjustTone},
+        {"a look", [](P& p) { p.lookName = "NO SUCH LOOK"; }, P::LookUnavailable},
+        {"colour fine-tuning", [](P& p) { p.fineTuneBalance[6][0] = 1; }, P::CannotAdjustColorBalance},
+        {"lens optimisation", [](P& p) { p.lensOptimization = 3; }, P::CannotOptimizeLens},
+        {"crop past the right edge", [](P& p) { p.crop = NbRect(0, 0, 40, 29); }, P::CropOutside},
+        {"crop narrower than 8 from the edge", [](P& p) { p.crop = NbRect(33, 0, 39, 29); }, P::CropOutside},
+        {"a rotation that is not whole", [](P& p) { p.rotation = 45.5f; }, P::RotationNotWhole},
+        {"a rotation that is not a quarter", [](P& p) { p.rotation = 45.0f; }, P::RotationNotQuarter},
+    };
+    for (const Case& c : cases) {
+        P p = own;
+        c.change(p);
+        EXPECT_EQ(image.ValidateProcessParams(p), c.code) << c.name;
+    }
+}
+
+TEST_F(FinishedTIFFImageTest, RectanglesBetweenRotationsAndTurnedSizes) {
+    FinishedTiffSpec spec;
+    spec.width = 40, spec.height = 30;
+    const std::string path = Path("rects.tif");
+    FinishedTiffWriter::Write(path, spec);
+    FinishedTIFFImage image{FilePathSpec(path)};
+    ASSERT_EQ(image.Open(), 0);
+    const NbRect source(1, 2, 10, 5); // 10 x 4
+    struct Case {
+        float from;
+        NbRect expected;
+    } cases[] = {
+        {0, NbRect(1, 2, 10, 5)},
+        {90, NbRect(24, 1, 27, 10)},   // left H - bottom - 1, top left, 4 x 10
+        {180, NbRect(29, 24, 38, 27)}, // W - right - 1, H - bottom - 1
+        {270, NbRect(2, 29, 5, 38)},   // top, W - right - 1
+    };
+    for (const Case& c : cases) {
+        NbRect out;
+        EXPECT_EQ(image.MapRectBetweenRotations(source, c.from, &out, 0), 0) << c.from;
+        EXPECT_EQ(out, c.expected) << c.from;
+    }
+    // Seen turned, the picture is 30 wide: a rectangle reaching column 35
+    // lies outside it.
+    NbRect out;
+    EXPECT_EQ(image.MapRectBetweenRotations(NbRect(20, 0, 35, 5), 0, &out, 90), ImageProcessParam::CropOutside);
+    EXPECT_EQ(out, NbRect());
+
+    EXPECT_EQ(image.GetImageRect(), NbRect(0, 0, 39, 29));
+    ImageProcessParam turned = *image.GetProcessParams();
+    turned.rotation = 90.0f;
+    image.SetProcessParams(turned);
+    EXPECT_FALSE(image.IsModified()); // a finished file stores no parameters
+    EXPECT_EQ(image.GetImageRect(), NbRect(0, 0, 29, 39));
+    EXPECT_EQ(image.GetThumbnailRect(), NbRect(0, 0, int32_t(spec.thumbHeight) - 1, int32_t(spec.thumbWidth) - 1));
+    EXPECT_EQ(image.GetAvailableResolutions().at(1), NbRect(0, 0, 39, 29));
+    int reason = 0;
+    EXPECT_FALSE(image.CanWhiteBalanceFileBeSaved(&reason));
+    EXPECT_EQ(reason, 3);
+}

@@ -96,7 +96,7 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
         Short(o, 259, {1}), Short(o, 262, {uint16_t(s.samples == 3 ? 2 : 1)}), Ascii(271, s.make), Ascii(272, s.model),
         Long(o, 273, 0), Short(o, 274, {1}), Short(o, 277, {uint16_t(s.samples)}), Long(o, 278, s.height),
         Long(o, 279, uint32_t(dataSize)), Ascii(305, s.software), Ascii(306, "2024:05:06 07:08:09"),
-        Long(o, 34665, 0)};
+        Long(o, 33424, 0), Long(o, 34665, 0), Entry{34675, 7, uint32_t(s.icc.size()), s.icc}};
     std::vector<Entry> kept;
     for (auto& e : ifd0) {
         auto it = s.override0.find(e.tag);
@@ -105,6 +105,7 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
             e = e.type == 3 ? Short(o, e.tag, {uint16_t(it->second)}) : Long(o, e.tag, it->second);
         }
         if (e.tag == 34665 && !s.withExif) continue;
+        if ((e.tag == 33424 && !s.withPrivate) || (e.tag == 34675 && s.icc.empty())) continue;
         kept.push_back(e);
     }
     const size_t ifd0At = o.b.size();
@@ -120,6 +121,12 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
     if (s.withExif) {
         patch(ifd0At, 34665, uint32_t(o.b.size()));
         WriteIFD(o, {Ascii(33432, "(c) test")});
+    }
+    if (s.withPrivate) {
+        patch(ifd0At, 33424, uint32_t(o.b.size()));
+        Out t{o.big, {}};
+        t.u32(s.colorCode), t.u32(s.colorCode);
+        WriteIFD(o, {Entry{3303, 4, 2, t.b}});
     }
     if (s.withIFD1) {
         o.put32(link0, uint32_t(o.b.size()));

@@ -16,6 +16,9 @@ struct FinishedTiffSpec {
     bool withExif = true, withIFD1 = true;
     // Tags whose value (SHORT/LONG) replaces the one written, or 0xFFFFFFFF to drop the tag.
     std::map<uint16_t, uint32_t> override0;
+    std::vector<uint8_t> icc;         // tag 34675 when not empty
+    bool withPrivate = false;         // a private directory (tag 33424)...
+    uint32_t colorCode = 3;           // ...holding the colour codes (tag 3303)
     std::vector<uint8_t> pixels;      // empty: a ramp
     std::vector<uint8_t> thumbPixels; // empty: a ramp
 };

@@ -219,6 +219,14 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// A path's extension as the image factory compares it: upper case, without
+// the dot.
+std::string ExtensionOf(const NimbalCore::FilePathSpec& path) {
+    std::string extension = Upper(path.GetExtension());
+    if (!extension.empty() && extension[0] == '.') extension.erase(0, 1);
+    return extension;
+}
+
 std::string RectJson(const NbRect& r) {
     char buffer[96];
     std::snprintf(buffer, sizeof buffer, "[%d, %d, %d, %d]", r.left, r.top, r.right, r.bottom);
@@ -228,7 +236,7 @@ std::string RectJson(const NbRect& r) {
 // Tries one raw image of the newest models on each started driver.
 int OpenZyn(const NimbalCore::FilePathSpec& path, ImageRef& out) {
     NimbalCore::ImagePool* pool = NimbalCore::ImagePool::Instance();
-    const std::string extension = Upper(path.GetExtension());
+    const std::string extension = ExtensionOf(path);
     // Folder plug-ins that read this extension come first.
     for (const auto& plugIn : NimbalCore::ProImage::GetFolderPlugIns()) {
         if (!plugIn->AcceptsExtension(extension)) continue;
@@ -254,7 +262,7 @@ int OpenZyn(const NimbalCore::FilePathSpec& path, ImageRef& out) {
 int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, std::string& kindName) {
     NimbalCore::ProImage::InstallPoolSteps();
     const NimbalCore::FilePathSpec path(file);
-    const std::string extension = Upper(path.GetExtension());
+    const std::string extension = ExtensionOf(path);
     std::string k = kind;
     if (k.empty()) {
         if (extension == "TIF" || extension == "TIFF") k = "tiff";

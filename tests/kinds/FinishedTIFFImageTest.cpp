@@ -4,8 +4,8 @@
 #include "ExportImageArray.h"
 #include "ImagePool.h"
 #include "ProgressCB.h"
-#include "YlmErrp.h"
 #include "YlmError.h"
+#include "YlmErrp.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class FinishedTIFFImageTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("kinds-tiff-" + std::to_string(::getpid()));
         fs::create_directories(dir_);
@@ -40,12 +40,17 @@ struct Rendered {
         array.SetRowBytes(w * array.GetChannels() * bytes);
         array.Create(uint64_t(h) * array.GetRowBytes());
     }
-    const uint8_t* Row(int y) { return static_cast<uint8_t*>(array.GetData()) + int64_t(y) * array.GetRowBytes(); }
+    const uint8_t* Row(int y) {
+        return static_cast<uint8_t*>(array.GetData()) + int64_t(y) * array.GetRowBytes();
+    }
 };
 
 struct Recorder : ProgressCB {
     std::vector<int> seen;
-    bool Progress(int percent) override { seen.push_back(percent); return true; }
+    bool Progress(int percent) override {
+        seen.push_back(percent);
+        return true;
+    }
 };
 
 } // namespace
@@ -53,9 +58,12 @@ struct Recorder : ProgressCB {
 TEST_F(FinishedTIFFImageTest, RendersStoredSamplesInBothByteOrdersAndDepths) {
     // Rows long enough for the converters' blocks of 16 samples and a rest.
     constexpr int W = 23;
-    struct Case { bool big; uint32_t samples, bits; };
-    for (const Case c : {Case{true, 3, 8}, Case{false, 3, 8}, Case{true, 3, 16}, Case{false, 3, 16}, Case{true, 1, 8},
-                         Case{false, 1, 16}, Case{true, 1, 16}}) {
+    struct Case {
+        bool big;
+        uint32_t samples, bits;
+    };
+    for (const Case c : {Case{true, 3, 8}, Case{false, 3, 8}, Case{true, 3, 16}, Case{false, 3, 16},
+                         Case{true, 1, 8}, Case{false, 1, 16}, Case{true, 1, 16}}) {
         SCOPED_TRACE(std::to_string(c.big) + " " + std::to_string(c.samples) + " " + std::to_string(c.bits));
         FinishedTiffSpec spec;
         spec.bigEndian = c.big, spec.samples = c.samples, spec.bits = c.bits, spec.width = W, spec.height = 4;
@@ -84,8 +92,9 @@ TEST_F(FinishedTIFFImageTest, RendersStoredSamplesInBothByteOrdersAndDepths) {
                 for (int k = 0; k < 3; ++k) {
                     const size_t s = ((size_t(y) * W + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
                     const uint8_t* p = &spec.pixels[s];
-                    const uint16_t want = b == 1 ? uint16_t(p[0] * 257) : c.big ? uint16_t(p[0] << 8 | p[1])
-                                                                              : uint16_t(p[1] << 8 | p[0]);
+                    const uint16_t want = b == 1  ? uint16_t(p[0] * 257)
+                                          : c.big ? uint16_t(p[0] << 8 | p[1])
+                                                  : uint16_t(p[1] << 8 | p[0]);
                     uint16_t got;
                     std::memcpy(&got, wide.Row(y) + (x * 3 + k) * 2, 2);
                     ASSERT_EQ(got, want) << x << "," << y << "," << k;
@@ -107,7 +116,8 @@ TEST_F(FinishedTIFFImageTest, RotatedRenderEqualsRotatedSamples) {
     std::vector<uint8_t> want(spec.pixels.size());
     image.RotatePixelRows(want.data(), spec.pixels.data(), 3, 2, 90, 3);
     for (int y = 0; y < 3; ++y)
-        for (int i = 0; i < 6; ++i) EXPECT_EQ(out.Row(y)[i], want[y * 6 + i]) << y << " " << i;
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(out.Row(y)[i], want[y * 6 + i]) << y << " " << i;
 }
 
 TEST_F(FinishedTIFFImageTest, RendersInStripsOf256RowsWithProgress) {
@@ -134,7 +144,8 @@ TEST_F(FinishedTIFFImageTest, ThumbnailTallerThanOneStripKeepsEveryRow) {
     Rendered out(3, 400, PixelArray::RGB, 1);
     image.RenderThumbnail(ImageProcessParam(), out.array);
     for (int y : {0, 255, 256, 399})
-        for (int i = 0; i < 9; ++i) ASSERT_EQ(out.Row(y)[i], spec.thumbPixels[size_t(y) * 9 + i]) << y;
+        for (int i = 0; i < 9; ++i)
+            ASSERT_EQ(out.Row(y)[i], spec.thumbPixels[size_t(y) * 9 + i]) << y;
 }
 
 TEST_F(FinishedTIFFImageTest, OpenFailures) {
@@ -147,12 +158,22 @@ TEST_F(FinishedTIFFImageTest, OpenFailures) {
         {"no exif directory", [](FinishedTiffSpec& s) { s.withExif = false; }, 1701},
         {"no ifd1", [](FinishedTiffSpec& s) { s.withIFD1 = false; }, 1701},
         {"other maker", [](FinishedTiffSpec& s) { s.make = "Other", s.software = "Some editor"; }, 2203},
-        {"model of another line", [](FinishedTiffSpec& s) { s.software = "Camera"; s.model = "ZynA 1"; }, 2203},
+        {"model of another line",
+         [](FinishedTiffSpec& s) {
+             s.software = "Camera";
+             s.model = "ZynA 1";
+         },
+         2203},
         {"lzw", [](FinishedTiffSpec& s) { s.override0[259] = 5; }, 2203},
         {"multi-strip", [](FinishedTiffSpec& s) { s.override0[278] = 1; }, 2203},
         {"strip outside the file", [](FinishedTiffSpec& s) { s.override0[273] = 0x7FFFFFF0; }, 2203},
         // 65536 x 65536 x 3 wraps in 32 bits to a small size that would fit.
-        {"size wraps in 32 bits", [](FinishedTiffSpec& s) { s.override0[256] = 65536; s.override0[257] = 65536; }, 2203},
+        {"size wraps in 32 bits",
+         [](FinishedTiffSpec& s) {
+             s.override0[256] = 65536;
+             s.override0[257] = 65536;
+         },
+         2203},
         {"wrong byte count", [](FinishedTiffSpec& s) { s.override0[279] = 5; }, 2203},
         {"4 samples", [](FinishedTiffSpec& s) { s.override0[277] = 4; }, 2203},
     };
@@ -170,7 +191,11 @@ TEST_F(FinishedTIFFImageTest, OpenFailures) {
 TEST_F(FinishedTIFFImageTest, BadBytesAndTruncationsAreRefused) {
     FinishedTiffSpec spec;
     auto good = FinishedTiffWriter::Build(spec);
-    struct Case { const char* name; std::vector<uint8_t> bytes; int code; };
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int code;
+    };
     auto badCount = good;
     badCount[8] = 0xFF, badCount[9] = 0xFF; // entry count far past the bytes
     auto ifdPast = good;
@@ -179,29 +204,36 @@ TEST_F(FinishedTIFFImageTest, BadBytesAndTruncationsAreRefused) {
                                {"not tiff", {'X', 'X', 0, 42, 0, 0, 0, 8}, 1701},
                                {"entry count", badCount, 1701},
                                {"ifd0 past the end", ifdPast, 1701}};
-    for (size_t cut : {size_t(12), size_t(60), size_t(200)}) cases.push_back({"cut", {good.begin(), good.begin() + long(cut)}, 0});
+    for (size_t cut : {size_t(12), size_t(60), size_t(200)})
+        cases.push_back({"cut", {good.begin(), good.begin() + long(cut)}, 0});
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::ofstream(Path("b.tif"), std::ios::binary).write(reinterpret_cast<const char*>(c.bytes.data()), long(c.bytes.size()));
+        std::ofstream(Path("b.tif"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(c.bytes.data()), long(c.bytes.size()));
         FinishedTIFFImage image{FilePathSpec(Path("b.tif"))};
         const int code = image.Open();
-        if (c.code) EXPECT_EQ(code, c.code);
-        else EXPECT_NE(code, 0);
+        if (c.code)
+            EXPECT_EQ(code, c.code);
+        else
+            EXPECT_NE(code, 0);
     }
 }
 
 TEST_F(FinishedTIFFImageTest, FileOfAnOutsideToolWithoutExifIsRefused) {
     const std::string raw = Path("in.raw");
     std::vector<uint8_t> pixels(8 * 6 * 3, 0x40);
-    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(pixels.data()), long(pixels.size()));
-    const std::string cmd = "raw2tiff -w 8 -l 6 -b 3 -d byte -c none " + raw + " " + Path("o.tif") + " 2>/dev/null";
+    std::ofstream(raw, std::ios::binary)
+        .write(reinterpret_cast<const char*>(pixels.data()), long(pixels.size()));
+    const std::string cmd =
+        "raw2tiff -w 8 -l 6 -b 3 -d byte -c none " + raw + " " + Path("o.tif") + " 2>/dev/null";
     if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "raw2tiff is not installed";
     FinishedTIFFImage image{FilePathSpec(Path("o.tif"))};
     EXPECT_EQ(image.Open(), 1701);
 }
 
 TEST_F(FinishedTIFFImageTest, MakerSoftwareIsRecognisedInEitherCase) {
-    for (const char* software : {"ORVEX PROFESSIONAL ZYN Lumora 2.0", "ORVEX PROFESSIONAL Zyn Lumora", "orvex professional zyn lumora x"}) {
+    for (const char* software : {"ORVEX PROFESSIONAL ZYN Lumora 2.0", "ORVEX PROFESSIONAL Zyn Lumora",
+                                 "orvex professional zyn lumora x"}) {
         FinishedTiffSpec spec;
         spec.make = "Someone", spec.software = software;
         FinishedTiffWriter::Write(Path("m.tif"), spec);
@@ -214,7 +246,11 @@ TEST_F(FinishedTIFFImageTest, MakerSoftwareIsRecognisedInEitherCase) {
 TEST_F(FinishedTIFFImageTest, RawOperationsAreRefusedWith1714) {
     FinishedTIFFImage image{FilePathSpec(Path("x.tif"))};
     auto code = [](auto&& f) {
-        try { f(); } catch (const YlmErrp& e) { return e.GetCode(); }
+        try {
+            f();
+        } catch (const YlmErrp& e) {
+            return e.GetCode();
+        }
         return 0;
     };
     EXPECT_EQ(code([&] { image.GetAtCaptureParams(); }), 1714);
@@ -230,7 +266,12 @@ TEST(FinishedTIFFPixels, SetBufferIntoPixelArrayTable) {
     // One RGB pixel of 16-bit samples 0x1122 0x3344 0x5566 (host order), and one gray 8-bit 0x7A.
     const uint16_t rgb16[3] = {0x1122, 0x3344, 0x5566};
     const uint8_t gray8[1] = {0x7A};
-    struct Case { int type, bytes; const void* src; int samples, srcBytes; std::vector<uint8_t> want; };
+    struct Case {
+        int type, bytes;
+        const void* src;
+        int samples, srcBytes;
+        std::vector<uint8_t> want;
+    };
     const Case cases[] = {
         {PixelArray::RGB, 1, rgb16, 3, 2, {0x11, 0x33, 0x55}},
         {PixelArray::BGR, 1, rgb16, 3, 2, {0x55, 0x33, 0x11}},
@@ -245,8 +286,8 @@ TEST(FinishedTIFFPixels, SetBufferIntoPixelArrayTable) {
         a.SetBounds(NbRect(0, 0, 0, 0));
         a.SetRowBytes(int32_t(c.want.size()));
         a.Create(c.want.size());
-        FinishedTIFFImage::ConvertRows(a, static_cast<uint8_t*>(a.GetData()), static_cast<const uint8_t*>(c.src), 1, 1,
-                                       c.samples, c.srcBytes);
+        FinishedTIFFImage::ConvertRows(a, static_cast<uint8_t*>(a.GetData()),
+                                       static_cast<const uint8_t*>(c.src), 1, 1, c.samples, c.srcBytes);
         const auto* got = static_cast<const uint8_t*>(a.GetData());
         EXPECT_EQ(std::vector<uint8_t>(got, got + c.want.size()), c.want) << c.type << " " << c.bytes;
     }
@@ -257,7 +298,11 @@ TEST(FinishedTIFFPixels, SetBufferIntoPixelArrayTable) {
 
 TEST(FinishedTIFFPixels, RotatePixelRowsMovesEveryPixel) {
     const uint8_t src[6] = {1, 2, 3, 4, 5, 6}; // 3 wide, 2 rows, 1-byte pixels
-    struct Case { int angle; std::vector<uint8_t> want; int answer; };
+    struct Case {
+        int angle;
+        std::vector<uint8_t> want;
+        int answer;
+    };
     for (const Case& c : {Case{0, {1, 2, 3, 4, 5, 6}, 6}, Case{180, {6, 5, 4, 3, 2, 1}, 1},
                           Case{90, {4, 1, 5, 2, 6, 3}, 1}, Case{-90, {3, 6, 2, 5, 1, 4}, 1}}) {
         FinishedTIFFImage image{FilePathSpec("/nonexistent.tif")};
@@ -301,16 +346,20 @@ TEST_F(FinishedTIFFImageTest, OutsideToolFilesRenderTheirStoredSamples) {
         GTEST_SKIP() << "raw2tiff, tiffcp or exiftool missing";
     constexpr int W = 24, H = 10, TW = 8, TH = 6;
     std::vector<uint8_t> thumb(TW * TH * 3);
-    for (size_t i = 0; i < thumb.size(); ++i) thumb[i] = uint8_t(i * 7 + 3);
-    std::ofstream(Path("t.raw"), std::ios::binary).write(reinterpret_cast<const char*>(thumb.data()), long(thumb.size()));
-    ASSERT_EQ(std::system(("raw2tiff -w 8 -l 6 -b 3 -d byte -p rgb -c none " + Path("t.raw") + " " + Path("t.tif") +
-                           " >/dev/null 2>&1").c_str()),
+    for (size_t i = 0; i < thumb.size(); ++i)
+        thumb[i] = uint8_t(i * 7 + 3);
+    std::ofstream(Path("t.raw"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(thumb.data()), long(thumb.size()));
+    ASSERT_EQ(std::system(("raw2tiff -w 8 -l 6 -b 3 -d byte -p rgb -c none " + Path("t.raw") + " " +
+                           Path("t.tif") + " >/dev/null 2>&1")
+                              .c_str()),
               0);
     struct Case {
         int samples, bits;
         const char* order;
     };
-    for (const Case c : {Case{3, 16, "-B"}, Case{3, 16, "-L"}, Case{3, 8, "-B"}, Case{1, 16, "-B"}, Case{1, 8, "-L"}}) {
+    for (const Case c :
+         {Case{3, 16, "-B"}, Case{3, 16, "-L"}, Case{3, 8, "-B"}, Case{1, 16, "-B"}, Case{1, 8, "-L"}}) {
         SCOPED_TRACE(std::to_string(c.samples) + " " + std::to_string(c.bits) + " " + c.order);
         const int b = c.bits / 8;
         // Host-order (little-endian) samples for raw2tiff.
@@ -318,16 +367,21 @@ TEST_F(FinishedTIFFImageTest, OutsideToolFilesRenderTheirStoredSamples) {
         std::vector<uint16_t> value(size_t(W) * H * c.samples);
         for (size_t i = 0; i < value.size(); ++i) {
             value[i] = uint16_t(b == 2 ? (i * 2741 + 977) & 0xFFFF : (i * 37 + 11) & 0xFF);
-            if (b == 2) raw[2 * i] = uint8_t(value[i]), raw[2 * i + 1] = uint8_t(value[i] >> 8);
-            else raw[i] = uint8_t(value[i]);
+            if (b == 2)
+                raw[2 * i] = uint8_t(value[i]), raw[2 * i + 1] = uint8_t(value[i] >> 8);
+            else
+                raw[i] = uint8_t(value[i]);
         }
-        std::ofstream(Path("m.raw"), std::ios::binary).write(reinterpret_cast<const char*>(raw.data()), long(raw.size()));
-        const std::string make = "raw2tiff -w 24 -l 10 -b " + std::to_string(c.samples) + " -d " +
-                                 (b == 2 ? "short" : "byte") + " -p " + (c.samples == 3 ? "rgb" : "minisblack") +
-                                 " -c none " + Path("m.raw") + " " + Path("m.tif") + " && tiffcp " + c.order +
-                                 " -f msb2lsb -c none " + Path("m.tif") + " " + Path("t.tif") + " " + Path("o.tif") +
-                                 " && exiftool -q -overwrite_original '-Software=ORVEX PROFESSIONAL ZYN Lumora' "
-                                 "'-DateTimeOriginal=2024:01:02 03:04:05' " + Path("o.tif");
+        std::ofstream(Path("m.raw"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(raw.data()), long(raw.size()));
+        const std::string make =
+            "raw2tiff -w 24 -l 10 -b " + std::to_string(c.samples) + " -d " + (b == 2 ? "short" : "byte") +
+            " -p " + (c.samples == 3 ? "rgb" : "minisblack") + " -c none " + Path("m.raw") + " " +
+            Path("m.tif") + " && tiffcp " + c.order + " -f msb2lsb -c none " + Path("m.tif") + " " +
+            Path("t.tif") + " " + Path("o.tif") +
+            " && exiftool -q -overwrite_original '-Software=ORVEX PROFESSIONAL ZYN Lumora' "
+            "'-DateTimeOriginal=2024:01:02 03:04:05' " +
+            Path("o.tif");
         ASSERT_EQ(std::system((make + " >/dev/null 2>&1").c_str()), 0);
         FinishedTIFFImage image{FilePathSpec(Path("o.tif"))};
         ASSERT_EQ(image.Open(), 0);
@@ -449,7 +503,8 @@ TEST_F(FinishedTIFFImageTest, RectanglesBetweenRotationsAndTurnedSizes) {
     // Seen turned, the picture is 30 wide: a rectangle reaching column 35
     // lies outside it.
     NbRect out;
-    EXPECT_EQ(image.MapRectBetweenRotations(NbRect(20, 0, 35, 5), 0, &out, 90), ImageProcessParam::CropOutside);
+    EXPECT_EQ(image.MapRectBetweenRotations(NbRect(20, 0, 35, 5), 0, &out, 90),
+              ImageProcessParam::CropOutside);
     EXPECT_EQ(out, NbRect());
 
     EXPECT_EQ(image.GetImageRect(), NbRect(0, 0, 39, 29));
@@ -458,9 +513,60 @@ TEST_F(FinishedTIFFImageTest, RectanglesBetweenRotationsAndTurnedSizes) {
     image.SetProcessParams(turned);
     EXPECT_FALSE(image.IsModified()); // a finished file stores no parameters
     EXPECT_EQ(image.GetImageRect(), NbRect(0, 0, 29, 39));
-    EXPECT_EQ(image.GetThumbnailRect(), NbRect(0, 0, int32_t(spec.thumbHeight) - 1, int32_t(spec.thumbWidth) - 1));
+    EXPECT_EQ(image.GetThumbnailRect(),
+              NbRect(0, 0, int32_t(spec.thumbHeight) - 1, int32_t(spec.thumbWidth) - 1));
     EXPECT_EQ(image.GetAvailableResolutions().at(1), NbRect(0, 0, 39, 29));
     int reason = 0;
     EXPECT_FALSE(image.CanWhiteBalanceFileBeSaved(&reason));
     EXPECT_EQ(reason, 3);
+}
+
+TEST_F(FinishedTIFFImageTest, ProfileAndIptcRecordOnlyWhenTheyFit) {
+    // Record version 4 and the object name "Test": 16 bytes, 4 words.
+    const std::vector<uint8_t> iptc = {0x1C, 2, 0, 0, 2, 0, 4, 0x1C, 2, 5, 0, 4, 'T', 'e', 's', 't'};
+    // The same datasets and zero bytes up to 65552 (16388 words): more than
+    // a record can hold; a 16-bit length would make it the first 16 bytes.
+    std::vector<uint8_t> big(65552, 0);
+    std::copy(iptc.begin(), iptc.end(), big.begin());
+    auto objectName = [](Image& image) {
+        int index = 0;
+        const uint8_t* data = nullptr;
+        uint16_t length = 0;
+        for (bool more = image.GetIPTCRecord()->GetFirstDataset(&index, &data, &length); more;
+             more = image.GetIPTCRecord()->GetNextDataset(&index, &data, &length))
+            if (index == IPTCNAARecord2::kObjectName)
+                return std::string(reinterpret_cast<const char*>(data), length);
+        return std::string();
+    };
+    struct Case {
+        const char* name;
+        FinishedTiffExtraEntry entry;
+        std::vector<uint8_t> appended; // the value's bytes, after the pixels
+        std::string objectName;
+        size_t profileBytes;
+    } cases[] = {
+        {"a record that fits", {33723, 4, 4, iptc}, {}, "Test", 0},
+        {"a record at the end of the file", {33723, 4, 4, {}}, iptc, "Test", 0},
+        {"a record of 16388 words", {33723, 4, 16388, {}}, big, "", 0},
+        {"a record beyond the file", {33723, 4, 4, {}, 0x7FFFFF00}, {}, "", 0},
+        {"a profile whose bytes are there", {34675, 7, 300, std::vector<uint8_t>(300, 0x55)}, {}, "", 300},
+        // A count of 1 GB at an offset past the end: nothing is allocated
+        // for it and the file opens without a profile.
+        {"a profile beyond the file", {34675, 7, 0x40000000, {}, 0x7FFFFFF0}, {}, "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FinishedTiffSpec spec;
+        spec.extra0 = {c.entry};
+        if (!c.appended.empty()) spec.extra0[0].offset = uint32_t(FinishedTiffWriter::Build(spec).size());
+        std::vector<uint8_t> bytes = FinishedTiffWriter::Build(spec);
+        bytes.insert(bytes.end(), c.appended.begin(), c.appended.end());
+        const std::string path = Path("meta.tif");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+        FinishedTIFFImage image{FilePathSpec(path)};
+        ASSERT_EQ(image.Open(), 0);
+        EXPECT_EQ(objectName(image), c.objectName);
+        EXPECT_EQ(image.GetEmbeddedProfile().size(), c.profileBytes);
+    }
 }

@@ -20,8 +20,7 @@ namespace {
 // removal of the old name.
 int renameNoReplace(const std::string& from, const std::string& to) {
 #ifdef SYS_renameat2
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return -1;
 #endif
     if (::link(from.c_str(), to.c_str()) != 0) return -1;
@@ -61,8 +60,7 @@ bool copyFile(const std::string& from, const std::string& to, bool exclusive, bo
         return false;
     }
     Descriptor out;
-    out.fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC),
-                    st.st_mode & 07777);
+    out.fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC), st.st_mode & 07777);
     if (out.fd < 0) return false;
     auto fail = [&] {
         const int e = errno;
@@ -111,8 +109,7 @@ File::~File() {
 }
 
 const char* File::GetModeString(int mode) {
-    static const char* const modes[] = {"r",  "w",  "a",  "r+",  "w+",  "a+",
-                                        "rb", "wb", "ab", "r+b", "w+b", "a+b"};
+    static const char* const modes[] = {"r", "w", "a", "r+", "w+", "a+", "rb", "wb", "ab", "r+b", "w+b", "a+b"};
     if (mode < 0 || mode > 11) return " ";
     return modes[mode];
 }
@@ -202,7 +199,7 @@ bool File::IsInUse() const {
     if (d.fd < 0) return false;
     // An exclusive open of another of our processes holds a lock on the file
     // (open-file-description locks, as our exclusive opens take them).
-    struct flock fl {};
+    struct flock fl{};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
     if (::fcntl(d.fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK) return true;
@@ -245,8 +242,7 @@ File File::Copy(const FilePathSpec& destination, bool failIfExists) {
     const std::string from = path_.GetPath();
     const std::string to = destination.GetPath();
     // Copying a file onto itself would cut it to nothing before reading it.
-    if (sameInode(from, to) || !copyFile(from, to, failIfExists, false))
-        YLM_THROW("File::Copy", NbErrFileCopyFailed);
+    if (sameInode(from, to) || !copyFile(from, to, failIfExists, false)) YLM_THROW("File::Copy", NbErrFileCopyFailed);
     return File(FilePathSpec(to));
 }
 
@@ -258,8 +254,7 @@ void File::Rename(const FilePathSpec& newPath) {
     int result = renameNoReplace(from, to);
     // On a file system blind to letter case (a camera's card) a new spelling
     // of the same name finds "itself" in the way; that rename replaces nothing.
-    if (result != 0 && errno == EEXIST && path_.IsSameFile(newPath) && sameInode(from, to))
-        result = ::rename(from.c_str(), to.c_str());
+    if (result != 0 && errno == EEXIST && path_.IsSameFile(newPath) && sameInode(from, to)) result = ::rename(from.c_str(), to.c_str());
     if (result != 0) {
         if (errno == EACCES || errno == EPERM) YLM_THROW("File::Rename", NbErrRenameAccessDenied);
         if (errno == EEXIST) YLM_THROW("File::Rename", NbErrRenameTargetExists);

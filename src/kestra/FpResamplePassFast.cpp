@@ -29,22 +29,19 @@ constexpr int32_t kLanes = 16;      // 16-bit taps per vector
 
 __attribute__((target_clones("avx2", "default"))) uint32_t dot(const int32_t* x, const int32_t* k, int32_t T,
                                                                uint32_t acc) {
-    for (int32_t s = 0; s < T; ++s)
-        acc += uint32_t(x[s]) * uint32_t(k[s]);
+    for (int32_t s = 0; s < T; ++s) acc += uint32_t(x[s]) * uint32_t(k[s]);
     return acc;
 }
 
 template <int T> uint32_t dotFixed(const int32_t* x, const int32_t* k, uint32_t acc) {
-    for (int32_t s = 0; s < T; ++s)
-        acc += uint32_t(x[s]) * uint32_t(k[s]);
+    for (int32_t s = 0; s < T; ++s) acc += uint32_t(x[s]) * uint32_t(k[s]);
     return acc;
 }
 
 __attribute__((target_clones("avx2", "default"))) void dots32(const int32_t* line, const int64_t* at,
-                                                              const int32_t* const* kernels, int64_t n,
-                                                              uint32_t round, uint32_t* out) {
-    for (int64_t j = 0; j < n; ++j)
-        out[j] = dotFixed<32>(line + at[j], kernels[j], round);
+                                                              const int32_t* const* kernels, int64_t n, uint32_t round,
+                                                              uint32_t* out) {
+    for (int64_t j = 0; j < n; ++j) out[j] = dotFixed<32>(line + at[j], kernels[j], round);
 }
 
 bool HaveAvx2() {
@@ -62,25 +59,24 @@ __attribute__((target("avx2"))) inline __m256i dot16(const int16_t* x, const int
     __m256i s = _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(x)),
                                   _mm256_loadu_si256(reinterpret_cast<const __m256i*>(k)));
     for (int32_t b = 1; b < blocks; ++b)
-        s = _mm256_add_epi32(
-            s, _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + kLanes * b)),
-                                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(k + kLanes * b))));
+        s = _mm256_add_epi32(s,
+                             _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + kLanes * b)),
+                                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(k + kLanes * b))));
     return s;
 }
 
 // out[j] = the sample of bias[j] + the sum over the padded taps of
 // line[at[j] + s] x kernel[j][s] (modulo 2^32), shifted right arithmetically
 // by f and held to 0 .. largest; blocks = padded taps / 16.
-__attribute__((target("avx2"))) void dots16(const int16_t* line, const int64_t* at,
-                                            const int16_t* const* kernels, const uint32_t* bias, int64_t n,
-                                            int32_t blocks, int32_t f, int32_t largest, uint32_t* out) {
+__attribute__((target("avx2"))) void dots16(const int16_t* line, const int64_t* at, const int16_t* const* kernels,
+                                            const uint32_t* bias, int64_t n, int32_t blocks, int32_t f, int32_t largest,
+                                            uint32_t* out) {
     const __m128i shift = _mm_cvtsi32_si128(f);
     const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(largest);
     int64_t j = 0;
     for (; j + 8 <= n; j += 8) {
         __m256i v[8];
-        for (int i = 0; i < 8; ++i)
-            v[i] = dot16(line + at[j + i], kernels[j + i], blocks);
+        for (int i = 0; i < 8; ++i) v[i] = dot16(line + at[j + i], kernels[j + i], blocks);
         const __m256i h01 = _mm256_hadd_epi32(v[0], v[1]);
         const __m256i h23 = _mm256_hadd_epi32(v[2], v[3]);
         const __m256i h45 = _mm256_hadd_epi32(v[4], v[5]);
@@ -97,8 +93,7 @@ __attribute__((target("avx2"))) void dots16(const int16_t* line, const int64_t* 
         const __m256i s = dot16(line + at[j], kernels[j], blocks);
         const __m128i h = _mm_add_epi32(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
         const __m128i h2 = _mm_hadd_epi32(h, h);
-        out[j] =
-            uint32_t(FpFinishSum(bias[j] + uint32_t(_mm_cvtsi128_si32(_mm_hadd_epi32(h2, h2))), f, largest));
+        out[j] = uint32_t(FpFinishSum(bias[j] + uint32_t(_mm_cvtsi128_si32(_mm_hadd_epi32(h2, h2))), f, largest));
     }
 }
 #endif
@@ -221,8 +216,7 @@ FpStatus FpResamplePass(const FpResampleArgs& a) {
                     auto* g = lines - s.base;
                     if (w.inBytes) {
                         const uint8_t* q = inLine + (s.a0 - l.in0) * w.inInner;
-                        for (int64_t i = s.a0; i < s.a1; ++i, q += w.inInner)
-                            g[i] = convert(*q);
+                        for (int64_t i = s.a0; i < s.a1; ++i, q += w.inInner) g[i] = convert(*q);
                     } else {
                         for (int64_t i = s.a0; i < s.a1; ++i)
                             g[i] = convert(FpReadSample(inLine, i - l.in0, w.inInner, false));
@@ -244,13 +238,10 @@ FpStatus FpResamplePass(const FpResampleArgs& a) {
                     const LineSpan& s = spans[b];
                     const uint8_t* q = inLine + b * w.inOuter;
                     const int32_t first = fill ? w.edge.fill : FpReadSample(q, 0, w.inInner, w.inBytes);
-                    const int32_t last =
-                        fill ? w.edge.fill : FpReadSample(q, l.in1 - 1 - l.in0, w.inInner, w.inBytes);
+                    const int32_t last = fill ? w.edge.fill : FpReadSample(q, l.in1 - 1 - l.in0, w.inInner, w.inBytes);
                     auto* g = lines + b * stride - s.base;
-                    for (int64_t i = s.base; i < s.a0; ++i)
-                        g[i] = convert(first);
-                    for (int64_t i = s.a1; i < s.base + stride; ++i)
-                        g[i] = convert(last);
+                    for (int64_t i = s.base; i < s.a0; ++i) g[i] = convert(first);
+                    for (int64_t i = s.a1; i < s.base + stride; ++i) g[i] = convert(last);
                 }
             };
             if (narrow) {
@@ -268,8 +259,8 @@ FpStatus FpResamplePass(const FpResampleArgs& a) {
                 positions(s);
 #if defined(__x86_64__)
                 if (narrow) {
-                    dots16(lines16.data() + b * stride, at.get(), kernel16.get(), bias.get(), count,
-                           padded / kLanes, f, w.largest, sums.get());
+                    dots16(lines16.data() + b * stride, at.get(), kernel16.get(), bias.get(), count, padded / kLanes, f,
+                           w.largest, sums.get());
                 } else
 #endif
                 {
@@ -277,11 +268,9 @@ FpStatus FpResamplePass(const FpResampleArgs& a) {
                     if (T == 32) {
                         dots32(g, at.get(), kernel.get(), count, uint32_t(l.round), sums.get());
                     } else {
-                        for (int64_t x = 0; x < count; ++x)
-                            sums[x] = dot(g + at[x], kernel[x], T, uint32_t(l.round));
+                        for (int64_t x = 0; x < count; ++x) sums[x] = dot(g + at[x], kernel[x], T, uint32_t(l.round));
                     }
-                    for (int64_t x = 0; x < count; ++x)
-                        sums[x] = uint32_t(FpFinishSum(sums[x], f, w.largest));
+                    for (int64_t x = 0; x < count; ++x) sums[x] = uint32_t(FpFinishSum(sums[x], f, w.largest));
                 }
                 // The samples, in order along the output line.
                 uint8_t* o = w.outLine + outStart;

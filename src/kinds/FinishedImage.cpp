@@ -2,8 +2,8 @@
 
 #include "ColorServices.h"
 #include "File.h"
-#include "YlmError.h"
 #include "YlmErrp.h"
+#include "YlmError.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,8 +20,7 @@ using lumora::ByteOrder;
 namespace {
 
 std::string Lower(std::string s) {
-    for (char& c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -52,9 +51,7 @@ FinishedImage::~FinishedImage() {
 ImageProcessParam FinishedImage::GetAtCaptureParams() {
     YLM_THROW("FinishedImage::GetAtCaptureParams", NbErrNotSupported);
 }
-ImageProcessParam FinishedImage::GetAutoParams() {
-    YLM_THROW("FinishedImage::GetAutoParams", NbErrNotSupported);
-}
+ImageProcessParam FinishedImage::GetAutoParams() { YLM_THROW("FinishedImage::GetAutoParams", NbErrNotSupported); }
 ImageProcessParam FinishedImage::GetCustomParams() {
     YLM_THROW("FinishedImage::GetCustomParams", NbErrNotSupported);
 }
@@ -73,9 +70,7 @@ void FinishedImage::WriteWhiteBalanceFile(const FilePathSpec&) {
 void FinishedImage::WriteProcessParamsToFile() {
     YLM_THROW("FinishedImage::WriteProcessParamsToFile", NbErrNotSupported);
 }
-void FinishedImage::SetCameraSettings() {
-    YLM_THROW("FinishedImage::SetCameraSettings", NbErrNotSupported);
-}
+void FinishedImage::SetCameraSettings() { YLM_THROW("FinishedImage::SetCameraSettings", NbErrNotSupported); }
 
 Image::ValidationCodes FinishedImage::MapRectBetweenRotations(const NbRect& source, float fromAngle,
                                                               NbRect* out, float viewAngle) {
@@ -332,8 +327,7 @@ std::optional<uint64_t> FinishedImage::FindIFDEntry(uint64_t ifd, uint16_t tag) 
         const uint64_t entry = *at + 2 + kEntrySize * i;
         uint32_t head = 0;
         // An entry beyond the loaded bytes ends the directory.
-        if (!view_.contains(entry, kEntrySize) || !view_.u32(entry, ByteOrder::Big, head))
-            return std::nullopt;
+        if (!view_.contains(entry, kEntrySize) || !view_.u32(entry, ByteOrder::Big, head)) return std::nullopt;
         if (head == 0) return std::nullopt;
         uint16_t t = 0;
         view_.u16(entry, order_, t);
@@ -377,28 +371,11 @@ uint32_t FinishedImage::GetIFDValueOffset(uint64_t ifd, uint16_t tag) const {
     view_.u32(*e + 8, order_, stored);
     uint32_t inlineMax = 0;
     switch (type) {
-    case TypeByte:
-    case TypeAscii:
-    case TypeSByte:
-    case TypeUndefined:
-        inlineMax = 4;
-        break;
-    case TypeShort:
-    case TypeSShort:
-        inlineMax = 2;
-        break;
-    case TypeLong:
-    case TypeSLong:
-    case TypeFloat:
-        inlineMax = 1;
-        break;
-    case TypeRational:
-    case TypeSRational:
-    case TypeDouble:
-        inlineMax = 0;
-        break;
-    default:
-        return 0;
+    case TypeByte: case TypeAscii: case TypeSByte: case TypeUndefined: inlineMax = 4; break;
+    case TypeShort: case TypeSShort: inlineMax = 2; break;
+    case TypeLong: case TypeSLong: case TypeFloat: inlineMax = 1; break;
+    case TypeRational: case TypeSRational: case TypeDouble: inlineMax = 0; break;
+    default: return 0;
     }
     if (count <= inlineMax) return uint32_t(*e + 8 - tiffBase_);
     return stored;
@@ -415,8 +392,7 @@ std::string FinishedImage::GetIFDString(uint64_t ifd, uint16_t tag) {
     std::vector<uint8_t> bytes;
     if (!ReadFileBytes(at, count, bytes)) return {};
     std::string s(bytes.begin(), bytes.end());
-    while (!s.empty() && s.back() == '\0')
-        s.pop_back();
+    while (!s.empty() && s.back() == '\0') s.pop_back();
     return s;
 }
 
@@ -460,8 +436,7 @@ void NarrowRow(const uint8_t* const* s, int64_t sp, uint8_t* const* d, int64_t d
     for (int k = 0; k < Channels; ++k) {
         const uint8_t* from = s[k] + hi;
         uint8_t* to = d[k];
-        for (int32_t c = 0; c < columns; ++c)
-            to[c * dp] = from[c * sp];
+        for (int32_t c = 0; c < columns; ++c) to[c * dp] = from[c * sp];
     }
 }
 
@@ -511,8 +486,7 @@ void NarrowSamples(const uint8_t* from, uint8_t* to, int64_t samples, int hi) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(a, b));
     }
 #endif
-    for (; i < samples; ++i)
-        to[i] = from[2 * i + hi];
+    for (; i < samples; ++i) to[i] = from[2 * i + hi];
 }
 
 } // namespace
@@ -550,16 +524,14 @@ void FinishedImage::ConvertPixels(ColorTransform* transform, const VrelSharpenPl
             if (wide == wideOut) {
                 std::memcpy(d[0], s[0], size_t(samples) * (wide ? 2 : 1));
                 if (wide && swapped) {
-                    for (int64_t i = 0; i < samples; ++i)
-                        std::swap(d[0][2 * i], d[0][2 * i + 1]);
+                    for (int64_t i = 0; i < samples; ++i) std::swap(d[0][2 * i], d[0][2 * i + 1]);
                 }
             } else if (wide) {
                 NarrowSamples(s[0], d[0], samples, hi);
             } else {
                 const uint8_t* from = s[0];
                 uint8_t* to = d[0];
-                for (int64_t i = 0; i < samples; ++i)
-                    to[2 * i] = to[2 * i + 1] = from[i];
+                for (int64_t i = 0; i < samples; ++i) to[2 * i] = to[2 * i + 1] = from[i];
             }
             continue;
         }
@@ -608,8 +580,7 @@ bool FinishedImage::TestForFinishedZynImage(uint64_t ifd) {
     if (Lower(software).find(kMakerSoftware) == std::string::npos) {
         const std::string model = GetIFDString(ifd, TagModel);
         if (GetIFDCount(ifd, TagModel) < 5) return false;
-        if (model.rfind("ZynA", 0) == 0 || model.rfind("ZynB", 0) == 0 || model.rfind("ZynC", 0) == 0)
-            return false;
+        if (model.rfind("ZynA", 0) == 0 || model.rfind("ZynB", 0) == 0 || model.rfind("ZynC", 0) == 0) return false;
         if (GetIFDCount(ifd, TagMake) != 6 || GetIFDString(ifd, TagMake) != "Orvex") return false;
     }
     if (GetIFDCount(ifd, TagSubIFDs) >= 2) {
@@ -648,18 +619,10 @@ int FinishedImage::ParseMainIFD() {
         cameraModel_[10] = 'n';
     software_ = GetIFDString(ifd, TagSoftware);
     switch (GetIFDValue(ifd, TagOrientation)) {
-    case 3:
-        processParams_.rotation = 180.0f;
-        break;
-    case 6:
-        processParams_.rotation = 90.0f;
-        break;
-    case 8:
-        processParams_.rotation = 270.0f;
-        break;
-    default:
-        processParams_.rotation = 0.0f;
-        break;
+    case 3: processParams_.rotation = 180.0f; break;
+    case 6: processParams_.rotation = 90.0f; break;
+    case 8: processParams_.rotation = 270.0f; break;
+    default: processParams_.rotation = 0.0f; break;
     }
     const uint32_t photometric = GetIFDValue(ifd, TagPhotometric);
     if (photometric != 1 && photometric != 2) return NbErrNotFinishedImage;
@@ -701,8 +664,7 @@ int FinishedImage::ParseMainIFD() {
         return NbErrNotFinishedImage;
     if (GetIFDValue(ifd, TagRowsPerStrip) != height) return NbErrNotFinishedImage;
     stripByteCount_ = GetIFDValue(ifd, TagStripByteCounts);
-    if (stripByteCount_ == 0 || (containerKind_ == 2 && stripByteCount_ != dataSize))
-        return NbErrNotFinishedImage;
+    if (stripByteCount_ == 0 || (containerKind_ == 2 && stripByteCount_ != dataSize)) return NbErrNotFinishedImage;
     const uint32_t iccCount = GetIFDCount(ifd, TagICCProfile);
     if (iccCount > 4) {
         // A profile whose bytes are not in the file is ignored.
@@ -731,8 +693,7 @@ int FinishedImage::ParseThumbnailIFD() {
         // An embedded JPEG: its own header gives the size, which the
         // directory often leaves out.
         const uint64_t position = tiffBase_ + offset;
-        if (position > fileLength_ || thumbnailJpegLength_ > fileLength_ - position)
-            return NbErrNoThumbnailDirectory;
+        if (position > fileLength_ || thumbnailJpegLength_ > fileLength_ - position) return NbErrNoThumbnailDirectory;
         thumbnailOffset_ = position;
         return 0;
     }
@@ -740,12 +701,12 @@ int FinishedImage::ParseThumbnailIFD() {
     const uint32_t height = GetIFDValue(ifd, TagImageLength);
     uint32_t channels = GetIFDValue(ifd, TagSamplesPerPixel);
     if (channels == 0) channels = 3;
-    if (width == 0 || height == 0 || width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX) ||
-        channels > 4)
+    if (width == 0 || height == 0 || width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX) || channels > 4)
         return NbErrNoThumbnailDirectory;
     const uint64_t position = tiffBase_ + offset;
     const uint64_t size = uint64_t(channels) * width * height;
-    if (position > fileLength_ || size > fileLength_ - position) return NbErrNoThumbnailDirectory;
+    if (position > fileLength_ || size > fileLength_ - position)
+        return NbErrNoThumbnailDirectory;
     thumbnailOffset_ = position;
     thumbnailChannels_ = int32_t(channels);
     thumbnailBounds_ = NbRect(0, 0, int32_t(width - 1), int32_t(height - 1));
@@ -785,14 +746,11 @@ int FinishedImage::ParsePrivateIFD() {
     std::string groups[3];
     size_t at = date + 5;
     for (std::string& group : groups) {
-        while (at < t.size() && !std::isdigit(static_cast<unsigned char>(t[at])))
-            ++at;
-        while (at < t.size() && std::isdigit(static_cast<unsigned char>(t[at])))
-            group += t[at++];
+        while (at < t.size() && !std::isdigit(static_cast<unsigned char>(t[at]))) ++at;
+        while (at < t.size() && std::isdigit(static_cast<unsigned char>(t[at]))) group += t[at++];
         if (group.empty()) return 0;
     }
-    while (at < t.size() && !std::isdigit(static_cast<unsigned char>(t[at])))
-        ++at;
+    while (at < t.size() && !std::isdigit(static_cast<unsigned char>(t[at]))) ++at;
     const std::string stamp = groups[2] + ":" + groups[0] + ":" + groups[1] + ":" + t.substr(at);
     time_t when = 0;
     if (ParseExifDateTime(stamp, &when)) {

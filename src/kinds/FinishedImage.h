@@ -25,48 +25,20 @@ namespace NimbalCore {
 class File;
 
 class FinishedImage : public Image {
-  public:
+public:
     // The TIFF field types the readers know.
     enum TiffType : uint16_t {
-        TypeByte = 1,
-        TypeAscii = 2,
-        TypeShort = 3,
-        TypeLong = 4,
-        TypeRational = 5,
-        TypeSByte = 6,
-        TypeUndefined = 7,
-        TypeSShort = 8,
-        TypeSLong = 9,
-        TypeSRational = 10,
-        TypeFloat = 11,
-        TypeDouble = 12
+        TypeByte = 1, TypeAscii = 2, TypeShort = 3, TypeLong = 4, TypeRational = 5, TypeSByte = 6,
+        TypeUndefined = 7, TypeSShort = 8, TypeSLong = 9, TypeSRational = 10, TypeFloat = 11, TypeDouble = 12
     };
     // The tags the readers know.
     enum TiffTag : uint16_t {
-        TagImageWidth = 256,
-        TagImageLength = 257,
-        TagBitsPerSample = 258,
-        TagCompression = 259,
-        TagPhotometric = 262,
-        TagMake = 271,
-        TagModel = 272,
-        TagStripOffsets = 273,
-        TagOrientation = 274,
-        TagSamplesPerPixel = 277,
-        TagRowsPerStrip = 278,
-        TagStripByteCounts = 279,
-        TagSoftware = 305,
-        TagDateTime = 306,
-        TagSubIFDs = 330,
-        TagJpegOffset = 513,
-        TagJpegLength = 514,
-        TagCopyright = 33432,
-        TagPrivateCamera = 33422,
-        TagPrivateIFD = 33424,
-        TagIPTC = 33723,
-        TagExifIFD = 34665,
-        TagICCProfile = 34675,
-        TagDateTimeOriginal = 36867
+        TagImageWidth = 256, TagImageLength = 257, TagBitsPerSample = 258, TagCompression = 259,
+        TagPhotometric = 262, TagMake = 271, TagModel = 272, TagStripOffsets = 273, TagOrientation = 274,
+        TagSamplesPerPixel = 277, TagRowsPerStrip = 278, TagStripByteCounts = 279, TagSoftware = 305,
+        TagDateTime = 306, TagSubIFDs = 330, TagJpegOffset = 513, TagJpegLength = 514, TagCopyright = 33432,
+        TagPrivateCamera = 33422, TagPrivateIFD = 33424, TagIPTC = 33723, TagExifIFD = 34665,
+        TagICCProfile = 34675, TagDateTimeOriginal = 36867
     };
     static constexpr uint32_t kMaxDirectoryEntries = 150;
     static constexpr uint64_t kEntrySize = 12;
@@ -184,7 +156,7 @@ class FinishedImage : public Image {
     static const char* ColorCodeProfileFile(int32_t code);
     std::string GetSoftware() const { return software_; }
 
-  protected:
+protected:
     // Reads count bytes at a file position: from the loaded bytes when they
     // hold them, else from the file; false when they are not in the file.
     bool ReadFileBytes(uint64_t position, uint64_t count, std::vector<uint8_t>& out);

@@ -5,8 +5,8 @@
 #include "PixelArray.h"
 #include "ProgressCB.h"
 #include "StImageClosableFlagRestorer.h"
-#include "YlmError.h"
 #include "YlmErrp.h"
+#include "YlmError.h"
 
 #include <algorithm>
 #include <cstring>
@@ -81,9 +81,7 @@ void FinishedTIFFImage::CalculateClickBalance(int, int, uint16_t*, uint16_t*, ui
     YLM_THROW("FinishedTIFFImage", NbErrNotSupported);
 }
 
-void FinishedTIFFImage::SetCameraSettings() {
-    YLM_THROW("FinishedImage::SetCameraSettings", NbErrNotSupported);
-}
+void FinishedTIFFImage::SetCameraSettings() { YLM_THROW("FinishedImage::SetCameraSettings", NbErrNotSupported); }
 
 int FinishedTIFFImage::FindIFDOffsets() {
     const int64_t fileSize = file_->GetSize();
@@ -110,40 +108,33 @@ int FinishedTIFFImage::FindIFDOffsets() {
     return 0;
 }
 
-int FinishedTIFFImage::RotatePixelRows(uint8_t* destination, const uint8_t* source, int width, int rows,
-                                       int angle) {
+int FinishedTIFFImage::RotatePixelRows(uint8_t* destination, const uint8_t* source, int width, int rows, int angle) {
     return RotatePixelRows(destination, source, width, rows, angle, samplesPerPixel_ * bytesPerSample_);
 }
 
-int FinishedTIFFImage::RotatePixelRows(uint8_t* destination, const uint8_t* source, int width, int rows,
-                                       int angle, int p) {
+int FinishedTIFFImage::RotatePixelRows(uint8_t* destination, const uint8_t* source, int width, int rows, int angle,
+                                       int p) {
     const int64_t w = width, h = rows;
-    auto copyPixel = [&](int64_t to, int64_t from) {
-        std::memcpy(destination + to * p, source + from * p, size_t(p));
-    };
+    auto copyPixel = [&](int64_t to, int64_t from) { std::memcpy(destination + to * p, source + from * p, size_t(p)); };
     switch (angle) {
     case 0:
         std::memcpy(destination, source, size_t(w * h * p));
         return int(w * h * p);
     case 180:
     case -180:
-        for (int64_t k = 0; k < w * h; ++k)
-            copyPixel(w * h - 1 - k, k);
+        for (int64_t k = 0; k < w * h; ++k) copyPixel(w * h - 1 - k, k);
         return p;
     case 90:
     case -270:
         for (int64_t i = 0; i < h; ++i)
-            for (int64_t j = 0; j < w; ++j)
-                copyPixel(j * h + (h - 1 - i), i * w + j);
+            for (int64_t j = 0; j < w; ++j) copyPixel(j * h + (h - 1 - i), i * w + j);
         return p;
     case 270:
     case -90:
         for (int64_t i = 0; i < h; ++i)
-            for (int64_t j = 0; j < w; ++j)
-                copyPixel((w - 1 - j) * h + i, i * w + j);
+            for (int64_t j = 0; j < w; ++j) copyPixel((w - 1 - j) * h + i, i * w + j);
         return p;
-    default:
-        return p;
+    default: return p;
     }
 }
 
@@ -152,12 +143,10 @@ void FinishedTIFFImage::SetBufferIntoPixelArray(PixelArray& destination, uint8_t
     ConvertRows(destination, destinationRow, sourceRows, width, rows, samplesPerPixel_, bytesPerSample_);
 }
 
-void FinishedTIFFImage::ConvertRows(PixelArray& destination, uint8_t* destinationRow,
-                                    const uint8_t* sourceRows, int width, int rows, int sourceSamples,
-                                    int sourceBytes) {
+void FinishedTIFFImage::ConvertRows(PixelArray& destination, uint8_t* destinationRow, const uint8_t* sourceRows,
+                                    int width, int rows, int sourceSamples, int sourceBytes) {
     const int type = destination.GetPixelType();
-    if (type != PixelArray::RGB && type != PixelArray::BGR && type != PixelArray::XRGB &&
-        type != PixelArray::BGRX)
+    if (type != PixelArray::RGB && type != PixelArray::BGR && type != PixelArray::XRGB && type != PixelArray::BGRX)
         YLM_THROW("finishedTIFFImage::SetBufferIntoPixelArray", NbErrRenderFailed);
     const int destBytes = destination.GetBytesPerSample();
     if (destBytes != 1 && destBytes != 2) return;
@@ -168,27 +157,17 @@ void FinishedTIFFImage::ConvertRows(PixelArray& destination, uint8_t* destinatio
     auto sample = [&](const uint8_t* px, int k) -> uint16_t {
         const uint8_t* s = px + (gray ? 0 : k) * sourceBytes;
         uint16_t v;
-        if (sourceBytes == 2)
-            std::memcpy(&v, s, 2);
-        else
-            v = uint16_t(s[0] * 257);
+        if (sourceBytes == 2) std::memcpy(&v, s, 2);
+        else v = uint16_t(s[0] * 257);
         return v;
     };
     const int channels = (type == PixelArray::XRGB || type == PixelArray::BGRX) ? 4 : 3;
     int order[4];
     switch (type) {
-    case PixelArray::RGB:
-        order[0] = 0, order[1] = 1, order[2] = 2;
-        break;
-    case PixelArray::BGR:
-        order[0] = 2, order[1] = 1, order[2] = 0;
-        break;
-    case PixelArray::XRGB:
-        order[0] = -1, order[1] = 0, order[2] = 1, order[3] = 2;
-        break;
-    default:
-        order[0] = 2, order[1] = 1, order[2] = 0, order[3] = -1;
-        break;
+    case PixelArray::RGB: order[0] = 0, order[1] = 1, order[2] = 2; break;
+    case PixelArray::BGR: order[0] = 2, order[1] = 1, order[2] = 0; break;
+    case PixelArray::XRGB: order[0] = -1, order[1] = 0, order[2] = 1, order[3] = 2; break;
+    default: order[0] = 2, order[1] = 1, order[2] = 0, order[3] = -1; break;
     }
     const int64_t rowStride = destination.GetRowBytes();
     for (int r = 0; r < rows; ++r) {
@@ -197,10 +176,8 @@ void FinishedTIFFImage::ConvertRows(PixelArray& destination, uint8_t* destinatio
         for (int x = 0; x < width; ++x, src += d) {
             for (int c = 0; c < channels; ++c) {
                 const uint16_t v = order[c] < 0 ? 0 : sample(src, order[c]);
-                if (destBytes == 1)
-                    *dst++ = uint8_t(v >> 8);
-                else
-                    std::memcpy(dst, &v, 2), dst += 2;
+                if (destBytes == 1) *dst++ = uint8_t(v >> 8);
+                else std::memcpy(dst, &v, 2), dst += 2;
             }
         }
     }
@@ -210,8 +187,7 @@ void FinishedTIFFImage::GetImageData(int source, const NbRect& strip, VrelSharpe
     ReadImageData(source, strip, layout, true);
 }
 
-void FinishedTIFFImage::ReadImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout,
-                                      bool toHostOrder) {
+void FinishedTIFFImage::ReadImageData(int source, const NbRect& strip, VrelSharpenPlanes& layout, bool toHostOrder) {
     if (const int status = EnsureOpen()) YLM_THROW("FinishedTIFFImage::GetImageData", status);
     uint8_t* buffer = static_cast<uint8_t*>(layout.plane[0]);
     if (source == 2) {
@@ -252,8 +228,8 @@ void FinishedTIFFImage::RenderThumbnail(const ImageProcessParam& params, PixelAr
     RenderImageInternal(params, destination, false, nullptr, 2);
 }
 
-void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, PixelArray& destination,
-                                            bool useCrop, ProgressCB* progress, int source) {
+void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, PixelArray& destination, bool useCrop,
+                                            ProgressCB* progress, int source) {
     static constexpr const char* kOp = "FinishedTIFFImage::RenderImageInternal";
     RenderingFlag renderingFlag(*this);
     ClosableFlag closableFlag(*this);
@@ -287,8 +263,7 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     from.pixelStride = channels * bytes;
     from.rowStride = int32_t(int64_t(from.pixelStride) * width);
     from.columns = int32_t(width);
-    for (int k = 0; k < 3; ++k)
-        from.plane[k] = buffer.data() + (channels == 1 ? 0 : k * bytes);
+    for (int k = 0; k < 3; ++k) from.plane[k] = buffer.data() + (channels == 1 ? 0 : k * bytes);
 
     const YlmRefPtr<ColorTransform> transform = BuildFinishedColorTransform(
         params, sourceColorSpaceName_, source, target.bitsPerSample == 8 ? 8 : 16);
@@ -313,8 +288,7 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     };
     for (int64_t i = 0; i < fullStrips; ++i) {
         runStrip(stripRows);
-        if (progress && !progress->Progress(int(i * 100 / fullStrips + 1)))
-            YLM_THROW(kOp, NbErrRenderCancelled);
+        if (progress && !progress->Progress(int(i * 100 / fullStrips + 1))) YLM_THROW(kOp, NbErrRenderCancelled);
     }
     if (remainder) runStrip(remainder);
     if (progress && !progress->Progress(100)) YLM_THROW(kOp, NbErrRenderCancelled);

@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class FinishedImageColor : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ::setenv("LUMORA_SYSTEM_DIR", LUMORA_TEST_SYSTEM_DIR, 1);
         engine_ = ColorEngine::Instance(0, 1);
@@ -51,10 +51,8 @@ class FinishedImageColor : public ::testing::Test {
     // The samples of a picture put through the engine's transform of a
     // chain from one space (or profile) into another.
     std::vector<uint8_t> Converted(const std::vector<uint8_t>& in, int columns, int rows, int bytes,
-                                   const std::string& from, YlmRefPtr<ColorSpaceDesc> profile,
-                                   const std::string& to) {
-        const std::vector<ProfileChainEntry> chain = {{from, 1, profile},
-                                                      {to, 2, YlmRefPtr<ColorSpaceDesc>()}};
+                                   const std::string& from, YlmRefPtr<ColorSpaceDesc> profile, const std::string& to) {
+        const std::vector<ProfileChainEntry> chain = {{from, 1, profile}, {to, 2, YlmRefPtr<ColorSpaceDesc>()}};
         YlmRefPtr<ColorTransform> transform = engine_->GetTransform(chain, bytes == 1 ? 1 : 5);
         EXPECT_TRUE(transform.Get());
         std::vector<uint8_t> source(in), out(in.size());
@@ -66,8 +64,7 @@ class FinishedImageColor : public ::testing::Test {
             l.columnOffset = 3 * bytes;
             l.rowOffset = columns * 3 * bytes;
             l.channels = 3;
-            for (int c = 0; c < 3; ++c)
-                l.base[c] = v.data() + c * bytes;
+            for (int c = 0; c < 3; ++c) l.base[c] = v.data() + c * bytes;
             return l;
         };
         if (transform.Get()) transform->Evaluate(layout(source), layout(out));
@@ -84,8 +81,7 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<uint8_t> Render(Image& image, const ImageProcessParam& params, int bytes,
-                            bool thumbnail = false) {
+std::vector<uint8_t> Render(Image& image, const ImageProcessParam& params, int bytes, bool thumbnail = false) {
     const NbRect r = thumbnail ? image.GetNativeThumbnailRect() : image.GetNativeImageRect();
     ExportImageArray array;
     array.SetPixelType(PixelArray::RGB);
@@ -173,8 +169,8 @@ TEST_F(FinishedImageColor, TiffRendersThroughTheEngineIntoAnotherSpace) {
             }
             // Another space: the engine's transform from the image's space.
             params.workingSpaceName = tagged ? zynrgb_ : prophoto_;
-            const std::vector<uint8_t> expected = Converted(
-                stored, 37, 11, bytes, own, image.GetSourceColorSpaceDesc(), params.workingSpaceName);
+            const std::vector<uint8_t> expected =
+                Converted(stored, 37, 11, bytes, own, image.GetSourceColorSpaceDesc(), params.workingSpaceName);
             const std::vector<uint8_t> rendered = Render(image, params, bytes);
             EXPECT_EQ(rendered, expected);
             EXPECT_NE(rendered, stored);
@@ -209,13 +205,12 @@ TEST_F(FinishedImageColor, JpegImageAndThumbnailRenderThroughTheEngine) {
     const std::vector<uint8_t> stored = Render(image, params, 1);
     const std::vector<uint8_t> storedThumbnail = Render(image, params, 1, true);
     params.workingSpaceName = prophoto_;
-    EXPECT_EQ(Render(image, params, 1),
-              Converted(stored, 64, 48, 1, srgb_, YlmRefPtr<ColorSpaceDesc>(), prophoto_));
+    EXPECT_EQ(Render(image, params, 1), Converted(stored, 64, 48, 1, srgb_, YlmRefPtr<ColorSpaceDesc>(), prophoto_));
     // The thumbnail is built once from the stored pixels and converted as
     // it is copied out, never twice.
     const NbRect t = image.GetNativeThumbnailRect();
-    EXPECT_EQ(Render(image, params, 1, true), Converted(storedThumbnail, int(t.Width()), int(t.Height()), 1,
-                                                        srgb_, YlmRefPtr<ColorSpaceDesc>(), prophoto_));
+    EXPECT_EQ(Render(image, params, 1, true), Converted(storedThumbnail, int(t.Width()), int(t.Height()), 1, srgb_,
+                                                        YlmRefPtr<ColorSpaceDesc>(), prophoto_));
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 #include "ExportImageArray.h"
 #include "ImagePool.h"
 #include "ProgressCB.h"
-#include "YlmError.h"
 #include "YlmErrp.h"
+#include "YlmError.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class FinishedTIFFImageTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("kinds-tiff-" + std::to_string(::getpid()));
         fs::create_directories(dir_);
@@ -40,17 +40,12 @@ struct Rendered {
         array.SetRowBytes(w * array.GetChannels() * bytes);
         array.Create(uint64_t(h) * array.GetRowBytes());
     }
-    const uint8_t* Row(int y) {
-        return static_cast<uint8_t*>(array.GetData()) + int64_t(y) * array.GetRowBytes();
-    }
+    const uint8_t* Row(int y) { return static_cast<uint8_t*>(array.GetData()) + int64_t(y) * array.GetRowBytes(); }
 };
 
 struct Recorder : ProgressCB {
     std::vector<int> seen;
-    bool Progress(int percent) override {
-        seen.push_back(percent);
-        return true;
-    }
+    bool Progress(int percent) override { seen.push_back(percent); return true; }
 };
 
 } // namespace
@@ -58,12 +53,9 @@ struct Recorder : ProgressCB {
 TEST_F(FinishedTIFFImageTest, RendersStoredSamplesInBothByteOrdersAndDepths) {
     // Rows long enough for the converters' blocks of 16 samples and a rest.
     constexpr int W = 23;
-    struct Case {
-        bool big;
-        uint32_t samples, bits;
-    };
-    for (const Case c : {Case{true, 3, 8}, Case{false, 3, 8}, Case{true, 3, 16}, Case{false, 3, 16},
-                         Case{true, 1, 8}, Case{false, 1, 16}, Case{true, 1, 16}}) {
+    struct Case { bool big; uint32_t samples, bits; };
+    for (const Case c : {Case{true, 3, 8}, Case{false, 3, 8}, Case{true, 3, 16}, Case{false, 3, 16}, Case{true, 1, 8},
+                         Case{false, 1, 16}, Case{true, 1, 16}}) {
         SCOPED_TRACE(std::to_string(c.big) + " " + std::to_string(c.samples) + " " + std::to_string(c.bits));
         FinishedTiffSpec spec;
         spec.bigEndian = c.big, spec.samples = c.samples, spec.bits = c.bits, spec.width = W, spec.height = 4;
@@ -92,9 +84,8 @@ TEST_F(FinishedTIFFImageTest, RendersStoredSamplesInBothByteOrdersAndDepths) {
                 for (int k = 0; k < 3; ++k) {
                     const size_t s = ((size_t(y) * W + x) * c.samples + (c.samples == 1 ? 0 : k)) * b;
                     const uint8_t* p = &spec.pixels[s];
-                    const uint16_t want = b == 1  ? uint16_t(p[0] * 257)
-                                          : c.big ? uint16_t(p[0] << 8 | p[1])
-                                                  : uint16_t(p[1] << 8 | p[0]);
+                    const uint16_t want = b == 1 ? uint16_t(p[0] * 257) : c.big ? uint16_t(p[0] << 8 | p[1])
+                                                                              : uint16_t(p[1] << 8 | p[0]);
                     uint16_t got;
                     std::memcpy(&got, wide.Row(y) + (x * 3 + k) * 2, 2);
                     ASSERT_EQ(got, want) << x << "," << y << "," << k;
@@ -116,8 +107,7 @@ TEST_F(FinishedTIFFImageTest, RotatedRenderEqualsRotatedSamples) {
     std::vector<uint8_t> want(spec.pixels.size());
     image.RotatePixelRows(want.data(), spec.pixels.data(), 3, 2, 90, 3);
     for (int y = 0; y < 3; ++y)
-        for (int i = 0; i < 6; ++i)
-            EXPECT_EQ(out.Row(y)[i], want[y * 6 + i]) << y << " " << i;
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(out.Row(y)[i], want[y * 6 + i]) << y << " " << i;
 }
 
 TEST_F(FinishedTIFFImageTest, RendersInStripsOf256RowsWithProgress) {
@@ -144,8 +134,7 @@ TEST_F(FinishedTIFFImageTest, ThumbnailTallerThanOneStripKeepsEveryRow) {
     Rendered out(3, 400, PixelArray::RGB, 1);
     image.RenderThumbnail(ImageProcessParam(), out.array);
     for (int y : {0, 255, 256, 399})
-        for (int i = 0; i < 9; ++i)
-            ASSERT_EQ(out.Row(y)[i], spec.thumbPixels[size_t(y) * 9 + i]) << y;
+        for (int i = 0; i < 9; ++i) ASSERT_EQ(out.Row(y)[i], spec.thumbPixels[size_t(y) * 9 + i]) << y;
 }
 
 TEST_F(FinishedTIFFImageTest, OpenFailures) {
@@ -158,22 +147,12 @@ TEST_F(FinishedTIFFImageTest, OpenFailures) {
         {"no exif directory", [](FinishedTiffSpec& s) { s.withExif = false; }, 1701},
         {"no ifd1", [](FinishedTiffSpec& s) { s.withIFD1 = false; }, 1701},
         {"other maker", [](FinishedTiffSpec& s) { s.make = "Other", s.software = "Some editor"; }, 2203},
-        {"model of another line",
-         [](FinishedTiffSpec& s) {
-             s.software = "Camera";
-             s.model = "ZynA 1";
-         },
-         2203},
+        {"model of another line", [](FinishedTiffSpec& s) { s.software = "Camera"; s.model = "ZynA 1"; }, 2203},
         {"lzw", [](FinishedTiffSpec& s) { s.override0[259] = 5; }, 2203},
         {"multi-strip", [](FinishedTiffSpec& s) { s.override0[278] = 1; }, 2203},
         {"strip outside the file", [](FinishedTiffSpec& s) { s.override0[273] = 0x7FFFFFF0; }, 2203},
         // 65536 x 65536 x 3 wraps in 32 bits to a small size that would fit.
-        {"size wraps in 32 bits",
-         [](FinishedTiffSpec& s) {
-             s.override0[256] = 65536;
-             s.override0[257] = 65536;
-         },
-         2203},
+        {"size wraps in 32 bits", [](FinishedTiffSpec& s) { s.override0[256] = 65536; s.override0[257] = 65536; }, 2203},
         {"wrong byte count", [](FinishedTiffSpec& s) { s.override0[279] = 5; }, 2203},
         {"4 samples", [](FinishedTiffSpec& s) { s.override0[277] = 4; }, 2203},
     };
@@ -191,11 +170,7 @@ TEST_F(FinishedTIFFImageTest, OpenFailures) {
 TEST_F(FinishedTIFFImageTest, BadBytesAndTruncationsAreRefused) {
     FinishedTiffSpec spec;
     auto good = FinishedTiffWriter::Build(spec);
-    struct Case {
-        const char* name;
-        std::vector<uint8_t> bytes;
-        int code;
-    };
+    struct Case { const char* name; std::vector<uint8_t> bytes; int code; };
     auto badCount = good;
     badCount[8] = 0xFF, badCount[9] = 0xFF; // entry count far past the bytes
     auto ifdPast = good;
@@ -204,36 +179,29 @@ TEST_F(FinishedTIFFImageTest, BadBytesAndTruncationsAreRefused) {
                                {"not tiff", {'X', 'X', 0, 42, 0, 0, 0, 8}, 1701},
                                {"entry count", badCount, 1701},
                                {"ifd0 past the end", ifdPast, 1701}};
-    for (size_t cut : {size_t(12), size_t(60), size_t(200)})
-        cases.push_back({"cut", {good.begin(), good.begin() + long(cut)}, 0});
+    for (size_t cut : {size_t(12), size_t(60), size_t(200)}) cases.push_back({"cut", {good.begin(), good.begin() + long(cut)}, 0});
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::ofstream(Path("b.tif"), std::ios::binary)
-            .write(reinterpret_cast<const char*>(c.bytes.data()), long(c.bytes.size()));
+        std::ofstream(Path("b.tif"), std::ios::binary).write(reinterpret_cast<const char*>(c.bytes.data()), long(c.bytes.size()));
         FinishedTIFFImage image{FilePathSpec(Path("b.tif"))};
         const int code = image.Open();
-        if (c.code)
-            EXPECT_EQ(code, c.code);
-        else
-            EXPECT_NE(code, 0);
+        if (c.code) EXPECT_EQ(code, c.code);
+        else EXPECT_NE(code, 0);
     }
 }
 
 TEST_F(FinishedTIFFImageTest, FileOfAnOutsideToolWithoutExifIsRefused) {
     const std::string raw = Path("in.raw");
     std::vector<uint8_t> pixels(8 * 6 * 3, 0x40);
-    std::ofstream(raw, std::ios::binary)
-        .write(reinterpret_cast<const char*>(pixels.data()), long(pixels.size()));
-    const std::string cmd =
-        "raw2tiff -w 8 -l 6 -b 3 -d byte -c none " + raw + " " + Path("o.tif") + " 2>/dev/null";
+    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(pixels.data()), long(pixels.size()));
+    const std::string cmd = "raw2tiff -w 8 -l 6 -b 3 -d byte -c none " + raw + " " + Path("o.tif") + " 2>/dev/null";
     if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "raw2tiff is not installed";
     FinishedTIFFImage image{FilePathSpec(Path("o.tif"))};
     EXPECT_EQ(image.Open(), 1701);
 }
 
 TEST_F(FinishedTIFFImageTest, MakerSoftwareIsRecognisedInEitherCase) {
-    for (const char* software : {"ORVEX PROFESSIONAL ZYN Lumora 2.0", "ORVEX PROFESSIONAL Zyn Lumora",
-                                 "orvex professional zyn lumora x"}) {
+    for (const char* software : {"ORVEX PROFESSIONAL ZYN Lumora 2.0", "ORVEX PROFESSIONAL Zyn Lumora", "orvex professional zyn lumora x"}) {
         FinishedTiffSpec spec;
         spec.make = "Someone", spec.software = software;
         FinishedTiffWriter::Write(Path("m.tif"), spec);
@@ -246,11 +214,7 @@ TEST_F(FinishedTIFFImageTest, MakerSoftwareIsRecognisedInEitherCase) {
 TEST_F(FinishedTIFFImageTest, RawOperationsAreRefusedWith1714) {
     FinishedTIFFImage image{FilePathSpec(Path("x.tif"))};
     auto code = [](auto&& f) {
-        try {
-            f();
-        } catch (const YlmErrp& e) {
-            return e.GetCode();
-        }
+        try { f(); } catch (const YlmErrp& e) { return e.GetCode(); }
         return 0;
     };
     EXPECT_EQ(code([&] { image.GetAtCaptureParams(); }), 1714);
@@ -266,12 +230,7 @@ TEST(FinishedTIFFPixels, SetBufferIntoPixelArrayTable) {
     // One RGB pixel of 16-bit samples 0x1122 0x3344 0x5566 (host order), and one gray 8-bit 0x7A.
     const uint16_t rgb16[3] = {0x1122, 0x3344, 0x5566};
     const uint8_t gray8[1] = {0x7A};
-    struct Case {
-        int type, bytes;
-        const void* src;
-        int samples, srcBytes;
-        std::vector<uint8_t> want;
-    };
+    struct Case { int type, bytes; const void* src; int samples, srcBytes; std::vector<uint8_t> want; };
     const Case cases[] = {
         {PixelArray::RGB, 1, rgb16, 3, 2, {0x11, 0x33, 0x55}},
         {PixelArray::BGR, 1, rgb16, 3, 2, {0x55, 0x33, 0x11}},
@@ -286,8 +245,8 @@ TEST(FinishedTIFFPixels, SetBufferIntoPixelArrayTable) {
         a.SetBounds(NbRect(0, 0, 0, 0));
         a.SetRowBytes(int32_t(c.want.size()));
         a.Create(c.want.size());
-        FinishedTIFFImage::ConvertRows(a, static_cast<uint8_t*>(a.GetData()),
-                                       static_cast<const uint8_t*>(c.src), 1, 1, c.samples, c.srcBytes);
+        FinishedTIFFImage::ConvertRows(a, static_cast<uint8_t*>(a.GetData()), static_cast<const uint8_t*>(c.src), 1, 1,
+                                       c.samples, c.srcBytes);
         const auto* got = static_cast<const uint8_t*>(a.GetData());
         EXPECT_EQ(std::vector<uint8_t>(got, got + c.want.size()), c.want) << c.type << " " << c.bytes;
     }
@@ -298,11 +257,7 @@ TEST(FinishedTIFFPixels, SetBufferIntoPixelArrayTable) {
 
 TEST(FinishedTIFFPixels, RotatePixelRowsMovesEveryPixel) {
     const uint8_t src[6] = {1, 2, 3, 4, 5, 6}; // 3 wide, 2 rows, 1-byte pixels
-    struct Case {
-        int angle;
-        std::vector<uint8_t> want;
-        int answer;
-    };
+    struct Case { int angle; std::vector<uint8_t> want; int answer; };
     for (const Case& c : {Case{0, {1, 2, 3, 4, 5, 6}, 6}, Case{180, {6, 5, 4, 3, 2, 1}, 1},
                           Case{90, {4, 1, 5, 2, 6, 3}, 1}, Case{-90, {3, 6, 2, 5, 1, 4}, 1}}) {
         FinishedTIFFImage image{FilePathSpec("/nonexistent.tif")};
@@ -346,20 +301,16 @@ TEST_F(FinishedTIFFImageTest, OutsideToolFilesRenderTheirStoredSamples) {
         GTEST_SKIP() << "raw2tiff, tiffcp or exiftool missing";
     constexpr int W = 24, H = 10, TW = 8, TH = 6;
     std::vector<uint8_t> thumb(TW * TH * 3);
-    for (size_t i = 0; i < thumb.size(); ++i)
-        thumb[i] = uint8_t(i * 7 + 3);
-    std::ofstream(Path("t.raw"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(thumb.data()), long(thumb.size()));
-    ASSERT_EQ(std::system(("raw2tiff -w 8 -l 6 -b 3 -d byte -p rgb -c none " + Path("t.raw") + " " +
-                           Path("t.tif") + " >/dev/null 2>&1")
-                              .c_str()),
+    for (size_t i = 0; i < thumb.size(); ++i) thumb[i] = uint8_t(i * 7 + 3);
+    std::ofstream(Path("t.raw"), std::ios::binary).write(reinterpret_cast<const char*>(thumb.data()), long(thumb.size()));
+    ASSERT_EQ(std::system(("raw2tiff -w 8 -l 6 -b 3 -d byte -p rgb -c none " + Path("t.raw") + " " + Path("t.tif") +
+                           " >/dev/null 2>&1").c_str()),
               0);
     struct Case {
         int samples, bits;
         const char* order;
     };
-    for (const Case c :
-         {Case{3, 16, "-B"}, Case{3, 16, "-L"}, Case{3, 8, "-B"}, Case{1, 16, "-B"}, Case{1, 8, "-L"}}) {
+    for (const Case c : {Case{3, 16, "-B"}, Case{3, 16, "-L"}, Case{3, 8, "-B"}, Case{1, 16, "-B"}, Case{1, 8, "-L"}}) {
         SCOPED_TRACE(std::to_string(c.samples) + " " + std::to_string(c.bits) + " " + c.order);
         const int b = c.bits / 8;
         // Host-order (little-endian) samples for raw2tiff.
@@ -367,21 +318,16 @@ TEST_F(FinishedTIFFImageTest, OutsideToolFilesRenderTheirStoredSamples) {
         std::vector<uint16_t> value(size_t(W) * H * c.samples);
         for (size_t i = 0; i < value.size(); ++i) {
             value[i] = uint16_t(b == 2 ? (i * 2741 + 977) & 0xFFFF : (i * 37 + 11) & 0xFF);
-            if (b == 2)
-                raw[2 * i] = uint8_t(value[i]), raw[2 * i + 1] = uint8_t(value[i] >> 8);
-            else
-                raw[i] = uint8_t(value[i]);
+            if (b == 2) raw[2 * i] = uint8_t(value[i]), raw[2 * i + 1] = uint8_t(value[i] >> 8);
+            else raw[i] = uint8_t(value[i]);
         }
-        std::ofstream(Path("m.raw"), std::ios::binary)
-            .write(reinterpret_cast<const char*>(raw.data()), long(raw.size()));
-        const std::string make =
-            "raw2tiff -w 24 -l 10 -b " + std::to_string(c.samples) + " -d " + (b == 2 ? "short" : "byte") +
-            " -p " + (c.samples == 3 ? "rgb" : "minisblack") + " -c none " + Path("m.raw") + " " +
-            Path("m.tif") + " && tiffcp " + c.order + " -f msb2lsb -c none " + Path("m.tif") + " " +
-            Path("t.tif") + " " + Path("o.tif") +
-            " && exiftool -q -overwrite_original '-Software=ORVEX PROFESSIONAL ZYN Lumora' "
-            "'-DateTimeOriginal=2024:01:02 03:04:05' " +
-            Path("o.tif");
+        std::ofstream(Path("m.raw"), std::ios::binary).write(reinterpret_cast<const char*>(raw.data()), long(raw.size()));
+        const std::string make = "raw2tiff -w 24 -l 10 -b " + std::to_string(c.samples) + " -d " +
+                                 (b == 2 ? "short" : "byte") + " -p " + (c.samples == 3 ? "rgb" : "minisblack") +
+                                 " -c none " + Path("m.raw") + " " + Path("m.tif") + " && tiffcp " + c.order +
+                                 " -f msb2lsb -c none " + Path("m.tif") + " " + Path("t.tif") + " " + Path("o.tif") +
+                                 " && exiftool -q -overwrite_original '-Software=ORVEX PROFESSIONAL ZYN Lumora' "
+                                 "'-DateTimeOriginal=2024:01:02 03:04:05' " + Path("o.tif");
         ASSERT_EQ(std::system((make + " >/dev/null 2>&1").c_str()), 0);
         FinishedTIFFImage image{FilePathSpec(Path("o.tif"))};
         ASSERT_EQ(image.Open(), 0);

@@ -16,35 +16,26 @@ struct Out {
     bool big;
     std::vector<uint8_t> b;
     void u16(uint16_t v) {
-        if (big)
-            b.push_back(uint8_t(v >> 8)), b.push_back(uint8_t(v));
-        else
-            b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8));
+        if (big) b.push_back(uint8_t(v >> 8)), b.push_back(uint8_t(v));
+        else b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8));
     }
     void u32(uint32_t v) {
-        if (big)
-            u16(uint16_t(v >> 16)), u16(uint16_t(v));
-        else
-            u16(uint16_t(v)), u16(uint16_t(v >> 16));
+        if (big) u16(uint16_t(v >> 16)), u16(uint16_t(v));
+        else u16(uint16_t(v)), u16(uint16_t(v >> 16));
     }
     void put16(size_t at, uint16_t v) {
-        if (big)
-            b[at] = uint8_t(v >> 8), b[at + 1] = uint8_t(v);
-        else
-            b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8);
+        if (big) b[at] = uint8_t(v >> 8), b[at + 1] = uint8_t(v);
+        else b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8);
     }
     void put32(size_t at, uint32_t v) {
-        if (big)
-            put16(at, uint16_t(v >> 16)), put16(at + 2, uint16_t(v));
-        else
-            put16(at, uint16_t(v)), put16(at + 2, uint16_t(v >> 16));
+        if (big) put16(at, uint16_t(v >> 16)), put16(at + 2, uint16_t(v));
+        else put16(at, uint16_t(v)), put16(at + 2, uint16_t(v >> 16));
     }
 };
 
 Entry Short(Out& o, uint16_t tag, std::vector<uint16_t> v) {
     Out t{o.big, {}};
-    for (auto x : v)
-        t.u16(x);
+    for (auto x : v) t.u16(x);
     return {tag, 3, uint32_t(v.size()), t.b};
 }
 Entry Long(Out& o, uint16_t tag, uint32_t v) {
@@ -94,32 +85,21 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
     const size_t dataSize = size_t(s.width) * s.height * s.samples * bytes;
     if (s.pixels.empty()) {
         s.pixels.resize(dataSize);
-        for (size_t i = 0; i < dataSize; ++i)
-            s.pixels[i] = uint8_t(i * 7 + 3);
+        for (size_t i = 0; i < dataSize; ++i) s.pixels[i] = uint8_t(i * 7 + 3);
     }
     const size_t thumbSize = size_t(s.thumbWidth) * s.thumbHeight * s.thumbChannels;
     if (s.thumbPixels.empty()) {
         s.thumbPixels.resize(thumbSize);
-        for (size_t i = 0; i < thumbSize; ++i)
-            s.thumbPixels[i] = uint8_t(i * 5 + 1);
+        for (size_t i = 0; i < thumbSize; ++i) s.thumbPixels[i] = uint8_t(i * 5 + 1);
     }
     Out o{s.bigEndian, {}};
     o.b = s.bigEndian ? std::vector<uint8_t>{'M', 'M', 0, 42} : std::vector<uint8_t>{'I', 'I', 42, 0};
     o.u32(8);
-    std::vector<Entry> ifd0 = {Long(o, 256, s.width),
-                               Long(o, 257, s.height),
-                               Short(o, 258, std::vector<uint16_t>(s.samples, uint16_t(s.bits))),
-                               Short(o, 259, {1}),
-                               Short(o, 262, {uint16_t(s.samples == 3 ? 2 : 1)}),
-                               Ascii(271, s.make),
-                               Ascii(272, s.model),
-                               Long(o, 273, 0),
-                               Short(o, 274, {1}),
-                               Short(o, 277, {uint16_t(s.samples)}),
-                               Long(o, 278, s.height),
-                               Long(o, 279, uint32_t(dataSize)),
-                               Ascii(305, s.software),
-                               Ascii(306, "2024:05:06 07:08:09"),
+    std::vector<Entry> ifd0 = {
+        Long(o, 256, s.width), Long(o, 257, s.height), Short(o, 258, std::vector<uint16_t>(s.samples, uint16_t(s.bits))),
+        Short(o, 259, {1}), Short(o, 262, {uint16_t(s.samples == 3 ? 2 : 1)}), Ascii(271, s.make), Ascii(272, s.model),
+        Long(o, 273, 0), Short(o, 274, {1}), Short(o, 277, {uint16_t(s.samples)}), Long(o, 278, s.height),
+        Long(o, 279, uint32_t(dataSize)), Ascii(305, s.software), Ascii(306, "2024:05:06 07:08:09"),
                                Long(o, 33424, 0),
                                Long(o, 34665, 0),
                                Entry{34675, 7, uint32_t(s.icc.size()), s.icc}};
@@ -142,8 +122,7 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
         uint16_t n = kept.size();
         for (size_t i = 0; i < n; ++i) {
             size_t e = ifdAt + 2 + 12 * i;
-            uint16_t t =
-                s.bigEndian ? uint16_t(o.b[e] << 8 | o.b[e + 1]) : uint16_t(o.b[e + 1] << 8 | o.b[e]);
+            uint16_t t = s.bigEndian ? uint16_t(o.b[e] << 8 | o.b[e + 1]) : uint16_t(o.b[e + 1] << 8 | o.b[e]);
             if (t == tag && !s.override0.count(tag)) o.put32(e + 8, value);
         }
     };
@@ -159,9 +138,8 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
     }
     if (s.withIFD1) {
         o.put32(link0, uint32_t(o.b.size()));
-        std::vector<Entry> ifd1 = {Long(o, 256, s.thumbWidth), Long(o, 257, s.thumbHeight),
-                                   Short(o, 259, {1}), Long(o, 273, 0),
-                                   Short(o, 277, {uint16_t(s.thumbChannels)})};
+        std::vector<Entry> ifd1 = {Long(o, 256, s.thumbWidth), Long(o, 257, s.thumbHeight), Short(o, 259, {1}),
+                                   Long(o, 273, 0), Short(o, 277, {uint16_t(s.thumbChannels)})};
         const size_t ifd1At = o.b.size();
         WriteIFD(o, ifd1);
         o.put32(ifd1At + 2 + 12 * 3 + 8, uint32_t(o.b.size()));
@@ -174,6 +152,5 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
 
 void FinishedTiffWriter::Write(const std::string& path, FinishedTiffSpec& spec) {
     const auto b = Build(spec);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }

@@ -32,7 +32,7 @@ struct FinishedTiffSpec {
 };
 
 class FinishedTiffWriter {
-  public:
+public:
     static std::vector<uint8_t> Build(FinishedTiffSpec& spec);
     static void Write(const std::string& path, FinishedTiffSpec& spec);
 };

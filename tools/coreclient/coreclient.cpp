@@ -58,21 +58,11 @@ std::string json(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
         default:
             if (c < 0x20) {
                 char hex[8];
@@ -92,26 +82,24 @@ int failure(int code) {
 }
 
 int usage() {
-    std::fprintf(
-        stderr, "usage: coreclient strings FILE.u16 LANGUAGE KEY...\n"
-                "       coreclient open PATH [--kind tiff|jpeg|raw|zyn]\n"
-                "       coreclient render PATH OUT.ppm|OUT.pgm [--thumbnail] [--depth 8|16] [--rotate D]\n"
-                "                  [--crop l,t,r,b] [--scale N] [--space NAME] [--kind tiff|jpeg|raw|zyn]\n"
-                "       coreclient export IN OUT --tiff [--depth 8|16] [--resize percent P|fill W H|fit W "
-                "H|pad W H]\n"
-                "           [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile]\n"
-                "           [--gps-text] [--cancel-after STRIPS]\n");
+    std::fprintf(stderr, "usage: coreclient strings FILE.u16 LANGUAGE KEY...\n"
+                         "       coreclient open PATH [--kind tiff|jpeg|raw|zyn]\n"
+                         "       coreclient render PATH OUT.ppm|OUT.pgm [--thumbnail] [--depth 8|16] [--rotate D]\n"
+                         "                  [--crop l,t,r,b] [--scale N] [--space NAME] [--kind tiff|jpeg|raw|zyn]\n"
+                         "       coreclient export IN OUT --tiff [--depth 8|16] [--resize percent P|fill W H|fit W H|pad W H]\n"
+                         "           [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile]\n"
+                         "           [--gps-text] [--cancel-after STRIPS]\n");
     return 2;
 }
 
 // Answers false once the export's progress has passed the given number of
 // its strips.
 class CancelAfter : public NimbalCore::ProgressCB {
-  public:
+public:
     CancelAfter(int strips, int total) : strips_(strips), total_(total > 0 ? total : 1) {}
     bool Progress(int percent) override { return strips_ < 0 || percent * total_ <= strips_ * 100; }
 
-  private:
+private:
     int strips_, total_;
 };
 
@@ -143,14 +131,10 @@ int exportImage(int argc, char** argv) {
                 size.resizeMode = ResizeByPercent;
                 if (!next(&size.percent)) return usage();
             } else {
-                if (mode == "fill")
-                    size.resizeMode = ResizeToFill;
-                else if (mode == "fit")
-                    size.resizeMode = ResizeToFit;
-                else if (mode == "pad")
-                    size.resizeMode = ResizeToFitAndPad;
-                else
-                    return usage();
+                if (mode == "fill") size.resizeMode = ResizeToFill;
+                else if (mode == "fit") size.resizeMode = ResizeToFit;
+                else if (mode == "pad") size.resizeMode = ResizeToFitAndPad;
+                else return usage();
                 if (!next(&size.pixelWidth) || !next(&size.pixelHeight)) return usage();
             }
         } else if (a == "--units" && i + 1 < argc) {
@@ -220,8 +204,8 @@ int strings(int argc, char** argv) {
     for (int i = 4; i < argc; ++i) {
         std::string text;
         const bool found = NimbalCore::GetLocalizedString(argv[i], text);
-        std::printf("{\"key\": %s, \"found\": %s, \"text\": %s}\n", json(argv[i]).c_str(),
-                    found ? "true" : "false", json(text).c_str());
+        std::printf("{\"key\": %s, \"found\": %s, \"text\": %s}\n", json(argv[i]).c_str(), found ? "true" : "false",
+                    json(text).c_str());
     }
     return 0;
 }
@@ -231,8 +215,7 @@ using NimbalCore::ImageRef;
 using NimbalCore::NbRect;
 
 std::string Upper(std::string text) {
-    for (char& c : text)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -282,12 +265,9 @@ int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, s
     const std::string extension = ExtensionOf(path);
     std::string k = kind;
     if (k.empty()) {
-        if (extension == "TIF" || extension == "TIFF")
-            k = "tiff";
-        else if (extension == "JPG" || extension == "JPEG")
-            k = "jpeg";
-        else
-            k = "zyn";
+        if (extension == "TIF" || extension == "TIFF") k = "tiff";
+        else if (extension == "JPG" || extension == "JPEG") k = "jpeg";
+        else k = "zyn";
     }
     kindName = k;
     if (k == "tiff") {
@@ -307,7 +287,8 @@ int OpenImage(const std::string& file, const std::string& kind, ImageRef& out, s
     return NimbalCore::NbErrNotSupported;
 }
 
-template <typename F> int Guarded(F&& f) {
+template <typename F>
+int Guarded(F&& f) {
     try {
         return f();
     } catch (const YlmErrp& e) {
@@ -334,24 +315,20 @@ int openCommand(int argc, char** argv) {
         if (opened != 0) return opened;
         Image* im = image.Get();
         std::string modes;
-        for (int m : im->GetSupportedColorModes())
-            modes += (modes.empty() ? "" : ", ") + std::to_string(m);
-        json_out = "{\"code\": 0, \"kind\": " + json(kindName) +
-                   ", \"fileType\": " + std::to_string(im->GetFileType());
+        for (int m : im->GetSupportedColorModes()) modes += (modes.empty() ? "" : ", ") + std::to_string(m);
+        json_out = "{\"code\": 0, \"kind\": " + json(kindName) + ", \"fileType\": " + std::to_string(im->GetFileType());
         if (auto* pro = dynamic_cast<NimbalCore::ProImage*>(im))
             json_out += ", \"driver\": " + std::to_string(pro->GetDriverKind()) +
                         ", \"modelCode\": " + std::to_string(pro->GetModelCode());
-        json_out +=
-            ", \"native\": " + RectJson(im->GetNativeImageRect()) +
-            ", \"imageRect\": " + RectJson(im->GetImageRect()) +
-            ", \"thumbnailRect\": " + RectJson(im->GetThumbnailRect()) +
-            ", \"samplesPerPixel\": " + std::to_string(im->GetSamplesPerPixel()) +
-            ", \"bytesPerSample\": " + std::to_string(im->GetBytesPerSample()) + ", \"colorModes\": [" +
-            modes + "], \"sourceColorSpace\": " + json(im->GetSourceColorSpaceName()) +
-            ", \"dateString\": " + json(im->GetDateTimeString()) +
-            ", \"make\": " + json(im->GetCameraMake()) + ", \"model\": " + json(im->GetCameraModel()) +
-            ", \"serialNumber\": " + json(im->GetSerialNumber()) +
-            ", \"imageInfo\": " + json(im->GetImageInfoText()) + "}";
+        json_out += ", \"native\": " + RectJson(im->GetNativeImageRect()) +
+                    ", \"imageRect\": " + RectJson(im->GetImageRect()) +
+                    ", \"thumbnailRect\": " + RectJson(im->GetThumbnailRect()) +
+                    ", \"samplesPerPixel\": " + std::to_string(im->GetSamplesPerPixel()) +
+                    ", \"bytesPerSample\": " + std::to_string(im->GetBytesPerSample()) + ", \"colorModes\": [" + modes +
+                    "], \"sourceColorSpace\": " + json(im->GetSourceColorSpaceName()) +
+                    ", \"dateString\": " + json(im->GetDateTimeString()) + ", \"make\": " + json(im->GetCameraMake()) +
+                    ", \"model\": " + json(im->GetCameraModel()) + ", \"serialNumber\": " + json(im->GetSerialNumber()) +
+                    ", \"imageInfo\": " + json(im->GetImageInfoText()) + "}";
         return 0;
     });
     image.Reset();
@@ -374,8 +351,7 @@ bool WriteNetpbm(const std::string& file, NimbalCore::RenderBuffer& buffer, bool
     for (int64_t y = 0; y < h; ++y) {
         const uint8_t* src = data + y * buffer.GetRowBytes();
         if (depth == 16) {
-            for (int64_t i = 0; i < rowBytes; i += 2)
-                row[size_t(i)] = src[i + 1], row[size_t(i + 1)] = src[i];
+            for (int64_t i = 0; i < rowBytes; i += 2) row[size_t(i)] = src[i + 1], row[size_t(i + 1)] = src[i];
         } else {
             std::copy(src, src + rowBytes, row.begin());
         }
@@ -393,26 +369,18 @@ int render(int argc, char** argv) {
     std::string space, kind;
     for (int i = 4; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--thumbnail")
-            thumbnail = true;
-        else if (i + 1 >= argc)
-            return usage();
-        else if (a == "--depth")
-            depth = std::atoi(argv[++i]);
-        else if (a == "--rotate")
-            rotation = std::atoi(argv[++i]);
-        else if (a == "--scale")
-            scale = std::atoi(argv[++i]);
-        else if (a == "--space")
-            space = argv[++i];
-        else if (a == "--kind")
-            kind = argv[++i];
+        if (a == "--thumbnail") thumbnail = true;
+        else if (i + 1 >= argc) return usage();
+        else if (a == "--depth") depth = std::atoi(argv[++i]);
+        else if (a == "--rotate") rotation = std::atoi(argv[++i]);
+        else if (a == "--scale") scale = std::atoi(argv[++i]);
+        else if (a == "--space") space = argv[++i];
+        else if (a == "--kind") kind = argv[++i];
         else if (a == "--crop") {
             if (std::sscanf(argv[++i], "%d,%d,%d,%d", &crop.left, &crop.top, &crop.right, &crop.bottom) != 4)
                 return usage();
             haveCrop = true;
-        } else
-            return usage();
+        } else return usage();
     }
     if (depth != 8 && depth != 16) return usage();
     ImageRef image;
@@ -450,10 +418,8 @@ int render(int argc, char** argv) {
         buffer.SetBytesPerSample(depth / 8);
         buffer.SetBounds(NbRect(0, 0, int32_t(w - 1), int32_t(h - 1)));
         buffer.SetRowBytes(int32_t(w * (gray ? 1 : 3) * (depth / 8)));
-        if (thumbnail)
-            buffer.RenderThumbnailFrom(&rendering);
-        else
-            buffer.RenderFrom(&rendering, nullptr, scale, haveCrop ? 0 : 1);
+        if (thumbnail) buffer.RenderThumbnailFrom(&rendering);
+        else buffer.RenderFrom(&rendering, nullptr, scale, haveCrop ? 0 : 1);
         if (!WriteNetpbm(out, buffer, gray, depth)) return int(NimbalCore::NbErrFileWriteFailed);
         return 0;
     });

@@ -150,6 +150,10 @@ TEST_F(FinishedTIFFImageTest, OpenFailures) {
         {"model of another line", [](FinishedTiffSpec& s) { s.software = "Camera"; s.model = "ZynA 1"; }, 2203},
         {"lzw", [](FinishedTiffSpec& s) { s.override0[259] = 5; }, 2203},
         {"multi-strip", [](FinishedTiffSpec& s) { s.override0[278] = 1; }, 2203},
+        {"tiled", [](FinishedTiffSpec& s) {
+             s.override0[273] = s.override0[278] = s.override0[279] = 0xFFFFFFFF;
+             s.extra0 = {{322, 3, 1, {0, 16}}, {323, 3, 1, {0, 16}}, {324, 4, 1, {0, 0, 0, 8}}, {325, 4, 1, {0, 0, 0, 36}}};
+         }, 2203},
         {"strip outside the file", [](FinishedTiffSpec& s) { s.override0[273] = 0x7FFFFFF0; }, 2203},
         // 65536 x 65536 x 3 wraps in 32 bits to a small size that would fit.
         {"size wraps in 32 bits", [](FinishedTiffSpec& s) { s.override0[256] = 65536; s.override0[257] = 65536; }, 2203},

@@ -44,7 +44,11 @@ Preview::Preview() { Previews().push_back(this); }
 
 Preview::~Preview() {
     if (rendering_) {
-        if (Image* image = rendering_->GetImage()->Get()) image->FreeCachedData();
+        try {
+            if (Image* image = rendering_->GetImage()->Get()) image->FreeCachedData();
+        } catch (...) {
+            // Only a cache: the preview goes all the same.
+        }
         LeaveCloseUpOf(rendering_);
         // May drop the image from the pool.
         delete rendering_;

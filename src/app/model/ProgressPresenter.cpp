@@ -57,7 +57,7 @@ int ProgressPresenter::CheckCancelButton() {
 
 bool ProgressPresenter::Progress(int percent) {
     if (cancelled_) {
-        if (view_ && view_->HasWindow()) view_->DestroyWindow();
+        if (view_ && view_->HasWindow()) view_->CloseWindow();
         return false;
     }
     SetPos(percent);

@@ -19,5 +19,5 @@ public:
     virtual void Pause(int milliseconds) = 0;
     // Whether the window exists, and its end.
     virtual bool HasWindow() = 0;
-    virtual void DestroyWindow() = 0;
+    virtual void CloseWindow() = 0;
 };

@@ -41,7 +41,7 @@ public:
     }
     void Pause(int ms) override { pauses.push_back(ms); }
     bool HasWindow() override { return window; }
-    void DestroyWindow() override {
+    void CloseWindow() override {
         window = false;
         ++destroyed;
         if (onDestroy) onDestroy();

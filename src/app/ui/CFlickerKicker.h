@@ -17,4 +17,5 @@ private:
     wxDC* target_;
     wxWindow* window_;
     wxBitmap bitmap_;
+    bool copy_ = false;
 };

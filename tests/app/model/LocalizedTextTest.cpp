@@ -19,7 +19,7 @@ TEST(LocalizedText, ResourceTextsAndTheirTranslations) {
               "The name cannot contain any of the following characters:  \\/:?\"<>|.\n");
     EXPECT_EQ(LoadUntranslatedString(999999), "");
 
-    FrenchTable french("Rendering Image\tRendu de l'image\nEnglish\tAnglais");
+    FrenchTable french({{"Rendering Image", "Rendu de l'image"}, {"English", "Anglais"}});
     ASSERT_TRUE(french.ok());
     EXPECT_EQ(LoadTranslatedString(IDS_RENDERING_IMAGE), "Rendu de l'image");
     // Names that are compared stay English.

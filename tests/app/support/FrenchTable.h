@@ -8,26 +8,19 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 class FrenchTable {
 public:
-    // rows: "key\tFrench" lines.
-    explicit FrenchTable(const std::string& rows) {
+    explicit FrenchTable(const std::vector<std::pair<std::string, std::string>>& rows) {
         dir_ = std::filesystem::temp_directory_path() / ("lumora-app-u16-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
         const auto tsv = dir_ / "table.tsv";
         std::ofstream out(tsv);
-        std::string line;
-        for (size_t start = 0; start < rows.size();) {
-            size_t end = rows.find('\n', start);
-            if (end == std::string::npos) end = rows.size();
-            const std::string row = rows.substr(start, end - start);
-            start = end + 1;
-            const size_t tab = row.find('\t');
-            const std::string key = row.substr(0, tab), french = row.substr(tab + 1);
+        for (const auto& [key, french] : rows)
             // id, key, note, English, Chinese, French
-            out << "-\t" << key << "\t\t" << key << "\t\t" << french << "\n";
-        }
+            out << "-\t" << Escape(key) << "\t\t" << Escape(key) << "\t\t" << Escape(french) << "\n";
         out.close();
         const auto u16 = dir_ / "LumoraUIStrings.u16";
         const std::string command = std::string(LUMORA_U16GEN) + " " + tsv.string() + " " + u16.string();
@@ -45,6 +38,17 @@ public:
         std::filesystem::remove_all(dir_);
     }
     bool ok() const { return ok_; }
+
+    static std::string Escape(const std::string& text) {
+        std::string out;
+        for (char c : text) {
+            if (c == '\\') out += "\\\\";
+            else if (c == '\t') out += "\\t";
+            else if (c == '\n') out += "\\n";
+            else out += c;
+        }
+        return out;
+    }
 
 private:
     std::filesystem::path dir_;

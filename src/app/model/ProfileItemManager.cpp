@@ -7,6 +7,8 @@
 #include "ProfileStore.h"
 #include "StringIds.h"
 
+#include <cmath>
+
 namespace {
 
 bool IsKind(int item, ProfileItemKind kind) { return ProfileItemInfoOf(item).kind == kind; }
@@ -74,7 +76,8 @@ void ProfileItemManager::GetDouble(int item, double& out) const {
     if (!IsKind(item, ProfileItemKind::Real)) return;
     const std::string text = ProfileStore::Current().GetString(Section(), ValueName(item), "");
     float value = 0;
-    if (!text.empty() && ScanCLocale(text, "%f", &value) == 1) out = value;
+    // "inf" and "nan" scan as floats too; no size is either.
+    if (!text.empty() && ScanCLocale(text, "%f", &value) == 1 && std::isfinite(value)) out = value;
 }
 
 void ProfileItemManager::SetString(int item, const std::string& text) const {
@@ -115,12 +118,15 @@ void ProfileItemManager::GetExportSizeSettings(NimbalCore::ExportSizeOptions& ou
     int resolution = 0;
     GetInt(PI_TIFF_RESOLUTION, resolution);
     if (resolution == 0) resolution = 100;
+    // A stored size the record cannot hold in whole pixels (a hand-edited
+    // file) counts as absent.
+    auto usable = [](double v) { return v != 0 && v > -2147483648.0 && v < 2147483648.0; };
     double real = 0;
     GetDouble(PI_RESIZE_PIXEL_WIDTH, real);
-    if (real != 0) width = real;
+    if (usable(real)) width = real;
     real = 0;
     GetDouble(PI_RESIZE_PIXEL_HEIGHT, real);
-    if (real != 0) height = real;
+    if (usable(real)) height = real;
     out = NimbalCore::ExportSizeOptions(enable != 0, keep != 0, mode, units, percent, resolution, width, height);
 }
 

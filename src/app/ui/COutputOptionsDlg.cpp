@@ -29,6 +29,8 @@ int COutputOptionsDlg::ShowModal() {
         initialised_ = true;
         presenter_.InitDialog();
         TranslateWindowText(this, false);
+        // Wrapped after translation: wrapping changes the text.
+        if (auto* text = dynamic_cast<wxStaticText*>(FindWindow(kOptSendToText))) text->Wrap(420);
         Fit();
         CentreOnParent();
     }
@@ -54,7 +56,6 @@ void COutputOptionsDlg::Build() {
     sendBox->SetId(kOptSendToGroup);
     auto* sendText = label(sendBox, kOptSendToText,
                            "When converting files to be sent to your image editor, save them in this folder:");
-    sendText->Wrap(420);
     sendTo->Add(sendText, 0, wxALL, 4);
     auto* sendRow = new wxBoxSizer(wxHORIZONTAL);
     sendRow->Add(edit(sendBox, kOptSendToFolder, 300, wxTE_READONLY), 1, wxRIGHT, 6);

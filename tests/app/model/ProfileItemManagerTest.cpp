@@ -270,6 +270,24 @@ TEST(ProfileItemManager, ExportSizeRecordInAndOut) {
     EXPECT_EQ(height, 960.0);
 }
 
+TEST(ProfileItemManager, SizesNoRecordCanHoldReadAsAbsent) {
+    FakeProfileStore store;
+    ProfileItemManager pm;
+    for (const char* stored : {"inf", "nan", "1e30", "-1e12"}) {
+        store.Set("resize pixel width", stored);
+        store.Set("resize pixel height", stored);
+        double d = 5.0;
+        pm.GetDouble(PI_RESIZE_PIXEL_WIDTH, d);
+        if (std::string(stored) == "inf" || std::string(stored) == "nan") {
+            EXPECT_EQ(d, 5.0) << stored;
+        }
+        NimbalCore::ExportSizeOptions options;
+        pm.GetExportSizeSettings(options);
+        EXPECT_EQ(options.pixelWidth, 640) << stored;
+        EXPECT_EQ(options.pixelHeight, 480) << stored;
+    }
+}
+
 class FakeWindow : public WindowPlacementTarget {
 public:
     WindowPlacement GetPlacement() override { return current; }

@@ -103,6 +103,12 @@ TEST_F(ControlFrame, ComboSkipsGreyItemsByKeysAndRefusesThem) {
     EXPECT_EQ(combo->GetSelection(), 1);
     EXPECT_GE(comboEvents, 1);
 
+    // A typed letter whose search lands on a grey item changes nothing.
+    gui::Key(combo, 't');
+    EXPECT_TRUE(combo->IsItemEnabled(combo->GetSelection())) << combo->GetSelection();
+    gui::Key(combo, 'f');
+    EXPECT_TRUE(combo->IsItemEnabled(combo->GetSelection())) << combo->GetSelection();
+
     // A grey item chosen by another route is put back after the event and
     // the parent is told.
     const int before = comboEvents;

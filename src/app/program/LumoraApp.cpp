@@ -14,9 +14,12 @@ public:
         InstallShellServices();
         LoadLanguageTable();
         NimbalCore::ColorEngine::Instance(0, 1);
+        return true;
+    }
+    int OnRun() override {
         COutputOptionsDlg preferences(nullptr);
         preferences.ShowModal();
-        return false;
+        return 0;
     }
     int OnExit() override {
         NimbalCore::ColorEngine::DeleteInstance();

@@ -132,9 +132,16 @@ bool WxProfileStore::Save() {
     stream.CopyTo(text.data(), size);
     text = UnescapeNames(text);
 
+    // A settings file that is a link stays one: the file it names is
+    // replaced.
     std::error_code ec;
-    if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), ec);
-    std::string temp = file_.string() + ".XXXXXX";
+    std::filesystem::path target = file_;
+    if (std::filesystem::is_symlink(file_, ec)) {
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(file_, ec);
+        if (!ec) target = resolved;
+    }
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
+    std::string temp = target.string() + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
     // The settings file may hold folder names: the user's own.
@@ -148,7 +155,7 @@ bool WxProfileStore::Save() {
     }
     ok = ::fsync(fd) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
-    if (ok) ok = ::rename(temp.c_str(), file_.c_str()) == 0;
+    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
     return ok;
 }

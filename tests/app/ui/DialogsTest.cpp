@@ -7,6 +7,9 @@
 #include "MessagePump.h"
 #include "StringIds.h"
 #include "WxEnableTarget.h"
+#include "WindowPlacementProfile.h"
+#include "WxWindowPlacementTarget.h"
+#include "FakeShell.h"
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
@@ -102,6 +105,24 @@ TEST(MessagePump, RunsWhatWaitsOnceAndNeverNests) {
     wxTheApp->CallAfter([&] { order.push_back("second"); });
     PumpMessages();
     EXPECT_EQ(order, (std::vector<std::string>{"first", "first done", "second"}));
+}
+
+TEST(WindowPlacement, FrameSavedAndRestored) {
+    FakeProfileStore store;
+    wxFrame first(nullptr, wxID_ANY, "First", wxPoint(100, 80), wxSize(420, 300));
+    first.Show();
+    gui::OnScreen(&first);
+    WxWindowPlacementTarget firstTarget(&first);
+    WindowPlacementProfile().SaveFrom("MainFrame Position", firstTarget);
+    EXPECT_EQ(store.values[FakeProfileStore::Key("MainFrame Position", "wp.showCmd")], "1");
+    const wxRect saved = first.GetRect();
+
+    wxFrame second(nullptr, wxID_ANY, "Second", wxPoint(0, 0), wxSize(200, 150));
+    WxWindowPlacementTarget secondTarget(&second);
+    WindowPlacementProfile profile;
+    ASSERT_TRUE(profile.RestoreTo("MainFrame Position", secondTarget));
+    EXPECT_EQ(second.GetSize(), saved.GetSize());
+    EXPECT_EQ(profile.normal, (IntRect{saved.x, saved.y, saved.GetRight() + 1, saved.GetBottom() + 1}));
 }
 
 TEST(ModelessMessageBox, HoldsItsOwnerDisabledWhileItIsUp) {

@@ -91,6 +91,20 @@ TEST(SettingsFile, HandEditedUnknownValuesStay) {
         EXPECT_NE(text.find(kept), std::string::npos) << kept << "\n" << text;
 }
 
+TEST(SettingsFile, ALinkedSettingsFileStaysALink) {
+    gui::TempSettings settings;
+    const auto real = settings.Dir() / "real.conf";
+    std::ofstream(real) << "[Last Used]\nJPEGImageQuality=2\n";
+    std::filesystem::create_symlink(real, settings.File());
+    settings.Install();
+    ProfileItemManager().SetInt(PI_JPEG_IMAGE_QUALITY, 1);
+    EXPECT_TRUE(std::filesystem::is_symlink(settings.File()));
+    std::ifstream in(real);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("JPEGImageQuality=1"), std::string::npos);
+}
+
 TEST(SettingsFile, UnreadableValuesReadAsTheDefault) {
     gui::TempSettings settings;
     settings.Write("[Last Used]\nImage Info Panel Height=tall\nImage Info Panel Width=99999999999\n"

@@ -7,7 +7,10 @@
 #include "ProfileStore.h"
 #include "StringIds.h"
 
+#include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -25,6 +28,22 @@ IntRect DefaultCloseupPosition() {
     const IntRect work = DisplayGeometry::Current().PrimaryWorkArea();
     const int w = work.right - work.left;
     return {w - 325, 150, w - 62, 437};
+}
+
+// Reads "%d%d%d%d" as scanf does, without its undefined overflow: a number
+// beyond 32 bits ends the scan. Answers how many were read.
+int ReadFourInts(const std::string& text, IntRect& r) {
+    int* fields[] = {&r.left, &r.top, &r.right, &r.bottom};
+    const char* p = text.c_str();
+    for (int i = 0; i < 4; ++i) {
+        char* end = nullptr;
+        errno = 0;
+        const long long v = std::strtoll(p, &end, 10);
+        if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX) return i;
+        *fields[i] = int(v);
+        p = end;
+    }
+    return 4;
 }
 
 } // namespace
@@ -67,8 +86,7 @@ void ProfileItemManager::GetRect(int item, IntRect& out) const {
     out = IntRect{};
     if (!IsKind(item, ProfileItemKind::Rectangle)) return;
     const std::string text = ProfileStore::Current().GetString(Section(), ValueName(item), "");
-    IntRect read;
-    if (ScanCLocale(text, "%d%d%d%d", &read.left, &read.top, &read.right, &read.bottom) == 4) out = read;
+    if (ReadFourInts(text, out) != 4) out = IntRect{};
     if (item == PI_CLOSEUP_POSITION && out.IsAllZero()) out = DefaultCloseupPosition();
 }
 

@@ -22,4 +22,7 @@ public:
 
 private:
     void OnButton(int button);
+
+    class wxStaticText* text_ = nullptr;
+    class wxButton* no_ = nullptr;
 };

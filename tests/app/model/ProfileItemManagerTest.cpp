@@ -163,13 +163,19 @@ TEST(ProfileItemManager, StoredFormsOfRectanglesAndReals) {
 TEST(ProfileItemManager, UnreadableValuesGiveTheDefaults) {
     FakeDisplay display({0, 0, 1600, 1200}, {0, 0, 1600, 1150});
     FakeProfileStore store;
-    store.Set("ToolBarPosition", "10 20 x 40");
+    store.Set("ToolBarPosition", "10 20 99999999999 40");
     store.Set("resize pixel width", "wide");
     store.Set("Image Info Panel Height", "tall");
     ProfileItemManager pm;
     IntRect r{1, 1, 1, 1};
     pm.GetRect(PI_TOOLBAR_POSITION, r);
     EXPECT_TRUE(r.IsAllZero());
+    store.Set("ToolBarPosition", "10 20 x 40");
+    pm.GetRect(PI_TOOLBAR_POSITION, r);
+    EXPECT_TRUE(r.IsAllZero());
+    store.Set("ToolBarPosition", " -5\t6 7  8");
+    pm.GetRect(PI_TOOLBAR_POSITION, r);
+    EXPECT_EQ(r, (IntRect{-5, 6, 7, 8}));
     double d = 7.0;
     pm.GetDouble(PI_RESIZE_PIXEL_WIDTH, d);
     EXPECT_EQ(d, 7.0);

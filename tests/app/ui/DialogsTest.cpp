@@ -136,17 +136,19 @@ TEST(ModelessMessageBox, HoldsItsOwnerDisabledWhileItIsUp) {
     EXPECT_TRUE(owner.frame->IsEnabled());
 }
 
-TEST(SaveQuestionDialog, AnswersByClick) {
+TEST(SaveQuestionDialog, AnswersByClickAndYesToAllCarriesOver) {
     Owner owner;
+    // One dialog serves a whole batch.
+    CSaveMsgDlg dlg(owner.frame);
+    dlg.noButtonText = "Skip";
     struct Case {
         int button;
         int answer;
         int yesToAll;
-    } cases[] = {{kSaveQuestionYes, 1, 0}, {kSaveQuestionYesToAll, 1, 1}, {kSaveQuestionNo, 2, 0}};
+    } cases[] = {{kSaveQuestionYes, 1, 0}, {kSaveQuestionNo, 2, 0}, {kSaveQuestionYesToAll, 1, 1},
+                 {kSaveQuestionNo, 2, 1}};
     for (const Case& c : cases) {
-        CSaveMsgDlg dlg(owner.frame);
         dlg.message = "a.tif already exists.\nDo you want to replace it?";
-        dlg.noButtonText = "Skip";
         std::string shownText, noText;
         gui::ModalScenario scenario([&](wxDialog* d) {
             shownText = d->FindWindow(kSaveMsgText)->GetLabel().utf8_string();

@@ -135,6 +135,16 @@ TEST_F(ControlFrame, ComboSkipsGreyItemsByKeysAndRefusesThem) {
     sim.MouseClick();
     gui::Settle(150);
     EXPECT_EQ(combo->GetSelection(), 1);
+    ASSERT_TRUE(combo->IsPopupShown());
+    EXPECT_EQ(vlist->GetSelection(), 1);
+
+    // In the open list the keys skip the grey items too.
+    gui::KeyHere(WXK_DOWN);
+    EXPECT_EQ(vlist->GetSelection(), 3);
+    gui::KeyHere(WXK_END);
+    EXPECT_EQ(vlist->GetSelection(), 3);
+    gui::KeyHere(WXK_HOME);
+    EXPECT_EQ(vlist->GetSelection(), 1);
     if (combo->IsPopupShown()) combo->Dismiss();
 }
 

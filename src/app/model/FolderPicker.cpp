@@ -1,6 +1,5 @@
 #include "FolderPicker.h"
 
-#include "CLocaleText.h"
 #include "LocalizedText.h"
 #include "StringIds.h"
 

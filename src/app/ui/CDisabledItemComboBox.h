@@ -6,23 +6,7 @@
 // and the parent is told the selection changed.
 #include <wx/odcombo.h>
 
-class CDisabledItemComboBox;
-
-// The drop-down list inside the combo box.
-class CListBoxInsideComboBox : public wxVListBoxComboPopup {
-public:
-    void SetOwnerCombo(CDisabledItemComboBox* owner) { owner_ = owner; }
-    bool Create(wxWindow* parent) override;
-    void OnComboKeyEvent(wxKeyEvent& event) override;
-    void OnComboCharEvent(wxKeyEvent& event) override;
-    void OnPopup() override;
-
-private:
-    void OnMouse(wxMouseEvent& event);
-    void OnKeyDown(wxKeyEvent& event);
-
-    CDisabledItemComboBox* owner_ = nullptr;
-};
+class CListBoxInsideComboBox;
 
 class CDisabledItemComboBox : public wxOwnerDrawnComboBox {
 public:

@@ -65,17 +65,32 @@ TEST_F(PickerTest, BrowsePickerAcceptsTheFolderOfTheSelectedFile) {
     EXPECT_EQ(settings.Read(), before);
 }
 
-TEST_F(PickerTest, OpenDialogCancelChoosesNothing) {
+TEST_F(PickerTest, OpenDialogOpensOnlyExistingFilesAndCancelChoosesNothing) {
     const std::string before = settings.Read();
     CFileOpenDialog open(nullptr, "All|*.*||", Photos());
     gui::ModalScenario scenario([&](wxDialog* d) {
         EXPECT_EQ(d->FindWindow(kPickerOpenFolderButton)->GetLabel(), "Open \"Photos\" as Contact Sheet");
+        // A file that does not exist is not opened.
+        static_cast<wxTextCtrl*>(d->FindWindow(kPickerFileNameEdit))->ChangeValue("missing.tif");
+        gui::Click(d->FindWindow(wxID_OK));
+        EXPECT_TRUE(d->IsModal());
         gui::Click(d->FindWindow(wxID_CANCEL));
         if (d->IsModal()) gui::WaitFor([d] { return !d->IsModal(); }, 3000);
         if (d->IsModal()) d->EndModal(99);
     });
     EXPECT_EQ(open.ShowModal(), wxID_CANCEL);
     EXPECT_EQ(CFileOpenDialog::folderChosen(), 0);
+
+    // An existing file opens with the dialog's own button.
+    CFileOpenDialog again(nullptr, "All|*.*||", Photos());
+    gui::ModalScenario opens([&](wxDialog* d) {
+        static_cast<wxTextCtrl*>(d->FindWindow(kPickerFileNameEdit))->ChangeValue("a.tif");
+        gui::Click(d->FindWindow(wxID_OK));
+        if (d->IsModal()) gui::WaitFor([d] { return !d->IsModal(); }, 3000);
+        if (d->IsModal()) d->EndModal(99);
+    });
+    EXPECT_EQ(again.ShowModal(), wxID_OK);
+    EXPECT_EQ(again.GetPath(), Photos() + "/a.tif");
     EXPECT_EQ(settings.Read(), before);
 }
 

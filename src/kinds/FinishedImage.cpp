@@ -2,6 +2,8 @@
 
 #include "ColorServices.h"
 #include "File.h"
+#include "JpegQualityPreset.h"
+#include "MakeExportImage.h"
 #include "YlmErrp.h"
 #include "YlmError.h"
 
@@ -67,6 +69,21 @@ void FinishedImage::GetProcessParamsFromSDK() {
 void FinishedImage::WriteWhiteBalanceFile(const FilePathSpec&) {
     YLM_THROW("FinishedImage::WriteWhiteBalanceFile", NbErrNotSupported);
 }
+bool FinishedImage::CanWhiteBalanceFileBeSaved(int* reason) {
+    if (reason) *reason = 3;
+    return false;
+}
+
+bool FinishedImage::GetJPEGQuantizationTables(bool chroma, int qualityCode, int sizeCode, int* table,
+                                              int* quality) {
+    return GetJpegQuantTable(JpegQualityPreset::kGenericCamera, chroma, qualityCode, sizeCode, table, quality);
+}
+
+ExportImage* FinishedImage::CreateExportImage(int fileKind, ImageRendering* rendering, const FilePathSpec& target,
+                                              ExportImageArray* array, int32_t) {
+    return MakeExportImage(fileKind, rendering, target, array);
+}
+
 void FinishedImage::WriteProcessParamsToFile() {
     YLM_THROW("FinishedImage::WriteProcessParamsToFile", NbErrNotSupported);
 }

@@ -65,8 +65,15 @@ public:
     void ReadProcessParamsFromFile() override;
     void GetProcessParamsFromSDK() override;
     void WriteWhiteBalanceFile(const FilePathSpec&) override;
+    // Reason 3: a finished file holds no camera balance to write.
+    bool CanWhiteBalanceFileBeSaved(int* reason) override;
     bool GetCameraJPEGQuantizationTables(bool, int, int, int*, int*) override { return false; }
-    bool GetJPEGQuantizationTables(bool, int, int, int*, int*) override { return false; }
+    // The presets: a finished file has no tables of a camera.
+    bool GetJPEGQuantizationTables(bool chroma, int qualityCode, int sizeCode, int* table, int* quality) override;
+    // The TIFF (0) or JPEG (1) exporter over the rendering; null without a
+    // rendering or an array, or for another file kind.
+    ExportImage* CreateExportImage(int fileKind, ImageRendering* rendering, const FilePathSpec& target,
+                                   ExportImageArray* array, int32_t options) override;
     void WriteProcessParamsToFile() override;
     void SetCameraSettings() override;
     ValidationCodes MapRectBetweenRotations(const NbRect& source, float fromAngle, NbRect* out,

@@ -221,11 +221,6 @@ void FinishedImage::Rename(const FilePathSpec& newPath) {
     if (const int status = EnsureOpen()) YLM_THROW("FinishedImage::Rename", status);
 }
 
-bool FinishedImage::CanWhiteBalanceFileBeSaved(int* reason) {
-    if (reason) *reason = 3;
-    return false;
-}
-
 std::string FinishedImage::DefaultSourceSpaceName() {
     const ColorServices* services = ColorServices::Get();
     return services ? services->GetStaticProfileName("ORVEX_sRGB.icm") : std::string();

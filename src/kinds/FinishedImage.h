@@ -88,7 +88,6 @@ public:
     NbRect GetThumbnailRect() override;
     std::map<int, NbRect> GetAvailableResolutions() override { return {{1, nativeRect_}}; }
     void Rename(const FilePathSpec& newPath) override;
-    bool CanWhiteBalanceFileBeSaved(int* reason) override;
     // The embedded profile when the file has one.
     YlmRefPtr<ColorSpaceDesc> GetSourceColorSpaceDesc() override;
 

@@ -291,11 +291,7 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
                                                                           uint64_t(sw.W / job.s) *
                                                                           uint64_t(job.bytesPerSample) *
                                                                           uint64_t(job.channels);
-        if (record->stripCallback) {
-            job.out = static_cast<uint8_t*>(record->stripCallback(job.out, uint32_t(stripBytes), record->userValue));
-            if (!job.out) return VQ_ERR_BAD_HANDLE;
-        }
-        return VQ_OK;
+        return PassStripOn(record, job.out, stripBytes);
     };
 
     for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = renderStrip(i);

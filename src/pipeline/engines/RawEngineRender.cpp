@@ -472,12 +472,7 @@ VqStatus RawEngine::DeliverStrip(RenderJob& job, StripWork& sw) {
                                                                       uint64_t(sw.W / job.s) *
                                                                       uint64_t(job.bytesPerSample) *
                                                                       uint64_t(job.channels);
-    const ImageBufferRecord* record = job.record;
-    if (record->stripCallback) {
-        job.out = static_cast<uint8_t*>(record->stripCallback(job.out, uint32_t(stripBytes), record->userValue));
-        if (!job.out) return VQ_ERR_BAD_HANDLE;
-    }
-    return VQ_OK;
+    return PassStripOn(job.record, job.out, stripBytes);
 }
 
 VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {

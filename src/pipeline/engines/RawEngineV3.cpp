@@ -434,12 +434,7 @@ VqStatus RawEngineV3::RenderStrip(Job& job, int32_t index) {
     const uint64_t stripBytes = uint64_t(job.output.PadTotal()) + uint64_t(H / s) * uint64_t(W / s) *
                                                                       uint64_t(job.bytesPerSample) *
                                                                       uint64_t(job.channels);
-    const ImageBufferRecord* record = job.record;
-    if (record->stripCallback) {
-        job.out = static_cast<uint8_t*>(record->stripCallback(job.out, uint32_t(stripBytes), record->userValue));
-        if (!job.out) return VQ_ERR_BAD_HANDLE;
-    }
-    return VQ_OK;
+    return PassStripOn(job.record, job.out, stripBytes);
 }
 
 VqStatus RawEngineV3::RenderImage(const ImageBufferRecord* record, const ProgressRecord* progressRecord) {

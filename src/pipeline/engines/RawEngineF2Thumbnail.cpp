@@ -19,11 +19,25 @@ namespace lumora {
 using engine::Allocate;
 using engine::Block;
 
+VqStatus RawEngineF2::PrepareF2Transform(ColorTransformStage& transform, const F2ProcessingModes& modes,
+                                         int32_t skipColumns) {
+    transform.mode = modes.transformMode;
+    transform.leftSkip = transform.rightSkip = skipColumns;
+    std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
+    std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
+    transform.workingMaximum = 4095;
+    transform.subsampled = modes.transformFlag;
+    transform.firstTone = transform.middleTone = transform.lastTone = ToneTable();
+    transform.outputTable = outputCurve_;
+    transform.outputSize = outputCurveSize_;
+    transform.transformRecord = nullptr;
+    return transform.Prepare();
+}
+
 VqStatus RawEngineF2::RenderThumbnail(void* buffer) {
     if (!buffer) return VQ_ERR_NULL_OUTPUT;
-    uint32_t type = uint32_t(outputType_);
-    if (isColor_ && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16)) type = VQ_TYPE_RGB8;
-    if (VqStatus st = GetOutputFormat(type, nullptr, nullptr)) return st;
+    uint32_t type = 0;
+    if (VqStatus st = WorkingType(&type)) return st;
     const uint32_t packType = uint32_t(outputType_);
     int32_t bytesPerSample = 0, channels = 0;
     if (VqStatus st = GetOutputFormat(packType, &bytesPerSample, &channels)) return st;
@@ -71,17 +85,7 @@ VqStatus RawEngineF2::RenderThumbnail(void* buffer) {
     ColorTransformStage transform;
     transform.width = uint16_t(width);
     transform.height = uint16_t(height);
-    transform.mode = modes.transformMode;
-    transform.leftSkip = transform.rightSkip = 0;
-    std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
-    std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
-    transform.workingMaximum = 4095;
-    transform.subsampled = modes.transformFlag;
-    transform.firstTone = transform.middleTone = transform.lastTone = ToneTable();
-    transform.outputTable = outputCurve_;
-    transform.outputSize = outputCurveSize_;
-    transform.transformRecord = nullptr;
-    VqStatus status = transform.Prepare();
+    VqStatus status = PrepareF2Transform(transform, modes, 0);
     if (status == VQ_OK) status = transform.Run(planes[0].get(), planes[1].get(), planes[2].get(), nullptr);
 
     if (status == VQ_OK && modes.finalMode != 2) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "EngineBlock.h"
 #include "ProcessingModes.h"
 #include "SdkRenderer.h"
 
@@ -114,6 +115,11 @@ protected:
     VqStatus PrepareLinearStage(LutStage& stage, int32_t mode, uint16_t top);
     // Loads the whole file into the cache and decodes its sensor data.
     VqStatus LoadSensorData();
+    // The stored RGB thumbnail as three planes of its samples raised by
+    // `shift`, once its size is checked against its bytes and the sensor;
+    // `count` is the number of pixels the bytes hold.
+    VqStatus ThumbnailPlanes(uint32_t shift, int32_t* width, int32_t* height, uint64_t* count,
+                             engine::Block<int16_t> (&planes)[3]) const;
 
 private:
     // A rendering reads as its steps: the set-up, then every strip through the

@@ -52,19 +52,11 @@ VqStatus RawEngineF2::RenderThumbnail(void* buffer) {
     if (VqStatus st = BuildBalanceCurves(CurveSet::Thumbnail, shiftedTable_, shiftedSize)) return st;
     if (VqStatus st = BuildToneTable()) return st;
 
-    const int32_t byteCount = thumbnailInfo_[3];
-    const int32_t width = thumbnailInfo_[6], height = thumbnailInfo_[7];
-    if (byteCount <= 0 || width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF || !thumbnailData_)
-        return VQ_ERR_BAD_FILE;
-    // Callers size the destination from the whole stored image.
-    if (width > rawWidth_ || height > rawHeight_) return VQ_ERR_BAD_FILE;
-    const uint64_t n = uint64_t(byteCount) / 3;
-    const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    if (pixels > n) return VQ_ERR_BAD_FILE;
-    Block<int16_t> planes[3] = {Allocate<int16_t>(n), Allocate<int16_t>(n), Allocate<int16_t>(n)};
-    if (!planes[0] || !planes[1] || !planes[2]) return VQ_ERR_PROCESS_NO_MEMORY;
-    for (uint64_t i = 0; i < n; ++i)
-        for (int c = 0; c < 3; ++c) planes[c][i] = int16_t(thumbnailData_[3 * i + c]);
+    // The samples are raised by the shift stage below, in its own mode.
+    int32_t width = 0, height = 0;
+    uint64_t n = 0;
+    Block<int16_t> planes[3];
+    if (VqStatus st = ThumbnailPlanes(0, &width, &height, &n, planes)) return st;
 
     LutStage stage;
     stage.width = uint16_t(width);

@@ -15,6 +15,26 @@ using engine::Allocate;
 using engine::Block;
 using engine::IsFourChannel;
 
+VqStatus RawEngine::ThumbnailPlanes(uint32_t shift, int32_t* width, int32_t* height, uint64_t* count,
+                                    Block<int16_t> (&planes)[3]) const {
+    const int32_t byteCount = thumbnailInfo_[3];
+    const int32_t w = thumbnailInfo_[6], h = thumbnailInfo_[7];
+    if (byteCount <= 0 || w <= 0 || h <= 0 || w > 0xFFFF || h > 0xFFFF || !thumbnailData_) return VQ_ERR_BAD_FILE;
+    // Callers size the destination from the whole stored image.
+    if (w > rawWidth_ || h > rawHeight_) return VQ_ERR_BAD_FILE;
+    const uint64_t n = uint64_t(byteCount) / 3;
+    // The stored bytes must hold every pixel the size names.
+    if (uint64_t(w) * uint64_t(h) > n) return VQ_ERR_BAD_FILE;
+    for (Block<int16_t>& plane : planes) plane = Allocate<int16_t>(n);
+    if (!planes[0] || !planes[1] || !planes[2]) return VQ_ERR_PROCESS_NO_MEMORY;
+    for (uint64_t i = 0; i < n; ++i)
+        for (int c = 0; c < 3; ++c) planes[c][i] = int16_t(uint16_t(uint32_t(thumbnailData_[3 * i + c]) << shift));
+    *width = w;
+    *height = h;
+    *count = n;
+    return VQ_OK;
+}
+
 VqStatus RawEngine::RenderThumbnail(void* buffer) {
     if (!buffer) return VQ_ERR_NULL_OUTPUT;
     const uint16_t* table = thumbTableOn_ ? thumbTable_ : unpackTable_;
@@ -30,18 +50,10 @@ VqStatus RawEngine::RenderThumbnail(void* buffer) {
     LutStage balanceStage;
     if (VqStatus st = BuildRenderBalanceTables(balanceStage, ToneMaximum())) return st;
 
-    const int32_t byteCount = thumbnailInfo_[3];
-    const int32_t width = thumbnailInfo_[6], height = thumbnailInfo_[7];
-    if (byteCount <= 0 || width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF || !thumbnailData_)
-        return VQ_ERR_BAD_FILE;
-    // Callers size the destination from the whole stored image.
-    if (width > rawWidth_ || height > rawHeight_) return VQ_ERR_BAD_FILE;
-    const uint64_t n = uint64_t(byteCount) / 3;
-    const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    // The stored bytes must hold every pixel the size names.
-    if (pixels > n) return VQ_ERR_BAD_FILE;
-    Block<int16_t> planes[3] = {Allocate<int16_t>(n), Allocate<int16_t>(n), Allocate<int16_t>(n)};
-    if (!planes[0] || !planes[1] || !planes[2]) return VQ_ERR_PROCESS_NO_MEMORY;
+    int32_t width = 0, height = 0;
+    uint64_t n = 0;
+    Block<int16_t> planes[3];
+    if (VqStatus st = ThumbnailPlanes(tableShift, &width, &height, &n, planes)) return st;
     Block<int16_t> fourth;
     if (IsFourChannel(packType)) {
         fourth = Allocate<int16_t>(n);
@@ -50,10 +62,6 @@ VqStatus RawEngine::RenderThumbnail(void* buffer) {
 
     LutStage linearStage;
     if (VqStatus st = PrepareLinearStage(linearStage, modes.linearMode, 65535)) return st;
-
-    for (uint64_t i = 0; i < n; ++i)
-        for (int c = 0; c < 3; ++c)
-            planes[c][i] = int16_t(uint16_t(uint32_t(thumbnailData_[3 * i + c]) << tableShift));
 
     LutStage lookup;
     lookup.width = uint16_t(width);

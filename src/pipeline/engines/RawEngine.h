@@ -115,6 +115,13 @@ protected:
     VqStatus PrepareLinearStage(LutStage& stage, int32_t mode, uint16_t top);
     // Loads the whole file into the cache and decodes its sensor data.
     VqStatus LoadSensorData();
+    // Decodes the loaded sensor data as this engine's files store it: plain
+    // data in the file's byte order and brought to 12 bits unless the data
+    // format says it is already.
+    virtual VqStatus DecodeSensorData();
+    // A rectangle of the sensor as 16-bit samples, after the whole file is
+    // loaded and decoded; a rectangle outside the sensor is refused.
+    VqStatus ReadSensorArea(const SdkRect& area, engine::Block<int16_t>& samples);
     // The stored RGB thumbnail as three planes of its samples raised by
     // `shift`, once its size is checked against its bytes and the sensor;
     // `count` is the number of pixels the bytes hold.

@@ -131,7 +131,7 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
         if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
         int32_t done = 0;
         if (VqStatus st = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return st;
-        if (VqStatus st = DecodeCache(nullptr, 0, 0, 0)) return st;
+        if (VqStatus st = DecodeSensorData()) return st;
 
         job.raw = Allocate<int16_t>(job.sizes.unpackedBytes / 2);
         if (!job.raw || !engine::AllocatePlanes(job.sizes, job.planes, nullptr)) return VQ_ERR_PROCESS_NO_MEMORY;

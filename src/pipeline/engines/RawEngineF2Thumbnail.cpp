@@ -111,18 +111,8 @@ VqStatus RawEngineF2::SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb, 
     if (VqStatus st = GetOutputFormat(uint32_t(outputType_), nullptr, nullptr)) return st;
 
     const SdkRect r = *area;
-    if (r.x < 0 || r.y < 0 || r.width <= 0 || r.height <= 0) return VQ_ERR_RECT_NEGATIVE;
-    if (int64_t(r.x) + r.width > rawWidth_ || int64_t(r.y) + r.height > rawHeight_) return VQ_ERR_RECT_OUTSIDE;
-    Block<int16_t> samples = Allocate<int16_t>(uint64_t(r.width) * uint64_t(r.height));
-    if (!samples) return VQ_ERR_PROCESS_NO_MEMORY;
-    if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
-    int32_t done = 0;
-    if (VqStatus st = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return st;
-    if (VqStatus st = DecodeCache(nullptr, 0, 0, 0)) return st;
-    PublishImageData();
-    if (VqStatus st = CopyWindow(r.x, r.y, r.width, r.height, reinterpret_cast<uint8_t*>(samples.get()),
-                                 uint32_t(cacheSampleBytes_), 2, uint32_t(dataOffset_), nullptr))
-        return st;
+    Block<int16_t> samples;
+    if (VqStatus st = ReadSensorArea(r, samples)) return st;
 
     const size_t count = size_t(r.width) * size_t(r.height);
     const int64_t saturated = int64_t(unpackTableSize_) - 3;

@@ -236,12 +236,15 @@ VqStatus RawEngine::SizeStripBuffers(RenderJob& job) {
     return GetStripBufferSizes(&job.sizes, int16_t(job.bufferWidth), uint32_t(job.bufferRows), int16_t(job.s), 2);
 }
 
+VqStatus RawEngine::DecodeSensorData() {
+    return dataFormat_ == 2 ? DecodeCache(nullptr, 0, 0, 0) : DecodeCache(nullptr, 1, 1, 0);
+}
+
 VqStatus RawEngine::LoadSensorData() {
     if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
     int32_t done = 0;
     if (VqStatus status = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return status;
-    const VqStatus status = dataFormat_ == 2 ? DecodeCache(nullptr, 0, 0, 0) : DecodeCache(nullptr, 1, 1, 0);
-    if (status) return status;
+    if (VqStatus status = DecodeSensorData()) return status;
     PublishImageData();
     return VQ_OK;
 }

@@ -163,7 +163,14 @@ protected:
                                 uint32_t length);
     virtual VqStatus CheckVersionWord(uint32_t version);
     virtual VqStatus CheckPrivateIfd(const RawIfdRecord& ifd);
-    virtual VqStatus CheckToneCurveTag(const RawIfdRecord& ifd);
+    // Whether the private directory has the tags the class cannot open
+    // without: here the tone curve, the output curve, the grey test and the
+    // active area.
+    virtual bool PrivateTagsPresent(const RawIfdRecord& ifd) const;
+    // Checks of the private directory every raw class makes: its values within
+    // their limits, and no matrix or balance triple with a zero denominator.
+    static bool PrivateLimitsHold(const RawIfdRecord& ifd);
+    static bool PrivateMatricesComplete(const RawIfdRecord& ifd);
     virtual VqStatus SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
                                          uint32_t length);
     virtual VqStatus BuildProcessingTables(const uint8_t* header, const RawTiffReader& reader,

@@ -171,16 +171,7 @@ VqStatus JpegFileImage::ReadMainIfd(const uint8_t* header, const RawIfdRecord& i
 
 VqStatus JpegFileImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader&, const RawIfdRecord& ifd,
                                             uint32_t length) {
-    CameraValues& v = cameraValues_;
-    v.cameraSettingWord = ifd.cameraSettingWord;
-    v.cameraSettingWordPosition = ifd.cameraSettingWordPosition ? tiffOffset_ + ifd.cameraSettingWordPosition : 0;
-    v.settingsData = ifd.settingsData;
-    v.cameraSettingA = ifd.cameraSettingA;
-    v.cameraSettingRatio = ifd.cameraSettingRatio;
-    v.cameraSettingB = ifd.cameraSettingB;
-    v.cameraSettingC = ifd.cameraSettingC;
-    v.extraData = ifd.extraData;
-    v.cameraPreset = ifd.cameraPreset;
+    TakePrivateCameraValues(ifd, tiffOffset_);
 
     // The camera's text; one that cannot be had is left empty.
     if (ifd.cameraText.count != 0 && ByteView(header, length).contains(ifd.cameraText.offset, ifd.cameraText.count)) {

@@ -173,6 +173,10 @@ protected:
     static bool PrivateMatricesComplete(const RawIfdRecord& ifd);
     virtual VqStatus SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
                                          uint32_t length);
+    // The camera values of the private directory; the camera setting word's
+    // position is counted from `positionBase` (where the TIFF structure starts
+    // in the file).
+    void TakePrivateCameraValues(const RawIfdRecord& ifd, uint32_t positionBase);
     virtual VqStatus BuildProcessingTables(const uint8_t* header, const RawTiffReader& reader,
                                            const RawIfdRecord& ifd, uint32_t length);
     VqStatus BuildColourCurves(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,

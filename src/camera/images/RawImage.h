@@ -101,6 +101,9 @@ public:
     // White balance, looks and exposure. The virtual ones are where the
     // families and the version-3 class differ.
     virtual VqStatus ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b);
+    // A custom triple (red and green packed in rg): all zero, or each value
+    // from 1 to 32767.
+    static VqStatus CheckCustomBalance(uint32_t rg, uint16_t b);
     virtual VqStatus ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b, int32_t apply,
                                       uint32_t outputType);
     void GetBalanceMode(VqWhiteBalanceMode* out, bool oneToZero);

@@ -37,7 +37,7 @@ VqStatus JpegFileImage::ResetKindFields() {
     state_ = {1, 0, 0, 0, 0, 0, 0};
     info_.colourSpace = SdkFourCC("sRGB");
     exposureAvailable_ = 0;
-    info_.whiteBalanceFileStatus = int32_t(VQ_ERR_WB_FILE_UNSUPPORTED_JPEG);
+    info_.whiteBalanceFileStatus = int32_t(JpegFileImage::WhiteBalanceFileStatus());
     return 0;
 }
 
@@ -52,18 +52,7 @@ VqStatus JpegFileImage::SetColourFlags() {
     return 0;
 }
 
-VqStatus JpegFileImage::WriteWhiteBalanceFile(VqPathRecord, void*) {
-    info_.whiteBalanceFileStatus = int32_t(VQ_ERR_WB_FILE_UNSUPPORTED_JPEG);
-    return VQ_ERR_WB_FILE_UNSUPPORTED_JPEG;
-}
-
-VqStatus JpegFileImage::CreateEngine() {
-    if (!renderer_) {
-        renderer_.reset(new (std::nothrow) lumora::JpegFileEngine());
-        if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
-    }
-    return SetParameter<void*>(RP_CURVE_STATE, const_cast<CurveState*>(&curveState()));
-}
+lumora::RawEngineF2* JpegFileImage::NewEngine() const { return new (std::nothrow) lumora::JpegFileEngine(); }
 
 VqStatus JpegFileImage::LoadCache(void* buffer, int32_t steps, int32_t* done) {
     if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;

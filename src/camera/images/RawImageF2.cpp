@@ -54,9 +54,11 @@ VqStatus RawImageF2::WriteWhiteBalanceFile(VqPathRecord, void*) {
     return status;
 }
 
+lumora::RawEngineF2* RawImageF2::NewEngine() const { return new (std::nothrow) lumora::RawEngineF2(); }
+
 VqStatus RawImageF2::CreateEngine() {
     if (!renderer_) {
-        renderer_.reset(new (std::nothrow) lumora::RawEngineF2());
+        renderer_.reset(NewEngine());
         if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
     }
     return SetParameter<void*>(RP_CURVE_STATE, &curveState_);

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +12,7 @@
 
 #include "RegisteredFolderCamera.h"
 #include "TempFolder.h"
+#include "TestFiles.h"
 #include "VqSession.h"
 #include "ZyrSample.h"
 
@@ -23,18 +21,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A file of the given bytes last written at a clock time of 2024-05-17 (UTC in tests).
+// A file of the given bytes last written at a clock time of the test day.
 void Put(const fs::path& file, int hour, int minute, int second = 0, const std::string& bytes = "x") {
     std::ofstream(file, std::ios::binary) << bytes;
-    std::tm tm{};
-    tm.tm_year = 124;
-    tm.tm_mon = 4;
-    tm.tm_mday = 17;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    const timespec times[2] = {{timegm(&tm), 0}, {timegm(&tm), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0) << file;
+    lumora::test::StampOnTestDay(file, hour, minute, second);
 }
 
 std::vector<std::string> Sounds(FolderEnumerator& list) {

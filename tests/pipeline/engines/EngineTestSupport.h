@@ -39,4 +39,22 @@ void SetParameter(SdkRenderer& r, uint32_t id, const T& value) {
     r.ParameterChanged(id);
 }
 
+// A stored RGB thumbnail of w × h pixels of one colour, handed to an engine as
+// the image hands it: its bytes and the info record with their count and size.
+struct SolidThumbnail {
+    std::vector<uint8_t> bytes;
+    int32_t info[8] = {};
+    SolidThumbnail(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+        for (int i = 0; i < w * h; ++i) bytes.insert(bytes.end(), {r, g, b});
+        info[3] = int32_t(bytes.size());
+        info[6] = w;
+        info[7] = h;
+    }
+    void Attach(SdkRenderer& e) const {
+        std::memcpy(e.Parameter(RP_THUMBNAIL_INFO), info, sizeof info);
+        const uint8_t* data = bytes.data();
+        SetParameter(e, RP_THUMBNAIL_DATA, data);
+    }
+};
+
 } // namespace lumora::test

@@ -11,6 +11,7 @@
 // and saving are still to come: those operations answer the image's bare
 // 1303, and it does not render.
 #include "Image.h"
+#include "MakeExportImage.h"
 #include "YlmMutex.h"
 
 #include "Vq.h"
@@ -66,6 +67,11 @@ public:
     int GetBytesPerSample() override { return info_.geometry.bytesPerSample; }
     bool AddSound(const FilePathSpec& sound) override;
     bool RemoveSound(const FilePathSpec& sound) override;
+    // The core's TIFF and JPEG exporters over a rendering of this image.
+    ExportImage* CreateExportImage(int fileKind, ImageRendering* rendering, const FilePathSpec& target,
+                                   ExportImageArray* array, int32_t) override {
+        return MakeExportImage(fileKind, rendering, target, array);
+    }
     bool HasThumbnail() override { return true; }
     // Nothing is cached before this kind renders.
     void FreeCachedData() override {}

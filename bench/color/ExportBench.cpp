@@ -7,6 +7,9 @@
 // (T1 at 95), both thumbnails and every header segment included;
 // bench/export_jpeg_vs_cjpeg.sh runs it beside cjpeg with the same tables on
 // the same pixels (written as a PPM when LUMORA_BENCH_PPM names a file).
+//
+// Each reports page_faults, the fresh pages an export touches: on a machine
+// where a page fault is slow they, not the work, set the time.
 #include "ColorEngine.h"
 #include "ExportImageArray.h"
 #include "ExportJPEGImage.h"
@@ -23,6 +26,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -32,6 +36,20 @@ using coretest::FakeImage;
 namespace {
 
 constexpr int kWidth = 4000, kHeight = 3000;
+
+// Pages the process touched for the first time so far: fresh memory that
+// the system had to hand out (and zero).
+int64_t MinorFaults() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// The pages touched afresh per export, averaged over the loop: what the
+// memory of an export costs beyond its work on warm pages.
+void CountFaults(benchmark::State& state, int64_t before) {
+    state.counters["page_faults"] = benchmark::Counter(double(MinorFaults() - before), benchmark::Counter::kAvgIterations);
+}
 
 class CopySource : public FakeImage {
 public:
@@ -67,6 +85,7 @@ void Export(benchmark::State& state, int bytes, bool batch) {
     params.crop = NbRect(0, 0, kWidth - 1, kHeight - 1);
     const std::string target = CopySource::Folder() + "/lumora-bench-export.tif";
     std::unique_ptr<ExportImageArray> array(new ExportImageArray);
+    const int64_t faults = MinorFaults();
     for (auto _ : state) {
         // A fresh target each time, as tiffcp gets in the comparison: the
         // cost of dropping a replaced file is not the export's.
@@ -79,6 +98,7 @@ void Export(benchmark::State& state, int bytes, bool batch) {
         ExportTIFFImage exporter(rendering, FilePathSpec(target), array.get());
         exporter.SaveFile();
     }
+    CountFaults(state, faults);
     state.SetBytesProcessed(int64_t(state.iterations()) * kWidth * kHeight * 3 * bytes);
     ::unlink(target.c_str());
     ImagePool::DeleteInstance();
@@ -144,6 +164,7 @@ void BM_ExportJpeg(benchmark::State& state) {
     if (const char* ppm = std::getenv("LUMORA_BENCH_PPM")) WritePixels(image, params, ppm);
     const std::string target = CopySource::Folder() + "/lumora-bench-export.jpg";
     ExportImageArray array;
+    const int64_t faults = MinorFaults();
     for (auto _ : state) {
         state.PauseTiming();
         ::unlink(target.c_str());
@@ -153,6 +174,7 @@ void BM_ExportJpeg(benchmark::State& state) {
         exporter.SetQualityCode(0);
         exporter.SaveFile();
     }
+    CountFaults(state, faults);
     state.SetBytesProcessed(int64_t(state.iterations()) * kWidth * kHeight * 3);
     ::unlink(target.c_str());
     ImagePool::DeleteInstance();

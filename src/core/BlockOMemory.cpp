@@ -11,7 +11,9 @@
 namespace NimbalCore {
 
 BlockOMemory::~BlockOMemory() {
-    if (data_) Free();
+    // Through the lock even when the block looks empty: a purge on another
+    // thread that emptied it may still be finishing with it.
+    Free();
 }
 
 void BlockOMemory::Create(uint64_t size) {
@@ -49,8 +51,13 @@ void BlockOMemory::Free() {
         return;
     }
     // Under the pool's lock, so that the owner and a purge on another thread
-    // never both free the memory.
-    BlockOMemoryPool* pool = BlockOMemoryPool::Instance(true);
+    // never both free the memory. Memory held without a pool (it was
+    // deleted at exit) is simply given back.
+    BlockOMemoryPool* pool = BlockOMemoryPool::Existing();
+    if (!pool) {
+        Release();
+        return;
+    }
     StCriticalSectionLock guard(pool->GetLock());
     if (!data_) return;
     UnregisterFromPool();

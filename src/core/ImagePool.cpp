@@ -5,6 +5,7 @@
 #include "Image.h"
 #include "NbErrorCodes.h"
 #include "StCriticalSectionLock.h"
+#include "StripWorkingBlocks.h"
 #include "YlmErrp.h"
 
 #include <vector>
@@ -116,6 +117,7 @@ ImagePool::~ImagePool() {
         Image::CloseScalePlugIn();
     } catch (...) {
     }
+    StripWorkingBlocks::Release();
     if (ColorServices* services = ColorServices::Get()) services->DeleteEngine();
     std::map<FilePathSpec, ImageRef> images;
     {

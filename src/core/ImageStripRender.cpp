@@ -1,7 +1,5 @@
 // The image's strip renderer, and the sharpen library and scale plug-in it
 // and the exports depend on.
-#include "BlockOMemory.h"
-#include "BlockOMemoryLock.h"
 #include "Image.h"
 #include "NbErrorCodes.h"
 #include "PixelArray.h"
@@ -9,12 +7,14 @@
 #include "StImageClosableFlagRestorer.h"
 #include "StImageRenderingFlagRestorer.h"
 #include "StripRendering.h"
+#include "StripWorkingBlocks.h"
 #include "VrelSharpenProcs.h"
 #include "YlmErrp.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace NimbalCore {
 
@@ -59,33 +59,27 @@ void CheckSharpenStatus(int32_t status) {
     if (status != 0) YLM_THROW("Image::RenderImageInternal", status);
 }
 
-// Everything a render holds that must be given back on every way out.
+// Everything a render holds that must be given back on every way out. The
+// working blocks are leased: pinned while the render runs, kept for the next
+// render after it.
 struct RenderResources {
     Image* image;
     SharpenFilter* filter = nullptr;
     std::unique_ptr<ProgressAccumulator> accumulator;
-    BlockOMemory source, work, output;
-    std::unique_ptr<BlockOMemoryLock> sourcePin, workPin, outputPin;
+    std::optional<StripWorkingBlocks::Lease> source, work, output;
 
     explicit RenderResources(Image* i) : image(i) {}
     ~RenderResources() {
         if (filter && VrelSharpenProcs::table.releaseFilter) VrelSharpenProcs::table.releaseFilter(&filter);
         accumulator.reset();
-        sourcePin.reset();
-        workPin.reset();
-        outputPin.reset();
-        source.Free();
-        work.Free();
-        output.Free();
+        source.reset();
+        work.reset();
+        output.reset();
         try {
             image->EndRender();
         } catch (...) {
             // The render's own outcome is what the caller hears.
         }
-    }
-    void Create(BlockOMemory& block, std::unique_ptr<BlockOMemoryLock>& pin, uint64_t size) {
-        if (!pin) pin = std::make_unique<BlockOMemoryLock>(&block);
-        block.Create(size);
     }
 };
 
@@ -259,25 +253,25 @@ void Image::RenderImageInternal(const ImageProcessParam& params, PixelArray& des
                                                       uint32_t(p.sharpenThreshold), evenAlignedSharpening_ ? 1u : 0u));
                 uint32_t sourceBytes = 0, workBytes = 0, outputBytes = 0;
                 CheckSharpenStatus(procs.bufferSizes(resources.filter, &strip, &sourceBytes, &workBytes, &outputBytes));
-                resources.Create(resources.source, resources.sourcePin, sourceBytes);
-                resources.Create(resources.work, resources.workPin, workBytes);
-                resources.Create(resources.output, resources.outputPin, outputBytes);
+                resources.source.emplace(sourceBytes);
+                resources.work.emplace(workBytes);
+                resources.output.emplace(outputBytes);
             } else {
-                resources.Create(resources.source, resources.sourcePin, uint64_t(rows) * uint64_t(W) * kStripPixelBytes);
+                resources.source.emplace(uint64_t(rows) * uint64_t(W) * kStripPixelBytes);
             }
         }
         FilterRect sourceRect = strip;
         VrelSharpenPlanes outputLayout{};
         if (sharpen) {
             CheckSharpenStatus(procs.stripRects(resources.filter, &strip, &sourceRect));
-            outputLayout = StripPlanes(resources.output.GetData(), strip.right - strip.left, strip.bottom - strip.top);
+            outputLayout = StripPlanes(resources.output->GetData(), strip.right - strip.left, strip.bottom - strip.top);
         }
         const int32_t sourceColumns = sourceRect.right - sourceRect.left, sourceRows = sourceRect.bottom - sourceRect.top;
         // The source block must hold what the image kind writes into it.
         if (sourceColumns <= 0 || sourceRows <= 0 ||
-            uint64_t(sourceColumns) * uint64_t(sourceRows) * kStripPixelBytes > uint64_t(resources.source.GetSize()))
+            uint64_t(sourceColumns) * uint64_t(sourceRows) * kStripPixelBytes > uint64_t(resources.source->GetSize()))
             YLM_THROW("Image::RenderImageInternal", NbErrRenderFailed);
-        VrelSharpenPlanes sourceLayout = StripPlanes(resources.source.GetData(), sourceColumns, sourceRows);
+        VrelSharpenPlanes sourceLayout = StripPlanes(resources.source->GetData(), sourceColumns, sourceRows);
 
         VrelSharpenPlanes destinationLayout;
         DescribePixelArray(destination, destinationLayout);
@@ -299,7 +293,7 @@ void Image::RenderImageInternal(const ImageProcessParam& params, PixelArray& des
             TransformPixels(transformA.Get(), sourceLayout, sourceLayout);
             ReportRenderProgress(acc, 100);
             if (!procs.stripWithProgress) YLM_THROW("Image::RenderImageInternal", NbErrSharpenLibraryNotLoaded);
-            CheckSharpenStatus(procs.stripWithProgress(resources.filter, resources.work.GetData(), &strip, &outputLayout,
+            CheckSharpenStatus(procs.stripWithProgress(resources.filter, resources.work->GetData(), &strip, &outputLayout,
                                                        &sourceLayout, &SharpenProgressBridge, acc));
             ReportRenderProgress(acc, 0);
             TransformPixels(transformB.Get(), outputLayout, destinationLayout, false);

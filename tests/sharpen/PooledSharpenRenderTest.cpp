@@ -1,15 +1,18 @@
 // The renderer bound to the real sharpen library by name, as the image pool
-// binds it: a sharpened render must differ from an unsharpened one, and the
-// library must come and go cleanly.
+// binds it: a sharpened render must differ from an unsharpened one, must not
+// depend on what its reused working blocks held before, and the library must
+// come and go cleanly.
 #include "FakeImage.h"
 #include "ImagePool.h"
 #include "RenderBuffer.h"
+#include "StripWorkingBlocks.h"
 #include "YlmErrp.h"
 #include "VrelSharpenBinding.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace NimbalCore {
@@ -55,6 +58,23 @@ TEST(PooledSharpenRender, TheRealLibrarySharpensTheRender) {
         const std::vector<uint8_t> unsharpened = Render(*image, plain);
         const std::vector<uint8_t> sharpened = Render(*image, sharp);
         EXPECT_NE(unsharpened, sharpened);
+
+        // The working blocks are kept from render to render: whatever they
+        // held before, the same picture comes out.
+        for (int junk : {0x00, 0xFF, 0x5A}) {
+            SCOPED_TRACE(junk);
+            StripWorkingBlocks::Release();
+            {
+                std::vector<std::unique_ptr<StripWorkingBlocks::Lease>> dirty;
+                for (size_t i = 0; i < StripWorkingBlocks::kMaxKeptBlocks; ++i) {
+                    dirty.push_back(std::make_unique<StripWorkingBlocks::Lease>(1 << 20));
+                    std::memset(dirty.back()->GetData(), junk, size_t(dirty.back()->GetSize()));
+                }
+            }
+            ASSERT_EQ(StripWorkingBlocks::GetKeptBlockCount(), StripWorkingBlocks::kMaxKeptBlocks);
+            EXPECT_EQ(Render(*image, sharp), sharpened);
+            EXPECT_EQ(Render(*image, plain), unsharpened);
+        }
     }
     EXPECT_NO_THROW(ImagePool::DeleteInstance());
     EXPECT_EQ(VrelSharpenProcs::library, nullptr);

@@ -1,0 +1,375 @@
+// Rendering the older raw files through the camera interface: strips through
+// the core equal the interface's own rendering at every scale and rotation,
+// gray strips arrive as three equal channels, the interface is left as a
+// strip leaves it, and the failures of strips and thumbnails are the
+// caller's to see.
+#include "ZynTestSupport.h"
+
+#include "BlockOMemoryPool.h"
+#include "ImageRendering.h"
+#include "ImageWerks.h"
+#include "NbErrorCodes.h"
+#include "ProgressCB.h"
+#include "RenderBuffer.h"
+#include "YlmErrp.h"
+#include "ZynImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <tuple>
+
+namespace {
+
+using namespace NimbalCore;
+using namespace zyntest;
+using factorytest::KindsScope;
+
+class Refuse : public ProgressCB {
+public:
+    bool Progress(int) override {
+        ++calls;
+        return false;
+    }
+    int calls = 0;
+};
+
+ZynImage* Zyn(const ImageRef& image) { return dynamic_cast<ZynImage*>(image.Get()); }
+
+// One strip through the kind's own operation, as the core asks for it:
+// {top, left, bottom, right} with exclusive ends, into 16-bit RGB.
+Picture Strip(ZynImage* zyn, const ImageProcessParam& params, FilterRect rect, float angle, int scale,
+              ProgressCB* progress = nullptr) {
+    Picture p;
+    p.width = rect.right - rect.left;
+    p.height = rect.bottom - rect.top;
+    p.channels = 3;
+    p.bytes = 2;
+    p.data.assign(size_t(p.width) * size_t(p.height) * 6, 0);
+    VrelSharpenPlanes planes{};
+    planes.channels = 3;
+    planes.bitsPerSample = 16;
+    planes.pixelStride = 6;
+    planes.rowStride = p.width * 6;
+    planes.rows = p.height;
+    planes.columns = p.width;
+    planes.plane[0] = p.data.data();
+    planes.plane[1] = p.data.data() + 2;
+    planes.plane[2] = p.data.data() + 4;
+    ImageProcessParam sent = params;
+    zyn->SetParmsInImageForLinearRendering(sent);
+    zyn->GetImageRectangleFromCameraSDK(0, params, rect, angle, planes, 1, scale, progress);
+    return p;
+}
+
+struct InterfaceState {
+    uint32_t type = 0;
+    float rotation = -1;
+    int16_t subsample = 0;
+    SdkRect window{0, 0, 0, 0};
+};
+
+InterfaceState StateOf(ZynImage* zyn) {
+    ImageInfoRecord info = zyn->GetInfoRecord();
+    InterfaceState s;
+    EXPECT_EQ(VqGetImageType(&info, &s.type), 0u);
+    EXPECT_EQ(VqGetRotateType(&info, &s.rotation), 0u);
+    EXPECT_EQ(VqGetSubSample(&info, &s.subsample), 0u);
+    EXPECT_EQ(VqGetOutputWindow(&info, &s.window), 0u);
+    return s;
+}
+
+bool SameWindow(const SdkRect& a, const SdkRect& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+// The picture turned by half a turn.
+Picture Turned180(Picture p) {
+    const size_t pixel = size_t(p.channels) * size_t(p.bytes), n = p.data.size() / pixel;
+    std::vector<uint8_t> out(p.data.size());
+    for (size_t i = 0; i < n; ++i) std::memcpy(&out[(n - 1 - i) * pixel], &p.data[i * pixel], pixel);
+    p.data = std::move(out);
+    return p;
+}
+
+// Renders through the core equal the interface's own. Where the core cuts
+// the image into strips across its rows, each strip is the interface's
+// rendering of that window: the interface renders a window's first and last
+// rows from the rows beyond them a little differently from the same rows
+// inside a larger window, so the comparison is with the windows the core
+// asked for.
+TEST(ZynImageRenderTest, RendersEqualTheInterfacesAtEveryScaleAndRotation) {
+    for (Fixture kind : {Fixture::Family1, Fixture::Family1Ljpeg, Fixture::Family3, Fixture::Family3Ljpeg}) {
+        SCOPED_TRACE(int(kind));
+        lumora::test::TempFolder files;
+        const std::string path = WriteFixture(files, "IMG.ZYR", kind);
+        KindsScope scope;
+        std::map<std::pair<int, int>, Picture> expected;
+        for (int scale : {1, 2, 4})
+            for (int rotation : {0, 90, 180, 270})
+                expected[{scale, rotation}] =
+                    RenderThroughInterface(path, VQ_TYPE_CAMERA_RGB16, scale, float(rotation));
+        // At full size the core renders the 96 rows as two strips of 48.
+        const SdkRect upperWindow{0, 0, 128, 48}, lowerWindow{0, 48, 128, 48};
+        Picture strips = RenderThroughInterface(path, VQ_TYPE_CAMERA_RGB16, 1, 0.0f, &upperWindow);
+        const Picture lower = RenderThroughInterface(path, VQ_TYPE_CAMERA_RGB16, 1, 0.0f, &lowerWindow);
+        ASSERT_EQ(strips.status | lower.status, 0u);
+        strips.data.insert(strips.data.end(), lower.data.begin(), lower.data.end());
+        strips.height += lower.height;
+        expected[{1, 0}] = strips;
+        expected[{1, 180}] = Turned180(strips);
+
+        ImageRef image;
+        ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0);
+        ASSERT_NE(Zyn(image), nullptr);
+        for (int scale : {1, 2, 4}) {
+            for (int rotation : {0, 90, 180, 270}) {
+                SCOPED_TRACE(testing::Message() << "scale " << scale << " rotation " << rotation);
+                const Picture& want = expected[{scale, rotation}];
+                ASSERT_EQ(want.status, 0u);
+                const Picture got = RenderThroughCore(image, LinearParams(image.Get(), float(rotation)), scale, 16);
+                EXPECT_EQ(got.width, want.width);
+                EXPECT_EQ(got.height, want.height);
+                EXPECT_TRUE(got.data == want.data);
+            }
+        }
+    }
+}
+
+TEST(ZynImageRenderTest, EachStripIsTheInterfacesRenderingOfItsWindow) {
+    lumora::test::TempFolder files;
+    const std::string path = WriteFixture(files, "IMG.ZYR", Fixture::Family1Ljpeg);
+    KindsScope scope;
+    // {top, left, bottom, right} of the core's strip, the scale, and the
+    // interface's window (in the image's own pixels) it stands for.
+    const struct {
+        FilterRect strip;
+        int scale;
+        SdkRect window;
+    } cases[] = {
+        {{0, 0, 96, 128}, 1, {0, 0, 128, 96}},
+        {{16, 8, 40, 72}, 1, {8, 16, 64, 24}},
+        // Rows 12 to 23 of the half-size image are rows 24 to 47 of the
+        // image, and its columns 8 to 55 the image's 16 to 111.
+        {{12, 8, 24, 56}, 2, {16, 24, 96, 24}},
+        {{4, 4, 20, 28}, 4, {16, 16, 96, 64}},
+    };
+    std::vector<Picture> expected;
+    for (const auto& c : cases) expected.push_back(RenderThroughInterface(path, VQ_TYPE_CAMERA_RGB16, c.scale, 0.0f,
+                                                                          &c.window));
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(expected[i].status, 0u);
+        for (float angle : {0.0f, 90.0f}) {
+            const Picture got = Strip(Zyn(image), LinearParams(image.Get()), cases[i].strip, angle, cases[i].scale);
+            EXPECT_TRUE(got.data == expected[i].data);
+        }
+    }
+}
+
+TEST(ZynImageRenderTest, GrayStripsArriveAsThreeEqualChannels) {
+    for (Fixture kind : {Fixture::Mono, Fixture::MonoLjpeg}) {
+        lumora::test::TempFolder files;
+        const std::string path = WriteFixture(files, "MONO.ZYR", kind);
+        KindsScope scope;
+        const Picture gray = RenderThroughInterface(path, VQ_TYPE_GRAY16);
+        ASSERT_EQ(gray.status, 0u);
+        ImageRef image;
+        ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0);
+        ZynImage* zyn = Zyn(image);
+        ImageProcessParam params = LinearParams(zyn);
+        params.colorMode = 2;
+        const Picture strip = Strip(zyn, params, FilterRect{0, 0, gray.height, gray.width}, 0.0f, 1);
+        ASSERT_EQ(strip.data.size(), gray.data.size() * 3);
+        bool equal = true;
+        for (size_t i = 0; i < gray.data.size() / 2; ++i)
+            for (int c = 0; c < 3; ++c)
+                equal = equal && std::memcmp(&strip.data[i * 6 + size_t(c) * 2], &gray.data[i * 2], 2) == 0;
+        EXPECT_TRUE(equal);
+        // And through the core into a gray buffer, the interface's samples.
+        const Picture core = RenderThroughCore(image, params, 1, 16, true);
+        EXPECT_TRUE(core.data == gray.data);
+    }
+}
+
+TEST(ZynImageRenderTest, AStripLeavesTheInterfaceAtItsAngleWithTheWindowItHad) {
+    lumora::test::TempFolder files;
+    KindsScope scope;
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(WriteFixture(files, "IMG.ZYR", Fixture::Family1)), image), 0);
+    ZynImage* zyn = Zyn(image);
+    const InterfaceState before = StateOf(zyn);
+    ASSERT_EQ(before.rotation, 0.0f);
+    Strip(zyn, LinearParams(zyn), FilterRect{0, 0, 48, 64}, 90.0f, 2);
+    const InterfaceState after = StateOf(zyn);
+    EXPECT_EQ(after.rotation, 90.0f) << "the strip's angle";
+    // The whole image, now counted in the turned image's coordinates.
+    EXPECT_TRUE(SameWindow(after.window, SdkRect{before.window.x, before.window.y, before.window.height,
+                                                 before.window.width}));
+    EXPECT_EQ(after.type, uint32_t(VQ_TYPE_RGB8));
+}
+
+TEST(ZynImageRenderTest, ACallbackThatRefusesAtOnceChangesNoSetting) {
+    lumora::test::TempFolder files;
+    KindsScope scope;
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(WriteFixture(files, "IMG.ZYR", Fixture::Family1)), image), 0);
+    ZynImage* zyn = Zyn(image);
+    zyn->SetRotation(180.0f);
+    zyn->SetOutputWindow(NbRect(8, 4, 71, 51));
+    const InterfaceState before = StateOf(zyn);
+    Refuse refuse;
+    ImageProcessParam params = LinearParams(zyn);
+    VrelSharpenPlanes planes{};
+    std::vector<uint8_t> pixels(64 * 48 * 6, 0xAB);
+    planes.channels = 3, planes.bitsPerSample = 16, planes.pixelStride = 6, planes.rowStride = 64 * 6;
+    planes.rows = 48, planes.columns = 64, planes.plane[0] = pixels.data();
+    EXPECT_EQ(CodeOf([&] { zyn->GetImageRectangleFromCameraSDK(0, params, FilterRect{0, 0, 48, 64}, 0.0f, planes, 1, 1,
+                                                                &refuse); }),
+              NbErrRenderCancelled);
+    EXPECT_EQ(refuse.calls, 1);
+    const InterfaceState after = StateOf(zyn);
+    EXPECT_EQ(after.type, before.type);
+    EXPECT_EQ(after.rotation, 180.0f);
+    EXPECT_EQ(after.subsample, before.subsample);
+    EXPECT_TRUE(SameWindow(after.window, before.window));
+    EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](uint8_t b) { return b == 0xAB; }));
+
+    // A refusal inside the interface's rendering: 1711, with the interface
+    // put back all the same.
+    class RefuseLater : public ProgressCB {
+    public:
+        bool Progress(int) override { return ++calls < 2; }
+        int calls = 0;
+    } later;
+    EXPECT_EQ(CodeOf([&] { zyn->GetImageRectangleFromCameraSDK(0, params, FilterRect{0, 0, 48, 64}, 270.0f, planes, 1,
+                                                                1, &later); }),
+              NbErrRenderCancelled);
+    EXPECT_EQ(StateOf(zyn).rotation, 270.0f);
+}
+
+TEST(ZynImageRenderTest, WindowsTooSmallToSendAreNotSent) {
+    lumora::test::TempFolder files;
+    KindsScope scope;
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(WriteFixture(files, "IMG.ZYR", Fixture::Family1)), image), 0);
+    ZynImage* zyn = Zyn(image);
+    zyn->SetOutputWindow(NbRect(8, 4, 71, 51));
+    zyn->SetOutputWindow(NbRect(10, 10, 10, 10));
+    NbRect window;
+    zyn->GetOutputWindow(window);
+    EXPECT_EQ(window, NbRect(8, 4, 71, 51)) << "a 1 x 1 window is not sent";
+    // A window the interface refuses (odd), and one beyond its 16-bit fields.
+    EXPECT_EQ(CodeOf([&] { zyn->SetOutputWindow(NbRect(1, 0, 20, 20)); }), NbErrCameraSettingRefused);
+    EXPECT_EQ(CodeOf([&] { zyn->SetOutputWindow(NbRect(0, 0, 70000, 20)); }), NbErrCameraSettingRefused);
+}
+
+TEST(ZynImageRenderTest, ThumbnailsEqualTheInterfacesAndRefuseArraysTheyCannotFill) {
+    lumora::test::TempFolder files;
+    const std::string path = WriteFixture(files, "IMG.ZYR", Fixture::Family1);
+    KindsScope scope;
+    std::map<int, Picture> expected;
+    for (int rotation : {0, 90, 180, 270})
+        expected[rotation] = ThumbnailThroughInterface(path, VQ_TYPE_CAMERA_RGB8, float(rotation));
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0);
+    ZynImage* zyn = Zyn(image);
+    for (int rotation : {0, 90, 180, 270}) {
+        SCOPED_TRACE(rotation);
+        ASSERT_EQ(expected[rotation].status, 0u);
+        const Picture got = ThumbnailThroughCore(image, LinearParams(zyn, float(rotation)), 8);
+        EXPECT_TRUE(got.data == expected[rotation].data);
+        EXPECT_EQ(StateOf(zyn).rotation, 0.0f) << "the image's own rotation again";
+    }
+
+    // Too small by one byte, and not allocated: 1708, the array untouched.
+    const Picture whole = expected[0];
+    RenderBuffer small;
+    small.SetPixelType(PixelArray::RGB);
+    small.SetBytesPerSample(1);
+    small.SetBounds(NbRect(0, 0, whole.width - 1, whole.height - 1));
+    small.SetRowBytes(whole.width * 3);
+    small.Create(whole.data.size() - 1);
+    std::memset(small.GetData(), 0x5A, whole.data.size() - 1);
+    ImageProcessParam params = LinearParams(zyn);
+    EXPECT_EQ(CodeOf([&] { zyn->RenderThumbnail(params, small); }), NbErrThumbnailRenderFailed);
+    const auto* bytes = static_cast<const uint8_t*>(small.GetData());
+    EXPECT_TRUE(std::all_of(bytes, bytes + whole.data.size() - 1, [](uint8_t b) { return b == 0x5A; }));
+    RenderBuffer none;
+    none.SetPixelType(PixelArray::RGB);
+    none.SetBytesPerSample(1);
+    none.SetBounds(small.GetBounds());
+    none.SetRowBytes(whole.width * 3);
+    EXPECT_EQ(CodeOf([&] { zyn->RenderThumbnail(params, none); }), NbErrThumbnailRenderFailed);
+    EXPECT_EQ(none.GetData(), nullptr);
+    EXPECT_EQ(StateOf(zyn).type, uint32_t(VQ_TYPE_RGB8)) << "the type a failed thumbnail set is taken back";
+    // A rotation that is not a quarter turn is said, not silently skipped.
+    params.rotation = 45.0f;
+    EXPECT_EQ(CodeOf([&] { zyn->RenderThumbnail(params, small); }), NbErrBadRotation);
+    EXPECT_FALSE(zyn->IsRendering());
+    EXPECT_TRUE(zyn->IsClosable());
+}
+
+TEST(ZynImageRenderTest, ACropAtAReducedScaleIsRefusedWithTheArrayUntouched) {
+    lumora::test::TempFolder files;
+    KindsScope scope;
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(WriteFixture(files, "IMG.ZYR", Fixture::Family1)), image), 0);
+    ImageProcessParam params = LinearParams(image.Get());
+    params.crop = NbRect(8, 8, 39, 31);
+    RenderBuffer buffer;
+    buffer.SetPixelType(PixelArray::RGB);
+    buffer.SetBytesPerSample(1);
+    buffer.SetBounds(NbRect(0, 0, 15, 11));
+    buffer.SetRowBytes(16 * 3);
+    buffer.Create(16 * 12 * 3);
+    std::memset(buffer.GetData(), 0x77, 16 * 12 * 3);
+    EXPECT_EQ(CodeOf([&] { image->RenderImage(params, buffer, true, nullptr, 2); }), NbErrNotSupported);
+    const auto* bytes = static_cast<const uint8_t*>(buffer.GetData());
+    EXPECT_TRUE(std::all_of(bytes, bytes + 16 * 12 * 3, [](uint8_t b) { return b == 0x77; }));
+    // The same crop at full scale renders.
+    RenderBuffer full;
+    full.SetPixelType(PixelArray::RGB);
+    full.SetBytesPerSample(1);
+    full.SetBounds(NbRect(0, 0, 31, 23));
+    full.SetRowBytes(32 * 3);
+    ImageRendering rendering(image, params);
+    EXPECT_EQ(CodeOf([&] { full.RenderFrom(&rendering, nullptr, 1, 0); }), 0);
+}
+
+TEST(ZynImageRenderTest, ARenderReportsProgressToItsCallback) {
+    lumora::test::TempFolder files;
+    KindsScope scope;
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(WriteFixture(files, "IMG.ZYR", Fixture::Family1)), image), 0);
+    ZynImage* zyn = Zyn(image);
+    EXPECT_TRUE(zyn->ReportRenderProgress(50)) << "no render yet: nothing to refuse";
+    class Count : public ProgressCB {
+    public:
+        bool Progress(int percent) override {
+            seen.push_back(percent);
+            return true;
+        }
+        std::vector<int> seen;
+    } count;
+    ImageRendering rendering(image, LinearParams(zyn));
+    RenderBuffer buffer;
+    buffer.SetPixelType(PixelArray::RGB);
+    buffer.SetBytesPerSample(2);
+    const NbRect native = zyn->GetNativeImageRect();
+    buffer.SetBounds(native);
+    buffer.SetRowBytes(int32_t(native.Width() * 6));
+    buffer.RenderFrom(&rendering, &count, 1, 1);
+    ASSERT_FALSE(count.seen.empty());
+    EXPECT_EQ(count.seen.back(), 100);
+    // The callback belongs to its render: once it returned, the image no
+    // longer calls an object its caller may have let go.
+    count.seen.clear();
+    EXPECT_TRUE(zyn->ReportRenderProgress(42));
+    EXPECT_TRUE(count.seen.empty());
+}
+
+} // namespace

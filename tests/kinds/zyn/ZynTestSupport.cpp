@@ -44,9 +44,11 @@ Picture FromBuffer(RenderBuffer& buffer, int channels, int bytes) {
 
 } // namespace
 
-std::string WriteRaw(const lumora::test::TempFolder& folder, const std::string& name, const ZyrSampleOptions& options) {
+std::string WriteRaw(const lumora::test::TempFolder& folder, const std::string& name, const ZyrSampleOptions& options,
+                     const RawEdit& edit) {
     ZyrWriter writer(options.order);
-    ZyrSample::Fill(writer, options);
+    const ZyrSample::Ifds ifds = ZyrSample::Fill(writer, options);
+    if (edit) edit(writer, ifds);
     const std::string path = folder.file(name);
     Write(path, writer.Build());
     return path;
@@ -58,8 +60,11 @@ std::string WriteFixture(const lumora::test::TempFolder& folder, const std::stri
     if (kind == Fixture::CameraJpeg || kind == Fixture::RgbTiff) {
         ZyrCameraFileOptions o;
         o.rgbTiff = kind == Fixture::RgbTiff;
-        o.width = width;
+        // RGB TIFF files are wider than 512 pixels.
+        o.width = o.rgbTiff ? std::max<uint32_t>(width, 520) : width;
         o.height = height;
+        o.settingsData = true;
+        o.tagWord = 1;
         Write(path, ZyrCameraFile::Make(o));
         return path;
     }
@@ -68,6 +73,28 @@ std::string WriteFixture(const lumora::test::TempFolder& folder, const std::stri
         Write(path, ZyrOldestSample::Make(o));
         return path;
     }
+    const ZyrSampleOptions o = FixtureOptions(kind, width, height);
+    return WriteRaw(folder, name, o, o.colour ? Looks(2) : RawEdit());
+}
+
+RawEdit Looks(int count) {
+    return [count](ZyrWriter& w, const ZyrSample::Ifds& ifds) {
+        std::vector<uint16_t> curve(4096);
+        for (uint32_t i = 0; i < curve.size(); ++i) curve[i] = uint16_t(i);
+        for (int look = 0; look < 10; ++look) {
+            w.Remove(ifds.privateIfd, uint16_t(3610 + look));
+            w.Remove(ifds.privateIfd, uint16_t(3670 + look));
+        }
+        for (int look = 0; look < count; ++look) {
+            w.Shorts(ifds.privateIfd, uint16_t(3610 + look), curve);
+            w.Rationals(ifds.privateIfd, uint16_t(3670 + look),
+                        {{100, 100}, {0, 100}, {0, 100}, {0, 100}, {100, 100}, {0, 100}, {0, 100}, {0, 100}, {100, 100}},
+                        10);
+        }
+    };
+}
+
+ZyrSampleOptions FixtureOptions(Fixture kind, uint32_t width, uint32_t height) {
     ZyrSampleOptions o;
     o.sensorWidth = width;
     o.sensorHeight = height;
@@ -76,7 +103,7 @@ std::string WriteFixture(const lumora::test::TempFolder& folder, const std::stri
     o.model = (kind == Fixture::Family3 || kind == Fixture::Family3Ljpeg) ? "ZYNM16" : "ZYNM11";
     o.colour = kind != Fixture::Mono && kind != Fixture::MonoLjpeg;
     o.ljpegSensor = kind == Fixture::Family1Ljpeg || kind == Fixture::Family3Ljpeg || kind == Fixture::MonoLjpeg;
-    return WriteRaw(folder, name, o);
+    return o;
 }
 
 Picture RenderThroughInterface(const std::string& path, uint32_t type, int subsample, float rotation,

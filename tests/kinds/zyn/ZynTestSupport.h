@@ -9,6 +9,7 @@
 #include "PixelArray.h"
 #include "TempFolder.h"
 #include "ZyrSample.h"
+#include "ZyrWriter.h"
 
 #include "Vq.h"
 
@@ -24,8 +25,15 @@ enum class Fixture { Family1, Family1Ljpeg, Family3, Family3Ljpeg, Mono, MonoLjp
 // A file of that kind with a sensor (or image) of width x height.
 std::string WriteFixture(const lumora::test::TempFolder& folder, const std::string& name, Fixture kind,
                          uint32_t width = 132, uint32_t height = 100);
-// A raw file of family 1 written from options as they are.
-std::string WriteRaw(const lumora::test::TempFolder& folder, const std::string& name, const ZyrSampleOptions& options);
+// A raw file written from options as they are, then changed by edit (its
+// directories at hand).
+using RawEdit = std::function<void(ZyrWriter&, const ZyrSample::Ifds&)>;
+std::string WriteRaw(const lumora::test::TempFolder& folder, const std::string& name, const ZyrSampleOptions& options,
+                     const RawEdit& edit = RawEdit());
+// Looks 0 to count - 1 of the file's look table (a curve and a matrix each).
+RawEdit Looks(int count);
+// The options of WriteFixture's raw files (whose colour files carry two looks).
+ZyrSampleOptions FixtureOptions(Fixture kind, uint32_t width = 132, uint32_t height = 100);
 
 // Samples as the interface delivers them, in host order.
 struct Picture {

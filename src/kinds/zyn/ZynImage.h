@@ -294,6 +294,9 @@ private:
     bool paramsSent_ = false;
     // Serialises reopening.
     YlmMutex openLock_;
+    // A render's scale is the image's while the core renders: renders of one
+    // image on several threads take their turns.
+    YlmMutex renderLock_;
 };
 
 } // namespace NimbalCore

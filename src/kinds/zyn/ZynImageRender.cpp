@@ -146,6 +146,7 @@ void ZynImage::RenderImage(const ImageProcessParam& params, PixelArray& destinat
     // A crop at a reduced scale is not a render this kind makes: the caller
     // hears of it rather than finding its array as it was.
     if (useCrop && renderScale != 1) YLM_THROW("ZynImage::RenderImage", NbErrNotSupported);
+    StCriticalSectionLock renderTurn(renderLock_);
     // The callback is the render's: once it returns, its caller may let it go.
     struct RenderProgress {
         std::atomic<ProgressCB*>& held;

@@ -92,9 +92,13 @@ TEST(ZynImageParamsTest, SetsSentAndReadBackKeepTheirSettings) {
         EXPECT_EQ(back.exposureCompensation, sent.exposureCompensation);
         EXPECT_EQ(back.noiseReductionMode, sent.noiseReductionMode);
         EXPECT_EQ(back.lookName, sent.lookName);
-        if (sent.balanceType == 6) EXPECT_EQ(TripleOf(back.clickBalance), TripleOf(sent.clickBalance));
-        if (sent.balanceType == 5) EXPECT_EQ(TripleOf(back.autoBalance), TripleOf(sent.autoBalance));
-        if (sent.balanceType == 4) EXPECT_EQ(TripleOf(back.customBalance), TripleOf(sent.customBalance));
+        if (sent.balanceType == 6) {
+            EXPECT_EQ(TripleOf(back.clickBalance), TripleOf(sent.clickBalance));
+        } else if (sent.balanceType == 5) {
+            EXPECT_EQ(TripleOf(back.autoBalance), TripleOf(sent.autoBalance));
+        } else if (sent.balanceType == 4) {
+            EXPECT_EQ(TripleOf(back.customBalance), TripleOf(sent.customBalance));
+        }
         EXPECT_EQ(back.crop, zyn->GetNativeImageRect());
         zyn->SetProcessParams(start);
     }

@@ -16,7 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <tuple>
 
@@ -370,6 +374,63 @@ TEST(ZynImageRenderTest, ARenderReportsProgressToItsCallback) {
     count.seen.clear();
     EXPECT_TRUE(zyn->ReportRenderProgress(42));
     EXPECT_TRUE(count.seen.empty());
+}
+
+} // namespace
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// The address space this process holds now, in bytes.
+uint64_t AddressSpace() {
+    std::ifstream statm("/proc/self/statm");
+    uint64_t pages = 0;
+    statm >> pages;
+    return pages * uint64_t(::sysconf(_SC_PAGESIZE));
+}
+
+// In a child process: the whole image as one strip once the address space
+// is capped just above what is in use, so that the interface cannot have the
+// sensor data. Exits with 0 when the strip failed with 1502.
+[[noreturn]] void RenderWithoutMemory(const std::string& path) {
+    KindsScope scope;
+    ImageRef image;
+    if (ImageWerks().OpenImage(FilePathSpec(path), image) != 0) _exit(2);
+    ZynImage* zyn = Zyn(image);
+    const ImageProcessParam params = LinearParams(zyn);
+    std::vector<uint8_t> pixels(size_t(1996) * 1496 * 6);
+    VrelSharpenPlanes planes{};
+    planes.channels = 3, planes.bitsPerSample = 16, planes.pixelStride = 6, planes.rowStride = 1996 * 6;
+    planes.rows = 1496, planes.columns = 1996;
+    planes.plane[0] = pixels.data(), planes.plane[1] = pixels.data() + 2, planes.plane[2] = pixels.data() + 4;
+    ImageProcessParam sent = params;
+    zyn->SetParmsInImageForLinearRendering(sent);
+    const rlimit cap{AddressSpace() + (uint64_t(2) << 20), RLIM_INFINITY};
+    if (::setrlimit(RLIMIT_AS, &cap) != 0) _exit(3);
+    const int code = CodeOf([&] {
+        zyn->GetImageRectangleFromCameraSDK(0, params, FilterRect{0, 0, 1496, 1996}, 0.0f, planes, 1, 1, nullptr);
+    });
+    _exit(code == NbErrAllocFailed ? 0 : 10 + code % 100);
+}
+
+// The interface runs out of memory in the middle of a strip: the strip fails
+// with 1502, which the program reports as memory, not as a broken file.
+TEST(ZynImageRenderDeathTest, AnInterfaceOutOfMemoryIs1502) {
+    if (kSanitized) GTEST_SKIP() << "a sanitizer's own memory needs the address space";
+    lumora::test::TempFolder files;
+    const std::string path = WriteFixture(files, "BIG.ZYR", Fixture::Family1, 2000, 1500);
+    EXPECT_EXIT(RenderWithoutMemory(path), testing::ExitedWithCode(0), "");
 }
 
 } // namespace

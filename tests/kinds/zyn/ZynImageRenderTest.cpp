@@ -1,16 +1,18 @@
 // Rendering the older raw files through the camera interface: strips through
 // the core equal the interface's own rendering at every scale and rotation,
 // gray strips arrive as three equal channels, the interface is left as a
-// strip leaves it, and the failures of strips and thumbnails are the
-// caller's to see.
+// strip leaves it, the failures of strips and thumbnails are the caller's to
+// see, and the colour transforms of the pixels.
 #include "ZynTestSupport.h"
 
 #include "BlockOMemoryPool.h"
+#include "ColorServices.h"
 #include "ImageRendering.h"
 #include "ImageWerks.h"
 #include "NbErrorCodes.h"
 #include "ProgressCB.h"
 #include "RenderBuffer.h"
+#include "StaticProfileTable.h"
 #include "YlmErrp.h"
 #include "ZynImage.h"
 
@@ -431,6 +433,93 @@ TEST(ZynImageRenderDeathTest, AnInterfaceOutOfMemoryIs1502) {
     lumora::test::TempFolder files;
     const std::string path = WriteFixture(files, "BIG.ZYR", Fixture::Family1, 2000, 1500);
     EXPECT_EXIT(RenderWithoutMemory(path), testing::ExitedWithCode(0), "");
+}
+
+} // namespace
+
+namespace {
+
+// Which transform a parameter set gets, by look kind, transform kind, output
+// mode and working space: the colour engine hands equal chains the same
+// cached transform, so each is compared with the chain it must be.
+TEST(ZynImageColourTest, TransformsFollowTheLookKindAndTheOutput) {
+    lumora::test::TempFolder files;
+    KindsScope scope;
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(WriteFixture(files, "IMG.ZYR", Fixture::Family1)), image), 0);
+    ColorServices* services = ColorServices::Get();
+    ASSERT_NE(services, nullptr);
+    const std::string source = StaticProfileTable::Description(StaticProfileTable::kZynRGB);
+    const std::string lab = StaticProfileTable::Description(StaticProfileTable::kLab);
+    const std::string display = StaticProfileTable::DisplayDescription();
+    const std::string srgb = StaticProfileTable::Description(StaticProfileTable::kSRGB);
+    auto chain = [&](const std::string& from, const std::string& to) {
+        return services->GetTransform({{from, 1, {}}, {to, 2, {}}}, 1).Get();
+    };
+    struct Row {
+        const char* what;
+        int colorMode, outputMode;
+        std::string space;
+        int kind;
+        ColorTransform* expected;
+    };
+    const Row rows[] = {
+        {"linear", 1, 1, srgb, 1, nullptr},
+        {"a working space", 0, 0, srgb, 1, chain(source, srgb)},
+        {"to Lab for sharpening", 0, 0, srgb, 2, chain(source, lab)},
+        {"from Lab after sharpening", 0, 0, srgb, 3, chain(lab, srgb)},
+        {"the display", 2, 1, "", 1, chain(source, display)},
+        {"the display, from Lab", 0, 1, srgb, 3, chain(lab, display)},
+        {"no working space", 0, 0, "", 1, nullptr},
+        {"the source space itself", 0, 0, source, 1, nullptr},
+        {"the file's own profile after sharpening", 3, 0, srgb, 3, nullptr},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        ImageProcessParam p = *image->GetProcessParams();
+        p.colorMode = r.colorMode;
+        p.outputSpaceMode = r.outputMode;
+        p.workingSpaceName = r.space;
+        EXPECT_EQ(image->BuildColorTransform(p, 1, r.kind).Get(), r.expected);
+    }
+    // Look kind 3: the source profile's own transform, not a chain.
+    ImageProcessParam own = *image->GetProcessParams();
+    own.colorMode = 3;
+    EXPECT_NE(image->BuildColorTransform(own, 1, 1).Get(), nullptr);
+    EXPECT_NE(image->BuildColorTransform(own, 1, 2).Get(), nullptr);
+}
+
+// A thumbnail into a working space is the interface's thumbnail converted
+// in place; a linear one is the interface's as it comes.
+TEST(ZynImageColourTest, ThumbnailsAreConvertedInPlace) {
+    lumora::test::TempFolder files;
+    const std::string path = WriteFixture(files, "IMG.ZYR", Fixture::Family1);
+    KindsScope scope;
+    const Picture plain = ThumbnailThroughInterface(path, VQ_TYPE_RGB8);
+    ASSERT_EQ(plain.status, 0u);
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0);
+    ImageProcessParam params = LinearParams(image.Get());
+    params.colorMode = 0;
+    const Picture unconverted = ThumbnailThroughCore(image, params, 8);
+    EXPECT_TRUE(unconverted.data == plain.data) << "the source space: no conversion";
+    params.workingSpaceName = StaticProfileTable::Description(StaticProfileTable::kSRGB);
+    const Picture converted = ThumbnailThroughCore(image, params, 8);
+    // Converted with the same transform, by hand.
+    YlmRefPtr<ColorTransform> transform = image->BuildColorTransform(params, PixelSample8, 1);
+    ASSERT_TRUE(transform);
+    std::vector<uint8_t> expected = plain.data;
+    PixelLayout layout{};
+    layout.sampleType = PixelSample8;
+    layout.columns = plain.width;
+    layout.rows = plain.height;
+    layout.columnOffset = 3;
+    layout.rowOffset = plain.width * 3;
+    layout.channels = 3;
+    layout.base[0] = expected.data(), layout.base[1] = expected.data() + 1, layout.base[2] = expected.data() + 2;
+    transform->Evaluate(layout, layout);
+    EXPECT_TRUE(converted.data == expected);
+    EXPECT_FALSE(converted.data == plain.data);
 }
 
 } // namespace

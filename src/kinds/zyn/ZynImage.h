@@ -15,6 +15,7 @@
 #include "BlockOMemory.h"
 #include "BlockOMemoryLock.h"
 #include "Image.h"
+#include "MakeExportImage.h"
 #include "StBlockOMemoryPoolExceptionDisabler.h"
 #include "StCriticalSectionLock.h"
 #include "YlmMutex.h"
@@ -149,6 +150,11 @@ public:
     void SetAnnotation(const std::string& text) override;
     void FreeCachedData() override;
     std::vector<int> GetRawOutputOptions() override { return {0, 1}; }
+    // The core's TIFF and JPEG exporters over a rendering of this image.
+    ExportImage* CreateExportImage(int fileKind, ImageRendering* rendering, const FilePathSpec& target,
+                                   ExportImageArray* array, int32_t) override {
+        return MakeExportImage(fileKind, rendering, target, array);
+    }
     bool HasThumbnail() override { return true; }
     bool IsOptionEnabled() override { return HasCapability(kOptionEnabled); }
 

@@ -121,6 +121,36 @@ TEST(ZynImageParamsTest, SetsSentAndReadBackKeepTheirSettings) {
     EXPECT_EQ(zyn->GetProcessParams()->crop, NbRect(8, 4, 71, 51));
 }
 
+// The oldest models take a balance the camera or a click defined with the
+// white balance switched off, and have no balance kind to set.
+TEST(ZynImageParamsTest, TheOldestModelsSendCameraAndClickBalancesDisabled) {
+    lumora::test::TempFolder files;
+    KindsScope scope;
+    auto* zyn = new ZynImage(FilePathSpec(factorytest::WriteOldestRaw(files, "OLD.ZYR")));
+    ImageRef held(zyn);
+    ASSERT_EQ(zyn->Open(true), 0);
+    if (!zyn->CanClickBalance()) GTEST_SKIP() << "the oldest sample is not a colour file";
+    const int kindBefore = zyn->GetBalanceKind();
+    const struct {
+        int type;
+        uint32_t enabled, custom;
+    } cases[] = {{1, 1, 0}, {4, 0, 1}, {5, 0, 1}, {6, 0, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        P p = *zyn->GetProcessParams();
+        p.lighting = 1;
+        p.balanceType = c.type;
+        p.SetClickBalance(1200, 1000, 900);
+        ASSERT_EQ(CodeOf([&] { zyn->SetProcessParamsInImageExceptWindow(p); }), 0);
+        ImageInfoRecord info = zyn->GetInfoRecord();
+        uint32_t balance[8] = {};
+        ASSERT_EQ(VqGetExtension(&info, 20, balance), 0u);
+        EXPECT_EQ(balance[0], c.enabled);
+        EXPECT_EQ(balance[2], c.custom);
+        EXPECT_EQ(zyn->GetBalanceKind(), kindBefore);
+    }
+}
+
 // The edge cases of reading and of the rectangle rules, one row each.
 TEST(ZynImageParamsTest, EdgeCases) {
     lumora::test::TempFolder files;

@@ -375,6 +375,20 @@ TEST(ZynImageRenderTest, ThumbnailsEqualTheInterfacesAndRefuseArraysTheyCannotFi
     EXPECT_EQ(CodeOf([&] { zyn->RenderThumbnail(params, none); }), NbErrThumbnailRenderFailed);
     EXPECT_EQ(none.GetData(), nullptr);
     EXPECT_EQ(StateOf(zyn).type, uint32_t(VQ_TYPE_RGB8)) << "the type a failed thumbnail set is taken back";
+    // Rows padded by more than the interface's one-byte pad count: the pad
+    // would be cut short and the rows land in the wrong places. 1704, the
+    // array untouched.
+    RenderBuffer wide;
+    wide.SetPixelType(PixelArray::RGB);
+    wide.SetBytesPerSample(1);
+    wide.SetBounds(small.GetBounds());
+    wide.SetRowBytes(whole.width * 3 + 256);
+    const size_t wideBytes = size_t(whole.width * 3 + 256) * size_t(whole.height);
+    wide.Create(wideBytes);
+    std::memset(wide.GetData(), 0x5A, wideBytes);
+    EXPECT_EQ(CodeOf([&] { zyn->RenderThumbnail(params, wide); }), NbErrSetPadFailed);
+    const auto* wideData = static_cast<const uint8_t*>(wide.GetData());
+    EXPECT_TRUE(std::all_of(wideData, wideData + wideBytes, [](uint8_t b) { return b == 0x5A; }));
     // A rotation that is not a quarter turn is said, not silently skipped.
     params.rotation = 45.0f;
     EXPECT_EQ(CodeOf([&] { zyn->RenderThumbnail(params, small); }), NbErrBadRotation);

@@ -5,10 +5,27 @@
 #include "StCriticalSectionLock.h"
 #include "YlmErrp.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstring>
 #include <new>
 
 namespace NimbalCore {
+
+namespace {
+
+// Large blocks (whole strips, caches) are written once into fresh memory:
+// huge pages spare the kernel a fault per 4 KiB page. Advice only.
+void AdviseHugePages(void* memory, uint64_t size) {
+    constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
+    if (size < 2 * kHugePage) return;
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(memory) + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(memory) + size) & ~(kHugePage - 1);
+    if (end > start) (void)::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+} // namespace
 
 BlockOMemory::~BlockOMemory() {
     // Through the lock even when the block looks empty: a purge on another
@@ -32,6 +49,7 @@ void BlockOMemory::Create(uint64_t size) {
         SetSize(0);
         YLM_THROW("BlockOMemory::Create", NbErrAllocFailed);
     }
+    AdviseHugePages(memory, size);
     data_.store(memory, std::memory_order_release);
     Touch();
     SetSize(static_cast<int32_t>(size));

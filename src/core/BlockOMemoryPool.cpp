@@ -150,7 +150,7 @@ uint64_t BlockOMemoryPool::Flush(uint64_t bytes) {
             if (freed >= bytes) return freed;
         }
     }
-    if (throwOnFailure_.load() == 1) YLM_THROW("BlockOMemoryPool::Flush", NbErrOutOfMemory);
+    if (GetThrowOnFailure() == 1) YLM_THROW("BlockOMemoryPool::Flush", NbErrOutOfMemory);
     return freed;
 }
 

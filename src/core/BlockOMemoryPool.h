@@ -44,8 +44,12 @@ public:
     // cover the request (the allocation is then retried), else 0.
     static uint64_t OutOfMemoryHandler(uint64_t bytes);
 
+    // 1 when a flush short of bytes throws: the setting, while no disabler
+    // lives on any thread (they may end in any order).
     void SetThrowOnFailure(int32_t on) { throwOnFailure_.store(on); }
-    int32_t GetThrowOnFailure() const { return throwOnFailure_.load(); }
+    int32_t GetThrowOnFailure() const { return throwOnFailure_.load() == 1 && disablers_.load() == 0 ? 1 : 0; }
+    void AddDisabler() { disablers_.fetch_add(1); }
+    void RemoveDisabler() { disablers_.fetch_sub(1); }
 
     // The bytes the registered blocks may hold together before new blocks
     // purge old ones: LUMORA_MEMORY_BUDGET (bytes) when set, else half the
@@ -85,6 +89,7 @@ private:
     std::vector<Candidate> candidates_;
     YlmMutex lock_;
     std::atomic<int32_t> throwOnFailure_{1};
+    std::atomic<int32_t> disablers_{0};
     uint64_t pooledBytes_ = 0;
     uint64_t nextSequence_ = 0;
     uint64_t budget_ = 0;

@@ -640,6 +640,22 @@ void Image::GetSharpenPreset(int presetType, int32_t triple[3]) {
     std::copy(sharpenPresets_[preset], sharpenPresets_[preset] + 3, triple);
 }
 
+void Image::EnterFlagScope(FlagScope which) {
+    std::lock_guard<std::mutex> guard(flagScopeLock_);
+    FlagScopeState& scope = which == FlagScope::Closable ? closableScope_ : renderingScope_;
+    if (scope.depth++ == 0) scope.saved = which == FlagScope::Closable ? IsClosable() : IsRendering();
+    if (which == FlagScope::Closable) SetClosable(false);
+    else SetRendering(true);
+}
+
+void Image::LeaveFlagScope(FlagScope which) {
+    std::lock_guard<std::mutex> guard(flagScopeLock_);
+    FlagScopeState& scope = which == FlagScope::Closable ? closableScope_ : renderingScope_;
+    if (scope.depth == 0 || --scope.depth != 0) return;
+    if (which == FlagScope::Closable) SetClosable(scope.saved);
+    else SetRendering(scope.saved);
+}
+
 int Image::EnsureOpen() {
     if (!open_) return Open();
     openTime_ = time(nullptr);

@@ -17,9 +17,11 @@
 #include "YlmRefCount.h"
 #include "YlmRefPtr.h"
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -234,6 +236,14 @@ public:
     virtual void CopyCopyrightToIPTC();
     virtual void SetRendering(bool rendering) { rendering_ = rendering; }
 
+    // The closable and rendering flags' scope guards. Guards that overlap, on
+    // one thread or on several, share one saved value: the first takes it and
+    // clears the closable flag (or sets the rendering flag), the last gives
+    // it back.
+    enum class FlagScope { Closable, Rendering };
+    void EnterFlagScope(FlagScope which);
+    void LeaveFlagScope(FlagScope which);
+
 protected:
     ImageProcessParam processParams_;
     std::vector<ImageChangeCB*> changeCallbacks_;
@@ -242,13 +252,15 @@ protected:
     bool open_ = false;
     FilePathSpec path_;
     FilePathSpec previousPath_;
-    time_t openTime_ = 0;
+    // Refreshed by every thread that works with the open file.
+    std::atomic<time_t> openTime_{0};
     time_t captureTime_ = 0;
     IPTCNAARecord2 iptcRecord_;
     bool iptcChanged_ = false;
     bool modified_ = false;
     bool isColor_ = true;
-    bool closable_ = true;
+    // Flags and sizes that a render on another thread may read or change.
+    std::atomic<bool> closable_{true};
     bool openDisabled_ = false;
     bool canAdjustWhitePoint_ = false;
     bool canOptimizeLens_ = false;
@@ -280,8 +292,8 @@ protected:
     NbRect thumbnailRect_;
     float thumbnailScale_ = 1.0f;
     NbRect fileCrop_;
-    int32_t stripRows_ = 512;
-    int32_t resolutionDivisor_ = 0;
+    std::atomic<int32_t> stripRows_{512};
+    std::atomic<int32_t> resolutionDivisor_{0};
     // State of the newest raw kind; the other kinds leave it alone.
     int32_t rawLookSetting_ = 0;
     std::string rawDefaultLookName_;
@@ -297,10 +309,17 @@ protected:
     int32_t levelsOption_ = 0;
     float levelsLimits_[3] = {0.0f, 0.0f, 0.0f};
     float levelsMinimumGap_ = 0.0f;
-    bool rendering_ = false;
+    std::atomic<bool> rendering_{false};
 
 private:
     bool IsListening(ImageChangeCB* listener) const;
+
+    struct FlagScopeState {
+        int32_t depth = 0;
+        bool saved = false;
+    };
+    std::mutex flagScopeLock_;
+    FlagScopeState closableScope_, renderingScope_;
 };
 
 } // namespace NimbalCore

@@ -36,6 +36,8 @@ public:
         RotationNotWhole = 12,
         RotationNotQuarter = 13,
         CropOutside = 14,
+        // The older raw kind's crops lie on even pixels.
+        CropMisaligned = 15,
         LookUnavailable = 16,
         BalanceFromOtherCamera = 17,
         BalanceTypeRejected = 18,

@@ -5,13 +5,11 @@
 namespace NimbalCore {
 
 StBlockOMemoryPoolExceptionDisabler::StBlockOMemoryPoolExceptionDisabler() {
-    BlockOMemoryPool* pool = BlockOMemoryPool::Instance(true);
-    saved_ = pool->GetThrowOnFailure();
-    pool->SetThrowOnFailure(0);
+    BlockOMemoryPool::Instance(true)->AddDisabler();
 }
 
 StBlockOMemoryPoolExceptionDisabler::~StBlockOMemoryPoolExceptionDisabler() {
-    BlockOMemoryPool::Instance(true)->SetThrowOnFailure(saved_);
+    BlockOMemoryPool::Instance(true)->RemoveDisabler();
 }
 
 } // namespace NimbalCore

@@ -1,8 +1,8 @@
 #pragma once
 // While it lives, the pool does not throw when it cannot free enough memory:
 // the allocation fails the allocator's own way instead. For calls into code
-// that checks its allocations itself. Affects every thread; nested disablers
-// restore in reverse order.
+// that checks its allocations itself. Affects every thread; the pool throws
+// again once the last disabler alive has ended, in whatever order they end.
 #include <cstdint>
 
 namespace NimbalCore {
@@ -13,9 +13,6 @@ public:
     virtual ~StBlockOMemoryPoolExceptionDisabler();
     StBlockOMemoryPoolExceptionDisabler(const StBlockOMemoryPoolExceptionDisabler&) = delete;
     StBlockOMemoryPoolExceptionDisabler& operator=(const StBlockOMemoryPoolExceptionDisabler&) = delete;
-
-private:
-    int32_t saved_;
 };
 
 } // namespace NimbalCore

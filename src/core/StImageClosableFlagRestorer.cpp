@@ -4,10 +4,10 @@
 
 namespace NimbalCore {
 
-StImageClosableFlagRestorer::StImageClosableFlagRestorer(Image* image) : image_(image), saved_(image->IsClosable()) {
-    image_->SetClosable(false);
+StImageClosableFlagRestorer::StImageClosableFlagRestorer(Image* image) : image_(image) {
+    image_->EnterFlagScope(Image::FlagScope::Closable);
 }
 
-StImageClosableFlagRestorer::~StImageClosableFlagRestorer() { image_->SetClosable(saved_); }
+StImageClosableFlagRestorer::~StImageClosableFlagRestorer() { image_->LeaveFlagScope(Image::FlagScope::Closable); }
 
 } // namespace NimbalCore

@@ -1,6 +1,8 @@
 #pragma once
 // Keeps the image pool from closing an image while a kind works with its
 // file: clears the closable flag and gives back the old value at the end.
+// Guards that overlap (on several threads too) give it back when the last
+// one ends.
 namespace NimbalCore {
 
 class Image;
@@ -14,7 +16,6 @@ public:
 
 private:
     Image* image_;
-    bool saved_;
 };
 
 } // namespace NimbalCore

@@ -4,10 +4,10 @@
 
 namespace NimbalCore {
 
-StImageRenderingFlagRestorer::StImageRenderingFlagRestorer(Image* image) : image_(image), saved_(image->IsRendering()) {
-    image_->SetRendering(true);
+StImageRenderingFlagRestorer::StImageRenderingFlagRestorer(Image* image) : image_(image) {
+    image_->EnterFlagScope(Image::FlagScope::Rendering);
 }
 
-StImageRenderingFlagRestorer::~StImageRenderingFlagRestorer() { image_->SetRendering(saved_); }
+StImageRenderingFlagRestorer::~StImageRenderingFlagRestorer() { image_->LeaveFlagScope(Image::FlagScope::Rendering); }
 
 } // namespace NimbalCore

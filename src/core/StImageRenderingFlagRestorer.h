@@ -1,6 +1,7 @@
 #pragma once
 // Marks an image as rendering for a scope and gives back the old value at
-// the end.
+// the end. Guards that overlap (on several threads too) give it back when
+// the last one ends.
 namespace NimbalCore {
 
 class Image;
@@ -14,7 +15,6 @@ public:
 
 private:
     Image* image_;
-    bool saved_;
 };
 
 } // namespace NimbalCore

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <unistd.h>
 
 using namespace NimbalCore;
@@ -174,6 +175,21 @@ TEST_F(ImageTest, ScopeGuardsGiveBackTheFlags) {
         EXPECT_FALSE(image->IsClosable());
         EXPECT_TRUE(image->IsRendering());
     }
+    EXPECT_TRUE(image->IsClosable());
+    EXPECT_FALSE(image->IsRendering());
+
+    // Two threads' guards overlap and end in the order their work finishes:
+    // the image stays busy until the last ends, then is as it was.
+    auto first = std::make_unique<StImageClosableFlagRestorer>(image.Get());
+    auto second = std::make_unique<StImageClosableFlagRestorer>(image.Get());
+    auto drawing = std::make_unique<StImageRenderingFlagRestorer>(image.Get());
+    auto drawingToo = std::make_unique<StImageRenderingFlagRestorer>(image.Get());
+    first.reset();
+    drawing.reset();
+    EXPECT_FALSE(image->IsClosable()) << "the second guard still works with the file";
+    EXPECT_TRUE(image->IsRendering());
+    second.reset();
+    drawingToo.reset();
     EXPECT_TRUE(image->IsClosable());
     EXPECT_FALSE(image->IsRendering());
 }

@@ -121,6 +121,15 @@ TEST_F(MemoryPoolTest, DisablersNest) {
         EXPECT_EQ(pool->GetThrowOnFailure(), 0);
     }
     EXPECT_EQ(pool->GetThrowOnFailure(), 1);
+
+    // Two threads' disablers end in the order their calls finish, not in
+    // reverse: the pool stays quiet while either lives.
+    auto first = std::make_unique<StBlockOMemoryPoolExceptionDisabler>();
+    auto second = std::make_unique<StBlockOMemoryPoolExceptionDisabler>();
+    first.reset();
+    EXPECT_EQ(pool->GetThrowOnFailure(), 0) << "the second disabler still lives";
+    second.reset();
+    EXPECT_EQ(pool->GetThrowOnFailure(), 1);
 }
 
 TEST_F(MemoryPoolTest, BlocksCreateFreeAndFill) {

@@ -5,21 +5,31 @@
 // per KEY: {"key": ..., "found": true|false, "text": ...} (UTF-8). A failure
 // prints {"code": N} and exits 1.
 //
-// coreclient open PATH
+// coreclient open PATH [--kind K]
 //
 // Opens the image as the program does (the image factory picks its kind) and
 // prints one JSON object: code, kind (tiff, jpeg, pro for the newest models'
 // raw files, zyn for the older ones), file type, native, image and thumbnail
 // rectangles, samples per pixel, bytes per sample, colour modes, source
 // colour-space name, date string, make, model, serial number, image info text
-// (and the driver of a raw image of the newest models).
+// (and the driver of a raw image of the newest models; for the older ones
+// the file kind, capability flags, looks, resolutions, capture time, tag,
+// sound key, GPS text, annotation and camera-settings text). With --kind, an
+// image of another kind is a failure (2000).
 //
 // coreclient render PATH OUT.ppm|OUT.pgm [--thumbnail] [--depth 8|16]
-//           [--rotate D] [--crop l,t,r,b] [--scale N] [--space NAME]
+//           [--rotate D] [--crop l,t,r,b] [--scale N] [--space NAME] [--kind K]
 //
 // Renders the image through an ImageRendering into a RenderBuffer and writes
 // binary netpbm: PPM, or PGM for an image without colour (16-bit samples
-// big-endian). Any failure prints {"code": N} and exits 1.
+// big-endian); a thumbnail goes into a cleared array of the image's thumbnail
+// rectangle. Any failure prints {"code": N} and exits 1.
+//
+// coreclient params PATH [--kind K]
+//
+// Prints the image's current, at-capture, automatic and custom parameter sets
+// as one JSON object, each with the code its own image's validation gives it
+// ({"code": N} for a set the image cannot make).
 //
 // coreclient export IN OUT --tiff [--depth 8|16] [--resize percent P|fill W H|fit W H|pad W H]
 //     [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile] [--gps-text]
@@ -72,6 +82,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,9 +118,10 @@ int failure(int code) {
 
 int usage() {
     std::fprintf(stderr, "usage: coreclient strings FILE.u16 LANGUAGE KEY...\n"
-                         "       coreclient open PATH\n"
+                         "       coreclient open PATH [--kind K]\n"
                          "       coreclient render PATH OUT.ppm|OUT.pgm [--thumbnail] [--depth 8|16] [--rotate D]\n"
-                         "                  [--crop l,t,r,b] [--scale N] [--space NAME]\n"
+                         "                  [--crop l,t,r,b] [--scale N] [--space NAME] [--kind K]\n"
+                         "       coreclient params PATH [--kind K]\n"
                          "       coreclient scan FOLDER\n"
                          "       coreclient export IN OUT --tiff [--depth 8|16] [--resize percent P|fill W H|fit W H|pad W H]\n"
                          "           [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile]\n"
@@ -300,6 +312,42 @@ int exportImage(int argc, char** argv) {
     return 0;
 }
 
+// The kind a command asks for with --kind (empty: any); false for another
+// switch or a missing value.
+bool KindOption(int argc, char** argv, int from, std::string& kind) {
+    for (int i = from; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--kind") != 0 || i + 1 >= argc) return false;
+        kind = argv[++i];
+    }
+    return true;
+}
+
+std::string IntListJson(const std::vector<int>& values) {
+    std::string out;
+    for (int v : values) out += (out.empty() ? "" : ", ") + std::to_string(v);
+    return "[" + out + "]";
+}
+
+std::string TripleJson(const uint16_t t[3]) {
+    return "[" + std::to_string(t[0]) + ", " + std::to_string(t[1]) + ", " + std::to_string(t[2]) + "]";
+}
+
+// What an image of the older raw kind reads at its first opening.
+std::string ZynJson(NimbalCore::ZynImage* zyn) {
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "0x%04x", zyn->GetCapabilityFlags());
+    std::string looks, resolutions;
+    for (const std::string& look : zyn->GetAvailableLooks()) looks += (looks.empty() ? "" : ", ") + json(look);
+    for (const auto& [scale, rect] : zyn->GetAvailableResolutions())
+        resolutions += (resolutions.empty() ? "" : ", ") + json(std::to_string(scale)) + ": " + RectJson(rect);
+    return ", \"fileKind\": " + std::to_string(zyn->GetFileKind()) + ", \"capabilities\": " + json(flags) +
+           ", \"lookCount\": " + std::to_string(zyn->GetLookCount()) + ", \"looks\": [" + looks +
+           "], \"resolutions\": {" + resolutions + "}, \"captureTime\": " + std::to_string(zyn->GetCaptureTime()) +
+           ", \"tagged\": " + (zyn->IsTagged() ? "true" : "false") + ", \"soundKey\": " + json(zyn->GetSoundKey()) +
+           ", \"gpsText\": " + json(zyn->GetGPSText()) + ", \"annotation\": " + json(zyn->GetAnnotation()) +
+           ", \"cameraSettings\": " + json(zyn->GetCameraSettingsBlock());
+}
+
 int whiteBalanceFile(int argc, char** argv) {
     if (argc != 4) return usage();
     ImageRef image;
@@ -366,16 +414,16 @@ int quantizationTable(int argc, char** argv) {
 }
 
 int openCommand(int argc, char** argv) {
-    if (argc != 3) return usage();
+    std::string wanted;
+    if (argc < 3 || !KindOption(argc, argv, 3, wanted)) return usage();
     ImageRef image;
     std::string kindName;
     std::string json_out;
     const int code = Guarded([&] {
         const int opened = OpenImage(argv[2], image, kindName);
         if (opened != 0) return opened;
+        if (!wanted.empty() && wanted != kindName) return int(NimbalCore::NbErrUnsupportedImage);
         Image* im = image.Get();
-        std::string modes;
-        for (int m : im->GetSupportedColorModes()) modes += (modes.empty() ? "" : ", ") + std::to_string(m);
         json_out = "{\"code\": 0, \"kind\": " + json(kindName) + ", \"fileType\": " + std::to_string(im->GetFileType());
         if (auto* pro = dynamic_cast<NimbalCore::ProImage*>(im))
             json_out += ", \"driver\": " + std::to_string(pro->GetDriverKind()) +
@@ -384,17 +432,72 @@ int openCommand(int argc, char** argv) {
                     ", \"imageRect\": " + RectJson(im->GetImageRect()) +
                     ", \"thumbnailRect\": " + RectJson(im->GetThumbnailRect()) +
                     ", \"samplesPerPixel\": " + std::to_string(im->GetSamplesPerPixel()) +
-                    ", \"bytesPerSample\": " + std::to_string(im->GetBytesPerSample()) + ", \"colorModes\": [" + modes +
-                    "], \"sourceColorSpace\": " + json(im->GetSourceColorSpaceName()) +
+                    ", \"bytesPerSample\": " + std::to_string(im->GetBytesPerSample()) +
+                    ", \"colorModes\": " + IntListJson(im->GetSupportedColorModes()) +
+                    ", \"sourceColorSpace\": " + json(im->GetSourceColorSpaceName()) +
                     ", \"dateString\": " + json(im->GetDateTimeString()) + ", \"make\": " + json(im->GetCameraMake()) +
                     ", \"model\": " + json(im->GetCameraModel()) + ", \"serialNumber\": " + json(im->GetSerialNumber()) +
-                    ", \"imageInfo\": " + json(im->GetImageInfoText()) + "}";
+                    ", \"imageInfo\": " + json(im->GetImageInfoText());
+        if (auto* zyn = dynamic_cast<NimbalCore::ZynImage*>(im)) json_out += ZynJson(zyn);
+        json_out += "}";
         return 0;
     });
     image.Reset();
     NimbalCore::ImagePool::DeleteInstance();
     if (code != 0) return failure(code);
     std::printf("%s\n", json_out.c_str());
+    return 0;
+}
+
+// One parameter set and the code the image's validation gives it.
+std::string ParamsJson(Image* image, const NimbalCore::ImageProcessParam& p) {
+    char exposure[32], rotation[32];
+    std::snprintf(exposure, sizeof exposure, "%g", double(p.exposureCompensation));
+    std::snprintf(rotation, sizeof rotation, "%g", double(p.rotation));
+    return "{\"validation\": " + std::to_string(int(image->ValidateProcessParams(p))) +
+           ", \"balanceType\": " + std::to_string(p.balanceType) + ", \"lighting\": " + std::to_string(p.lighting) +
+           ", \"fallbackLighting\": " + std::to_string(p.lightingIndex) +
+           ", \"automaticBalance\": " + TripleJson(p.autoBalance) + ", \"clickBalance\": " + TripleJson(p.clickBalance) +
+           ", \"customBalance\": " + TripleJson(p.customBalance) + ", \"balanceOwner\": " + json(p.balanceSource) +
+           ", \"exposure\": " + exposure + ", \"look\": " + json(p.lookName) +
+           ", \"colorMode\": " + std::to_string(p.colorMode) + ", \"sharpening\": [" + std::to_string(p.sharpenMode) +
+           ", " + std::to_string(p.sharpenAmount) + ", " + std::to_string(p.sharpenRadius) + ", " +
+           std::to_string(p.sharpenThreshold) + "], \"noise\": [" + std::to_string(p.noiseReductionMode) + ", " +
+           std::to_string(p.noiseReductionStrength) + "], \"rotation\": " + rotation +
+           ", \"crop\": " + RectJson(p.crop) + ", \"workingSpace\": " + json(p.workingSpaceName) + "}";
+}
+
+int params(int argc, char** argv) {
+    std::string wanted;
+    if (argc < 3 || !KindOption(argc, argv, 3, wanted)) return usage();
+    ImageRef image;
+    std::string kindName, out;
+    const int code = Guarded([&] {
+        const int opened = OpenImage(argv[2], image, kindName);
+        if (opened != 0) return opened;
+        if (!wanted.empty() && wanted != kindName) return int(NimbalCore::NbErrUnsupportedImage);
+        Image* im = image.Get();
+        // A set the image cannot make is its code.
+        auto set = [&](const char* name, const std::function<NimbalCore::ImageProcessParam()>& make) {
+            std::string text;
+            const int failed = Guarded([&] {
+                text = ParamsJson(im, make());
+                return 0;
+            });
+            if (failed) text = "{\"code\": " + std::to_string(failed) + "}";
+            out += std::string(out.empty() ? "" : ", ") + json(name) + ": " + text;
+        };
+        set("current", [&] { return *im->GetProcessParams(); });
+        set("atCapture", [&] { return im->GetAtCaptureParams(); });
+        set("automatic", [&] { return im->GetAutoParams(); });
+        set("custom", [&] { return im->GetCustomParams(); });
+        out = "{\"code\": 0, \"kind\": " + json(kindName) + ", " + out + "}";
+        return 0;
+    });
+    image.Reset();
+    NimbalCore::ImagePool::DeleteInstance();
+    if (code != 0) return failure(code);
+    std::printf("%s\n", out.c_str());
     return 0;
 }
 
@@ -426,11 +529,12 @@ int render(int argc, char** argv) {
     bool thumbnail = false, haveCrop = false;
     int depth = 8, rotation = 0, scale = 1;
     NbRect crop;
-    std::string space;
+    std::string space, wanted;
     for (int i = 4; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--thumbnail") thumbnail = true;
         else if (i + 1 >= argc) return usage();
+        else if (a == "--kind") wanted = argv[++i];
         else if (a == "--depth") depth = std::atoi(argv[++i]);
         else if (a == "--rotate") rotation = std::atoi(argv[++i]);
         else if (a == "--scale") scale = std::atoi(argv[++i]);
@@ -447,6 +551,7 @@ int render(int argc, char** argv) {
     const int code = Guarded([&] {
         const int opened = OpenImage(argv[2], image, kindName);
         if (opened != 0) return opened;
+        if (!wanted.empty() && wanted != kindName) return int(NimbalCore::NbErrUnsupportedImage);
         Image* im = image.Get();
         NimbalCore::ImageProcessParam params = *im->GetProcessParams();
         params.rotation = float(rotation);
@@ -477,7 +582,13 @@ int render(int argc, char** argv) {
         buffer.SetBytesPerSample(depth / 8);
         buffer.SetBounds(NbRect(0, 0, int32_t(w - 1), int32_t(h - 1)));
         buffer.SetRowBytes(int32_t(w * (gray ? 1 : 3) * (depth / 8)));
-        if (thumbnail) buffer.RenderThumbnailFrom(&rendering);
+        if (thumbnail) {
+            // What the image's thumbnail does not cover stays black.
+            const uint64_t bytes = uint64_t(buffer.GetRowBytes()) * uint64_t(h);
+            buffer.Create(bytes);
+            std::memset(buffer.GetData(), 0, size_t(bytes));
+            buffer.RenderThumbnailFrom(&rendering);
+        }
         else buffer.RenderFrom(&rendering, nullptr, scale, haveCrop ? 0 : 1);
         if (!WriteNetpbm(out, buffer, gray, depth)) return int(NimbalCore::NbErrFileWriteFailed);
         return 0;
@@ -534,9 +645,11 @@ int main(int argc, char** argv) {
     if (command == "strings") return strings(argc, argv);
     // Images see their colour spaces, looks and transforms through the
     // colour engine, as in the program.
-    if (command == "open" || command == "render" || command == "scan" || command == "wb" || command == "quant")
+    if (command == "open" || command == "render" || command == "scan" || command == "params" || command == "wb" ||
+        command == "quant")
         NimbalCore::ColorEngine::Instance(0, 1);
     if (command == "open") return openCommand(argc, argv);
+    if (command == "params") return params(argc, argv);
     if (command == "render") return render(argc, argv);
     if (command == "export") return exportImage(argc, argv);
     if (command == "scan") return scan(argc, argv);

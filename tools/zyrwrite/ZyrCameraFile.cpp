@@ -126,6 +126,11 @@ std::vector<uint8_t> ZyrCameraFile::Make(const ZyrCameraFileOptions& o) {
     w.Shorts(priv, 1018, {0});
     w.Shorts(priv, 1020, {0});
     if (o.storedSettings) w.Bytes(priv, 1021, 7, std::vector<uint8_t>(58, 0));
+    if (o.tagWord >= 0) w.Longs(priv, 1002, {uint32_t(o.tagWord)});
+    if (o.settingsData) {
+        w.Bytes(priv, 1009, 7, {'S', 'E', 'T', 'T', 'I', 'N', 'G', 'S', '-', '1', '0', '9'});
+        w.Bytes(priv, 1026, 7, {'X', 'Y', 'Z'});
+    }
     for (uint32_t k = 0; k < 6; ++k)
         w.Rationals(priv, uint16_t(2120 + k), {{2620 - 15 * k, 1}, {2568, 1}, {2520 + 15 * k, 1}});
     w.Longs(priv, 3502, {0x02000000});

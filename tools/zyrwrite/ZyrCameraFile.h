@@ -24,6 +24,8 @@ struct ZyrCameraFileOptions {
     uint32_t thumbHeight = 12;
     int quality = 90;
     bool storedSettings = true;    // private tag 1021, 58 bytes
+    bool settingsData = false;     // private tags 1009 (the camera-settings text) and 1026
+    int64_t tagWord = -1;          // >= 0: private tag 1002, the camera's tag flag
     uint32_t descriptionField = 64; // bytes of the ImageDescription field
     // APP13 before APP1: a Photoshop block with this IPTC data (none when empty).
     std::vector<uint8_t> iptc;

@@ -11,7 +11,7 @@
 //            [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc] [--resolution]
 //            [--classic-head]
 //   zyrwrite --sample PATH --camera-jpeg|--rgb-tiff [--order II|MM] [--model NAME] [--sensor WxH]
-//            [--thumb WxH] [--mono] [--iptc] [--resolution]
+//            [--thumb WxH] [--mono] [--iptc] [--resolution] [--settings-data] [--tag-word N]
 //
 // The switches of the last two lines add the optional processing tags of the
 // raw families (1 and 3) or code the sensor data as lossless JPEG; --tables sets
@@ -46,7 +46,8 @@ int usage() {
                  "                [--block none|records|1021] [--no-records] [--unpack-offset N] [--iptc]\n"
                  "                [--resolution] [--classic-head]\n"
                  "       zyrwrite --sample PATH --camera-jpeg|--rgb-tiff [--order II|MM] [--model NAME]\n"
-                 "                [--sensor WxH] [--thumb WxH] [--mono] [--iptc] [--resolution]\n";
+                 "                [--sensor WxH] [--thumb WxH] [--mono] [--iptc] [--resolution] [--settings-data]\n"
+                 "                [--tag-word N]\n";
     return 2;
 }
 
@@ -190,6 +191,8 @@ int main(int argc, char** argv) {
     cam.order = o.order;
     cam.model = o.model;
     cam.colour = o.colour;
+    cam.settingsData = o.settingsData;
+    cam.tagWord = o.tagWord;
     // --iptc and --resolution give a camera JPEG its APP13 and APP8 segments.
     if (old.iptc) cam.iptc = {0x1C, 0x02, 0x78, 0x00, 0x05, 'H', 'e', 'l', 'l', 'o'};
     cam.app8 = old.resolution;

@@ -174,6 +174,32 @@ VqStatus JpegFileImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiff
         }
     }
 
+    // The camera's settings data (tag 1009), at most 512 bytes: data of four
+    // bytes or less sits in the entry's own value word, in file order; longer
+    // data must lie in the head.
+    if (ifd.settingsData.offset != uint32_t(kRawAbsent)) {
+        const uint32_t n = std::min(ifd.settingsData.count, kMaxSettingsData);
+        std::string data;
+        try {
+            data.assign(n, '\0');
+        } catch (const std::bad_alloc&) {
+            return MapStatus(VQ_ERR_FILE_NO_MEMORY);
+        }
+        VqStatus copied = 0;
+        if (ifd.settingsData.count > 4) {
+            if (!ByteView(header, length).contains(ifd.settingsData.offset, n)) return MapStatus(VQ_ERR_BAD_FILE);
+            copied = CopyFromHeader(header, length, ifd.settingsData.offset, data.data(), n);
+        } else {
+            const uint32_t word = ifd.settingsData.offset;
+            for (uint32_t i = 0; i < n; ++i)
+                data[i] = char(bigEndian_ ? uint8_t(word >> (24 - 8 * i)) : uint8_t(word >> (8 * i)));
+        }
+        if (copied) return MapStatus(copied);
+        settingsData_ = std::move(data);
+        info_.settingsData = settingsData_.data();
+        info_.settingsDataLength = n;
+    }
+
     // The window is the whole image: these files have no margins.
     topMargin_ = leftMargin_ = bottomMargin_ = rightMargin_ = 0;
     marginTop_ = marginLeft_ = marginBottom_ = marginRight_ = 0;

@@ -165,6 +165,32 @@ TEST_F(CameraFileTest, CameraJpegThumbnailTypesBalanceAndExtensions) {
     EXPECT_EQ(allowed, 0);
 }
 
+// The camera-settings data of tag 1009: its length (extension 17) and its
+// bytes (extension 18), for camera JPEG and RGB TIFF files alike.
+TEST_F(CameraFileTest, SettingsDataIsAnsweredByLengthAndBytes) {
+    for (bool rgbTiff : {false, true}) {
+        SCOPED_TRACE(rgbTiff ? "RGB TIFF" : "camera JPEG");
+        ZyrCameraFileOptions o;
+        o.rgbTiff = rgbTiff;
+        if (rgbTiff) o.width = 520;
+        o.settingsData = true;
+        ASSERT_EQ(OpenCamera(o), 0u);
+        int32_t length = 0;
+        ASSERT_EQ(VqGetExtension(&info_, 17, &length), 0u);
+        EXPECT_EQ(length, 12);
+        char text[16] = {};
+        void* where[4] = {text, nullptr, nullptr, nullptr};
+        ASSERT_EQ(VqGetExtension(&info_, 18, where), 0u);
+        EXPECT_EQ(std::string(text, 12), "SETTINGS-109");
+        EXPECT_EQ(info_.settingsDataLength, 12u);
+    }
+    // Without the tag there is nothing to answer.
+    ASSERT_EQ(OpenCamera(ZyrCameraFileOptions()), 0u);
+    char text[16] = {};
+    void* where[4] = {text, nullptr, nullptr, nullptr};
+    EXPECT_EQ(VqGetExtension(&info_, 18, where), VQ_ERR_VALUE_ABSENT);
+}
+
 TEST_F(CameraFileTest, GreyCameraJpegRendersGreyOnly) {
     if (!lumora::test::HaveTool("djpeg")) GTEST_SKIP() << "djpeg is not installed";
     ZyrCameraFileOptions o;

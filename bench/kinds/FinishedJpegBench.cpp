@@ -1,5 +1,5 @@
 // Rendering a 24-Mpixel baseline JPEG into 8-bit RGB, and its thumbnail
-// from the main image at 1/8. bench/kinds/jpeg_vs_djpeg.sh runs these beside
+// from the main image at 1/8. bench/kinds/finished_vs_peers.sh runs these beside
 // djpeg on the same file.
 #include "ExportImageArray.h"
 #include "FinishedJPEGImage.h"

@@ -139,6 +139,22 @@ size_t File::ReadExactly(void* buffer, size_t size, size_t count) {
     return count;
 }
 
+size_t File::ReadExactlyAt(int64_t position, void* buffer, size_t count) {
+    if (!stream_) YLM_THROW("File::Read", NbErrFileNotOpen);
+    if (position < 0) YLM_THROW("File::Read", NbErrFileReadFailed);
+    const int fd = ::fileno(stream_);
+    uint8_t* to = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got =
+            ::pread(fd, to + done, count - done, static_cast<off_t>(position + int64_t(done)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) YLM_THROW("File::Read", NbErrFileReadFailed);
+        done += size_t(got);
+    }
+    return count;
+}
+
 size_t File::Write(const void* buffer, size_t size, size_t count) {
     if (!stream_) YLM_THROW("File::Write", NbErrFileNotOpen);
     std::clearerr(stream_);

@@ -54,6 +54,10 @@ public:
     size_t Read(void* buffer, size_t size, size_t count);
     // Throws 1811 unless all count items are read.
     size_t ReadExactly(void* buffer, size_t size, size_t count);
+    // count bytes from a position of the file, without a seek and without
+    // going through the stream's buffer (the stream's position stays);
+    // throws 1811 unless all are read.
+    size_t ReadExactlyAt(int64_t position, void* buffer, size_t count);
     virtual size_t Write(const void* buffer, size_t size, size_t count);
     // 1801 onto itself, 1806 when open, 1816 when the destination exists
     // (which is left untouched), 1815 otherwise. Across file systems the

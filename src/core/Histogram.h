@@ -53,6 +53,8 @@ public:
     uint16_t GetCurvePeak() const { return curvePeak_; }
     int32_t GetCurveEnd() const { return curveEnd_; }
     int32_t GetShadowIndex() const { return shadowIndex_; }
+    float GetLowerLevel() const { return lowerLevel_; }
+    float GetUpperLevel() const { return upperLevel_; }
     int32_t GetHighlightIndex() const { return highlightIndex_; }
 
 private:

@@ -1,14 +1,18 @@
 #include "FinishedImage.h"
 
+#include "ColorServices.h"
 #include "File.h"
+#include "JpegQualityPreset.h"
+#include "MakeExportImage.h"
 #include "YlmErrp.h"
 #include "YlmError.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
-#ifdef __SSE2__
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace NimbalCore {
@@ -28,7 +32,18 @@ constexpr const char* kMakerSoftware = "orvex professional zyn lumora";
 
 } // namespace
 
-FinishedImage::FinishedImage(const FilePathSpec& path) : Image(path), file_(new File(path)) {}
+FinishedImage::FinishedImage(const FilePathSpec& path) : Image(path), file_(new File(path)) {
+    // A finished file has no balance, lighting, sharpening or noise
+    // reduction of its own to adjust.
+    processParams_.lighting = 6;
+    processParams_.lightingIndex = 6;
+    processParams_.balanceType = 7;
+    processParams_.sharpenMode = 3;
+    processParams_.sharpenAmount = 0;
+    processParams_.noiseReductionMode = 8;
+    processParams_.noiseReductionStrength = 0;
+    sourceColorSpaceName_ = DefaultSourceSpaceName();
+}
 
 FinishedImage::~FinishedImage() {
     if (file_ && file_->IsOpen()) file_->Close();
@@ -54,14 +69,230 @@ void FinishedImage::GetProcessParamsFromSDK() {
 void FinishedImage::WriteWhiteBalanceFile(const FilePathSpec&) {
     YLM_THROW("FinishedImage::WriteWhiteBalanceFile", NbErrNotSupported);
 }
+bool FinishedImage::CanWhiteBalanceFileBeSaved(int* reason) {
+    if (reason) *reason = 3;
+    return false;
+}
+
+bool FinishedImage::GetJPEGQuantizationTables(bool chroma, int qualityCode, int sizeCode, int* table,
+                                              int* quality) {
+    return GetJpegQuantTable(JpegQualityPreset::kGenericCamera, chroma, qualityCode, sizeCode, table, quality);
+}
+
+ExportImage* FinishedImage::CreateExportImage(int fileKind, ImageRendering* rendering, const FilePathSpec& target,
+                                              ExportImageArray* array, int32_t) {
+    return MakeExportImage(fileKind, rendering, target, array);
+}
+
 void FinishedImage::WriteProcessParamsToFile() {
     YLM_THROW("FinishedImage::WriteProcessParamsToFile", NbErrNotSupported);
 }
 void FinishedImage::SetCameraSettings() { YLM_THROW("FinishedImage::SetCameraSettings", NbErrNotSupported); }
 
-Image::ValidationCodes FinishedImage::MapRectBetweenRotations(const NbRect& source, float, NbRect* out, float) {
-    if (out) *out = source;
-    return ValidationCodes(0);
+Image::ValidationCodes FinishedImage::MapRectBetweenRotations(const NbRect& source, float fromAngle,
+                                                              NbRect* out, float viewAngle) {
+    using P = ImageProcessParam;
+    NbRect scratch;
+    NbRect& dst = out ? *out : scratch;
+    dst = NbRect();
+    if (fromAngle != std::floor(fromAngle)) return P::RotationNotWhole;
+    const int from = int(fromAngle);
+    if (from != 0 && from != 90 && from != 180 && from != 270) return P::RotationNotQuarter;
+    int64_t W = int64_t(nativeRect_.Width()), H = int64_t(nativeRect_.Height());
+    if (viewAngle == 90.0f || viewAngle == 270.0f) std::swap(W, H);
+    if (source.left > W - 8 || source.top > H - 8 || source.right >= W || source.bottom >= H)
+        return P::CropOutside;
+    const int64_t w = source.Width(), h = source.Height();
+    int64_t left = source.left, top = source.top, width = w, height = h;
+    switch (from) {
+    case 90:
+        left = H - source.bottom - 1, top = source.left, width = h, height = w;
+        break;
+    case 180:
+        left = W - source.right - 1, top = H - source.bottom - 1;
+        break;
+    case 270:
+        left = source.top, top = W - source.right - 1, width = h, height = w;
+        break;
+    default:
+        break;
+    }
+    dst = NbRect(int32_t(left), int32_t(top), int32_t(left + width - 1), int32_t(top + height - 1));
+    return P::Valid;
+}
+
+Image::ValidationCodes FinishedImage::ValidateProcessParams(const ImageProcessParam& p) {
+    using P = ImageProcessParam;
+    auto has = [](const std::vector<int>& list, int v) {
+        return std::find(list.begin(), list.end(), v) != list.end();
+    };
+    auto zero = [](const uint16_t* t) { return t[0] == 0 && t[1] == 0 && t[2] == 0; };
+    if (p.lighting == 5 && !has(GetSupportedBalanceTypes(), 5)) return P::AutoLightingUnsupported;
+    if (p.lighting == 4 && !HasAtCaptureParams()) return P::NoAtCaptureParams;
+    const bool click = CanClickBalance();
+    if (p.balanceType == 7 && click) return P::BalanceTypeRejected;
+    if (p.balanceType != 7 && !click) return P::CannotClickBalance;
+    if (p.whitePoint != 0) return P::CannotAdjustWhitePoint;
+    if (click) {
+        const uint16_t* t = p.balanceType == 4   ? p.customBalance
+                            : p.balanceType == 5 ? p.autoBalance
+                            : p.balanceType == 6 ? p.clickBalance
+                                                 : nullptr;
+        if (p.balanceType == 6 && p.balanceSource != serialNumber_) return P::BalanceFromOtherCamera;
+        if (t && zero(t)) return P::ZeroBalanceTriple;
+    }
+    const std::vector<int> illuminants = GetSupportedIlluminants();
+    if (p.lighting == 6) {
+        if (illuminants.size() > 1) return P::MonochromeOnColor;
+    } else if (!has(illuminants, p.lighting)) {
+        return P::LightingUnsupported;
+    }
+    if (p.lighting == 5 && p.balanceType == 6) return P::AutoLightingWithClickBalance;
+    if (p.sharpenAmount > 0 && p.sharpenRadius > 0 && !CanSharpen()) return P::CannotSharpen;
+    const std::vector<int> modes = GetNoiseReductionModes();
+    if (modes.empty() ? p.noiseReductionMode != 8 : !has(modes, p.noiseReductionMode))
+        return P::NoiseModeUnsupported;
+    if (p.exposureCompensation != 0.0f)
+        return CanAdjustExposure() ? P::ExposureOutOfRange : P::CannotAdjustExposure;
+    float levels[3];
+    for (int i = 0; i < 3; ++i)
+        levels[i] = P::RoundLevel(p.levels[i]);
+    if ((levels[0] != 0.0f || levels[1] != 0.0f || levels[2] != 0.0f) && !CanAdjustTone())
+        return P::CannotAdjustTone;
+    // Levels of an image that cannot adjust its tone are all 0 here, and
+    // zero levels are no levels to check.
+    if (CanAdjustTone()) {
+        if (const ValidationCodes code = ValidateLevels(levels[0], levels[1], levels[2]); code != P::Valid)
+            return code;
+    }
+    if (!p.lookName.empty() && p.lookName != GetDefaultProfileName(0)) {
+        const std::vector<std::string> looks = GetAvailableLooks();
+        if (std::find(looks.begin(), looks.end(), p.lookName) == looks.end()) return P::LookUnavailable;
+    }
+    // The camera lighting picks one of the seven fine-tuning triples; an
+    // index outside them names none.
+    if (p.lightingIndex >= 0 && p.lightingIndex < P::kLightingTriples) {
+        const uint16_t* t = p.fineTuneBalance[p.lightingIndex];
+        if (!CanAdjustColorBalance()) {
+            if (!zero(t)) return P::CannotAdjustColorBalance;
+        } else {
+            int16_t lo = 0, mid = 0, hi = 0;
+            GetColorBalanceLimits(&lo, &mid, &hi);
+            for (int i = 0; i < 3; ++i)
+                if (int16_t(t[i]) < lo || int16_t(t[i]) > hi) return P::ColorBalanceOutOfLimits;
+        }
+    }
+    if (!CanOptimizeLens()) {
+        if (p.lensOptimization != -1) return P::CannotOptimizeLens;
+    } else {
+        int lo = 0, hi = 0;
+        GetLensOptimizationRange(&lo, &hi);
+        if (p.lensOptimization < lo || p.lensOptimization > hi) return P::LensOptimizationOutOfRange;
+    }
+    NbRect scratch;
+    return MapRectBetweenRotations(p.crop, p.rotation, &scratch, 0.0f);
+}
+
+void FinishedImage::SetProcessParams(const ImageProcessParam& params) {
+    if (params == processParams_) return;
+    processParams_ = params;
+    NotifyImageChange(ImageChangeParams);
+}
+
+NbRect FinishedImage::GetImageRect() {
+    const int rotation = int(processParams_.rotation);
+    if (rotation == 90 || rotation == 270)
+        return NbRect(0, 0, nativeRect_.Height() - 1, nativeRect_.Width() - 1);
+    return NbRect(0, 0, nativeRect_.Width() - 1, nativeRect_.Height() - 1);
+}
+
+NbRect FinishedImage::GetThumbnailRect() {
+    const NbRect t = GetNativeThumbnailRect();
+    const int rotation = int(processParams_.rotation);
+    if (rotation == 90 || rotation == 270) return NbRect(0, 0, t.Height() - 1, t.Width() - 1);
+    return NbRect(0, 0, t.Width() - 1, t.Height() - 1);
+}
+
+void FinishedImage::Rename(const FilePathSpec& newPath) {
+    if (open_) Close();
+    Image::Rename(newPath);
+    delete file_;
+    file_ = new File(path_);
+    if (const int status = EnsureOpen()) YLM_THROW("FinishedImage::Rename", status);
+}
+
+std::string FinishedImage::DefaultSourceSpaceName() {
+    const ColorServices* services = ColorServices::Get();
+    return services ? services->GetStaticProfileName("ORVEX_sRGB.icm") : std::string();
+}
+
+const char* FinishedImage::ColorCodeProfileFile(int32_t code) {
+    // The codes the program's TIFF export writes: 0 camera RGB, 1 linear
+    // output, 2 ProPhoto; 3 (also the code of a file without the tag)
+    // leaves the default sRGB.
+    switch (code) {
+    case 0:
+        return "ZynRGB.icm";
+    case 1:
+        return "ERIMM_PCS3.icm";
+    case 2:
+        return "ProPhotoRGB.icm";
+    case 3:
+        return "ORVEX_sRGB.icm";
+    default:
+        return nullptr;
+    }
+}
+
+void FinishedImage::SetEmbeddedProfile(std::vector<uint8_t> bytes) {
+    iccProfile_ = std::move(bytes);
+    embeddedProfile_.Reset();
+    ColorServices* services = ColorServices::Get();
+    if (!services || iccProfile_.empty()) return;
+    try {
+        YlmRefPtr<ColorSpaceDesc> profile =
+            services->MakeProfile(iccProfile_.data(), uint32_t(iccProfile_.size()));
+        if (!profile) return;
+        const std::string name = profile->Name();
+        if (name.empty()) return;
+        embeddedProfile_ = profile;
+        sourceColorSpaceName_ = name;
+    } catch (const YlmErrp&) {
+        // Not a profile the engine can use: the image keeps its default space.
+        iccProfile_.clear();
+    }
+}
+
+YlmRefPtr<ColorSpaceDesc> FinishedImage::GetSourceColorSpaceDesc() {
+    if (embeddedProfile_) return embeddedProfile_;
+    return Image::GetSourceColorSpaceDesc();
+}
+
+YlmRefPtr<ColorTransform> FinishedImage::BuildFinishedColorTransform(const ImageProcessParam& params,
+                                                                     const std::string& spaceName, int,
+                                                                     int bits) {
+    ColorServices* services = ColorServices::Get();
+    if (!services) return YlmRefPtr<ColorTransform>();
+    // Parameters that name no space (the image's own thumbnail builds
+    // among them) leave the pixels as they are.
+    const std::string target = params.outputSpaceMode == 1 ? services->GetStaticProfileName("ORVEX_sRGB.icm")
+                                                           : params.GetWorkingSpaceName();
+    // The embedded profile describes the main image and the thumbnails made
+    // with it; a space named for one thumbnail (the extended-range preview)
+    // is found by its name.
+    const bool embedded = embeddedProfile_ && spaceName == sourceColorSpaceName_;
+    const YlmRefPtr<ColorSpaceDesc> source = embedded ? embeddedProfile_ : YlmRefPtr<ColorSpaceDesc>();
+    const int flags = bits == 8 ? 1 : 5;
+    std::vector<ProfileChainEntry> chain;
+    if (params.colorMode == 3) {
+        chain.push_back({spaceName, 1, source});
+    } else {
+        if (target.empty() || target == DefaultSourceSpaceName() || target == spaceName)
+            return YlmRefPtr<ColorTransform>();
+        chain.push_back({spaceName, 1, source});
+        chain.push_back({target, 2, YlmRefPtr<ColorSpaceDesc>()});
+    }
+    return services->GetTransform(chain, flags);
 }
 
 void FinishedImage::SetFileBytes(std::vector<uint8_t> bytes, uint64_t fileLength) {
@@ -221,10 +452,37 @@ void NarrowRow(const uint8_t* const* s, int64_t sp, uint8_t* const* d, int64_t d
     }
 }
 
-// The high (hi 1) or low (hi 0) byte of each 16-bit sample, sixteen at a
-// time where the processor can.
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) int64_t NarrowSamplesAvx2(const uint8_t* from, uint8_t* to, int64_t samples,
+                                                          int hi) {
+    const __m256i low = _mm256_set1_epi16(0x00FF);
+    int64_t i = 0;
+    for (; i + 32 <= samples; i += 32) {
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 2 * i));
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 2 * i + 32));
+        if (hi) {
+            a = _mm256_srli_epi16(a, 8);
+            b = _mm256_srli_epi16(b, 8);
+        } else {
+            a = _mm256_and_si256(a, low);
+            b = _mm256_and_si256(b, low);
+        }
+        // The pack works within 128-bit halves: put the quarters in order.
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), packed);
+    }
+    return i;
+}
+#endif
+
+// The high (hi 1) or low (hi 0) byte of each 16-bit sample, many at a time
+// where the processor can.
 void NarrowSamples(const uint8_t* from, uint8_t* to, int64_t samples, int hi) {
     int64_t i = 0;
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) i = NarrowSamplesAvx2(from, to, samples, hi);
+#endif
 #ifdef __SSE2__
     const __m128i low = _mm_set1_epi16(0x00FF);
     for (; i + 16 <= samples; i += 16) {
@@ -386,7 +644,11 @@ int FinishedImage::ParseMainIFD() {
     if (width == 0 || height == 0 || width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX))
         return NbErrNotFinishedImage;
     nativeRect_ = NbRect(0, 0, int32_t(width - 1), int32_t(height - 1));
-    if (!headerRead_) imageRect_ = nativeRect_;
+    if (!headerRead_) {
+        imageRect_ = nativeRect_;
+        processParams_.crop = nativeRect_;
+        processParams_.colorMode = isColor_ ? 0 : 2;
+    }
     const uint32_t samples = GetIFDValue(ifd, TagSamplesPerPixel);
     if (samples != 1 && samples != 3) return NbErrNotFinishedImage;
     samplesPerPixel_ = int32_t(samples);
@@ -421,7 +683,7 @@ int FinishedImage::ParseMainIFD() {
         std::vector<uint8_t> icc;
         try {
             if (ReadFileBytes(tiffBase_ + GetIFDValueOffset(ifd, TagICCProfile), iccCount, icc))
-                iccProfile_ = std::move(icc);
+                SetEmbeddedProfile(std::move(icc));
         } catch (const std::bad_alloc&) {
             return NbErrProfileAllocFailed;
         }
@@ -463,10 +725,31 @@ int FinishedImage::ParseThumbnailIFD() {
     return 0;
 }
 
-int FinishedImage::BuildCameraSettingsText() {
+void FinishedImage::ReadColorCodes() {
+    colorCodes_[0] = colorCodes_[1] = 3;
+    constexpr uint16_t kTagColorCodes = 3303;
+    if (GetIFDCount(privateIFD_, kTagColorCodes) == 2) {
+        const uint64_t at = tiffBase_ + GetIFDValueOffset(privateIFD_, kTagColorCodes);
+        uint32_t a = 0, b = 0;
+        if (view_.u32(at, order_, a) && view_.u32(at + 4, order_, b)) {
+            colorCodes_[0] = int32_t(a);
+            colorCodes_[1] = int32_t(b);
+        }
+    }
+    // A file without a profile of its own is in the space its codes name.
+    if (embeddedProfile_ || sourceColorSpaceName_ != DefaultSourceSpaceName()) return;
+    const ColorServices* services = ColorServices::Get();
+    const char* file = ColorCodeProfileFile(colorCodes_[0]);
+    if (!services || !file) return;
+    const std::string name = services->GetStaticProfileName(file);
+    if (!name.empty()) sourceColorSpaceName_ = name;
+}
+
+int FinishedImage::ParsePrivateIFD() {
     if (privateIFD_ == 0) return 0;
     const std::string text = GetIFDString(privateIFD_, 1009);
     if (!text.empty()) cameraSettingsBlock_ = text;
+    ReadColorCodes();
     const size_t date = cameraSettingsBlock_.find("Date:");
     if (dateTimeRead_ || date == std::string::npos) return 0;
     // Three groups of digits (month, day, year as the camera writes them),

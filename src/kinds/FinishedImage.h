@@ -5,13 +5,17 @@
 // files, and what a finished image answers where a raw image would process.
 // Every directory, entry and value is looked up inside the loaded bytes; one
 // that lies outside them counts as absent.
+#include "ColorSpaceDesc.h"
+#include "ColorTransform.h"
 #include "Image.h"
 #include "NbErrorCodes.h"
+#include "YlmRefPtr.h"
 
 #include "ByteView.h"
 
 #include <bit>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,15 +65,39 @@ public:
     void ReadProcessParamsFromFile() override;
     void GetProcessParamsFromSDK() override;
     void WriteWhiteBalanceFile(const FilePathSpec&) override;
+    // Reason 3: a finished file holds no camera balance to write.
+    bool CanWhiteBalanceFileBeSaved(int* reason) override;
     bool GetCameraJPEGQuantizationTables(bool, int, int, int*, int*) override { return false; }
-    bool GetJPEGQuantizationTables(bool, int, int, int*, int*) override { return false; }
+    // The presets: a finished file has no tables of a camera.
+    bool GetJPEGQuantizationTables(bool chroma, int qualityCode, int sizeCode, int* table, int* quality) override;
+    // The TIFF (0) or JPEG (1) exporter over the rendering; null without a
+    // rendering or an array, or for another file kind.
+    ExportImage* CreateExportImage(int fileKind, ImageRendering* rendering, const FilePathSpec& target,
+                                   ExportImageArray* array, int32_t options) override;
     void WriteProcessParamsToFile() override;
     void SetCameraSettings() override;
     ValidationCodes MapRectBetweenRotations(const NbRect& source, float fromAngle, NbRect* out,
                                             float toAngle) override;
-    ValidationCodes ValidateProcessParams(const ImageProcessParam&) override { return ValidationCodes(0); }
+    ValidationCodes ValidateProcessParams(const ImageProcessParam& params) override;
     void FreeCachedData() override {}
     bool HasThumbnail() override { return thumbnailOffset_ != 0; }
+    // Taken without marking the image modified: a finished file stores no
+    // parameters.
+    void SetProcessParams(const ImageProcessParam& params) override;
+    NbRect GetImageRect() override;
+    NbRect GetThumbnailRect() override;
+    std::map<int, NbRect> GetAvailableResolutions() override { return {{1, nativeRect_}}; }
+    void Rename(const FilePathSpec& newPath) override;
+    // The embedded profile when the file has one.
+    YlmRefPtr<ColorSpaceDesc> GetSourceColorSpaceDesc() override;
+
+    // The transform from the image's colour space (spaceName; the embedded
+    // profile when there is one) into the parameters' output space for
+    // source 0 (main image) or 2 (thumbnail) at 8 or 16 bits; null when the
+    // pixels already are in that space or no colour engine runs.
+    virtual YlmRefPtr<ColorTransform> BuildFinishedColorTransform(const ImageProcessParam& params,
+                                                                  const std::string& spaceName, int source,
+                                                                  int bits);
 
     // The bytes the directory readers work on (the start of the file, or
     // the whole JPEG), and the file's full length for values read later.
@@ -108,9 +136,11 @@ public:
     virtual int ParseThumbnailIFD();
     virtual int ParseExifIFD();
     virtual bool TestForFinishedZynImage(uint64_t ifd);
-    // The camera-settings text of the private directory (tag 1009) and,
-    // when no capture date is known yet, the date of its "Date:" line.
-    virtual int BuildCameraSettingsText();
+    // The private directory: the camera-settings text (tag 1009), the date
+    // of its "Date:" line when no capture date is known yet, and the
+    // colour codes (tag 3303) that name the colour space of a file without
+    // a profile.
+    virtual int ParsePrivateIFD();
     virtual void ReadIPTCRecord(uint64_t offset, uint32_t count);
 
     bool IsFinishedZynImage() const { return finishedZyn_; }
@@ -127,12 +157,22 @@ public:
     int32_t GetThumbnailChannels() const { return thumbnailChannels_; }
     int32_t GetThumbnailCompression() const { return thumbnailCompression_; }
     const std::vector<uint8_t>& GetEmbeddedProfile() const { return iccProfile_; }
+    const int32_t* GetColorCodes() const { return colorCodes_; }
+    // The static space descriptions that the colour codes 0 to 3 name.
+    static const char* ColorCodeProfileFile(int32_t code);
     std::string GetSoftware() const { return software_; }
 
 protected:
     // Reads count bytes at a file position: from the loaded bytes when they
     // hold them, else from the file; false when they are not in the file.
     bool ReadFileBytes(uint64_t position, uint64_t count, std::vector<uint8_t>& out);
+    // ICC bytes as the embedded profile: with a colour engine running, its
+    // description becomes the source colour-space name. Bytes the engine
+    // cannot take as a profile leave the image without one.
+    void SetEmbeddedProfile(std::vector<uint8_t> bytes);
+    // The default source space of a finished image (the program's sRGB).
+    static std::string DefaultSourceSpaceName();
+    void ReadColorCodes();
     // Position of a directory in the loaded bytes, when its count is there.
     std::optional<uint64_t> DirectoryAt(uint64_t ifd) const;
 
@@ -159,6 +199,8 @@ protected:
     int32_t thumbnailChannels_ = 0;
     NbRect thumbnailBounds_;
     std::vector<uint8_t> iccProfile_;
+    YlmRefPtr<ColorSpaceDesc> embeddedProfile_;
+    int32_t colorCodes_[2] = {3, 3};
     std::string software_;
     uint32_t iptcCount_ = 0;
     uint64_t iptcOffset_ = 0;

@@ -62,7 +62,7 @@ int FinishedJPEGImage::Open() {
                 if (thumbnailKind_ != ThumbnailLarge) ParseThumbnailIFD();
                 result = r != 0 ? r : ParseExifIFD();
                 // The JPEG kind keeps nothing else of the private directory.
-                if (result == 0) result = BuildCameraSettingsText();
+                if (result == 0) result = ParsePrivateIFD();
                 if (result != 0) hasExif_ = false;
             }
             if (result == 0) {
@@ -304,7 +304,7 @@ int FinishedJPEGImage::AddICCProfileChunk(uint64_t q, uint64_t length) {
     }
     if (sequence == total) {
         profileComplete_ = true;
-        iccProfile_ = std::move(profileChunks_);
+        SetEmbeddedProfile(std::move(profileChunks_));
         profileChunks_.clear();
     }
     return 0;
@@ -372,7 +372,7 @@ int FinishedJPEGImage::ParseMainIFD() {
         // A profile whose bytes are not in the file is ignored.
         std::vector<uint8_t> icc;
         try {
-            if (ReadFileBytes(tiffBase_ + iccAt, iccCount, icc)) iccProfile_ = std::move(icc);
+            if (ReadFileBytes(tiffBase_ + iccAt, iccCount, icc)) SetEmbeddedProfile(std::move(icc));
         } catch (const std::bad_alloc&) {
             return NbErrProfileAllocFailed;
         }

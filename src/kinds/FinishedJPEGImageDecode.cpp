@@ -436,7 +436,13 @@ void FinishedJPEGImage::CopyThumbnailToPixelArray(const ImageProcessParam& param
     uint8_t* origin = static_cast<uint8_t*>(thumbnail_.GetPixels()) + vertical * thumbnail_.GetRowBytes() +
                       horizontal * channels;
     for (int k = 0; k < 3; ++k) from.plane[k] = origin + (channels == 1 ? 0 : k);
-    ConvertPixels(nullptr, from, target);
+    // The extended-range preview is in the space its output profile kind
+    // names; every other thumbnail in the image's own.
+    const std::string space =
+        thumbnailKind_ == ThumbnailPreview ? GetDefaultProfileName(processing_.outputProfileKind) : sourceColorSpaceName_;
+    const YlmRefPtr<ColorTransform> transform =
+        BuildFinishedColorTransform(params, space, 2, target.bitsPerSample == 8 ? 8 : 16);
+    ConvertPixels(transform.Get(), from, target);
 }
 
 void FinishedJPEGImage::RenderImage(const ImageProcessParam& params, PixelArray& destination, bool useCrop,
@@ -512,10 +518,13 @@ void FinishedJPEGImage::RenderImageInternal(const ImageProcessParam& params, Pix
     uint8_t* first = buffer.data() + int64_t(rect.left) * components;
     for (int k = 0; k < 3; ++k) from.plane[k] = first + (components == 1 ? 0 : k);
 
-    // Whole decoded rows that the destination holds as they are (8-bit,
-    // interleaved alike, the same way up) are decoded straight into it.
+    const YlmRefPtr<ColorTransform> transform =
+        BuildFinishedColorTransform(params, sourceColorSpaceName_, source, target.bitsPerSample == 8 ? 8 : 16);
+    // Whole decoded rows that the destination holds as they are (no
+    // conversion, 8-bit, interleaved alike, the same way up) are decoded
+    // straight into it.
     const bool direct =
-        target.bitsPerSample == 8 && target.pixelStride == components && target.rowStride > 0 &&
+        !transform && target.bitsPerSample == 8 && target.pixelStride == components && target.rowStride > 0 &&
         rect.left == 0 && int64_t(rect.Width()) == int64_t(decompressor_.output_width) &&
         target.columns >= rect.Width() &&
         (components == 1 ? target.channels == 1
@@ -549,7 +558,7 @@ void FinishedJPEGImage::RenderImageInternal(const ImageProcessParam& params, Pix
         if (error != 0) break;
         from.rows = int32_t(rows);
         try {
-            if (!direct) ConvertPixels(nullptr, from, to);
+            if (!direct) ConvertPixels(transform.Get(), from, to);
         } catch (int code) {
             error = code;
             break;

@@ -1,5 +1,6 @@
 #include "FinishedTIFFImage.h"
 
+#include "CameraSettingsStrings.h"
 #include "File.h"
 #include "PixelArray.h"
 #include "ProgressCB.h"
@@ -34,6 +35,7 @@ struct ClosableFlag {
 FinishedTIFFImage::FinishedTIFFImage(const FilePathSpec& path) : FinishedImage(path) {
     containerKind_ = 2;
     fileType_ = 1;
+    infoTextHead_ = CameraSettingsStrings().GetString(CameraSettingsStrings::TiffFile) + "\n";
 }
 
 FinishedTIFFImage::~FinishedTIFFImage() {
@@ -49,11 +51,12 @@ int FinishedTIFFImage::Open() {
             result = FindIFDOffsets();
             if (result == 0) result = ParseMainIFD();
             if (result == 0 && !finishedZyn_) result = NbErrNotFinishedImage;
-            if (result == 0) result = BuildCameraSettingsText();
+            if (result == 0) result = ParsePrivateIFD();
             if (result == 0) result = ParseThumbnailIFD();
             if (result == 0) result = ParseExifIFD();
         }
         SetFileBytes({}, fileLength_);
+        if (result == 0) CopyCopyrightToIPTC();
     } catch (...) {
         result = NbErrImageFileOpenFailed;
     }
@@ -64,6 +67,8 @@ int FinishedTIFFImage::Open() {
         return result;
     }
     headerRead_ = true;
+    RemoveFileTypeLines(cameraSettingsBlock_);
+    RemoveDimensionLines(cameraSettingsBlock_);
     return 0;
 }
 
@@ -192,8 +197,7 @@ void FinishedTIFFImage::ReadImageData(int source, const NbRect& strip, VrelSharp
         const uint64_t rowBytes = uint64_t(thumbnailChannels_) * uint64_t(thumbnailBounds_.Width());
         const uint64_t first = uint64_t(strip.top) * rowBytes;
         const uint64_t count = std::min<uint64_t>(uint64_t(strip.Height()) * rowBytes, size - first);
-        file_->Seek(int64_t(thumbnailOffset_ + first), SEEK_SET);
-        if (file_->ReadExactly(buffer, 1, count) != count) YLM_THROW("FinishedTIFFImage::GetImageData", NbErrImageFileOpenFailed);
+        file_->ReadExactlyAt(int64_t(thumbnailOffset_ + first), buffer, count);
         return;
     }
     const uint64_t pixel = uint64_t(samplesPerPixel_) * uint64_t(bytesPerSample_);
@@ -202,16 +206,13 @@ void FinishedTIFFImage::ReadImageData(int source, const NbRect& strip, VrelSharp
     if (uint64_t(strip.Width()) == imageWidth) {
         // Whole rows lie one after the other in the file: one read.
         const uint64_t total = bytes * uint64_t(strip.Height());
-        file_->Seek(int64_t(imageDataOffset_ + pixel * imageWidth * uint64_t(strip.top)), SEEK_SET);
-        if (file_->ReadExactly(buffer, 1, total) != total)
-            YLM_THROW("FinishedTIFFImage::GetImageData", NbErrImageFileOpenFailed);
+        file_->ReadExactlyAt(int64_t(imageDataOffset_ + pixel * imageWidth * uint64_t(strip.top)), buffer,
+                             total);
     } else {
         for (int64_t r = 0; r < strip.Height(); ++r) {
             const uint64_t at =
                 imageDataOffset_ + pixel * (imageWidth * uint64_t(strip.top + r) + uint64_t(strip.left));
-            file_->Seek(int64_t(at), SEEK_SET);
-            if (file_->ReadExactly(buffer + r * int64_t(bytes), 1, bytes) != bytes)
-                YLM_THROW("FinishedTIFFImage::GetImageData", NbErrImageFileOpenFailed);
+            file_->ReadExactlyAt(int64_t(at), buffer + r * int64_t(bytes), bytes);
         }
     }
     if (toHostOrder && bytesPerSample_ == 2 && FileOrderIsNotHostOrder())
@@ -264,9 +265,10 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     from.columns = int32_t(width);
     for (int k = 0; k < 3; ++k) from.plane[k] = buffer.data() + (channels == 1 ? 0 : k * bytes);
 
-    // 16-bit samples into 8-bit ones are taken as the file holds them.
-    const bool narrow = bytes == 2 && target.bitsPerSample == 8;
-    // The pixels are given as stored: the working space is the file's own.
+    const YlmRefPtr<ColorTransform> transform = BuildFinishedColorTransform(
+        params, sourceColorSpaceName_, source, target.bitsPerSample == 8 ? 8 : 16);
+    // Copied 16-bit samples into 8-bit ones are taken as the file holds them.
+    const bool narrow = !transform && bytes == 2 && target.bitsPerSample == 8;
     NbRect strip(rect.left, rect.top, rect.right, rect.top + int32_t(stripRows) - 1);
     auto runStrip = [&](int64_t rows) {
         for (int64_t done = 0; done < rows;) {
@@ -277,7 +279,7 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
             VrelSharpenPlanes to = target;
             to.rows = int32_t(std::clamp<int64_t>(target.rows - (strip.top - rect.top), 0, n));
             ReadImageData(source, block, from, !narrow);
-            ConvertPixels(nullptr, from, to, narrow && FileOrderIsNotHostOrder());
+            ConvertPixels(transform.Get(), from, to, narrow && FileOrderIsNotHostOrder());
             strip.top += int32_t(n);
             done += n;
             for (void*& plane : target.plane)

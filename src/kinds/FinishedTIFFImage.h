@@ -11,7 +11,7 @@ class FinishedTIFFImage : public FinishedImage {
 public:
     static constexpr uint64_t kHeaderBytes = 32768;
     static constexpr int32_t kStripRows = 256;
-    static constexpr int64_t kCacheBlockBytes = 262144;
+    static constexpr int64_t kCacheBlockBytes = 524288;
 
     explicit FinishedTIFFImage(const FilePathSpec& path);
     ~FinishedTIFFImage() override;

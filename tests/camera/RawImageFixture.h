@@ -4,6 +4,7 @@
 // reached the engine's parameter table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -24,6 +25,14 @@ namespace rawimagetest {
 using Tweak = std::function<void(ZyrWriter&, const ZyrSample::Ifds&)>;
 
 inline lumora::vq::RawImage* gCaptured = nullptr;
+// Where CollectStrip appends the strips of a rendering, in the order they come.
+inline std::vector<uint8_t>* gStrips = nullptr;
+
+inline void* CollectStrip(void* buffer, uint32_t byteCount, int32_t) {
+    const uint8_t* p = static_cast<const uint8_t*>(buffer);
+    gStrips->insert(gStrips->end(), p, p + byteCount);
+    return buffer;
+}
 // Makes RawImage open files the factory would give to another class, so the
 // class's own refusals can be seen.
 inline bool gForceRawImage = false;
@@ -129,6 +138,25 @@ protected:
     }
     const RationalValue* Matrix(uint32_t id) const {
         return static_cast<const RationalValue*>(image_->renderer()->Parameter(id));
+    }
+
+    // Bytes of the whole output as the current geometry gives it.
+    size_t OutputBytes() const {
+        const ImageGeometry& g = info_.geometry;
+        return size_t(std::max(g.outputWidth, 0)) * size_t(std::max(g.outputHeight, 0)) *
+               size_t(std::max(g.channels, 0)) * size_t(std::max(g.bytesPerSample, 0));
+    }
+    // The output through a buffer of at most `bufferBytes` (0: the whole
+    // output), the strips as the caller receives them collected into `out`.
+    uint32_t RenderInStrips(std::vector<uint8_t>& out, size_t bufferBytes = 0) {
+        out.clear();
+        const size_t bytes = OutputBytes();
+        std::vector<uint8_t> buffer(std::max<size_t>(bufferBytes ? std::min(bufferBytes, bytes) : bytes, 1));
+        gStrips = &out;
+        ImageBufferRecord record{buffer.data(), uint32_t(buffer.size()), 0, CollectStrip};
+        const uint32_t status = VqGetImage(&info_, &record, nullptr);
+        gStrips = nullptr;
+        return status;
     }
 
     uint32_t SetBalance(int32_t mode, int32_t preset, int32_t kind, uint16_t r, uint16_t g, uint16_t b) {

@@ -57,6 +57,18 @@ TEST(FileTest, ReadWriteSeekAndTheirCodes) {
     File ro(FilePathSpec(tmp.file("data.bin")));
     ro.Open(File::ReadBinary);
     EXPECT_EQ(CodeOf([&] { ro.Write("x", 1, 1); }), NbErrFileWriteFailed);
+
+    // Reads at a position leave the stream where it was.
+    ro.Seek(1, 0);
+    EXPECT_EQ(ro.ReadExactlyAt(3, buf, 3), 3u);
+    EXPECT_EQ(std::string(buf, 3), "def");
+    EXPECT_EQ(ro.GetPosition(), 1);
+    EXPECT_EQ(ro.ReadExactly(buf, 1, 1), 1u);
+    EXPECT_EQ(buf[0], 'b');
+    EXPECT_EQ(CodeOf([&] { ro.ReadExactlyAt(4, buf, 3); }), NbErrFileReadFailed); // past the end
+    EXPECT_EQ(CodeOf([&] { ro.ReadExactlyAt(-1, buf, 1); }), NbErrFileReadFailed);
+    ro.Close();
+    EXPECT_EQ(CodeOf([&] { ro.ReadExactlyAt(0, buf, 1); }), NbErrFileNotOpen);
 }
 
 TEST(FileTest, DeleteAttributesAndSpace) {

@@ -150,6 +150,10 @@ TEST_F(FinishedTIFFImageTest, OpenFailures) {
         {"model of another line", [](FinishedTiffSpec& s) { s.software = "Camera"; s.model = "ZynA 1"; }, 2203},
         {"lzw", [](FinishedTiffSpec& s) { s.override0[259] = 5; }, 2203},
         {"multi-strip", [](FinishedTiffSpec& s) { s.override0[278] = 1; }, 2203},
+        {"tiled", [](FinishedTiffSpec& s) {
+             s.override0[273] = s.override0[278] = s.override0[279] = 0xFFFFFFFF;
+             s.extra0 = {{322, 3, 1, {0, 16}}, {323, 3, 1, {0, 16}}, {324, 4, 1, {0, 0, 0, 8}}, {325, 4, 1, {0, 0, 0, 36}}};
+         }, 2203},
         {"strip outside the file", [](FinishedTiffSpec& s) { s.override0[273] = 0x7FFFFFF0; }, 2203},
         // 65536 x 65536 x 3 wraps in 32 bits to a small size that would fit.
         {"size wraps in 32 bits", [](FinishedTiffSpec& s) { s.override0[256] = 65536; s.override0[257] = 65536; }, 2203},
@@ -380,5 +384,139 @@ TEST_F(FinishedTIFFImageTest, WideRowsReadInSeveralBlocksPerStrip) {
                     const size_t s = ((size_t(y + c.crop.top) * 500 + size_t(x + c.crop.left)) * 3 + k) * 2;
                     ASSERT_EQ(out.Row(y)[x * 3 + k], spec.pixels[s]) << x << "," << y;
                 }
+    }
+}
+
+TEST_F(FinishedTIFFImageTest, ParameterChecksOfAFinishedFile) {
+    FinishedTiffSpec spec;
+    spec.width = 40, spec.height = 30;
+    const std::string path = Path("checks.tif");
+    FinishedTiffWriter::Write(path, spec);
+    FinishedTIFFImage image{FilePathSpec(path)};
+    ASSERT_EQ(image.Open(), 0);
+    const ImageProcessParam own = *image.GetProcessParams();
+    // The image's own parameters (no balance, lighting or noise reduction
+    // of its own) are valid for it.
+    EXPECT_EQ(image.ValidateProcessParams(own), 0);
+    using P = ImageProcessParam;
+    struct Case {
+        const char* name;
+        void (*change)(ImageProcessParam&);
+        int code;
+    } cases[] = {
+        {"automatic lighting", [](P& p) { p.lighting = 5; }, P::AutoLightingUnsupported},
+        {"lighting as shot", [](P& p) { p.lighting = 4; }, P::NoAtCaptureParams},
+        {"a balance type", [](P& p) { p.balanceType = 0; }, P::CannotClickBalance},
+        {"a white point", [](P& p) { p.whitePoint = 5000; }, P::CannotAdjustWhitePoint},
+        {"daylight", [](P& p) { p.lighting = 0; }, P::LightingUnsupported},
+        {"sharpening", [](P& p) { p.sharpenAmount = 5, p.sharpenRadius = 5; }, P::CannotSharpen},
+        {"noise reduction", [](P& p) { p.noiseReductionMode = 1; }, P::NoiseModeUnsupported},
+        {"exposure", [](P& p) { p.exposureCompensation = 0.5f; }, P::CannotAdjustExposure},
+        {"tone levels", [](P& p) { p.levels[0] = 0.3f; }, P::CannotAdjustTone},
+        {"a look", [](P& p) { p.lookName = "NO SUCH LOOK"; }, P::LookUnavailable},
+        {"colour fine-tuning", [](P& p) { p.fineTuneBalance[6][0] = 1; }, P::CannotAdjustColorBalance},
+        {"lens optimisation", [](P& p) { p.lensOptimization = 3; }, P::CannotOptimizeLens},
+        {"crop past the right edge", [](P& p) { p.crop = NbRect(0, 0, 40, 29); }, P::CropOutside},
+        {"crop narrower than 8 from the edge", [](P& p) { p.crop = NbRect(33, 0, 39, 29); }, P::CropOutside},
+        {"a rotation that is not whole", [](P& p) { p.rotation = 45.5f; }, P::RotationNotWhole},
+        {"a rotation that is not a quarter", [](P& p) { p.rotation = 45.0f; }, P::RotationNotQuarter},
+    };
+    for (const Case& c : cases) {
+        P p = own;
+        c.change(p);
+        EXPECT_EQ(image.ValidateProcessParams(p), c.code) << c.name;
+    }
+}
+
+TEST_F(FinishedTIFFImageTest, RectanglesBetweenRotationsAndTurnedSizes) {
+    FinishedTiffSpec spec;
+    spec.width = 40, spec.height = 30;
+    const std::string path = Path("rects.tif");
+    FinishedTiffWriter::Write(path, spec);
+    FinishedTIFFImage image{FilePathSpec(path)};
+    ASSERT_EQ(image.Open(), 0);
+    const NbRect source(1, 2, 10, 5); // 10 x 4
+    struct Case {
+        float from;
+        NbRect expected;
+    } cases[] = {
+        {0, NbRect(1, 2, 10, 5)},
+        {90, NbRect(24, 1, 27, 10)},   // left H - bottom - 1, top left, 4 x 10
+        {180, NbRect(29, 24, 38, 27)}, // W - right - 1, H - bottom - 1
+        {270, NbRect(2, 29, 5, 38)},   // top, W - right - 1
+    };
+    for (const Case& c : cases) {
+        NbRect out;
+        EXPECT_EQ(image.MapRectBetweenRotations(source, c.from, &out, 0), 0) << c.from;
+        EXPECT_EQ(out, c.expected) << c.from;
+    }
+    // Seen turned, the picture is 30 wide: a rectangle reaching column 35
+    // lies outside it.
+    NbRect out;
+    EXPECT_EQ(image.MapRectBetweenRotations(NbRect(20, 0, 35, 5), 0, &out, 90),
+              ImageProcessParam::CropOutside);
+    EXPECT_EQ(out, NbRect());
+
+    EXPECT_EQ(image.GetImageRect(), NbRect(0, 0, 39, 29));
+    ImageProcessParam turned = *image.GetProcessParams();
+    turned.rotation = 90.0f;
+    image.SetProcessParams(turned);
+    EXPECT_FALSE(image.IsModified()); // a finished file stores no parameters
+    EXPECT_EQ(image.GetImageRect(), NbRect(0, 0, 29, 39));
+    EXPECT_EQ(image.GetThumbnailRect(),
+              NbRect(0, 0, int32_t(spec.thumbHeight) - 1, int32_t(spec.thumbWidth) - 1));
+    EXPECT_EQ(image.GetAvailableResolutions().at(1), NbRect(0, 0, 39, 29));
+    int reason = 0;
+    EXPECT_FALSE(image.CanWhiteBalanceFileBeSaved(&reason));
+    EXPECT_EQ(reason, 3);
+}
+
+TEST_F(FinishedTIFFImageTest, ProfileAndIptcRecordOnlyWhenTheyFit) {
+    // Record version 4 and the object name "Test": 16 bytes, 4 words.
+    const std::vector<uint8_t> iptc = {0x1C, 2, 0, 0, 2, 0, 4, 0x1C, 2, 5, 0, 4, 'T', 'e', 's', 't'};
+    // The same datasets and zero bytes up to 65552 (16388 words): more than
+    // a record can hold; a 16-bit length would make it the first 16 bytes.
+    std::vector<uint8_t> big(65552, 0);
+    std::copy(iptc.begin(), iptc.end(), big.begin());
+    auto objectName = [](Image& image) {
+        int index = 0;
+        const uint8_t* data = nullptr;
+        uint16_t length = 0;
+        for (bool more = image.GetIPTCRecord()->GetFirstDataset(&index, &data, &length); more;
+             more = image.GetIPTCRecord()->GetNextDataset(&index, &data, &length))
+            if (index == IPTCNAARecord2::kObjectName)
+                return std::string(reinterpret_cast<const char*>(data), length);
+        return std::string();
+    };
+    struct Case {
+        const char* name;
+        FinishedTiffExtraEntry entry;
+        std::vector<uint8_t> appended; // the value's bytes, after the pixels
+        std::string objectName;
+        size_t profileBytes;
+    } cases[] = {
+        {"a record that fits", {33723, 4, 4, iptc}, {}, "Test", 0},
+        {"a record at the end of the file", {33723, 4, 4, {}}, iptc, "Test", 0},
+        {"a record of 16388 words", {33723, 4, 16388, {}}, big, "", 0},
+        {"a record beyond the file", {33723, 4, 4, {}, 0x7FFFFF00}, {}, "", 0},
+        {"a profile whose bytes are there", {34675, 7, 300, std::vector<uint8_t>(300, 0x55)}, {}, "", 300},
+        // A count of 1 GB at an offset past the end: nothing is allocated
+        // for it and the file opens without a profile.
+        {"a profile beyond the file", {34675, 7, 0x40000000, {}, 0x7FFFFFF0}, {}, "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FinishedTiffSpec spec;
+        spec.extra0 = {c.entry};
+        if (!c.appended.empty()) spec.extra0[0].offset = uint32_t(FinishedTiffWriter::Build(spec).size());
+        std::vector<uint8_t> bytes = FinishedTiffWriter::Build(spec);
+        bytes.insert(bytes.end(), c.appended.begin(), c.appended.end());
+        const std::string path = Path("meta.tif");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+        FinishedTIFFImage image{FilePathSpec(path)};
+        ASSERT_EQ(image.Open(), 0);
+        EXPECT_EQ(objectName(image), c.objectName);
+        EXPECT_EQ(image.GetEmbeddedProfile().size(), c.profileBytes);
     }
 }

@@ -8,6 +8,8 @@ struct Entry {
     uint16_t tag, type;
     uint32_t count;
     std::vector<uint8_t> data; // the value bytes in file order
+    bool atOffset = false;     // the value field holds offset, data is not written
+    uint32_t offset = 0;
 };
 
 struct Out {
@@ -57,7 +59,9 @@ size_t WriteIFD(Out& o, std::vector<Entry> entries) {
     std::vector<uint8_t> tail;
     for (auto& e : entries) {
         o.u16(e.tag), o.u16(e.type), o.u32(e.count);
-        if (e.data.size() <= 4) {
+        if (e.atOffset) {
+            o.u32(e.offset);
+        } else if (e.data.size() <= 4) {
             auto d = e.data;
             d.resize(4, 0);
             o.b.insert(o.b.end(), d.begin(), d.end());
@@ -96,7 +100,9 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
         Short(o, 259, {1}), Short(o, 262, {uint16_t(s.samples == 3 ? 2 : 1)}), Ascii(271, s.make), Ascii(272, s.model),
         Long(o, 273, 0), Short(o, 274, {1}), Short(o, 277, {uint16_t(s.samples)}), Long(o, 278, s.height),
         Long(o, 279, uint32_t(dataSize)), Ascii(305, s.software), Ascii(306, "2024:05:06 07:08:09"),
-        Long(o, 34665, 0)};
+                               Long(o, 33424, 0),
+                               Long(o, 34665, 0),
+                               Entry{34675, 7, uint32_t(s.icc.size()), s.icc}};
     std::vector<Entry> kept;
     for (auto& e : ifd0) {
         auto it = s.override0.find(e.tag);
@@ -105,8 +111,11 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
             e = e.type == 3 ? Short(o, e.tag, {uint16_t(it->second)}) : Long(o, e.tag, it->second);
         }
         if (e.tag == 34665 && !s.withExif) continue;
+        if ((e.tag == 33424 && !s.withPrivate) || (e.tag == 34675 && s.icc.empty())) continue;
         kept.push_back(e);
     }
+    for (const FinishedTiffExtraEntry& x : s.extra0)
+        kept.push_back({x.tag, x.type, x.count, x.data, x.offset != 0, x.offset});
     const size_t ifd0At = o.b.size();
     const size_t link0 = WriteIFD(o, kept);
     auto patch = [&](size_t ifdAt, uint16_t tag, uint32_t value) {
@@ -120,6 +129,12 @@ std::vector<uint8_t> FinishedTiffWriter::Build(FinishedTiffSpec& s) {
     if (s.withExif) {
         patch(ifd0At, 34665, uint32_t(o.b.size()));
         WriteIFD(o, {Ascii(33432, "(c) test")});
+    }
+    if (s.withPrivate) {
+        patch(ifd0At, 33424, uint32_t(o.b.size()));
+        Out t{o.big, {}};
+        t.u32(s.colorCode), t.u32(s.colorCode);
+        WriteIFD(o, {Entry{3303, 4, 2, t.b}});
     }
     if (s.withIFD1) {
         o.put32(link0, uint32_t(o.b.size()));

@@ -8,6 +8,13 @@
 #include <string>
 #include <vector>
 
+struct FinishedTiffExtraEntry {
+    uint16_t tag, type;
+    uint32_t count;
+    std::vector<uint8_t> data; // the value bytes in file order, placed after IFD0...
+    uint32_t offset = 0;       // ...unless this offset is written in their place
+};
+
 struct FinishedTiffSpec {
     bool bigEndian = true;
     uint32_t width = 4, height = 3, samples = 3, bits = 8;
@@ -16,8 +23,12 @@ struct FinishedTiffSpec {
     bool withExif = true, withIFD1 = true;
     // Tags whose value (SHORT/LONG) replaces the one written, or 0xFFFFFFFF to drop the tag.
     std::map<uint16_t, uint32_t> override0;
-    std::vector<uint8_t> pixels;      // empty: a ramp
-    std::vector<uint8_t> thumbPixels; // empty: a ramp
+    std::vector<uint8_t> icc;                   // tag 34675 when not empty
+    std::vector<FinishedTiffExtraEntry> extra0; // further IFD0 entries
+    bool withPrivate = false;                   // a private directory (tag 33424)...
+    uint32_t colorCode = 3;                     // ...holding the colour codes (tag 3303)
+    std::vector<uint8_t> pixels;                // empty: a ramp
+    std::vector<uint8_t> thumbPixels;           // empty: a ramp
 };
 
 class FinishedTiffWriter {

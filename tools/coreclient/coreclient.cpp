@@ -36,18 +36,29 @@
 //     [--cancel-after STRIPS]
 // coreclient export IN OUT --jpeg [--quality 0|1|2] [the options above but --depth]
 //
-// Opens IN (a finished TIFF or JPEG file by its extension, else a raw file of
-// the newest models) and exports it to OUT as the program would; a failure
-// prints {"code": N} and exits 1. --cancel-after cancels once that many
-// strips were rendered. A JPEG export of a finished file takes the
-// quantisation tables of its quality code from the presets, as the export of
-// a camera without tables of its own does.
+// Opens IN through the image factory and exports it to OUT through the
+// exporter its kind makes, as the program would; a failure prints
+// {"code": N} and exits 1. --cancel-after cancels once that many strips were
+// rendered. A JPEG export takes the quantisation tables of its quality code
+// from the image.
+//
+// coreclient wb PATH OUT.wb
+//
+// Writes the image's white-balance file for the camera, as the program's
+// command does: an image that cannot give one prints {"code": 1725,
+// "reason": N} (the reason the program shows) and exits 1; otherwise the
+// kind writes OUT and {"code": 0} is printed, or {"code": N} on failure.
+//
+// coreclient quant PATH --chroma 0|1 --quality N
+//
+// The quantisation table a JPEG export of quality code N asks the image for:
+// {"code": 0, "source": "camera"|"presets", "quality": Q, "values": [64
+// values in natural order]}. "camera" when the camera's own tables answer.
 #include "ColorEngine.h"
 #include "ContactSheet.h"
 #include "ExportImageArray.h"
 #include "ExportJPEGImage.h"
 #include "ExportSizeOptions.h"
-#include "ExportTIFFImage.h"
 #include "FinishedJPEGImage.h"
 #include "FinishedTIFFImage.h"
 #include "ImagePool.h"
@@ -116,7 +127,12 @@ int usage() {
                          "           [--units inch|cm] [--resolution N] [--working-space DESCRIPTION] [--no-profile]\n"
                          "           [--gps-text] [--cancel-after STRIPS]\n"
                          "       coreclient export IN OUT --jpeg [--quality 0|1|2] [--resize ...] [--units inch|cm]\n"
-                         "           [--resolution N] [--working-space DESCRIPTION] [--no-profile] [--cancel-after STRIPS]\n");
+                         "           [--resolution N] [--working-space DESCRIPTION] [--no-profile] [--cancel-after STRIPS]\n"
+                         "       coreclient wb PATH OUT.wb\n"
+                         "       coreclient quant PATH --chroma 0|1 --quality N\n"
+                         "       coreclient save-params PATH\n"
+                         "       coreclient save-meta PATH [--tag 0|1] [--iptc FILE.ipt] [--annotation TEXT]\n"
+                         "       coreclient convert-jpeg PATH OUT.jpg [--quality N] [--size N] [--res N] [--unit 1|2]\n");
     return 2;
 }
 
@@ -129,16 +145,6 @@ public:
 
 private:
     int strips_, total_;
-};
-
-// A finished file that answers the JPEG presets for its quantisation tables,
-// as the export of a camera without tables of its own does.
-template <class Kind> class PresetTables : public Kind {
-public:
-    using Kind::Kind;
-    bool GetJPEGQuantizationTables(bool chroma, int rowCode, int columnCode, int* table, int* quality) override {
-        return NimbalCore::GetJpegQuantTable(0, chroma, rowCode, columnCode, table, quality);
-    }
 };
 
 bool number(const char* text, int* out) {
@@ -200,20 +206,6 @@ int OpenImage(const std::string& file, ImageRef& out, std::string& kindName) {
     else if (dynamic_cast<NimbalCore::ProImage*>(im)) kindName = "pro";
     else if (dynamic_cast<NimbalCore::ZynImage*>(im)) kindName = "zyn";
     return 0;
-}
-
-// For a JPEG export: a finished file opened again as one that answers the
-// JPEG presets for its quantisation tables, as the export of a camera without
-// tables of its own does. Other kinds answer their own.
-int OpenWithPresetTables(const std::string& file, ImageRef& out, std::string& kindName) {
-    if (const int code = OpenImage(file, out, kindName)) return code;
-    if (kindName != "tiff" && kindName != "jpeg") return 0;
-    const NimbalCore::FilePathSpec path(Absolute(file));
-    ImageRef image(kindName == "tiff" ? static_cast<Image*>(new PresetTables<NimbalCore::FinishedTIFFImage>(path))
-                                      : static_cast<Image*>(new PresetTables<NimbalCore::FinishedJPEGImage>(path)));
-    const int code = image->Open();
-    out = code == 0 ? image : ImageRef();
-    return code;
 }
 
 template <typename F>
@@ -288,21 +280,20 @@ int exportImage(int argc, char** argv) {
         ColorEngine::Instance(0, 1);
         ImageRef image;
         std::string kindName;
-        if (const int opened = jpeg ? OpenWithPresetTables(argv[2], image, kindName) : OpenImage(argv[2], image, kindName))
-            return failure(opened);
+        if (const int opened = OpenImage(argv[2], image, kindName)) return failure(opened);
         ImageProcessParam params = *image->GetProcessParams();
         params.crop = image->GetImageRect();
         if (!workingSpace.empty()) params.workingSpaceName = workingSpace;
         ImageRendering rendering(image, params);
         ExportImageArray array;
         array.SetBytesPerSample(depth == 16 ? 2 : 1);
-        std::unique_ptr<ExportImage> exporter;
+        std::unique_ptr<ExportImage> exporter(image->CreateExportImage(
+            jpeg ? ExportImage::FormatJPEG : ExportImage::FormatTIFF, &rendering, FilePathSpec(argv[3]), &array, 0));
+        if (!exporter) return failure(NbErrNotSupported);
         if (jpeg) {
-            auto* e = new ExportJPEGImage(rendering, FilePathSpec(argv[3]), &array);
+            auto* e = dynamic_cast<ExportJPEGImage*>(exporter.get());
+            if (!e) return failure(NbErrNotSupported);
             e->SetQualityCode(quality);
-            exporter.reset(e);
-        } else {
-            exporter.reset(new ExportTIFFImage(rendering, FilePathSpec(argv[3]), &array));
         }
         exporter->SetSizeOptions(size);
         exporter->SetEmbedProfile(embed);
@@ -358,6 +349,147 @@ std::string ZynJson(NimbalCore::ZynImage* zyn) {
            ", \"tagged\": " + (zyn->IsTagged() ? "true" : "false") + ", \"soundKey\": " + json(zyn->GetSoundKey()) +
            ", \"gpsText\": " + json(zyn->GetGPSText()) + ", \"annotation\": " + json(zyn->GetAnnotation()) +
            ", \"cameraSettings\": " + json(zyn->GetCameraSettingsBlock());
+}
+
+int whiteBalanceFile(int argc, char** argv) {
+    if (argc != 4) return usage();
+    ImageRef image;
+    std::string kindName;
+    int reason = 0;
+    bool refused = false;
+    const int code = Guarded([&] {
+        if (const int opened = OpenImage(argv[2], image, kindName)) return opened;
+        // The program asks first and shows the reason of a refusal.
+        if (!image->CanWhiteBalanceFileBeSaved(&reason)) {
+            refused = true;
+            return int(NimbalCore::NbErrWhiteBalanceUnavailable);
+        }
+        image->WriteWhiteBalanceFile(NimbalCore::FilePathSpec(Absolute(argv[3])));
+        return 0;
+    });
+    image.Reset();
+    NimbalCore::ImagePool::DeleteInstance();
+    if (refused) {
+        std::printf("{\"code\": %d, \"reason\": %d}\n", code, reason);
+        return 1;
+    }
+    if (code != 0) return failure(code);
+    std::printf("{\"code\": 0}\n");
+    return 0;
+}
+
+int quantizationTable(int argc, char** argv) {
+    if (argc != 7) return usage();
+    int chroma = -1, qualityCode = 0;
+    bool haveQuality = false;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--quality") haveQuality = true;
+        int* out = a == "--chroma" ? &chroma : a == "--quality" ? &qualityCode : nullptr;
+        if (!out || !number(argv[i + 1], out)) return usage();
+    }
+    if ((chroma != 0 && chroma != 1) || !haveQuality) return usage();
+    ImageRef image;
+    std::string kindName;
+    std::string line;
+    const int code = Guarded([&] {
+        if (const int opened = OpenImage(argv[2], image, kindName)) return opened;
+        // As the JPEG exporter asks: row code 0, the quality code beside it.
+        int table[NimbalCore::JpegQualityPreset::kTableSize] = {};
+        int quality = 0;
+        const char* source = "camera";
+        if (!image->GetCameraJPEGQuantizationTables(chroma == 1, 0, qualityCode, table, &quality)) {
+            source = "presets";
+            if (!image->GetJPEGQuantizationTables(chroma == 1, 0, qualityCode, table, &quality))
+                return int(NimbalCore::NbErrNotSupported);
+        }
+        std::string values;
+        for (int v : table) values += (values.empty() ? "" : ", ") + std::to_string(v);
+        line = std::string("{\"code\": 0, \"source\": \"") + source + "\", \"quality\": " + std::to_string(quality) +
+               ", \"values\": [" + values + "]}";
+        return 0;
+    });
+    image.Reset();
+    NimbalCore::ImagePool::DeleteInstance();
+    if (code != 0) return failure(code);
+    std::printf("%s\n", line.c_str());
+    return 0;
+}
+
+// Runs one operation on an opened image and prints its code.
+int OnImage(const char* file, const std::function<int(Image*)>& operation) {
+    ImageRef image;
+    std::string kindName;
+    const int code = Guarded([&] {
+        if (const int opened = OpenImage(file, image, kindName)) return opened;
+        return operation(image.Get());
+    });
+    image.Reset();
+    NimbalCore::ImagePool::DeleteInstance();
+    if (code != 0) return failure(code);
+    std::printf("{\"code\": 0}\n");
+    return 0;
+}
+
+int saveParams(int argc, char** argv) {
+    if (argc != 3) return usage();
+    return OnImage(argv[2], [](Image* im) {
+        im->WriteProcessParamsToFile();
+        return 0;
+    });
+}
+
+int saveMeta(int argc, char** argv) {
+    if (argc < 3) return usage();
+    int tag = -1;
+    const char* iptcFile = nullptr;
+    const char* annotation = nullptr;
+    for (int i = 3; i < argc; i += 2) {
+        if (i + 1 >= argc) return usage();
+        const std::string a = argv[i];
+        if (a == "--tag") {
+            if (!number(argv[i + 1], &tag) || (tag != 0 && tag != 1)) return usage();
+        } else if (a == "--iptc") {
+            iptcFile = argv[i + 1];
+        } else if (a == "--annotation") {
+            annotation = argv[i + 1];
+        } else {
+            return usage();
+        }
+    }
+    return OnImage(argv[2], [&](Image* im) {
+        if (tag >= 0) im->SetTagged(tag == 1);
+        if (iptcFile) {
+            NimbalCore::IPTCNAARecord2 record;
+            if (!record.ReadFromFile(NimbalCore::FilePathSpec(Absolute(iptcFile))))
+                return int(NimbalCore::NbErrFileReadFailed);
+            im->SetIPTCRecord(record);
+        }
+        if (annotation) im->SetAnnotation(annotation);
+        im->WriteAllMetaDataToFile();
+        return 0;
+    });
+}
+
+int convertJpeg(int argc, char** argv) {
+    if (argc < 4) return usage();
+    int quality = 0, size = 0, resolution = 300, unit = 2;
+    for (int i = 4; i < argc; i += 2) {
+        const std::string a = argv[i];
+        int* out = a == "--quality" ? &quality : a == "--size" ? &size : a == "--res" ? &resolution
+                 : a == "--unit"    ? &unit
+                                    : nullptr;
+        if (!out || i + 1 >= argc || !number(argv[i + 1], out)) return usage();
+    }
+    if (unit != 1 && unit != 2) return usage();
+    const std::string target = Absolute(argv[3]);
+    return OnImage(argv[2], [&](Image* im) {
+        auto* zyn = dynamic_cast<NimbalCore::ZynImage*>(im);
+        if (!zyn) return int(NimbalCore::NbErrNotSupported);
+        zyn->ExportJPEG(NimbalCore::FilePathSpec(target), quality, size, unit, resolution, *zyn->GetProcessParams(),
+                        nullptr);
+        return 0;
+    });
 }
 
 int openCommand(int argc, char** argv) {
@@ -592,12 +724,18 @@ int main(int argc, char** argv) {
     if (command == "strings") return strings(argc, argv);
     // Images see their colour spaces, looks and transforms through the
     // colour engine, as in the program.
-    if (command == "open" || command == "render" || command == "scan" || command == "params")
+    if (command == "open" || command == "render" || command == "scan" || command == "params" || command == "wb" ||
+        command == "quant" || command == "save-params" || command == "save-meta" || command == "convert-jpeg")
         NimbalCore::ColorEngine::Instance(0, 1);
     if (command == "open") return openCommand(argc, argv);
     if (command == "params") return params(argc, argv);
     if (command == "render") return render(argc, argv);
     if (command == "export") return exportImage(argc, argv);
     if (command == "scan") return scan(argc, argv);
+    if (command == "wb") return whiteBalanceFile(argc, argv);
+    if (command == "quant") return quantizationTable(argc, argv);
+    if (command == "save-params") return saveParams(argc, argv);
+    if (command == "save-meta") return saveMeta(argc, argv);
+    if (command == "convert-jpeg") return convertJpeg(argc, argv);
     return usage();
 }

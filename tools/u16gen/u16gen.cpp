@@ -1,6 +1,6 @@
-// u16gen [--big-endian] [--crlf] IN.tsv OUT.u16
+// u16gen [--big-endian] [--crlf] IN.tsv... OUT.u16
 //
-// Turns a UTF-8 table (one row per line, items separated by TAB, lines that
+// Turns one or more UTF-8 tables, in the order given, into one file: a UTF-8 table (one row per line, items separated by TAB, lines that
 // start with '#' ignored; \t \n \r \\ in an item stand for TAB, line feed,
 // carriage return and backslash) into the tab-delimited UTF-16 format of the
 // program's string table: a byte-order mark, then the rows with the format's
@@ -71,7 +71,7 @@ void put(std::string& bytes, char16_t unit, bool bigEndian) {
 }
 
 int usage() {
-    std::cerr << "usage: u16gen [--big-endian] [--crlf] IN.tsv OUT.u16\n";
+    std::cerr << "usage: u16gen [--big-endian] [--crlf] IN.tsv... OUT.u16\n";
     return 2;
 }
 
@@ -87,46 +87,50 @@ int main(int argc, char** argv) {
         else if (!a.empty() && a[0] == '-') return usage();
         else files.push_back(a);
     }
-    if (files.size() != 2) return usage();
-    std::ifstream in(files[0], std::ios::binary);
-    if (!in) {
-        std::cerr << "u16gen: cannot read " << files[0] << "\n";
-        return 1;
-    }
+    if (files.size() < 2) return usage();
+    const std::string outName = files.back();
+    files.pop_back();
     std::string bytes;
     put(bytes, 0xFEFF, o.bigEndian);
-    std::string line;
-    int lineNumber = 0;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line[0] == '#') continue;
-        std::vector<std::string> items;
-        size_t start = 0;
-        for (;;) {
-            const size_t tab = line.find('\t', start);
-            items.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
+    for (const std::string& inName : files) {
+        std::ifstream in(inName, std::ios::binary);
+        if (!in) {
+            std::cerr << "u16gen: cannot read " << inName << "\n";
+            return 1;
         }
-        for (size_t k = 0; k < items.size(); ++k) {
-            std::string decoded;
-            std::u16string wide;
-            if (!decodeItem(items[k], decoded) || !NimbalCore::UnicodeText::ToUtf16(decoded, wide)) {
-                std::cerr << "u16gen: " << files[0] << ":" << lineNumber << ": bad item " << (k + 1) << "\n";
-                return 1;
+        std::string line;
+        int lineNumber = 0;
+        while (std::getline(in, line)) {
+            ++lineNumber;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty() && line[0] == '#') continue;
+            std::vector<std::string> items;
+            size_t start = 0;
+            for (;;) {
+                const size_t tab = line.find('\t', start);
+                items.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+                if (tab == std::string::npos) break;
+                start = tab + 1;
             }
-            if (k) put(bytes, u'\t', o.bigEndian);
-            for (char16_t c : encodeItem(wide)) put(bytes, c, o.bigEndian);
+            for (size_t k = 0; k < items.size(); ++k) {
+                std::string decoded;
+                std::u16string wide;
+                if (!decodeItem(items[k], decoded) || !NimbalCore::UnicodeText::ToUtf16(decoded, wide)) {
+                    std::cerr << "u16gen: " << inName << ":" << lineNumber << ": bad item " << (k + 1) << "\n";
+                    return 1;
+                }
+                if (k) put(bytes, u'\t', o.bigEndian);
+                for (char16_t c : encodeItem(wide)) put(bytes, c, o.bigEndian);
+            }
+            if (o.crlf) put(bytes, u'\r', o.bigEndian);
+            put(bytes, u'\n', o.bigEndian);
         }
-        if (o.crlf) put(bytes, u'\r', o.bigEndian);
-        put(bytes, u'\n', o.bigEndian);
     }
-    std::ofstream out(files[1], std::ios::binary | std::ios::trunc);
+    std::ofstream out(outName, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));
     out.close();
     if (!out) {
-        std::cerr << "u16gen: cannot write " << files[1] << "\n";
+        std::cerr << "u16gen: cannot write " << outName << "\n";
         return 1;
     }
     return 0;

@@ -23,7 +23,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <iterator>
 #include <string>
 
 #include "ZyrCameraFile.h"
@@ -71,65 +73,36 @@ int main(int argc, char** argv) {
     bool camera = false;
     bool sensorGiven = false, thumbGiven = false;
     std::string path;
+    // The switches that take no value.
+    struct Switch {
+        const char* name;
+        std::function<void()> set;
+    };
+    const Switch switches[] = {
+        {"--mono", [&] { o.colour = old.colour = false; }},
+        {"--oldest", [&] { oldest = true; }},
+        {"--no-records", [&] { old.records = false; }},
+        {"--iptc", [&] { o.iptc = old.iptc = true; }},
+        {"--classic-head", [&] { old.classicHead = true; }},
+        {"--sensing-method", [&] { o.sensingMethod = true; }},
+        {"--resolution", [&] { old.resolution = true; }},
+        {"--jpeg", [&] { o.jpeg = true; }},
+        {"--camera-jpeg", [&] { camera = true; cam.rgbTiff = false; }},
+        {"--rgb-tiff", [&] { camera = true; cam.rgbTiff = true; }},
+        {"--ljpeg", [&] { o.ljpegSensor = true; }},
+        {"--offsets", [&] { o.rowOffsets = o.columnOffsets = true; }},
+        {"--tone-curve1", [&] { o.toneCurve1 = true; }},
+        {"--settings-data", [&] { o.settingsData = true; }},
+        {"--measured-balance", [&] { o.measuredBalance = true; }},
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
-        if (arg == "--mono") {
-            o.colour = old.colour = false;
-            continue;
-        }
-        if (arg == "--oldest") {
-            oldest = true;
-            continue;
-        }
-        if (arg == "--no-records") {
-            old.records = false;
-            continue;
-        }
-        if (arg == "--iptc") {
-            o.iptc = old.iptc = true;
-            continue;
-        }
-        if (arg == "--classic-head") {
-            old.classicHead = true;
-            continue;
-        }
-        if (arg == "--sensing-method") {
-            o.sensingMethod = true;
-            continue;
-        }
-        if (arg == "--resolution") {
-            old.resolution = true;
-            continue;
-        }
-        if (arg == "--jpeg") {
-            o.jpeg = true;
-            continue;
-        }
-        if (arg == "--camera-jpeg" || arg == "--rgb-tiff") {
-            camera = true;
-            cam.rgbTiff = arg == "--rgb-tiff";
-            continue;
-        }
-        if (arg == "--ljpeg") {
-            o.ljpegSensor = true;
-            continue;
-        }
-        if (arg == "--offsets") {
-            o.rowOffsets = o.columnOffsets = true;
-            continue;
-        }
-        if (arg == "--tone-curve1") {
-            o.toneCurve1 = true;
-            continue;
-        }
-        if (arg == "--settings-data") {
-            o.settingsData = true;
-            continue;
-        }
-        if (arg == "--measured-balance") {
-            o.measuredBalance = true;
+        const auto given = std::find_if(std::begin(switches), std::end(switches),
+                                        [&](const Switch& sw) { return arg == sw.name; });
+        if (given != std::end(switches)) {
+            given->set();
             continue;
         }
         if (!(v = next())) return usage();

@@ -3,28 +3,24 @@
 // inside the bytes it was given.
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
+#include "HeadHarness.h"
 #include "SdkImageBase.h"
 
 using lumora::vq::SdkImageBase;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > (1u << 20)) return 0;
-    // An exact-size copy so that any read past the end is seen.
-    const std::vector<uint8_t> bytes(data, data + size);
-    const uint32_t length = uint32_t(bytes.size());
-
-    SdkImageBase image(nullptr, nullptr);
-    for (int resources = 0; resources < 2; ++resources) {
-        const VqStatus status = image.ScanJpegMarkers(bytes.data(), length, resources);
-        const SdkImageBase::JpegMarkers& m = image.jpegMarkers();
-        if (status == 0 && image.tiffOffset() > length) __builtin_trap();
-        if (m.app0Position >= length && m.app0Position != 0) __builtin_trap();
-        if (m.app8Position >= length && m.app8Position != 0) __builtin_trap();
-        if (m.app13Position >= length && m.app13Position != 0) __builtin_trap();
-        if (m.iptcResource > length) __builtin_trap();
-        if (!resources && (m.app13Position || m.iptcResource)) __builtin_trap();
-    }
-    return 0;
+    return lumora::fuzz::FuzzHead(data, size, [](const uint8_t* bytes, uint32_t length) {
+        SdkImageBase image(nullptr, nullptr);
+        for (int resources = 0; resources < 2; ++resources) {
+            const VqStatus status = image.ScanJpegMarkers(bytes, length, resources);
+            const SdkImageBase::JpegMarkers& m = image.jpegMarkers();
+            if (status == 0 && image.tiffOffset() > length) __builtin_trap();
+            if (m.app0Position >= length && m.app0Position != 0) __builtin_trap();
+            if (m.app8Position >= length && m.app8Position != 0) __builtin_trap();
+            if (m.app13Position >= length && m.app13Position != 0) __builtin_trap();
+            if (m.iptcResource > length) __builtin_trap();
+            if (!resources && (m.app13Position || m.iptcResource)) __builtin_trap();
+        }
+    });
 }

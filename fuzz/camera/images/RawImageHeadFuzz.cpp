@@ -3,24 +3,22 @@
 // given (without a camera, nothing can be read from elsewhere).
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
+#include "HeadHarness.h"
 #include "RawImage.h"
 
 using lumora::vq::RawImage;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > (1u << 20)) return 0;
-    // An exact-size copy so that any read past the end is seen.
-    const std::vector<uint8_t> bytes(data, data + size);
-    RawImage image(nullptr, nullptr);
-    if (image.ParseHeader(bytes.data(), uint32_t(bytes.size())) == 0) {
-        VqWhiteBalanceMode mode{};
-        image.GetExtension(VQ_EXT_WHITE_BALANCE, &mode);
-        image.SetExtension(VQ_EXT_WHITE_BALANCE, reinterpret_cast<void*>(uintptr_t(1)), 4, 0, 0, 0);
-        image.SetExtension(VQ_EXT_LOOK_SET, reinterpret_cast<void*>(uintptr_t(1)), 0, 0, 0, 0);
-        image.PrepareSpecialType(VQ_TYPE_CAMERA_RGB16);
-        image.SetExposure(1.5f);
-    }
-    return 0;
+    return lumora::fuzz::FuzzHead(data, size, [](const uint8_t* bytes, uint32_t length) {
+        RawImage image(nullptr, nullptr);
+        if (image.ParseHeader(bytes, length) == 0) {
+            VqWhiteBalanceMode mode{};
+            image.GetExtension(VQ_EXT_WHITE_BALANCE, &mode);
+            image.SetExtension(VQ_EXT_WHITE_BALANCE, reinterpret_cast<void*>(uintptr_t(1)), 4, 0, 0, 0);
+            image.SetExtension(VQ_EXT_LOOK_SET, reinterpret_cast<void*>(uintptr_t(1)), 0, 0, 0, 0);
+            image.PrepareSpecialType(VQ_TYPE_CAMERA_RGB16);
+            image.SetExposure(1.5f);
+        }
+    });
 }

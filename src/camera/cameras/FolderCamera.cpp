@@ -399,19 +399,22 @@ VqStatus FolderCamera::ReadImageBytes(int32_t index, uint32_t length, void* buff
     return status;
 }
 
+VqStatus FolderCamera::CloseKeptFile(uint32_t position, DirectoryEntry& e) {
+    if (!e.file) return 0;
+    if (VqStatus closed = e.file->Close()) return closed;
+    delete e.file;
+    e.file = nullptr;
+    PutAt(imageList_, position, e);
+    return 0;
+}
+
 VqStatus FolderCamera::WriteImageBytes(int32_t index, uint32_t length, const void* buffer, int32_t offset,
                                        uint32_t origin) {
     if (!imageList_) return VQ_ERR_NO_ENTRY_LIST;
     const uint32_t position = uint32_t(uint16_t(index)) + 1;
     DirectoryEntry e;
     if (!GetAt(imageList_, position, e)) return VQ_ERR_ENTRY_NOT_FOUND;
-    if (e.file) {
-        const VqStatus closed = e.file->Close();
-        if (closed) return closed;
-        delete e.file;
-        e.file = nullptr;
-        PutAt(imageList_, position, e);
-    }
+    if (VqStatus closed = CloseKeptFile(position, e)) return closed;
     // The image's file is changed in place: it must still be there (a removed
     // file is not made again), and the bytes must land inside it (a file cut
     // short is not grown with zeros).
@@ -439,13 +442,7 @@ VqStatus FolderCamera::ReplaceImageFile(int32_t index, const uint8_t* bytes, uin
     DirectoryEntry e;
     if (!GetAt(imageList_, position, e)) return VQ_ERR_ENTRY_NOT_FOUND;
     // A kept handle would go on reading the replaced file.
-    if (e.file) {
-        const VqStatus closed = e.file->Close();
-        if (closed) return closed;
-        delete e.file;
-        e.file = nullptr;
-        PutAt(imageList_, position, e);
-    }
+    if (VqStatus closed = CloseKeptFile(position, e)) return closed;
     SdkFile folder(folderPath_);
     char path[VQ_PATH_BYTES];
     if (VqStatus status = folder.JoinPath(path, e.name)) return status;

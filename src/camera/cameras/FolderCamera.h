@@ -81,6 +81,10 @@ protected:
     VqPollRecord pollRecord_;
 
 private:
+    // Closes the handle the entry at `position` kept open and stores the entry
+    // without it; a handle that fails to close stays, and its status is
+    // answered.
+    VqStatus CloseKeptFile(uint32_t position, DirectoryEntry& entry);
     // One field of the image list's entry at index := value.
     VqStatus SetEntryField(int32_t index, uint32_t DirectoryEntry::*field, uint32_t value);
 };

@@ -37,7 +37,7 @@ VqStatus JpegFileImage::ResetKindFields() {
     state_ = {1, 0, 0, 0, 0, 0, 0};
     info_.colourSpace = SdkFourCC("sRGB");
     exposureAvailable_ = 0;
-    info_.whiteBalanceFileStatus = int32_t(VQ_ERR_WB_FILE_UNSUPPORTED_JPEG);
+    info_.whiteBalanceFileStatus = int32_t(JpegFileImage::WhiteBalanceFileStatus());
     return 0;
 }
 
@@ -52,18 +52,7 @@ VqStatus JpegFileImage::SetColourFlags() {
     return 0;
 }
 
-VqStatus JpegFileImage::WriteWhiteBalanceFile(VqPathRecord, void*) {
-    info_.whiteBalanceFileStatus = int32_t(VQ_ERR_WB_FILE_UNSUPPORTED_JPEG);
-    return VQ_ERR_WB_FILE_UNSUPPORTED_JPEG;
-}
-
-VqStatus JpegFileImage::CreateEngine() {
-    if (!renderer_) {
-        renderer_.reset(new (std::nothrow) lumora::JpegFileEngine());
-        if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
-    }
-    return SetParameter<void*>(RP_CURVE_STATE, const_cast<CurveState*>(&curveState()));
-}
+lumora::RawEngineF2* JpegFileImage::NewEngine() const { return new (std::nothrow) lumora::JpegFileEngine(); }
 
 VqStatus JpegFileImage::LoadCache(void* buffer, int32_t steps, int32_t* done) {
     if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
@@ -171,16 +160,7 @@ VqStatus JpegFileImage::ReadMainIfd(const uint8_t* header, const RawIfdRecord& i
 
 VqStatus JpegFileImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader&, const RawIfdRecord& ifd,
                                             uint32_t length) {
-    CameraValues& v = cameraValues_;
-    v.cameraSettingWord = ifd.cameraSettingWord;
-    v.cameraSettingWordPosition = ifd.cameraSettingWordPosition ? tiffOffset_ + ifd.cameraSettingWordPosition : 0;
-    v.settingsData = ifd.settingsData;
-    v.cameraSettingA = ifd.cameraSettingA;
-    v.cameraSettingRatio = ifd.cameraSettingRatio;
-    v.cameraSettingB = ifd.cameraSettingB;
-    v.cameraSettingC = ifd.cameraSettingC;
-    v.extraData = ifd.extraData;
-    v.cameraPreset = ifd.cameraPreset;
+    TakePrivateCameraValues(ifd, tiffOffset_);
 
     // The camera's text; one that cannot be had is left empty.
     if (ifd.cameraText.count != 0 && ByteView(header, length).contains(ifd.cameraText.offset, ifd.cameraText.count)) {

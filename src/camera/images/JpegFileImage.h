@@ -28,7 +28,6 @@ public:
     VqStatus GetWhiteBalance(uint32_t*, uint16_t*) override { return NotSupportedStatus(); }
     VqStatus CalculateWhiteBalance(const SdkRect*, uint16_t*) override { return NotSupportedStatus(); }
     VqStatus LoadCache(void* buffer, int32_t steps, int32_t* done) override;
-    VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
     VqStatus SetColourFlags() override;
 
     // Every balance state passes; only a custom triple can be applied.
@@ -62,7 +61,8 @@ public:
     virtual VqStatus WriteResolutionResource();
 
 protected:
-    VqStatus CreateEngine() override;
+    lumora::RawEngineF2* NewEngine() const override;
+    VqStatus WhiteBalanceFileStatus() const override { return VQ_ERR_WB_FILE_UNSUPPORTED_JPEG; }
     VqStatus ReadMainIfd(const uint8_t* header, const RawIfdRecord& ifd) override;
     VqStatus SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
                                  uint32_t length) override;

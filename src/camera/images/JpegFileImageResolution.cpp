@@ -30,13 +30,7 @@ void PutBig16(uint8_t* at, uint32_t value) {
 } // namespace
 
 VqStatus JpegFileImage::WriteAtFileOffset(uint64_t at, const void* bytes, uint32_t length) {
-    if (!camera_) return VQ_ERR_BAD_HANDLE;
-    uint32_t size = fileSize_;
-    if (size == 0) {
-        uint16_t date = 0, time = 0;
-        if (VqStatus status = camera_->GetEntryFacts(imageIndex_, &size, &date, &time)) return status;
-    }
-    if (at + length > size || at > uint64_t(INT32_MAX)) return VQ_ERR_READ_PAST_BUFFER;
+    if (VqStatus status = CheckInsideFile(at, length)) return status;
     return camera_->WriteImageBytes(imageIndex_, length, bytes, int32_t(at), 0);
 }
 

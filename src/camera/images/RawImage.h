@@ -101,6 +101,9 @@ public:
     // White balance, looks and exposure. The virtual ones are where the
     // families and the version-3 class differ.
     virtual VqStatus ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b);
+    // A custom triple (red and green packed in rg): all zero, or each value
+    // from 1 to 32767.
+    static VqStatus CheckCustomBalance(uint32_t rg, uint16_t b);
     virtual VqStatus ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b, int32_t apply,
                                       uint32_t outputType);
     void GetBalanceMode(VqWhiteBalanceMode* out, bool oneToZero);
@@ -163,9 +166,20 @@ protected:
                                 uint32_t length);
     virtual VqStatus CheckVersionWord(uint32_t version);
     virtual VqStatus CheckPrivateIfd(const RawIfdRecord& ifd);
-    virtual VqStatus CheckToneCurveTag(const RawIfdRecord& ifd);
+    // Whether the private directory has the tags the class cannot open
+    // without: here the tone curve, the output curve, the grey test and the
+    // active area.
+    virtual bool PrivateTagsPresent(const RawIfdRecord& ifd) const;
+    // Checks of the private directory every raw class makes: its values within
+    // their limits, and no matrix or balance triple with a zero denominator.
+    static bool PrivateLimitsHold(const RawIfdRecord& ifd);
+    static bool PrivateMatricesComplete(const RawIfdRecord& ifd);
     virtual VqStatus SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
                                          uint32_t length);
+    // The camera values of the private directory; the camera setting word's
+    // position is counted from `positionBase` (where the TIFF structure starts
+    // in the file).
+    void TakePrivateCameraValues(const RawIfdRecord& ifd, uint32_t positionBase);
     virtual VqStatus BuildProcessingTables(const uint8_t* header, const RawTiffReader& reader,
                                            const RawIfdRecord& ifd, uint32_t length);
     VqStatus BuildColourCurves(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,

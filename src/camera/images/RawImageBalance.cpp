@@ -12,6 +12,14 @@
 
 namespace lumora::vq {
 
+VqStatus RawImage::CheckCustomBalance(uint32_t rg, uint16_t b) {
+    const uint32_t c[3] = {rg & 0xFFFFu, rg >> 16, b};
+    const bool zero = c[0] == 0 && c[1] == 0 && c[2] == 0;
+    bool inRange = true;
+    for (uint32_t v : c) inRange = inRange && v >= 1 && v <= 32767;
+    return zero || inRange ? 0 : VQ_ERR_BAD_CUSTOM_BALANCE;
+}
+
 VqStatus RawImage::ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b) {
     if ((info_.flags & VQ_IMAGE_COLOUR) == 0) return 0;
     if (mode < 1 || mode > 2 || kind < 0 || kind > 2) return VQ_ERR_BAD_BALANCE_MODE;
@@ -19,14 +27,7 @@ VqStatus RawImage::ValidateBalanceMode(int32_t mode, int32_t preset, int32_t kin
         if (preset < 0 || (preset > 4 && preset != 5)) return VQ_ERR_BAD_BALANCE_KIND;
         if (preset == 5 && curveBlock_.curveFlag == 0) return VQ_ERR_MATRIX_NOT_AVAILABLE;
     }
-    if (kind == 1) {
-        const uint32_t c[3] = {rg & 0xFFFFu, rg >> 16, b};
-        const bool zero = c[0] == 0 && c[1] == 0 && c[2] == 0;
-        bool inRange = true;
-        for (uint32_t v : c) inRange = inRange && v >= 1 && v <= 32767;
-        if (!zero && !inRange) return VQ_ERR_BAD_CUSTOM_BALANCE;
-    }
-    return 0;
+    return kind == 1 ? CheckCustomBalance(rg, b) : 0;
 }
 
 VqStatus RawImage::ApplyBalanceMode(int32_t mode, int32_t preset, int32_t kind, uint32_t rg, uint16_t b,

@@ -238,20 +238,26 @@ VqStatus RawImage::CheckVersionWord(uint32_t version) {
     return RawContainer::VersionMajor(version) >= 3 ? VQ_ERR_VERSION_NOT_FOR_CLASS : 0;
 }
 
-VqStatus RawImage::CheckToneCurveTag(const RawIfdRecord& ifd) {
-    return ifd.toneCurve0.count != 0 && ifd.toneCurve0.offset != 0 ? 0 : VQ_ERR_BAD_FILE;
+bool RawImage::PrivateTagsPresent(const RawIfdRecord& ifd) const {
+    return ifd.toneCurve0.count != 0 && ifd.toneCurve0.offset != 0 && ifd.outputCurve.count != 0 &&
+           ifd.outputCurve.offset != 0 && ifd.greyTestValue != 0 && ifd.greyTestRatio[0] != 0 &&
+           ifd.greyTestRatio[1] != 0 && ifd.activeWidth != 0 && ifd.activeHeight != 0;
+}
+
+bool RawImage::PrivateLimitsHold(const RawIfdRecord& ifd) {
+    return ifd.rendererPrivate < 3 && ifd.cameraPreset < 6 && ifd.hiddenValue2 < 1000 && ifd.hiddenValue3 < 1000 &&
+           ifd.leftMargin <= kMaxRawSide && ifd.topMargin <= kMaxRawSide && ifd.activeWidth <= kMaxRawSide &&
+           ifd.activeHeight <= kMaxRawSide;
+}
+
+bool RawImage::PrivateMatricesComplete(const RawIfdRecord& ifd) {
+    for (int i = 0; i < 5; ++i)
+        if (!DenominatorsSet(ifd.presetMatrices[i], 9) || !DenominatorsSet(ifd.balanceTriples[i], 3)) return false;
+    return DenominatorsSet(ifd.colorMatrices, 9);
 }
 
 VqStatus RawImage::CheckPrivateIfd(const RawIfdRecord& ifd) {
-    VqStatus status = CheckToneCurveTag(ifd);
-    if (status) return status;
-    const bool required = ifd.outputCurve.count != 0 && ifd.outputCurve.offset != 0 && ifd.greyTestValue != 0 &&
-                          ifd.greyTestRatio[0] != 0 && ifd.greyTestRatio[1] != 0 && ifd.activeWidth != 0 &&
-                          ifd.activeHeight != 0;
-    const bool limits = ifd.rendererPrivate < 3 && ifd.cameraPreset < 6 && ifd.hiddenValue2 < 1000 && ifd.hiddenValue3 < 1000 &&
-                        ifd.leftMargin <= kMaxRawSide && ifd.topMargin <= kMaxRawSide &&
-                        ifd.activeWidth <= kMaxRawSide && ifd.activeHeight <= kMaxRawSide;
-    if (!required || !limits) return VQ_ERR_BAD_FILE;
+    if (!PrivateTagsPresent(ifd) || !PrivateLimitsHold(ifd)) return VQ_ERR_BAD_FILE;
 
     // The offset tables are indexed by sensor row and column, and the column
     // smoothing reads 64 values at either end.
@@ -270,13 +276,7 @@ VqStatus RawImage::CheckPrivateIfd(const RawIfdRecord& ifd) {
         const uint64_t tiles = (uint64_t(rawWidth_) + tw - 1) / tw * ((uint64_t(rawHeight_) + th - 1) / th);
         if (g / tiles != 3 && g < tiles * 4) return VQ_ERR_GAIN_MAP_SHORT;
     }
-
-    for (int i = 0; i < 5; ++i) {
-        if (!DenominatorsSet(ifd.presetMatrices[i], 9)) return VQ_ERR_BAD_FILE;
-        if (!DenominatorsSet(ifd.balanceTriples[i], 3)) return VQ_ERR_BAD_FILE;
-    }
-    if (!DenominatorsSet(ifd.colorMatrices, 9)) return VQ_ERR_BAD_FILE;
-    return 0;
+    return PrivateMatricesComplete(ifd) ? 0 : VQ_ERR_BAD_FILE;
 }
 
 } // namespace lumora::vq

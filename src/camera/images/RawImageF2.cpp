@@ -54,9 +54,11 @@ VqStatus RawImageF2::WriteWhiteBalanceFile(VqPathRecord, void*) {
     return status;
 }
 
+lumora::RawEngineF2* RawImageF2::NewEngine() const { return new (std::nothrow) lumora::RawEngineF2(); }
+
 VqStatus RawImageF2::CreateEngine() {
     if (!renderer_) {
-        renderer_.reset(new (std::nothrow) lumora::RawEngineF2());
+        renderer_.reset(NewEngine());
         if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
     }
     return SetParameter<void*>(RP_CURVE_STATE, &curveState_);
@@ -73,18 +75,7 @@ VqStatus RawImageF2::CheckPrivateIfd(const RawIfdRecord& ifd) {
     if (newFormat_)
         ok = ok && present(ifd.f2ShiftedTable) && present(ifd.f2FinalTable) && present(ifd.toneCurve1) &&
              present(ifd.f2ToneCurve) && present(ifd.f2OutputCurve);
-    ok = ok && ifd.rendererPrivate < 3 && ifd.cameraPreset < 6 && ifd.hiddenValue2 < 1000 &&
-         ifd.hiddenValue3 < 1000 && ifd.leftMargin <= kMaxRawSide && ifd.topMargin <= kMaxRawSide &&
-         ifd.activeWidth <= kMaxRawSide && ifd.activeHeight <= kMaxRawSide;
-    auto denominatorsSet = [](const uint32_t* words, int n) {
-        for (int i = 0; i < n; ++i)
-            if (words[2 * i + 1] == 0) return false;
-        return true;
-    };
-    for (int i = 0; i < 5 && ok; ++i) ok = denominatorsSet(ifd.presetMatrices[i], 9);
-    ok = ok && denominatorsSet(ifd.colorMatrices, 9);
-    for (int i = 0; i < 5 && ok; ++i) ok = denominatorsSet(ifd.balanceTriples[i], 3);
-    return ok ? 0 : VQ_ERR_BAD_FILE;
+    return ok && PrivateLimitsHold(ifd) && PrivateMatricesComplete(ifd) ? 0 : VQ_ERR_BAD_FILE;
 }
 
 void RawImageF2::FillCurveState(const CurveBlock& block) {

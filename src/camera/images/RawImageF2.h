@@ -62,6 +62,11 @@ public:
 
 protected:
     VqStatus CreateEngine() override;
+    // The engine of the class's files, made once by CreateEngine.
+    virtual lumora::RawEngineF2* NewEngine() const;
+    // What a white-balance file of the image answers: these files cannot
+    // have one.
+    virtual VqStatus WhiteBalanceFileStatus() const;
     VqStatus CheckRawIfd(const RawIfdRecord& ifd) override;
     VqStatus CheckPrivateIfd(const RawIfdRecord& ifd) override;
     VqStatus BuildProcessingTables(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
@@ -72,7 +77,6 @@ protected:
 private:
     VqStatus ReadTables(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd, uint32_t length);
     VqStatus PublishTables();
-    VqStatus WhiteBalanceFileStatus() const;
     void FillCurveState(const CurveBlock& block);
     // The block with the defaults old files lack.
     CurveBlock CompletedBlock(const CurveBlock& block) const;

@@ -36,11 +36,10 @@ constexpr int32_t kPrecisionFactor = 8;
 
 } // namespace
 
-VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
-                                       uint32_t length) {
+void RawImage::TakePrivateCameraValues(const RawIfdRecord& ifd, uint32_t positionBase) {
     CameraValues& v = cameraValues_;
     v.cameraSettingWord = ifd.cameraSettingWord;
-    v.cameraSettingWordPosition = ifd.cameraSettingWordPosition;
+    v.cameraSettingWordPosition = ifd.cameraSettingWordPosition ? positionBase + ifd.cameraSettingWordPosition : 0;
     v.settingsData = ifd.settingsData;
     v.cameraSettingA = ifd.cameraSettingA;
     v.cameraSettingRatio = ifd.cameraSettingRatio;
@@ -48,7 +47,12 @@ VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReade
     v.cameraSettingC = ifd.cameraSettingC;
     v.extraData = ifd.extraData;
     v.cameraPreset = ifd.cameraPreset;
-    ClampCameraPreset(&v.cameraPreset);
+}
+
+VqStatus RawImage::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
+                                       uint32_t length) {
+    TakePrivateCameraValues(ifd, 0);
+    ClampCameraPreset(&cameraValues_.cameraPreset);
 
     VqStatus status = 0;
     {

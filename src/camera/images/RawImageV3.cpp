@@ -27,12 +27,6 @@ constexpr uint32_t kLinearMax = 4095;
 constexpr int32_t kCameraRgbModel = 21;
 constexpr uint32_t kMaxVersionMajor = 3;
 
-bool DenominatorsSet(const uint32_t* words, int pairs) {
-    for (int i = 0; i < pairs; ++i)
-        if (words[2 * i + 1] == 0) return false;
-    return true;
-}
-
 int32_t RoundHalfAway(double v) { return int32_t(std::lround(v)); }
 
 } // namespace
@@ -128,35 +122,9 @@ VqStatus RawImageV3::CheckVersionWord(uint32_t version) {
     return RawContainer::VersionMajor(version) > kMaxVersionMajor ? VQ_ERR_VERSION_NOT_FOR_CLASS : 0;
 }
 
-VqStatus RawImageV3::CheckPrivateIfd(const RawIfdRecord& ifd) {
-    const bool required = ifd.outputCurve.count != 0 && ifd.outputCurve.offset != 0 && ifd.activeWidth != 0 &&
-                          ifd.activeHeight != 0;
-    const bool limits = ifd.rendererPrivate < 3 && ifd.cameraPreset < 6 && ifd.hiddenValue2 < 1000 &&
-                        ifd.hiddenValue3 < 1000 && ifd.leftMargin <= kMaxRawSide && ifd.topMargin <= kMaxRawSide &&
-                        ifd.activeWidth <= kMaxRawSide && ifd.activeHeight <= kMaxRawSide;
-    if (!required || !limits) return VQ_ERR_BAD_FILE;
-
-    // The offset tables are indexed by sensor row and column, and the column
-    // smoothing reads 64 values at either end.
-    if (ifd.rowOffsets.count != 0 && ifd.rowOffsets.count < rawHeight_) return VQ_ERR_BAD_FILE;
-    if (ifd.columnOffsets.count != 0 &&
-        (ifd.columnOffsets.count < rawWidth_ || ifd.columnOffsets.count < kMinColumnOffsets))
-        return VQ_ERR_BAD_FILE;
-
-    const uint32_t tw = ifd.gainTileWidth, th = ifd.gainTileHeight, g = ifd.gainMap.count;
-    if (g != 0) {
-        if (tw == 0 || th == 0) return VQ_ERR_GAIN_MAP_SHORT;
-        const uint64_t active = uint64_t(ifd.activeHeight / th) * (ifd.activeWidth / tw) * 3;
-        if (g < active) return VQ_ERR_GAIN_MAP_SHORT;
-        const uint64_t tiles = (uint64_t(rawWidth_) + tw - 1) / tw * ((uint64_t(rawHeight_) + th - 1) / th);
-        if (g / tiles != 3 && g < tiles * 4) return VQ_ERR_GAIN_MAP_SHORT;
-    }
-    for (int i = 0; i < 5; ++i) {
-        if (!DenominatorsSet(ifd.presetMatrices[i], 9)) return VQ_ERR_BAD_FILE;
-        if (!DenominatorsSet(ifd.balanceTriples[i], 3)) return VQ_ERR_BAD_FILE;
-    }
-    if (!DenominatorsSet(ifd.colorMatrices, 9)) return VQ_ERR_BAD_FILE;
-    return 0;
+bool RawImageV3::PrivateTagsPresent(const RawIfdRecord& ifd) const {
+    return ifd.outputCurve.count != 0 && ifd.outputCurve.offset != 0 && ifd.activeWidth != 0 &&
+           ifd.activeHeight != 0;
 }
 
 VqStatus RawImageV3::SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,

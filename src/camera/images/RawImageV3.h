@@ -73,8 +73,8 @@ protected:
     VqStatus ReadRawIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
                         uint32_t length) override;
     VqStatus CheckVersionWord(uint32_t version) override;
-    VqStatus CheckPrivateIfd(const RawIfdRecord& ifd) override;
-    VqStatus CheckToneCurveTag(const RawIfdRecord&) override { return 0; }
+    // Neither the tone curve (the looks carry it) nor the grey test is required.
+    bool PrivateTagsPresent(const RawIfdRecord& ifd) const override;
     VqStatus LoadDefaultToneCurve() override { return 0; }
     VqStatus SetUpFromPrivateIfd(const uint8_t* header, const RawTiffReader& reader, const RawIfdRecord& ifd,
                                  uint32_t length) override;

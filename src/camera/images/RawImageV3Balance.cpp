@@ -49,14 +49,7 @@ VqStatus RawImageV3::ValidateBalanceMode(int32_t mode, int32_t preset, int32_t k
             preset == kMeasuredPreset || (preset == kCameraPreset && cameraPreset_ == uint32_t(kMeasuredPreset));
         if (measured && curveBlock_.curveFlag == 0) return VQ_ERR_MATRIX_NOT_AVAILABLE;
     }
-    if (kind == 1) {
-        const uint32_t c[3] = {rg & 0xFFFFu, rg >> 16, b};
-        const bool zero = c[0] == 0 && c[1] == 0 && c[2] == 0;
-        bool inRange = true;
-        for (uint32_t v : c) inRange = inRange && v >= 1 && v <= 32767;
-        if (!zero && !inRange) return VQ_ERR_BAD_CUSTOM_BALANCE;
-    }
-    return 0;
+    return kind == 1 ? CheckCustomBalance(rg, b) : 0;
 }
 
 VqStatus RawImageV3::ComputeBalance(int32_t index, uint16_t* r, uint16_t* g, uint16_t* b, int32_t*) {

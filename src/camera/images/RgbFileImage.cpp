@@ -18,7 +18,7 @@ VqStatus RgbFileImage::ResetKindFields() {
     exposureAvailable_ = 0;
     info_.flags = 0;
     info_.fileKind = kFileRgbTiff;
-    info_.whiteBalanceFileStatus = int32_t(VQ_ERR_WB_FILE_UNSUPPORTED_RGB);
+    info_.whiteBalanceFileStatus = int32_t(RgbFileImage::WhiteBalanceFileStatus());
     return 0;
 }
 
@@ -27,17 +27,6 @@ VqStatus RgbFileImage::SetColourFlags() {
     return 0;
 }
 
-VqStatus RgbFileImage::WriteWhiteBalanceFile(VqPathRecord, void*) {
-    info_.whiteBalanceFileStatus = int32_t(VQ_ERR_WB_FILE_UNSUPPORTED_RGB);
-    return VQ_ERR_WB_FILE_UNSUPPORTED_RGB;
-}
-
-VqStatus RgbFileImage::CreateEngine() {
-    if (!renderer_) {
-        renderer_.reset(new (std::nothrow) lumora::RgbFileEngine());
-        if (!renderer_) return VQ_ERR_PROCESS_NO_MEMORY;
-    }
-    return SetParameter<void*>(RP_CURVE_STATE, const_cast<CurveState*>(&curveState()));
-}
+lumora::RawEngineF2* RgbFileImage::NewEngine() const { return new (std::nothrow) lumora::RgbFileEngine(); }
 
 } // namespace lumora::vq

@@ -11,7 +11,6 @@ public:
     ~RgbFileImage() override;
 
     VqStatus SaveProcessParameters() override { return VQ_ERR_NOT_FOR_THIS_KIND; }
-    VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
     VqStatus SetColourFlags() override;
     VqStatus UnknownModelStatus() const override { return VQ_ERR_BAD_FILE; }
     VqStatus MapStatus(VqStatus status) const override { return status; }
@@ -22,7 +21,8 @@ public:
     VqStatus SaveResolution() override { return SdkImageBase::SaveResolution(); }
 
 protected:
-    VqStatus CreateEngine() override;
+    lumora::RawEngineF2* NewEngine() const override;
+    VqStatus WhiteBalanceFileStatus() const override { return VQ_ERR_WB_FILE_UNSUPPORTED_RGB; }
 };
 
 } // namespace lumora::vq

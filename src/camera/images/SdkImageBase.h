@@ -172,6 +172,10 @@ public:
     // Writes bytes inside the image's file, never past its end; a refused
     // write changes nothing.
     VqStatus WriteInsideFile(uint64_t offset, const void* bytes, uint32_t length);
+    // Whether `length` bytes at `at`, counted from the file's first byte, lie
+    // inside the image's file: a file is never extended or patched outside
+    // its bytes.
+    VqStatus CheckInsideFile(uint64_t at, uint32_t length);
 
     // The IPTC block of the picture: where it lies and a copy of it.
     VqStatus SetIptcLocation(const uint8_t* header, uint32_t length, uint32_t dataOffset, uint32_t byteLength,

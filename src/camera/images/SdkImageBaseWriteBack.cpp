@@ -30,16 +30,20 @@ void Put32(uint8_t* at, uint32_t v, bool big) {
 
 } // namespace
 
-VqStatus SdkImageBase::WriteInsideFile(uint64_t offset, const void* bytes, uint32_t length) {
+VqStatus SdkImageBase::CheckInsideFile(uint64_t at, uint32_t length) {
     if (!camera_) return VQ_ERR_BAD_HANDLE;
     uint32_t size = fileSize_;
     if (size == 0) {
         uint16_t date = 0, time = 0;
         if (VqStatus status = camera_->GetEntryFacts(imageIndex_, &size, &date, &time)) return status;
     }
-    const uint64_t at = offset + tiffOffset_;
-    // A file is never extended or patched outside its bytes.
     if (at + length > size || at > uint64_t(INT32_MAX)) return VQ_ERR_READ_PAST_BUFFER;
+    return 0;
+}
+
+VqStatus SdkImageBase::WriteInsideFile(uint64_t offset, const void* bytes, uint32_t length) {
+    const uint64_t at = offset + tiffOffset_;
+    if (VqStatus status = CheckInsideFile(at, length)) return status;
     return StoredSettingsRecord::WriteWithRetry(camera_, imageIndex_, bytes, length, uint32_t(at));
 }
 

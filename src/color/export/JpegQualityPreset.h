@@ -11,6 +11,9 @@ namespace NimbalCore {
 struct JpegQualityPreset {
     static constexpr int kTableSize = 64;
     static constexpr int kCodes = 3;
+    // The camera code under which the raw images of the newest models and
+    // the finished files ask for the presets (no code changes the tables).
+    static constexpr int kGenericCamera = 23;
 
     const int* luma;   // 64 values in natural (row-major) order
     const int* chroma;

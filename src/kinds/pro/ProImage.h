@@ -122,7 +122,13 @@ public:
     bool SetIPTCRecord(const IPTCNAARecord2& record) override;
     void FreeCachedData() override {}
     bool CanWhiteBalanceFileBeSaved(int* kind) override;
-    bool GetJPEGQuantizationTables(bool, int, int, int*, int*) override { return false; }
+    // The driver's white-balance file (attribute 1845) for the camera,
+    // under a name of the form "NAME.WB" (at most eight characters before
+    // the dot). An existing file is replaced only by a complete new one.
+    void WriteWhiteBalanceFile(const FilePathSpec& path) override;
+    // The camera's own tables when it has them (it never has), else the
+    // presets.
+    bool GetJPEGQuantizationTables(bool chroma, int qualityCode, int sizeCode, int* table, int* quality) override;
     std::vector<int> GetRawOutputOptions() override { return {0, 1}; }
     bool HasThumbnail() override { return true; }
     bool CanAdjustWhitePointForBalanceType(int balanceType) override;

@@ -3,7 +3,6 @@
 #include "ProImage.h"
 
 #include "ColorServices.h"
-#include "ExportTIFFImage.h"
 #include "NbErrorCodes.h"
 #include "PixelArray.h"
 #include "ProgressCB.h"
@@ -164,14 +163,6 @@ void ProImage::GetImageRectangleFromCameraSDK(int level, const ImageProcessParam
     }
     if (status != 0) ThrowDriverStatus(status);
     if (progress) progress->Progress(100);
-}
-
-ExportImage* ProImage::CreateExportImage(int fileKind, ImageRendering* rendering, const FilePathSpec& target,
-                                         ExportImageArray* array, int32_t) {
-    if (!rendering || !array) return nullptr;
-    if (fileKind == ExportImage::FormatTIFF) return new ExportTIFFImage(*rendering, target, array);
-    // There is no JPEG exporter yet: nothing to make for kind 1.
-    return nullptr;
 }
 
 bool ProImage::ComputeExposureTableFromLevels(float shadow, float midtone, float highlight, int bytes,

@@ -11,18 +11,33 @@ static inline int32_t Asr(int32_t v, unsigned n) { return v >> n; }
 static inline int16_t Wrap(int32_t v) { return int16_t(uint16_t(uint32_t(v))); }
 static inline int32_t Abs(int32_t v) { return v < 0 ? -v : v; }
 
+// What both green rules read of column c: the sample, its four green
+// neighbours, the horizontal and vertical Laplacians and the gradients they
+// make.
+struct Neighbours {
+    int32_t X, gl, gr, gu, gd, lh, lv, dh, dv;
+};
+
+static inline Neighbours At(const int16_t* __restrict x, const int16_t* __restrict up,
+                            const int16_t* __restrict down, const int16_t* __restrict up2,
+                            const int16_t* __restrict down2, int c) {
+    Neighbours n;
+    n.X = x[c];
+    n.gl = x[c - 1], n.gr = x[c + 1], n.gu = up[c], n.gd = down[c];
+    n.lh = 2 * n.X - x[c - 2] - x[c + 2];
+    n.lv = 2 * n.X - up2[c] - down2[c];
+    n.dh = Abs(n.gl - n.gr) + Abs(n.lh);
+    n.dv = Abs(n.gu - n.gd) + Abs(n.lv);
+    return n;
+}
+
 // Gradient-plus-Laplacian green of columns 2 ... w-3; green sites keep their
 // sensor value. Every column is computed so the loads stay contiguous.
 static inline void Adaptive(const int16_t* __restrict x, const int16_t* __restrict up,
                             const int16_t* __restrict down, const int16_t* __restrict up2,
                             const int16_t* __restrict down2, int16_t* __restrict g, int w, int greenParity) {
     for (int c = 2; c < w - 2; ++c) {
-        const int32_t X = x[c];
-        const int32_t gl = x[c - 1], gr = x[c + 1], gu = up[c], gd = down[c];
-        const int32_t lh = 2 * X - x[c - 2] - x[c + 2];
-        const int32_t lv = 2 * X - up2[c] - down2[c];
-        const int32_t dh = Abs(gl - gr) + Abs(lh);
-        const int32_t dv = Abs(gu - gd) + Abs(lv);
+        const auto [X, gl, gr, gu, gd, lh, lv, dh, dv] = At(x, up, down, up2, down2, c);
         const int32_t gh = Asr(gl + gr, 1) + Asr(lh, 2);
         const int32_t gv = Asr(gu + gd, 1) + Asr(lv, 2);
         const int32_t g4 = Asr(gl + gr + gu + gd, 2) + Asr(lh + lv, 3);
@@ -39,12 +54,7 @@ static inline void Threshold(const int16_t* __restrict x, const int16_t* __restr
                              const int16_t* __restrict down2, int16_t* __restrict g, int16_t* __restrict flag,
                              int w, int greenParity, int32_t threshold) {
     for (int c = 2; c < w - 2; ++c) {
-        const int32_t X = x[c];
-        const int32_t gl = x[c - 1], gr = x[c + 1], gu = up[c], gd = down[c];
-        const int32_t lh = 2 * X - x[c - 2] - x[c + 2];
-        const int32_t lv = 2 * X - up2[c] - down2[c];
-        const int32_t dh = Abs(gl - gr) + Abs(lh);
-        const int32_t dv = Abs(gu - gd) + Abs(lv);
+        const auto [X, gl, gr, gu, gd, lh, lv, dh, dv] = At(x, up, down, up2, down2, c);
         const int32_t gV = Asr(gu + gd + 1, 1) + Asr(lv, 2);
         const int32_t gH = Asr(gl + gr + 1, 1) + Asr(lh, 2);
         const int32_t gEdge = dv < dh ? gV : gH;

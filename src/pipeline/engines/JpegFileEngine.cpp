@@ -141,10 +141,7 @@ VqStatus JpegFileEngine::RenderPixels(const ImageBufferRecord* record, const Pro
         if (!goOn) break;
         const uint64_t stripBytes =
             uint64_t(padTotal) + uint64_t(columns) * uint64_t(rows) * uint64_t(channels) * uint64_t(bytesPerSample);
-        if (record->stripCallback) {
-            out = static_cast<uint8_t*>(record->stripCallback(out, uint32_t(stripBytes), record->userValue));
-            if (!out) status = VQ_ERR_BAD_HANDLE;
-        }
+        status = PassStripOn(record, out, stripBytes);
     }
     if (status == VQ_OK && !goOn) status = VQ_ERR_CANCELLED;
     return MapFileStatusForJpeg(status);

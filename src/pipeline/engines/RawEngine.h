@@ -8,13 +8,19 @@
 // tables and the cache decode; RawEngineRender.cpp the rendering step by step;
 // RawEngineThumbnail.cpp and RawEngineSample.cpp the thumbnail and the sampling.
 #include <cstdint>
+#include <memory>
 
+#include "EngineBlock.h"
 #include "ProcessingModes.h"
 #include "SdkRenderer.h"
 
+class ColorTransformStage;
+
 namespace lumora {
 
+class Demosaicer;
 class LutStage;
+class SharpenStage;
 
 class RawEngine : public SdkRenderer {
 public:
@@ -81,6 +87,47 @@ protected:
     uint16_t LastUnpackEntry() const;
     void PublishImageData();
 
+    // Steps the renderings of this engine and of its version-3 successor take
+    // alike, each of which the thumbnail shares too.
+    //
+    // The type the stages work in: a colour file's grey output is worked in
+    // colour and made grey by the packer. Answers the output type's status.
+    VqStatus WorkingType(uint32_t* type);
+    // The working type, the type the output is packed in with its sample size
+    // and channels, and the stage modes of the working type.
+    VqStatus ChooseOutputAndModes(uint32_t* workType, uint32_t* packType, int32_t* bytesPerSample, int32_t* channels,
+                                  ProcessingModes* modes);
+    // The demosaicer of a subsample step: half size for subsampled colour,
+    // subsampling for monochrome, else the threshold or the adaptive rule.
+    VqStatus MakeDemosaicer(std::unique_ptr<Demosaicer>& demosaicer, int32_t subsample, int32_t demosaicMode) const;
+    // The largest tone-curve entry, for the balance tables.
+    uint32_t ToneMaximum() const;
+    // The white-balance tables up to `maximum`, linearised unless the
+    // thumbnail's own table is on or the balance was measured linear.
+    VqStatus BuildRenderBalanceTables(LutStage& stage, uint32_t maximum);
+    // The colour transform with the file's matrices, tone curve, output curve
+    // and colour-management record, skipping `skipColumns` on each side.
+    VqStatus PrepareTransform(ColorTransformStage& transform, const ProcessingModes& modes, int32_t skipColumns);
+    // The sharpening kernel and levels of the file.
+    void SetSharpening(SharpenStage& sharpen, int32_t sharpenSwitch) const;
+    // The linear table stage in its mode; unless the mode passes the samples
+    // through, the table is filled up to `top`.
+    VqStatus PrepareLinearStage(LutStage& stage, int32_t mode, uint16_t top);
+    // Loads the whole file into the cache and decodes its sensor data.
+    VqStatus LoadSensorData();
+    // Decodes the loaded sensor data as this engine's files store it: plain
+    // data in the file's byte order and brought to 12 bits unless the data
+    // format says it is already.
+    virtual VqStatus DecodeSensorData();
+    // A rectangle of the sensor as 16-bit samples, after the whole file is
+    // loaded and decoded; a rectangle outside the sensor is refused.
+    VqStatus ReadSensorArea(const SdkRect& area, engine::Block<int16_t>& samples);
+    // The stored RGB thumbnail as three planes of its samples raised by
+    // `shift`, once its size is checked against its bytes and the sensor;
+    // `count` is the number of pixels the bytes hold.
+    VqStatus ThumbnailPlanes(uint32_t shift, int32_t* width, int32_t* height, uint64_t* count,
+                             engine::Block<int16_t> (&planes)[3]) const;
+
 private:
     // A rendering reads as its steps: the set-up, then every strip through the
     // stages in their order (RenderStrip lists them).
@@ -93,7 +140,6 @@ private:
     VqStatus PlanStrips(RenderJob& job);
     VqStatus PrepareColourStages(RenderJob& job);
     VqStatus SizeStripBuffers(RenderJob& job);
-    VqStatus LoadSensorData();
     VqStatus AllocateStripBuffers(RenderJob& job);
 
     VqStatus RenderStrip(RenderJob& job, int32_t index);

@@ -68,6 +68,8 @@ VqStatus RawEngineF2::DecodeCache(void* scratch, int32_t swapBytes, int32_t shif
     return RawEngine::DecodeCache(scratch, swapBytes, shiftTo12Bits, expand8To16);
 }
 
+VqStatus RawEngineF2::DecodeSensorData() { return DecodeCache(nullptr, 0, 0, 0); }
+
 NeutralBalanceInputs RawEngineF2::BalanceInputs() const {
     NeutralBalanceInputs in;
     in.curveA = f2CurveA_;

@@ -66,6 +66,11 @@ protected:
     int32_t BalanceType() const { return balanceState_[1]; }
     // linearLut_ as a ramp of RP_FINAL_TABLE_SIZE entries up to 65535.
     VqStatus EnsureFinalRamp();
+    // Family-2 sensor data is taken as it is stored.
+    VqStatus DecodeSensorData() override;
+    // The colour transform with the file's matrices and the composed tone
+    // table, skipping `skipColumns` on each side.
+    VqStatus PrepareF2Transform(ColorTransformStage& transform, const F2ProcessingModes& modes, int32_t skipColumns);
 
 private:
     VqStatus RenderDriver(const ImageBufferRecord* buffer, const ProgressRecord* progress, bool second);

@@ -76,9 +76,8 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
     auto setUp = [&]() -> VqStatus {
         if (job.s < 1 || job.s > 32) return VQ_ERR_BAD_SUBSAMPLE;
         if (job.s > 1 && job.s % 2) return VQ_ERR_ODD_SUBSAMPLE;
-        uint32_t type = uint32_t(outputType_);
-        if (isColor_ && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16)) type = VQ_TYPE_RGB8;
-        if (VqStatus st = GetOutputFormat(type, nullptr, nullptr)) return st;
+        uint32_t type = 0;
+        if (VqStatus st = WorkingType(&type)) return st;
         job.packType = uint32_t(outputType_);
         if (VqStatus st = GetOutputFormat(job.packType, &job.bytesPerSample, &job.channels)) return st;
         if (VqStatus st = GetF2ProcessingModes(type, isColor_, 2, cameraRgbMode_, cfaTableSize_, &job.modes))
@@ -121,23 +120,8 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
         }
         if (VqStatus st = BuildToneTable()) return st;
 
-        ColorTransformStage& t = job.transform;
-        t.mode = job.modes.transformMode;
-        t.leftSkip = t.rightSkip = job.plan.colMargin;
-        std::copy(colorMatrix_, colorMatrix_ + 9, t.firstMatrix);
-        std::copy(colorMatrices_, colorMatrices_ + 9, t.secondMatrix);
-        t.workingMaximum = 4095;
-        t.subsampled = job.modes.transformFlag;
-        t.firstTone = t.middleTone = t.lastTone = ToneTable();
-        t.outputTable = outputCurve_;
-        t.outputSize = outputCurveSize_;
-        t.transformRecord = nullptr;
-        if (VqStatus st = t.Prepare()) return st;
-
-        *static_cast<int32_t*>(job.sharpen.Parameter(2)) = job.sharpenSwitch;
-        std::memcpy(job.sharpen.Parameter(3), sharpenKernel_, sizeof sharpenKernel_);
-        *static_cast<int32_t*>(job.sharpen.Parameter(4)) = sharpenOn_;
-        for (int i = 0; i < 5; ++i) *static_cast<int32_t*>(job.sharpen.Parameter(5 + i)) = sharpen_[i];
+        if (VqStatus st = PrepareF2Transform(job.transform, job.modes, job.plan.colMargin)) return st;
+        SetSharpening(job.sharpen, job.sharpenSwitch);
 
         const int64_t bufferWidth = int64_t(job.plan.stripWidth) + 2 * job.plan.colMargin;
         const int64_t bufferRows = int64_t(job.plan.stripSize) + 2 * (int64_t(job.plan.rowMargin) + job.extra);
@@ -147,18 +131,10 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
         if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
         int32_t done = 0;
         if (VqStatus st = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return st;
-        if (VqStatus st = DecodeCache(nullptr, 0, 0, 0)) return st;
+        if (VqStatus st = DecodeSensorData()) return st;
 
         job.raw = Allocate<int16_t>(job.sizes.unpackedBytes / 2);
-        const uint32_t planeBytes[3] = {job.sizes.firstPlaneBytes, job.sizes.secondPlaneBytes,
-                                        job.sizes.thirdPlaneBytes};
-        bool failed = !job.raw;
-        for (int i = 0; i < 3 && !failed; ++i) {
-            if (planeBytes[i] == 0) continue;
-            job.planes[i] = Allocate<int16_t>(planeBytes[i] / 2);
-            failed = !job.planes[i];
-        }
-        if (failed) return VQ_ERR_PROCESS_NO_MEMORY;
+        if (!job.raw || !engine::AllocatePlanes(job.sizes, job.planes, nullptr)) return VQ_ERR_PROCESS_NO_MEMORY;
         return VQ_OK;
     };
     VqStatus status = setUp();
@@ -291,11 +267,7 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
                                                                           uint64_t(sw.W / job.s) *
                                                                           uint64_t(job.bytesPerSample) *
                                                                           uint64_t(job.channels);
-        if (record->stripCallback) {
-            job.out = static_cast<uint8_t*>(record->stripCallback(job.out, uint32_t(stripBytes), record->userValue));
-            if (!job.out) return VQ_ERR_BAD_HANDLE;
-        }
-        return VQ_OK;
+        return PassStripOn(record, job.out, stripBytes);
     };
 
     for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = renderStrip(i);

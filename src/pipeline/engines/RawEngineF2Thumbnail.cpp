@@ -19,11 +19,25 @@ namespace lumora {
 using engine::Allocate;
 using engine::Block;
 
+VqStatus RawEngineF2::PrepareF2Transform(ColorTransformStage& transform, const F2ProcessingModes& modes,
+                                         int32_t skipColumns) {
+    transform.mode = modes.transformMode;
+    transform.leftSkip = transform.rightSkip = skipColumns;
+    std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
+    std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
+    transform.workingMaximum = 4095;
+    transform.subsampled = modes.transformFlag;
+    transform.firstTone = transform.middleTone = transform.lastTone = ToneTable();
+    transform.outputTable = outputCurve_;
+    transform.outputSize = outputCurveSize_;
+    transform.transformRecord = nullptr;
+    return transform.Prepare();
+}
+
 VqStatus RawEngineF2::RenderThumbnail(void* buffer) {
     if (!buffer) return VQ_ERR_NULL_OUTPUT;
-    uint32_t type = uint32_t(outputType_);
-    if (isColor_ && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16)) type = VQ_TYPE_RGB8;
-    if (VqStatus st = GetOutputFormat(type, nullptr, nullptr)) return st;
+    uint32_t type = 0;
+    if (VqStatus st = WorkingType(&type)) return st;
     const uint32_t packType = uint32_t(outputType_);
     int32_t bytesPerSample = 0, channels = 0;
     if (VqStatus st = GetOutputFormat(packType, &bytesPerSample, &channels)) return st;
@@ -38,19 +52,11 @@ VqStatus RawEngineF2::RenderThumbnail(void* buffer) {
     if (VqStatus st = BuildBalanceCurves(CurveSet::Thumbnail, shiftedTable_, shiftedSize)) return st;
     if (VqStatus st = BuildToneTable()) return st;
 
-    const int32_t byteCount = thumbnailInfo_[3];
-    const int32_t width = thumbnailInfo_[6], height = thumbnailInfo_[7];
-    if (byteCount <= 0 || width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF || !thumbnailData_)
-        return VQ_ERR_BAD_FILE;
-    // Callers size the destination from the whole stored image.
-    if (width > rawWidth_ || height > rawHeight_) return VQ_ERR_BAD_FILE;
-    const uint64_t n = uint64_t(byteCount) / 3;
-    const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    if (pixels > n) return VQ_ERR_BAD_FILE;
-    Block<int16_t> planes[3] = {Allocate<int16_t>(n), Allocate<int16_t>(n), Allocate<int16_t>(n)};
-    if (!planes[0] || !planes[1] || !planes[2]) return VQ_ERR_PROCESS_NO_MEMORY;
-    for (uint64_t i = 0; i < n; ++i)
-        for (int c = 0; c < 3; ++c) planes[c][i] = int16_t(thumbnailData_[3 * i + c]);
+    // The samples are raised by the shift stage below, in its own mode.
+    int32_t width = 0, height = 0;
+    uint64_t n = 0;
+    Block<int16_t> planes[3];
+    if (VqStatus st = ThumbnailPlanes(0, &width, &height, &n, planes)) return st;
 
     LutStage stage;
     stage.width = uint16_t(width);
@@ -71,17 +77,7 @@ VqStatus RawEngineF2::RenderThumbnail(void* buffer) {
     ColorTransformStage transform;
     transform.width = uint16_t(width);
     transform.height = uint16_t(height);
-    transform.mode = modes.transformMode;
-    transform.leftSkip = transform.rightSkip = 0;
-    std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
-    std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
-    transform.workingMaximum = 4095;
-    transform.subsampled = modes.transformFlag;
-    transform.firstTone = transform.middleTone = transform.lastTone = ToneTable();
-    transform.outputTable = outputCurve_;
-    transform.outputSize = outputCurveSize_;
-    transform.transformRecord = nullptr;
-    VqStatus status = transform.Prepare();
+    VqStatus status = PrepareF2Transform(transform, modes, 0);
     if (status == VQ_OK) status = transform.Run(planes[0].get(), planes[1].get(), planes[2].get(), nullptr);
 
     if (status == VQ_OK && modes.finalMode != 2) {
@@ -115,18 +111,8 @@ VqStatus RawEngineF2::SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb, 
     if (VqStatus st = GetOutputFormat(uint32_t(outputType_), nullptr, nullptr)) return st;
 
     const SdkRect r = *area;
-    if (r.x < 0 || r.y < 0 || r.width <= 0 || r.height <= 0) return VQ_ERR_RECT_NEGATIVE;
-    if (int64_t(r.x) + r.width > rawWidth_ || int64_t(r.y) + r.height > rawHeight_) return VQ_ERR_RECT_OUTSIDE;
-    Block<int16_t> samples = Allocate<int16_t>(uint64_t(r.width) * uint64_t(r.height));
-    if (!samples) return VQ_ERR_PROCESS_NO_MEMORY;
-    if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
-    int32_t done = 0;
-    if (VqStatus st = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return st;
-    if (VqStatus st = DecodeCache(nullptr, 0, 0, 0)) return st;
-    PublishImageData();
-    if (VqStatus st = CopyWindow(r.x, r.y, r.width, r.height, reinterpret_cast<uint8_t*>(samples.get()),
-                                 uint32_t(cacheSampleBytes_), 2, uint32_t(dataOffset_), nullptr))
-        return st;
+    Block<int16_t> samples;
+    if (VqStatus st = ReadSensorArea(r, samples)) return st;
 
     const size_t count = size_t(r.width) * size_t(r.height);
     const int64_t saturated = int64_t(unpackTableSize_) - 3;

@@ -24,6 +24,7 @@
 namespace lumora {
 
 using engine::Allocate;
+using engine::AllocatePlanes;
 using engine::Block;
 using engine::IsFourChannel;
 
@@ -106,42 +107,93 @@ VqStatus RawEngine::CheckRenderRequest(RenderJob& job) {
     return VQ_OK;
 }
 
-VqStatus RawEngine::ChooseFormatsAndModes(RenderJob& job) {
-    uint32_t type = uint32_t(outputType_);
+VqStatus RawEngine::WorkingType(uint32_t* type) {
+    *type = uint32_t(outputType_);
     // The packer takes the grey from the colour result.
-    if (isColor_ && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16)) type = VQ_TYPE_RGB8;
-    if (VqStatus status = GetOutputFormat(type, nullptr, nullptr)) return status;
-    job.packType = MapColorManagedType(uint32_t(outputType_));
-    if (VqStatus status = GetOutputFormat(job.packType, &job.bytesPerSample, &job.channels)) return status;
-    return GetProcessingModes(type, isColor_, 2, cameraRgbMode_, &job.modes);
+    if (isColor_ && (*type == VQ_TYPE_GRAY8 || *type == VQ_TYPE_GRAY16)) *type = VQ_TYPE_RGB8;
+    return GetOutputFormat(*type, nullptr, nullptr);
+}
+
+VqStatus RawEngine::ChooseOutputAndModes(uint32_t* workType, uint32_t* packType, int32_t* bytesPerSample,
+                                         int32_t* channels, ProcessingModes* modes) {
+    if (VqStatus status = WorkingType(workType)) return status;
+    *packType = MapColorManagedType(uint32_t(outputType_));
+    if (VqStatus status = GetOutputFormat(*packType, bytesPerSample, channels)) return status;
+    return GetProcessingModes(*workType, isColor_, 2, cameraRgbMode_, modes);
+}
+
+VqStatus RawEngine::MakeDemosaicer(std::unique_ptr<Demosaicer>& demosaicer, int32_t s, int32_t demosaicMode) const {
+    if (isColor_ && s > 1) {
+        demosaicer.reset(new (std::nothrow) HalfSizeDemosaicer);
+        if (!demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
+        return demosaicer->SetStep(s / 2);
+    }
+    if (!isColor_) {
+        demosaicer.reset(new (std::nothrow) MonoSubsampler);
+        if (!demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
+        return demosaicer->SetStep(s / 2);
+    }
+    if (demosaicThreshold_ != 0) {
+        demosaicer.reset(new (std::nothrow) ThresholdDemosaicer);
+        if (demosaicer) demosaicer->SetThreshold(demosaicThreshold_);
+    } else {
+        demosaicer.reset(new (std::nothrow) AdaptiveDemosaicer);
+    }
+    if (!demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
+    return demosaicer->SetMode(demosaicMode);
+}
+
+uint32_t RawEngine::ToneMaximum() const { return uint32_t(std::clamp(toneCurveSize_ - 1, 0, 65535)); }
+
+VqStatus RawEngine::BuildRenderBalanceTables(LutStage& stage, uint32_t maximum) {
+    const int32_t linearise = (thumbTableOn_ == 0 && balanceIsLinear_ == 0) ? 1 : 0;
+    return BuildBalanceTables(stage, whiteBalance_[0], whiteBalance_[1], whiteBalance_[2], maximum, linearise);
+}
+
+VqStatus RawEngine::PrepareTransform(ColorTransformStage& transform, const ProcessingModes& modes,
+                                     int32_t skipColumns) {
+    transform.mode = modes.transformMode;
+    transform.leftSkip = transform.rightSkip = skipColumns;
+    std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
+    std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
+    transform.workingMaximum = toneCurveSize_ - 1;
+    transform.subsampled = modes.transformFlag;
+    transform.firstTone = transform.middleTone = transform.lastTone = toneCurve_;
+    transform.outputTable = outputCurve_;
+    transform.outputSize = outputCurveSize_;
+    transform.transformRecord = cmsTransform_;
+    return transform.Prepare();
+}
+
+void RawEngine::SetSharpening(SharpenStage& sharpen, int32_t sharpenSwitch) const {
+    *static_cast<int32_t*>(sharpen.Parameter(2)) = sharpenSwitch;
+    std::memcpy(sharpen.Parameter(3), sharpenKernel_, sizeof sharpenKernel_);
+    *static_cast<int32_t*>(sharpen.Parameter(4)) = sharpenOn_;
+    for (int i = 0; i < 5; ++i) *static_cast<int32_t*>(sharpen.Parameter(5 + i)) = sharpen_[i];
+}
+
+VqStatus RawEngine::PrepareLinearStage(LutStage& stage, int32_t mode, uint16_t top) {
+    stage.mode = mode;
+    if (mode == 2) return VQ_OK;
+    stage.size = kLinearTableSize;
+    if (VqStatus status = FillLinearTable(top, linearGain_)) return status;
+    stage.table = linearLut_;
+    return VQ_OK;
+}
+
+VqStatus RawEngine::ChooseFormatsAndModes(RenderJob& job) {
+    uint32_t workType = 0;
+    return ChooseOutputAndModes(&workType, &job.packType, &job.bytesPerSample, &job.channels, &job.modes);
 }
 
 VqStatus RawEngine::ChooseDemosaicer(RenderJob& job) {
-    const int32_t s = job.s;
-    if (isColor_ && s > 1) {
-        job.demosaicer.reset(new (std::nothrow) HalfSizeDemosaicer);
-        if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
-        return job.demosaicer->SetStep(s / 2);
-    }
-    if (!isColor_) {
-        job.demosaicer.reset(new (std::nothrow) MonoSubsampler);
-        if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
-        return job.demosaicer->SetStep(s / 2);
-    }
-    if (demosaicThreshold_ != 0) {
-        job.demosaicer.reset(new (std::nothrow) ThresholdDemosaicer);
-        if (job.demosaicer) job.demosaicer->SetThreshold(demosaicThreshold_);
-    } else {
-        job.demosaicer.reset(new (std::nothrow) AdaptiveDemosaicer);
-    }
-    if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
-    const VqStatus status = job.demosaicer->SetMode(job.modes.demosaicMode);
+    if (VqStatus status = MakeDemosaicer(job.demosaicer, job.s, job.modes.demosaicMode)) return status;
     // Sharpening at full size reads two more rows on each side of the strip.
-    if (sharpenOn_ != 0 && sharpenAllowed_ != 0) {
+    if (isColor_ && job.s <= 1 && sharpenOn_ != 0 && sharpenAllowed_ != 0) {
         job.extra = 2;
         job.sharpenSwitch = 0;
     }
-    return status;
+    return VQ_OK;
 }
 
 VqStatus RawEngine::PlanStrips(RenderJob& job) {
@@ -152,38 +204,10 @@ VqStatus RawEngine::PlanStrips(RenderJob& job) {
 }
 
 VqStatus RawEngine::PrepareColourStages(RenderJob& job) {
-    const int32_t linearise = (thumbTableOn_ == 0 && balanceIsLinear_ == 0) ? 1 : 0;
-    const uint32_t toneMaximum = uint32_t(std::clamp(toneCurveSize_ - 1, 0, 65535));
-    if (VqStatus status = BuildBalanceTables(job.balanceStage, whiteBalance_[0], whiteBalance_[1], whiteBalance_[2],
-                                             toneMaximum, linearise))
-        return status;
-
-    ColorTransformStage& transform = job.transform;
-    transform.mode = job.modes.transformMode;
-    transform.leftSkip = transform.rightSkip = job.plan.colMargin;
-    std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
-    std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
-    transform.workingMaximum = toneCurveSize_ - 1;
-    transform.subsampled = job.modes.transformFlag;
-    transform.firstTone = transform.middleTone = transform.lastTone = toneCurve_;
-    transform.outputTable = outputCurve_;
-    transform.outputSize = outputCurveSize_;
-    transform.transformRecord = cmsTransform_;
-    if (VqStatus status = transform.Prepare()) return status;
-
-    SharpenStage& sharpen = job.sharpen;
-    *static_cast<int32_t*>(sharpen.Parameter(2)) = job.sharpenSwitch;
-    std::memcpy(sharpen.Parameter(3), sharpenKernel_, sizeof sharpenKernel_);
-    *static_cast<int32_t*>(sharpen.Parameter(4)) = sharpenOn_;
-    for (int i = 0; i < 5; ++i) *static_cast<int32_t*>(sharpen.Parameter(5 + i)) = sharpen_[i];
-
-    job.linearStage.mode = job.modes.linearMode;
-    if (job.modes.linearMode != 2) {
-        job.linearStage.size = kLinearTableSize;
-        if (VqStatus status = FillLinearTable(ColourManagementActive() ? 4095 : 65535, linearGain_)) return status;
-        job.linearStage.table = linearLut_;
-    }
-    return VQ_OK;
+    if (VqStatus status = BuildRenderBalanceTables(job.balanceStage, ToneMaximum())) return status;
+    if (VqStatus status = PrepareTransform(job.transform, job.modes, job.plan.colMargin)) return status;
+    SetSharpening(job.sharpen, job.sharpenSwitch);
+    return PrepareLinearStage(job.linearStage, job.modes.linearMode, ColourManagementActive() ? 4095 : 65535);
 }
 
 VqStatus RawEngine::SizeStripBuffers(RenderJob& job) {
@@ -212,12 +236,15 @@ VqStatus RawEngine::SizeStripBuffers(RenderJob& job) {
     return GetStripBufferSizes(&job.sizes, int16_t(job.bufferWidth), uint32_t(job.bufferRows), int16_t(job.s), 2);
 }
 
+VqStatus RawEngine::DecodeSensorData() {
+    return dataFormat_ == 2 ? DecodeCache(nullptr, 0, 0, 0) : DecodeCache(nullptr, 1, 1, 0);
+}
+
 VqStatus RawEngine::LoadSensorData() {
     if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
     int32_t done = 0;
     if (VqStatus status = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return status;
-    const VqStatus status = dataFormat_ == 2 ? DecodeCache(nullptr, 0, 0, 0) : DecodeCache(nullptr, 1, 1, 0);
-    if (status) return status;
+    if (VqStatus status = DecodeSensorData()) return status;
     PublishImageData();
     return VQ_OK;
 }
@@ -235,17 +262,8 @@ VqStatus RawEngine::AllocateStripBuffers(RenderJob& job) {
                                      uint64_t(job.bufferRows + 2 * job.filterRows));
         if (!job.wide) job.raw.reset();
     }
-    const uint32_t planeBytes[3] = {sizes.firstPlaneBytes, sizes.secondPlaneBytes, sizes.thirdPlaneBytes};
-    bool failed = !job.raw || !job.work;
-    for (int i = 0; i < 3 && !failed; ++i) {
-        if (planeBytes[i] == 0) continue;
-        job.planes[i] = Allocate<int16_t>(planeBytes[i] / 2);
-        failed = !job.planes[i];
-    }
-    if (!failed && IsFourChannel(job.packType)) {
-        job.fourth = Allocate<int16_t>(std::max(sizes.thirdPlaneBytes, sizes.firstPlaneBytes) / 2);
-        failed = !job.fourth;
-    }
+    const bool failed =
+        !job.raw || !job.work || !AllocatePlanes(sizes, job.planes, IsFourChannel(job.packType) ? &job.fourth : nullptr);
     if (failed) {
         job.raw.reset();
         job.work.reset();
@@ -472,12 +490,7 @@ VqStatus RawEngine::DeliverStrip(RenderJob& job, StripWork& sw) {
                                                                       uint64_t(sw.W / job.s) *
                                                                       uint64_t(job.bytesPerSample) *
                                                                       uint64_t(job.channels);
-    const ImageBufferRecord* record = job.record;
-    if (record->stripCallback) {
-        job.out = static_cast<uint8_t*>(record->stripCallback(job.out, uint32_t(stripBytes), record->userValue));
-        if (!job.out) return VQ_ERR_BAD_HANDLE;
-    }
-    return VQ_OK;
+    return PassStripOn(job.record, job.out, stripBytes);
 }
 
 VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {

@@ -39,6 +39,16 @@ VqStatus RawEngine::PrepareSample(const SdkRect& rect, int16_t* samples, int32_t
     return ApplyGainStage(stage, samples, rect.x, rect.y, lastEntry, factor, shift);
 }
 
+VqStatus RawEngine::ReadSensorArea(const SdkRect& r, Block<int16_t>& samples) {
+    if (r.x < 0 || r.y < 0 || r.width <= 0 || r.height <= 0) return VQ_ERR_RECT_NEGATIVE;
+    if (int64_t(r.x) + r.width > rawWidth_ || int64_t(r.y) + r.height > rawHeight_) return VQ_ERR_RECT_OUTSIDE;
+    samples = Allocate<int16_t>(uint64_t(r.width) * uint64_t(r.height));
+    if (!samples) return VQ_ERR_PROCESS_NO_MEMORY;
+    if (VqStatus st = LoadSensorData()) return st;
+    return CopyWindow(r.x, r.y, r.width, r.height, reinterpret_cast<uint8_t*>(samples.get()),
+                      uint32_t(cacheSampleBytes_), 2, uint32_t(dataOffset_), nullptr);
+}
+
 VqStatus RawEngine::SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb, int32_t fromThumbnail,
                                        const SensorGeometry* geometry) {
     if (!area || !outRgb) return VQ_ERR_NULL_OUTPUT;
@@ -111,18 +121,8 @@ VqStatus RawEngine::SampleWhiteBalance(const SdkRect* area, uint16_t* outRgb, in
     }
 
     const SdkRect r = *area;
-    if (r.x < 0 || r.y < 0 || r.width <= 0 || r.height <= 0) return VQ_ERR_RECT_NEGATIVE;
-    if (int64_t(r.x) + r.width > rawWidth_ || int64_t(r.y) + r.height > rawHeight_) return VQ_ERR_RECT_OUTSIDE;
-    Block<int16_t> samples = Allocate<int16_t>(uint64_t(r.width) * uint64_t(r.height));
-    if (!samples) return VQ_ERR_PROCESS_NO_MEMORY;
-    if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
-    int32_t done = 0;
-    if (VqStatus st = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return st;
-    if (VqStatus st = dataFormat_ == 2 ? DecodeCache(nullptr, 0, 0, 0) : DecodeCache(nullptr, 1, 1, 0)) return st;
-    PublishImageData();
-    if (VqStatus st = CopyWindow(r.x, r.y, r.width, r.height, reinterpret_cast<uint8_t*>(samples.get()),
-                                 uint32_t(cacheSampleBytes_), 2, uint32_t(dataOffset_), nullptr))
-        return st;
+    Block<int16_t> samples;
+    if (VqStatus st = ReadSensorArea(r, samples)) return st;
     if (VqStatus st = PrepareSample(r, samples.get(), factor)) return st;
     const size_t count = size_t(r.width) * size_t(r.height);
     for (size_t i = 0; i < count; ++i)

@@ -7,25 +7,22 @@
 #include <memory>
 #include <new>
 
-#include "AdaptiveDemosaicer.h"
 #include "CfaTableStage.h"
 #include "ChromaFilter.h"
 #include "ChromaSettings.h"
 #include "ColorTransformStage.h"
+#include "Demosaicer.h"
 #include "EngineBlock.h"
-#include "HalfSizeDemosaicer.h"
 #include "IntOps.h"
 #include "LutStage.h"
-#include "MonoSubsampler.h"
 #include "OutputStage.h"
 #include "RenderProgress.h"
 #include "SharpenStage.h"
-#include "ThresholdDemosaicer.h"
-#include "VqOutputTypes.h"
 
 namespace lumora {
 
 using engine::Allocate;
+using engine::AllocatePlanes;
 using engine::Block;
 using engine::IsFourChannel;
 
@@ -138,32 +135,11 @@ VqStatus RawEngineV3::ChooseStages(Job& job) {
     // The gain map brings the raised samples back by a shift.
     if (precisionFactor_ <= 0 || !intLog2(precisionFactor_, job.unit) || job.unit > 24) return VQ_ERR_BAD_FILE;
 
-    uint32_t type = uint32_t(outputType_);
-    if (isColor_ && (type == VQ_TYPE_GRAY8 || type == VQ_TYPE_GRAY16)) type = VQ_TYPE_RGB8;
-    if (VqStatus status = GetOutputFormat(type, nullptr, nullptr)) return status;
-    job.packType = MapColorManagedType(uint32_t(outputType_));
-    if (VqStatus status = GetOutputFormat(job.packType, &job.bytesPerSample, &job.channels)) return status;
-    if (VqStatus status = GetProcessingModes(type, isColor_, 2, cameraRgbMode_, &job.modes)) return status;
-
-    const int32_t s = job.s;
-    if (isColor_ && s > 1) {
-        job.demosaicer.reset(new (std::nothrow) HalfSizeDemosaicer);
-        if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
-        return job.demosaicer->SetStep(s / 2);
-    }
-    if (!isColor_) {
-        job.demosaicer.reset(new (std::nothrow) MonoSubsampler);
-        if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
-        return job.demosaicer->SetStep(s / 2);
-    }
-    if (demosaicThreshold_ != 0) {
-        job.demosaicer.reset(new (std::nothrow) ThresholdDemosaicer);
-        if (job.demosaicer) job.demosaicer->SetThreshold(demosaicThreshold_);
-    } else {
-        job.demosaicer.reset(new (std::nothrow) AdaptiveDemosaicer);
-    }
-    if (!job.demosaicer) return VQ_ERR_PROCESS_NO_MEMORY;
-    return job.demosaicer->SetMode(job.modes.demosaicMode);
+    uint32_t workType = 0;
+    if (VqStatus status =
+            ChooseOutputAndModes(&workType, &job.packType, &job.bytesPerSample, &job.channels, &job.modes))
+        return status;
+    return MakeDemosaicer(job.demosaicer, job.s, job.modes.demosaicMode);
 }
 
 VqStatus RawEngineV3::GatherMargins(Job& job) {
@@ -186,52 +162,21 @@ VqStatus RawEngineV3::GatherMargins(Job& job) {
 }
 
 VqStatus RawEngineV3::PrepareColour(Job& job) {
-    const int32_t linearise = (thumbTableOn_ == 0 && balanceIsLinear_ == 0) ? 1 : 0;
-    const uint32_t toneMaximum = uint32_t(std::clamp(toneCurveSize_ - 1, 0, 65535));
-    if (VqStatus status = BuildBalanceTables(job.balanceStage, whiteBalance_[0], whiteBalance_[1], whiteBalance_[2],
-                                             std::min<uint32_t>(toneMaximum, uint32_t(linearMax_) + 1), linearise))
+    // The balance tables stop at the linear maximum.
+    if (VqStatus status =
+            BuildRenderBalanceTables(job.balanceStage, std::min<uint32_t>(ToneMaximum(), uint32_t(linearMax_) + 1)))
         return status;
-
-    const int32_t totalColumns = job.margins[kTotalColumns];
-    ColorTransformStage& transform = job.transform;
-    transform.mode = job.modes.transformMode;
-    transform.leftSkip = transform.rightSkip = totalColumns;
-    std::copy(colorMatrix_, colorMatrix_ + 9, transform.firstMatrix);
-    std::copy(colorMatrices_, colorMatrices_ + 9, transform.secondMatrix);
-    transform.workingMaximum = toneCurveSize_ - 1;
-    transform.subsampled = job.modes.transformFlag;
-    transform.firstTone = transform.middleTone = transform.lastTone = toneCurve_;
-    transform.outputTable = outputCurve_;
-    transform.outputSize = outputCurveSize_;
-    transform.transformRecord = cmsTransform_;
-    if (VqStatus status = transform.Prepare()) return status;
-
-    SharpenStage& sharpen = job.sharpen;
-    *static_cast<int32_t*>(sharpen.Parameter(2)) = job.sharpenSwitch;
-    std::memcpy(sharpen.Parameter(3), sharpenKernel_, sizeof sharpenKernel_);
-    *static_cast<int32_t*>(sharpen.Parameter(4)) = sharpenOn_;
-    for (int i = 0; i < 5; ++i) *static_cast<int32_t*>(sharpen.Parameter(5 + i)) = sharpen_[i];
-
-    job.linearStage.mode = job.modes.linearMode;
-    if (job.modes.linearMode != 2) {
-        // Without colour management (or with the table's own mode 1) the table
-        // reaches 16 bits; a managed transform takes 12.
-        const bool wide = !ColourManagementActive() || job.modes.linearMode == 1;
-        job.linearStage.size = kLinearTableSize;
-        if (VqStatus status = FillLinearTable(wide ? 0xFFFF : 0xFFF, linearGain_)) return status;
-        job.linearStage.table = linearLut_;
-    }
-    return VQ_OK;
+    if (VqStatus status = PrepareTransform(job.transform, job.modes, job.margins[kTotalColumns])) return status;
+    SetSharpening(job.sharpen, job.sharpenSwitch);
+    // Without colour management (or with the table's own mode 1) the linear
+    // table reaches 16 bits; a managed transform takes 12.
+    const bool wide = !ColourManagementActive() || job.modes.linearMode == 1;
+    return PrepareLinearStage(job.linearStage, job.modes.linearMode, wide ? 0xFFFF : 0xFFF);
 }
 
 VqStatus RawEngineV3::LoadSensor(Job&) {
-    if (cacheSampleBytes_ != 1 && cacheSampleBytes_ != 2) return VQ_ERR_BAD_FILE;
     if (rawWidth_ <= 0 || rawHeight_ <= 0 || dataOffset_ < 0) return VQ_ERR_BAD_FILE;
-    int32_t done = 0;
-    if (VqStatus status = LoadCache(nullptr, 0, &done, uint32_t(cacheSampleBytes_))) return status;
-    const VqStatus status = dataFormat_ == 2 ? DecodeCache(nullptr, 0, 0, 0) : DecodeCache(nullptr, 1, 1, 0);
-    if (status) return status;
-    PublishImageData();
+    if (VqStatus status = LoadSensorData()) return status;
     // Every strip copy trusts the whole sensor to be in the cache.
     const uint64_t sensor = uint64_t(rawWidth_) * uint64_t(rawHeight_) * uint64_t(cacheSampleBytes_);
     if (!cache_ || cacheBytes_ < uint64_t(dataOffset_) + sensor) return VQ_ERR_CACHE_INCOMPLETE;
@@ -244,17 +189,8 @@ VqStatus RawEngineV3::AllocateBuffers(Job& job) {
     const StripBufferSizes& sizes = job.sizes;
     job.raw = Allocate<int16_t>(sizes.unpackedBytes / 2);
     job.work = Allocate<int32_t>(sizes.unpackedBytes / 2);
-    const uint32_t planeBytes[3] = {sizes.firstPlaneBytes, sizes.secondPlaneBytes, sizes.thirdPlaneBytes};
-    bool failed = !job.raw || !job.work;
-    for (int i = 0; i < 3 && !failed; ++i) {
-        if (planeBytes[i] == 0) continue;
-        job.planes[i] = Allocate<int16_t>(planeBytes[i] / 2);
-        failed = !job.planes[i];
-    }
-    if (!failed && IsFourChannel(job.packType)) {
-        job.fourth = Allocate<int16_t>(std::max(sizes.thirdPlaneBytes, sizes.firstPlaneBytes) / 2);
-        failed = !job.fourth;
-    }
+    const bool failed =
+        !job.raw || !job.work || !AllocatePlanes(sizes, job.planes, IsFourChannel(job.packType) ? &job.fourth : nullptr);
     if (failed) {
         job.raw.reset();
         job.work.reset();
@@ -434,12 +370,7 @@ VqStatus RawEngineV3::RenderStrip(Job& job, int32_t index) {
     const uint64_t stripBytes = uint64_t(job.output.PadTotal()) + uint64_t(H / s) * uint64_t(W / s) *
                                                                       uint64_t(job.bytesPerSample) *
                                                                       uint64_t(job.channels);
-    const ImageBufferRecord* record = job.record;
-    if (record->stripCallback) {
-        job.out = static_cast<uint8_t*>(record->stripCallback(job.out, uint32_t(stripBytes), record->userValue));
-        if (!job.out) return VQ_ERR_BAD_HANDLE;
-    }
-    return VQ_OK;
+    return PassStripOn(job.record, job.out, stripBytes);
 }
 
 VqStatus RawEngineV3::RenderImage(const ImageBufferRecord* record, const ProgressRecord* progressRecord) {

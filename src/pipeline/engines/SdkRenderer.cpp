@@ -448,6 +448,12 @@ uint32_t SdkRenderer::MapColorManagedType(uint32_t type) const {
     return type;
 }
 
+VqStatus SdkRenderer::PassStripOn(const ImageBufferRecord* record, uint8_t*& out, uint64_t bytes) {
+    if (!record->stripCallback) return VQ_OK;
+    out = static_cast<uint8_t*>(record->stripCallback(out, uint32_t(bytes), record->userValue));
+    return out ? VQ_OK : VQ_ERR_BAD_HANDLE;
+}
+
 VqStatus SdkRenderer::PrepareLinearLut(LutStage& lut, int32_t lutMode) {
     lut.mode = lutMode;
     // Counted in 32 bits: a maximum of 65535 needs all 65536 entries.

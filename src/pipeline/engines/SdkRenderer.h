@@ -116,6 +116,10 @@ public:
 
 protected:
     bool ColourManagementActive() const;
+    // Hands a finished strip of `bytes` to the caller's strip callback, whose
+    // answer is the buffer of the next strip (null stops the rendering). Without
+    // a callback the strips go on into the same buffer.
+    static VqStatus PassStripOn(const ImageBufferRecord* record, uint8_t*& out, uint64_t bytes);
     VqStatus ConfigureUnpackStages();
     VqStatus CreateShadingStage();
     VqStatus SetShadingPolynomial();

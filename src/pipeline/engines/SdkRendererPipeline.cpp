@@ -298,10 +298,7 @@ VqStatus SdkRenderer::RenderImage(const ImageBufferRecord* record, const Progres
         const uint64_t stripBytes = uint64_t(sh / s) * uint64_t(sw / s) * uint64_t(job.bytesPerSample) *
                                         uint64_t(job.channels) +
                                     job.output.PadTotal();
-        if (record->stripCallback) {
-            out = static_cast<uint8_t*>(record->stripCallback(out, uint32_t(stripBytes), record->userValue));
-            if (!out) status = VQ_ERR_BAD_HANDLE;
-        }
+        status = PassStripOn(record, out, stripBytes);
     }
     if (job.releaseTransform) job.transform.Release();
     if (status == VQ_OK && !job.goOn) status = VQ_ERR_CANCELLED;

@@ -3,6 +3,7 @@
 #include "SdkImageBase.h"
 #include "SdkUtilities.h"
 #include "RegisteredFolderCamera.h"
+#include "TestFiles.h"
 #include "VqSession.h"
 #include "ZyrCameraFile.h"
 
@@ -19,17 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Sets a file's last-write time to a clock time of 2024-05-17 (UTC in tests).
-void Stamp(const fs::path& file, int hour, int minute = 0) {
-    std::tm tm{};
-    tm.tm_year = 124;
-    tm.tm_mon = 4;
-    tm.tm_mday = 17;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    const timespec times[2] = {{timegm(&tm), 0}, {timegm(&tm), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0) << file;
-}
+// Sets a file's last-write time to a clock time of the test day.
+void Stamp(const fs::path& file, int hour, int minute = 0) { lumora::test::StampOnTestDay(file, hour, minute); }
 
 std::vector<uint8_t> OldestModelFile() {
     ZyrSampleOptions o;

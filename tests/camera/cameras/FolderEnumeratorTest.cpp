@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +12,7 @@
 
 #include "RegisteredFolderCamera.h"
 #include "TempFolder.h"
+#include "TestFiles.h"
 #include "VqSession.h"
 #include "ZyrSample.h"
 
@@ -23,18 +21,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A file of the given bytes last written at a clock time of 2024-05-17 (UTC in tests).
+// A file of the given bytes last written at a clock time of the test day.
 void Put(const fs::path& file, int hour, int minute, int second = 0, const std::string& bytes = "x") {
     std::ofstream(file, std::ios::binary) << bytes;
-    std::tm tm{};
-    tm.tm_year = 124;
-    tm.tm_mon = 4;
-    tm.tm_mday = 17;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    const timespec times[2] = {{timegm(&tm), 0}, {timegm(&tm), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0) << file;
+    lumora::test::StampOnTestDay(file, hour, minute, second);
 }
 
 std::vector<std::string> Sounds(FolderEnumerator& list) {
@@ -110,15 +100,26 @@ TEST(FolderEnumerator, NamesMatchOnTheImageNumberOfTwelveCharacterNames) {
     for (const Row& r : rows) EXPECT_EQ(FolderEnumerator::NamesMatch(r.a, r.b), r.match) << r.a << " " << r.b;
 }
 
-TEST(FolderEnumerator, AnswersAndReadsOfTheList) {
+// One image and its two sounds, A.WAV ("RIFF-one") and B.WAV ("RIFF-second"),
+// in a folder; the folder camera over it and the image's list of sounds.
+struct ImageWithTwoSounds {
+    static fs::path PutFiles(const fs::path& d) {
+        Put(d / "ABCD0001.TIF", 10, 0);
+        Put(d / "A.WAV", 10, 1, 0, "RIFF-one");
+        Put(d / "B.WAV", 10, 2, 0, "RIFF-second");
+        return d;
+    }
     lumora::test::TempFolder dir;
-    const fs::path d = dir.path();
-    Put(d / "ABCD0001.TIF", 10, 0);
-    Put(d / "A.WAV", 10, 1, 0, "RIFF-one");
-    Put(d / "B.WAV", 10, 2, 0, "RIFF-second");
+    const fs::path d = PutFiles(dir.path());
     VqSession session;
-    RegisteredFolderCamera folder(d.string());
-    FolderEnumerator list(folder.camera, 0, "wav");
+    RegisteredFolderCamera folder{d.string()};
+    FolderEnumerator list{folder.camera, 0, "wav"};
+};
+
+TEST(FolderEnumerator, AnswersAndReadsOfTheList) {
+    ImageWithTwoSounds files;
+    const fs::path& d = files.d;
+    FolderEnumerator& list = files.list;
     SoundInfoRecord info{};
     EXPECT_EQ(list.GetSoundInfo(5, &info), VQ_ERR_NO_SUCH_SOUND);
     EXPECT_EQ(list.GetSoundInfo(-1, &info), VQ_ERR_NO_SUCH_SOUND);
@@ -139,19 +140,15 @@ TEST(FolderEnumerator, AnswersAndReadsOfTheList) {
     // A folder without sounds gives an empty list.
     fs::remove(d / "A.WAV");
     fs::remove(d / "B.WAV");
-    FolderEnumerator none(folder.camera, 0, "wav");
+    FolderEnumerator none(files.folder.camera, 0, "wav");
     EXPECT_EQ(Sounds(none), Names{});
 }
 
 TEST(FolderEnumerator, CopiesKeepNamesAndStampsAndNeverReplaceAFile) {
-    lumora::test::TempFolder dir, out, busy;
-    const fs::path d = dir.path();
-    Put(d / "ABCD0001.TIF", 10, 0);
-    Put(d / "A.WAV", 10, 1, 0, "RIFF-one");
-    Put(d / "B.WAV", 10, 2, 0, "RIFF-second");
-    VqSession session;
-    RegisteredFolderCamera folder(d.string());
-    FolderEnumerator list(folder.camera, 0, "wav");
+    ImageWithTwoSounds files;
+    lumora::test::TempFolder out, busy;
+    const fs::path& d = files.d;
+    FolderEnumerator& list = files.list;
     ASSERT_EQ(list.CopyAllToFolder(out.path().c_str()), 0u);
     for (const char* name : {"A.WAV", "B.WAV"}) {
         EXPECT_EQ(fs::file_size(out.path() / name), fs::file_size(d / name)) << name;

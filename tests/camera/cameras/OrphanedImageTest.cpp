@@ -1,13 +1,13 @@
 // An open image whose file left the folder while it was open loses its place
 // in the camera's list at the next poll; the file that takes that place in
 // the list is not the image's, and nothing the image does reaches it.
+#include "TestFiles.h"
 #include "VqSession.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <unistd.h>
@@ -20,10 +20,7 @@ std::vector<uint8_t> RawFile() {
     return ZyrSample::Make(o);
 }
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+using lumora::test::ReadFileBytes;
 
 } // namespace
 
@@ -40,7 +37,7 @@ TEST(OrphanedImage, WritesOfAnImageWhoseFileLeftTheListDoNotReachItsSuccessor) {
     // a.tif goes, b.tif comes: after the poll b.tif holds the list's first place.
     ASSERT_EQ(::unlink(a.c_str()), 0);
     const std::string b = WriteFile(dir, "b.tif", RawFile());
-    const std::vector<uint8_t> before = ReadAll(b);
+    const std::vector<uint8_t> before = ReadFileBytes(b);
     VqPollRecord poll;
     ASSERT_EQ(VqPollImages(&camera, &poll), 0u);
     ASSERT_EQ(poll.imageCount, 1);
@@ -48,7 +45,7 @@ TEST(OrphanedImage, WritesOfAnImageWhoseFileLeftTheListDoNotReachItsSuccessor) {
     EXPECT_EQ(VqSetRotateType(&info, 90.0f), 0u);
     EXPECT_NE(VqSaveProcessParameters(&info), 0u);
     EXPECT_NE(VqSetImageDescription(&info, 5, "Hello"), 0u);
-    EXPECT_EQ(ReadAll(b), before);
+    EXPECT_EQ(ReadFileBytes(b), before);
     EXPECT_FALSE(std::filesystem::exists(a));
 
     EXPECT_EQ(VqCloseImage(&info), 0u);

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "RawImageFixture.h"
 #include "SdkCamera.h"
 #include "StoredSettingsRecord.h"
+#include "TestFiles.h"
 
 using lumora::vq::StoredSettingsRecord;
 using namespace rawimagetest;
@@ -76,10 +76,7 @@ namespace {
 class StoredSettings : public RawImageTest {
 protected:
     std::string Path() const { return (dir_.path() / ("raw" + std::to_string(files_) + ".zyr")).string(); }
-    std::vector<uint8_t> FileBytes() const {
-        std::ifstream in(Path(), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::vector<uint8_t> FileBytes() const { return lumora::test::ReadFileBytes(Path()); }
     std::vector<uint8_t> RecordBytes(uint32_t offset) const {
         const std::vector<uint8_t> f = FileBytes();
         return {f.begin() + offset, f.begin() + offset + 58};

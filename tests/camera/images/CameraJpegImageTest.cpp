@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "JpegFileEngine.h"
 #include "JpegFileImage.h"
 #include "RawImageFixture.h"
 #include "RgbFileImage.h"
 #include "ShellCommand.h"
+#include "TestFiles.h"
 #include "ZyrCameraFile.h"
 
 using namespace lumora::vq;
@@ -247,8 +247,7 @@ std::vector<uint8_t> TiffcpPixels(const std::string& path, const std::string& co
         return open == std::string::npos ? -1 : std::atol(dump.c_str() + open + 1);
     };
     const long offset = value("StripOffsets (273)"), count = value("StripByteCounts (279)");
-    std::ifstream in(copy, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::vector<uint8_t> bytes = lumora::test::ReadFileBytes(copy);
     if (offset < 0 || count < 0 || size_t(offset + count) > bytes.size()) return {};
     return std::vector<uint8_t>(bytes.begin() + offset, bytes.begin() + offset + count);
 }
@@ -302,10 +301,7 @@ std::vector<uint8_t> Caption(const std::string& text) {
     return v;
 }
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+using lumora::test::ReadFileBytes;
 
 // Where the APP1 segment starts.
 size_t App1(const std::vector<uint8_t>& b) {
@@ -324,13 +320,13 @@ TEST_F(CameraFileTest, IptcSaveRewritesTheBlockAndKeepsTheRest) {
         ZyrCameraFileOptions o;
         if (withBlock) o.iptc = Caption("Old");
         ASSERT_EQ(OpenCamera(o), 0u);
-        const std::vector<uint8_t> before = FileBytes(path_);
+        const std::vector<uint8_t> before = ReadFileBytes(path_);
         std::vector<uint8_t> rendered, again;
         ASSERT_EQ(Render(rendered), 0u);
         const std::vector<uint8_t> record = Caption("New caption");
         VqIptcRecord r{uint32_t(record.size()), record.data(), 0};
         ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &r, 0, 0, 0, 0), 0u) << withBlock;
-        const std::vector<uint8_t> after = FileBytes(path_);
+        const std::vector<uint8_t> after = ReadFileBytes(path_);
         const size_t app1Before = App1(before), app1After = App1(after);
         // Prefix: up to the old block (or APP1 without one).
         size_t prefix = app1Before;
@@ -395,20 +391,20 @@ TEST_F(CameraFileTest, SavedResolutionReachesEveryPlaceTheFileKeepsIt) {
         o.app8 = withBlock;
         if (withBlock) o.iptc = Caption("Kept");
         ASSERT_EQ(OpenCamera(o), 0u);
-        const size_t original = FileBytes(path_).size();
+        const size_t original = ReadFileBytes(path_).size();
         std::vector<uint8_t> rendered, again;
         ASSERT_EQ(Render(rendered), 0u);
         // A first save writes the settings record the way this interface
         // writes it, and gives a file without a Photoshop block its block.
         ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
-        const std::vector<uint8_t> before = FileBytes(path_);
+        const std::vector<uint8_t> before = ReadFileBytes(path_);
         EXPECT_EQ(before.size(), withBlock ? original : original + 1100);
         EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -Photoshop:XResolution '" + path_ + "' 2>&1"), "300\n");
 
         // 100 per centimetre: 254 per inch in the ResolutionInfo.
         ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(100)), 2, 0, 0, 0), 0u);
         ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
-        const std::vector<uint8_t> after = FileBytes(path_);
+        const std::vector<uint8_t> after = ReadFileBytes(path_);
         EXPECT_EQ(lumora::test::RunCommand("exiftool -s -s -s -IFD0:XResolution -IFD0:ResolutionUnit -JFIF:XResolution "
                                            "-JFIF:YResolution -JFIF:ResolutionUnit -Photoshop:XResolution "
                                            "-Photoshop:DisplayedUnitsX '" +
@@ -439,7 +435,7 @@ TEST_F(CameraFileTest, SavedResolutionReachesEveryPlaceTheFileKeepsIt) {
         EXPECT_EQ(again, rendered);
         // Saving again with nothing changed writes nothing.
         ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
-        EXPECT_EQ(FileBytes(path_), after);
+        EXPECT_EQ(ReadFileBytes(path_), after);
     }
 }
 
@@ -515,12 +511,12 @@ TEST_F(CameraFileTest, InPlaceWritesLandOnTheirFieldsInsideApp1) {
         std::memcpy(lookup, request, sizeof request);
         ASSERT_EQ(VqGetHidden(&info_, 10, lookup), 0u);
         const size_t record = lookup[2];
-        const std::vector<uint8_t> before = FileBytes(path_);
+        const std::vector<uint8_t> before = ReadFileBytes(path_);
         ASSERT_LE(record + 58, before.size());
 
         ASSERT_EQ(VqSetRotateType(&info_, 90.0f), 0u);
         ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
-        const std::vector<uint8_t> saved = FileBytes(path_);
+        const std::vector<uint8_t> saved = ReadFileBytes(path_);
         ASSERT_EQ(saved.size(), before.size());
         for (size_t i = 0; i < saved.size(); ++i)
             if (i < record || i >= record + 58) {

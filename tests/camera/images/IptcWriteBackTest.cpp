@@ -4,7 +4,6 @@
 // whole; a refused write leaves it byte for byte as it was.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,27 +11,16 @@
 #include <vector>
 
 #include "RawImageFixture.h"
+#include "ShellCommand.h"
+#include "TestFiles.h"
 #include "ZyrOldestSample.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string RunTool(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        ::pclose(p);
-    }
-    return out;
-}
+using lumora::test::ReadFileBytes;
+using lumora::test::RunCommand;
 
 // One IPTC caption record (2:120) of the given text, padded to a multiple of 4.
 std::vector<uint8_t> Caption(const std::string& text) {
@@ -98,7 +86,7 @@ TEST_F(IptcWriteBackTest, OldestModelBlockThatDoesNotFitGrowsTheFile) {
         EXPECT_EQ(GetIptc().size(), c.iptc ? 64u : 0u);
         const std::vector<uint8_t> block = Caption(std::string(90, 'w') + " grown");
         ASSERT_EQ(SetIptc(block), 0u);
-        const std::vector<uint8_t> after = ReadAll(Path());
+        const std::vector<uint8_t> after = ReadFileBytes(Path());
         ASSERT_GT(after.size(), before.size());
         // Changed bytes of the old file: only IFD0's area (the entry) and the
         // old block's own bytes (cleared).
@@ -111,20 +99,20 @@ TEST_F(IptcWriteBackTest, OldestModelBlockThatDoesNotFitGrowsTheFile) {
         }
         EXPECT_EQ(changedOutside, 0u);
         EXPECT_EQ(FilesInFolder(), size_t(files_));
-        const std::string exif = RunTool("exiftool -s -s -s -IPTC:Caption-Abstract '" + Path() + "' 2>&1");
+        const std::string exif = RunCommand("exiftool -s -s -s -IPTC:Caption-Abstract '" + Path() + "' 2>&1");
         EXPECT_NE(exif.find("wwww grown"), std::string::npos) << exif;
-        const std::string dump = RunTool("tiffdump '" + Path() + "' 2>&1");
+        const std::string dump = RunCommand("tiffdump '" + Path() + "' 2>&1");
         EXPECT_NE(dump.find("33723"), std::string::npos) << dump;
         if (c.classicHead) {
             // The head's own resolution now points at 72/1 in its last bytes.
-            const std::string res = RunTool("exiftool -s -s -s -IFD0:XResolution '" + Path() + "' 2>&1");
+            const std::string res = RunCommand("exiftool -s -s -s -IFD0:XResolution '" + Path() + "' 2>&1");
             EXPECT_NE(res.find("72"), std::string::npos) << res;
         }
         Reopen();
         EXPECT_EQ(GetIptc(), block);
         // The same block again writes nothing.
         ASSERT_EQ(SetIptc(block), 0u);
-        EXPECT_EQ(ReadAll(Path()), after);
+        EXPECT_EQ(ReadFileBytes(Path()), after);
     }
 }
 
@@ -147,7 +135,7 @@ TEST_F(IptcWriteBackTest, OldestModelWithoutRoomForTheEntryRefuses) {
         const std::vector<uint8_t> before = ZyrOldestSample::Make(c.options);
         ASSERT_EQ(OpenBytes(before), 0u);
         EXPECT_EQ(SetIptc(Caption("no room")), VQ_ERR_TOO_MANY_ENTRIES);
-        EXPECT_EQ(ReadAll(Path()), before);
+        EXPECT_EQ(ReadFileBytes(Path()), before);
         EXPECT_TRUE(GetIptc().empty());
         EXPECT_EQ(FilesInFolder(), size_t(files_));
     }
@@ -164,10 +152,10 @@ TEST_F(IptcWriteBackTest, BlockWrittenWhileTheResolutionIsRefusedIsKept) {
     const std::vector<uint8_t> block = Caption("kept");
     EXPECT_EQ(SetIptc(block), VQ_ERR_RESOLUTION_NOT_SAVED);
     EXPECT_EQ(GetIptc(), block);
-    const std::vector<uint8_t> written = ReadAll(Path());
+    const std::vector<uint8_t> written = ReadFileBytes(Path());
     // The same block again writes nothing; the resolution waits for the next save.
     EXPECT_EQ(SetIptc(block), 0u);
-    EXPECT_EQ(ReadAll(Path()), written);
+    EXPECT_EQ(ReadFileBytes(Path()), written);
     EXPECT_EQ(VqSaveProcessParameters(&info_), VQ_ERR_RESOLUTION_NOT_SAVED);
     Reopen();
     EXPECT_EQ(GetIptc(), block);
@@ -201,12 +189,12 @@ TEST_F(IptcWriteBackTest, FamilyOneWriteBackReadByOutsideTools) {
     ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_RESOLUTION, reinterpret_cast<void*>(uintptr_t(254)), 1, 0, 0, 0), 0u);
     // A shorter block is written over the old one; a longer one moves to the end.
     ASSERT_EQ(SetIptc(Caption("short one")), 0u);
-    EXPECT_EQ(ReadAll(Path()).size(), before.size());
+    EXPECT_EQ(ReadFileBytes(Path()).size(), before.size());
     const std::vector<uint8_t> block = Caption(std::string(100, 'f') + " family one");
     ASSERT_EQ(SetIptc(block), 0u);
     ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
 
-    const std::vector<uint8_t> after = ReadAll(Path());
+    const std::vector<uint8_t> after = ReadFileBytes(Path());
     ASSERT_GT(after.size(), before.size());
     for (size_t i = 0; i < before.size(); ++i) {
         if (after[i] != before[i]) {
@@ -216,12 +204,12 @@ TEST_F(IptcWriteBackTest, FamilyOneWriteBackReadByOutsideTools) {
     const uint32_t sensorAt = layout.strips[size_t(rawIfd)][0];
     EXPECT_TRUE(std::equal(before.begin() + sensorAt, before.end(), after.begin() + sensorAt));
 
-    const std::string exif = RunTool("exiftool -a -G1 -s -IPTC:Caption-Abstract -IFD0:ImageDescription "
+    const std::string exif = RunCommand("exiftool -a -G1 -s -IPTC:Caption-Abstract -IFD0:ImageDescription "
                                      "-XResolution -ResolutionUnit '" + Path() + "' 2>&1");
     EXPECT_NE(exif.find("ffff family one"), std::string::npos) << exif;
     EXPECT_NE(exif.find("Family one"), std::string::npos) << exif;
     EXPECT_NE(exif.find("254"), std::string::npos) << exif;
-    const std::string dump = RunTool("tiffdump '" + Path() + "' 2>&1");
+    const std::string dump = RunCommand("tiffdump '" + Path() + "' 2>&1");
     EXPECT_NE(dump.find("33723"), std::string::npos) << dump;
     EXPECT_NE(dump.find("Family one"), std::string::npos) << dump;
 
@@ -245,7 +233,7 @@ TEST_F(IptcWriteBackTest, FamilyOneWithoutAnEntry) {
         ASSERT_EQ(OpenBytes(Build(spare)), 0u);
         const std::vector<uint8_t> block = Caption("taken over");
         ASSERT_EQ(SetIptc(block), 0u);
-        const std::string exif = RunTool("exiftool -s -IPTC:Caption-Abstract -SensingMethod '" + Path() + "' 2>&1");
+        const std::string exif = RunCommand("exiftool -s -IPTC:Caption-Abstract -SensingMethod '" + Path() + "' 2>&1");
         EXPECT_NE(exif.find("taken over"), std::string::npos) << exif;
         EXPECT_EQ(exif.find("SensingMethod"), std::string::npos) << exif;
         Reopen();
@@ -256,7 +244,7 @@ TEST_F(IptcWriteBackTest, FamilyOneWithoutAnEntry) {
         const std::vector<uint8_t> plain = Build(none);
         ASSERT_EQ(OpenBytes(plain), 0u);
         EXPECT_EQ(SetIptc(block), VQ_ERR_TOO_MANY_ENTRIES);
-        EXPECT_EQ(ReadAll(Path()), plain);
+        EXPECT_EQ(ReadFileBytes(Path()), plain);
         EXPECT_TRUE(GetIptc().empty());
     }
 }

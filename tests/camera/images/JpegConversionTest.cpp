@@ -19,6 +19,7 @@
 #include "JpegQuantTables.h"
 #include "RawImageFixture.h"
 #include "ShellCommand.h"
+#include "TestFiles.h"
 #include "ZyrCameraFile.h"
 
 using namespace lumora::vq;
@@ -41,10 +42,7 @@ protected:
         return VqConvertToJPEG(&info_, &p, &buffer, progress, &options);
     }
     std::string Out(const std::string& name) const { return (dir_.path() / name).string(); }
-    static std::vector<uint8_t> Bytes(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-    }
+    static std::vector<uint8_t> Bytes(const std::string& path) { return lumora::test::ReadFileBytes(path); }
     static std::string Tool(const std::string& command) { return lumora::test::RunCommand(command + " 2>&1"); }
 };
 

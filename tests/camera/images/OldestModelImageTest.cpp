@@ -7,16 +7,16 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "ImageClassFactory.h"
 #include "SdkImageBase.h"
 #include "SdkRenderer.h"
+#include "ShellCommand.h"
 #include "TempFolder.h"
+#include "TestFiles.h"
 #include "Vq.h"
 #include "ZyrOldestSample.h"
 
@@ -366,21 +366,8 @@ TEST_F(OldestModelTest, CalculateWhiteBalanceMeasuresTheSensor) {
 
 namespace {
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string RunTool(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        ::pclose(p);
-    }
-    return out;
-}
+using lumora::test::ReadFileBytes;
+using lumora::test::RunCommand;
 
 // Description, resolution and settings written back change only the bytes of
 // their own fields; the sensor data stays as it was.
@@ -390,7 +377,7 @@ TEST_F(OldestModelTest, WriteBackChangesOnlyItsFields) {
     o.iptc = true;
     o.description = "A123 synthetic picture";
     ASSERT_EQ(Open(o), 0u);
-    const std::vector<uint8_t> before = ReadAll(path_);
+    const std::vector<uint8_t> before = ReadFileBytes(path_);
 
     // A field-length text replaces the whole field; a longer one is refused.
     const std::string text = "A777 written back here";
@@ -413,9 +400,9 @@ TEST_F(OldestModelTest, WriteBackChangesOnlyItsFields) {
     const uint8_t caption[] = {0x1C, 2, 120, 0, 9, 'n', 'e', 'w', ' ', 'c', 'a', 'p', 't', 'n'};
     VqIptcRecord iptc{sizeof caption, caption, 0};
     ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &iptc, 0, 0, 0, 0), 0u);
-    const std::vector<uint8_t> once = ReadAll(path_);
+    const std::vector<uint8_t> once = ReadFileBytes(path_);
     ASSERT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &iptc, 0, 0, 0, 0), 0u);
-    EXPECT_EQ(ReadAll(path_), once);
+    EXPECT_EQ(ReadFileBytes(path_), once);
     iptc.word = 4;
     EXPECT_EQ(VqSetExtension(&info_, VQ_EXT_IPTC, &iptc, 0, 0, 0, 0), VQ_ERR_BAD_ARGUMENT);
     VqIptcRecord kept{};
@@ -423,7 +410,7 @@ TEST_F(OldestModelTest, WriteBackChangesOnlyItsFields) {
     EXPECT_EQ(kept.length, 16u);
     // (A longer block moves to the end of the file: IptcWriteBackTest.)
 
-    const std::vector<uint8_t> after = ReadAll(path_);
+    const std::vector<uint8_t> after = ReadFileBytes(path_);
     ASSERT_EQ(after.size(), before.size());
     size_t first = after.size(), last = 0;
     for (size_t i = 0; i < after.size(); ++i)
@@ -434,10 +421,10 @@ TEST_F(OldestModelTest, WriteBackChangesOnlyItsFields) {
     // Everything that changed lies in the head; the sensor data is untouched.
     EXPECT_LT(last, 2048u);
     EXPECT_LT(first, last);
-    const std::string dump = RunTool("tiffdump '" + path_ + "' 2>&1");
+    const std::string dump = RunCommand("tiffdump '" + path_ + "' 2>&1");
     EXPECT_NE(dump.find("A777 written back here"), std::string::npos) << dump;
     const std::string exif =
-        RunTool("exiftool -s -s -s -IFD0:ImageDescription -IPTC:Caption-Abstract -XResolution '" + path_ + "' 2>&1");
+        RunCommand("exiftool -s -s -s -IFD0:ImageDescription -IPTC:Caption-Abstract -XResolution '" + path_ + "' 2>&1");
     EXPECT_NE(exif.find("A777 written back here"), std::string::npos) << exif;
     EXPECT_NE(exif.find("new captn"), std::string::npos) << exif;
     EXPECT_NE(exif.find("240"), std::string::npos) << exif;
@@ -456,9 +443,9 @@ TEST_F(OldestModelTest, WriteBackChangesOnlyItsFields) {
     EXPECT_EQ(resolution[2], 2);
 
     // Nothing changed: the file is not written again.
-    const std::vector<uint8_t> settled = ReadAll(path_);
+    const std::vector<uint8_t> settled = ReadFileBytes(path_);
     ASSERT_EQ(VqSaveProcessParameters(&info_), 0u);
-    EXPECT_EQ(ReadAll(path_), settled);
+    EXPECT_EQ(ReadFileBytes(path_), settled);
 }
 
 TEST_F(OldestModelTest, WriteBackWithoutAPlaceRefuses) {
@@ -468,7 +455,7 @@ TEST_F(OldestModelTest, WriteBackWithoutAPlaceRefuses) {
     ASSERT_EQ(Open(o), 0u);
     ASSERT_EQ(VqSetRotateType(&info_, 90.0f), 0u);
     EXPECT_EQ(VqSaveProcessParameters(&info_), VQ_ERR_NO_SETTINGS_RECORD);
-    EXPECT_EQ(ReadAll(path_), ZyrOldestSample::Make(o));
+    EXPECT_EQ(ReadFileBytes(path_), ZyrOldestSample::Make(o));
     // No resolution fields: nowhere to write a new value.
     ZyrOldestOptions plain;
     ASSERT_EQ(Open(plain), 0u);

@@ -13,14 +13,6 @@ using namespace rawimagetest;
 
 namespace {
 
-std::vector<uint8_t>* gStrips = nullptr;
-
-void* CollectStrip(void* buffer, uint32_t byteCount, int32_t) {
-    const uint8_t* p = static_cast<const uint8_t*>(buffer);
-    gStrips->insert(gStrips->end(), p, p + byteCount);
-    return buffer;
-}
-
 class RawImageV3RenderTest : public RawImageTest {
 protected:
     static ZyrSampleOptions V3(const std::string& model = "ZYNM11") {
@@ -29,22 +21,6 @@ protected:
         o.sensorWidth = 200;
         o.sensorHeight = 136;
         return o;
-    }
-    size_t OutputBytes() const {
-        const ImageGeometry& g = info_.geometry;
-        return size_t(std::max(g.outputWidth, 0)) * size_t(std::max(g.outputHeight, 0)) *
-               size_t(std::max(g.channels, 0)) * size_t(std::max(g.bytesPerSample, 0));
-    }
-    // The picture in strips of at most `stripBytes` (0: one buffer for all).
-    uint32_t Render(std::vector<uint8_t>& out, size_t stripBytes = 0) {
-        out.clear();
-        const size_t bytes = OutputBytes();
-        std::vector<uint8_t> buffer(std::max<size_t>(stripBytes ? std::min(stripBytes, bytes) : bytes, 1));
-        gStrips = &out;
-        ImageBufferRecord record{buffer.data(), uint32_t(buffer.size()), 0, CollectStrip};
-        const uint32_t status = VqGetImage(&info_, &record, nullptr);
-        gStrips = nullptr;
-        return status;
     }
     uint32_t SetChroma(uint32_t level) {
         return VqSetExtension(&info_, VQ_EXT_CHROMA_FILTER, reinterpret_cast<void*>(uintptr_t(level)), 0, 0, 0, 0);
@@ -72,9 +48,9 @@ TEST_F(RawImageV3RenderTest, EveryTypeRendersTheSameWholeOrInStrips) {
             for (float rotation : {0.0f, 90.0f, 180.0f, 270.0f}) {
                 ASSERT_EQ(VqSetRotateType(&info_, rotation), 0u);
                 std::vector<uint8_t> whole, strips;
-                ASSERT_EQ(Render(whole), 0u) << "type " << type << " rotation " << rotation;
+                ASSERT_EQ(RenderInStrips(whole), 0u) << "type " << type << " rotation " << rotation;
                 ASSERT_EQ(whole.size(), OutputBytes()) << "type " << type;
-                ASSERT_EQ(Render(strips, OutputBytes() / 5 + 1), 0u) << "type " << type << " rotation " << rotation;
+                ASSERT_EQ(RenderInStrips(strips, OutputBytes() / 5 + 1), 0u) << "type " << type << " rotation " << rotation;
                 EXPECT_TRUE(strips == whole) << (colour ? "colour" : "grey") << " type " << type << " rotation "
                                              << rotation;
             }
@@ -87,7 +63,7 @@ TEST_F(RawImageV3RenderTest, EveryTypeRendersTheSameWholeOrInStrips) {
         ASSERT_EQ(VqSetImageType(&info_, colour ? VQ_TYPE_RGB8 : VQ_TYPE_GRAY8), 0u);
         ASSERT_EQ(VqSetSubSample(&info_, 2), 0u);
         std::vector<uint8_t> half;
-        EXPECT_EQ(Render(half), 0u);
+        EXPECT_EQ(RenderInStrips(half), 0u);
         EXPECT_EQ(half.size(), OutputBytes());
     }
 }
@@ -100,7 +76,7 @@ TEST_F(RawImageV3RenderTest, ABufferLargerThanThePictureRendersIt) {
     for (int16_t subsample : {int16_t(1), int16_t(2), int16_t(4)}) {
         ASSERT_EQ(VqSetSubSample(&info_, subsample), 0u);
         std::vector<uint8_t> exact;
-        ASSERT_EQ(Render(exact), 0u) << subsample;
+        ASSERT_EQ(RenderInStrips(exact), 0u) << subsample;
         // 16 MiB: more rows than a strip can have at any of these subsamples.
         std::vector<uint8_t> large(size_t(16) << 20, 0xAB);
         ImageBufferRecord record{large.data(), uint32_t(large.size()), 0, nullptr};
@@ -120,7 +96,7 @@ TEST_F(RawImageV3RenderTest, PlainAndLosslessJpegSensorDataRenderAlike) {
         for (uint32_t type = VQ_TYPE_RAW; type <= VQ_TYPE_LAST; ++type) {
             if (VqSetImageType(&info_, type) != 0) continue;
             std::vector<uint8_t> out;
-            ASSERT_EQ(Render(out), 0u) << type;
+            ASSERT_EQ(RenderInStrips(out), 0u) << type;
             renders[ljpeg].push_back(std::move(out));
         }
     }
@@ -142,7 +118,7 @@ TEST_F(RawImageV3RenderTest, AListedColumnTheCameraZeroedIsConcealed) {
         ASSERT_EQ(Open(o), 0u);
         ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_RAW), 0u);
         std::vector<uint8_t> out;
-        ASSERT_EQ(Render(out), 0u);
+        ASSERT_EQ(RenderInStrips(out), 0u);
         const ImageGeometry& g = info_.geometry;
         ASSERT_EQ(g.outputWidth, int32_t(o.sensorWidth));
         auto at = [&](uint32_t x, uint32_t y) {
@@ -181,9 +157,9 @@ TEST_F(RawImageV3RenderTest, TheChromaFilterLeavesANeutralPictureAndCleansABusyO
         ASSERT_EQ(VqSetImageType(&info_, VQ_TYPE_RGB16), 0u);
         std::vector<uint8_t> off, on;
         ASSERT_EQ(SetChroma(0), 0u);
-        ASSERT_EQ(Render(off), 0u);
+        ASSERT_EQ(RenderInStrips(off), 0u);
         ASSERT_EQ(SetChroma(100), 0u);
-        ASSERT_EQ(Render(on), 0u);
+        ASSERT_EQ(RenderInStrips(on), 0u);
         ASSERT_EQ(off.size(), on.size());
         if (!neutral) {
             EXPECT_FALSE(on == off);

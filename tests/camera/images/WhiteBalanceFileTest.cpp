@@ -9,6 +9,7 @@
 #include "ByteView.h"
 #include "RawImageV3.h"
 #include "ShellCommand.h"
+#include "TestFiles.h"
 
 using namespace rawimagetest;
 using lumora::ByteOrder;
@@ -41,10 +42,7 @@ protected:
         std::strncpy(p.path, path_.c_str(), sizeof p.path - 1);
         return VqWriteWhiteBalanceFile(&info_, &p, const_cast<char*>(text));
     }
-    std::vector<uint8_t> Written() const {
-        std::ifstream in(path_, std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::vector<uint8_t> Written() const { return lumora::test::ReadFileBytes(path_); }
     static uint16_t Be16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] << 8 | b[at + 1]); }
     static uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
         return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];

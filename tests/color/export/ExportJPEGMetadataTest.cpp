@@ -333,26 +333,41 @@ TEST_F(ExportJPEGMetadataTest, TheWorkingSpaceProfileIsEmbeddedInItsChunks) {
     }
 }
 
-TEST_F(ExportJPEGMetadataTest, CoreclientExportsAFinishedTIFFAsJPEG) {
+TEST_F(ExportJPEGMetadataTest, CoreclientExportsThroughTheExporterOfTheImagesKind) {
     const std::string source = MakeSource("source.tif");
-    const std::string coreclient = std::string(std::getenv("LUMORA_PROGRAM_DIR")) + "/coreclient";
-    const std::string out = folder_ / "out.jpg";
+    const std::string bin = std::getenv("LUMORA_PROGRAM_DIR");
+    const std::string coreclient = bin + "/coreclient";
+    const std::string raw = folder_ / "raw.zyr";
     int status = -1;
-    EXPECT_EQ(RunTool("'" + coreclient + "' export '" + source + "' '" + out + "' --jpeg --quality 2 --units cm "
-                      "--resolution 100 2>&1", &status),
-              "{\"code\": 0}\n");
-    EXPECT_EQ(status, 0);
-    // The preset of quality code 2: T3 at 50, as cjpeg would scale it.
-    const Decoded d = Decode(ReadBytes(out));
-    ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.width, 96);
-    EXPECT_EQ(d.luma[0], 3);
-    EXPECT_EQ(d.luma[63], 255);
-    const std::string read = Exiftool("-s -s -n -a -G0 '" + out + "'");
-    EXPECT_EQ(Field(read, "[Photoshop] PhotoshopQuality"), "6") << read;
-    EXPECT_EQ(Field(read, "[Photoshop] DisplayedUnitsX"), "2") << read;
-    EXPECT_EQ(Field(read, "[EXIF] ResolutionUnit"), "3") << read;
-    EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
+    RunTool("'" + bin + "/zprowrite' '" + raw + "' --model 2048 --size 48x32", &status);
+    ASSERT_EQ(status, 0);
+    // A finished TIFF and a raw file of the newest models: each kind answers
+    // the preset of quality code 2, T3 at 50, as cjpeg would scale it.
+    const struct {
+        std::string source;
+        int width;
+    } cases[] = {{source, 96}, {raw, 48}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        const std::string out = folder_ / "out.jpg";
+        EXPECT_EQ(RunTool("'" + coreclient + "' export '" + c.source + "' '" + out +
+                              "' --jpeg --quality 2 --units cm --resolution 100 2>&1",
+                          &status),
+                  "{\"code\": 0}\n");
+        EXPECT_EQ(status, 0);
+        const Decoded d = Decode(ReadBytes(out));
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.width, c.width);
+        EXPECT_EQ(d.luma[0], 3);
+        EXPECT_EQ(d.luma[63], 255);
+        ASSERT_TRUE(d.hasChroma);
+        EXPECT_EQ(d.chroma[0], 17);
+        const std::string read = Exiftool("-s -s -n -a -G0 '" + out + "'");
+        EXPECT_EQ(Field(read, "[Photoshop] PhotoshopQuality"), "6") << read;
+        EXPECT_EQ(Field(read, "[Photoshop] DisplayedUnitsX"), "2") << read;
+        EXPECT_EQ(Field(read, "[EXIF] ResolutionUnit"), "3") << read;
+        EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
+    }
     // Options of the TIFF export only, or a code out of range, are refused.
     for (const char* options : {"--jpeg --quality 3", "--jpeg --depth 16", "--tiff --quality 1"}) {
         RunTool("'" + coreclient + "' export '" + source + "' '" + (folder_ / "refused.jpg") + "' " + options + " 2>&1",

@@ -29,6 +29,13 @@ tiffinfo "$dir/pad.tif" 2>&1 | grep -q "Image Width: 30 Image Length: 30" || fai
 out=$("$bin/coreclient" export "$dir/raw.zyr" "$dir/raw.tif" --tiff) || fail "export raw: $out"
 tiffinfo "$dir/raw.tif" 2>&1 | grep -q "Image Width: 48 Image Length: 32" || fail "raw size"
 
+# A finished file has no camera balance to write, and answers the presets.
+out=$("$bin/coreclient" wb "$dir/in.jpg" "$dir/IN.WB")
+[ $? -eq 1 ] && [ "$out" = '{"code": 1725, "reason": 3}' ] && [ ! -e "$dir/IN.WB" ] || fail "wb of a finished file: $out"
+out=$("$bin/coreclient" quant "$dir/in.jpg" --chroma 0 --quality 0) || fail "quant: $out"
+echo "$out" | grep -q '^{"code": 0, "source": "presets", "quality": 95, "values": \[3, 3, 3, 3, 3, 4, 4, 5,' ||
+  fail "quant of a finished file: $out"
+
 # Failures: a cancel, and a folder that is not there.
 out=$("$bin/coreclient" export "$dir/in.jpg" "$dir/cancelled.tif" --tiff --cancel-after 0)
 [ $? -eq 1 ] && [ "$out" = '{"code": 1711}' ] || fail "cancel: $out"

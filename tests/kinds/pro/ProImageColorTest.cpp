@@ -9,6 +9,7 @@
 #include "ColorServices.h"
 #include "ExportImage.h"
 #include "ExportImageArray.h"
+#include "FinishedJPEGImage.h"
 #include "FinishedTIFFImage.h"
 #include "ImageRef.h"
 #include "ImageRendering.h"
@@ -197,7 +198,7 @@ namespace {
 
 using namespace NimbalCore;
 
-TEST_F(ProImageColor, ExportsAsTIFFThroughTheExporterItMakes) {
+TEST_F(ProImageColor, ExportsThroughTheExporterItMakes) {
     const std::string path = protest::WriteFile(folder_, "e.zyr", protest::Spec(16384, 40, 30));
     ProImage* image = nullptr;
     ImageRef ref = Open(path, image);
@@ -206,10 +207,6 @@ TEST_F(ProImageColor, ExportsAsTIFFThroughTheExporterItMakes) {
     ImageRendering rendering(ref, params);
     ExportImageArray array;
     const FilePathSpec target(folder_.file("e.tif"));
-    EXPECT_EQ(image->CreateExportImage(1, &rendering, target, &array, 0), nullptr) << "no JPEG exporter yet";
-    EXPECT_EQ(image->CreateExportImage(7, &rendering, target, &array, 0), nullptr);
-    EXPECT_EQ(image->CreateExportImage(0, nullptr, target, &array, 0), nullptr);
-    EXPECT_EQ(image->CreateExportImage(0, &rendering, target, nullptr, 0), nullptr);
     std::unique_ptr<ExportImage> exporter(image->CreateExportImage(0, &rendering, target, &array, 0));
     ASSERT_TRUE(exporter);
     ASSERT_NO_THROW(exporter->SaveFile());
@@ -218,6 +215,15 @@ TEST_F(ProImageColor, ExportsAsTIFFThroughTheExporterItMakes) {
     ASSERT_EQ(tiff->Open(), 0);
     EXPECT_EQ(tiff->GetNativeImageRect(), NbRect(0, 0, 39, 29));
     EXPECT_EQ(tiff->GetSamplesPerPixel(), 3);
+
+    const FilePathSpec jpegTarget(folder_.file("e.jpg"));
+    std::unique_ptr<ExportImage> jpegExporter(image->CreateExportImage(1, &rendering, jpegTarget, &array, 0));
+    ASSERT_TRUE(jpegExporter);
+    ASSERT_NO_THROW(jpegExporter->SaveFile());
+    auto* jpeg = new FinishedJPEGImage(jpegTarget);
+    ImageRef exportedJpeg(jpeg);
+    ASSERT_EQ(jpeg->Open(), 0);
+    EXPECT_EQ(jpeg->GetNativeImageRect(), NbRect(0, 0, 39, 29));
 }
 
 } // namespace

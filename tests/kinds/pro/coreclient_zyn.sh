@@ -48,6 +48,34 @@ out=$("$bin/coreclient" render "$dir/2048.zyr" "$dir/bad.ppm" --crop 8,4,3,27)
 [ $? -eq 1 ] && [ "$out" = '{"code": 1707}' ] || fail "inverted crop: $out"
 out=$("$bin/coreclient" open "$dir/missing.zyr")
 [ $? -eq 1 ] && [ "$out" = '{"code": 2000}' ] || fail "missing file: $out"
+# The camera's white-balance file: the driver's bytes (attribute 1845) under
+# a name the camera reads; an existing file is replaced, and kept whole when
+# the new one cannot be written completely (a file-size limit on the child).
+hex=$(i=0; while [ $i -lt 2048 ]; do printf '%02x' $(((i * 7 + 3) % 256)); i=$((i + 1)); done)
+"$bin/zprowrite" "$dir/wb.zyr" --model 2048 --block "1845=$hex" || fail "zprowrite wb"
+hexof() { od -An -v -tx1 "$1" | tr -d ' \n'; }
+out=$("$bin/coreclient" wb "$dir/wb.zyr" "$dir/STUDIO.WB") || fail "wb: $out"
+[ "$out" = '{"code": 0}' ] && [ "$(hexof "$dir/STUDIO.WB")" = "$hex" ] || fail "wb bytes: $out"
+printf 'old balance' > "$dir/STUDIO.WB"
+"$bin/coreclient" wb "$dir/wb.zyr" "$dir/STUDIO.WB" > /dev/null && [ "$(hexof "$dir/STUDIO.WB")" = "$hex" ] ||
+  fail "wb over an existing file"
+printf 'old balance' > "$dir/STUDIO.WB"
+out=$(trap '' XFSZ; ulimit -f 1; "$bin/coreclient" wb "$dir/wb.zyr" "$dir/STUDIO.WB")
+[ "$out" = '{"code": 1724}' ] || fail "wb past the size limit: $out"
+[ "$(cat "$dir/STUDIO.WB")" = "old balance" ] || fail "the old white-balance file was lost"
+[ -z "$(ls -A "$dir" | grep '^\.')" ] || fail "wb left a temporary file: $(ls -A "$dir")"
+out=$("$bin/coreclient" wb "$dir/wb.zyr" "$dir/TOOLONGNAME.WB")
+[ $? -eq 1 ] && [ "$out" = '{"code": 1818}' ] || fail "wb name: $out"
+out=$("$bin/coreclient" wb "$dir/2048.zyr" "$dir/NONE.WB")
+[ $? -eq 1 ] && [ "$out" = '{"code": 1724}' ] && [ ! -e "$dir/NONE.WB" ] || fail "wb without the attribute: $out"
+
+# The tables a JPEG export asks for: the presets (the driver has no tables).
+out=$("$bin/coreclient" quant "$dir/2048.zyr" --chroma 0 --quality 2) || fail "quant: $out"
+echo "$out" | grep -q '^{"code": 0, "source": "presets", "quality": 50, "values": \[3, 3, 4, 5, 7, 9, 13, 17, .*, 232, 255\]}$' ||
+  fail "quant luma: $out"
+out=$("$bin/coreclient" quant "$dir/2048.zyr" --chroma 1 --quality 7) || fail "quant: $out"
+echo "$out" | grep -q '"quality": 95, "values": \[17, 18, 24, 47, 99,' || fail "quant chroma of code 7: $out"
+
 # A raw file of the older models opens through the camera interface and
 # renders.
 "$bin/zyrwrite" --sample "$dir/camera.zyr" --tag-word 0 --settings-data > /dev/null || fail "zyrwrite"

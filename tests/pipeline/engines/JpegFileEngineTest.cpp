@@ -10,8 +10,8 @@
 
 #include <jpeglib.h>
 
+#include "EngineTestSupport.h"
 #include "JpegFileEngine.h"
-#include "RendererImage.h"
 #include "RgbFileEngine.h"
 #include "VqOutputTypes.h"
 
@@ -20,25 +20,8 @@ namespace {
 using lumora::JpegFileEngine;
 using lumora::RgbFileEngine;
 
-class BytesImage : public lumora::RendererImage {
-public:
-    std::vector<uint8_t> file;
-    int reads = 0;
-    VqStatus ReadFileBytes(void* dst, uint64_t offset, uint32_t count, uint32_t) override {
-        ++reads;
-        if (offset > file.size() || count > file.size() - offset) return VQ_ERR_READ_PAST_BUFFER;
-        std::memcpy(dst, file.data() + offset, count);
-        return VQ_OK;
-    }
-    VqStatus OnImageTypeChanged(uint32_t, uint32_t*, int32_t*) override { return VQ_OK; }
-    VqStatus ToSensorDataRect(SdkRect*) override { return VQ_OK; }
-};
-
-template <typename T>
-void Set(lumora::SdkRenderer& r, uint32_t id, const T& value) {
-    std::memcpy(r.Parameter(id), &value, sizeof value);
-    r.ParameterChanged(id);
-}
+using lumora::test::MemoryImage;
+using lumora::test::SetParameter;
 
 } // namespace
 
@@ -82,14 +65,14 @@ TEST(JpegFileEngine, ThumbnailsAndAnswersOfWhatTheEnginesDoNotDo) {
     };
     for (const Case& c : cases) {
         JpegFileEngine engine;
-        Set(engine, lumora::RP_IS_COLOR, int32_t(1));
-        Set(engine, lumora::RP_RAW_WIDTH, int32_t(8));
-        Set(engine, lumora::RP_RAW_HEIGHT, int32_t(8));
-        Set(engine, lumora::RP_OUTPUT_TYPE, int32_t(c.type));
+        SetParameter(engine, lumora::RP_IS_COLOR, int32_t(1));
+        SetParameter(engine, lumora::RP_RAW_WIDTH, int32_t(8));
+        SetParameter(engine, lumora::RP_RAW_HEIGHT, int32_t(8));
+        SetParameter(engine, lumora::RP_OUTPUT_TYPE, int32_t(c.type));
         int32_t info[8] = {0, 0, 0, int32_t(sizeof thumb), 0, 0, c.width, c.height};
         std::memcpy(engine.Parameter(lumora::RP_THUMBNAIL_INFO), info, sizeof info);
         engine.ParameterChanged(lumora::RP_THUMBNAIL_INFO);
-        Set(engine, lumora::RP_THUMBNAIL_DATA, c.data);
+        SetParameter(engine, lumora::RP_THUMBNAIL_DATA, c.data);
         std::vector<uint8_t> out(16, 0xEE);
         EXPECT_EQ(engine.RenderThumbnail(out.data()), c.status) << c.what;
         if (c.status == 0) {
@@ -141,18 +124,18 @@ std::vector<uint8_t> SmallJpeg() {
 TEST(JpegFileEngine, DecodeOnceAndOnlyWhatIsWhollyLoaded) {
     for (bool good : {true, false}) {
         SCOPED_TRACE(good ? "a JPEG stream" : "not a JPEG stream");
-        BytesImage image;
+        MemoryImage image;
         if (good) image.file = SmallJpeg();
         else image.file.assign(64, 0x55);
         JpegFileEngine engine;
         lumora::RendererImage* self = &image;
-        Set(engine, lumora::RP_IMAGE, self);
-        Set(engine, lumora::RP_IS_COLOR, int32_t(1));
-        Set(engine, lumora::RP_RAW_WIDTH, int32_t(4));
-        Set(engine, lumora::RP_RAW_HEIGHT, int32_t(4));
-        Set(engine, lumora::RP_DATA_OFFSET, int32_t(0));
-        Set(engine, lumora::RP_DATA_SIZE, int32_t(image.file.size()));
-        Set(engine, lumora::RP_OUTPUT_TYPE, int32_t(VQ_TYPE_RGB8));
+        SetParameter(engine, lumora::RP_IMAGE, self);
+        SetParameter(engine, lumora::RP_IS_COLOR, int32_t(1));
+        SetParameter(engine, lumora::RP_RAW_WIDTH, int32_t(4));
+        SetParameter(engine, lumora::RP_RAW_HEIGHT, int32_t(4));
+        SetParameter(engine, lumora::RP_DATA_OFFSET, int32_t(0));
+        SetParameter(engine, lumora::RP_DATA_SIZE, int32_t(image.file.size()));
+        SetParameter(engine, lumora::RP_OUTPUT_TYPE, int32_t(VQ_TYPE_RGB8));
         EXPECT_EQ(engine.DecodeCache(nullptr, 1, 1, 0), VQ_ERR_CACHE_INCOMPLETE);
         int32_t done = 0;
         ASSERT_EQ(engine.LoadCache(nullptr, 0, &done, 3), 0u);

@@ -168,24 +168,6 @@ TEST(RawEngineF2Render, ProgressOfOneStripEndsAtAHundred) {
 
 namespace {
 
-// A thumbnail of w × h pixels of one colour, handed to the engine as the image
-// hands it.
-struct F2Thumbnail {
-    std::vector<uint8_t> bytes;
-    int32_t info[8] = {};
-    F2Thumbnail(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
-        for (int i = 0; i < w * h; ++i) bytes.insert(bytes.end(), {r, g, b});
-        info[3] = int32_t(bytes.size());
-        info[6] = w;
-        info[7] = h;
-    }
-    void Attach(RawEngineF2& e) {
-        std::memcpy(e.Parameter(RP_THUMBNAIL_INFO), info, sizeof info);
-        const uint8_t* data = bytes.data();
-        SetParameter(e, RP_THUMBNAIL_DATA, data);
-    }
-};
-
 uint16_t At16(const std::vector<uint8_t>& b, size_t sample) {
     uint16_t v;
     std::memcpy(&v, b.data() + 2 * sample, 2);
@@ -197,7 +179,7 @@ uint16_t At16(const std::vector<uint8_t>& b, size_t sample) {
 TEST(RawEngineF2Thumbnail, GreyStaysGreyUnderAGreyNeutralAndFollowsTheBalance) {
     for (int32_t model : {13, 18}) {
         F2RenderEngine t(model);
-        F2Thumbnail thumb(12, 10, 100, 100, 100);
+        SolidThumbnail thumb(12, 10, 100, 100, 100);
         thumb.Attach(t.engine);
         SetParameter(t.engine, RP_OUTPUT_TYPE, int32_t(13));
         std::vector<uint8_t> out(12 * 10 * 6, 0xAB);
@@ -223,7 +205,7 @@ TEST(RawEngineF2Thumbnail, GreyStaysGreyUnderAGreyNeutralAndFollowsTheBalance) {
 
 TEST(RawEngineF2Thumbnail, TypesAndAShortFinalTable) {
     F2RenderEngine t(18);
-    F2Thumbnail thumb(12, 10, 250, 250, 250);
+    SolidThumbnail thumb(12, 10, 250, 250, 250);
     thumb.Attach(t.engine);
     std::vector<uint8_t> out(12 * 10 * 8, 0xAB);
     for (uint32_t type : {4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 2u}) {
@@ -260,7 +242,7 @@ TEST(RawEngineF2Thumbnail, TypesAndAShortFinalTable) {
 TEST(RawEngineF2Thumbnail, GreyFileRepeatsItsGreenPlane) {
     F2RenderEngine t(18);
     SetParameter(t.engine, RP_IS_COLOR, int32_t(0));
-    F2Thumbnail thumb(12, 10, 10, 200, 30);
+    SolidThumbnail thumb(12, 10, 10, 200, 30);
     thumb.Attach(t.engine);
     SetParameter(t.engine, RP_OUTPUT_TYPE, int32_t(13));
     std::vector<uint8_t> out(12 * 10 * 6, 0);
@@ -269,7 +251,7 @@ TEST(RawEngineF2Thumbnail, GreyFileRepeatsItsGreenPlane) {
     EXPECT_EQ(At16(out, 2), At16(out, 1));
     // The same value as the green channel of a colour rendering with that green.
     F2RenderEngine c(18);
-    F2Thumbnail greyThumb(12, 10, 200, 200, 200);
+    SolidThumbnail greyThumb(12, 10, 200, 200, 200);
     greyThumb.Attach(c.engine);
     SetParameter(c.engine, RP_OUTPUT_TYPE, int32_t(13));
     std::vector<uint8_t> colour(12 * 10 * 6, 0);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "EngineTestSupport.h"
 #include "RawEngineF2.h"
 #include "VqOutputTypes.h"
 
@@ -10,11 +11,7 @@ using namespace lumora;
 
 namespace {
 
-template <typename T>
-void Set(SdkRenderer& r, uint32_t id, const T& value) {
-    std::memcpy(r.Parameter(id), &value, sizeof value);
-    r.ParameterChanged(id);
-}
+using lumora::test::SetParameter;
 
 constexpr RationalValue kIdentity[9] = {{4096, 4096}, {0, 4096}, {0, 4096},    {0, 4096}, {4096, 4096},
                                         {0, 4096},    {0, 4096}, {0, 4096}, {4096, 4096}};
@@ -36,18 +33,18 @@ struct F2Engine {
         state.midLevel = 2568;
         state.whiteLevel = 3612;
         state.curvesStale = state.thumbCurvesStale = state.toneStale = 1;
-        Set(engine, RP_MODEL_ID, model);
-        Set(engine, RP_F2_CURVE_A, curveA.data());
-        Set(engine, RP_F2_CURVE_A_SIZE, int32_t(curveA.size()));
-        Set(engine, RP_F2_CURVE_B, curveB.data());
-        Set(engine, RP_F2_CURVE_B_SIZE, int32_t(curveB.size()));
-        Set(engine, RP_TONE_CURVE, tone.data());
-        Set(engine, RP_TONE_CURVE_SIZE, int32_t(tone.size()));
+        SetParameter(engine, RP_MODEL_ID, model);
+        SetParameter(engine, RP_F2_CURVE_A, curveA.data());
+        SetParameter(engine, RP_F2_CURVE_A_SIZE, int32_t(curveA.size()));
+        SetParameter(engine, RP_F2_CURVE_B, curveB.data());
+        SetParameter(engine, RP_F2_CURVE_B_SIZE, int32_t(curveB.size()));
+        SetParameter(engine, RP_TONE_CURVE, tone.data());
+        SetParameter(engine, RP_TONE_CURVE_SIZE, int32_t(tone.size()));
         std::memcpy(engine.Parameter(RP_COLOR_MATRIX), kIdentity, sizeof kIdentity);
         std::memcpy(engine.Parameter(RP_COLOR_MATRIX_2), kIdentity, sizeof kIdentity);
         std::memcpy(engine.Parameter(RP_COLOR_MATRIX_3), kIdentity, sizeof kIdentity);
         void* record = &state;
-        Set(engine, RP_CURVE_STATE, record);
+        SetParameter(engine, RP_CURVE_STATE, record);
         const uint16_t neutral[3] = {r, g, b};
         std::memcpy(engine.Parameter(RP_WHITE_BALANCE), neutral, sizeof neutral);
     }

@@ -10,33 +10,12 @@
 #include <random>
 #include <vector>
 
+#include "EngineTestSupport.h"
 #include "LosslessJpegEncoder.h"
 #include "RawEngine.h"
-#include "RendererImage.h"
 #include "SharpenStage.h"
 
 namespace lumora::test {
-
-// An image whose file is a byte vector.
-class MemoryImage : public RendererImage {
-public:
-    std::vector<uint8_t> file;
-    int reads = 0;
-    int16_t leftMargin = 0, topMargin = 0;
-
-    VqStatus ReadFileBytes(void* dst, uint64_t offset, uint32_t count, uint32_t) override {
-        ++reads;
-        if (offset + count > file.size()) return VQ_ERR_READ_PAST_BUFFER;
-        std::memcpy(dst, file.data() + offset, count);
-        return VQ_OK;
-    }
-    VqStatus OnImageTypeChanged(uint32_t, uint32_t*, int32_t*) override { return VQ_OK; }
-    VqStatus ToSensorDataRect(SdkRect* r) override {
-        r->x = int16_t(r->x - leftMargin);
-        r->y = int16_t(r->y - topMargin);
-        return VQ_OK;
-    }
-};
 
 struct Sensor {
     int width = 0;
@@ -124,12 +103,6 @@ struct EngineOptions {
     float linearGain = 1.0f;
     int32_t precisionFactor = 8;
 };
-
-template <typename T>
-void SetParameter(SdkRenderer& r, uint32_t id, const T& value) {
-    std::memcpy(r.Parameter(id), &value, sizeof value);
-    r.ParameterChanged(id);
-}
 
 // Owns the tables an image would own and sets every parameter the engine reads.
 struct EngineSetup {

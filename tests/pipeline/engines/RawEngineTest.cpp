@@ -627,22 +627,12 @@ TEST(RawEngineSample, OffsetsMoveTheSampleAsTheyMoveTheRender) {
 
 namespace {
 
-// A 12 × 10 thumbnail of one colour, and a file that holds it at offset 16.
-struct Thumbnail {
-    std::vector<uint8_t> bytes;
-    int32_t info[8] = {};
-    Thumbnail(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
-        for (int i = 0; i < w * h; ++i) bytes.insert(bytes.end(), {r, g, b});
-        info[2] = 16;
-        info[3] = int32_t(bytes.size());
-        info[6] = w;
-        info[7] = h;
-    }
+// A thumbnail of one colour, and a file that holds it at offset 16.
+struct Thumbnail : SolidThumbnail {
+    Thumbnail(int w, int h, uint8_t r, uint8_t g, uint8_t b) : SolidThumbnail(w, h, r, g, b) { info[2] = 16; }
     void Attach(Engine& t) {
         std::copy(bytes.begin(), bytes.end(), t.image.file.begin() + 16);
-        std::memcpy(t.engine.Parameter(RP_THUMBNAIL_INFO), info, sizeof info);
-        const uint8_t* data = bytes.data();
-        SetParameter(t.engine, RP_THUMBNAIL_DATA, data);
+        SolidThumbnail::Attach(t.engine);
     }
 };
 

@@ -276,6 +276,43 @@ TEST(ZynImageParamsTest, ClickBalanceSamplesAroundTheClick) {
               NbErrClickBalanceNeedsColor);
 }
 
+// A colour file whose every photosite holds the same 12-bit level.
+ZyrSampleOptions FlatOptions(uint16_t level) {
+    ZyrSampleOptions o = FixtureOptions(Fixture::Family1);
+    o.codedSensorData.assign(size_t(o.sensorWidth) * o.sensorHeight * 2, 0);
+    const uint16_t word = uint16_t(level << 4);
+    for (size_t i = 0; i < o.codedSensorData.size(); i += 2) {
+        o.codedSensorData[i] = uint8_t(word >> 8);
+        o.codedSensorData[i + 1] = uint8_t(word & 0xFF);
+    }
+    o.compression = 1;
+    return o;
+}
+
+// The sampled point of a flat file is its level: 5 is too dark, 6 is a
+// balance point, and a clipped sensor is saturated.
+TEST(ZynImageParamsTest, ClickBalanceOnFlatFiles) {
+    lumora::test::TempFolder files;
+    KindsScope scope;
+    const struct {
+        uint16_t level;
+        int code;
+        Triple sample;
+    } cases[] = {
+        {0, NbErrClickPointTooDark, {}},
+        {5, NbErrClickPointTooDark, {}},
+        {6, 0, {6, 6, 6}},
+        {4095, NbErrClickPointSaturated, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.level);
+        ImageRef image = OpenFile(WriteRaw(files, "F" + std::to_string(c.level) + ".ZYR", FlatOptions(c.level), Looks(2)));
+        uint16_t got[3] = {0, 0, 0};
+        EXPECT_EQ(CodeOf([&] { image->CalculateClickBalance(40, 40, &got[0], &got[1], &got[2]); }), c.code);
+        EXPECT_EQ(TripleOf(got), c.sample);
+    }
+}
+
 TEST(ZynImageParamsTest, BalancePointsFromTheFileUseOnlyWhatItHolds) {
     lumora::test::TempFolder files;
     KindsScope scope;

@@ -21,6 +21,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -173,6 +174,68 @@ TEST(ZynImageRenderTest, EachStripIsTheInterfacesRenderingOfItsWindow) {
             const Picture got = Strip(Zyn(image), LinearParams(image.Get()), cases[i].strip, angle, cases[i].scale);
             EXPECT_TRUE(got.data == expected[i].data);
         }
+    }
+}
+
+// The samples of a 16-bit portable any-map vqclient wrote, in host order;
+// an empty picture when it is not one.
+Picture ReadAnyMap16(const std::string& path) {
+    Picture p;
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    unsigned maxval = 0;
+    in >> magic >> p.width >> p.height >> maxval;
+    in.get();
+    if (!in || (magic != "P6" && magic != "P5") || maxval != 65535 || p.width <= 0 || p.height <= 0) return Picture();
+    p.channels = magic == "P6" ? 3 : 1;
+    p.bytes = 2;
+    std::vector<uint8_t> big(size_t(p.width) * size_t(p.height) * size_t(p.channels) * 2);
+    if (!in.read(reinterpret_cast<char*>(big.data()), std::streamsize(big.size())) || in.peek() != EOF)
+        return Picture();
+    p.data.resize(big.size());
+    for (size_t i = 0; i < big.size(); i += 2) {
+        const uint16_t v = uint16_t(big[i] << 8 | big[i + 1]);
+        std::memcpy(&p.data[i], &v, 2);
+    }
+    return p;
+}
+
+// A strip with the camera's linear output is, byte for byte, what the
+// camera interface's own client renders of the same file at the same output
+// type, window and subsampling. The client takes its pixels through a
+// buffer of 64 rows, and the interface renders the rows at the seams of its
+// buffers differently, so the windows here are at most 64 rows high.
+TEST(ZynImageRenderTest, LinearStripsEqualVqclientsRendering) {
+    lumora::test::TempFolder files;
+    const std::string path = WriteFixture(files, "IMG.ZYR", Fixture::Family1Ljpeg);
+    KindsScope scope;
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0);
+    const struct {
+        FilterRect strip;
+        int scale;
+        const char* window;
+    } cases[] = {
+        {{0, 0, 64, 128}, 1, "0,0,128,64"},
+        {{32, 0, 96, 128}, 1, "0,32,128,64"},
+        {{16, 8, 40, 72}, 1, "8,16,64,24"},
+        {{12, 8, 24, 56}, 2, "16,24,96,24"},
+        {{0, 0, 48, 64}, 2, "0,0,128,96"},
+        {{4, 4, 20, 28}, 4, "16,16,96,64"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.window);
+        const std::string out = (files.path() / "vq.ppm").string();
+        const std::string command = std::string(ZYN_VQCLIENT) + " --render '" + out + "' --type " +
+                                    std::to_string(VQ_TYPE_CAMERA_RGB16) + " --subsample " +
+                                    std::to_string(c.scale) + " --window " + c.window + " '" + path + "' > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const Picture want = ReadAnyMap16(out);
+        const Picture got = Strip(Zyn(image), LinearParams(image.Get()), c.strip, 0.0f, c.scale);
+        ASSERT_EQ(want.channels, 3);
+        EXPECT_EQ(got.width, want.width);
+        EXPECT_EQ(got.height, want.height);
+        EXPECT_TRUE(got.data == want.data);
     }
 }
 

@@ -45,6 +45,14 @@ out=$("$cc" open "$dir/old.zyr")
 out=$("$cc" open "$dir/f1.zyr" --kind pro)
 [ $? -eq 1 ] && [ "$out" = '{"code": 2000}' ] || fail "another kind: $out"
 
+# The capture date reaches an exported file in the Exif form, as exiftool
+# reads it.
+if command -v exiftool > /dev/null; then
+  "$cc" export "$dir/f1.zyr" "$dir/f1.tif" --tiff > /dev/null || fail "export f1.zyr"
+  out=$(exiftool -s3 -DateTimeOriginal "$dir/f1.tif")
+  [ "$out" = "2024:05:17 10:30:00" ] || fail "exported capture date: $out"
+fi
+
 # Renders in 16-bit RGB (gray for the gray file), into the source space:
 # byte for byte what vqclient renders. At half size the core asks for the
 # image in one strip, at full size turned by a quarter in strips of columns.

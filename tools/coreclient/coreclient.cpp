@@ -129,7 +129,10 @@ int usage() {
                          "       coreclient export IN OUT --jpeg [--quality 0|1|2] [--resize ...] [--units inch|cm]\n"
                          "           [--resolution N] [--working-space DESCRIPTION] [--no-profile] [--cancel-after STRIPS]\n"
                          "       coreclient wb PATH OUT.wb\n"
-                         "       coreclient quant PATH --chroma 0|1 --quality N\n");
+                         "       coreclient quant PATH --chroma 0|1 --quality N\n"
+                         "       coreclient save-params PATH\n"
+                         "       coreclient save-meta PATH [--tag 0|1] [--iptc FILE.ipt] [--annotation TEXT]\n"
+                         "       coreclient convert-jpeg PATH OUT.jpg [--quality N] [--size N] [--res N] [--unit 1|2]\n");
     return 2;
 }
 
@@ -413,6 +416,82 @@ int quantizationTable(int argc, char** argv) {
     return 0;
 }
 
+// Runs one operation on an opened image and prints its code.
+int OnImage(const char* file, const std::function<int(Image*)>& operation) {
+    ImageRef image;
+    std::string kindName;
+    const int code = Guarded([&] {
+        if (const int opened = OpenImage(file, image, kindName)) return opened;
+        return operation(image.Get());
+    });
+    image.Reset();
+    NimbalCore::ImagePool::DeleteInstance();
+    if (code != 0) return failure(code);
+    std::printf("{\"code\": 0}\n");
+    return 0;
+}
+
+int saveParams(int argc, char** argv) {
+    if (argc != 3) return usage();
+    return OnImage(argv[2], [](Image* im) {
+        im->WriteProcessParamsToFile();
+        return 0;
+    });
+}
+
+int saveMeta(int argc, char** argv) {
+    if (argc < 3) return usage();
+    int tag = -1;
+    const char* iptcFile = nullptr;
+    const char* annotation = nullptr;
+    for (int i = 3; i < argc; i += 2) {
+        if (i + 1 >= argc) return usage();
+        const std::string a = argv[i];
+        if (a == "--tag") {
+            if (!number(argv[i + 1], &tag) || (tag != 0 && tag != 1)) return usage();
+        } else if (a == "--iptc") {
+            iptcFile = argv[i + 1];
+        } else if (a == "--annotation") {
+            annotation = argv[i + 1];
+        } else {
+            return usage();
+        }
+    }
+    return OnImage(argv[2], [&](Image* im) {
+        if (tag >= 0) im->SetTagged(tag == 1);
+        if (iptcFile) {
+            NimbalCore::IPTCNAARecord2 record;
+            if (!record.ReadFromFile(NimbalCore::FilePathSpec(Absolute(iptcFile))))
+                return int(NimbalCore::NbErrFileReadFailed);
+            im->SetIPTCRecord(record);
+        }
+        if (annotation) im->SetAnnotation(annotation);
+        im->WriteAllMetaDataToFile();
+        return 0;
+    });
+}
+
+int convertJpeg(int argc, char** argv) {
+    if (argc < 4) return usage();
+    int quality = 0, size = 0, resolution = 300, unit = 2;
+    for (int i = 4; i < argc; i += 2) {
+        const std::string a = argv[i];
+        int* out = a == "--quality" ? &quality : a == "--size" ? &size : a == "--res" ? &resolution
+                 : a == "--unit"    ? &unit
+                                    : nullptr;
+        if (!out || i + 1 >= argc || !number(argv[i + 1], out)) return usage();
+    }
+    if (unit != 1 && unit != 2) return usage();
+    const std::string target = Absolute(argv[3]);
+    return OnImage(argv[2], [&](Image* im) {
+        auto* zyn = dynamic_cast<NimbalCore::ZynImage*>(im);
+        if (!zyn) return int(NimbalCore::NbErrNotSupported);
+        zyn->ExportJPEG(NimbalCore::FilePathSpec(target), quality, size, unit, resolution, *zyn->GetProcessParams(),
+                        nullptr);
+        return 0;
+    });
+}
+
 int openCommand(int argc, char** argv) {
     std::string wanted;
     if (argc < 3 || !KindOption(argc, argv, 3, wanted)) return usage();
@@ -646,7 +725,7 @@ int main(int argc, char** argv) {
     // Images see their colour spaces, looks and transforms through the
     // colour engine, as in the program.
     if (command == "open" || command == "render" || command == "scan" || command == "params" || command == "wb" ||
-        command == "quant")
+        command == "quant" || command == "save-params" || command == "save-meta" || command == "convert-jpeg")
         NimbalCore::ColorEngine::Instance(0, 1);
     if (command == "open") return openCommand(argc, argv);
     if (command == "params") return params(argc, argv);
@@ -655,5 +734,8 @@ int main(int argc, char** argv) {
     if (command == "scan") return scan(argc, argv);
     if (command == "wb") return whiteBalanceFile(argc, argv);
     if (command == "quant") return quantizationTable(argc, argv);
+    if (command == "save-params") return saveParams(argc, argv);
+    if (command == "save-meta") return saveMeta(argc, argv);
+    if (command == "convert-jpeg") return convertJpeg(argc, argv);
     return usage();
 }

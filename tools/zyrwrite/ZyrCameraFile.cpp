@@ -119,6 +119,12 @@ std::vector<uint8_t> ZyrCameraFile::Make(const ZyrCameraFileOptions& o) {
     w.Rationals(main, 283, {{o.resolution[0], o.resolution[1]}});
     w.Shorts(main, 296, {o.resolutionUnit});
     w.Ascii(main, 306, "2024:05:17 10:30:00");
+    if (o.rgbTiff && !o.iptc.empty()) {
+        // An RGB TIFF file keeps the record's bytes in IFD0, counted as LONGs.
+        std::vector<uint8_t> padded((o.iptc.size() + 3) / 4 * 4, 0);
+        std::copy(o.iptc.begin(), o.iptc.end(), padded.begin());
+        w.RawData(main, 33723, 4, uint32_t(padded.size() / 4), padded);
+    }
     w.PrivateIfd(main, priv);
     w.NextIfd(main, thumb);
 

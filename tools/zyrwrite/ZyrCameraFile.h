@@ -27,7 +27,8 @@ struct ZyrCameraFileOptions {
     bool settingsData = false;     // private tags 1009 (the camera-settings text) and 1026
     int64_t tagWord = -1;          // >= 0: private tag 1002, the camera's tag flag
     uint32_t descriptionField = 64; // bytes of the ImageDescription field
-    // APP13 before APP1: a Photoshop block with this IPTC data (none when empty).
+    // APP13 before APP1: a Photoshop block with this IPTC data (none when
+    // empty); in an RGB TIFF file, tag 33723 in IFD0.
     std::vector<uint8_t> iptc;
     bool app8 = false;             // an APP8 segment with a resolution record
     // IFD0's XResolution and YResolution (numerator, denominator) and unit.

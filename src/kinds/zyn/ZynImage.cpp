@@ -416,8 +416,4 @@ void ZynImage::SetAnnotation(const std::string& text) {
     SetModified(true);
 }
 
-// Saving is still to come.
-bool ZynImage::GetJPEGQuantizationTables(bool, int, int, int*, int*) { throw int(NbErrNotImplemented); }
-bool ZynImage::GetCameraJPEGQuantizationTables(bool, int, int, int*, int*) { throw int(NbErrNotImplemented); }
-
 } // namespace NimbalCore

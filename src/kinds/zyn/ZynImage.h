@@ -187,8 +187,23 @@ public:
                                         float angle, VrelSharpenPlanes& layout, int destinationFormat,
                                         int renderScale, ProgressCB* progress) override;
 
-    // Still to come with saving: each throws the bare 1303.
+    // Saving into the raw file: 1714 for a file kind without a settings
+    // block, 1715 for a read-only file (before anything is sent).
+    void WriteProcessParamsToFile() override;
+    void WriteAllMetaDataToFile() override;
+    // The camera interface's own conversion of the image to a JPEG file:
+    // 1711 when the callback refuses, 1709 when it fails; the destination
+    // is replaced only by a complete file.
+    virtual void ExportJPEG(const FilePathSpec& destination, int qualityCode, int sizeCode, int unitCode,
+                            int resolution, const ImageProcessParam& params, ProgressCB* progress);
+    bool CanWhiteBalanceFileBeSaved(int* reason) override;
+    // 1725 when the settings allow none, 1724 when it cannot be written
+    // (an existing file then stays as it was).
+    void WriteWhiteBalanceFile(const FilePathSpec& path) override;
+    // The presets, for the interface's model id.
     bool GetJPEGQuantizationTables(bool chroma, int qualityCode, int sizeCode, int* table, int* quality) override;
+    // The camera's own table record for the preset, when the file asks for
+    // its own tables and holds a whole one.
     bool GetCameraJPEGQuantizationTables(bool chroma, int qualityCode, int sizeCode, int* table,
                                          int* quality) override;
 

@@ -93,54 +93,33 @@ PSFStatus PSFScale(PSFFilter filter, const PSFPicture* source, PSFPicture* work,
         const int32_t type = firstType(source);
         if (firstType(destination) != type || (work && firstType(work) != type)) return PSFErrSampleTypes;
     }
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    if (!PsfTestFlag(record, PsfFlagSetUp)) {
-        PsfUnlockFilterRecord(filter);
-        return PSFErrNotSetUp;
-    }
-    const int32_t start = PsfCallProgress(progress, 1, 0, user);
-    if (start != 1) {
-        PsfUnlockFilterRecord(filter);
-        return start;
-    }
-    const FpProgressHook hook = PsfPushProgress(progress, user);
-    FpRunRecord run;
-    int32_t st;
-    if (PsfInitRunContext(hook, record->caller, run) != 1) {
-        st = PSFFailed;
-    } else {
+    return PsfRunPass(filter, progress, user, [&](PsfFilterRecord& record, FpRunRecord& run) {
         // The engine works on copies, so every record comes back to the
         // caller as it was given.
         PSFPicture src{}, dst{};
         if (source) src = *source;
         if (destination) dst = *destination;
         int32_t mode = 0;
-        if (PsfTestFlag(record, PsfFlagInStrip)) {
-            if (record->resampleX && record->resampleY) {
+        if (PsfTestFlag(&record, PsfFlagInStrip)) {
+            if (record.resampleX && record.resampleY) {
                 mode = 4;
-                record->linesDone += src.rect.y1 - src.rect.y0;
+                record.linesDone += src.rect.y1 - src.rect.y0;
             } else {
-                mode = record->stripEnded ? 2 : 1;
-                const int32_t y0 = -record->linesDone;
-                const int32_t y1 = (record->strip.y1 - record->strip.y0) - record->linesDone;
+                mode = record.stripEnded ? 2 : 1;
+                const int32_t y0 = -record.linesDone;
+                const int32_t y1 = (record.strip.y1 - record.strip.y0) - record.linesDone;
                 src.rect.y0 = dst.rect.y0 = y0;
                 src.rect.y1 = dst.rect.y1 = y1;
-                record->linesDone += src.height;
+                record.linesDone += src.height;
             }
         }
         PSFPicture workCopy{};
         if (work) workCopy = *work;
-        FpStatus fp = FpScale(record->filter, source ? &src : nullptr, work ? &workCopy : nullptr,
+        FpStatus fp = FpScale(record.filter, source ? &src : nullptr, work ? &workCopy : nullptr,
                               destination ? &dst : nullptr, static_cast<const FpEdgeRecord*>(edges), run, mode);
         if (fp == FpSingular) fp = FpOk;
-        st = PsfMapStatus(fp);
-    }
-    PsfUnlockFilterRecord(filter);
-    PsfCallProgress(progress, 3, 100, user);
-    PsfPopProgress(progress);
-    return st;
+        return PsfMapStatus(fp);
+    });
 }
 
 } // extern "C"

@@ -157,31 +157,10 @@ PSFStatus PSFSharpen(PSFFilter filter, const PSFPicture* source, const PSFPictur
         if (firstType(destination) != type || (aux && firstType(aux) != type) || (second && firstType(second) != type))
             return PSFErrSampleTypes;
     }
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    if (!PsfTestFlag(record, PsfFlagSetUp)) {
-        PsfUnlockFilterRecord(filter);
-        return PSFErrNotSetUp;
-    }
-    const int32_t start = PsfCallProgress(progress, 1, 0, user);
-    if (start != 1) {
-        PsfUnlockFilterRecord(filter);
-        return start;
-    }
-    const FpProgressHook hook = PsfPushProgress(progress, user);
-    FpRunRecord run;
-    int32_t st;
-    if (PsfInitRunContext(hook, record->caller, run) != 1) {
-        st = PSFFailed;
-    } else {
-        st = PsfMapStatus(FpSharpen(record->filter, record->levelIndex, record->gainIndex, record->levelIndex,
-                                    record->gainIndex, source, second ? second : source, aux, destination, run));
-    }
-    PsfUnlockFilterRecord(filter);
-    PsfCallProgress(progress, 3, 100, user);
-    PsfPopProgress(progress);
-    return st;
+    return PsfRunPass(filter, progress, user, [&](PsfFilterRecord& record, FpRunRecord& run) {
+        return PsfMapStatus(FpSharpen(record.filter, record.levelIndex, record.gainIndex, record.levelIndex,
+                                      record.gainIndex, source, second ? second : source, aux, destination, run));
+    });
 }
 
 } // extern "C"

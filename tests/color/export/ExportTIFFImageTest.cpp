@@ -16,6 +16,7 @@
 #include "NearestScaler.h"
 #include "ProgressCB.h"
 #include "ScalePlugIn.h"
+#include "ScaledExportTest.h"
 #include "StaticProfileTable.h"
 #include "YlmErrp.h"
 
@@ -36,12 +37,6 @@ namespace {
 constexpr uint16_t kStripOffsets = 273, kStripByteCounts = 279, kWidth = 256, kLength = 257, kBits = 258,
                    kPhotometric = 262, kSamples = 277, kPlanar = 284, kPrivate = 33424, kExif = 34665, kGPS = 34853,
                    kICC = 34675, kComponents = 37121, kColorSpace = 40961, kDateTimeOriginal = 36867;
-
-// What one export did.
-struct Outcome {
-    int code = 0;          // YlmErrp code, or a bare status
-    std::string operation; // the YlmErrp's reporting operation
-};
 
 struct ExportSetup {
     int bytes = 1;
@@ -97,19 +92,8 @@ private:
     int render_;
 };
 
-class ExportTIFFImageTest : public ::testing::Test {
+class ExportTIFFImageTest : public ScaledExportTest {
 protected:
-    void SetUp() override {
-        NearestScalerLog::Reset();
-        SetExportScalerFactory(&NearestScaler::Make);
-        oldMask_ = ::umask(022);
-    }
-    void TearDown() override {
-        ::umask(oldMask_);
-        SetExportScalerFactory(nullptr);
-        ImagePool::DeleteInstance();
-    }
-
     FakeImage* MakeImage(int32_t w, int32_t h) {
         auto* fake = new FakeImage(folder_ / "source.tif", w, h);
         hold_ = ImageRef(fake);
@@ -136,22 +120,8 @@ protected:
         e->SetSizeOptions(s.size);
         e->SetRenderGPSText(s.label);
         e->SetProgressCB(s.progress);
-        Outcome o;
-        try {
-            e->SaveFile();
-        } catch (const YlmErrp& err) {
-            o.code = err.GetCode();
-            o.operation = err.Get()->GetMessage();
-        } catch (int code) {
-            o.code = code;
-        }
-        return o;
+        return Save(*e);
     }
-
-    TempFolder folder_;
-    ImageRef hold_{nullptr};
-    ExportImageArray array_;
-    mode_t oldMask_ = 022;
 };
 
 std::string Tiffinfo(const std::string& path, int* status) { return RunTool("tiffinfo '" + path + "' 2>&1", status); }

@@ -69,22 +69,9 @@ protected:
         return path;
     }
 
-    std::string Exiftool(const std::string& args) { return RunTool("exiftool " + args + " 2>&1"); }
-
     TempFolder folder_;
     ExportImageArray array_;
 };
-
-// One "Tag: value" line of exiftool -s -s -n output per tag.
-std::string Field(const std::string& out, const std::string& tag) {
-    const std::string key = tag + ": ";
-    for (size_t at = out.find(key); at != std::string::npos; at = out.find(key, at + 1))
-        if (at == 0 || out[at - 1] == '\n') {
-            const size_t end = out.find('\n', at);
-            return out.substr(at + key.size(), end - at - key.size());
-        }
-    return "<missing>";
-}
 
 } // namespace
 
@@ -133,8 +120,8 @@ TEST_F(ExportTIFFMetadataTest, ExifGPSAndIPTCRoundTripThroughAFinishedTIFF) {
         {"[IPTC] Caption-Abstract", "Boats"},
         {"[IPTC] CopyrightNotice", "(c) Someone"},
     };
-    for (const auto& e : expected) EXPECT_EQ(Field(read, e.tag), e.value) << e.tag << "\n" << read;
-    EXPECT_EQ(Field(read, "[EXIF] CFAPattern"), "<missing>");
+    for (const auto& e : expected) EXPECT_EQ(ExiftoolField(read, e.tag), e.value) << e.tag << "\n" << read;
+    EXPECT_EQ(ExiftoolField(read, "[EXIF] CFAPattern"), "<missing>");
 
     const BigEndianTiff t(ReadBytes(out));
     const TiffDirectory main = t.Directory(8);
@@ -154,8 +141,8 @@ TEST_F(ExportTIFFMetadataTest, IPTCCopyrightWithoutExifBecomesTheFileCopyright) 
     const std::string out = folder_ / "out.tif";
     ASSERT_EQ(Export(image, out), 0);
     const std::string read = Exiftool("-s -s -n -a -G0 '" + out + "'");
-    EXPECT_EQ(Field(read, "[EXIF] Copyright"), "(c) From IPTC") << read;
-    EXPECT_EQ(Field(read, "[IPTC] CopyrightNotice"), "(c) From IPTC") << read;
+    EXPECT_EQ(ExiftoolField(read, "[EXIF] Copyright"), "(c) From IPTC") << read;
+    EXPECT_EQ(ExiftoolField(read, "[IPTC] CopyrightNotice"), "(c) From IPTC") << read;
 }
 
 TEST_F(ExportTIFFMetadataTest, AGPSDirectoryWithAZeroDenominatorIsLeftOut) {
@@ -233,7 +220,7 @@ TEST_F(ExportTIFFMetadataTest, ASourceWhoseExifDirectoryCannotBeReadStillGetsThe
         EXPECT_EQ(exif.fields.count(33434), 0u);   // nothing of the damaged directory
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
         int status = -1;
-        const std::string info = RunTool("tiffinfo '" + out + "' 2>&1", &status);
+        const std::string info = RunCommand("tiffinfo '" + out + "' 2>&1", &status);
         EXPECT_EQ(status, 0) << info;
     }
 }
@@ -369,12 +356,12 @@ TEST_F(ExportTIFFMetadataTest, TheWorkingSpaceProfileIsEmbeddedOnlyForColourRend
         EXPECT_EQ(t.U32(priv.fields.at(3303).word), c.outputSpace);
         if (!c.file) continue;
         const std::string icc = folder_ / "extracted.icc";
-        RunTool("exiftool -b -ICC_Profile '" + out + "' > '" + icc + "'");
+        RunCommand("exiftool -b -ICC_Profile '" + out + "' > '" + icc + "'");
         EXPECT_EQ(ReadBytes(icc), ReadBytes(std::string(LUMORA_TEST_COLOR_FOLDER) + "/" + c.file));
         EXPECT_EQ(Exiftool("-s -s -s -ICC_Profile:ProfileDescription '" + out + "'"), c.workingSpace + "\n");
         if (HaveTool("transicc")) {
             int status = -1;
-            const std::string answer = RunTool("echo '0.5 0.5 0.5' | transicc -i '" + icc + "' -o '*Lab' 2>&1", &status);
+            const std::string answer = RunCommand("echo '0.5 0.5 0.5' | transicc -i '" + icc + "' -o '*Lab' 2>&1", &status);
             EXPECT_EQ(status, 0) << answer;
         }
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());

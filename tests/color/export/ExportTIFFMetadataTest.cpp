@@ -55,12 +55,20 @@ protected:
         return 0;
     }
 
-    // A plain 8-bit RGB TIFF of ours to hang metadata on.
-    std::string MakeSource(const std::string& name) {
-        auto* fake = new FakeImage(folder_ / (name + ".pattern"), 64, 48);
-        ImageRef image(fake);
+    // A 64 x 48 pattern in every colour mode standing for the file at
+    // `source`, whose metadata the export carries over.
+    static FakeImage* PatternImage(const std::string& source, ImageRef& image) {
+        auto* fake = new FakeImage(source, 64, 48);
+        image = ImageRef(fake);
         fake->FillPattern();
         fake->colorModes = {0, 1, 2};
+        return fake;
+    }
+
+    // A plain 8-bit RGB TIFF of ours to hang metadata on.
+    std::string MakeSource(const std::string& name) {
+        ImageRef image(nullptr);
+        FakeImage* fake = PatternImage(folder_ / (name + ".pattern"), image);
         fake->dateTimeString_.clear();
         ImageProcessParam p;
         p.colorMode = 1;
@@ -161,10 +169,8 @@ TEST_F(ExportTIFFMetadataTest, AGPSDirectoryWithAZeroDenominatorIsLeftOut) {
         bytes[at] = bytes[at + 1] = bytes[at + 2] = bytes[at + 3] = 0;
     }
     std::ofstream(source, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    auto* fake = new FakeImage(source, 64, 48);
-    ImageRef image(fake);
-    fake->FillPattern();
-    fake->colorModes = {0, 1, 2};
+    ImageRef image(nullptr);
+    PatternImage(source, image);
     const std::string out = folder_ / "out.tif";
     ImageProcessParam p;
     p.colorMode = 1;
@@ -201,10 +207,8 @@ TEST_F(ExportTIFFMetadataTest, ASourceWhoseExifDirectoryCannotBeReadStillGetsThe
         }
         std::ofstream(source, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        auto* fake = new FakeImage(source, 64, 48);
-        ImageRef image(fake);
-        fake->FillPattern();
-        fake->colorModes = {0, 1, 2};
+        ImageRef image(nullptr);
+        PatternImage(source, image);
         ImageProcessParam p;
         p.colorMode = 1;
         const std::string out = folder_ / "out.tif";
@@ -261,10 +265,8 @@ TEST_F(ExportTIFFMetadataTest, AJPEGSourcesInteroperabilityPointerIsNotCarried) 
     const std::string source = folder_ / "source.jpg";
     std::ofstream(source, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
 
-    auto* fake = new FakeImage(source, 64, 48);
-    ImageRef image(fake);
-    fake->FillPattern();
-    fake->colorModes = {0, 1, 2};
+    ImageRef image(nullptr);
+    PatternImage(source, image);
     ImageProcessParam p;
     p.colorMode = 1;
     const std::string out = folder_ / "out.tif";
@@ -291,10 +293,8 @@ TEST_F(ExportTIFFMetadataTest, ARecordOf64KiBIsWrittenWhole) {
     const std::string ipt = folder_ / "big.ipt";
     std::ofstream(ipt, std::ios::binary).write(reinterpret_cast<const char*>(record.data()), std::streamsize(record.size()));
 
-    auto* fake = new FakeImage(folder_ / "a.tif", 64, 48);
-    ImageRef image(fake);
-    fake->FillPattern();
-    fake->colorModes = {0, 1, 2};
+    ImageRef image(nullptr);
+    FakeImage* fake = PatternImage(folder_ / "a.tif", image);
     IPTCNAARecord2 loaded;
     ASSERT_TRUE(loaded.ReadFromFile(FilePathSpec(ipt)));
     ASSERT_TRUE(fake->SetIPTCRecord(loaded));
@@ -339,10 +339,8 @@ TEST_F(ExportTIFFMetadataTest, TheWorkingSpaceProfileIsEmbeddedOnlyForColourRend
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (std::string(c.name) == "a grayscale look" && c.look.empty()) continue;
-        auto* fake = new FakeImage(folder_ / "a.tif", 64, 48);
-        ImageRef image(fake);
-        fake->FillPattern();
-        fake->colorModes = {0, 1, 2};
+        ImageRef image(nullptr);
+        PatternImage(folder_ / "a.tif", image);
         ImageProcessParam p;
         p.colorMode = c.colorMode;
         p.workingSpaceName = c.workingSpace;
@@ -414,10 +412,8 @@ TEST_F(ExportTIFFMetadataTest, AFourInkWorkingSpaceIsRefusedBeforeTheFileIsMade)
         FAIL() << "profile refused: " << e.GetCode();
     }
     ASSERT_TRUE(engine->AddProfile(profile));
-    auto* fake = new FakeImage(folder_ / "a.tif", 64, 48);
-    ImageRef image(fake);
-    fake->FillPattern();
-    fake->colorModes = {0, 1, 2};
+    ImageRef image(nullptr);
+    FakeImage* fake = PatternImage(folder_ / "a.tif", image);
     ImageProcessParam p;
     p.colorMode = 0;
     p.workingSpaceName = "Test Four Inks";

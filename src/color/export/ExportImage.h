@@ -96,6 +96,10 @@ protected:
     const void* KeepBytes(std::vector<uint8_t> bytes);
     bool CommonSizeSetup(int64_t* cw, int64_t* ch, bool* heightLed);
     void CenterInScaledImage(NbRect& box);
+    // The scaler's view of interleaved samples the size of `rect`, starting
+    // at `origin`: every pixel holds its channels one after another.
+    static VrelSharpenPlanes InterleavedPlanes(int channels, int bytesPerSample, int32_t rowStride,
+                                               const NbRect& rect, uint8_t* origin);
 
     int32_t exportFormat_ = FormatTIFF;
     std::unique_ptr<ImageRendering> rendering_;

@@ -435,24 +435,10 @@ void ExportTIFFImage::WriteScaled(File& file) {
             const std::string text = GetImage()->GetGPSText();
             if (!text.empty()) array_->DrawTextLabel(text);
         }
-        VrelSharpenPlanes from{};
-        from.channels = S;
-        from.bitsPerSample = B * 8;
-        from.pixelStride = int32_t(pixelBytes);
-        from.rowStride = array_->GetRowBytes();
-        from.rows = int32_t(source.Height());
-        from.columns = int32_t(source.Width());
-        uint8_t* origin = array_->GetPixelAddress(source.left - got.left, source.top - got.top);
-        for (int k = 0; k < S && k < 3; ++k) from.plane[k] = origin + k * B;
-        VrelSharpenPlanes to{};
-        to.channels = S;
-        to.bitsPerSample = B * 8;
-        to.pixelStride = int32_t(pixelBytes);
-        to.rowStride = int32_t(rowOut);
-        to.rows = int32_t(destination.Height());
-        to.columns = int32_t(destination.Width());
+        VrelSharpenPlanes from = InterleavedPlanes(S, B, array_->GetRowBytes(), source,
+                                                   array_->GetPixelAddress(source.left - got.left, source.top - got.top));
         auto* receive = static_cast<uint8_t*>(receiving.GetData());
-        for (int k = 0; k < S && k < 3; ++k) to.plane[k] = receive + k * B;
+        VrelSharpenPlanes to = InterleavedPlanes(S, B, int32_t(rowOut), destination, receive);
         if (int code = scaler_->ProcessStrip(work.GetData(), source, &from, destination, &to, &ExportImage::ContinueProgress,
                                              this))
             throw int(code);

@@ -18,24 +18,20 @@ int32_t PsfInitRunContext(FpProgressHook hook, uint32_t caller, FpRunRecord& run
 // with a Kestra status.
 template <typename Pass>
 int32_t PsfRunPass(PSFFilter filter, PSFProgressProc progress, void* user, Pass pass) {
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    if (!PsfTestFlag(record, PsfFlagSetUp)) {
-        PsfUnlockFilterRecord(filter);
-        return PSFErrNotSetUp;
+    bool started = false;
+    const int32_t st = PsfWithFilter(filter, [&](PsfFilterRecord& record) -> int32_t {
+        if (!PsfTestFlag(&record, PsfFlagSetUp)) return PSFErrNotSetUp;
+        const int32_t start = PsfCallProgress(progress, 1, 0, user);
+        if (start != 1) return start;
+        started = true;
+        const FpProgressHook hook = PsfPushProgress(progress, user);
+        FpRunRecord run;
+        return PsfInitRunContext(hook, record.caller, run) != 1 ? int32_t(PSFFailed) : pass(record, run);
+    });
+    if (started) {
+        PsfCallProgress(progress, 3, 100, user);
+        PsfPopProgress(progress);
     }
-    const int32_t start = PsfCallProgress(progress, 1, 0, user);
-    if (start != 1) {
-        PsfUnlockFilterRecord(filter);
-        return start;
-    }
-    const FpProgressHook hook = PsfPushProgress(progress, user);
-    FpRunRecord run;
-    const int32_t st = PsfInitRunContext(hook, record->caller, run) != 1 ? int32_t(PSFFailed) : pass(*record, run);
-    PsfUnlockFilterRecord(filter);
-    PsfCallProgress(progress, 3, 100, user);
-    PsfPopProgress(progress);
     return st;
 }
 

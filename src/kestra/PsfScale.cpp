@@ -61,23 +61,18 @@ void PsfBuildScaleMatrix(double angle1, const double scale[2], double angle2, co
 extern "C" {
 
 PSFStatus PSFAffineSetup(PSFFilter filter, const double* m, const double* offset) {
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    auto done = [&](int32_t status) {
-        PsfUnlockFilterRecord(filter);
-        return status;
-    };
-    if (record->kind != PsfKindResampling) return done(PSFErrNoScaleFilter);
-    if (!m || !offset) return done(PSFErrArgumentOutOfRange);
-    record->resampleX = (within(m[0], 0.9999, 1.0001) && within(m[1], -0.0001, 0.0001)) ? 0 : 1;
-    record->resampleY = (within(m[3], 0.9999, 1.0001) && within(m[2], -0.0001, 0.0001)) ? 0 : 1;
-    int32_t variants = 0;
-    if (PsfGetLongAttribute(record->filter, PSFAttrVariants, variants) != FpOk || !usablePhaseCount(variants))
-        return done(PSFErrArgumentOutOfRange);
-    if (FpAffineSetup(m, offset, record->filter) != FpOk) return done(PSFErrArgumentOutOfRange);
-    PsfMarkSetUp(record);
-    return done(PSFSuccess);
+    return PsfWithFilter(filter, [&](PsfFilterRecord& record) -> int32_t {
+        if (record.kind != PsfKindResampling) return PSFErrNoScaleFilter;
+        if (!m || !offset) return PSFErrArgumentOutOfRange;
+        record.resampleX = (within(m[0], 0.9999, 1.0001) && within(m[1], -0.0001, 0.0001)) ? 0 : 1;
+        record.resampleY = (within(m[3], 0.9999, 1.0001) && within(m[2], -0.0001, 0.0001)) ? 0 : 1;
+        int32_t variants = 0;
+        if (PsfGetLongAttribute(record.filter, PSFAttrVariants, variants) != FpOk || !usablePhaseCount(variants))
+            return PSFErrArgumentOutOfRange;
+        if (FpAffineSetup(m, offset, record.filter) != FpOk) return PSFErrArgumentOutOfRange;
+        PsfMarkSetUp(&record);
+        return PSFSuccess;
+    });
 }
 
 PSFStatus PSFScaleSetup(PSFFilter filter, double angle1, const double* scale, double angle2, const double* centre) {

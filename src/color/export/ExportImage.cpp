@@ -1,5 +1,6 @@
 #include "ExportImage.h"
 
+#include "BlockOMemory.h"
 #include "ExportImageArray.h"
 #include "ExportTags.h"
 #include "Image.h"
@@ -9,6 +10,7 @@
 #include "TiffTag.h"
 #include "TiffTypeSize.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -146,6 +148,12 @@ bool ExportImage::CommonSizeSetup(int64_t* cw, int64_t* ch, bool* heightLed) {
 
 // The scaled image's rectangle, and a box centred on the crop's scaled centre
 // and kept inside it.
+void ExportImage::GrowStripBuffer(BlockOMemory& buffer, uint64_t bytes) {
+    if (uint64_t(buffer.GetSize()) >= bytes && buffer.GetData()) return;
+    buffer.Free();
+    buffer.Create(std::max<uint64_t>(bytes, 1));
+}
+
 VrelSharpenPlanes ExportImage::InterleavedPlanes(int channels, int bytesPerSample, int32_t rowStride,
                                                  const NbRect& rect, uint8_t* origin) {
     VrelSharpenPlanes planes{};

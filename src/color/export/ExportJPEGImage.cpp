@@ -287,14 +287,8 @@ void ExportJPEGImage::WriteScaled(File& temporary) {
         if (int code = scaler_->GetSourceRect(&source, &asked, &second)) YLM_THROW(kSaveFile, code);
         size_t workBytes = 0, destinationBytes = 0;
         if (int code = scaler_->GetBufferSizes(&workBytes, &destinationBytes)) YLM_THROW(kSaveFile, code);
-        if (uint64_t(receiving.GetSize()) < destinationBytes || !receiving.GetData()) {
-            receiving.Free();
-            receiving.Create(std::max<size_t>(destinationBytes, 1));
-        }
-        if (uint64_t(work.GetSize()) < workBytes || !work.GetData()) {
-            work.Free();
-            work.Create(std::max<size_t>(workBytes, 1));
-        }
+        GrowStripBuffer(receiving, destinationBytes);
+        GrowStripBuffer(work, workBytes);
         int32_t dx = 0, dy = 0;
         RenderStrip(source, &accumulator, &dx, &dy);
         VrelSharpenPlanes from =

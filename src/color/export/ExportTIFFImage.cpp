@@ -416,14 +416,8 @@ void ExportTIFFImage::WriteScaled(File& file) {
         if (int code = scaler_->GetSourceRect(&source, &asked, &second)) YLM_THROW(kSaveFile, code);
         size_t workBytes = 0, destinationBytes = 0;
         if (int code = scaler_->GetBufferSizes(&workBytes, &destinationBytes)) YLM_THROW(kSaveFile, code);
-        if (uint64_t(receiving.GetSize()) < destinationBytes || !receiving.GetData()) {
-            receiving.Free();
-            receiving.Create(destinationBytes);
-        }
-        if (uint64_t(work.GetSize()) < workBytes || !work.GetData()) {
-            work.Free();
-            work.Create(std::max<size_t>(workBytes, 1));
-        }
+        GrowStripBuffer(receiving, destinationBytes);
+        GrowStripBuffer(work, workBytes);
         rendering_->SetCrop(source);
         array_->SetBounds(source);
         array_->RenderFromRendering(rendering_.get(), &accumulator, 1);

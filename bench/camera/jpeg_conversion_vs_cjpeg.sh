@@ -14,21 +14,8 @@ OUT=$(mktemp "${TMPDIR:-/tmp}/lumora-cjpeg.XXXXXX")
 trap 'rm -f "$OUT"' EXIT
 export LUMORA_BENCH_PPM=$PPM
 
-# Best wall and CPU of five cjpeg runs, in milliseconds.
-cjpeg_best() {
-  local wall="" cpu=""
-  for _ in 1 2 3 4 5; do
-    local t0 t1 w c
-    t0=$(date +%s%N)
-    c=$( { TIMEFORMAT='%U %S'; time taskset -c "$CORE" cjpeg -quality 50 -optimize -outfile "$OUT" "$PPM"; } 2>&1 |
-         awk '{ printf "%d", ($1 + $2) * 1000 }')
-    t1=$(date +%s%N)
-    w=$(( (t1 - t0) / 1000000 ))
-    if [ -z "$wall" ] || [ "$w" -lt "$wall" ]; then wall=$w; fi
-    if [ -z "$cpu" ] || [ "$c" -lt "$cpu" ]; then cpu=$c; fi
-  done
-  echo "$wall $cpu"
-}
+# shellcheck source=../best_of_five.sh
+source "$(dirname "$0")/../best_of_five.sh"
 
 rows=""
 for round in $(seq "$ROUNDS"); do
@@ -36,7 +23,7 @@ for round in $(seq "$ROUNDS"); do
          --benchmark_format=csv 2>/dev/null | grep '^"BM_')
   rendered=$(echo "$ours" | grep Rendered | cut -d, -f3,4)
   fromfile=$(echo "$ours" | grep FromFile | cut -d, -f3,4)
-  read -r cw cc < <(cjpeg_best)
+  read -r cw cc < <(best_of_five taskset -c "$CORE" cjpeg -quality 50 -optimize -outfile "$OUT" "$PPM")
   rows+="$round,$rendered,$fromfile,$cw,$cc"$'\n'
 done
 # Median of one column of the rounds.

@@ -17,22 +17,10 @@ ours=$("$BUILD/bench/kinds_bench" --benchmark_filter='BM_FinishedJpeg|BM_Finishe
   --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null | grep '_median')
 field() { echo "$ours" | grep "$1_median" | cut -d, -f"$2"; }
 
-# Best wall and best CPU (user + system) of five runs, in milliseconds.
-best() {
-  local wall="" cpu=""
-  for _ in 1 2 3 4 5; do
-    local t0 t1 w c
-    t0=$(date +%s%N)
-    c=$( { TIMEFORMAT='%U %S'; time "$@" > /dev/null; } 2>&1 | awk '{ printf "%d", ($1 + $2) * 1000 }')
-    t1=$(date +%s%N)
-    w=$(( (t1 - t0) / 1000000 ))
-    if [ -z "$wall" ] || [ "$w" -lt "$wall" ]; then wall=$w; fi
-    if [ -z "$cpu" ] || [ "$c" -lt "$cpu" ]; then cpu=$c; fi
-  done
-  echo "$wall $cpu"
-}
-read -r fullWall fullCpu < <(best djpeg -dct fast -outfile /dev/null "$JPEG")
-read -r eighthWall eighthCpu < <(best djpeg -dct fast -scale 1/8 -outfile /dev/null "$JPEG")
+# shellcheck source=../best_of_five.sh
+source "$(dirname "$0")/../best_of_five.sh"
+read -r fullWall fullCpu < <(best_of_five djpeg -dct fast -outfile /dev/null "$JPEG")
+read -r eighthWall eighthCpu < <(best_of_five djpeg -dct fast -scale 1/8 -outfile /dev/null "$JPEG")
 awk -v rw="$(field JpegRender 3)" -v rc="$(field JpegRender 4)" -v fw="$fullWall" -v fc="$fullCpu" \
     -v tw="$(field JpegThumbnail 3)" -v tc="$(field JpegThumbnail 4)" -v ew="$eighthWall" -v ec="$eighthCpu" 'BEGIN {
   printf "                     wall ms (djpeg)  ratio    CPU ms (djpeg)  ratio\n"

@@ -35,6 +35,17 @@ void PsfUnlockFilterRecord(Handle handle);
 int32_t PsfOpenFilter(Handle handle, PsfFilterRecord*& record);
 // The record's kind from attribute 30000 of its filter.
 int32_t PsfSetFilterKind(PsfFilterRecord* record);
+// Runs `body(record)` on the filter's record, opened and checked, and
+// unlocks the record again whatever the body answers.
+template <typename Body>
+int32_t PsfWithFilter(Handle handle, Body body) {
+    PsfFilterRecord* record;
+    const int32_t open = PsfOpenFilter(handle, record);
+    if (open != PSFSuccess) return open;
+    const int32_t status = body(*record);
+    PsfUnlockFilterRecord(handle);
+    return status;
+}
 bool PsfTestFlag(const PsfFilterRecord* record, uint32_t flag);
 void PsfSetFlag(PsfFilterRecord* record, uint32_t flag);
 void PsfClearFlag(PsfFilterRecord* record, uint32_t flag);

@@ -61,23 +61,18 @@ void PsfBuildScaleMatrix(double angle1, const double scale[2], double angle2, co
 extern "C" {
 
 PSFStatus PSFAffineSetup(PSFFilter filter, const double* m, const double* offset) {
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    auto done = [&](int32_t status) {
-        PsfUnlockFilterRecord(filter);
-        return status;
-    };
-    if (record->kind != PsfKindResampling) return done(PSFErrNoScaleFilter);
-    if (!m || !offset) return done(PSFErrArgumentOutOfRange);
-    record->resampleX = (within(m[0], 0.9999, 1.0001) && within(m[1], -0.0001, 0.0001)) ? 0 : 1;
-    record->resampleY = (within(m[3], 0.9999, 1.0001) && within(m[2], -0.0001, 0.0001)) ? 0 : 1;
-    int32_t variants = 0;
-    if (PsfGetLongAttribute(record->filter, PSFAttrVariants, variants) != FpOk || !usablePhaseCount(variants))
-        return done(PSFErrArgumentOutOfRange);
-    if (FpAffineSetup(m, offset, record->filter) != FpOk) return done(PSFErrArgumentOutOfRange);
-    PsfMarkSetUp(record);
-    return done(PSFSuccess);
+    return PsfWithFilter(filter, [&](PsfFilterRecord& record) -> int32_t {
+        if (record.kind != PsfKindResampling) return PSFErrNoScaleFilter;
+        if (!m || !offset) return PSFErrArgumentOutOfRange;
+        record.resampleX = (within(m[0], 0.9999, 1.0001) && within(m[1], -0.0001, 0.0001)) ? 0 : 1;
+        record.resampleY = (within(m[3], 0.9999, 1.0001) && within(m[2], -0.0001, 0.0001)) ? 0 : 1;
+        int32_t variants = 0;
+        if (PsfGetLongAttribute(record.filter, PSFAttrVariants, variants) != FpOk || !usablePhaseCount(variants))
+            return PSFErrArgumentOutOfRange;
+        if (FpAffineSetup(m, offset, record.filter) != FpOk) return PSFErrArgumentOutOfRange;
+        PsfMarkSetUp(&record);
+        return PSFSuccess;
+    });
 }
 
 PSFStatus PSFScaleSetup(PSFFilter filter, double angle1, const double* scale, double angle2, const double* centre) {
@@ -93,54 +88,33 @@ PSFStatus PSFScale(PSFFilter filter, const PSFPicture* source, PSFPicture* work,
         const int32_t type = firstType(source);
         if (firstType(destination) != type || (work && firstType(work) != type)) return PSFErrSampleTypes;
     }
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    if (!PsfTestFlag(record, PsfFlagSetUp)) {
-        PsfUnlockFilterRecord(filter);
-        return PSFErrNotSetUp;
-    }
-    const int32_t start = PsfCallProgress(progress, 1, 0, user);
-    if (start != 1) {
-        PsfUnlockFilterRecord(filter);
-        return start;
-    }
-    const FpProgressHook hook = PsfPushProgress(progress, user);
-    FpRunRecord run;
-    int32_t st;
-    if (PsfInitRunContext(hook, record->caller, run) != 1) {
-        st = PSFFailed;
-    } else {
+    return PsfRunPass(filter, progress, user, [&](PsfFilterRecord& record, FpRunRecord& run) {
         // The engine works on copies, so every record comes back to the
         // caller as it was given.
         PSFPicture src{}, dst{};
         if (source) src = *source;
         if (destination) dst = *destination;
         int32_t mode = 0;
-        if (PsfTestFlag(record, PsfFlagInStrip)) {
-            if (record->resampleX && record->resampleY) {
+        if (PsfTestFlag(&record, PsfFlagInStrip)) {
+            if (record.resampleX && record.resampleY) {
                 mode = 4;
-                record->linesDone += src.rect.y1 - src.rect.y0;
+                record.linesDone += src.rect.y1 - src.rect.y0;
             } else {
-                mode = record->stripEnded ? 2 : 1;
-                const int32_t y0 = -record->linesDone;
-                const int32_t y1 = (record->strip.y1 - record->strip.y0) - record->linesDone;
+                mode = record.stripEnded ? 2 : 1;
+                const int32_t y0 = -record.linesDone;
+                const int32_t y1 = (record.strip.y1 - record.strip.y0) - record.linesDone;
                 src.rect.y0 = dst.rect.y0 = y0;
                 src.rect.y1 = dst.rect.y1 = y1;
-                record->linesDone += src.height;
+                record.linesDone += src.height;
             }
         }
         PSFPicture workCopy{};
         if (work) workCopy = *work;
-        FpStatus fp = FpScale(record->filter, source ? &src : nullptr, work ? &workCopy : nullptr,
+        FpStatus fp = FpScale(record.filter, source ? &src : nullptr, work ? &workCopy : nullptr,
                               destination ? &dst : nullptr, static_cast<const FpEdgeRecord*>(edges), run, mode);
         if (fp == FpSingular) fp = FpOk;
-        st = PsfMapStatus(fp);
-    }
-    PsfUnlockFilterRecord(filter);
-    PsfCallProgress(progress, 3, 100, user);
-    PsfPopProgress(progress);
-    return st;
+        return PsfMapStatus(fp);
+    });
 }
 
 } // extern "C"

@@ -31,38 +31,33 @@ extern "C" {
 PSFStatus PSFSharpenSetupT(PSFFilter filter, double level, uint16_t useTable, const uint8_t* table,
                            int32_t threshold) {
     if (!table) return PSFErrArgumentOutOfRange;
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    auto done = [&](int32_t status) {
-        PsfUnlockFilterRecord(filter);
-        return status;
-    };
-    if (record->kind != PsfKindSharpening && record->kind != PsfKindThird) return done(PSFErrNoSharpeningFilter);
-    const Handle fp = record->filter;
-    int32_t index;
-    FpStatus st = FpSetLevel(fp, level, 0, index);
-    if (st != FpOk) return done(PsfMapStatus(st));
-    record->levelIndex = index;
-    int32_t variants;
-    st = PsfGetLongAttribute(fp, PSFAttrVariants, variants);
-    if (st != FpOk) return done(PsfMapStatus(st));
-    if (variants < 1) return done(PSFErrFilterUnusable);
-    if (useTable) {
-        record->gainIndex = -1;
-        Handle gain;
-        st = FpGetGainTable(fp, gain);
-        if (st != FpOk) return done(PsfMapStatus(st));
-        Locked<uint8_t> bytes(gain);
-        if (!bytes) return done(PSFErrNoMemory);
-        for (int i = 0; i < 256; ++i) bytes.get()[i] = uint8_t((int64_t(table[i]) * (variants - 1)) / 255);
-    } else {
-        record->gainIndex = std::min<int32_t>(table[0], variants - 1);
-    }
-    st = FpSetThreshold(fp, uint32_t(threshold));
-    if (st != FpOk) return done(PsfMapStatus(st));
-    PsfMarkSetUp(record);
-    return done(PSFSuccess);
+    return PsfWithFilter(filter, [&](PsfFilterRecord& record) -> int32_t {
+        if (record.kind != PsfKindSharpening && record.kind != PsfKindThird) return PSFErrNoSharpeningFilter;
+        const Handle fp = record.filter;
+        int32_t index;
+        FpStatus st = FpSetLevel(fp, level, 0, index);
+        if (st != FpOk) return PsfMapStatus(st);
+        record.levelIndex = index;
+        int32_t variants;
+        st = PsfGetLongAttribute(fp, PSFAttrVariants, variants);
+        if (st != FpOk) return PsfMapStatus(st);
+        if (variants < 1) return PSFErrFilterUnusable;
+        if (useTable) {
+            record.gainIndex = -1;
+            Handle gain;
+            st = FpGetGainTable(fp, gain);
+            if (st != FpOk) return PsfMapStatus(st);
+            Locked<uint8_t> bytes(gain);
+            if (!bytes) return PSFErrNoMemory;
+            for (int i = 0; i < 256; ++i) bytes.get()[i] = uint8_t((int64_t(table[i]) * (variants - 1)) / 255);
+        } else {
+            record.gainIndex = std::min<int32_t>(table[0], variants - 1);
+        }
+        st = FpSetThreshold(fp, uint32_t(threshold));
+        if (st != FpOk) return PsfMapStatus(st);
+        PsfMarkSetUp(&record);
+        return PSFSuccess;
+    });
 }
 
 PSFStatus PSFSharpenSetup(PSFFilter filter, double level, uint16_t useTable, const uint8_t* table) {
@@ -70,36 +65,23 @@ PSFStatus PSFSharpenSetup(PSFFilter filter, double level, uint16_t useTable, con
 }
 
 PSFStatus PSFStripBegin(PSFFilter filter, const PSFRect* strip) {
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    int32_t st = PSFSuccess;
-    if (!PsfTestFlag(record, PsfFlagSetUp)) {
-        st = PSFErrNotSetUp;
-    } else if (!strip) {
-        st = PSFErrArgumentOutOfRange;
-    } else {
-        PsfSetFlag(record, PsfFlagInStrip);
-        record->strip = *strip;
-        record->linesDone = 0;
-    }
-    PsfUnlockFilterRecord(filter);
-    return st;
+    return PsfWithFilter(filter, [&](PsfFilterRecord& record) -> int32_t {
+        if (!PsfTestFlag(&record, PsfFlagSetUp)) return PSFErrNotSetUp;
+        if (!strip) return PSFErrArgumentOutOfRange;
+        PsfSetFlag(&record, PsfFlagInStrip);
+        record.strip = *strip;
+        record.linesDone = 0;
+        return PSFSuccess;
+    });
 }
 
 PSFStatus PSFStripEnd(PSFFilter filter) {
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    int32_t st = PSFSuccess;
-    if (!PsfTestFlag(record, PsfFlagSetUp)) {
-        st = PSFErrNotSetUp;
-    } else {
-        PsfClearFlag(record, PsfFlagInStrip);
-        record->stripEnded = 1;
-    }
-    PsfUnlockFilterRecord(filter);
-    return st;
+    return PsfWithFilter(filter, [&](PsfFilterRecord& record) -> int32_t {
+        if (!PsfTestFlag(&record, PsfFlagSetUp)) return PSFErrNotSetUp;
+        PsfClearFlag(&record, PsfFlagInStrip);
+        record.stripEnded = 1;
+        return PSFSuccess;
+    });
 }
 
 PSFStatus PSFRectangles(PSFFilter filter, PSFRect* source, PSFRect* second, PSFRect* aux, PSFRect* destination,
@@ -157,31 +139,10 @@ PSFStatus PSFSharpen(PSFFilter filter, const PSFPicture* source, const PSFPictur
         if (firstType(destination) != type || (aux && firstType(aux) != type) || (second && firstType(second) != type))
             return PSFErrSampleTypes;
     }
-    PsfFilterRecord* record;
-    const int32_t open = PsfOpenFilter(filter, record);
-    if (open != PSFSuccess) return open;
-    if (!PsfTestFlag(record, PsfFlagSetUp)) {
-        PsfUnlockFilterRecord(filter);
-        return PSFErrNotSetUp;
-    }
-    const int32_t start = PsfCallProgress(progress, 1, 0, user);
-    if (start != 1) {
-        PsfUnlockFilterRecord(filter);
-        return start;
-    }
-    const FpProgressHook hook = PsfPushProgress(progress, user);
-    FpRunRecord run;
-    int32_t st;
-    if (PsfInitRunContext(hook, record->caller, run) != 1) {
-        st = PSFFailed;
-    } else {
-        st = PsfMapStatus(FpSharpen(record->filter, record->levelIndex, record->gainIndex, record->levelIndex,
-                                    record->gainIndex, source, second ? second : source, aux, destination, run));
-    }
-    PsfUnlockFilterRecord(filter);
-    PsfCallProgress(progress, 3, 100, user);
-    PsfPopProgress(progress);
-    return st;
+    return PsfRunPass(filter, progress, user, [&](PsfFilterRecord& record, FpRunRecord& run) {
+        return PsfMapStatus(FpSharpen(record.filter, record.levelIndex, record.gainIndex, record.levelIndex,
+                                      record.gainIndex, source, second ? second : source, aux, destination, run));
+    });
 }
 
 } // extern "C"

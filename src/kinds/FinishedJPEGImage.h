@@ -147,6 +147,9 @@ private:
     // Runs libjpeg calls with the error manager's return point set: 0, or
     // failure when libjpeg raised an error. The body keeps only plain data.
     template <class Body> int Guarded(int failure, Body&& body);
+    // The stream's header read into the decompressor: 0, or
+    // NbErrJPEGHeaderFailed.
+    int ReadHeader();
     // The thumbnail pixels allocated for the current thumbnail bounds.
     void AllocateThumbnailPixels();
     // The directory readers confined to one segment whose TIFF header lies

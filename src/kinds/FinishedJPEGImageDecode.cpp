@@ -30,6 +30,15 @@ struct RenderingFlag {
     ~RenderingFlag() { image.SetRendering(saved); }
 };
 
+// A whole decode of `crop`, unturned, in colour or grey by the channels.
+ImageProcessParam WholeDecode(const NbRect& crop, int channels) {
+    ImageProcessParam params;
+    params.rotation = 0.0f;
+    params.crop = crop;
+    params.colorMode = channels == 1 ? 2 : 1;
+    return params;
+}
+
 // Any position past the data finds an end-of-image marker at most one byte
 // later.
 void FillWithEndMarkers(uint8_t* at, int64_t count) {
@@ -111,11 +120,16 @@ int FinishedJPEGImage::InitializeDecompressor() {
     return 0;
 }
 
-int FinishedJPEGImage::ReadHeaderAtScale(int denominator) {
+int FinishedJPEGImage::ReadHeader() {
     int status = JPEG_SUSPENDED;
     if (Guarded(NbErrJPEGHeaderFailed, [&] { status = jpeg_read_header(&decompressor_, TRUE); }) ||
         status != JPEG_HEADER_OK)
         return NbErrJPEGHeaderFailed;
+    return 0;
+}
+
+int FinishedJPEGImage::ReadHeaderAtScale(int denominator) {
+    if (const int r = ReadHeader()) return r;
     decompressor_.scale_num = 1;
     decompressor_.scale_denom = unsigned(denominator);
     return Guarded(NbErrJPEGScaleFailed, [this] { jpeg_calc_output_dimensions(&decompressor_); });
@@ -167,11 +181,7 @@ int FinishedJPEGImage::ReadJPEGHeaderJustForOpenImage() {
         return NbErrFileSeekFailed;
     }
     int result = InitializeDecompressor();
-    int status = JPEG_SUSPENDED;
-    if (result == 0 &&
-        (Guarded(NbErrJPEGHeaderFailed, [&] { status = jpeg_read_header(&decompressor_, TRUE); }) ||
-         status != JPEG_HEADER_OK))
-        result = NbErrJPEGHeaderFailed;
+    if (result == 0) result = ReadHeader();
     // Only gray and three-component (YCbCr, RGB) files: four components
     // would not fit the buffers and layouts made for one or three.
     if (result == 0 && (decompressor_.image_width < 8 || decompressor_.image_height < 8 ||
@@ -200,10 +210,8 @@ int FinishedJPEGImage::ReadThumbnailJPEGHeader() {
         return NbErrFileSeekFailed;
     }
     int result = InitializeDecompressor();
-    int status = JPEG_SUSPENDED;
-    if (result == 0 &&
-        (Guarded(NbErrJPEGHeaderFailed, [&] { status = jpeg_read_header(&decompressor_, TRUE); }) ||
-         status != JPEG_HEADER_OK || (decompressor_.num_components != 1 && decompressor_.num_components != 3)))
+    if (result == 0) result = ReadHeader();
+    if (result == 0 && decompressor_.num_components != 1 && decompressor_.num_components != 3)
         result = NbErrJPEGHeaderFailed;
     if (result == 0) {
         const int32_t w = int32_t(decompressor_.image_width), h = int32_t(decompressor_.image_height);
@@ -366,10 +374,7 @@ int FinishedJPEGImage::BuildThumbnailFromMainJPEGImage() {
     const NbRect decoded(0, 0, w - 1, h - 1);
     array.SetBounds(decoded);
     array.SetRowBytes(channels * w);
-    ImageProcessParam params;
-    params.rotation = 0.0f;
-    params.crop = decoded;
-    params.colorMode = channels == 3 ? 1 : 2;
+    const ImageProcessParam params = WholeDecode(decoded, channels);
     int result = 0;
     const int32_t savedPriority = thumbnail_.GetPurgePriority();
     thumbnail_.SetPurgePriority(0);
@@ -397,10 +402,7 @@ int FinishedJPEGImage::DecompressJPEGThumbnail() {
     if (const int status = EnsureOpen()) YLM_THROW("FinishedJPEGImage::DecompressJPEGThumbnail", status);
     thumbnailScaleDenominator_ = 0;
     AllocateThumbnailPixels();
-    ImageProcessParam params;
-    params.rotation = 0.0f;
-    params.crop = thumbnailBounds_;
-    params.colorMode = thumbnailChannels_ == 1 ? 2 : 1;
+    const ImageProcessParam params = WholeDecode(thumbnailBounds_, thumbnailChannels_);
     int result = 0;
     const int32_t savedPriority = thumbnail_.GetPurgePriority();
     thumbnail_.SetPurgePriority(0);

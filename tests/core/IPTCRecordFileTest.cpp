@@ -1,6 +1,7 @@
 // The IPTC record file: written, read back, checked by exiftool, and the
 // failures that must leave a usable record behind.
 #include "IPTCNAARecord2.h"
+#include "ShellCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 using namespace NimbalCore;
+using lumora::test::RunCommand;
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,17 +44,6 @@ std::vector<std::string> Walk(IPTCNAARecord2& r) {
     uint16_t length;
     for (bool more = r.GetFirstDataset(&index, &data, &length); more; more = r.GetNextDataset(&index, &data, &length))
         out.push_back(std::to_string(index) + "=" + std::string(reinterpret_cast<const char*>(data), length));
-    return out;
-}
-
-std::string RunTool(const std::string& command) {
-    std::string out;
-    if (std::FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
     return out;
 }
 
@@ -157,7 +148,7 @@ TEST_F(IPTCRecordFileTest, FailedReadsLeaveAResetRecord) {
 }
 
 TEST_F(IPTCRecordFileTest, ExiftoolEmbedsAndExtractsOurRecordFiles) {
-    if (RunTool("command -v exiftool").empty() || RunTool("command -v raw2tiff").empty()) GTEST_SKIP() << "exiftool/raw2tiff missing";
+    if (RunCommand("command -v exiftool").empty() || RunCommand("command -v raw2tiff").empty()) GTEST_SKIP() << "exiftool/raw2tiff missing";
     IPTCNAARecord2 r;
     r.Reset();
     ASSERT_TRUE(Add(r, 1, "Harbour"));
@@ -167,18 +158,18 @@ TEST_F(IPTCRecordFileTest, ExiftoolEmbedsAndExtractsOurRecordFiles) {
     Add(r, 36, "(c) Someone");
     ASSERT_TRUE(r.WriteToFile(Path("rec.ipt")));
     WriteBytes("pixels.raw", std::vector<uint8_t>(8 * 8, 0x80));
-    RunTool("raw2tiff -w 8 -l 8 -b 1 " + Path("pixels.raw") + " " + Path("t.tif") + " 2>&1");
-    RunTool("exiftool -q -overwrite_original \"-IPTC-NAA<=" + Path("rec.ipt") + "\" " + Path("t.tif") + " 2>&1");
-    const std::string read = RunTool("exiftool -s -IPTC:all " + Path("t.tif"));
+    RunCommand("raw2tiff -w 8 -l 8 -b 1 " + Path("pixels.raw") + " " + Path("t.tif") + " 2>&1");
+    RunCommand("exiftool -q -overwrite_original \"-IPTC-NAA<=" + Path("rec.ipt") + "\" " + Path("t.tif") + " 2>&1");
+    const std::string read = RunCommand("exiftool -s -IPTC:all " + Path("t.tif"));
     EXPECT_NE(read.find("ObjectName                      : Harbour"), std::string::npos) << read;
     EXPECT_NE(read.find("Keywords                        : sea, boats"), std::string::npos) << read;
     EXPECT_NE(read.find("City                            : Bergen"), std::string::npos) << read;
     EXPECT_NE(read.find("CopyrightNotice                 : (c) Someone"), std::string::npos) << read;
 
     // The other way: what exiftool writes, cut out as a record file.
-    RunTool("exiftool -q -overwrite_original -IPTC:Keywords=alpha -IPTC:Keywords=beta -IPTC:Headline=Storm " +
+    RunCommand("exiftool -q -overwrite_original -IPTC:Keywords=alpha -IPTC:Keywords=beta -IPTC:Headline=Storm " +
         Path("t.tif") + " 2>&1");
-    RunTool("exiftool -b -IPTC-NAA " + Path("t.tif") + " > " + Path("cut.ipt"));
+    RunCommand("exiftool -b -IPTC-NAA " + Path("t.tif") + " > " + Path("cut.ipt"));
     IPTCNAARecord2 cut;
     ASSERT_TRUE(cut.ReadFromFile(Path("cut.ipt")));
     const auto walked = Walk(cut);

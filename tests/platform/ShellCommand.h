@@ -11,14 +11,16 @@ inline bool HaveTool(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-inline std::string RunCommand(const std::string& command) {
+// `status`, where given, gets the command's wait status.
+inline std::string RunCommand(const std::string& command, int* status = nullptr) {
     std::string out;
     FILE* p = popen(command.c_str(), "r");
     if (!p) return out;
     char buf[4096];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
+    const int rc = pclose(p);
+    if (status) *status = rc;
     return out;
 }
 

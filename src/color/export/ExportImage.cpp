@@ -1,5 +1,6 @@
 #include "ExportImage.h"
 
+#include "BlockOMemory.h"
 #include "ExportImageArray.h"
 #include "ExportTags.h"
 #include "Image.h"
@@ -9,6 +10,7 @@
 #include "TiffTag.h"
 #include "TiffTypeSize.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -146,6 +148,25 @@ bool ExportImage::CommonSizeSetup(int64_t* cw, int64_t* ch, bool* heightLed) {
 
 // The scaled image's rectangle, and a box centred on the crop's scaled centre
 // and kept inside it.
+void ExportImage::GrowStripBuffer(BlockOMemory& buffer, uint64_t bytes) {
+    if (uint64_t(buffer.GetSize()) >= bytes && buffer.GetData()) return;
+    buffer.Free();
+    buffer.Create(std::max<uint64_t>(bytes, 1));
+}
+
+VrelSharpenPlanes ExportImage::InterleavedPlanes(int channels, int bytesPerSample, int32_t rowStride,
+                                                 const NbRect& rect, uint8_t* origin) {
+    VrelSharpenPlanes planes{};
+    planes.channels = channels;
+    planes.bitsPerSample = bytesPerSample * 8;
+    planes.pixelStride = int32_t(uint64_t(channels) * uint64_t(bytesPerSample));
+    planes.rowStride = rowStride;
+    planes.rows = int32_t(rect.Height());
+    planes.columns = int32_t(rect.Width());
+    for (int k = 0; k < channels && k < 3; ++k) planes.plane[k] = origin + k * bytesPerSample;
+    return planes;
+}
+
 void ExportImage::CenterInScaledImage(NbRect& box) {
     const NbRect image = rendering_->GetImageBounds();
     scaledImageRect_ = NbRect(0, 0, Trunc32(double(image.Width()) * scale_) - 1, Trunc32(double(image.Height()) * scale_) - 1);

@@ -23,6 +23,7 @@
 
 namespace NimbalCore {
 
+class BlockOMemory;
 class ExportImageArray;
 class ProgressCB;
 class Thumbnail;
@@ -96,6 +97,13 @@ protected:
     const void* KeepBytes(std::vector<uint8_t> bytes);
     bool CommonSizeSetup(int64_t* cw, int64_t* ch, bool* heightLed);
     void CenterInScaledImage(NbRect& box);
+    // A strip buffer of at least `bytes` (and never empty), made anew only
+    // when the one held is smaller.
+    static void GrowStripBuffer(BlockOMemory& buffer, uint64_t bytes);
+    // The scaler's view of interleaved samples the size of `rect`, starting
+    // at `origin`: every pixel holds its channels one after another.
+    static VrelSharpenPlanes InterleavedPlanes(int channels, int bytesPerSample, int32_t rowStride,
+                                               const NbRect& rect, uint8_t* origin);
 
     int32_t exportFormat_ = FormatTIFF;
     std::unique_ptr<ImageRendering> rendering_;

@@ -287,34 +287,14 @@ void ExportJPEGImage::WriteScaled(File& temporary) {
         if (int code = scaler_->GetSourceRect(&source, &asked, &second)) YLM_THROW(kSaveFile, code);
         size_t workBytes = 0, destinationBytes = 0;
         if (int code = scaler_->GetBufferSizes(&workBytes, &destinationBytes)) YLM_THROW(kSaveFile, code);
-        if (uint64_t(receiving.GetSize()) < destinationBytes || !receiving.GetData()) {
-            receiving.Free();
-            receiving.Create(std::max<size_t>(destinationBytes, 1));
-        }
-        if (uint64_t(work.GetSize()) < workBytes || !work.GetData()) {
-            work.Free();
-            work.Create(std::max<size_t>(workBytes, 1));
-        }
+        GrowStripBuffer(receiving, destinationBytes);
+        GrowStripBuffer(work, workBytes);
         int32_t dx = 0, dy = 0;
         RenderStrip(source, &accumulator, &dx, &dy);
-        VrelSharpenPlanes from{};
-        from.channels = S;
-        from.bitsPerSample = 8;
-        from.pixelStride = int32_t(pixelBytes);
-        from.rowStride = array_->GetRowBytes();
-        from.rows = int32_t(source.Height());
-        from.columns = int32_t(source.Width());
-        uint8_t* origin = array_->GetPixelAddress(dx, dy);
-        for (int k = 0; k < S && k < 3; ++k) from.plane[k] = origin + k;
-        VrelSharpenPlanes to{};
-        to.channels = S;
-        to.bitsPerSample = 8;
-        to.pixelStride = int32_t(pixelBytes);
-        to.rowStride = int32_t(rowOut);
-        to.rows = int32_t(destination.Height());
-        to.columns = int32_t(destination.Width());
+        VrelSharpenPlanes from =
+            InterleavedPlanes(S, 1, array_->GetRowBytes(), source, array_->GetPixelAddress(dx, dy));
         auto* receive = static_cast<uint8_t*>(receiving.GetData());
-        for (int k = 0; k < S && k < 3; ++k) to.plane[k] = receive + k;
+        VrelSharpenPlanes to = InterleavedPlanes(S, 1, int32_t(rowOut), destination, receive);
         if (int code = scaler_->ProcessStrip(work.GetData(), source, &from, destination, &to,
                                              &ExportImage::ContinueProgress, this))
             YLM_THROW(kSaveFile, code);

@@ -416,14 +416,8 @@ void ExportTIFFImage::WriteScaled(File& file) {
         if (int code = scaler_->GetSourceRect(&source, &asked, &second)) YLM_THROW(kSaveFile, code);
         size_t workBytes = 0, destinationBytes = 0;
         if (int code = scaler_->GetBufferSizes(&workBytes, &destinationBytes)) YLM_THROW(kSaveFile, code);
-        if (uint64_t(receiving.GetSize()) < destinationBytes || !receiving.GetData()) {
-            receiving.Free();
-            receiving.Create(destinationBytes);
-        }
-        if (uint64_t(work.GetSize()) < workBytes || !work.GetData()) {
-            work.Free();
-            work.Create(std::max<size_t>(workBytes, 1));
-        }
+        GrowStripBuffer(receiving, destinationBytes);
+        GrowStripBuffer(work, workBytes);
         rendering_->SetCrop(source);
         array_->SetBounds(source);
         array_->RenderFromRendering(rendering_.get(), &accumulator, 1);
@@ -435,24 +429,10 @@ void ExportTIFFImage::WriteScaled(File& file) {
             const std::string text = GetImage()->GetGPSText();
             if (!text.empty()) array_->DrawTextLabel(text);
         }
-        VrelSharpenPlanes from{};
-        from.channels = S;
-        from.bitsPerSample = B * 8;
-        from.pixelStride = int32_t(pixelBytes);
-        from.rowStride = array_->GetRowBytes();
-        from.rows = int32_t(source.Height());
-        from.columns = int32_t(source.Width());
-        uint8_t* origin = array_->GetPixelAddress(source.left - got.left, source.top - got.top);
-        for (int k = 0; k < S && k < 3; ++k) from.plane[k] = origin + k * B;
-        VrelSharpenPlanes to{};
-        to.channels = S;
-        to.bitsPerSample = B * 8;
-        to.pixelStride = int32_t(pixelBytes);
-        to.rowStride = int32_t(rowOut);
-        to.rows = int32_t(destination.Height());
-        to.columns = int32_t(destination.Width());
+        VrelSharpenPlanes from = InterleavedPlanes(S, B, array_->GetRowBytes(), source,
+                                                   array_->GetPixelAddress(source.left - got.left, source.top - got.top));
         auto* receive = static_cast<uint8_t*>(receiving.GetData());
-        for (int k = 0; k < S && k < 3; ++k) to.plane[k] = receive + k * B;
+        VrelSharpenPlanes to = InterleavedPlanes(S, B, int32_t(rowOut), destination, receive);
         if (int code = scaler_->ProcessStrip(work.GetData(), source, &from, destination, &to, &ExportImage::ContinueProgress,
                                              this))
             throw int(code);

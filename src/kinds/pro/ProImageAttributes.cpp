@@ -104,13 +104,22 @@ int32_t ProImage::ReadList(int32_t id, std::vector<int32_t>& values) {
     return status;
 }
 
+int32_t ProImage::ReadSize(int32_t id, int32_t limit, int32_t* size) {
+    int32_t type = 0;
+    const int32_t status = AttributeInfo(id, &type, size);
+    if (status != 0) return status;
+    if (*size <= 0) {
+        *size = 0;
+        return 0;
+    }
+    return *size > limit ? -1 : 0;
+}
+
 int32_t ProImage::ReadBlock(int32_t id, std::vector<uint8_t>& bytes) {
     bytes.clear();
-    int32_t type = 0, size = 0;
-    int32_t status = AttributeInfo(id, &type, &size);
-    if (status != 0) return status;
-    if (size <= 0) return 0;
-    if (size > (1 << 26)) return -1;
+    int32_t size = 0;
+    int32_t status = ReadSize(id, 1 << 26, &size);
+    if (status != 0 || size == 0) return status;
     bytes.assign(size_t(size), 0);
     int32_t n = size;
     status = plugIn->GetAttributeValue(imageRef, id, &n, bytes.data());
@@ -121,11 +130,9 @@ int32_t ProImage::ReadBlock(int32_t id, std::vector<uint8_t>& bytes) {
 
 int32_t ProImage::ReadText(int32_t id, std::string& text) {
     text.clear();
-    int32_t type = 0, size = 0;
-    int32_t status = AttributeInfo(id, &type, &size);
-    if (status != 0) return status;
-    if (size <= 0) return 0;
-    if (size > (1 << 24)) return -1;
+    int32_t size = 0;
+    int32_t status = ReadSize(id, 1 << 24, &size);
+    if (status != 0 || size == 0) return status;
     // One byte more than reported, zeroed: whatever the driver writes, the
     // text ends inside the buffer.
     std::vector<char> buffer(size_t(size) + 1, '\0');

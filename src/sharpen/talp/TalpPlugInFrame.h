@@ -5,7 +5,10 @@
 // so the caller and the load count belong to that module.
 #include "Kestra.h"
 #include "ORVEXCMS.h"
+#include "TalpStatus.h"
 #include "VxFilt.h"
+
+#include <cstring>
 
 // The plug-in handle and its instance record, locked for one call.
 template <typename Instance>
@@ -46,3 +49,58 @@ PSFStatus TalpJoinCaller(PSFCaller* caller, bool* first);
 
 // The load leaves the caller again: the last one closes it.
 PSFStatus TalpLeaveCaller(PSFCaller caller);
+
+// A new load: describes the plug-in, makes its cleared instance record and
+// joins it to the process's caller. `joined(instance, first)` fills in what
+// the plug-in keeps beyond the caller while the record is still locked; the
+// record is dropped again when the join failed.
+template <typename Instance, typename Joined>
+VxFiltStatus TalpBeginLoad(VxFiltPlugIn plugIn, VxFiltInfo* info, Joined joined) {
+    TalpLocked<Instance> locked(plugIn, false);
+    VxFiltHandle* record = locked.record();
+    if (!record) return VxFiltErrLock;
+    if (!info) return VxFiltErrBadArgument;
+
+    const VxFiltStatus described = TalpFillInfo(record->plugInModule, info);
+    if (described != VxFiltSuccess) return described;
+
+    const VxBufferHandle h = allocBufferHandle(sizeof(Instance));
+    auto* in = h ? static_cast<Instance*>(lockBuffer(h)) : nullptr;
+    if (!in) {
+        if (h) freeBuffer(h);
+        return VxFiltErrNoMemory;
+    }
+    std::memset(in, 0, sizeof *in);
+    bool first = false;
+    const PSFStatus s = TalpJoinCaller(&in->caller, &first);
+    joined(*in, first);
+    unlockBuffer(h);
+    if (s != PSFSuccess) {
+        freeBuffer(h);
+        return s == VxFiltErrOtherProcess ? VxFiltStatus(VxFiltErrOtherProcess) : TalpMapStatus(s);
+    }
+    record->instance = h;
+    return VxFiltSuccess;
+}
+
+// The load ends: its prepared filter is freed, it leaves the caller, and its
+// instance record goes once the handle is unlocked.
+template <typename Instance>
+VxFiltStatus TalpEndLoad(VxFiltPlugIn plugIn) {
+    VxBufferHandle instanceHandle = 0;
+    PSFStatus s = PSFSuccess;
+    {
+        TalpLocked<Instance> locked(plugIn);
+        if (!locked.ok()) return VxFiltErrLock;
+        Instance* in = locked.instance();
+        if (in->prepared) {
+            PSFFreeFilter(in->prepared);
+            in->prepared = 0;
+        }
+        s = TalpLeaveCaller(in->caller);
+        instanceHandle = locked.record()->instance;
+        locked.record()->instance = 0;
+    }
+    freeBuffer(instanceHandle);
+    return TalpMapStatus(s);
+}

@@ -43,55 +43,15 @@ int TalpProgress(int phase, int percent, void* user) {
 } // namespace
 
 TALP_EXPORT VxFiltStatus VxFiltGetInfoPriv(VxFiltPlugIn plugIn, VxFiltInfo* info) {
-    Locked locked(plugIn, false);
-    VxFiltHandle* record = locked.record();
-    if (!record) return VxFiltErrLock;
-    if (!info) return VxFiltErrBadArgument;
-
-    const VxFiltStatus described = TalpFillInfo(record->plugInModule, info);
-    if (described != VxFiltSuccess) return described;
-
-    const VxBufferHandle h = allocBufferHandle(sizeof(TalpSharpInstance));
-    auto* in = h ? static_cast<TalpSharpInstance*>(lockBuffer(h)) : nullptr;
-    if (!in) {
-        if (h) freeBuffer(h);
-        return VxFiltErrNoMemory;
-    }
-    std::memset(in, 0, sizeof *in);
-    in->maxKernelSize = -1;
-
-    bool first = false;
-    const PSFStatus s = TalpJoinCaller(&in->caller, &first);
-    in->threadId = threadId();
-    in->firstLoad = first ? 1 : 0;
-    if (first) in->processId = int32_t(getpid());
-    unlockBuffer(h);
-    if (s != PSFSuccess) {
-        freeBuffer(h);
-        return s == VxFiltErrOtherProcess ? VxFiltStatus(VxFiltErrOtherProcess) : TalpMapStatus(s);
-    }
-    record->instance = h;
-    return VxFiltSuccess;
+    return TalpBeginLoad<TalpSharpInstance>(plugIn, info, [](TalpSharpInstance& in, bool first) {
+        in.maxKernelSize = -1;
+        in.threadId = threadId();
+        in.firstLoad = first ? 1 : 0;
+        if (first) in.processId = int32_t(getpid());
+    });
 }
 
-TALP_EXPORT VxFiltStatus VxFiltUnloadPlugin(VxFiltPlugIn plugIn) {
-    VxBufferHandle instanceHandle = 0;
-    PSFStatus s = PSFSuccess;
-    {
-        Locked locked(plugIn);
-        if (!locked.ok()) return VxFiltErrLock;
-        TalpSharpInstance* in = locked.instance();
-        if (in->prepared) {
-            PSFFreeFilter(in->prepared);
-            in->prepared = 0;
-        }
-        s = TalpLeaveCaller(in->caller);
-        instanceHandle = locked.record()->instance;
-        locked.record()->instance = 0;
-    }
-    freeBuffer(instanceHandle);
-    return TalpMapStatus(s);
-}
+TALP_EXPORT VxFiltStatus VxFiltUnloadPlugin(VxFiltPlugIn plugIn) { return TalpEndLoad<TalpSharpInstance>(plugIn); }
 
 TALP_EXPORT VxFiltStatus VxFiltSetup(VxFiltPlugIn plugIn, const void* block) {
     Locked locked(plugIn);

@@ -99,47 +99,10 @@ VxFiltStatus copySamples(const PSFPicture& source, const PSFPicture& destination
 } // namespace
 
 TALP_EXPORT VxFiltStatus VxFiltGetInfoPriv(VxFiltPlugIn plugIn, VxFiltInfo* info) {
-    Locked locked(plugIn, false);
-    VxFiltHandle* record = locked.record();
-    if (!record) return VxFiltErrLock;
-    if (!info) return VxFiltErrBadArgument;
-
-    const VxFiltStatus described = TalpFillInfo(record->plugInModule, info);
-    if (described != VxFiltSuccess) return described;
-
-    const VxBufferHandle h = allocBufferHandle(sizeof(TalpScaleInstance));
-    auto* in = h ? static_cast<TalpScaleInstance*>(lockBuffer(h)) : nullptr;
-    if (!in) {
-        if (h) freeBuffer(h);
-        return VxFiltErrNoMemory;
-    }
-    std::memset(in, 0, sizeof *in);
-    bool first = false;
-    const PSFStatus s = TalpJoinCaller(&in->caller, &first);
-    unlockBuffer(h);
-    if (s != PSFSuccess) {
-        freeBuffer(h);
-        return s == VxFiltErrOtherProcess ? VxFiltStatus(VxFiltErrOtherProcess) : TalpMapStatus(s);
-    }
-    record->instance = h;
-    return VxFiltSuccess;
+    return TalpBeginLoad<TalpScaleInstance>(plugIn, info, [](TalpScaleInstance&, bool) {});
 }
 
-TALP_EXPORT VxFiltStatus VxFiltUnloadPlugin(VxFiltPlugIn plugIn) {
-    VxBufferHandle instanceHandle = 0;
-    PSFStatus s = PSFSuccess;
-    {
-        Locked locked(plugIn);
-        if (!locked.ok()) return VxFiltErrLock;
-        TalpScaleInstance* in = locked.instance();
-        release(*in);
-        s = TalpLeaveCaller(in->caller);
-        instanceHandle = locked.record()->instance;
-        locked.record()->instance = 0;
-    }
-    freeBuffer(instanceHandle);
-    return TalpMapStatus(s);
-}
+TALP_EXPORT VxFiltStatus VxFiltUnloadPlugin(VxFiltPlugIn plugIn) { return TalpEndLoad<TalpScaleInstance>(plugIn); }
 
 TALP_EXPORT VxFiltStatus VxFiltSetup(VxFiltPlugIn plugIn, const void* block) {
     Locked locked(plugIn);

@@ -5,6 +5,7 @@
 #include "ColorEngineCB.h"
 #include "ColorFolder.h"
 #include "ColorProfile.h"
+#include "EngineTestSupport.h"
 #include "NbErrorCodes.h"
 #include "StaticProfileTable.h"
 #include "YlmErrp.h"
@@ -15,27 +16,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <thread>
 
 using namespace NimbalCore;
+using enginetest::CodeOf;
+using enginetest::ReadBytes;
 namespace fs = std::filesystem;
 
 namespace {
-
-int CodeOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const YlmErrp& e) {
-        return e.GetCode();
-    }
-    return 0;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>{std::istreambuf_iterator<char>(file), {}};
-}
 
 YlmRefPtr<ColorProfile> TestProfile(const std::string& name) {
     const std::vector<uint8_t> bytes = ReadBytes(std::string(LUMORA_TEST_PROFILES) + "/" + name);

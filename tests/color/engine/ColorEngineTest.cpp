@@ -5,6 +5,7 @@
 #include "ColorFolder.h"
 #include "ColorProfile.h"
 #include "ColorServices.h"
+#include "EngineTestSupport.h"
 #include "ImageProcessParam.h"
 #include "NbErrorCodes.h"
 #include "StaticProfileTable.h"
@@ -18,18 +19,10 @@
 #include <iterator>
 
 using namespace NimbalCore;
+using enginetest::CodeOf;
 namespace fs = std::filesystem;
 
 namespace {
-
-int CodeOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const YlmErrp& e) {
-        return e.GetCode();
-    }
-    return 0;
-}
 
 PixelLayout Interleaved(void* base, int sampleType, int channels, int columns) {
     const int b = sampleType == PixelSample8 ? 1 : 2;

@@ -7,16 +7,16 @@
 #include "ColorEngineCB.h"
 #include "ColorFolder.h"
 #include "ColorProfile.h"
+#include "EngineTestSupport.h"
 #include "StaticProfileTable.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 using namespace NimbalCore;
+using enginetest::ReadBytes;
 
 namespace {
 
@@ -27,11 +27,6 @@ public:
     std::atomic<int> calls{0};
     void ColorEngineChanged(const std::string&) override { ++calls; }
 };
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>{std::istreambuf_iterator<char>(file), {}};
-}
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "ExportImage.h"
 #include "ExportImageArray.h"
 #include "ExportTags.h"
+#include "ExportTestSupport.h"
 #include "FakeImage.h"
 #include "ImagePool.h"
 #include "NbErrorCodes.h"
@@ -18,6 +19,7 @@ using namespace NimbalCore;
 using coretest::FakeImage;
 using exporttest::NearestScaler;
 using exporttest::NearestScalerLog;
+using exporttest::ResizeOptions;
 
 namespace {
 
@@ -51,16 +53,6 @@ protected:
     ExportImageArray array_;
 };
 
-ExportSizeOptions Options(int mode, int percent, int width, int height) {
-    ExportSizeOptions o;
-    o.resizeEnabled = true;
-    o.resizeMode = mode;
-    o.percent = percent;
-    o.pixelWidth = width;
-    o.pixelHeight = height;
-    return o;
-}
-
 } // namespace
 
 TEST_F(ExportImageTest, GeometryOfTheResizeModes) {
@@ -73,30 +65,30 @@ TEST_F(ExportImageTest, GeometryOfTheResizeModes) {
         bool resized;
         NbRect scaled, output, padding;
     } cases[] = {
-        {"percent 50", 1200, 900, NbRect(100, 100, 1099, 799), Options(ResizeByPercent, 50, 0, 0), 0, true,
+        {"percent 50", 1200, 900, NbRect(100, 100, 1099, 799), ResizeOptions(ResizeByPercent, 50, 0, 0), 0, true,
          NbRect(50, 50, 549, 399), NbRect(50, 50, 549, 399), NbRect()},
-        {"percent 100 is no resize", 1200, 900, NbRect(100, 100, 1099, 799), Options(ResizeByPercent, 100, 0, 0), 0,
+        {"percent 100 is no resize", 1200, 900, NbRect(100, 100, 1099, 799), ResizeOptions(ResizeByPercent, 100, 0, 0), 0,
          false, NbRect(100, 100, 1099, 799), NbRect(100, 100, 1099, 799), NbRect()},
-        {"fit, height-led", 3000, 2000, NbRect(0, 0, 2999, 1999), Options(ResizeToFit, 0, 1000, 1000), 0, true,
+        {"fit, height-led", 3000, 2000, NbRect(0, 0, 2999, 1999), ResizeOptions(ResizeToFit, 0, 1000, 1000), 0, true,
          NbRect(0, 0, 999, 665), NbRect(0, 0, 999, 665), NbRect()},
         {"fit inside the 2 % band is up to 2 % larger", 3000, 2000, NbRect(0, 0, 2999, 1999),
-         Options(ResizeToFit, 0, 1500, 1010), 0, true, NbRect(0, 0, 1514, 1009), NbRect(0, 0, 1514, 1009), NbRect()},
-        {"pad to 1000 x 1000", 3000, 2000, NbRect(0, 0, 2999, 1999), Options(ResizeToFitAndPad, 0, 1000, 1000), 0, true,
+         ResizeOptions(ResizeToFit, 0, 1500, 1010), 0, true, NbRect(0, 0, 1514, 1009), NbRect(0, 0, 1514, 1009), NbRect()},
+        {"pad to 1000 x 1000", 3000, 2000, NbRect(0, 0, 2999, 1999), ResizeOptions(ResizeToFitAndPad, 0, 1000, 1000), 0, true,
          NbRect(0, 0, 999, 665), NbRect(0, 0, 999, 999), NbRect(0, 167, 0, 167)},
-        {"pad to 1000 x 1001", 3000, 2000, NbRect(0, 0, 2999, 1999), Options(ResizeToFitAndPad, 0, 1000, 1001), 0,
+        {"pad to 1000 x 1001", 3000, 2000, NbRect(0, 0, 2999, 1999), ResizeOptions(ResizeToFitAndPad, 0, 1000, 1001), 0,
          true, NbRect(0, 0, 999, 665), NbRect(0, 0, 999, 1000), NbRect(0, 167, 0, 168)},
         {"pad inside the 2 % band stays inside", 3000, 2000, NbRect(0, 0, 2999, 1999),
-         Options(ResizeToFitAndPad, 0, 1500, 1010), 0, true, NbRect(0, 0, 1499, 999), NbRect(0, 0, 1499, 1009),
+         ResizeOptions(ResizeToFitAndPad, 0, 1500, 1010), 0, true, NbRect(0, 0, 1499, 999), NbRect(0, 0, 1499, 1009),
          NbRect(0, 5, 0, 5)},
-        {"fill cuts around the centre", 3000, 2000, NbRect(0, 0, 2999, 1999), Options(ResizeToFill, 0, 1000, 1000), 0,
+        {"fill cuts around the centre", 3000, 2000, NbRect(0, 0, 2999, 1999), ResizeOptions(ResizeToFill, 0, 1000, 1000), 0,
          true, NbRect(250, 0, 1249, 999), NbRect(250, 0, 1249, 999), NbRect()},
-        {"fill of an off-centre crop", 3000, 2000, NbRect(2000, 0, 2999, 999), Options(ResizeToFill, 0, 500, 500), 0,
+        {"fill of an off-centre crop", 3000, 2000, NbRect(2000, 0, 2999, 999), ResizeOptions(ResizeToFill, 0, 500, 500), 0,
          true, NbRect(1000, 0, 1499, 499), NbRect(1000, 0, 1499, 499), NbRect()},
-        {"too wide", 3000, 2000, NbRect(0, 0, 2999, 1999), Options(ResizeToFill, 0, 20000, 1000),
+        {"too wide", 3000, 2000, NbRect(0, 0, 2999, 1999), ResizeOptions(ResizeToFill, 0, 20000, 1000),
          NbErrExportTooLarge, true, NbRect(), NbRect(), NbRect()},
-        {"zero width", 3000, 2000, NbRect(0, 0, 2999, 1999), Options(ResizeToFit, 0, 0, 1000), NbErrBadArgument,
+        {"zero width", 3000, 2000, NbRect(0, 0, 2999, 1999), ResizeOptions(ResizeToFit, 0, 0, 1000), NbErrBadArgument,
          true, NbRect(0, 0, 2999, 1999), NbRect(0, 0, 2999, 1999), NbRect()},
-        {"unknown mode", 3000, 2000, NbRect(0, 0, 2999, 1999), Options(7, 0, 100, 100), NbErrBadArgument, true,
+        {"unknown mode", 3000, 2000, NbRect(0, 0, 2999, 1999), ResizeOptions(7, 0, 100, 100), NbErrBadArgument, true,
          NbRect(0, 0, 2999, 1999), NbRect(0, 0, 2999, 1999), NbRect()},
     };
     for (const auto& c : cases) {
@@ -138,7 +130,7 @@ TEST_F(ExportImageTest, AScalerThatCannotBeMadeOrSetUpTurnsResizeOff) {
         SetExportScalerFactory(c.factory ? &NearestScaler::Make : nullptr);
         NearestScalerLog::failSetup = c.failSetup;
         ProbeExport e(rendering, FilePathSpec("/tmp/out.tif"), &array_);
-        e.SetSizeOptions(Options(ResizeToFit, 0, 1000, 1000));
+        e.SetSizeOptions(ResizeOptions(ResizeToFit, 0, 1000, 1000));
         EXPECT_EQ(e.Prepare(3), c.result);
         EXPECT_EQ(e.IsResizeEnabled(), c.result == 0);
         if (c.result) {
@@ -159,7 +151,7 @@ TEST_F(ExportImageTest, StripsHoldAboutTwentyMegabytes) {
         {3000, 2000, 2, 3, ExportSizeOptions(), 2, 1000},
         {3000, 2000, 2, 1, ExportSizeOptions(), 1, 2000},
         // 36 MB + 9 MB + 18 MB: four strips of 500 source rows, 250 output rows each.
-        {3000, 2000, 2, 3, Options(ResizeByPercent, 50, 0, 0), 4, 250},
+        {3000, 2000, 2, 3, ResizeOptions(ResizeByPercent, 50, 0, 0), 4, 250},
         // 4.8 GB, past 32 bits: 229 strips of 88 rows.
         {40000, 20000, 2, 3, ExportSizeOptions(), 229, 88},
     };

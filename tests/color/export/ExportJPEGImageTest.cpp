@@ -12,7 +12,8 @@ using namespace NimbalCore;
 using namespace jpegtest;
 using exporttest::HaveTool;
 using exporttest::ReadBytes;
-using exporttest::RunTool;
+using exporttest::ResizeOptions;
+using exporttest::RunCommand;
 
 namespace {
 
@@ -79,7 +80,7 @@ TEST_F(ExportJPEGImageTest, TheFileIsItsSegmentsThenTheStreamThatCjpegWrites) {
         EXPECT_EQ(std::count_if(segments.begin(), segments.end(), [](const Segment& s) { return s.marker == 0xD8; }), 1);
 
         int status = -1;
-        const std::string decoded = RunTool("djpeg -outfile /dev/null '" + out + "' 2>&1", &status);
+        const std::string decoded = RunCommand("djpeg -outfile /dev/null '" + out + "' 2>&1", &status);
         EXPECT_EQ(status, 0);
         EXPECT_EQ(decoded, "");
 
@@ -94,7 +95,7 @@ TEST_F(ExportJPEGImageTest, TheFileIsItsSegmentsThenTheStreamThatCjpegWrites) {
                 for (int i = 0; i < 64; ++i) t << table[i] << (i % 8 == 7 ? "\n" : " ");
         }
         const std::string peer = folder_ / "peer.jpg";
-        RunTool("cjpeg -baseline -quality " + std::to_string(quality) + " -qtables '" + tables +
+        RunCommand("cjpeg -baseline -quality " + std::to_string(quality) + " -qtables '" + tables +
                 "' -qslots 0,1 -outfile '" + peer + "' '" + pixels + "'");
         const std::vector<uint8_t> ours = FromFirstDQT(file), theirs = FromFirstDQT(ReadBytes(peer));
         ASSERT_FALSE(theirs.empty());
@@ -207,25 +208,16 @@ TEST_F(ExportJPEGImageTest, GreyAndMonochromeLayouts) {
 }
 
 TEST_F(ExportJPEGImageTest, ResizedExportsHaveTheirSizeAndWhiteMargins) {
-    auto resize = [](int mode, int percent, int w, int h) {
-        ExportSizeOptions o;
-        o.resizeEnabled = true;
-        o.resizeMode = mode;
-        o.percent = percent;
-        o.pixelWidth = w;
-        o.pixelHeight = h;
-        return o;
-    };
     const struct {
         const char* name;
         NbRect crop;
         ExportSizeOptions size;
         int W, H, top, bottom, left, right; // white rows and columns
     } cases[] = {
-        {"fit", NbRect(), resize(ResizeToFit, 0, 1000, 1000), 1000, 666, 0, 0, 0, 0},
-        {"pad above and below", NbRect(), resize(ResizeToFitAndPad, 0, 1000, 1000), 1000, 1000, 167, 167, 0, 0},
-        {"pad at the sides", NbRect(0, 0, 999, 999), resize(ResizeToFitAndPad, 0, 1000, 600), 1000, 600, 0, 0, 200, 200},
-        {"percent", NbRect(100, 100, 1099, 799), resize(ResizeByPercent, 50, 0, 0), 500, 350, 0, 0, 0, 0},
+        {"fit", NbRect(), ResizeOptions(ResizeToFit, 0, 1000, 1000), 1000, 666, 0, 0, 0, 0},
+        {"pad above and below", NbRect(), ResizeOptions(ResizeToFitAndPad, 0, 1000, 1000), 1000, 1000, 167, 167, 0, 0},
+        {"pad at the sides", NbRect(0, 0, 999, 999), ResizeOptions(ResizeToFitAndPad, 0, 1000, 600), 1000, 600, 0, 0, 200, 200},
+        {"percent", NbRect(100, 100, 1099, 799), ResizeOptions(ResizeByPercent, 50, 0, 0), 500, 350, 0, 0, 0, 0},
     };
     PresetImage* fake = MakeImage(3000, 2000);
     for (const auto& c : cases) {

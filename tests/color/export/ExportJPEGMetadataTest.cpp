@@ -20,9 +20,11 @@
 
 using namespace NimbalCore;
 using namespace jpegtest;
+using exporttest::Exiftool;
+using exporttest::ExiftoolField;
 using exporttest::HaveTool;
 using exporttest::ReadBytes;
-using exporttest::RunTool;
+using exporttest::RunCommand;
 
 namespace {
 
@@ -75,8 +77,6 @@ protected:
         return path;
     }
 
-    std::string Exiftool(const std::string& args) { return RunTool("exiftool " + args + " 2>&1"); }
-
     // exiftool's warnings less those the layout gives by design.
     std::vector<std::string> UnexpectedWarnings(const std::string& path) {
         const std::string out = Exiftool("-validate -warning -a -s '" + path + "'");
@@ -93,16 +93,6 @@ protected:
         return bad;
     }
 };
-
-std::string Field(const std::string& out, const std::string& tag) {
-    const std::string key = tag + ": ";
-    for (size_t at = out.find(key); at != std::string::npos; at = out.find(key, at + 1))
-        if (at == 0 || out[at - 1] == '\n') {
-            const size_t end = out.find('\n', at);
-            return out.substr(at + key.size(), end - at - key.size());
-        }
-    return "<missing>";
-}
 
 // An sRGB-like profile padded with a private tag to exactly the given size.
 std::vector<uint8_t> ProfileOfSize(const char* description, uint32_t wanted) {
@@ -180,15 +170,15 @@ TEST_F(ExportJPEGMetadataTest, ExifGPSAndIPTCRoundTripThroughAFinishedTIFF) {
         {"[Photoshop] YResolution", "300"},
         {"[Photoshop] PhotoshopQuality", "6"},
     };
-    for (const auto& e : expected) EXPECT_EQ(Field(read, e.tag), e.value) << e.tag << "\n" << read;
+    for (const auto& e : expected) EXPECT_EQ(ExiftoolField(read, e.tag), e.value) << e.tag << "\n" << read;
     EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
 
     // Both thumbnails decode: the small one at most 160 x 120 in colour, the
     // preview at the size its header gives.
     const std::string small = folder_ / "small.jpg", ppm = folder_ / "small.ppm";
-    RunTool("exiftool -b -ThumbnailImage '" + out + "' > '" + small + "'");
+    RunCommand("exiftool -b -ThumbnailImage '" + out + "' > '" + small + "'");
     int status = -1;
-    const std::string decoded = RunTool("djpeg -outfile '" + ppm + "' '" + small + "' 2>&1", &status);
+    const std::string decoded = RunCommand("djpeg -outfile '" + ppm + "' '" + small + "' 2>&1", &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(decoded, "");
     const std::vector<uint8_t> ppmBytes = ReadBytes(ppm);
@@ -203,7 +193,7 @@ TEST_F(ExportJPEGMetadataTest, ExifGPSAndIPTCRoundTripThroughAFinishedTIFF) {
     const std::vector<uint8_t> preview = PreviewStream(ReadBytes(out), &pw, &ph);
     const std::string previewFile = folder_ / "preview.jpg", previewPixels = folder_ / "preview.ppm";
     std::ofstream(previewFile, std::ios::binary).write(reinterpret_cast<const char*>(preview.data()), std::streamsize(preview.size()));
-    EXPECT_EQ(RunTool("djpeg -outfile '" + previewPixels + "' '" + previewFile + "' 2>&1", &status), "");
+    EXPECT_EQ(RunCommand("djpeg -outfile '" + previewPixels + "' '" + previewFile + "' 2>&1", &status), "");
     EXPECT_EQ(status, 0);
     const std::vector<uint8_t> pixels = ReadBytes(previewPixels);
     const std::string header = "P6\n" + std::to_string(pw) + " " + std::to_string(ph) + "\n";
@@ -222,9 +212,9 @@ TEST_F(ExportJPEGMetadataTest, IPTCCopyrightWithoutExifBecomesTheFileCopyright) 
     p.colorMode = 1;
     ASSERT_EQ(ExportImageAs(image, out, p), 0);
     const std::string read = Exiftool("-s -s -n -a -G0 '" + out + "'");
-    EXPECT_EQ(Field(read, "[EXIF] Copyright"), "(c) From IPTC") << read;
-    EXPECT_EQ(Field(read, "[IPTC] CopyrightNotice"), "(c) From IPTC") << read;
-    EXPECT_EQ(Field(read, "[EXIF] GPSLatitude"), "<missing>");
+    EXPECT_EQ(ExiftoolField(read, "[EXIF] Copyright"), "(c) From IPTC") << read;
+    EXPECT_EQ(ExiftoolField(read, "[IPTC] CopyrightNotice"), "(c) From IPTC") << read;
+    EXPECT_EQ(ExiftoolField(read, "[EXIF] GPSLatitude"), "<missing>");
 }
 
 TEST_F(ExportJPEGMetadataTest, OddAndLargeIPTCRecordsValidate) {
@@ -264,12 +254,12 @@ TEST_F(ExportJPEGMetadataTest, OddAndLargeIPTCRecordsValidate) {
         ASSERT_EQ(Export(fake, out, JpegSetup()).code, 0);
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
         const std::string read = Exiftool("-s -s -n -a -G0 '" + out + "'");
-        EXPECT_EQ(Field(read, "[Photoshop] PhotoshopQuality"), "10") << read;
-        EXPECT_EQ(Field(read, "[Photoshop] XResolution"), "100") << read;
+        EXPECT_EQ(ExiftoolField(read, "[Photoshop] PhotoshopQuality"), "10") << read;
+        EXPECT_EQ(ExiftoolField(read, "[Photoshop] XResolution"), "100") << read;
         if (c.record == &large) {
-            EXPECT_EQ(Field(read, "[IPTC] Caption-Abstract"), caption) << read;
+            EXPECT_EQ(ExiftoolField(read, "[IPTC] Caption-Abstract"), caption) << read;
         }
-        EXPECT_EQ(Field(read, "[EXIF] Model2"), "SN-0042") << read; // exiftool's name of 33405 in IFD0
+        EXPECT_EQ(ExiftoolField(read, "[EXIF] Model2"), "SN-0042") << read; // exiftool's name of 33405 in IFD0
     }
 }
 
@@ -327,7 +317,7 @@ TEST_F(ExportJPEGMetadataTest, TheWorkingSpaceProfileIsEmbeddedInItsChunks) {
         EXPECT_GT(app2.front().at, Find(all, 0xED)->at);
         EXPECT_LT(app2.back().at, Find(all, 0xE4)->at);
         const std::string icc = folder_ / "extracted.icc";
-        RunTool("exiftool -b -ICC_Profile '" + out + "' > '" + icc + "'");
+        RunCommand("exiftool -b -ICC_Profile '" + out + "' > '" + icc + "'");
         EXPECT_EQ(ReadBytes(icc), *c.profile);
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
     }
@@ -339,7 +329,7 @@ TEST_F(ExportJPEGMetadataTest, CoreclientExportsThroughTheExporterOfTheImagesKin
     const std::string coreclient = bin + "/coreclient";
     const std::string raw = folder_ / "raw.zyr";
     int status = -1;
-    RunTool("'" + bin + "/zprowrite' '" + raw + "' --model 2048 --size 48x32", &status);
+    RunCommand("'" + bin + "/zprowrite' '" + raw + "' --model 2048 --size 48x32", &status);
     ASSERT_EQ(status, 0);
     // A finished TIFF and a raw file of the newest models: each kind answers
     // the preset of quality code 2, T3 at 50, as cjpeg would scale it.
@@ -350,7 +340,7 @@ TEST_F(ExportJPEGMetadataTest, CoreclientExportsThroughTheExporterOfTheImagesKin
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         const std::string out = folder_ / "out.jpg";
-        EXPECT_EQ(RunTool("'" + coreclient + "' export '" + c.source + "' '" + out +
+        EXPECT_EQ(RunCommand("'" + coreclient + "' export '" + c.source + "' '" + out +
                               "' --jpeg --quality 2 --units cm --resolution 100 2>&1",
                           &status),
                   "{\"code\": 0}\n");
@@ -363,14 +353,14 @@ TEST_F(ExportJPEGMetadataTest, CoreclientExportsThroughTheExporterOfTheImagesKin
         ASSERT_TRUE(d.hasChroma);
         EXPECT_EQ(d.chroma[0], 17);
         const std::string read = Exiftool("-s -s -n -a -G0 '" + out + "'");
-        EXPECT_EQ(Field(read, "[Photoshop] PhotoshopQuality"), "6") << read;
-        EXPECT_EQ(Field(read, "[Photoshop] DisplayedUnitsX"), "2") << read;
-        EXPECT_EQ(Field(read, "[EXIF] ResolutionUnit"), "3") << read;
+        EXPECT_EQ(ExiftoolField(read, "[Photoshop] PhotoshopQuality"), "6") << read;
+        EXPECT_EQ(ExiftoolField(read, "[Photoshop] DisplayedUnitsX"), "2") << read;
+        EXPECT_EQ(ExiftoolField(read, "[EXIF] ResolutionUnit"), "3") << read;
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
     }
     // Options of the TIFF export only, or a code out of range, are refused.
     for (const char* options : {"--jpeg --quality 3", "--jpeg --depth 16", "--tiff --quality 1"}) {
-        RunTool("'" + coreclient + "' export '" + source + "' '" + (folder_ / "refused.jpg") + "' " + options + " 2>&1",
+        RunCommand("'" + coreclient + "' export '" + source + "' '" + (folder_ / "refused.jpg") + "' " + options + " 2>&1",
                 &status);
         EXPECT_EQ(WEXITSTATUS(status), 2) << options;
     }

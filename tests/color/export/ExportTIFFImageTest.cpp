@@ -16,6 +16,7 @@
 #include "NearestScaler.h"
 #include "ProgressCB.h"
 #include "ScalePlugIn.h"
+#include "ScaledExportTest.h"
 #include "StaticProfileTable.h"
 #include "YlmErrp.h"
 
@@ -36,12 +37,6 @@ namespace {
 constexpr uint16_t kStripOffsets = 273, kStripByteCounts = 279, kWidth = 256, kLength = 257, kBits = 258,
                    kPhotometric = 262, kSamples = 277, kPlanar = 284, kPrivate = 33424, kExif = 34665, kGPS = 34853,
                    kICC = 34675, kComponents = 37121, kColorSpace = 40961, kDateTimeOriginal = 36867;
-
-// What one export did.
-struct Outcome {
-    int code = 0;          // YlmErrp code, or a bare status
-    std::string operation; // the YlmErrp's reporting operation
-};
 
 struct ExportSetup {
     int bytes = 1;
@@ -97,19 +92,8 @@ private:
     int render_;
 };
 
-class ExportTIFFImageTest : public ::testing::Test {
+class ExportTIFFImageTest : public ScaledExportTest {
 protected:
-    void SetUp() override {
-        NearestScalerLog::Reset();
-        SetExportScalerFactory(&NearestScaler::Make);
-        oldMask_ = ::umask(022);
-    }
-    void TearDown() override {
-        ::umask(oldMask_);
-        SetExportScalerFactory(nullptr);
-        ImagePool::DeleteInstance();
-    }
-
     FakeImage* MakeImage(int32_t w, int32_t h) {
         auto* fake = new FakeImage(folder_ / "source.tif", w, h);
         hold_ = ImageRef(fake);
@@ -136,25 +120,11 @@ protected:
         e->SetSizeOptions(s.size);
         e->SetRenderGPSText(s.label);
         e->SetProgressCB(s.progress);
-        Outcome o;
-        try {
-            e->SaveFile();
-        } catch (const YlmErrp& err) {
-            o.code = err.GetCode();
-            o.operation = err.Get()->GetMessage();
-        } catch (int code) {
-            o.code = code;
-        }
-        return o;
+        return Save(*e);
     }
-
-    TempFolder folder_;
-    ImageRef hold_{nullptr};
-    ExportImageArray array_;
-    mode_t oldMask_ = 022;
 };
 
-std::string Tiffinfo(const std::string& path, int* status) { return RunTool("tiffinfo '" + path + "' 2>&1", status); }
+std::string Tiffinfo(const std::string& path, int* status) { return RunCommand("tiffinfo '" + path + "' 2>&1", status); }
 
 // The file's structure: T, main image and thumbnail where the layout puts
 // them, directories in their order.
@@ -220,16 +190,6 @@ std::vector<uint8_t> ThumbnailBytes(const BigEndianTiff& t) {
     return std::vector<uint8_t>(t.Bytes().begin() + at, t.Bytes().begin() + at + n);
 }
 
-ExportSizeOptions Resize(int mode, int percent, int w, int h) {
-    ExportSizeOptions o;
-    o.resizeEnabled = true;
-    o.resizeMode = mode;
-    o.percent = percent;
-    o.pixelWidth = w;
-    o.pixelHeight = h;
-    return o;
-}
-
 } // namespace
 
 TEST_F(ExportTIFFImageTest, A16BitExportInTwoStripsLaysOutTheFile) {
@@ -249,7 +209,7 @@ TEST_F(ExportTIFFImageTest, A16BitExportInTwoStripsLaysOutTheFile) {
     s.bytes = 1;
     ASSERT_EQ(Export(fake, folder_ / "out8.tif", s).code, 0);
     EXPECT_EQ(ThumbnailBytes(t), ThumbnailBytes(BigEndianTiff(ReadBytes(folder_ / "out8.tif"))));
-    s.size = Resize(ResizeToFitAndPad, 0, 900, 900);
+    s.size = ResizeOptions(ResizeToFitAndPad, 0, 900, 900);
     ASSERT_EQ(Export(fake, folder_ / "small8.tif", s).code, 0);
     s.bytes = 2;
     ASSERT_EQ(Export(fake, folder_ / "small16.tif", s).code, 0);
@@ -307,7 +267,7 @@ TEST_F(ExportTIFFImageTest, FinishedFilesOfOutsideWritersExportAsTheyRender) {
           "cjpeg -outfile '" + folder_ / "rgb.jpg" + "' '" + folder_ / "rgb.ppm" + "'",
           "cjpeg -grayscale -outfile '" + folder_ / "gray.jpg" + "' '" + folder_ / "gray.pgm" + "'"}) {
         int status = -1;
-        RunTool(command + " 2>&1", &status);
+        RunCommand(command + " 2>&1", &status);
         ASSERT_EQ(status, 0) << command;
     }
     const struct {
@@ -376,7 +336,7 @@ TEST_F(ExportTIFFImageTest, FinishedFilesOfOutsideWritersExportAsTheyRender) {
         const std::string info = Tiffinfo(out, &status);
         EXPECT_EQ(status, 0) << info;
         EXPECT_EQ(info.find("Error"), std::string::npos) << info;
-        const std::string dump = RunTool("tiffdump '" + out + "'");
+        const std::string dump = RunCommand("tiffdump '" + out + "'");
         EXPECT_NE(dump.find("Magic: 0x4d4d <big-endian> Version: 0x2a"), std::string::npos) << dump;
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
     }
@@ -419,7 +379,7 @@ TEST_F(ExportTIFFImageTest, EveryLayoutPassesTheOutsideReaders) {
         EXPECT_EQ(status, 0) << info;
         EXPECT_EQ(info.find("Error"), std::string::npos) << info;
         EXPECT_NE(info.find("Image Width: 301 Image Length: 203"), std::string::npos) << info;
-        const std::string dump = RunTool("tiffdump '" + out + "'");
+        const std::string dump = RunCommand("tiffdump '" + out + "'");
         EXPECT_NE(dump.find("Magic: 0x4d4d <big-endian> Version: 0x2a"), std::string::npos) << dump;
         EXPECT_NE(dump.find("Directory 0: offset 8 (0x8)"), std::string::npos) << dump;
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
@@ -434,12 +394,12 @@ TEST_F(ExportTIFFImageTest, ResizedExportsHaveTheirSizeAndMargins) {
         uint32_t W, H;
         int top, bottom; // white rows
     } cases[] = {
-        {"fit", NbRect(), Resize(ResizeToFit, 0, 1000, 1000), 1000, 666, 0, 0},
-        {"fit in the 2 % band", NbRect(), Resize(ResizeToFit, 0, 1500, 1010), 1515, 1010, 0, 0},
-        {"pad", NbRect(), Resize(ResizeToFitAndPad, 0, 1000, 1000), 1000, 1000, 167, 167},
-        {"pad odd", NbRect(), Resize(ResizeToFitAndPad, 0, 1000, 1001), 1000, 1001, 167, 168},
-        {"pad in the 2 % band", NbRect(), Resize(ResizeToFitAndPad, 0, 1500, 1010), 1500, 1010, 5, 5},
-        {"percent", NbRect(100, 100, 1099, 799), Resize(ResizeByPercent, 50, 0, 0), 500, 350, 0, 0},
+        {"fit", NbRect(), ResizeOptions(ResizeToFit, 0, 1000, 1000), 1000, 666, 0, 0},
+        {"fit in the 2 % band", NbRect(), ResizeOptions(ResizeToFit, 0, 1500, 1010), 1515, 1010, 0, 0},
+        {"pad", NbRect(), ResizeOptions(ResizeToFitAndPad, 0, 1000, 1000), 1000, 1000, 167, 167},
+        {"pad odd", NbRect(), ResizeOptions(ResizeToFitAndPad, 0, 1000, 1001), 1000, 1001, 167, 168},
+        {"pad in the 2 % band", NbRect(), ResizeOptions(ResizeToFitAndPad, 0, 1500, 1010), 1500, 1010, 5, 5},
+        {"percent", NbRect(100, 100, 1099, 799), ResizeOptions(ResizeByPercent, 50, 0, 0), 500, 350, 0, 0},
     };
     FakeImage* fake = MakeImage(3000, 2000);
     for (const auto& c : cases) {
@@ -477,7 +437,7 @@ TEST_F(ExportTIFFImageTest, ResizedExportsHaveTheirSizeAndMargins) {
     }
     for (auto [w, code] : {std::pair{20000, int(NbErrExportTooLarge)}, {0, int(NbErrExportTooLarge)}}) {
         ExportSetup s;
-        s.size = Resize(ResizeToFill, 0, w, 1000);
+        s.size = ResizeOptions(ResizeToFill, 0, w, 1000);
         const Outcome o = Export(fake, folder_ / "refused.tif", s);
         EXPECT_EQ(o.code, code) << w;
         EXPECT_EQ(o.operation, "ExportTIFFImage::SaveFile");
@@ -516,8 +476,8 @@ TEST_F(ExportTIFFImageTest, TheGPSLabelIsInTheFirstStripOnly) {
 
     // Resized: the label is scaled with the picture (16 rows become 8) and
     // shows in the thumbnail.
-    const BigEndianTiff small = exportTo("small.tif", true, 1, Resize(ResizeByPercent, 50, 0, 0));
-    const BigEndianTiff smallPlain = exportTo("smallplain.tif", false, 1, Resize(ResizeByPercent, 50, 0, 0));
+    const BigEndianTiff small = exportTo("small.tif", true, 1, ResizeOptions(ResizeByPercent, 50, 0, 0));
+    const BigEndianTiff smallPlain = exportTo("smallplain.tif", false, 1, ResizeOptions(ResizeByPercent, 50, 0, 0));
     bool labelRows = true;
     for (uint32_t x = 0; x < 20; ++x) labelRows &= Sample(small, x, 7, 0) == 0 || Sample(small, x, 7, 0) == 0xFF;
     EXPECT_TRUE(labelRows);
@@ -596,7 +556,7 @@ TEST_F(ExportTIFFImageTest, FailuresLeaveNothingAndKeepTheExistingTarget) {
             custom.reset(new ShortExport(rendering, FilePathSpec(target), &array_, 20000000));
         if (name == "a scaler that fails") {
             s.bytes = 1;
-            s.size = Resize(ResizeByPercent, 50, 0, 0);
+            s.size = ResizeOptions(ResizeByPercent, 50, 0, 0);
             NearestScalerLog::failProcess = NbErrScalerProcessFailed;
         }
         if (name == "a folder that cannot be written") ::chmod(dirPath.c_str(), 0555);
@@ -682,8 +642,8 @@ TEST_F(ExportTIFFImageTest, ResizedThroughTheScalePlugIn) {
         ExportSizeOptions size;
         uint32_t W, H;
     } cases[] = {
-        {"half", Resize(ResizeByPercent, 50, 0, 0), 300, 200},
-        {"larger", Resize(ResizeToFit, 0, 1500, 1500), 1500, 1000},
+        {"half", ResizeOptions(ResizeByPercent, 50, 0, 0), 300, 200},
+        {"larger", ResizeOptions(ResizeToFit, 0, 1500, 1500), 1500, 1000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -55,12 +55,20 @@ protected:
         return 0;
     }
 
-    // A plain 8-bit RGB TIFF of ours to hang metadata on.
-    std::string MakeSource(const std::string& name) {
-        auto* fake = new FakeImage(folder_ / (name + ".pattern"), 64, 48);
-        ImageRef image(fake);
+    // A 64 x 48 pattern in every colour mode standing for the file at
+    // `source`, whose metadata the export carries over.
+    static FakeImage* PatternImage(const std::string& source, ImageRef& image) {
+        auto* fake = new FakeImage(source, 64, 48);
+        image = ImageRef(fake);
         fake->FillPattern();
         fake->colorModes = {0, 1, 2};
+        return fake;
+    }
+
+    // A plain 8-bit RGB TIFF of ours to hang metadata on.
+    std::string MakeSource(const std::string& name) {
+        ImageRef image(nullptr);
+        FakeImage* fake = PatternImage(folder_ / (name + ".pattern"), image);
         fake->dateTimeString_.clear();
         ImageProcessParam p;
         p.colorMode = 1;
@@ -69,22 +77,9 @@ protected:
         return path;
     }
 
-    std::string Exiftool(const std::string& args) { return RunTool("exiftool " + args + " 2>&1"); }
-
     TempFolder folder_;
     ExportImageArray array_;
 };
-
-// One "Tag: value" line of exiftool -s -s -n output per tag.
-std::string Field(const std::string& out, const std::string& tag) {
-    const std::string key = tag + ": ";
-    for (size_t at = out.find(key); at != std::string::npos; at = out.find(key, at + 1))
-        if (at == 0 || out[at - 1] == '\n') {
-            const size_t end = out.find('\n', at);
-            return out.substr(at + key.size(), end - at - key.size());
-        }
-    return "<missing>";
-}
 
 } // namespace
 
@@ -133,8 +128,8 @@ TEST_F(ExportTIFFMetadataTest, ExifGPSAndIPTCRoundTripThroughAFinishedTIFF) {
         {"[IPTC] Caption-Abstract", "Boats"},
         {"[IPTC] CopyrightNotice", "(c) Someone"},
     };
-    for (const auto& e : expected) EXPECT_EQ(Field(read, e.tag), e.value) << e.tag << "\n" << read;
-    EXPECT_EQ(Field(read, "[EXIF] CFAPattern"), "<missing>");
+    for (const auto& e : expected) EXPECT_EQ(ExiftoolField(read, e.tag), e.value) << e.tag << "\n" << read;
+    EXPECT_EQ(ExiftoolField(read, "[EXIF] CFAPattern"), "<missing>");
 
     const BigEndianTiff t(ReadBytes(out));
     const TiffDirectory main = t.Directory(8);
@@ -154,8 +149,8 @@ TEST_F(ExportTIFFMetadataTest, IPTCCopyrightWithoutExifBecomesTheFileCopyright) 
     const std::string out = folder_ / "out.tif";
     ASSERT_EQ(Export(image, out), 0);
     const std::string read = Exiftool("-s -s -n -a -G0 '" + out + "'");
-    EXPECT_EQ(Field(read, "[EXIF] Copyright"), "(c) From IPTC") << read;
-    EXPECT_EQ(Field(read, "[IPTC] CopyrightNotice"), "(c) From IPTC") << read;
+    EXPECT_EQ(ExiftoolField(read, "[EXIF] Copyright"), "(c) From IPTC") << read;
+    EXPECT_EQ(ExiftoolField(read, "[IPTC] CopyrightNotice"), "(c) From IPTC") << read;
 }
 
 TEST_F(ExportTIFFMetadataTest, AGPSDirectoryWithAZeroDenominatorIsLeftOut) {
@@ -174,10 +169,8 @@ TEST_F(ExportTIFFMetadataTest, AGPSDirectoryWithAZeroDenominatorIsLeftOut) {
         bytes[at] = bytes[at + 1] = bytes[at + 2] = bytes[at + 3] = 0;
     }
     std::ofstream(source, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    auto* fake = new FakeImage(source, 64, 48);
-    ImageRef image(fake);
-    fake->FillPattern();
-    fake->colorModes = {0, 1, 2};
+    ImageRef image(nullptr);
+    PatternImage(source, image);
     const std::string out = folder_ / "out.tif";
     ImageProcessParam p;
     p.colorMode = 1;
@@ -214,10 +207,8 @@ TEST_F(ExportTIFFMetadataTest, ASourceWhoseExifDirectoryCannotBeReadStillGetsThe
         }
         std::ofstream(source, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        auto* fake = new FakeImage(source, 64, 48);
-        ImageRef image(fake);
-        fake->FillPattern();
-        fake->colorModes = {0, 1, 2};
+        ImageRef image(nullptr);
+        PatternImage(source, image);
         ImageProcessParam p;
         p.colorMode = 1;
         const std::string out = folder_ / "out.tif";
@@ -233,7 +224,7 @@ TEST_F(ExportTIFFMetadataTest, ASourceWhoseExifDirectoryCannotBeReadStillGetsThe
         EXPECT_EQ(exif.fields.count(33434), 0u);   // nothing of the damaged directory
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
         int status = -1;
-        const std::string info = RunTool("tiffinfo '" + out + "' 2>&1", &status);
+        const std::string info = RunCommand("tiffinfo '" + out + "' 2>&1", &status);
         EXPECT_EQ(status, 0) << info;
     }
 }
@@ -274,10 +265,8 @@ TEST_F(ExportTIFFMetadataTest, AJPEGSourcesInteroperabilityPointerIsNotCarried) 
     const std::string source = folder_ / "source.jpg";
     std::ofstream(source, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
 
-    auto* fake = new FakeImage(source, 64, 48);
-    ImageRef image(fake);
-    fake->FillPattern();
-    fake->colorModes = {0, 1, 2};
+    ImageRef image(nullptr);
+    PatternImage(source, image);
     ImageProcessParam p;
     p.colorMode = 1;
     const std::string out = folder_ / "out.tif";
@@ -304,10 +293,8 @@ TEST_F(ExportTIFFMetadataTest, ARecordOf64KiBIsWrittenWhole) {
     const std::string ipt = folder_ / "big.ipt";
     std::ofstream(ipt, std::ios::binary).write(reinterpret_cast<const char*>(record.data()), std::streamsize(record.size()));
 
-    auto* fake = new FakeImage(folder_ / "a.tif", 64, 48);
-    ImageRef image(fake);
-    fake->FillPattern();
-    fake->colorModes = {0, 1, 2};
+    ImageRef image(nullptr);
+    FakeImage* fake = PatternImage(folder_ / "a.tif", image);
     IPTCNAARecord2 loaded;
     ASSERT_TRUE(loaded.ReadFromFile(FilePathSpec(ipt)));
     ASSERT_TRUE(fake->SetIPTCRecord(loaded));
@@ -352,10 +339,8 @@ TEST_F(ExportTIFFMetadataTest, TheWorkingSpaceProfileIsEmbeddedOnlyForColourRend
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (std::string(c.name) == "a grayscale look" && c.look.empty()) continue;
-        auto* fake = new FakeImage(folder_ / "a.tif", 64, 48);
-        ImageRef image(fake);
-        fake->FillPattern();
-        fake->colorModes = {0, 1, 2};
+        ImageRef image(nullptr);
+        PatternImage(folder_ / "a.tif", image);
         ImageProcessParam p;
         p.colorMode = c.colorMode;
         p.workingSpaceName = c.workingSpace;
@@ -369,12 +354,12 @@ TEST_F(ExportTIFFMetadataTest, TheWorkingSpaceProfileIsEmbeddedOnlyForColourRend
         EXPECT_EQ(t.U32(priv.fields.at(3303).word), c.outputSpace);
         if (!c.file) continue;
         const std::string icc = folder_ / "extracted.icc";
-        RunTool("exiftool -b -ICC_Profile '" + out + "' > '" + icc + "'");
+        RunCommand("exiftool -b -ICC_Profile '" + out + "' > '" + icc + "'");
         EXPECT_EQ(ReadBytes(icc), ReadBytes(std::string(LUMORA_TEST_COLOR_FOLDER) + "/" + c.file));
         EXPECT_EQ(Exiftool("-s -s -s -ICC_Profile:ProfileDescription '" + out + "'"), c.workingSpace + "\n");
         if (HaveTool("transicc")) {
             int status = -1;
-            const std::string answer = RunTool("echo '0.5 0.5 0.5' | transicc -i '" + icc + "' -o '*Lab' 2>&1", &status);
+            const std::string answer = RunCommand("echo '0.5 0.5 0.5' | transicc -i '" + icc + "' -o '*Lab' 2>&1", &status);
             EXPECT_EQ(status, 0) << answer;
         }
         EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
@@ -427,10 +412,8 @@ TEST_F(ExportTIFFMetadataTest, AFourInkWorkingSpaceIsRefusedBeforeTheFileIsMade)
         FAIL() << "profile refused: " << e.GetCode();
     }
     ASSERT_TRUE(engine->AddProfile(profile));
-    auto* fake = new FakeImage(folder_ / "a.tif", 64, 48);
-    ImageRef image(fake);
-    fake->FillPattern();
-    fake->colorModes = {0, 1, 2};
+    ImageRef image(nullptr);
+    FakeImage* fake = PatternImage(folder_ / "a.tif", image);
     ImageProcessParam p;
     p.colorMode = 0;
     p.workingSpaceName = "Test Four Inks";

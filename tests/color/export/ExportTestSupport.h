@@ -1,6 +1,9 @@
 #pragma once
 // Helpers of the exporters' tests: a private folder, outside tools, and a
 // small reader of the big-endian TIFFs the exporter writes.
+#include "ExportSizeOptions.h"
+#include "ShellCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -19,19 +22,35 @@ namespace exporttest {
 
 namespace fs = std::filesystem;
 
-inline std::string RunTool(const std::string& command, int* status = nullptr) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        const int rc = ::pclose(p);
-        if (status) *status = rc;
-    }
-    return out;
+using lumora::test::RunCommand;
+
+using lumora::test::HaveTool;
+
+// The size options of a resized export.
+inline NimbalCore::ExportSizeOptions ResizeOptions(int mode, int percent, int width, int height) {
+    NimbalCore::ExportSizeOptions o;
+    o.resizeEnabled = true;
+    o.resizeMode = mode;
+    o.percent = percent;
+    o.pixelWidth = width;
+    o.pixelHeight = height;
+    return o;
 }
 
-inline bool HaveTool(const std::string& name) { return !RunTool("command -v " + name + " 2>/dev/null").empty(); }
+// exiftool with its warnings in the output.
+inline std::string Exiftool(const std::string& args) { return RunCommand("exiftool " + args + " 2>&1"); }
+
+// The value of a tag in exiftool's "-s -s" listing, "<missing>" where it has
+// no line of its own.
+inline std::string ExiftoolField(const std::string& out, const std::string& tag) {
+    const std::string key = tag + ": ";
+    for (size_t at = out.find(key); at != std::string::npos; at = out.find(key, at + 1))
+        if (at == 0 || out[at - 1] == '\n') {
+            const size_t end = out.find('\n', at);
+            return out.substr(at + key.size(), end - at - key.size());
+        }
+    return "<missing>";
+}
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -40,7 +59,7 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 // exiftool's warnings on the file, less those the file's own layout gives.
 inline std::vector<std::string> UnexpectedWarnings(const std::string& path) {
-    const std::string out = RunTool("exiftool -validate -warning -a -s '" + path + "' 2>&1");
+    const std::string out = RunCommand("exiftool -validate -warning -a -s '" + path + "' 2>&1");
     std::vector<std::string> bad;
     std::istringstream lines(out);
     std::string line;

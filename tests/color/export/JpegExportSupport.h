@@ -2,27 +2,23 @@
 // The fixture of the JPEG exporter's tests: the in-memory image kind
 // answering the quality presets for its tables, one export with its outcome,
 // and the pieces of the written file (segments, Exif block, preview).
-#include "ExportImageArray.h"
 #include "ExportJPEGImage.h"
 #include "ExportSizeOptions.h"
 #include "ExportTestSupport.h"
 #include "FakeImage.h"
-#include "ImagePool.h"
 #include "ImageRendering.h"
 #include "JpegQualityPreset.h"
 #include "JpegTestSupport.h"
-#include "NearestScaler.h"
 #include "ProgressCB.h"
-#include "YlmErrp.h"
+#include "ScaledExportTest.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 namespace jpegtest {
 
 using namespace NimbalCore;
 using exporttest::BigEndianTiff;
+using exporttest::Outcome;
 using exporttest::TempFolder;
 using exporttest::TiffDirectory;
 
@@ -38,11 +34,6 @@ public:
     int tableCalls = 0;
 };
 
-struct Outcome {
-    int code = 0;          // YlmErrp code, or a bare status
-    std::string operation; // the YlmErrp's reporting operation
-};
-
 struct JpegSetup {
     int colorMode = 1;
     std::vector<int> colorModes{0, 1, 2};
@@ -53,19 +44,8 @@ struct JpegSetup {
     ProgressCB* progress = nullptr;
 };
 
-class JpegExportTest : public ::testing::Test {
+class JpegExportTest : public exporttest::ScaledExportTest {
 protected:
-    void SetUp() override {
-        exporttest::NearestScalerLog::Reset();
-        SetExportScalerFactory(&exporttest::NearestScaler::Make);
-        oldMask_ = ::umask(022);
-    }
-    void TearDown() override {
-        ::umask(oldMask_);
-        SetExportScalerFactory(nullptr);
-        ImagePool::DeleteInstance();
-    }
-
     PresetImage* MakeImage(int32_t w, int32_t h) {
         auto* fake = new PresetImage(folder_ / "source.tif", w, h);
         hold_ = ImageRef(fake);
@@ -89,18 +69,7 @@ protected:
         e.SetRenderGPSText(s.label);
         e.SetProgressCB(s.progress);
         e.SetQualityCode(s.quality);
-        Outcome o;
-        try {
-            e.SaveFile();
-        } catch (const YlmErrp& err) {
-            o.code = err.GetCode();
-            o.operation = err.Get()->GetMessage();
-        } catch (NbErrorCodes code) {
-            o.code = code;
-        } catch (int code) {
-            o.code = code;
-        }
-        return o;
+        return Save(e);
     }
 
     Outcome Export(coretest::FakeImage* fake, const std::string& target, const JpegSetup& s) {
@@ -108,11 +77,6 @@ protected:
         ExportJPEGImage e(rendering, FilePathSpec(target), &array_);
         return Run(e, s);
     }
-
-    TempFolder folder_;
-    ImageRef hold_{nullptr};
-    ExportImageArray array_;
-    mode_t oldMask_ = 022;
 };
 
 inline const Segment* Find(const std::vector<Segment>& segments, uint8_t marker) {

@@ -3,6 +3,7 @@
 // wrote. Every entry handed out for the IFD0, Exif and GPS directories must
 // equal, value for value, what `exiftool -v3 -n` reads from the source.
 #include "Exif.h"
+#include "ShellCommand.h"
 #include "TiffTag.h"
 #include "TiffTypeSize.h"
 
@@ -21,23 +22,13 @@
 #include <vector>
 
 using namespace NimbalCore;
+using lumora::test::RunCommand;
 
 namespace {
 
-std::string RunTool(const std::string& command) {
-    std::string out;
-    if (std::FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
 bool HaveTools() {
-    return !RunTool("command -v exiftool").empty() && !RunTool("command -v raw2tiff").empty() &&
-           !RunTool("command -v tiffcp").empty() && !RunTool("command -v cjpeg").empty();
+    return !RunCommand("command -v exiftool").empty() && !RunCommand("command -v raw2tiff").empty() &&
+           !RunCommand("command -v tiffcp").empty() && !RunCommand("command -v cjpeg").empty();
 }
 
 const char* const kTags =
@@ -57,17 +48,17 @@ std::string MakeSource(const std::string& kind) {
     const std::string stem = TempStem(kind);
     if (kind == "jpg") {
         std::ofstream(stem + ".ppm", std::ios::binary) << "P6\n8 8\n255\n" << std::string(192, '\x60');
-        RunTool("cjpeg " + stem + ".ppm > " + stem + ".jpg 2>&1");
+        RunCommand("cjpeg " + stem + ".ppm > " + stem + ".jpg 2>&1");
         std::remove((stem + ".ppm").c_str());
     } else {
         std::ofstream(stem + ".raw", std::ios::binary) << std::string(64, '\x80');
-        RunTool("raw2tiff -w 8 -l 8 -b 1 " + stem + ".raw " + stem + ".tif 2>&1");
+        RunCommand("raw2tiff -w 8 -l 8 -b 1 " + stem + ".raw " + stem + ".tif 2>&1");
         std::remove((stem + ".raw").c_str());
         if (kind == "MM")
-            RunTool("tiffcp -B " + stem + ".tif " + stem + "b.tif && mv " + stem + "b.tif " + stem + ".tif");
+            RunCommand("tiffcp -B " + stem + ".tif " + stem + "b.tif && mv " + stem + "b.tif " + stem + ".tif");
     }
     const std::string path = stem + (kind == "jpg" ? ".jpg" : ".tif");
-    RunTool(std::string("exiftool -q -q -n -overwrite_original ") + kTags + " " + path + " 2>&1");
+    RunCommand(std::string("exiftool -q -q -n -overwrite_original ") + kTags + " " + path + " 2>&1");
     return path;
 }
 
@@ -90,7 +81,7 @@ uint16_t TypeFromName(const std::string& name) {
 // exiftool's verbose listing, by directory kind (1 IFD0, 4 Exif, 16 GPS) and tag.
 std::map<int, std::map<uint16_t, ToolEntry>> ReadWithExiftool(const std::string& path) {
     std::map<int, std::map<uint16_t, ToolEntry>> dirs;
-    const std::string listing = RunTool("exiftool -v3 -n " + path + " 2>&1");
+    const std::string listing = RunCommand("exiftool -v3 -n " + path + " 2>&1");
     const std::regex header(R"(^[ |]*\+ \[(\w+) directory)");
     const std::regex tag(R"(- Tag 0x([0-9a-f]{4}) \((\d+) bytes, (\w+)\[(\d+)\])");
     const std::regex dump(R"(^[ |]*[0-9a-f]{4,}: ((?:[0-9a-f]{2} )+))");
@@ -206,7 +197,7 @@ TEST(ExifSourcesTest, EntriesEqualWhatExiftoolReads) {
         ASSERT_EQ(exif.ReadFromFile(path), 0);
         EXPECT_TRUE(exif.IsOpen());
         ASSERT_EQ(exif.CollectEntries(0x7F), 0);
-        const bool bigEndian = kind == "MM" || RunTool("exiftool -n -s3 -ExifByteOrder " + path).rfind("MM", 0) == 0;
+        const bool bigEndian = kind == "MM" || RunCommand("exiftool -n -s3 -ExifByteOrder " + path).rfind("MM", 0) == 0;
         CompareWithExiftool(exif, path, bigEndian, kind != "jpg");
         if (kind != "jpg") {
             // APEX values of t = 1/125, N = 5.6, EI = 200.

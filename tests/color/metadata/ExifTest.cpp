@@ -1,5 +1,6 @@
 // The Exif collector on files exiftool wrote and on hand-made bad sources.
 #include "Exif.h"
+#include "ShellCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +12,9 @@
 #include <vector>
 
 using namespace NimbalCore;
+using lumora::test::RunCommand;
 
 namespace {
-
-std::string RunTool(const std::string& command) {
-    std::string out;
-    if (std::FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
 
 uint32_t Host32(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
 
@@ -32,10 +23,10 @@ std::string MakeSource(const std::string& order, const std::string& tags) {
     const std::string dir = std::filesystem::temp_directory_path().string();
     const std::string stem = dir + "/lumora-exif-" + std::to_string(getpid()) + order;
     std::ofstream(stem + ".raw", std::ios::binary) << std::string(64, '\x80');
-    RunTool("raw2tiff -w 8 -l 8 -b 1 " + stem + ".raw " + stem + ".tif 2>&1");
+    RunCommand("raw2tiff -w 8 -l 8 -b 1 " + stem + ".raw " + stem + ".tif 2>&1");
     std::remove((stem + ".raw").c_str());
-    if (order == "MM") RunTool("tiffcp -B " + stem + ".tif " + stem + "b.tif && mv " + stem + "b.tif " + stem + ".tif");
-    RunTool("exiftool -q -overwrite_original " + tags + " " + stem + ".tif 2>&1");
+    if (order == "MM") RunCommand("tiffcp -B " + stem + ".tif " + stem + "b.tif && mv " + stem + "b.tif " + stem + ".tif");
+    RunCommand("exiftool -q -overwrite_original " + tags + " " + stem + ".tif 2>&1");
     return stem + ".tif";
 }
 
@@ -48,7 +39,7 @@ std::vector<uint8_t> LittleTiff(std::vector<uint8_t> ifd0AndMore) {
 } // namespace
 
 TEST(ExifTest, CollectsWhatExiftoolWroteInBothByteOrders) {
-    if (RunTool("command -v exiftool").empty() || RunTool("command -v raw2tiff").empty()) GTEST_SKIP();
+    if (RunCommand("command -v exiftool").empty() || RunCommand("command -v raw2tiff").empty()) GTEST_SKIP();
     const std::string tags =
         "-ExposureTime=0.008 -FNumber=5.6 -ExposureIndex=200 -ISO=200 -Make=Orvex -Model=ZYNM01 "
         "-GPSLatitude=59.9 -GPSLatitudeRef=N -GPSAltitude=12.5 -DateTimeOriginal='2026:12:10 18:30:00'";

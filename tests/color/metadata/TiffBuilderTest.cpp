@@ -1,8 +1,9 @@
 // The TIFF header builder: layout, alignment, inline and out-of-line values,
 // byte order, offset fix-ups, and a header checked by libtiff and exiftool.
-#include "TiffBuilder.h"
 
 #include "NbErrorCodes.h"
+#include "ShellCommand.h"
+#include "TiffBuilder.h"
 #include "TiffTag.h"
 #include "TiffTypeSize.h"
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 using namespace NimbalCore;
+using lumora::test::RunCommand;
 
 namespace {
 
@@ -30,17 +32,6 @@ const uint8_t* EntryAt(TiffBuilder& b, uint32_t ifdOffset, int i) { return Block
 void AddLong(TiffBuilder& b, uint16_t tag, uint32_t value) {
     TiffEntry e{tag, TiffTypeLong, 1, &value};
     b.AddEntry(&e);
-}
-
-std::string RunTool(const std::string& command) {
-    std::string out;
-    if (std::FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
 }
 
 } // namespace
@@ -231,7 +222,7 @@ TEST(TiffBuilderTest, NullEntryThrows) {
 }
 
 TEST(TiffBuilderTest, FiveDirectoryHeaderReadByOutsideTools) {
-    if (RunTool("command -v tiffinfo").empty() || RunTool("command -v exiftool").empty()) GTEST_SKIP() << "tools missing";
+    if (RunCommand("command -v tiffinfo").empty() || RunCommand("command -v exiftool").empty()) GTEST_SKIP() << "tools missing";
     const uint32_t width = 16, height = 8, thumbW = 4, thumbH = 2;
     TiffBuilder b(TiffBuilder::TiffFile);
     b.SetMainImageByteCount(int32_t(width * height));
@@ -297,12 +288,12 @@ TEST(TiffBuilderTest, FiveDirectoryHeaderReadByOutsideTools) {
         out.write(std::string(width * height, char(0x80)).data(), width * height);
         out.write(std::string(thumbW * thumbH, char(0x40)).data(), thumbW * thumbH);
     }
-    const std::string dump = RunTool("tiffdump " + path + " 2>&1");
+    const std::string dump = RunCommand("tiffdump " + path + " 2>&1");
     EXPECT_EQ(dump.find("rror"), std::string::npos) << dump;
-    const std::string info = RunTool("tiffinfo " + path + " 2>&1");
+    const std::string info = RunCommand("tiffinfo " + path + " 2>&1");
     EXPECT_NE(info.find("Image Width: 16 Image Length: 8"), std::string::npos) << info;
     EXPECT_EQ(info.find("rror"), std::string::npos) << info;
-    const std::string validate = RunTool("exiftool -validate -warning -a -s " + path + " 2>&1");
+    const std::string validate = RunCommand("exiftool -validate -warning -a -s " + path + " 2>&1");
     EXPECT_NE(validate.find("Validate"), std::string::npos) << validate;
     // Only minor warnings ("[minor]") may remain.
     std::string line;
@@ -314,7 +305,7 @@ TEST(TiffBuilderTest, FiveDirectoryHeaderReadByOutsideTools) {
             EXPECT_NE(line.find("[minor]"), std::string::npos) << line;
         }
     }
-    const std::string exif = RunTool("exiftool -n -s -ExposureTime -GPSVersionID -ExifVersion " + path + " 2>&1");
+    const std::string exif = RunCommand("exiftool -n -s -ExposureTime -GPSVersionID -ExifVersion " + path + " 2>&1");
     EXPECT_NE(exif.find("ExposureTime                    : 0.008"), std::string::npos) << exif;
     EXPECT_NE(exif.find("GPSVersionID                    : 2 2 0 0"), std::string::npos) << exif;
     std::remove(path.c_str());

@@ -5,15 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 namespace {
 
+// The container's numbers are little-endian 32-bit words.
+void AppendWords(std::vector<uint8_t>& out, std::initializer_list<uint32_t> words) {
+    for (uint32_t v : words)
+        for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+}
+
 std::vector<uint8_t> Header(uint32_t w, uint32_t h, uint32_t pixels, uint32_t table, uint32_t count,
                             uint32_t version = 1, const char* magic = "ZPRO") {
     std::vector<uint8_t> out(magic, magic + 4);
-    for (uint32_t v : {version, w, h, pixels, table, count})
-        for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    AppendWords(out, {version, w, h, pixels, table, count});
     return out;
 }
 
@@ -55,8 +61,7 @@ TEST(ZproContainer, HeaderChecksEveryFieldAgainstTheFileSize) {
 
 std::vector<uint8_t> Entry(uint32_t id, uint32_t type, uint32_t count, uint32_t length, std::vector<uint8_t> bytes) {
     std::vector<uint8_t> out;
-    for (uint32_t v : {id, type, count, length})
-        for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    AppendWords(out, {id, type, count, length});
     out.insert(out.end(), bytes.begin(), bytes.end());
     return out;
 }

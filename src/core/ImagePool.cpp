@@ -8,6 +8,7 @@
 #include "StripWorkingBlocks.h"
 #include "YlmErrp.h"
 
+#include <mutex>
 #include <vector>
 
 namespace NimbalCore {
@@ -67,6 +68,11 @@ YlmMutex& ImagePool::GetPoolLock() {
 ImagePool* ImagePool::Live() { return gPool.load(std::memory_order_acquire); }
 
 ImagePool* ImagePool::Instance() {
+    if (ImagePool* pool = gPool.load(std::memory_order_acquire)) return pool;
+    // Two threads asking first would otherwise each make a pool, and images
+    // would be counted in one of them while the other leaked.
+    static std::mutex* creation = new std::mutex;
+    std::lock_guard<std::mutex> guard(*creation);
     if (ImagePool* pool = gPool.load(std::memory_order_acquire)) return pool;
     ImagePool* pool = new ImagePool;
     gPool.store(pool, std::memory_order_release);

@@ -242,3 +242,25 @@ TEST_F(ImagePoolTest, ReleasingWhileAnotherThreadEvictsDoesNotDeadlock) {
     watcher.join();
     EXPECT_LE(pool->GetOpenCount(), 51);
 }
+
+namespace {
+
+// Threads that ask for the pool first, all at once, get the one pool.
+TEST_F(ImagePoolTest, ThreadsAskingFirstShareOnePool) {
+    for (int round = 0; round < 20; ++round) {
+        ImagePool::DeleteInstance();
+        std::atomic<int> ready{0};
+        std::vector<ImagePool*> seen(4, nullptr);
+        std::vector<std::thread> threads;
+        for (size_t t = 0; t < seen.size(); ++t)
+            threads.emplace_back([&, t] {
+                ++ready;
+                while (ready.load() < int(seen.size())) std::this_thread::yield();
+                seen[t] = ImagePool::Instance();
+            });
+        for (std::thread& t : threads) t.join();
+        for (ImagePool* pool : seen) EXPECT_EQ(pool, ImagePool::Live());
+    }
+}
+
+} // namespace

@@ -1,0 +1,29 @@
+#pragma once
+// A wxMenu (or a menu bar) as the shell's menu logic sees it.
+#include "MenuSeam.h"
+
+class wxMenu;
+class wxMenuBar;
+
+class WxMenuSeam : public MenuSeam {
+public:
+    // menu: the context menu's resource menu, whose first submenu is the
+    // popup; or a menu bar (its menus are searched by command).
+    explicit WxMenuSeam(wxMenu* menu) : menu_(menu) {}
+    explicit WxMenuSeam(wxMenuBar* bar) : bar_(bar) {}
+
+    void Enable(int command, bool enable) override;
+    void Check(int command, bool check) override;
+    void SetLabel(int command, const std::string& label) override;
+    int FindSubmenuStartingWith(int firstCommand) override;
+    void ClearSubmenu(int position) override;
+    void AppendToSubmenu(int position, int command, const std::string& label, bool checked) override;
+    void EnableEntry(int position, bool enable) override;
+
+private:
+    wxMenu* Popup() const;
+    wxMenu* SubmenuAt(int position) const;
+
+    wxMenu* menu_ = nullptr;
+    wxMenuBar* bar_ = nullptr;
+};

@@ -1,0 +1,320 @@
+#include "CLumoraApp.h"
+
+#include "BlockOMemoryPool.h"
+#include "CAbout.h"
+#include "CContactSheetDoc.h"
+#include "CContactSheetView.h"
+#include "CHulk.h"
+#include "CImageSettings.h"
+#include "CLMPreviewView.h"
+#include "CLumoraDoc.h"
+#include "CLumoraView.h"
+#include "CMainFrame.h"
+#include "COutputOptionsDlg.h"
+#include "CPreviewDoc.h"
+#include "CScrambledEggs.h"
+#include "CSplashScreenDlg.h"
+#include "ColorEngine.h"
+#include "DocumentTemplates.h"
+#include "FrameStringIds.h"
+#include "ImagePool.h"
+#include "InstalledImageKinds.h"
+#include "LocalizedText.h"
+#include "LumoraDocManager.h"
+#include "LumoraServer.h"
+#include "MessageBoxService.h"
+#include "OpenFileFilter.h"
+#include "ProfileItemManager.h"
+#include "RecentFileList.h"
+#include "RuntimeFolder.h"
+#include "SendToMenuItem.h"
+#include "ShellServices.h"
+#include "ShutdownSequence.h"
+#include "StartupSequence.h"
+#include "StringIds.h"
+#include "WxInstanceTransport.h"
+#include "WxMenuSeam.h"
+
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/menu.h>
+
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+// Template resource ids and the classes of their documents and views.
+struct TemplateClasses {
+    wxClassInfo* doc;
+    wxClassInfo* view;
+};
+
+TemplateClasses ClassesOf(DocumentTemplateInfo::Kind kind) {
+    switch (kind) {
+    case DocumentTemplateInfo::kContactSheet:
+        return {wxCLASSINFO(CContactSheetDoc), wxCLASSINFO(CContactSheetView)};
+    case DocumentTemplateInfo::kPreview:
+        return {wxCLASSINFO(CPreviewDoc), wxCLASSINFO(CLMPreviewView)};
+    case DocumentTemplateInfo::kAutomation:
+    default:
+        return {wxCLASSINFO(CLumoraDoc), wxCLASSINFO(CLumoraView)};
+    }
+}
+
+std::string CurrentFolder() {
+    std::string folder(4096, '\0');
+    if (!::getcwd(folder.data(), folder.size())) return "/";
+    folder.resize(std::char_traits<char>::length(folder.c_str()));
+    return folder;
+}
+
+} // namespace
+
+// The steps of start-up as this program does them.
+class AppStartupSteps : public StartupSteps {
+public:
+    explicit AppStartupSteps(CLumoraApp& app) : app_(app) {}
+
+    void OpenSettings() override {
+        UseProgramNumericLocale();
+        InstallShellServices();
+    }
+    bool RunSplash() override {
+        app_.firstInstance_ = true;
+        bool ctrlClicked = false;
+        {
+            CSplashScreenDlg splash(nullptr);
+            splash.ShowModal();
+            ctrlClicked = splash.WasCtrlClicked();
+        }
+        if (ctrlClicked) {
+            CScrambledEggs(nullptr).ShowModal();
+            CHulk(nullptr).ShowModal();
+        }
+        return app_.mainFrame_ != nullptr;
+    }
+    void SetAppName(const std::string& name) override { app_.SetAppDisplayName(wxString::FromUTF8(name)); }
+    void LoadRecentFiles() override { TheRecentFileList().Load(); }
+    void RegisterTemplates() override { app_.RegisterTemplates(); }
+    bool LoadMainFrame() override {
+        if (!app_.mainFrame_->CreateFrame()) return false;
+        app_.SetTopWindow(app_.mainFrame_);
+        if (CImageSettings* bar = app_.mainFrame_->GetImageSettings()) bar->UpdateCropChoice();
+        return true;
+    }
+    void StartAutomationServer() override { app_.StartServer(); }
+    void CreateCore() override {
+        NimbalCore::InstalledImageKinds::Install();
+        NimbalCore::ImagePool::Instance();
+        NimbalCore::BlockOMemoryPool::Instance(true);
+        app_.coreCreated_ = true;
+        NimbalCore::ColorEngine* engine = NimbalCore::ColorEngine::Instance(0, 1);
+        std::string workingSpace;
+        ProfileItemManager().GetString(PI_WORKING_SPACE_NAME, workingSpace);
+        engine->SetWorkingSpaceName(workingSpace);
+    }
+    InstallationStatus ReadInstallation() override { return ReadInstallationStatus(); }
+    void AddToRecentFiles(const std::string& path) override {
+        TheRecentFileList().Add(path);
+        TheRecentFileList().Save();
+    }
+    void SetUserControl(bool user) override { app_.userControl_ = user; }
+    bool OpenDocument(const std::string& path) override { return app_.OpenDocumentFile(path) != nullptr; }
+    bool PrintDocument(const PrintRequest& request) override {
+        // Printing a document from the command line is not available in
+        // this build: the document opens and the request is refused.
+        app_.OpenDocumentFile(request.path);
+        std::cerr << "Lumora: printing is not available: " << request.path << "\n";
+        return false;
+    }
+    void ShowMainFrame() override {
+        app_.mainFrame_->Show();
+        app_.mainFrame_->Raise();
+    }
+    void SetReady() override { app_.SetReady(); }
+    void UpdateSendToMenuItem() override { app_.UpdateSendToMenuItem(app_.mainFrame_->GetMenuBar()); }
+
+private:
+    CLumoraApp& app_;
+};
+
+class AppShutdownSteps : public ShutdownSteps {
+public:
+    explicit AppShutdownSteps(CLumoraApp& app) : app_(app) {}
+    void StopSound() override {}
+    void StopAutomationServer() override { app_.server_.reset(); }
+    void DeleteImagePool() override {
+        if (app_.coreCreated_) NimbalCore::ImagePool::DeleteInstance();
+    }
+    void DeleteMemoryPool() override {
+        if (app_.coreCreated_) NimbalCore::BlockOMemoryPool::DeleteInstance();
+    }
+    void BaseExit() override {}
+
+private:
+    CLumoraApp& app_;
+};
+
+wxIMPLEMENT_APP_NO_MAIN(CLumoraApp);
+
+CLumoraApp::CLumoraApp() : slideMountFormat_("CF_SLIDEMOUNT_SELECTION_LIST"), automation_(*this) {}
+
+CLumoraApp::~CLumoraApp() = default;
+
+bool CLumoraApp::OnInit() {
+    // No wxApp::OnInit: the command line is the program's own (paths and
+    // the automation options), parsed by the shell model.
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(argv[i].utf8_string());
+    const RuntimeFolder runtime = ResolveRuntimeFolder();
+    socketPath_ = AutomationSocketPath(runtime.path);
+    transport_ = std::make_unique<WxInstanceTransport>(runtime.path, socketPath_);
+
+    Bind(wxEVT_MENU, &CLumoraApp::OnAbout, this, 57664);
+    Bind(wxEVT_MENU, &CLumoraApp::OnOpen, this, 57601);
+    Bind(wxEVT_MENU, &CLumoraApp::OnOpenWith, this, 32904);
+    Bind(wxEVT_MENU, &CLumoraApp::OnPreferences, this, 33109);
+
+    AppStartupSteps steps(*this);
+    const StartupResult result =
+        RunStartup(steps, *transport_, args, CurrentFolder(), socketPath_, MessageBoxService::Current(), std::cerr);
+    firstInstance_ = result.firstInstance;
+    runLoop_ = result.run;
+    exitStatus_ = result.exitStatus;
+    if (!runLoop_ && mainFrame_) {
+        mainFrame_->Destroy();
+        mainFrame_ = nullptr;
+    }
+    // The event loop runs only for a started first instance; OnRun answers
+    // the status otherwise.
+    return true;
+}
+
+int CLumoraApp::OnRun() {
+    if (!runLoop_) return exitStatus_;
+    return wxApp::OnRun();
+}
+
+int CLumoraApp::OnExit() {
+    AppShutdownSteps steps(*this);
+    RunShutdown(steps, firstInstance_);
+    if (docManager_) {
+        docManager_->Clear(true);
+        delete docManager_;
+        docManager_ = nullptr;
+    }
+    if (coreCreated_) NimbalCore::ColorEngine::DeleteInstance();
+    RemoveShellServices();
+    return wxApp::OnExit();
+}
+
+void CLumoraApp::CreateMainFrame() {
+    if (mainFrame_) return;
+    if (!docManager_) docManager_ = new LumoraDocManager;
+    auto* frame = new CMainFrame(docManager_);
+    if (!frame->LanguageLoaded()) {
+        const std::string text = LoadUntranslatedString(IDS_NOT_PROPERLY_INSTALLED);
+        std::cerr << text << "\n";
+        MessageBoxService::Current().ShowWithIcon(text, LoadUntranslatedString(IDS_APP_TITLE), MessageBoxService::kOk,
+                                                  MessageBoxService::kStop);
+        delete frame;
+        return;
+    }
+    mainFrame_ = frame;
+}
+
+void CLumoraApp::RegisterTemplates() {
+    if (!templates_.empty()) return;
+    for (const DocumentTemplateInfo& info : DocumentTemplates()) {
+        const DocStringFields fields = SplitDocString(info.docString);
+        const TemplateClasses classes = ClassesOf(info.kind);
+        const wxString filter = fields.filterExt.empty() ? wxString() : wxString::FromUTF8("*" + fields.filterExt);
+        const wxString ext = fields.filterExt.empty() ? wxString() : wxString::FromUTF8(fields.filterExt.substr(1));
+        templates_.push_back(new wxDocTemplate(docManager_, wxString::FromUTF8(fields.filterName), filter, wxEmptyString,
+                                               ext, wxString::FromUTF8(fields.docName),
+                                               wxString::FromUTF8(fields.docName), classes.doc, classes.view,
+                                               info.kind == DocumentTemplateInfo::kAutomation ? wxTEMPLATE_INVISIBLE
+                                                                                             : wxTEMPLATE_VISIBLE));
+    }
+}
+
+bool CLumoraApp::StartServer() {
+    server_ = std::make_unique<LumoraServer>(automation_);
+    if (server_->Listen(socketPath_)) return true;
+    server_.reset();
+    return false;
+}
+
+void CLumoraApp::WithdrawFrame() { server_.reset(); }
+
+wxDocument* CLumoraApp::OpenDocumentFile(const std::string& path) {
+    if (!docManager_) return nullptr;
+    return docManager_->CreateDocument(wxString::FromUTF8(path), wxDOC_SILENT);
+}
+
+bool CLumoraApp::IsMainFrameVisible() { return mainFrame_ && mainFrame_->IsShown(); }
+
+void CLumoraApp::ShowMainFrame(bool show) {
+    if (!mainFrame_) return;
+    if (show) {
+        mainFrame_->Show();
+        if (mainFrame_->IsIconized()) mainFrame_->Iconize(false);
+    } else {
+        mainFrame_->Hide();
+    }
+}
+
+void CLumoraApp::OpenDocument(const std::string& path) { OpenDocumentFile(path); }
+
+void CLumoraApp::BringForward() {
+    if (!mainFrame_) return;
+    if (mainFrame_->IsIconized()) mainFrame_->Iconize(false);
+    // The last active window of the program: a modal dialog when one is up.
+    wxWindow* front = mainFrame_;
+    for (wxWindow* window : wxTopLevelWindows) {
+        auto* dialog = wxDynamicCast(window, wxDialog);
+        if (dialog && dialog->IsModal() && dialog->IsShown()) front = dialog;
+    }
+    front->Raise();
+    if (auto* top = wxDynamicCast(front, wxTopLevelWindow)) top->RequestUserAttention(wxUSER_ATTENTION_INFO);
+}
+
+void CLumoraApp::UpdateSendToMenuItem(wxMenuBar* menuBar) {
+    if (!menuBar) return;
+    WxMenuSeam seam(menuBar);
+    ::UpdateSendToMenuItem(seam);
+}
+
+void CLumoraApp::OnAbout(wxCommandEvent&) {
+    CAbout about(mainFrame_);
+    about.ShowModal();
+}
+
+void CLumoraApp::OnPreferences(wxCommandEvent&) {
+    COutputOptionsDlg preferences(mainFrame_);
+    preferences.ShowModal();
+}
+
+void CLumoraApp::OnOpen(wxCommandEvent&) {
+    wxFileDialog dialog(mainFrame_, wxString::FromUTF8(OpenDialogTitle()),
+                        wxString::FromUTF8(OpenDialogStartFolder()), wxEmptyString,
+                        wxString::FromUTF8(OpenFilterWildcard()), wxFD_OPEN);
+    dialog.SetFilterIndex(kOpenFilterInitialIndex);
+    if (dialog.ShowModal() != wxID_OK) return;
+    OpenDocumentFile(dialog.GetPath().utf8_string());
+    RememberOpenFolder(dialog.GetDirectory().utf8_string());
+}
+
+void CLumoraApp::OnOpenWith(wxCommandEvent&) {
+    wxFileDialog dialog(mainFrame_, wxString::FromUTF8(TranslateString("Choose the Application for Opening Saved Images")),
+                        wxString::FromUTF8(OpenWithStartFolder()), wxEmptyString,
+                        wxString::FromUTF8(OpenWithFilter()), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) return;
+    const std::string path = dialog.GetPath().utf8_string();
+    if (!IsRunnableProgram(path)) return;
+    if (mainFrame_) {
+        WxMenuSeam seam(mainFrame_->GetMenuBar());
+        SetOpenWithProgram(path, seam);
+    }
+}

@@ -1,0 +1,24 @@
+#include "CSplashScreenDlg.h"
+
+#include "CLumoraApp.h"
+
+CSplashScreenDlg::CSplashScreenDlg(wxWindow* parent)
+    : PictureDialog(parent, kSplash, "Zyn Lumora"), timer_(this, kTimerId) {
+    Bind(wxEVT_TIMER, &CSplashScreenDlg::OnTimer, this, kTimerId);
+    timer_.StartOnce(1000);
+}
+
+void CSplashScreenDlg::OnClick(wxMouseEvent& event) {
+    timer_.Stop();
+    if (event.ControlDown()) ctrlClicked_ = true;
+    Finish();
+}
+
+void CSplashScreenDlg::OnTimer(wxTimerEvent&) { Finish(); }
+
+void CSplashScreenDlg::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    wxGetApp().CreateMainFrame();
+    EndModal(wxID_OK);
+}

@@ -24,9 +24,9 @@ constexpr Aspect kFixedAspects[] = {{1, 1}, {1, 1}, {2, 3}, {3, 2}, {4, 5}, {5, 
 int SignOf(double v) { return v < 0 ? -1 : 1; }
 
 // The ratio arithmetic of a constrained drag: the driven extent from the
-// driving one, rounded to the nearest pixel.
-int Scaled(int driving, double to, double from) {
-    return SignOf(driving) * int(std::trunc((std::abs(double(driving)) * to + from * 0.5) / from));
+// driving one, rounded to the nearest pixel, in the driven one's direction.
+int Scaled(int driven, double driving, double to, double from) {
+    return SignOf(driven) * int(std::trunc((std::abs(driving) * to + from * 0.5) / from));
 }
 
 void Normalize(IntRect& r) {
@@ -129,13 +129,15 @@ void CropGeometry::ComputeCropRectForMode(int mode, const IntRect& bounds, IntPo
 
     if (mode >= kSquare && mode <= kKeepCurrent) {
         if (widthDrives) {
-            dy = Scaled(dx, h, w);
-            if (anchor.y + dy > bounds.bottom) dx = SignOf(dx) * int(std::trunc(((bounds.bottom - anchor.y) * double(w) + h * 0.5) / h));
-            else if (anchor.y + dy < bounds.top) dx = SignOf(dx) * int(std::trunc(((anchor.y - bounds.top) * double(w) + h * 0.5) / h));
+            dy = Scaled(dy, dx, h, w);
+            // Past the image the height stops at its edge and the width
+            // follows; the rectangle is clipped to the image later.
+            if (anchor.y + dy > bounds.bottom) dx = Scaled(dx, bounds.bottom - anchor.y, w, h);
+            else if (anchor.y + dy < bounds.top) dx = Scaled(dx, anchor.y - bounds.top, w, h);
         } else {
-            dx = Scaled(dy, w, h);
-            if (anchor.x + dx > bounds.right) dy = SignOf(dy) * int(std::trunc(((bounds.right - anchor.x) * double(h) + w * 0.5) / w));
-            else if (anchor.x + dx < bounds.left) dy = SignOf(dy) * int(std::trunc(((anchor.x - bounds.left) * double(h) + w * 0.5) / w));
+            dx = Scaled(dx, dy, w, h);
+            if (anchor.x + dx > bounds.right) dy = Scaled(dy, bounds.right - anchor.x, h, w);
+            else if (anchor.x + dx < bounds.left) dy = Scaled(dy, anchor.x - bounds.left, h, w);
         }
     }
 

@@ -54,5 +54,5 @@ bool TranslatedToolTip(int command, std::string& out);
 // The prompt for the status bar: the part before the first newline,
 // translated.
 std::string TranslatedPrompt(int command);
-// Cut to at most 79 bytes without splitting a UTF-8 character.
+// The first 79 characters (UTF-8 code points) of the text.
 std::string CutToolTip(const std::string& text);

@@ -14,9 +14,9 @@ public:
     virtual void SetLabel(int command, const std::string& label) = 0;
 
     // The submenu whose first item is firstCommand, searched among the
-    // submenus of the menu's first submenu (the popup of a context-menu
-    // resource); -1 when there is none. The answer is a position in that
-    // popup, valid until the popup's entries change.
+    // entries of the popup (the context menu itself, the first submenu of
+    // its resource); -1 when there is none. The answer is the entry's
+    // position in the popup, valid until the popup's entries change.
     virtual int FindSubmenuStartingWith(int firstCommand) = 0;
     virtual void ClearSubmenu(int position) = 0;
     virtual void AppendToSubmenu(int position, int command, const std::string& label, bool checked) = 0;

@@ -4,12 +4,13 @@
 
 class wxMenu;
 class wxMenuBar;
+class wxMenuItem;
 
 class WxMenuSeam : public MenuSeam {
 public:
-    // menu: the context menu's resource menu, whose first submenu is the
-    // popup; or a menu bar (its menus are searched by command).
-    explicit WxMenuSeam(wxMenu* menu) : menu_(menu) {}
+    // popup: the context menu as it is shown; or a menu bar (its menus are
+    // searched by command; it has no submenu to rebuild).
+    explicit WxMenuSeam(wxMenu* popup) : menu_(popup) {}
     explicit WxMenuSeam(wxMenuBar* bar) : bar_(bar) {}
 
     void Enable(int command, bool enable) override;
@@ -21,7 +22,7 @@ public:
     void EnableEntry(int position, bool enable) override;
 
 private:
-    wxMenu* Popup() const;
+    wxMenuItem* Find(int command) const;
     wxMenu* SubmenuAt(int position) const;
 
     wxMenu* menu_ = nullptr;

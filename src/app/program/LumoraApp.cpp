@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+wxIMPLEMENT_APP_NO_MAIN(CLumoraApp);
+
 int main(int argc, char** argv) {
     setenv("GDK_BACKEND", "x11", 0);
     return wxEntry(argc, argv);

@@ -1,5 +1,7 @@
 #include "CImageHistogram.h"
 
+#include "FrameStringIds.h"
+#include "StringResources.h"
 #include "TranslateWindow.h"
 
 #include <wx/checkbox.h>
@@ -8,7 +10,7 @@
 #include <wx/stattext.h>
 
 CImageHistogram::CImageHistogram(wxWindow* parent)
-    : CResizableDialogBar(parent, 1124, "Output Histogram", wxSize(260, 190)) {
+    : CResizableDialogBar(parent, 1124, LoadResourceString(IDS_OUTPUT_HISTOGRAM_TITLE), wxSize(260, 190)) {
     auto* column = new wxBoxSizer(wxVERTICAL);
     graph_ = new wxWindow(this, 1119, wxDefaultPosition, wxSize(256, 128), wxBORDER_SIMPLE);
     graph_->Bind(wxEVT_PAINT, &CImageHistogram::OnPaintGraph, this);

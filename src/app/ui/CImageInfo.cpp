@@ -4,7 +4,10 @@
 #include "CMainFrame.h"
 #include "CSoundBar.h"
 #include "ProfileItemManager.h"
+#include "FrameStringIds.h"
+#include "StringResources.h"
 #include "TranslateWindow.h"
+#include "WxCommandId.h"
 
 #include <wx/button.h>
 #include <wx/combobox.h>
@@ -23,10 +26,10 @@ wxSize StoredSize() {
 }
 } // namespace
 
-CImageInfo::CImageInfo(wxWindow* parent) : CResizableDialogBar(parent, 153, "Image Info", StoredSize()) {
+CImageInfo::CImageInfo(wxWindow* parent) : CResizableDialogBar(parent, 153, LoadResourceString(IDS_IMAGE_INFO_TITLE), StoredSize()) {
     Geometry().minSize = {225, 325};
     auto* column = new wxBoxSizer(wxVERTICAL);
-    column->Add(new wxButton(this, 32854, "IPTC / &Job Tracker..."), 0, wxALL, 4);
+    column->Add(new wxButton(this, ToWxId(32854), "IPTC / &Job Tracker..."), 0, wxALL, 4);
     column->Add(new wxStaticText(this, wxID_ANY, "Sound"), 0, wxLEFT | wxTOP, 4);
     soundRow_ = new wxBoxSizer(wxHORIZONTAL);
     sounds_ = new wxComboBox(this, 1051, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0, nullptr, wxCB_READONLY);

@@ -6,7 +6,10 @@
 #include "CMainFrame.h"
 #include "CToolsBar.h"
 #include "LocalizedText.h"
+#include "FrameStringIds.h"
+#include "StringResources.h"
 #include "TranslateWindow.h"
+#include "WxCommandId.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -24,7 +27,7 @@ wxStaticText* Label(wxWindow* parent, const char* text) { return new wxStaticTex
 } // namespace
 
 CImageSettings::CImageSettings(wxWindow* parent)
-    : CResizableDialogBar(parent, 103, "Image Controls", wxSize(250, 440)) {
+    : CResizableDialogBar(parent, 103, LoadResourceString(IDS_IMAGE_CONTROLS_TITLE), wxSize(250, 440)) {
     auto* column = new wxBoxSizer(wxVERTICAL);
     toolsRow_ = new wxBoxSizer(wxHORIZONTAL);
     column->Add(toolsRow_, 0, wxALL, 3);
@@ -55,7 +58,7 @@ CImageSettings::CImageSettings(wxWindow* parent)
     for (auto [id, label] : {std::pair{33187, "Exposure and Tone:"}, {33183, "Color Balance:"},
                              {33150, "Noise Reduction:"}, {33149, "Sharpening:"}, {33197, "Lens Optimization:"}}) {
         buttons->Add(Label(this, label), 0, wxALIGN_CENTER_VERTICAL);
-        buttons->Add(new wxButton(this, id, "Set...", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT));
+        buttons->Add(new wxButton(this, ToWxId(id), "Set...", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT));
     }
     column->Add(buttons, 0, wxALL, 4);
     autoRow_ = new wxBoxSizer(wxHORIZONTAL);

@@ -27,12 +27,17 @@
 #include "ProfileItemManager.h"
 #include "RecentFileList.h"
 #include "RuntimeFolder.h"
+#include "ScalePlugIn.h"
+#include "VrelSharpenBinding.h"
+#include "VrelSharpenProcs.h"
 #include "SendToMenuItem.h"
 #include "ShellServices.h"
 #include "ShutdownSequence.h"
 #include "StartupSequence.h"
 #include "StringIds.h"
 #include "WxInstanceTransport.h"
+#include "MappedMenuSeam.h"
+#include "WxCommandId.h"
 #include "WxMenuSeam.h"
 
 #include <wx/filedlg.h>
@@ -106,6 +111,8 @@ public:
     void StartAutomationServer() override { app_.StartServer(); }
     void CreateCore() override {
         NimbalCore::InstalledImageKinds::Install();
+        NimbalCore::VrelSharpenProcs::SetBinding(&NimbalCore::LoadVrelSharpenLib, &NimbalCore::UnloadVrelSharpenLib);
+        NimbalCore::ScalePlugIn::InstallPoolBinding();
         NimbalCore::ImagePool::Instance();
         NimbalCore::BlockOMemoryPool::Instance(true);
         app_.coreCreated_ = true;
@@ -156,7 +163,6 @@ private:
     CLumoraApp& app_;
 };
 
-wxIMPLEMENT_APP_NO_MAIN(CLumoraApp);
 
 CLumoraApp::CLumoraApp() : slideMountFormat_("CF_SLIDEMOUNT_SELECTION_LIST"), automation_(*this) {}
 
@@ -171,10 +177,10 @@ bool CLumoraApp::OnInit() {
     socketPath_ = AutomationSocketPath(runtime.path);
     transport_ = std::make_unique<WxInstanceTransport>(runtime.path, socketPath_);
 
-    Bind(wxEVT_MENU, &CLumoraApp::OnAbout, this, 57664);
-    Bind(wxEVT_MENU, &CLumoraApp::OnOpen, this, 57601);
-    Bind(wxEVT_MENU, &CLumoraApp::OnOpenWith, this, 32904);
-    Bind(wxEVT_MENU, &CLumoraApp::OnPreferences, this, 33109);
+    Bind(wxEVT_MENU, &CLumoraApp::OnAbout, this, ToWxId(57664));
+    Bind(wxEVT_MENU, &CLumoraApp::OnOpen, this, ToWxId(57601));
+    Bind(wxEVT_MENU, &CLumoraApp::OnOpenWith, this, ToWxId(32904));
+    Bind(wxEVT_MENU, &CLumoraApp::OnPreferences, this, ToWxId(33109));
 
     AppStartupSteps steps(*this);
     const StartupResult result =
@@ -282,7 +288,8 @@ void CLumoraApp::BringForward() {
 
 void CLumoraApp::UpdateSendToMenuItem(wxMenuBar* menuBar) {
     if (!menuBar) return;
-    WxMenuSeam seam(menuBar);
+    WxMenuSeam menu(menuBar);
+    MappedMenuSeam seam(menu);
     ::UpdateSendToMenuItem(seam);
 }
 
@@ -314,7 +321,8 @@ void CLumoraApp::OnOpenWith(wxCommandEvent&) {
     const std::string path = dialog.GetPath().utf8_string();
     if (!IsRunnableProgram(path)) return;
     if (mainFrame_) {
-        WxMenuSeam seam(mainFrame_->GetMenuBar());
+        WxMenuSeam menu(mainFrame_->GetMenuBar());
+        MappedMenuSeam seam(menu);
         SetOpenWithProgram(path, seam);
     }
 }

@@ -23,6 +23,7 @@
 #include "StringIds.h"
 #include "StringResources.h"
 #include "TranslateWindow.h"
+#include "WxCommandId.h"
 #include "WxWindowPlacementTarget.h"
 
 #include <wx/artprov.h>
@@ -118,17 +119,17 @@ bool CMainFrame::CreateFrame() {
 
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnCloseWindow, this);
     Bind(wxEVT_TIMER, &CMainFrame::OnTimer, this, kTimerId);
-    Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ID_VIEW_IMAGE_CONTROLS);
-    Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ID_VIEW_IMAGE_INFO);
-    Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ID_VIEW_OUTPUT_HISTOGRAM);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBar, this, ID_VIEW_IMAGE_CONTROLS);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBar, this, ID_VIEW_IMAGE_INFO);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBar, this, ID_VIEW_OUTPUT_HISTOGRAM);
-    Bind(wxEVT_MENU, &CMainFrame::OnCropMode, this, ID_CROP_FREEFORM, ID_CROP_OTHER);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCropMode, this, ID_CROP_FREEFORM, ID_CROP_OTHER);
-    Bind(wxEVT_MENU, &CMainFrame::OnQuality, this, ID_QUALITY_BETTER, ID_QUALITY_FASTER);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateQuality, this, ID_QUALITY_BETTER, ID_QUALITY_FASTER);
-    Bind(wxEVT_MENU, &CMainFrame::OnHelpTopics, this, ID_HELP_TOPICS);
+    Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ToWxId(ID_VIEW_IMAGE_CONTROLS));
+    Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ToWxId(ID_VIEW_IMAGE_INFO));
+    Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ToWxId(ID_VIEW_OUTPUT_HISTOGRAM));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBar, this, ToWxId(ID_VIEW_IMAGE_CONTROLS));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBar, this, ToWxId(ID_VIEW_IMAGE_INFO));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBar, this, ToWxId(ID_VIEW_OUTPUT_HISTOGRAM));
+    Bind(wxEVT_MENU, &CMainFrame::OnCropMode, this, ToWxId(ID_CROP_FREEFORM), ToWxId(ID_CROP_OTHER));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCropMode, this, ToWxId(ID_CROP_FREEFORM), ToWxId(ID_CROP_OTHER));
+    Bind(wxEVT_MENU, &CMainFrame::OnQuality, this, ToWxId(ID_QUALITY_BETTER), ToWxId(ID_QUALITY_FASTER));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateQuality, this, ToWxId(ID_QUALITY_BETTER), ToWxId(ID_QUALITY_FASTER));
+    Bind(wxEVT_MENU, &CMainFrame::OnHelpTopics, this, ToWxId(ID_HELP_TOPICS));
     Bind(wxEVT_MENU, &CMainFrame::OnExit, this, wxID_EXIT);
 
     timer_.Start(100);
@@ -140,32 +141,35 @@ bool CMainFrame::CreateFrame() {
 
 wxMenuBar* CMainFrame::BuildMenuBar() {
     auto* file = new wxMenu;
-    file->Append(57601, "&Open...\tCtrl+O", "Open an existing contact sheet or image file");
+    file->Append(ToWxId(57601), "&Open...\tCtrl+O", "Open an existing contact sheet or image file");
     file->Append(wxID_CLOSE, "&Close", "Close the active document");
     file->AppendSeparator();
-    file->Append(33109, "&Preferences...", "Change the preferences");
+    file->Append(ToWxId(32904), "Open &With...", "Choose the application that opens saved images");
+    file->Append(ToWxId(33108), "S&end To", "Send the selected images to the chosen application");
+    file->AppendSeparator();
+    file->Append(ToWxId(33109), "&Preferences...", "Change the preferences");
     file->AppendSeparator();
     file->Append(wxID_EXIT, "E&xit", "Quit the application");
 
     auto* crop = new wxMenu;
     const char* cropNames[] = {"&Freeform", "&Square", "&2 X 3 Landscape", "&3 X 2 Portrait",
                                "&4 X 5 Landscape", "&5 X 4 Portrait", "5 X &7 Landscape", "&7 X 5 Portrait"};
-    for (int i = 0; i < 8; ++i) crop->AppendCheckItem(ID_CROP_FREEFORM + i, cropNames[i]);
-    crop->AppendCheckItem(ID_CROP_OTHER, wxString::FromUTF8(GetCustomCropLabel(IDS_CUSTOM_CROP_MENU)));
+    for (int i = 0; i < 8; ++i) crop->AppendCheckItem(ToWxId(ID_CROP_FREEFORM + i), cropNames[i]);
+    crop->AppendCheckItem(ToWxId(ID_CROP_OTHER), wxString::FromUTF8(GetCustomCropLabel(IDS_CUSTOM_CROP_MENU)));
 
     auto* view = new wxMenu;
-    view->AppendCheckItem(ID_VIEW_IMAGE_CONTROLS, "Image &Controls", "Show or hide the Image Controls");
-    view->AppendCheckItem(ID_VIEW_IMAGE_INFO, "Image &Info", "Show or hide the Image Info");
-    view->AppendCheckItem(ID_VIEW_OUTPUT_HISTOGRAM, "&Output Histogram", "Show or hide the Output Histogram");
+    view->AppendCheckItem(ToWxId(ID_VIEW_IMAGE_CONTROLS), "Image &Controls", "Show or hide the Image Controls");
+    view->AppendCheckItem(ToWxId(ID_VIEW_IMAGE_INFO), "Image &Info", "Show or hide the Image Info");
+    view->AppendCheckItem(ToWxId(ID_VIEW_OUTPUT_HISTOGRAM), "&Output Histogram", "Show or hide the Output Histogram");
     view->AppendSeparator();
-    view->AppendCheckItem(ID_QUALITY_BETTER, "&Better", "Render previews at the better quality");
-    view->AppendCheckItem(ID_QUALITY_FASTER, "&Faster", "Render previews faster");
+    view->AppendCheckItem(ToWxId(ID_QUALITY_BETTER), "&Better", "Render previews at the better quality");
+    view->AppendCheckItem(ToWxId(ID_QUALITY_FASTER), "&Faster", "Render previews faster");
     view->AppendSeparator();
     view->AppendSubMenu(crop, "C&rop Mode");
 
     auto* help = new wxMenu;
-    help->Append(ID_HELP_TOPICS, "&Help Topics", "List Help topics");
-    help->Append(57664, "&About Zyn Lumora...", "Display program information, version number and copyright");
+    help->Append(ToWxId(ID_HELP_TOPICS), "&Help Topics", "List Help topics");
+    help->Append(ToWxId(57664), "&About Zyn Lumora...", "Display program information, version number and copyright");
 
     auto* bar = new wxMenuBar;
     bar->Append(file, "&File");
@@ -186,9 +190,9 @@ void CMainFrame::BuildToolBar() {
         }
         std::string tip;
         TranslatedToolTip(command, tip);
-        toolBar_->AddTool(command, wxEmptyString, wxArtProvider::GetBitmap(art, wxART_TOOLBAR, size),
+        toolBar_->AddTool(ToWxId(command), wxEmptyString, wxArtProvider::GetBitmap(art, wxART_TOOLBAR, size),
                           wxString::FromUTF8(tip), wxITEM_NORMAL);
-        toolBar_->SetToolLongHelp(command, wxString::FromUTF8(TranslatedPrompt(command)));
+        toolBar_->SetToolLongHelp(ToWxId(command), wxString::FromUTF8(TranslatedPrompt(command)));
     }
     toolBar_->Realize();
     manager_.AddPane(toolBar_, wxAuiPaneInfo().Name(kToolBarPane).Caption("Toolbar").ToolbarPane().Top().Gripper());
@@ -328,7 +332,7 @@ void CMainFrame::ToggleBar(wxWindow* bar) {
 }
 
 void CMainFrame::OnViewBar(wxCommandEvent& event) {
-    switch (event.GetId()) {
+    switch (FromWxId(event.GetId())) {
     case ID_VIEW_IMAGE_CONTROLS: ToggleBar(imageSettings_); break;
     case ID_VIEW_IMAGE_INFO: ToggleBar(imageInfo_); break;
     case ID_VIEW_OUTPUT_HISTOGRAM: ToggleBar(imageHistogram_); break;
@@ -337,28 +341,28 @@ void CMainFrame::OnViewBar(wxCommandEvent& event) {
 }
 
 void CMainFrame::OnUpdateViewBar(wxUpdateUIEvent& event) {
-    wxWindow* bar = event.GetId() == ID_VIEW_IMAGE_CONTROLS ? static_cast<wxWindow*>(imageSettings_)
-                    : event.GetId() == ID_VIEW_IMAGE_INFO   ? static_cast<wxWindow*>(imageInfo_)
+    wxWindow* bar = FromWxId(event.GetId()) == ID_VIEW_IMAGE_CONTROLS ? static_cast<wxWindow*>(imageSettings_)
+                    : FromWxId(event.GetId()) == ID_VIEW_IMAGE_INFO   ? static_cast<wxWindow*>(imageInfo_)
                                                             : static_cast<wxWindow*>(imageHistogram_);
     event.Check(bar && manager_.GetPane(bar).IsShown());
 }
 
 void CMainFrame::OnCropMode(wxCommandEvent& event) {
-    SetCropMode(event.GetId() - ID_CROP_FREEFORM);
-    if (event.GetId() == ID_CROP_OTHER) OnCropAspectRatioDialog();
+    SetCropMode(FromWxId(event.GetId()) - ID_CROP_FREEFORM);
+    if (FromWxId(event.GetId()) == ID_CROP_OTHER) OnCropAspectRatioDialog();
 }
 
 void CMainFrame::OnUpdateCropMode(wxUpdateUIEvent& event) {
-    event.Check(state_.crop.GetCropMode() == event.GetId() - ID_CROP_FREEFORM);
-    if (event.GetId() == ID_CROP_OTHER) event.SetText(wxString::FromUTF8(GetCustomCropLabel(IDS_CUSTOM_CROP_MENU)));
+    event.Check(state_.crop.GetCropMode() == FromWxId(event.GetId()) - ID_CROP_FREEFORM);
+    if (FromWxId(event.GetId()) == ID_CROP_OTHER) event.SetText(wxString::FromUTF8(GetCustomCropLabel(IDS_CUSTOM_CROP_MENU)));
 }
 
 void CMainFrame::OnQuality(wxCommandEvent& event) {
-    state_.SetQuality(event.GetId() == ID_QUALITY_BETTER ? 1 : 0);
+    state_.SetQuality(FromWxId(event.GetId()) == ID_QUALITY_BETTER ? 1 : 0);
 }
 
 void CMainFrame::OnUpdateQuality(wxUpdateUIEvent& event) {
-    event.Check(state_.quality == (event.GetId() == ID_QUALITY_BETTER ? 1 : 0));
+    event.Check(state_.quality == (FromWxId(event.GetId()) == ID_QUALITY_BETTER ? 1 : 0));
 }
 
 void CMainFrame::OnExit(wxCommandEvent&) { Close(); }

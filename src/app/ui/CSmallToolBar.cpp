@@ -2,6 +2,7 @@
 
 #include "MainFrameLayout.h"
 #include "StringResources.h"
+#include "WxCommandId.h"
 
 #include <wx/dcmemory.h>
 
@@ -46,20 +47,20 @@ CSmallToolBar::CSmallToolBar(wxWindow* parent, const ToolBarTable& table)
             const size_t newline = text.find('\n');
             tip = CutToolTip(newline == std::string::npos ? text : text.substr(newline + 1));
         }
-        AddTool(button.command, wxEmptyString, ButtonFace(tip, width, height, button.image), wxNullBitmap,
+        AddTool(ToWxId(button.command), wxEmptyString, ButtonFace(tip, width, height, button.image), wxNullBitmap,
                 button.style == ToolBarButton::kCheckGroup ? wxITEM_RADIO : wxITEM_NORMAL, wxString::FromUTF8(tip),
                 wxString::FromUTF8(TranslatedPrompt(button.command)));
     }
     Realize();
     for (const ToolBarButton& button : table.buttons)
-        if (button.style != ToolBarButton::kSeparator) EnableTool(button.command, false);
+        if (button.style != ToolBarButton::kSeparator) EnableTool(ToWxId(button.command), false);
     Bind(wxEVT_LEFT_UP, &CSmallToolBar::OnLeftUp, this);
 }
 
 void CSmallToolBar::ApplyStates(const ButtonStates& states) {
     for (const auto& [command, state] : states) {
-        EnableTool(command, IsButtonEnabled(state));
-        if (GetToolPos(command) != wxNOT_FOUND) ToggleTool(command, IsButtonPressed(state));
+        EnableTool(ToWxId(command), IsButtonEnabled(state));
+        if (GetToolPos(ToWxId(command)) != wxNOT_FOUND) ToggleTool(ToWxId(command), IsButtonPressed(state));
     }
 }
 

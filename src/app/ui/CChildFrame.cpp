@@ -7,7 +7,7 @@ CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxAuiMDIParentFrame* par
     : CChildFrameBase(doc, view, parent, wxID_ANY, title) {}
 
 CChildFrame* CChildFrame::Make(wxDocument* doc, wxView* view) {
-    CMainFrame* main = wxGetApp().GetMainFrame();
+    CMainFrame* main = TheMainFrame();
     if (!main) return nullptr;
     auto* frame = new CChildFrame(doc, view, main, doc->GetUserReadableName());
     view->SetFrame(frame);

@@ -21,7 +21,7 @@ void CDocumentBase::BeginUndo(int undoTextId, int redoTextId, bool keepParams, b
 }
 
 bool CDocumentBase::PasteSettings(const std::vector<int>& groups) {
-    CMainFrame* frame = wxGetApp().GetMainFrame();
+    CMainFrame* frame = TheMainFrame();
     if (!frame || !frame->State().settingsCopied) return false;
     std::vector<NimbalCore::ImageRendering*> refused;
     const std::vector<NimbalCore::ImageRendering*> renderings = GetSelectedRenderings();

@@ -63,5 +63,5 @@ void CImageInfo::Clear() {
     cameraSettings_->Clear();
     cameraSettings_->Disable();
     if (soundBar_) soundBar_->SetButtonStates(16, 16);
-    if (CMainFrame* frame = wxGetApp().GetMainFrame()) frame->State().annotation.clear();
+    if (CMainFrame* frame = TheMainFrame()) frame->State().annotation.clear();
 }

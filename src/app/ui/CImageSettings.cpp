@@ -122,14 +122,14 @@ void CImageSettings::Clear() {
 }
 
 void CImageSettings::UpdateCropChoice() {
-    CMainFrame* frame = wxGetApp().GetMainFrame();
+    CMainFrame* frame = TheMainFrame();
     if (!frame) return;
     crop_->SetString(lastCropItem_, wxString::FromUTF8(frame->GetCustomCropLabel(kCropCustomLabel)));
     crop_->SetSelection(frame->State().crop.GetCropMode());
 }
 
 void CImageSettings::OnCropSelChange(wxCommandEvent&) {
-    CMainFrame* frame = wxGetApp().GetMainFrame();
+    CMainFrame* frame = TheMainFrame();
     if (!frame) return;
     const int mode = crop_->GetSelection();
     frame->SetCropMode(mode);

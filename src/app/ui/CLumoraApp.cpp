@@ -164,6 +164,13 @@ private:
 };
 
 
+CLumoraApp* TheLumoraApp() { return dynamic_cast<CLumoraApp*>(wxTheApp); }
+
+CMainFrame* TheMainFrame() {
+    CLumoraApp* app = TheLumoraApp();
+    return app ? app->GetMainFrame() : nullptr;
+}
+
 CLumoraApp::CLumoraApp() : slideMountFormat_("CF_SLIDEMOUNT_SELECTION_LIST"), automation_(*this) {}
 
 CLumoraApp::~CLumoraApp() = default;

@@ -86,4 +86,8 @@ private:
     int exitStatus_ = 0;
 };
 
-wxDECLARE_APP(CLumoraApp);
+// The running program's application object; null in a process whose
+// application is another (the window tests).
+CLumoraApp* TheLumoraApp();
+// Its main frame, or null.
+CMainFrame* TheMainFrame();

@@ -58,8 +58,7 @@ constexpr std::pair<int, int> kHelpContexts[] = {
 
 } // namespace
 
-CMainFrame::CMainFrame(wxDocManager* manager) : timer_(this, kTimerId) {
-    (void)manager;
+CMainFrame::CMainFrame(wxDocManager* manager) : docManager_(manager), timer_(this, kTimerId) {
     LoadLanguage();
 }
 
@@ -71,7 +70,7 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::LoadLanguage() { languageLoaded_ = LoadLanguageTable(); }
 
 bool CMainFrame::CreateFrame() {
-    if (!Create(wxGetApp().GetDocManager(), nullptr, wxID_ANY, wxString::FromUTF8(LoadTranslatedString(IDS_APP_TITLE)),
+    if (!Create(docManager_, nullptr, wxID_ANY, wxString::FromUTF8(LoadTranslatedString(IDS_APP_TITLE)),
                 wxDefaultPosition, wxSize(1200, 850)))
         return false;
     manager_.SetManagedWindow(this);
@@ -292,14 +291,14 @@ void CMainFrame::OnCloseWindow(wxCloseEvent& event) {
     }
     SaveSettings();
     timer_.Stop();
-    wxGetApp().WithdrawFrame();
+    if (CLumoraApp* app = TheLumoraApp()) app->WithdrawFrame();
     event.Skip();
 }
 
 void CMainFrame::OnTimer(wxTimerEvent&) {
-    wxGetApp().SetReady();
+    if (CLumoraApp* app = TheLumoraApp()) app->SetReady();
     UpdateTitle();
-    wxView* view = wxGetApp().GetDocManager()->GetCurrentView();
+    wxView* view = docManager_->GetCurrentView();
     if (!view) return;
     KeyState& keys = KeyState::Current();
     const bool ctrl = keys.IsDown(KeyState::kControl);

@@ -106,6 +106,7 @@ private:
     void OnHelpTopics(wxCommandEvent& event);
     void OnExit(wxCommandEvent& event);
 
+    wxDocManager* docManager_;
     wxAuiManager manager_;
     wxTimer timer_;
     CImageSettings* imageSettings_ = nullptr;

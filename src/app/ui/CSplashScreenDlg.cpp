@@ -3,7 +3,7 @@
 #include "CLumoraApp.h"
 
 CSplashScreenDlg::CSplashScreenDlg(wxWindow* parent)
-    : PictureDialog(parent, kSplash, "Zyn Lumora"), timer_(this, kTimerId) {
+    : PictureDialog(parent, kSplash, wxEmptyString), timer_(this, kTimerId) {
     Bind(wxEVT_TIMER, &CSplashScreenDlg::OnTimer, this, kTimerId);
     timer_.StartOnce(1000);
 }
@@ -19,6 +19,6 @@ void CSplashScreenDlg::OnTimer(wxTimerEvent&) { Finish(); }
 void CSplashScreenDlg::Finish() {
     if (finished_) return;
     finished_ = true;
-    wxGetApp().CreateMainFrame();
+    if (CLumoraApp* app = TheLumoraApp()) app->CreateMainFrame();
     EndModal(wxID_OK);
 }

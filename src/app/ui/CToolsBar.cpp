@@ -5,7 +5,7 @@
 
 namespace {
 int* CurrentTool() {
-    CMainFrame* frame = wxGetApp().GetMainFrame();
+    CMainFrame* frame = TheMainFrame();
     return frame ? &frame->State().currentTool : nullptr;
 }
 } // namespace

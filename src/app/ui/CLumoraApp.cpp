@@ -81,10 +81,9 @@ class AppStartupSteps : public StartupSteps {
 public:
     explicit AppStartupSteps(CLumoraApp& app) : app_(app) {}
 
-    void OpenSettings() override {
-        UseProgramNumericLocale();
-        InstallShellServices();
-    }
+    // The settings file and the shell's services are installed before the
+    // sequence starts: its messages need them.
+    void OpenSettings() override {}
     bool RunSplash() override {
         app_.firstInstance_ = true;
         bool ctrlClicked = false;
@@ -189,6 +188,8 @@ bool CLumoraApp::OnInit() {
     Bind(wxEVT_MENU, &CLumoraApp::OnOpenWith, this, ToWxId(32904));
     Bind(wxEVT_MENU, &CLumoraApp::OnPreferences, this, ToWxId(33109));
 
+    UseProgramNumericLocale();
+    InstallShellServices();
     AppStartupSteps steps(*this);
     const StartupResult result =
         RunStartup(steps, *transport_, args, CurrentFolder(), socketPath_, MessageBoxService::Current(), std::cerr);

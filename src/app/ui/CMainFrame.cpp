@@ -115,6 +115,7 @@ bool CMainFrame::CreateFrame() {
         }
     }
     manager_.Update();
+    ShowFloatingBars(false);
 
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnCloseWindow, this);
     Bind(wxEVT_TIMER, &CMainFrame::OnTimer, this, kTimerId);
@@ -365,6 +366,20 @@ void CMainFrame::OnUpdateQuality(wxUpdateUIEvent& event) {
 }
 
 void CMainFrame::OnExit(wxCommandEvent&) { Close(); }
+
+bool CMainFrame::Show(bool show) {
+    const bool changed = CMainFrameBase::Show(show);
+    ShowFloatingBars(show);
+    return changed;
+}
+
+void CMainFrame::ShowFloatingBars(bool show) {
+    wxAuiPaneInfoArray& panes = manager_.GetAllPanes();
+    for (size_t i = 0; i < panes.size(); ++i) {
+        wxAuiPaneInfo& pane = panes[i];
+        if (pane.IsFloating() && pane.frame) pane.frame->Show(show && pane.IsShown());
+    }
+}
 
 void CMainFrame::SetStatusText(const wxString& text, int number) {
     if (statusBar_) statusBar_->SetStatusText(text, number);

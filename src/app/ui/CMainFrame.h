@@ -56,6 +56,10 @@ public:
     MainFrameState& State() { return state_; }
     const MainFrameState& State() const { return state_; }
 
+    // The floating bars show and hide with the frame (an automation start
+    // keeps all of them hidden).
+    bool Show(bool show = true) override;
+
     // Texts and menu prompts reach the status bar translated.
     void SetStatusText(const wxString& text, int number = 0) override;
     void DoGiveHelp(const wxString& text, bool show) override;
@@ -91,6 +95,7 @@ private:
     void BuildToolBar();
     bool BuildBars();
     void FloatBarsAtRightEdge();
+    void ShowFloatingBars(bool show);
     void SaveSettings();
     void UpdateTitle();
     void ToggleBar(wxWindow* bar);

@@ -281,6 +281,7 @@ TEST_F(ProgramTest, AnAutomationStartStaysHiddenUntilAFolderIsForwarded) {
         std::this_thread::sleep_for(100ms);
     std::this_thread::sleep_for(1500ms);
     EXPECT_FALSE(IsVisible("^Zyn Lumora"));
+    EXPECT_FALSE(IsVisible("^Image Info$"));
     EXPECT_EQ(WaitExit(hidden, 0ms), -1) << ReadFile(hidden.stderrFile);
 
     Process forward = Start({sample_.string()});
@@ -288,6 +289,7 @@ TEST_F(ProgramTest, AnAutomationStartStaysHiddenUntilAFolderIsForwarded) {
     const std::string frame = FindWindow("^Zyn Lumora", 5);
     ASSERT_FALSE(frame.empty());
     EXPECT_TRUE(WaitForName(frame, "Zyn Lumora - Sample Folder")) << WindowName(frame);
+    EXPECT_FALSE(FindWindow("^Image Info$", 5).empty());
 }
 
 TEST_F(ProgramTest, ClosingWritesTheSettingsAndTheNextStartRestoresThem) {

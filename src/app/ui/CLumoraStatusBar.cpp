@@ -13,6 +13,9 @@ CLumoraStatusBar::CLumoraStatusBar(wxWindow* parent) : wxStatusBar(parent, wxID_
     for (size_t i = 1; i < indicators.size(); ++i)
         widths[i] = GetTextExtent(wxString::FromUTF8(LoadResourceString(indicators[i]))).GetWidth() + 16;
     SetFieldsCount(static_cast<int>(widths.size()), widths.data());
+    std::vector<int> styles(indicators.size(), wxSB_SUNKEN);
+    styles[0] = wxSB_FLAT;
+    SetStatusStyles(static_cast<int>(styles.size()), styles.data());
 }
 
 void CLumoraStatusBar::SetStatusText(const wxString& text, int number) {

@@ -282,7 +282,9 @@ void CLumoraApp::ShowMainFrame(bool show) {
 void CLumoraApp::OpenDocument(const std::string& path) { OpenDocumentFile(path); }
 
 void CLumoraApp::BringForward() {
-    if (!mainFrame_) return;
+    // A hidden frame (an automation start) stays hidden: presenting it
+    // would show it behind the toolkit's back.
+    if (!mainFrame_ || !mainFrame_->IsShown()) return;
     if (mainFrame_->IsIconized()) mainFrame_->Iconize(false);
     // The last active window of the program: a modal dialog when one is up.
     wxWindow* front = mainFrame_;

@@ -118,6 +118,7 @@ bool CMainFrame::CreateFrame() {
     ShowFloatingBars(false);
 
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnCloseWindow, this);
+    Bind(wxEVT_SHOW, &CMainFrame::OnShowFrame, this);
     Bind(wxEVT_TIMER, &CMainFrame::OnTimer, this, kTimerId);
     Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ToWxId(ID_VIEW_IMAGE_CONTROLS));
     Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ToWxId(ID_VIEW_IMAGE_INFO));
@@ -299,6 +300,10 @@ void CMainFrame::OnCloseWindow(wxCloseEvent& event) {
 void CMainFrame::OnTimer(wxTimerEvent&) {
     if (CLumoraApp* app = TheLumoraApp()) app->SetReady();
     UpdateTitle();
+    // A frame shown by a later start's request shows its floating bars on
+    // the next tick (the toolkit's own activation may hide them again at
+    // once).
+    ShowFloatingBars(IsShown());
     wxView* view = docManager_->GetCurrentView();
     if (!view) return;
     KeyState& keys = KeyState::Current();
@@ -367,17 +372,17 @@ void CMainFrame::OnUpdateQuality(wxUpdateUIEvent& event) {
 
 void CMainFrame::OnExit(wxCommandEvent&) { Close(); }
 
-bool CMainFrame::Show(bool show) {
-    const bool changed = CMainFrameBase::Show(show);
-    ShowFloatingBars(show);
-    return changed;
+void CMainFrame::OnShowFrame(wxShowEvent& event) {
+    ShowFloatingBars(event.IsShown());
+    event.Skip();
 }
 
 void CMainFrame::ShowFloatingBars(bool show) {
     wxAuiPaneInfoArray& panes = manager_.GetAllPanes();
     for (size_t i = 0; i < panes.size(); ++i) {
         wxAuiPaneInfo& pane = panes[i];
-        if (pane.IsFloating() && pane.frame) pane.frame->Show(show && pane.IsShown());
+        if (pane.IsFloating() && pane.frame && pane.frame->IsShown() != (show && pane.IsShown()))
+            pane.frame->Show(show && pane.IsShown());
     }
 }
 

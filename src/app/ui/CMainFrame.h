@@ -56,10 +56,6 @@ public:
     MainFrameState& State() { return state_; }
     const MainFrameState& State() const { return state_; }
 
-    // The floating bars show and hide with the frame (an automation start
-    // keeps all of them hidden).
-    bool Show(bool show = true) override;
-
     // Texts and menu prompts reach the status bar translated.
     void SetStatusText(const wxString& text, int number = 0) override;
     void DoGiveHelp(const wxString& text, bool show) override;
@@ -101,6 +97,9 @@ private:
     void ToggleBar(wxWindow* bar);
 
     void OnCloseWindow(wxCloseEvent& event);
+    // The floating bars show and hide with the frame (an automation start
+    // keeps all of them hidden).
+    void OnShowFrame(wxShowEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnViewBar(wxCommandEvent& event);
     void OnUpdateViewBar(wxUpdateUIEvent& event);

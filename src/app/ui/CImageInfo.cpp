@@ -1,6 +1,5 @@
 #include "CImageInfo.h"
 
-#include "CLumoraApp.h"
 #include "CMainFrame.h"
 #include "CSoundBar.h"
 #include "ProfileItemManager.h"
@@ -26,7 +25,8 @@ wxSize StoredSize() {
 }
 } // namespace
 
-CImageInfo::CImageInfo(wxWindow* parent) : CResizableDialogBar(parent, 153, LoadResourceString(IDS_IMAGE_INFO_TITLE), StoredSize()) {
+CImageInfo::CImageInfo(CMainFrame* frame)
+    : CResizableDialogBar(frame, 153, LoadResourceString(IDS_IMAGE_INFO_TITLE), StoredSize()), frame_(frame) {
     Geometry().minSize = {225, 325};
     auto* column = new wxBoxSizer(wxVERTICAL);
     column->Add(new wxButton(this, ToWxId(32854), "IPTC / &Job Tracker..."), 0, wxALL, 4);
@@ -63,5 +63,5 @@ void CImageInfo::Clear() {
     cameraSettings_->Clear();
     cameraSettings_->Disable();
     if (soundBar_) soundBar_->SetButtonStates(16, 16);
-    if (CMainFrame* frame = TheMainFrame()) frame->State().annotation.clear();
+    frame_->State().annotation.clear();
 }

@@ -3,6 +3,7 @@
 // annotation and its camera settings.
 #include "CResizableDialogBar.h"
 
+class CMainFrame;
 class CSoundBar;
 class wxComboBox;
 class wxListBox;
@@ -10,7 +11,7 @@ class wxTextCtrl;
 
 class CImageInfo : public CResizableDialogBar {
 public:
-    explicit CImageInfo(wxWindow* parent);
+    explicit CImageInfo(CMainFrame* frame);
     bool InitBar();
     void CreateSoundBar();
     // No image has the focus.
@@ -18,6 +19,7 @@ public:
     CSoundBar* GetSoundBar() const { return soundBar_; }
 
 private:
+    CMainFrame* frame_;
     wxSizer* soundRow_ = nullptr;
     CSoundBar* soundBar_ = nullptr;
     wxComboBox* sounds_ = nullptr;

@@ -2,7 +2,6 @@
 
 #include "CAutoAtCaptureBar.h"
 #include "CAutoExposureBar.h"
-#include "CLumoraApp.h"
 #include "CMainFrame.h"
 #include "CToolsBar.h"
 #include "LocalizedText.h"
@@ -26,8 +25,8 @@ wxStaticText* Label(wxWindow* parent, const char* text) { return new wxStaticTex
 
 } // namespace
 
-CImageSettings::CImageSettings(wxWindow* parent)
-    : CResizableDialogBar(parent, 103, LoadResourceString(IDS_IMAGE_CONTROLS_TITLE), wxSize(250, 440)) {
+CImageSettings::CImageSettings(CMainFrame* frame)
+    : CResizableDialogBar(frame, 103, LoadResourceString(IDS_IMAGE_CONTROLS_TITLE), wxSize(250, 440)), frame_(frame) {
     auto* column = new wxBoxSizer(wxVERTICAL);
     toolsRow_ = new wxBoxSizer(wxHORIZONTAL);
     column->Add(toolsRow_, 0, wxALL, 3);
@@ -94,7 +93,7 @@ bool CImageSettings::InitBar() {
 }
 
 void CImageSettings::CreateToolbars() {
-    toolsBar_ = new CToolsBar(this);
+    toolsBar_ = new CToolsBar(this, &frame_->State().currentTool);
     toolsRow_->Add(toolsBar_, 0);
     autoExposure_ = new CAutoExposureBar(this);
     autoAtCapture_ = new CAutoAtCaptureBar(this);
@@ -122,16 +121,12 @@ void CImageSettings::Clear() {
 }
 
 void CImageSettings::UpdateCropChoice() {
-    CMainFrame* frame = TheMainFrame();
-    if (!frame) return;
-    crop_->SetString(lastCropItem_, wxString::FromUTF8(frame->GetCustomCropLabel(kCropCustomLabel)));
-    crop_->SetSelection(frame->State().crop.GetCropMode());
+    crop_->SetString(lastCropItem_, wxString::FromUTF8(frame_->GetCustomCropLabel(kCropCustomLabel)));
+    crop_->SetSelection(frame_->State().crop.GetCropMode());
 }
 
 void CImageSettings::OnCropSelChange(wxCommandEvent&) {
-    CMainFrame* frame = TheMainFrame();
-    if (!frame) return;
     const int mode = crop_->GetSelection();
-    frame->SetCropMode(mode);
-    if (mode == lastCropItem_) frame->OnCropAspectRatioDialog();
+    frame_->SetCropMode(mode);
+    if (mode == lastCropItem_) frame_->OnCropAspectRatioDialog();
 }

@@ -4,6 +4,7 @@
 #include "CResizableDialogBar.h"
 
 class CAutoAtCaptureBar;
+class CMainFrame;
 class CAutoExposureBar;
 class CToolsBar;
 class wxChoice;
@@ -12,7 +13,7 @@ class wxStaticText;
 
 class CImageSettings : public CResizableDialogBar {
 public:
-    explicit CImageSettings(wxWindow* parent);
+    explicit CImageSettings(CMainFrame* frame);
     bool InitBar();
     void CreateToolbars();
     void RebuildToolTips();
@@ -27,6 +28,7 @@ public:
 private:
     void OnCropSelChange(wxCommandEvent& event);
 
+    CMainFrame* frame_;
     wxSizer* toolsRow_ = nullptr;
     wxSizer* autoRow_ = nullptr;
     CToolsBar* toolsBar_ = nullptr;

@@ -16,6 +16,8 @@ public:
     void OnCtrlUp() { ctrlDown_ = false; }
     void OnShiftDown() { shiftDown_ = true; }
     void OnShiftUp() { shiftDown_ = false; }
+    bool IsCtrlDown() const { return ctrlDown_; }
+    bool IsShiftDown() const { return shiftDown_; }
 
 private:
     void OnPaint(wxPaintEvent& event);

@@ -4,7 +4,6 @@
 #include "CAbout.h"
 #include "CContactSheetDoc.h"
 #include "CContactSheetView.h"
-#include "CHulk.h"
 #include "CImageSettings.h"
 #include "CLMPreviewView.h"
 #include "CLumoraDoc.h"
@@ -12,7 +11,6 @@
 #include "CMainFrame.h"
 #include "COutputOptionsDlg.h"
 #include "CPreviewDoc.h"
-#include "CScrambledEggs.h"
 #include "CSplashScreenDlg.h"
 #include "ColorEngine.h"
 #include "DocumentTemplates.h"
@@ -86,16 +84,7 @@ public:
     void OpenSettings() override {}
     bool RunSplash() override {
         app_.firstInstance_ = true;
-        bool ctrlClicked = false;
-        {
-            CSplashScreenDlg splash(nullptr);
-            splash.ShowModal();
-            ctrlClicked = splash.WasCtrlClicked();
-        }
-        if (ctrlClicked) {
-            CScrambledEggs(nullptr).ShowModal();
-            CHulk(nullptr).ShowModal();
-        }
+        CSplashScreenDlg::RunSplash([this] { app_.CreateMainFrame(); });
         return app_.mainFrame_ != nullptr;
     }
     void SetAppName(const std::string& name) override { app_.SetAppDisplayName(wxString::FromUTF8(name)); }

@@ -304,7 +304,10 @@ void CMainFrame::OnTimer(wxTimerEvent&) {
     // the next tick (the toolkit's own activation may hide them again at
     // once).
     ShowFloatingBars(IsShown());
-    wxView* view = docManager_->GetCurrentView();
+    PollKeys(docManager_->GetCurrentView());
+}
+
+void CMainFrame::PollKeys(wxView* view) {
     if (!view) return;
     KeyState& keys = KeyState::Current();
     const bool ctrl = keys.IsDown(KeyState::kControl);

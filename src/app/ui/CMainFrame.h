@@ -60,6 +60,11 @@ public:
     void SetStatusText(const wxString& text, int number = 0) override;
     void DoGiveHelp(const wxString& text, bool show) override;
 
+    // Tells the view the state of Ctrl and Shift (a preview or a contact
+    // sheet; other views get nothing). Every timer tick does it for the
+    // active view.
+    static void PollKeys(wxView* view);
+
     int GetEffectiveCropMode() const { return state_.crop.GetEffectiveCropMode(); }
     // Stores the mode and shows it in the Image Controls bar.
     void SetCropMode(int mode);

@@ -1,11 +1,27 @@
 #include "CSplashScreenDlg.h"
 
-#include "CLumoraApp.h"
+#include "CHulk.h"
+#include "CScrambledEggs.h"
 
-CSplashScreenDlg::CSplashScreenDlg(wxWindow* parent)
-    : PictureDialog(parent, kSplash, wxEmptyString), timer_(this, kTimerId) {
+CSplashScreenDlg::CSplashScreenDlg(wxWindow* parent, std::function<void()> createMainFrame)
+    : PictureDialog(parent, kSplash, wxEmptyString), createMainFrame_(std::move(createMainFrame)),
+      timer_(this, kTimerId) {
     Bind(wxEVT_TIMER, &CSplashScreenDlg::OnTimer, this, kTimerId);
     timer_.StartOnce(1000);
+}
+
+bool CSplashScreenDlg::RunSplash(std::function<void()> createMainFrame) {
+    bool ctrlClicked = false;
+    {
+        CSplashScreenDlg splash(nullptr, std::move(createMainFrame));
+        splash.ShowModal();
+        ctrlClicked = splash.WasCtrlClicked();
+    }
+    if (ctrlClicked) {
+        CScrambledEggs(nullptr).ShowModal();
+        CHulk(nullptr).ShowModal();
+    }
+    return ctrlClicked;
 }
 
 void CSplashScreenDlg::OnClick(wxMouseEvent& event) {
@@ -19,6 +35,6 @@ void CSplashScreenDlg::OnTimer(wxTimerEvent&) { Finish(); }
 void CSplashScreenDlg::Finish() {
     if (finished_) return;
     finished_ = true;
-    if (CLumoraApp* app = TheLumoraApp()) app->CreateMainFrame();
+    if (createMainFrame_) createMainFrame_();
     EndModal(wxID_OK);
 }

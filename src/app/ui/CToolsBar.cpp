@@ -1,17 +1,8 @@
 #include "CToolsBar.h"
 
-#include "CLumoraApp.h"
-#include "CMainFrame.h"
+CToolsBar::CToolsBar(wxWindow* parent, int* currentTool)
+    : CSmallToolBar(parent, ToolsBarTable()), currentTool_(currentTool) {}
 
-namespace {
-int* CurrentTool() {
-    CMainFrame* frame = TheMainFrame();
-    return frame ? &frame->State().currentTool : nullptr;
-}
-} // namespace
+void CToolsBar::Clear() { ApplyStates(ToolsBarClearStates(currentTool_)); }
 
-CToolsBar::CToolsBar(wxWindow* parent) : CSmallToolBar(parent, ToolsBarTable()) {}
-
-void CToolsBar::Clear() { ApplyStates(ToolsBarClearStates(CurrentTool())); }
-
-void CToolsBar::UpdateFromImage(NimbalCore::Image& image) { ApplyStates(ToolsBarStatesFor(image, CurrentTool())); }
+void CToolsBar::UpdateFromImage(NimbalCore::Image& image) { ApplyStates(ToolsBarStatesFor(image, currentTool_)); }

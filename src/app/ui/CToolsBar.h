@@ -9,8 +9,12 @@ class Image;
 
 class CToolsBar : public CSmallToolBar {
 public:
-    explicit CToolsBar(wxWindow* parent);
+    // currentTool: the main frame's current tool (null: no tool marked).
+    CToolsBar(wxWindow* parent, int* currentTool);
     // No image has the focus.
     void Clear();
     void UpdateFromImage(NimbalCore::Image& image);
+
+private:
+    int* currentTool_;
 };

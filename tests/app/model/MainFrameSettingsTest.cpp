@@ -94,6 +94,13 @@ TEST(MainFrameSettings, QualityAndDocking) {
     state.SetQuality(1);
     EXPECT_EQ(store.Value("Image quality option"), "1");
     EXPECT_EQ(state.quality, 1);
+
+    // The docking setting changes the bars only when it changes.
+    EXPECT_FALSE(state.ApplyDockingSetting(0));
+    store.Set("Allow Docking", "1");
+    EXPECT_TRUE(state.ApplyDockingSetting(1));
+    EXPECT_EQ(state.dockingAllowed, 1);
+    EXPECT_FALSE(state.ApplyDockingSetting(1));
 }
 
 class FakeFrame : public WindowPlacementTarget {

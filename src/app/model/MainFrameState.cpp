@@ -44,3 +44,9 @@ void MainFrameState::SetQuality(int value) {
     quality = value;
     ProfileItemManager().SetInt(PI_IMAGE_QUALITY_OPTION, value);
 }
+
+bool MainFrameState::ApplyDockingSetting(int requested) {
+    if (requested == dockingAllowed) return false;
+    ProfileItemManager().GetInt(PI_ALLOW_DOCKING, dockingAllowed);
+    return true;
+}

@@ -44,4 +44,8 @@ public:
     void SaveSettings() const;
     // Better (1) or Faster (0): changes the quality and item 7 when it differs.
     void SetQuality(int value);
+    // The Output Preferences stored item 37 and ask for that state: true
+    // when the bars must change (dockingAllowed then holds item 37: 1 dock
+    // left or right, 0 float at their first places and never dock).
+    bool ApplyDockingSetting(int requested);
 };

@@ -1,10 +1,12 @@
 #include "WxMenuSeam.h"
 
+#include "WxCommandId.h"
+
 #include <wx/menu.h>
 
 wxMenuItem* WxMenuSeam::Find(int command) const {
-    if (menu_) return menu_->FindItem(command);
-    if (bar_) return bar_->FindItem(command);
+    if (menu_) return menu_->FindItem(ToWxId(command));
+    if (bar_) return bar_->FindItem(ToWxId(command));
     return nullptr;
 }
 
@@ -30,7 +32,7 @@ int WxMenuSeam::FindSubmenuStartingWith(int firstCommand) {
     if (!menu_) return -1;
     for (size_t i = 0; i < menu_->GetMenuItemCount(); ++i) {
         const wxMenu* sub = menu_->FindItemByPosition(i)->GetSubMenu();
-        if (sub && sub->GetMenuItemCount() > 0 && sub->FindItemByPosition(0)->GetId() == firstCommand) return int(i);
+        if (sub && sub->GetMenuItemCount() > 0 && FromWxId(sub->FindItemByPosition(0)->GetId()) == firstCommand) return int(i);
     }
     return -1;
 }
@@ -44,7 +46,7 @@ void WxMenuSeam::ClearSubmenu(int position) {
 void WxMenuSeam::AppendToSubmenu(int position, int command, const std::string& label, bool checked) {
     wxMenu* sub = SubmenuAt(position);
     if (!sub) return;
-    wxMenuItem* item = sub->AppendCheckItem(command, wxString::FromUTF8(label));
+    wxMenuItem* item = sub->AppendCheckItem(ToWxId(command), wxString::FromUTF8(label));
     item->Check(checked);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// A wxMenu (or a menu bar) as the shell's menu logic sees it.
+// A wxMenu (or a menu bar) as the shell's menu logic sees it: commands by
+// the program's numbers, items by their toolkit ids (WxCommandId.h).
 #include "MenuSeam.h"
 
 class wxMenu;

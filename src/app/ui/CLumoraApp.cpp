@@ -34,7 +34,6 @@
 #include "StartupSequence.h"
 #include "StringIds.h"
 #include "WxInstanceTransport.h"
-#include "MappedMenuSeam.h"
 #include "WxCommandId.h"
 #include "WxMenuSeam.h"
 
@@ -287,8 +286,7 @@ void CLumoraApp::BringForward() {
 
 void CLumoraApp::UpdateSendToMenuItem(wxMenuBar* menuBar) {
     if (!menuBar) return;
-    WxMenuSeam menu(menuBar);
-    MappedMenuSeam seam(menu);
+    WxMenuSeam seam(menuBar);
     ::UpdateSendToMenuItem(seam);
 }
 
@@ -320,8 +318,7 @@ void CLumoraApp::OnOpenWith(wxCommandEvent&) {
     const std::string path = dialog.GetPath().utf8_string();
     if (!IsRunnableProgram(path)) return;
     if (mainFrame_) {
-        WxMenuSeam menu(mainFrame_->GetMenuBar());
-        MappedMenuSeam seam(menu);
+        WxMenuSeam seam(mainFrame_->GetMenuBar());
         SetOpenWithProgram(path, seam);
     }
 }

@@ -6,6 +6,7 @@
 #include "CToolsBar.h"
 #include "LocalizedText.h"
 #include "FrameStringIds.h"
+#include "StringIds.h"
 #include "StringResources.h"
 #include "TranslateWindow.h"
 #include "WxCommandId.h"
@@ -17,9 +18,6 @@
 #include <wx/stattext.h>
 
 namespace {
-
-constexpr int kCropCustomLabel = 59153;
-constexpr int kLogoTip = 62045;
 
 wxStaticText* Label(wxWindow* parent, const char* text) { return new wxStaticText(parent, wxID_ANY, text); }
 
@@ -103,7 +101,7 @@ void CImageSettings::CreateToolbars() {
 }
 
 void CImageSettings::RebuildToolTips() {
-    logo_->SetToolTip(wxString::FromUTF8(LoadTranslatedString(kLogoTip)));
+    logo_->SetToolTip(wxString::FromUTF8(LoadTranslatedString(IDS_LOGO_TIP)));
 }
 
 void CImageSettings::Clear() {
@@ -121,7 +119,7 @@ void CImageSettings::Clear() {
 }
 
 void CImageSettings::UpdateCropChoice() {
-    crop_->SetString(lastCropItem_, wxString::FromUTF8(frame_->GetCustomCropLabel(kCropCustomLabel)));
+    crop_->SetString(lastCropItem_, wxString::FromUTF8(frame_->GetCustomCropLabel(IDS_CROP_OTHER_COMBO)));
     crop_->SetSelection(frame_->State().crop.GetCropMode());
 }
 

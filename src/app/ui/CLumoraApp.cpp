@@ -216,7 +216,7 @@ void CLumoraApp::CreateMainFrame() {
     if (!docManager_) docManager_ = new LumoraDocManager;
     auto* frame = new CMainFrame(docManager_);
     if (!frame->LanguageLoaded()) {
-        const std::string text = LoadUntranslatedString(IDS_NOT_PROPERLY_INSTALLED);
+        const std::string text = LoadUntranslatedString(IDS_ERR_NOT_INSTALLED);
         std::cerr << text << "\n";
         MessageBoxService::Current().ShowWithIcon(text, LoadUntranslatedString(IDS_APP_TITLE), MessageBoxService::kOk,
                                                   MessageBoxService::kStop);
@@ -311,7 +311,7 @@ void CLumoraApp::OnOpen(wxCommandEvent&) {
 }
 
 void CLumoraApp::OnOpenWith(wxCommandEvent&) {
-    wxFileDialog dialog(mainFrame_, wxString::FromUTF8(TranslateString("Choose the Application for Opening Saved Images")),
+    wxFileDialog dialog(mainFrame_, wxString::FromUTF8(LoadTranslatedString(IDS_OPEN_WITH_TITLE)),
                         wxString::FromUTF8(OpenWithStartFolder()), wxEmptyString,
                         wxString::FromUTF8(OpenWithFilter()), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;

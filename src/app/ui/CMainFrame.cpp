@@ -156,7 +156,7 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     const char* cropNames[] = {"&Freeform", "&Square", "&2 X 3 Landscape", "&3 X 2 Portrait",
                                "&4 X 5 Landscape", "&5 X 4 Portrait", "5 X &7 Landscape", "&7 X 5 Portrait"};
     for (int i = 0; i < 8; ++i) crop->AppendCheckItem(ToWxId(ID_CROP_FREEFORM + i), cropNames[i]);
-    crop->AppendCheckItem(ToWxId(ID_CROP_OTHER), wxString::FromUTF8(GetCustomCropLabel(IDS_CUSTOM_CROP_MENU)));
+    crop->AppendCheckItem(ToWxId(ID_CROP_OTHER), wxString::FromUTF8(GetCustomCropLabel(IDS_CROP_OTHER_MENU)));
 
     auto* view = new wxMenu;
     view->AppendCheckItem(ToWxId(ID_VIEW_IMAGE_CONTROLS), "Image &Controls", "Show or hide the Image Controls");
@@ -233,16 +233,14 @@ void CMainFrame::FloatBarsAtRightEdge() {
 }
 
 void CMainFrame::ApplyDockingSetting(int requested) {
-    if (requested == state_.dockingAllowed) return;
-    int allowed = 1;
-    ProfileItemManager().GetInt(PI_ALLOW_DOCKING, allowed);
+    if (!state_.ApplyDockingSetting(requested)) return;
+    const bool allowed = state_.dockingAllowed != 0;
     for (const char* name : kBarPanes) {
         wxAuiPaneInfo& pane = manager_.GetPane(name);
-        pane.LeftDockable(allowed != 0).RightDockable(allowed != 0).TopDockable(false).BottomDockable(false);
+        pane.LeftDockable(allowed).RightDockable(allowed).TopDockable(false).BottomDockable(false);
     }
     if (!allowed) FloatBarsAtRightEdge();
     manager_.Update();
-    state_.dockingAllowed = allowed;
 }
 
 void CMainFrame::ClearStatusPanes() {
@@ -362,7 +360,7 @@ void CMainFrame::OnCropMode(wxCommandEvent& event) {
 
 void CMainFrame::OnUpdateCropMode(wxUpdateUIEvent& event) {
     event.Check(state_.crop.GetCropMode() == FromWxId(event.GetId()) - ID_CROP_FREEFORM);
-    if (FromWxId(event.GetId()) == ID_CROP_OTHER) event.SetText(wxString::FromUTF8(GetCustomCropLabel(IDS_CUSTOM_CROP_MENU)));
+    if (FromWxId(event.GetId()) == ID_CROP_OTHER) event.SetText(wxString::FromUTF8(GetCustomCropLabel(IDS_CROP_OTHER_MENU)));
 }
 
 void CMainFrame::OnQuality(wxCommandEvent& event) {

@@ -16,7 +16,7 @@ bool CContactSheetDoc::OnOpenDocument(const wxString& path) {
         SetFolder(NimbalCore::FilePathSpec(path.utf8_string()));
         ScanFolder();
     } catch (const YlmErrp& error) {
-        wxLogError("%s (%d)", path, error.GetCode());
+        wxLogError("Lumora cannot open \"%s\" (error %d).", path, error.GetCode());
         return false;
     }
     SetFilename(path, true);

@@ -36,7 +36,13 @@ void CLMPreviewView::OnPaint(wxPaintEvent&) {
     wxAutoBufferedPaintDC dc(canvas_);
     dc.SetBackground(wxBrush(wxColour(128, 128, 128)));
     dc.Clear();
-    picture_.Draw(dc, canvas_->GetClientRect().Deflate(8));
+    // The picture keeps its proportions inside the window.
+    const wxRect room = canvas_->GetClientRect().Deflate(8);
+    const wxSize size = picture_.GetSize();
+    if (size.x <= 0 || size.y <= 0 || room.IsEmpty()) return;
+    const double scale = std::min(double(room.width) / size.x, double(room.height) / size.y);
+    const wxSize fit(std::max(1, int(size.x * scale)), std::max(1, int(size.y * scale)));
+    picture_.Draw(dc, wxRect(room.x + (room.width - fit.x) / 2, room.y + (room.height - fit.y) / 2, fit.x, fit.y));
 }
 
 bool CLMPreviewView::OnClose(bool deleteWindow) {

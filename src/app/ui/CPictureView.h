@@ -16,6 +16,7 @@ public:
     void Draw(wxDC& dc, const wxRect& destination) const;
     void ReleaseBits() { bitmap_ = wxBitmap(); }
     bool HasBits() const { return bitmap_.IsOk(); }
+    wxSize GetSize() const { return bitmap_.IsOk() ? bitmap_.GetSize() : wxSize(); }
 
 private:
     wxBitmap bitmap_;

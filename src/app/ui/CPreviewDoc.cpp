@@ -12,7 +12,7 @@ bool CPreviewDoc::OnOpenDocument(const wxString& path) {
     try {
         Initialize(NimbalCore::FilePathSpec(path.utf8_string()));
     } catch (const YlmErrp& error) {
-        wxLogError("%s (%d)", path, error.GetCode());
+        wxLogError("Lumora cannot open \"%s\" (error %d).", path, error.GetCode());
         return false;
     }
     SetFilename(path, true);

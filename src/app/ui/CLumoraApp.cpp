@@ -1,5 +1,6 @@
 #include "CLumoraApp.h"
 
+#include "AppCommands.h"
 #include "BlockOMemoryPool.h"
 #include "CAbout.h"
 #include "CContactSheetDoc.h"
@@ -301,24 +302,7 @@ void CLumoraApp::OnPreferences(wxCommandEvent&) {
 }
 
 void CLumoraApp::OnOpen(wxCommandEvent&) {
-    wxFileDialog dialog(mainFrame_, wxString::FromUTF8(OpenDialogTitle()),
-                        wxString::FromUTF8(OpenDialogStartFolder()), wxEmptyString,
-                        wxString::FromUTF8(OpenFilterWildcard()), wxFD_OPEN);
-    dialog.SetFilterIndex(kOpenFilterInitialIndex);
-    if (dialog.ShowModal() != wxID_OK) return;
-    OpenDocumentFile(dialog.GetPath().utf8_string());
-    RememberOpenFolder(dialog.GetDirectory().utf8_string());
+    RunOpenCommand(mainFrame_, [this](const std::string& path) { OpenDocumentFile(path); });
 }
 
-void CLumoraApp::OnOpenWith(wxCommandEvent&) {
-    wxFileDialog dialog(mainFrame_, wxString::FromUTF8(LoadTranslatedString(IDS_OPEN_WITH_TITLE)),
-                        wxString::FromUTF8(OpenWithStartFolder()), wxEmptyString,
-                        wxString::FromUTF8(OpenWithFilter()), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    if (dialog.ShowModal() != wxID_OK) return;
-    const std::string path = dialog.GetPath().utf8_string();
-    if (!IsRunnableProgram(path)) return;
-    if (mainFrame_) {
-        WxMenuSeam seam(mainFrame_->GetMenuBar());
-        SetOpenWithProgram(path, seam);
-    }
-}
+void CLumoraApp::OnOpenWith(wxCommandEvent&) { RunOpenWithCommand(mainFrame_, mainFrame_ ? mainFrame_->GetMenuBar() : nullptr); }

@@ -1,6 +1,7 @@
 // The main frame's windows in the test process: the splash screen and its
 // hidden pictures, the crop-ratio dialog, the dialog bars' docking rule,
 // the key poll of the active view and the translated menu prompts.
+#include "AppCommands.h"
 #include "CAbout.h"
 #include "CCropAspectRatioDlg.h"
 #include "CContactSheetView.h"
@@ -98,6 +99,29 @@ TEST(AboutBox, ShowsTheVersionAndTheLibrariesAndCloses) {
         d->EndModal(wxID_OK);
     });
     EXPECT_EQ(about.ShowModal(), wxID_OK);
+    EXPECT_EQ(settings.Read(), before);
+}
+
+TEST(OpenCommands, CancellingThePickersOpensNothingAndKeepsTheSettings) {
+    gui::TempSettings settings;
+    settings.Install();
+    settings.Write("[Last Used]\nLastFileOpenDialogPath=" + settings.Dir().string() + "\n");
+    settings.Install();
+    const std::string before = settings.Read();
+    int opened = 0;
+    {
+        gui::ModalScenario scenario([](wxDialog* d) {
+            EXPECT_EQ(d->GetTitle(), "Open Zyn Lumora Contact Sheet or Image File");
+            d->EndModal(wxID_CANCEL);
+        });
+        RunOpenCommand(nullptr, [&](const std::string&) { ++opened; });
+    }
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(settings.Read(), before);
+    {
+        gui::ModalScenario scenario([](wxDialog* d) { d->EndModal(wxID_CANCEL); });
+        RunOpenWithCommand(nullptr, nullptr);
+    }
     EXPECT_EQ(settings.Read(), before);
 }
 

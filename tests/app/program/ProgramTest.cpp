@@ -333,27 +333,34 @@ TEST_F(ProgramTest, ClosingWritesTheSettingsAndTheNextStartRestoresThem) {
     EXPECT_FALSE(FindWindow("^Image Controls$", 5).empty());
 }
 
-TEST_F(ProgramTest, AProgramFolderWithoutADriverLibraryStopsWithTheInstallationMessage) {
-    const fs::path copy = root_ / "program";
-    fs::create_directories(copy);
-    for (const auto& entry : fs::directory_iterator(BinDir())) {
-        if (entry.path().filename() == "ZynWren3.so" || entry.is_directory()) continue;
-        std::error_code ec;
-        fs::create_hard_link(entry.path(), copy / entry.path().filename(), ec);
-        if (ec) fs::copy_file(entry.path(), copy / entry.path().filename());
+// A program folder that lacks a driver library, or the language table the
+// main frame loads first, stops with the installation message.
+TEST_F(ProgramTest, AProgramFolderWithoutADriverLibraryOrLanguageTableStopsWithTheInstallationMessage) {
+    for (const char* missing : {"ZynWren3.so", "LumoraUIStrings.u16"}) {
+        SCOPED_TRACE(missing);
+        const fs::path copy = root_ / "program" / missing;
+        fs::create_directories(copy);
+        for (const auto& entry : fs::directory_iterator(BinDir())) {
+            if (entry.path().filename() == missing || entry.is_directory()) continue;
+            std::error_code ec;
+            fs::create_hard_link(entry.path(), copy / entry.path().filename(), ec);
+            if (ec) fs::copy_file(entry.path(), copy / entry.path().filename());
+        }
+        if (fs::exists(BinDir() / "PlugIns"))
+            fs::copy(BinDir() / "PlugIns", copy / "PlugIns", fs::copy_options::recursive);
+        Process p = Start({sample_.string()}, {},
+                          {{"LUMORA_PROGRAM_DIR", copy.string()},
+                           {"LUMORA_SYSTEM_DIR", (BuildDir() / "share" / "lumora" / "system").string()}},
+                          copy / "Lumora");
+        // The message box waits for an answer; closing it ends the start-up.
+        const std::string box = FindWindow(".", 15);
+        ASSERT_FALSE(box.empty()) << ReadFile(p.stderrFile);
+        std::system((BinDir() / "wmdelete").string().append(" " + box).c_str());
+        EXPECT_EQ(WaitExit(p, 10s), 1) << ReadFile(p.stderrFile);
+        EXPECT_NE(ReadFile(p.stderrFile).find("Lumora is not properly installed."), std::string::npos)
+            << ReadFile(p.stderrFile);
+        EXPECT_FALSE(IsVisible("^Zyn Lumora - "));
     }
-    if (fs::exists(BinDir() / "PlugIns")) fs::copy(BinDir() / "PlugIns", copy / "PlugIns", fs::copy_options::recursive);
-    Process p = Start({sample_.string()}, {},
-                      {{"LUMORA_PROGRAM_DIR", copy.string()},
-                       {"LUMORA_SYSTEM_DIR", (BuildDir() / "share" / "lumora" / "system").string()}},
-                      copy / "Lumora");
-    // The message box waits for an answer; closing it ends the start-up.
-    const std::string box = FindWindow(".", 15);
-    ASSERT_FALSE(box.empty()) << ReadFile(p.stderrFile);
-    std::system((BinDir() / "wmdelete").string().append(" " + box).c_str());
-    EXPECT_EQ(WaitExit(p, 10s), 1) << ReadFile(p.stderrFile);
-    EXPECT_NE(ReadFile(p.stderrFile).find("Lumora is not properly installed."), std::string::npos)
-        << ReadFile(p.stderrFile);
 }
 
 } // namespace

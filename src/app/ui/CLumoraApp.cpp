@@ -200,13 +200,13 @@ int CLumoraApp::OnRun() {
 }
 
 int CLumoraApp::OnExit() {
+    // Documents still open (a start-up that failed after opening some) give
+    // their images back before the core goes.
+    if (docManager_) docManager_->Clear(true);
     AppShutdownSteps steps(*this);
     RunShutdown(steps, firstInstance_);
-    if (docManager_) {
-        docManager_->Clear(true);
-        delete docManager_;
-        docManager_ = nullptr;
-    }
+    delete docManager_;
+    docManager_ = nullptr;
     if (coreCreated_) NimbalCore::ColorEngine::DeleteInstance();
     RemoveShellServices();
     return wxApp::OnExit();

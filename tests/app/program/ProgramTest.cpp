@@ -312,6 +312,8 @@ TEST_F(ProgramTest, ClosingWritesTheSettingsAndTheNextStartRestoresThem) {
 
     ASSERT_EQ(std::system((BinDir() / "wmdelete").string().append(" " + frame).c_str()), 0);
     EXPECT_EQ(WaitExit(first, 10s), 0) << ReadFile(first.stderrFile);
+    // Its server went with it.
+    EXPECT_FALSE(fs::exists(root_ / "runtime" / "lumora" / "Lumora"));
     EXPECT_EQ(Setting("MainFrame Position", "wp.showCmd"), "1");
     EXPECT_EQ(Setting("MainFrame Position", "wp.right"), "1100");
     EXPECT_EQ(Setting("Last Used", "Crop Mode"), "3");

@@ -10,9 +10,9 @@
 #include <wx/stattext.h>
 
 CImageHistogram::CImageHistogram(wxWindow* parent)
-    : CResizableDialogBar(parent, 1124, LoadResourceString(IDS_OUTPUT_HISTOGRAM_TITLE), wxSize(260, 190)) {
+    : CResizableDialogBar(parent, 1124, LoadResourceString(IDS_OUTPUT_HISTOGRAM_TITLE), wxSize(236, 180)) {
     auto* column = new wxBoxSizer(wxVERTICAL);
-    graph_ = new wxWindow(this, 1119, wxDefaultPosition, wxSize(256, 128), wxBORDER_SIMPLE);
+    graph_ = new wxWindow(this, 1119, wxDefaultPosition, wxSize(228, 128), wxBORDER_SIMPLE);
     graph_->Bind(wxEVT_PAINT, &CImageHistogram::OnPaintGraph, this);
     column->Add(graph_, 1, wxEXPAND | wxALL, 2);
     auto* row = new wxBoxSizer(wxHORIZONTAL);

@@ -1,13 +1,12 @@
 #include "CChildFrame.h"
 
-#include "CLumoraApp.h"
 #include "CMainFrame.h"
 
 CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxAuiMDIParentFrame* parent, const wxString& title)
     : CChildFrameBase(doc, view, parent, wxID_ANY, title) {}
 
 CChildFrame* CChildFrame::Make(wxDocument* doc, wxView* view) {
-    CMainFrame* main = TheMainFrame();
+    CMainFrame* main = CMainFrame::Current();
     if (!main) return nullptr;
     auto* frame = new CChildFrame(doc, view, main, doc->GetUserReadableName());
     view->SetFrame(frame);

@@ -47,24 +47,6 @@
 
 namespace {
 
-// Template resource ids and the classes of their documents and views.
-struct TemplateClasses {
-    wxClassInfo* doc;
-    wxClassInfo* view;
-};
-
-TemplateClasses ClassesOf(DocumentTemplateInfo::Kind kind) {
-    switch (kind) {
-    case DocumentTemplateInfo::kContactSheet:
-        return {wxCLASSINFO(CContactSheetDoc), wxCLASSINFO(CContactSheetView)};
-    case DocumentTemplateInfo::kPreview:
-        return {wxCLASSINFO(CPreviewDoc), wxCLASSINFO(CLMPreviewView)};
-    case DocumentTemplateInfo::kAutomation:
-    default:
-        return {wxCLASSINFO(CLumoraDoc), wxCLASSINFO(CLumoraView)};
-    }
-}
-
 std::string CurrentFolder() {
     std::string folder(4096, '\0');
     if (!::getcwd(folder.data(), folder.size())) return "/";
@@ -228,18 +210,7 @@ void CLumoraApp::CreateMainFrame() {
 }
 
 void CLumoraApp::RegisterTemplates() {
-    if (!templates_.empty()) return;
-    for (const DocumentTemplateInfo& info : DocumentTemplates()) {
-        const DocStringFields fields = SplitDocString(info.docString);
-        const TemplateClasses classes = ClassesOf(info.kind);
-        const wxString filter = fields.filterExt.empty() ? wxString() : wxString::FromUTF8("*" + fields.filterExt);
-        const wxString ext = fields.filterExt.empty() ? wxString() : wxString::FromUTF8(fields.filterExt.substr(1));
-        templates_.push_back(new wxDocTemplate(docManager_, wxString::FromUTF8(fields.filterName), filter, wxEmptyString,
-                                               ext, wxString::FromUTF8(fields.docName),
-                                               wxString::FromUTF8(fields.docName), classes.doc, classes.view,
-                                               info.kind == DocumentTemplateInfo::kAutomation ? wxTEMPLATE_INVISIBLE
-                                                                                             : wxTEMPLATE_VISIBLE));
-    }
+    if (auto* manager = dynamic_cast<LumoraDocManager*>(docManager_)) manager->RegisterTemplates();
 }
 
 bool CLumoraApp::StartServer() {

@@ -72,7 +72,6 @@ private:
 
     wxDataFormat slideMountFormat_;
     wxDocManager* docManager_ = nullptr;
-    std::vector<wxDocTemplate*> templates_;
     AutomationServer automation_;
     std::unique_ptr<WxInstanceTransport> transport_;
     std::unique_ptr<LumoraServer> server_;

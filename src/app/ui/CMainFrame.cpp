@@ -62,7 +62,14 @@ CMainFrame::CMainFrame(wxDocManager* manager) : docManager_(manager), timer_(thi
     LoadLanguage();
 }
 
+namespace {
+CMainFrame* gCurrentFrame = nullptr;
+}
+
+CMainFrame* CMainFrame::Current() { return gCurrentFrame; }
+
 CMainFrame::~CMainFrame() {
+    if (gCurrentFrame == this) gCurrentFrame = nullptr;
     timer_.Stop();
     manager_.UnInit();
 }
@@ -73,6 +80,7 @@ bool CMainFrame::CreateFrame() {
     if (!Create(docManager_, nullptr, wxID_ANY, wxString::FromUTF8(LoadTranslatedString(IDS_APP_TITLE)),
                 wxDefaultPosition, wxSize(1200, 850)))
         return false;
+    gCurrentFrame = this;
     manager_.SetManagedWindow(this);
     manager_.AddPane(GetClientWindow(), wxAuiPaneInfo().Name("Documents").CenterPane().PaneBorder(false));
 

@@ -46,6 +46,9 @@ public:
 
     explicit CMainFrame(wxDocManager* manager);
     ~CMainFrame() override;
+    // The frame whose window exists (document windows open in it); null
+    // before CreateFrame and after the frame is gone.
+    static CMainFrame* Current();
 
     // Builds the windows (menus, bars, panes, timer); false when a bar
     // cannot be made.

@@ -5,6 +5,9 @@
 
 class LumoraDocManager : public wxDocManager {
 public:
+    // The five templates in their order (folder, TIFF, raw, JPEG,
+    // automation).
+    void RegisterTemplates();
     wxDocTemplate* FindTemplateForPath(const wxString& path) override;
     void AddFileToHistory(const wxString& file) override;
 };

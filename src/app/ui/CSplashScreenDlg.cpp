@@ -7,6 +7,11 @@ CSplashScreenDlg::CSplashScreenDlg(wxWindow* parent, std::function<void()> creat
     : PictureDialog(parent, kSplash, wxEmptyString), createMainFrame_(std::move(createMainFrame)),
       timer_(this, kTimerId) {
     Bind(wxEVT_TIMER, &CSplashScreenDlg::OnTimer, this, kTimerId);
+    // Closed by the window manager it ends as its timer would.
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) {
+        timer_.Stop();
+        Finish();
+    });
     timer_.StartOnce(1000);
 }
 

@@ -358,7 +358,7 @@ TEST_F(ProgramTest, AProgramFolderWithoutADriverLibraryOrLanguageTableStopsWithT
                            {"LUMORA_SYSTEM_DIR", (BuildDir() / "share" / "lumora" / "system").string()}},
                           copy / "Lumora");
         // The message box waits for an answer; closing it ends the start-up.
-        const std::string box = FindWindow(".", 15);
+        const std::string box = FindWindow("^Zyn Lumora$", 15);
         ASSERT_FALSE(box.empty()) << ReadFile(p.stderrFile);
         std::system((BinDir() / "wmdelete").string().append(" " + box).c_str());
         EXPECT_EQ(WaitExit(p, 10s), 1) << ReadFile(p.stderrFile);

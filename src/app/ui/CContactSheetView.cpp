@@ -28,7 +28,7 @@ bool CContactSheetView::OnCreate(wxDocument* doc, long flags) {
 void CContactSheetView::OnUpdate(wxView*, wxObject*) { BuildSlides(); }
 
 void CContactSheetView::BuildSlides() {
-    auto* doc = wxDynamicCast(GetDocument(), CContactSheetDoc);
+    auto* doc = dynamic_cast<CContactSheetDoc*>(GetDocument());
     if (!doc || !sheet_) return;
     doc->GetSelectionState()->clear();
     sheet_->DestroyChildren();
@@ -42,7 +42,7 @@ void CContactSheetView::BuildSlides() {
 
 bool CContactSheetView::OnClose(bool deleteWindow) {
     if (!wxView::OnClose(deleteWindow)) return false;
-    if (auto* doc = wxDynamicCast(GetDocument(), CContactSheetDoc)) doc->GetSelectionState()->clear();
+    if (auto* doc = dynamic_cast<CContactSheetDoc*>(GetDocument())) doc->GetSelectionState()->clear();
     if (deleteWindow && GetFrame()) {
         GetFrame()->Destroy();
         SetFrame(nullptr);

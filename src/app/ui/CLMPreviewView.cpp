@@ -28,7 +28,7 @@ bool CLMPreviewView::OnCreate(wxDocument* doc, long flags) {
 
 void CLMPreviewView::OnUpdate(wxView*, wxObject*) {
     picture_.ReleaseBits();
-    if (auto* doc = wxDynamicCast(GetDocument(), CPreviewDoc)) picture_.Render(doc->GetCurrentRendering(), 1, 2, 4);
+    if (auto* doc = dynamic_cast<CPreviewDoc*>(GetDocument())) picture_.Render(doc->GetCurrentRendering(), 1, 2, 4);
     if (canvas_) canvas_->Refresh();
 }
 

@@ -249,11 +249,11 @@ void CLumoraApp::BringForward() {
     // The last active window of the program: a modal dialog when one is up.
     wxWindow* front = mainFrame_;
     for (wxWindow* window : wxTopLevelWindows) {
-        auto* dialog = wxDynamicCast(window, wxDialog);
+        auto* dialog = dynamic_cast<wxDialog*>(window);
         if (dialog && dialog->IsModal() && dialog->IsShown()) front = dialog;
     }
     front->Raise();
-    if (auto* top = wxDynamicCast(front, wxTopLevelWindow)) top->RequestUserAttention(wxUSER_ATTENTION_INFO);
+    if (auto* top = dynamic_cast<wxTopLevelWindow*>(front)) top->RequestUserAttention(wxUSER_ATTENTION_INFO);
 }
 
 void CLumoraApp::UpdateSendToMenuItem(wxMenuBar* menuBar) {

@@ -148,7 +148,7 @@ TEST(CropAspectRatioDialog, OkIsOnlyEnabledWhileBothPartsAreNumbersAndCancelKeep
     const std::string before = settings.Read();
     CCropAspectRatioDlg dialog(2.0f, 1.5f, nullptr);
     gui::ModalScenario scenario([](wxDialog* d) {
-        auto* width = wxDynamicCast(d->FindWindow(1175), wxTextCtrl);
+        auto* width = dynamic_cast<wxTextCtrl*>(d->FindWindow(1175));
         auto* ok = d->FindWindow(wxID_OK);
         ASSERT_TRUE(width && ok);
         width->SetValue("");

@@ -19,6 +19,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The longest gap allowed; a sanitizer build runs every step several times
+// slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr auto kLongestGap = std::chrono::seconds(5);
+#else
+constexpr auto kLongestGap = std::chrono::seconds(1);
+#endif
+
 class Watchdog : public wxTimer {
 public:
     Watchdog() : last_(std::chrono::steady_clock::now()) { Start(100); }
@@ -66,7 +74,7 @@ TEST(Watchdog, NoGapOverOneSecondWhileAFolderOf200PicturesOpensAndCloses) {
     frame->Close(true);
     gui::Settle(300);
     watchdog.Stop();
-    EXPECT_LT(watchdog.longest, std::chrono::seconds(1))
+    EXPECT_LT(watchdog.longest, kLongestGap)
         << std::chrono::duration_cast<std::chrono::milliseconds>(watchdog.longest).count() << " ms";
     delete manager;
     NimbalCore::ImagePool::DeleteInstance();

@@ -69,6 +69,15 @@ TEST(SplashScreen, AClickEndsItAtOnceAndMakesTheFrameOnce) {
     EXPECT_EQ(made, 1);
 }
 
+TEST(SplashScreen, ClosedByTheWindowManagerItStillMakesTheFrameOnce) {
+    int made = 0;
+    gui::ModalScenario scenario([](wxDialog* d) { d->Close(); });
+    EXPECT_FALSE(CSplashScreenDlg::RunSplash([&] { ++made; }));
+    EXPECT_EQ(made, 1);
+    gui::Settle(1200);
+    EXPECT_EQ(made, 1);
+}
+
 TEST(SplashScreen, WithoutAClickItEndsOnItsTimer) {
     int made = 0;
     EXPECT_FALSE(CSplashScreenDlg::RunSplash([&] { ++made; }));

@@ -16,6 +16,11 @@ std::string TranslateString(const std::string& text);
 // whole); "." when it cannot be found. The process's own formatting stays in
 // the C locale.
 std::string UserDecimalSeparator();
+// A number written in the C locale ("1234.56789") as the user's locale
+// shows numbers: rounded (half away from zero) to fractionDigits, the
+// integer digits grouped with the user's thousands separator, the user's
+// decimal separator. Text that is not such a number comes back unchanged.
+std::string ToUserNumberFormat(const std::string& cNumber, int fractionDigits);
 // Every "." replaced by the user's separator.
 std::string ToLocaleDecimalPoint(const std::string& text);
 // Every user's separator replaced by ".".

@@ -8,7 +8,12 @@ public:
     enum Buttons { kOk, kOkCancel, kYesNo };
     enum Answer { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
     virtual ~MessageBoxService() = default;
+    enum Icon { kNoIcon, kStop, kInformation };
     virtual int Show(const std::string& text, const std::string& caption, Buttons buttons) = 0;
+    // A box with an icon; a service without icons shows the plain box.
+    virtual int ShowWithIcon(const std::string& text, const std::string& caption, Buttons buttons, Icon) {
+        return Show(text, caption, buttons);
+    }
 
     // The process-wide boxes; until one is set, every box is answered at
     // once as by its first button.

@@ -1,31 +1,13 @@
-// Lumora. Until the main frame exists, the program starts its shell (the
-// settings file, the language table, the colour engine) and shows the
-// Preferences.
-#include "COutputOptionsDlg.h"
-#include "ColorEngine.h"
-#include "ShellServices.h"
+// Lumora. The toolkit starts on X11 unless the user chose a backend: the
+// key poll of the main frame asks the X server for the state of Ctrl and
+// Shift, which a Wayland session does not answer.
+#include "CLumoraApp.h"
 
-#include <wx/app.h>
+#include <cstdlib>
 
-class LumoraApp : public wxApp {
-public:
-    bool OnInit() override {
-        UseProgramNumericLocale();
-        InstallShellServices();
-        LoadLanguageTable();
-        NimbalCore::ColorEngine::Instance(0, 1);
-        return true;
-    }
-    int OnRun() override {
-        COutputOptionsDlg preferences(nullptr);
-        preferences.ShowModal();
-        return 0;
-    }
-    int OnExit() override {
-        NimbalCore::ColorEngine::DeleteInstance();
-        RemoveShellServices();
-        return wxApp::OnExit();
-    }
-};
+wxIMPLEMENT_APP_NO_MAIN(CLumoraApp);
 
-wxIMPLEMENT_APP(LumoraApp);
+int main(int argc, char** argv) {
+    setenv("GDK_BACKEND", "x11", 0);
+    return wxEntry(argc, argv);
+}

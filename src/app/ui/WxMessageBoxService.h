@@ -5,4 +5,5 @@
 class WxMessageBoxService : public MessageBoxService {
 public:
     int Show(const std::string& text, const std::string& caption, Buttons buttons) override;
+    int ShowWithIcon(const std::string& text, const std::string& caption, Buttons buttons, Icon icon) override;
 };

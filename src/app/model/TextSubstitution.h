@@ -1,0 +1,8 @@
+#pragma once
+// Fills the "%s" of a resource text (translated texts come from a file, so
+// nothing but their own "%s" and "%%" is honoured; a missing argument is
+// empty).
+#include <string>
+#include <vector>
+
+std::string SubstituteStrings(const std::string& text, const std::vector<std::string>& args);

@@ -1,0 +1,14 @@
+#include "CChildFrame.h"
+
+#include "CMainFrame.h"
+
+CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxAuiMDIParentFrame* parent, const wxString& title)
+    : CChildFrameBase(doc, view, parent, wxID_ANY, title) {}
+
+CChildFrame* CChildFrame::Make(wxDocument* doc, wxView* view) {
+    CMainFrame* main = CMainFrame::Current();
+    if (!main) return nullptr;
+    auto* frame = new CChildFrame(doc, view, main, doc->GetUserReadableName());
+    view->SetFrame(frame);
+    return frame;
+}

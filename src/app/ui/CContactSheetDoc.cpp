@@ -1,0 +1,47 @@
+#include "CContactSheetDoc.h"
+
+#include "CSlideMountView.h"
+#include "FilePathSpec.h"
+#include "LocalizedText.h"
+#include "YlmErrp.h"
+
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/msgdlg.h>
+
+wxIMPLEMENT_DYNAMIC_CLASS(CContactSheetDoc, wxDocument);
+
+bool CContactSheetDoc::OnOpenDocument(const wxString& path) {
+    try {
+        SetFolder(NimbalCore::FilePathSpec(path.utf8_string()));
+        ScanFolder();
+    } catch (const YlmErrp& error) {
+        wxLogError("Lumora cannot open \"%s\" (error %d).", path, error.GetCode());
+        return false;
+    }
+    SetFilename(path, true);
+    wxFileName name = wxFileName::DirName(path);
+    const wxArrayString dirs = name.GetDirs();
+    SetTitle(dirs.empty() ? path : dirs.Last());
+    Modify(false);
+    UpdateAllViews();
+    return true;
+}
+
+std::vector<NimbalCore::ImageRendering*> CContactSheetDoc::GetSelectedRenderings() {
+    std::vector<NimbalCore::ImageRendering*> out;
+    for (CSlideMountView* slide : selection_)
+        if (slide) out.push_back(slide->GetRendering());
+    return out;
+}
+
+void CContactSheetDoc::ReportDropFailures(std::vector<std::string> names) {
+    std::string text;
+    for (const std::string& name : names) text += name + "\n";
+    wxMessageBox(wxString::FromUTF8(text), wxString::FromUTF8(LoadTranslatedString(57344)), wxOK | wxICON_WARNING);
+}
+
+void CContactSheetDoc::ActivateImage(const NimbalCore::FilePathSpec&) {
+    if (wxView* view = GetFirstView())
+        if (wxWindow* frame = view->GetFrame()) frame->Raise();
+}

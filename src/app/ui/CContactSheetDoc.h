@@ -1,0 +1,27 @@
+#pragma once
+// A folder shown as a contact sheet: the core's sheet of the folder's
+// images with the document's selection of slides.
+#include "CDocumentBase.h"
+#include "ContactSheet.h"
+
+#include <vector>
+
+class CSlideMountView;
+
+class CContactSheetDoc : public CDocumentBase, public NimbalCore::ContactSheet {
+public:
+    bool OnOpenDocument(const wxString& path) override;
+    bool OnNewDocument() override { return false; }
+
+    // The selected slides in selection order (an entry may be null).
+    std::vector<CSlideMountView*>* GetSelectionState() { return &selection_; }
+    std::vector<NimbalCore::ImageRendering*> GetSelectedRenderings() override;
+
+    void ReportDropFailures(std::vector<std::string> names) override;
+    void ActivateImage(const NimbalCore::FilePathSpec& path) override;
+    bool ContainsImage(const NimbalCore::FilePathSpec& path) override { return ContactSheet::ContainsImage(path); }
+
+private:
+    std::vector<CSlideMountView*> selection_;
+    wxDECLARE_DYNAMIC_CLASS(CContactSheetDoc);
+};

@@ -1,0 +1,39 @@
+#include "CPictureView.h"
+
+#include "ExportImageArray.h"
+#include "ImageRendering.h"
+#include "YlmErrp.h"
+
+#include <wx/dc.h>
+#include <wx/image.h>
+
+int CPictureView::Render(NimbalCore::ImageRendering* rendering, int mode, int progress, int reduction) {
+    (void)progress;
+    if (!rendering || (reduction != 1 && reduction != 2 && reduction != 4)) return 0;
+    try {
+        const NimbalCore::NbRect bounds = rendering->GetImageBounds();
+        const int64_t width = bounds.Width() / reduction;
+        const int64_t height = (int64_t(bounds.bottom) - bounds.top + 1) / reduction;
+        if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return 0;
+        NimbalCore::ExportImageArray array;
+        array.SetPixelType(NimbalCore::PixelArray::RGB);
+        array.SetBytesPerSample(1);
+        array.SetBounds(NimbalCore::NbRect(0, 0, int32_t(width - 1), int32_t(height - 1)));
+        array.SetRowBytes(int32_t(width * 3));
+        array.Create(uint64_t(width * height * 3));
+        rendering->RenderImage(&array, mode, nullptr, reduction);
+        wxImage picture(static_cast<int>(width), static_cast<int>(height));
+        std::copy_n(static_cast<const unsigned char*>(array.GetData()), width * height * 3, picture.GetData());
+        bitmap_ = wxBitmap(picture);
+        return 1;
+    } catch (const YlmErrp&) {
+        bitmap_ = wxBitmap();
+        return 0;
+    }
+}
+
+void CPictureView::Draw(wxDC& dc, const wxRect& destination) const {
+    if (!bitmap_.IsOk() || destination.IsEmpty()) return;
+    wxImage scaled = bitmap_.ConvertToImage().Scale(destination.width, destination.height, wxIMAGE_QUALITY_BILINEAR);
+    dc.DrawBitmap(wxBitmap(scaled), destination.GetPosition());
+}

@@ -1,0 +1,62 @@
+#include "CSlideMountView.h"
+
+#include "ExportImageArray.h"
+#include "Image.h"
+#include "ImageRendering.h"
+#include "YlmErrp.h"
+
+#include <wx/dcbuffer.h>
+#include <wx/image.h>
+
+CSlideMountView::CSlideMountView(wxWindow* sheet, NimbalCore::ImageRendering* rendering)
+    : wxPanel(sheet, wxID_ANY, wxDefaultPosition, wxSize(kSlideSize, kSlideSize + 20)), rendering_(rendering) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &CSlideMountView::OnPaint, this);
+}
+
+void CSlideMountView::MakeThumbnail() {
+    tried_ = true;
+    NimbalCore::ImageRef* ref = rendering_ ? rendering_->GetImage() : nullptr;
+    if (!ref || !*ref) return;
+    try {
+        NimbalCore::Image& image = **ref;
+        image.EnsureOpen();
+        const NimbalCore::NbRect r = image.GetNativeThumbnailRect();
+        if (r.Width() <= 0 || r.Height() <= 0 || r.Width() > 4096 || r.Height() > 4096) return;
+        NimbalCore::ExportImageArray array;
+        array.SetPixelType(NimbalCore::PixelArray::RGB);
+        array.SetBytesPerSample(1);
+        array.SetBounds(NimbalCore::NbRect(0, 0, int32_t(r.Width() - 1), int32_t(r.Height() - 1)));
+        array.SetRowBytes(int32_t(r.Width() * 3));
+        array.Create(uint64_t(r.Width() * r.Height() * 3));
+        rendering_->RenderThumbnail(&array);
+        wxImage picture(static_cast<int>(r.Width()), static_cast<int>(r.Height()));
+        std::copy_n(static_cast<const unsigned char*>(array.GetData()), r.Width() * r.Height() * 3, picture.GetData());
+        const double scale = std::min(double(kSlideSize - 16) / r.Width(), double(kSlideSize - 16) / r.Height());
+        picture.Rescale(std::max(1, int(r.Width() * scale)), std::max(1, int(r.Height() * scale)),
+                        wxIMAGE_QUALITY_BILINEAR);
+        thumbnail_ = wxBitmap(picture);
+    } catch (const YlmErrp&) {
+        // A slide without a thumbnail shows its frame and name.
+    } catch (int) {
+    }
+}
+
+void CSlideMountView::OnPaint(wxPaintEvent&) {
+    if (!tried_) MakeThumbnail();
+    wxAutoBufferedPaintDC dc(this);
+    dc.SetBackground(wxBrush(wxColour(96, 96, 96)));
+    dc.Clear();
+    dc.SetBrush(wxBrush(wxColour(200, 200, 200)));
+    dc.SetPen(wxPen(wxColour(40, 40, 40)));
+    dc.DrawRectangle(2, 2, kSlideSize - 4, kSlideSize - 4);
+    if (thumbnail_.IsOk())
+        dc.DrawBitmap(thumbnail_, (kSlideSize - thumbnail_.GetWidth()) / 2, (kSlideSize - thumbnail_.GetHeight()) / 2);
+    NimbalCore::ImageRef* ref = rendering_ ? rendering_->GetImage() : nullptr;
+    if (ref && *ref) {
+        dc.SetTextForeground(*wxWHITE);
+        const wxString name = wxString::FromUTF8((*ref)->GetFileName());
+        const wxSize extent = dc.GetTextExtent(name);
+        dc.DrawText(name, std::max(2, (kSlideSize - extent.x) / 2), kSlideSize + 2);
+    }
+}

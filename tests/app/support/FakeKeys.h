@@ -1,0 +1,12 @@
+#pragma once
+// The keyboard as a test holds it.
+#include "KeyState.h"
+
+class FakeKeys : public KeyState {
+public:
+    FakeKeys() { KeyState::SetCurrent(this); }
+    ~FakeKeys() override { KeyState::SetCurrent(nullptr); }
+    bool IsDown(Key key) override { return key == kShift ? shift : ctrl; }
+    bool shift = false;
+    bool ctrl = false;
+};

@@ -1,0 +1,253 @@
+// The main frame's windows in the test process: the splash screen and its
+// hidden pictures, the crop-ratio dialog, the dialog bars' docking rule,
+// the key poll of the active view and the translated menu prompts.
+#include "AppCommands.h"
+#include "CAbout.h"
+#include "CCropAspectRatioDlg.h"
+#include "CContactSheetView.h"
+#include "CImageSettings.h"
+#include "CLMPreviewView.h"
+#include "CLumoraStatusBar.h"
+#include "CMainFrame.h"
+#include "CSplashScreenDlg.h"
+#include "FakeKeys.h"
+#include "FrenchTable.h"
+#include "GuiTest.h"
+#include "ProfileItemManager.h"
+
+#include <gtest/gtest.h>
+#include <wx/display.h>
+#include <wx/choice.h>
+#include <wx/docview.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+namespace {
+
+// Clicks every modal dialog as it comes up (Ctrl held on the first) and
+// records the order of their classes.
+class ClickEveryDialog : public wxModalDialogHook {
+public:
+    explicit ClickEveryDialog(bool ctrlOnFirst) : ctrl_(ctrlOnFirst) { Register(); }
+    ~ClickEveryDialog() override { Unregister(); }
+    int Enter(wxDialog* dialog) override {
+        shown.push_back(typeid(*dialog).name());
+        const bool ctrl = ctrl_;
+        ctrl_ = false;
+        dialog->CallAfter([dialog, ctrl] {
+            gui::OnScreen(dialog);
+            gui::Settle();
+            wxUIActionSimulator sim;
+            sim.MouseMove(dialog->GetScreenRect().GetPosition() + wxPoint(20, 20));
+            gui::Settle(30);
+            if (ctrl) sim.KeyDown(WXK_CONTROL);
+            sim.MouseClick();
+            if (ctrl) sim.KeyUp(WXK_CONTROL);
+        });
+        return wxID_NONE;
+    }
+    void Exit(wxDialog*) override {}
+    std::vector<std::string> shown;
+
+private:
+    bool ctrl_;
+};
+
+TEST(SplashScreen, AClickEndsItAtOnceAndMakesTheFrameOnce) {
+    int made = 0;
+    ClickEveryDialog clicks(false);
+    EXPECT_FALSE(CSplashScreenDlg::RunSplash([&] { ++made; }));
+    EXPECT_EQ(made, 1);
+    ASSERT_EQ(clicks.shown.size(), 1u);
+    EXPECT_EQ(clicks.shown[0], typeid(CSplashScreenDlg).name());
+    // The timer would have fired after a second; it does not fire later.
+    gui::Settle(1200);
+    EXPECT_EQ(made, 1);
+}
+
+TEST(SplashScreen, ClosedByTheWindowManagerItStillMakesTheFrameOnce) {
+    int made = 0;
+    gui::ModalScenario scenario([](wxDialog* d) { d->Close(); });
+    EXPECT_FALSE(CSplashScreenDlg::RunSplash([&] { ++made; }));
+    EXPECT_EQ(made, 1);
+    gui::Settle(1200);
+    EXPECT_EQ(made, 1);
+}
+
+TEST(SplashScreen, WithoutAClickItEndsOnItsTimer) {
+    int made = 0;
+    EXPECT_FALSE(CSplashScreenDlg::RunSplash([&] { ++made; }));
+    EXPECT_EQ(made, 1);
+}
+
+TEST(SplashScreen, ACtrlClickShowsTheTwoPicturesInOrder) {
+    int made = 0;
+    ClickEveryDialog clicks(true);
+    EXPECT_TRUE(CSplashScreenDlg::RunSplash([&] { ++made; }));
+    EXPECT_EQ(made, 1);
+    ASSERT_EQ(clicks.shown.size(), 3u);
+    EXPECT_NE(clicks.shown[1].find("CScrambledEggs"), std::string::npos) << clicks.shown[1];
+    EXPECT_NE(clicks.shown[2].find("CHulk"), std::string::npos) << clicks.shown[2];
+}
+
+TEST(AboutBox, ShowsTheVersionAndTheLibrariesAndCloses) {
+    gui::TempSettings settings;
+    settings.Install();
+    const std::string before = settings.Read();
+    CAbout about(nullptr);
+    gui::ModalScenario scenario([](wxDialog* d) {
+        wxString texts;
+        for (wxWindow* child : d->GetChildren()) texts << child->GetLabel() << "\n";
+        EXPECT_NE(texts.Find("Version 4.3.0.13"), wxNOT_FOUND) << texts;
+        EXPECT_NE(texts.Find("Little CMS"), wxNOT_FOUND) << texts;
+        EXPECT_NE(texts.Find("wxWidgets"), wxNOT_FOUND) << texts;
+        d->EndModal(wxID_OK);
+    });
+    EXPECT_EQ(about.ShowModal(), wxID_OK);
+    EXPECT_EQ(settings.Read(), before);
+}
+
+TEST(OpenCommands, CancellingThePickersOpensNothingAndKeepsTheSettings) {
+    gui::TempSettings settings;
+    settings.Install();
+    settings.Write("[Last Used]\nLastFileOpenDialogPath=" + settings.Dir().string() + "\n");
+    settings.Install();
+    const std::string before = settings.Read();
+    int opened = 0;
+    {
+        gui::ModalScenario scenario([](wxDialog* d) {
+            EXPECT_EQ(d->GetTitle(), "Open Zyn Lumora Contact Sheet or Image File");
+            d->EndModal(wxID_CANCEL);
+        });
+        RunOpenCommand(nullptr, [&](const std::string&) { ++opened; });
+    }
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(settings.Read(), before);
+    {
+        gui::ModalScenario scenario([](wxDialog* d) { d->EndModal(wxID_CANCEL); });
+        RunOpenWithCommand(nullptr, nullptr);
+    }
+    EXPECT_EQ(settings.Read(), before);
+}
+
+TEST(CropAspectRatioDialog, ReadsPartsFromZeroTo9999Point99) {
+    const struct {
+        const char* text;
+        bool ok;
+        float value;
+    } cases[] = {{"1.5", true, 1.5f}, {"0", true, 0.0f},       {"9999.99", true, 9999.99f}, {"10000", false, 0},
+                 {"-1", false, 0},    {"", false, 0},          {"abc", false, 0},           {"2x", false, 0},
+                 {" 3 ", true, 3.0f}};
+    for (const auto& c : cases) {
+        float value = -7;
+        std::string message;
+        EXPECT_EQ(CCropAspectRatioDlg::ReadPart(c.text, value, message), c.ok) << c.text;
+        if (c.ok) EXPECT_FLOAT_EQ(value, c.value) << c.text;
+        else EXPECT_FALSE(message.empty()) << c.text;
+    }
+}
+
+TEST(CropAspectRatioDialog, OkIsOnlyEnabledWhileBothPartsAreNumbersAndCancelKeepsThem) {
+    gui::TempSettings settings;
+    settings.Install();
+    const std::string before = settings.Read();
+    CCropAspectRatioDlg dialog(2.0f, 1.5f, nullptr);
+    gui::ModalScenario scenario([](wxDialog* d) {
+        auto* width = dynamic_cast<wxTextCtrl*>(d->FindWindow(1175));
+        auto* ok = d->FindWindow(wxID_OK);
+        ASSERT_TRUE(width && ok);
+        width->SetValue("");
+        EXPECT_FALSE(ok->IsEnabled());
+        width->SetValue("3");
+        EXPECT_TRUE(ok->IsEnabled());
+        d->EndModal(wxID_CANCEL);
+    });
+    EXPECT_EQ(dialog.ShowModal(), wxID_CANCEL);
+    EXPECT_EQ(settings.Read(), before);
+}
+
+// A main frame of the test process over a settings file of its own.
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings_.Install();
+        frame_ = new CMainFrame(&manager_);
+        ASSERT_TRUE(frame_->CreateFrame());
+    }
+    void TearDown() override {
+        frame_->Destroy();
+        gui::Settle();
+    }
+    gui::TempSettings settings_;
+    wxDocManager manager_;
+    CMainFrame* frame_ = nullptr;
+};
+
+TEST_F(MainFrameTest, TheBarsFloatAtTheRightEdgeAndClearingDockingKeepsThemThere) {
+    const int w = wxDisplay(0u).GetClientArea().GetWidth();
+    wxAuiManager& aui = frame_->GetAuiManager();
+    const std::pair<const char*, wxPoint> places[] = {
+        {"ImageInfo", {w - 300, 100}}, {"ImageControls", {w - 275, 125}}, {"OutputHistogram", {w - 250, 150}}};
+    for (const auto& [name, at] : places) {
+        const wxAuiPaneInfo& pane = aui.GetPane(name);
+        EXPECT_TRUE(pane.IsFloating()) << name;
+        EXPECT_EQ(pane.floating_pos, at) << name;
+        EXPECT_TRUE(pane.IsLeftDockable() && pane.IsRightDockable()) << name;
+        EXPECT_FALSE(pane.IsTopDockable() || pane.IsBottomDockable()) << name;
+    }
+    // Docked on the right, then docking is cleared.
+    aui.GetPane("ImageInfo").Dock().Right();
+    aui.Update();
+    ProfileItemManager().SetInt(PI_ALLOW_DOCKING, 0);
+    frame_->ApplyDockingSetting(0);
+    for (const auto& [name, at] : places) {
+        const wxAuiPaneInfo& pane = aui.GetPane(name);
+        EXPECT_TRUE(pane.IsFloating()) << name;
+        EXPECT_EQ(pane.floating_pos, at) << name;
+        EXPECT_FALSE(pane.IsLeftDockable() || pane.IsRightDockable()) << name;
+    }
+}
+
+TEST_F(MainFrameTest, TheKeyPollTellsTheActiveViewCtrlAndShift) {
+    FakeKeys keys;
+    CContactSheetView sheet;
+    CLMPreviewView preview;
+    for (auto [ctrl, shift] : {std::pair{true, false}, {false, true}, {true, true}, {false, false}}) {
+        keys.ctrl = ctrl;
+        keys.shift = shift;
+        CMainFrame::PollKeys(&sheet);
+        CMainFrame::PollKeys(&preview);
+        EXPECT_EQ(sheet.IsCtrlDown(), ctrl);
+        EXPECT_EQ(sheet.IsShiftDown(), shift);
+        EXPECT_EQ(preview.IsCtrlDown(), ctrl);
+        EXPECT_EQ(preview.IsShiftDown(), shift);
+    }
+}
+
+TEST_F(MainFrameTest, MenuPromptsAndStatusTextsAreShownTranslated) {
+    FrenchTable french(std::vector<std::pair<std::string, std::string>>{
+        {"Show or hide the Image Info", "Afficher ou masquer les infos"}});
+    ASSERT_TRUE(french.ok());
+    frame_->Show();
+    frame_->DoGiveHelp("Show or hide the Image Info", true);
+    EXPECT_EQ(frame_->GetStatusBar()->GetStatusText(0), "Afficher ou masquer les infos");
+    frame_->SetStatusText("Not in the table");
+    EXPECT_EQ(frame_->GetStatusBar()->GetStatusText(0), "Not in the table");
+}
+
+TEST_F(MainFrameTest, TheCropChoiceFollowsTheModeAndTheCustomLabel) {
+    wxChoice* choice = frame_->GetImageSettings()->GetCropChoice();
+    frame_->State().crop.SetCustomRatio(1.5f, 2.0f);
+    frame_->SetCropMode(8);
+    EXPECT_EQ(choice->GetSelection(), 8);
+    EXPECT_EQ(choice->GetString(8).utf8_string(), frame_->GetCustomCropLabel(59153));
+    frame_->SetCropMode(12);
+    EXPECT_EQ(frame_->State().crop.GetCropMode(), 0);
+    EXPECT_EQ(choice->GetSelection(), 0);
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+// The user-interface thread stays responsive: a 100-ms timer whose gaps
+// are recorded runs while the main frame opens a folder of 200 pictures as
+// a contact sheet, shows it, and closes.
+#include "CContactSheetDoc.h"
+#include "CMainFrame.h"
+#include "ColorEngine.h"
+#include "GuiTest.h"
+#include "ImagePool.h"
+#include "InstalledImageKinds.h"
+#include "LumoraDocManager.h"
+
+#include <gtest/gtest.h>
+#include <wx/timer.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The longest gap allowed; a sanitizer build runs every step several times
+// slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr auto kLongestGap = std::chrono::seconds(5);
+#else
+constexpr auto kLongestGap = std::chrono::seconds(1);
+#endif
+
+class Watchdog : public wxTimer {
+public:
+    Watchdog() : last_(std::chrono::steady_clock::now()) { Start(100); }
+    void Notify() override {
+        const auto now = std::chrono::steady_clock::now();
+        longest = std::max(longest, now - last_);
+        last_ = now;
+    }
+    std::chrono::steady_clock::duration longest{};
+
+private:
+    std::chrono::steady_clock::time_point last_;
+};
+
+TEST(Watchdog, NoGapOverOneSecondWhileAFolderOf200PicturesOpensAndCloses) {
+    gui::TempSettings settings;
+    settings.Install();
+    // 200 small JPEG files (one picture, copied).
+    const fs::path folder = settings.Dir() / "Two Hundred";
+    fs::create_directories(folder);
+    const fs::path jpeg = settings.Dir() / "picture.jpg";
+    ASSERT_EQ(std::system(("convert -size 160x120 -seed 7 plasma:red-blue '" + jpeg.string() + "'").c_str()), 0);
+    for (int i = 0; i < 200; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "P%03d.JPG", i);
+        fs::copy_file(jpeg, folder / name);
+    }
+    NimbalCore::InstalledImageKinds::Install();
+    NimbalCore::ImagePool::Instance();
+    NimbalCore::ColorEngine::Instance(0, 1);
+
+    auto* manager = new LumoraDocManager;
+    manager->RegisterTemplates();
+    auto* frame = new CMainFrame(manager);
+    ASSERT_TRUE(frame->CreateFrame());
+    frame->Show();
+    gui::Settle(200);
+
+    Watchdog watchdog;
+    gui::Settle(250);
+    wxDocument* doc = manager->CreateDocument(wxString::FromUTF8(folder.string()), wxDOC_SILENT);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(static_cast<CContactSheetDoc*>(doc)->GetImageList()->Count(), 200);
+    gui::Settle(1500);
+    frame->Close(true);
+    gui::Settle(300);
+    watchdog.Stop();
+    EXPECT_LT(watchdog.longest, kLongestGap)
+        << std::chrono::duration_cast<std::chrono::milliseconds>(watchdog.longest).count() << " ms";
+    delete manager;
+    NimbalCore::ImagePool::DeleteInstance();
+}
+
+} // namespace

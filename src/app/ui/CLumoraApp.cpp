@@ -26,6 +26,7 @@
 #include "ProfileItemManager.h"
 #include "RecentFileList.h"
 #include "RuntimeFolder.h"
+#include "ScreenProfileReader.h"
 #include "ScalePlugIn.h"
 #include "VrelSharpenBinding.h"
 #include "VrelSharpenProcs.h"
@@ -153,6 +154,8 @@ bool CLumoraApp::OnInit() {
     const RuntimeFolder runtime = ResolveRuntimeFolder();
     socketPath_ = AutomationSocketPath(runtime.path);
     transport_ = std::make_unique<WxInstanceTransport>(runtime.path, socketPath_);
+    // Without a runtime folder the screen keeps no profile of ours.
+    if (!runtime.path.empty()) ScreenProfileReader::Install(runtime.path);
 
     Bind(wxEVT_MENU, &CLumoraApp::OnAbout, this, ToWxId(57664));
     Bind(wxEVT_MENU, &CLumoraApp::OnOpen, this, ToWxId(57601));

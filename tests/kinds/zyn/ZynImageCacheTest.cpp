@@ -37,8 +37,6 @@ private:
     int refuseAt_;
 };
 
-ZynImage* Zyn(const ImageRef& image) { return dynamic_cast<ZynImage*>(image.Get()); }
-
 // A raw file whose data fills 23 chunks of 128 KiB: a sensor of 1200 columns,
 // rows chosen from the bytes the file has before its data.
 std::string WriteTwentyThreeChunks(const lumora::test::TempFolder& files, int64_t* rawBytes) {

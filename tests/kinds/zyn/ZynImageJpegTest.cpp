@@ -22,19 +22,6 @@ using namespace NimbalCore;
 using namespace zyntest;
 using factorytest::KindsScope;
 
-ZynImage* Zyn(const ImageRef& image) { return dynamic_cast<ZynImage*>(image.Get()); }
-
-ImageRef OpenFile(const std::string& path) {
-    ImageRef image;
-    EXPECT_EQ(CodeOf([&] { EXPECT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0) << path; }), 0);
-    return image;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::vector<std::string> Names(const lumora::test::TempFolder& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))

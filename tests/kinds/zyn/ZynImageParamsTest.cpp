@@ -24,15 +24,7 @@ using factorytest::KindsScope;
 using P = ImageProcessParam;
 using Triple = ZynImage::Triple;
 
-ZynImage* Zyn(const ImageRef& image) { return dynamic_cast<ZynImage*>(image.Get()); }
-
 Triple TripleOf(const uint16_t t[3]) { return Triple{t[0], t[1], t[2]}; }
-
-ImageRef OpenFile(const std::string& path) {
-    ImageRef image;
-    EXPECT_EQ(CodeOf([&] { EXPECT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0) << path; }), 0);
-    return image;
-}
 
 // A version-3 file that measured its balance (so the automatic balance is
 // offered), with the chroma filter.

@@ -42,8 +42,6 @@ public:
     int calls = 0;
 };
 
-ZynImage* Zyn(const ImageRef& image) { return dynamic_cast<ZynImage*>(image.Get()); }
-
 // One strip through the kind's own operation, as the core asks for it:
 // {top, left, bottom, right} with exclusive ends, into 16-bit RGB.
 Picture Strip(ZynImage* zyn, const ImageProcessParam& params, FilterRect rect, float angle, int scale,

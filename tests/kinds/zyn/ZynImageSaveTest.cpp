@@ -25,19 +25,6 @@ using namespace NimbalCore;
 using namespace zyntest;
 using factorytest::KindsScope;
 
-ZynImage* Zyn(const ImageRef& image) { return dynamic_cast<ZynImage*>(image.Get()); }
-
-ImageRef OpenFile(const std::string& path) {
-    ImageRef image;
-    EXPECT_EQ(CodeOf([&] { EXPECT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0) << path; }), 0);
-    return image;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // What a command prints, run as a new process.
 std::string RunCommand(const std::string& command) {
     std::string out;

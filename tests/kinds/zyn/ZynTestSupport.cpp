@@ -1,6 +1,7 @@
 #include "ZynTestSupport.h"
 
 #include "Image.h"
+#include "ImageWerks.h"
 #include "ImageRendering.h"
 #include "RenderBuffer.h"
 #include "YlmErrp.h"
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
 #include <stdexcept>
 
 namespace zyntest {
@@ -206,6 +209,19 @@ int CodeOf(const std::function<void()>& call) {
         return code;
     }
     return 0;
+}
+
+ZynImage* Zyn(const ImageRef& image) { return dynamic_cast<ZynImage*>(image.Get()); }
+
+ImageRef OpenFile(const std::string& path) {
+    ImageRef image;
+    EXPECT_EQ(CodeOf([&] { EXPECT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0) << path; }), 0);
+    return image;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 } // namespace zyntest

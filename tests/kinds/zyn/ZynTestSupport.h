@@ -12,6 +12,7 @@
 #include "ZyrWriter.h"
 
 #include "Vq.h"
+#include "ZynImage.h"
 
 #include <cstdint>
 #include <functional>
@@ -61,5 +62,14 @@ NimbalCore::ImageProcessParam LinearParams(NimbalCore::Image* image, float rotat
 
 // The code a call throws (0 when it does not).
 int CodeOf(const std::function<void()>& call);
+
+// The older raw kind behind an image (null for another kind).
+NimbalCore::ZynImage* Zyn(const NimbalCore::ImageRef& image);
+
+// A file opened through the image factory, as the program opens it.
+NimbalCore::ImageRef OpenFile(const std::string& path);
+
+// A file's bytes.
+std::string ReadAll(const std::string& path);
 
 } // namespace zyntest

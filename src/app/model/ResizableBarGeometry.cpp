@@ -156,3 +156,21 @@ int ResizableBarGeometry::EndEdgeDrag(int frameRoom) {
 }
 
 void ResizableBarGeometry::CancelEdgeDrag() { tracking_ = false; }
+
+int ResizableBarGeometry::DragEdgeTo(int newExtent, int frameRoom) {
+    if (!IsDocked()) return newExtent;
+    const BarSize size = IsHorizontal() ? sizeHorz : sizeVert;
+    BeginEdgeDrag(CalcNonClient(size.cx, size.cy).border);
+    // The strip moves by the change, toward the frame's centre when growing;
+    // on the bottom and right a client point lies an edge's width short.
+    const int change = newExtent - (IsHorizontal() ? size.cy : size.cx);
+    IntPoint p = ptOld_;
+    switch (dockBarId) {
+    case kDockTop: p.y += change; break;
+    case kDockBottom: p.y -= change + edgeWidth; break;
+    case kDockLeft: p.x += change; break;
+    default: p.x -= change + edgeWidth; break;
+    }
+    MoveEdgeDrag(p);
+    return EndEdgeDrag(frameRoom);
+}

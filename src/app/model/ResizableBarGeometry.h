@@ -92,6 +92,10 @@ public:
     // right). Answers the new extent.
     int EndEdgeDrag(int frameRoom);
     void CancelEdgeDrag();
+    // A docked edge the frame's layout has moved (a sash dragged there): the
+    // same drag from the current extent to newExtent, with the same limits.
+    // Answers the extent the bar keeps; floating, newExtent as it is.
+    int DragEdgeTo(int newExtent, int frameRoom);
 
 private:
     bool tracking_ = false;

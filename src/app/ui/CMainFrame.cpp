@@ -12,6 +12,7 @@
 #include "CLumoraApp.h"
 #include "CLumoraDoc.h"
 #include "CLumoraStatusBar.h"
+#include "CResizableDialogBar.h"
 #include "FrameStringIds.h"
 #include "KeyState.h"
 #include "LocalizedText.h"
@@ -229,6 +230,7 @@ bool CMainFrame::BuildBars() {
                                   .FloatingSize(bar->GetFloatSize() + wxSize(0, 24))
                                   .CloseButton(true)
                                   .PinButton(true));
+        bar->Bind(wxEVT_SIZE, &CMainFrame::OnBarSize, this);
     }
     return true;
 }
@@ -343,6 +345,49 @@ void CMainFrame::ToggleBar(wxWindow* bar) {
     if (!pane.IsOk()) return;
     pane.Show(!pane.IsShown());
     manager_.Update();
+}
+
+void CMainFrame::OnBarSize(wxSizeEvent& event) {
+    event.Skip();
+    auto* bar = dynamic_cast<CResizableDialogBar*>(event.GetEventObject());
+    if (!bar || clampingBar_) return;
+    const wxAuiPaneInfo& pane = manager_.GetPane(bar);
+    ResizableBarGeometry& geometry = bar->Geometry();
+    const int wasDockedAt = geometry.dockBarId;
+    switch (pane.IsOk() && pane.IsDocked() ? pane.dock_direction : 0) {
+    case wxAUI_DOCK_TOP: geometry.dockBarId = ResizableBarGeometry::kDockTop; break;
+    case wxAUI_DOCK_BOTTOM: geometry.dockBarId = ResizableBarGeometry::kDockBottom; break;
+    case wxAUI_DOCK_LEFT: geometry.dockBarId = ResizableBarGeometry::kDockLeft; break;
+    case wxAUI_DOCK_RIGHT: geometry.dockBarId = ResizableBarGeometry::kDockRight; break;
+    default: geometry.dockBarId = 0; return;
+    }
+    const wxSize size = event.GetSize();
+    const bool horizontal = geometry.IsHorizontal();
+    const int extent = horizontal ? size.y : size.x;
+    int& kept = horizontal ? geometry.sizeHorz.cy : geometry.sizeVert.cx;
+    // Just docked (or moved to another side): the layout's size is where
+    // the bar starts.
+    if (wasDockedAt != geometry.dockBarId) {
+        kept = extent;
+        return;
+    }
+    const wxSize room = GetSize();
+    const int ended = geometry.DragEdgeTo(extent, horizontal ? room.y : room.x);
+    if (ended == extent) return;
+    // Not inside the layout that sized the bar: after it.
+    CallAfter([this, bar, ended] { ClampDockedBar(bar, ended); });
+}
+
+void CMainFrame::ClampDockedBar(CResizableDialogBar* bar, int extent) {
+    wxAuiPaneInfo& pane = manager_.GetPane(bar);
+    // The bar may have floated or closed since.
+    if (!pane.IsOk() || !pane.IsDocked() || !pane.IsShown()) return;
+    const wxSize size = bar->GetSize();
+    if ((bar->Geometry().IsHorizontal() ? size.y : size.x) == extent) return;
+    if (!manager_.SetDockedExtent(pane, extent)) return;
+    clampingBar_ = true;
+    manager_.Update();
+    clampingBar_ = false;
 }
 
 void CMainFrame::OnViewBar(wxCommandEvent& event) {

@@ -4,6 +4,7 @@
 // manager, and the program's shared user-interface state (copied settings,
 // current tool, crop mode and ratio, preview quality, close-up bars). It
 // polls Ctrl and Shift for the active view every 100 ms.
+#include "CBarDockManager.h"
 #include "IntPoint.h"
 #include "IntRect.h"
 #include "MainFrameState.h"
@@ -21,6 +22,7 @@ class CImageHistogram;
 class CImageInfo;
 class CImageSettings;
 class CLumoraStatusBar;
+class CResizableDialogBar;
 class wxToolBar;
 namespace NimbalCore {
 class CloseUp;
@@ -103,6 +105,12 @@ private:
     void SaveSettings();
     void UpdateTitle();
     void ToggleBar(wxWindow* bar);
+    // A docked bar's new size ends as the bar's own edge drag would: the
+    // layout has no event at the end of a sash drag, so the bar's size
+    // change stands for it. A size the bar's limits refuse is set back
+    // after the layout in progress.
+    void OnBarSize(wxSizeEvent& event);
+    void ClampDockedBar(CResizableDialogBar* bar, int extent);
 
     void OnCloseWindow(wxCloseEvent& event);
     // The floating bars show and hide with the frame (an automation start
@@ -119,7 +127,8 @@ private:
     void OnExit(wxCommandEvent& event);
 
     wxDocManager* docManager_;
-    wxAuiManager manager_;
+    CBarDockManager manager_;
+    bool clampingBar_ = false;
     wxTimer timer_;
     CImageSettings* imageSettings_ = nullptr;
     CImageInfo* imageInfo_ = nullptr;

@@ -144,4 +144,31 @@ TEST(ResizableBar, OtherSidesGrowTowardTheFrameCentre) {
     EXPECT_EQ(bar.sizeVert.cx, 399);
 }
 
+// A sash moved by the frame's layout ends as the same drag would: the new
+// extent within the limits, the minimum below them, the current extent plus
+// the frame's room beyond them. A floating bar keeps any size.
+TEST(ResizableBar, AnEdgeMovedElsewhereEndsWithinTheDragLimits) {
+    const struct {
+        int dockBar;
+        int newExtent;
+        int kept;
+    } cases[] = {
+        {G::kDockTop, 260, 260},   {G::kDockTop, 10, 32},    {G::kDockTop, 2000, 809},
+        {G::kDockBottom, 150, 150}, {G::kDockBottom, -5, 32}, {G::kDockBottom, 2000, 809},
+        {G::kDockLeft, 400, 400},  {G::kDockLeft, 31, 32},   {G::kDockLeft, 2000, 909},
+        {G::kDockRight, 250, 250}, {G::kDockRight, 0, 32},   {G::kDockRight, 2000, 909},
+        {0, 10, 10},
+    };
+    for (const auto& c : cases) {
+        G bar;
+        bar.SetDialogSize(300, 200);  // 309 wide docked left or right, 209 high at the top or bottom
+        bar.dockBarId = c.dockBar;
+        EXPECT_EQ(bar.DragEdgeTo(c.newExtent, 600), c.kept) << c.dockBar << " " << c.newExtent;
+        EXPECT_FALSE(bar.IsTracking());
+        if (bar.IsDocked()) {
+            EXPECT_EQ(bar.IsHorizontal() ? bar.sizeHorz.cy : bar.sizeVert.cx, c.kept);
+        }
+    }
+}
+
 } // namespace

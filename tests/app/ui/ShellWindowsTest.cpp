@@ -1,7 +1,9 @@
 // The main frame's windows in the test process: the splash screen and its
-// hidden pictures, the crop-ratio dialog, the dialog bars' docking rule,
-// the key poll of the active view and the translated menu prompts.
+// hidden pictures, the crop-ratio dialog, the dialog bars' docking rule and
+// their size limits when docked, the key poll of the active view and the
+// translated menu prompts.
 #include "AppCommands.h"
+#include "CBarDockManager.h"
 #include "CAbout.h"
 #include "CCropAspectRatioDlg.h"
 #include "CContactSheetView.h"
@@ -14,9 +16,12 @@
 #include "FrenchTable.h"
 #include "GuiTest.h"
 #include "ProfileItemManager.h"
+#include "WxCommandId.h"
 
 #include <gtest/gtest.h>
 #include <wx/display.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
 #include <wx/choice.h>
 #include <wx/docview.h>
 #include <wx/textctrl.h>
@@ -228,6 +233,42 @@ TEST_F(MainFrameTest, TheKeyPollTellsTheActiveViewCtrlAndShift) {
     }
 }
 
+TEST_F(MainFrameTest, TheFramesTimerPollsTheKeysForTheActiveView) {
+    FakeKeys keys;
+    CContactSheetView sheet;
+    manager_.ActivateView(&sheet, true);
+    EXPECT_EQ(manager_.GetCurrentView(), &sheet);
+    frame_->Show();
+    for (bool held : {true, false}) {
+        keys.ctrl = keys.shift = held;
+        keys.ctrlAsked = keys.shiftAsked = 0;
+        gui::Settle(350);
+        // Three ticks of 100 ms, one at least however loaded the machine.
+        EXPECT_GE(keys.ctrlAsked, 1) << held;
+        EXPECT_GE(keys.shiftAsked, 1) << held;
+        EXPECT_EQ(sheet.IsCtrlDown(), held);
+        EXPECT_EQ(sheet.IsShiftDown(), held);
+    }
+    manager_.ActivateView(&sheet, false);
+}
+
+TEST_F(MainFrameTest, AHighlightedMenuItemShowsItsPromptTranslated) {
+    FrenchTable french(std::vector<std::pair<std::string, std::string>>{
+        {"Open an existing contact sheet or image file", "Ouvrir une planche ou une image"}});
+    ASSERT_TRUE(french.ok());
+    frame_->Show();
+    gui::OnScreen(frame_);
+    wxMenuBar* menus = frame_->GetMenuBar();
+    ASSERT_TRUE(menus);
+    wxMenu* owner = nullptr;
+    ASSERT_TRUE(menus->FindItem(ToWxId(57601), &owner));
+    // What the toolkit sends while the pointer moves over the item.
+    wxMenuEvent highlight(wxEVT_MENU_HIGHLIGHT, ToWxId(57601), owner);
+    highlight.SetEventObject(owner);
+    frame_->GetEventHandler()->ProcessEvent(highlight);
+    EXPECT_EQ(frame_->GetStatusBar()->GetStatusText(0), "Ouvrir une planche ou une image");
+}
+
 TEST_F(MainFrameTest, MenuPromptsAndStatusTextsAreShownTranslated) {
     FrenchTable french(std::vector<std::pair<std::string, std::string>>{
         {"Show or hide the Image Info", "Afficher ou masquer les infos"}});
@@ -237,6 +278,66 @@ TEST_F(MainFrameTest, MenuPromptsAndStatusTextsAreShownTranslated) {
     EXPECT_EQ(frame_->GetStatusBar()->GetStatusText(0), "Afficher ou masquer les infos");
     frame_->SetStatusText("Not in the table");
     EXPECT_EQ(frame_->GetStatusBar()->GetStatusText(0), "Not in the table");
+}
+
+// The layout sizes a docked bar when its sash is dropped; a size beyond the
+// bar's own limits is set back to the limit. The layout's minimum is set
+// below the bar's here so that only the bar's clamp can stop it.
+TEST_F(MainFrameTest, ADockedBarResizedPastItsLimitEndsAtTheBarsClamp) {
+    auto& aui = static_cast<CBarDockManager&>(frame_->GetAuiManager());
+    CImageSettings* bar = frame_->GetImageSettings();
+    wxAuiPaneInfo& pane = aui.GetPane(bar);
+    pane.Dock().Right().Show().MinSize(40, 40);
+    aui.Update();
+    frame_->Show();
+    gui::OnScreen(bar);
+    gui::Settle();
+    bar->Geometry().minSize.cx = 150;
+    // What the sash does on release: the dock's new size, then a layout.
+    const struct {
+        int dropped;
+        int kept;
+    } drops[] = {{300, 300}, {100, 150}, {60, 150}, {180, 180}};
+    for (const auto& d : drops) {
+        ASSERT_TRUE(aui.SetDockedExtent(aui.GetPane(bar), d.dropped));
+        aui.Update();
+        gui::WaitFor([&] { return bar->GetSize().x == d.kept; }, 2000);
+        EXPECT_EQ(bar->GetSize().x, d.kept) << d.dropped;
+        EXPECT_EQ(bar->Geometry().sizeVert.cx, d.kept) << d.dropped;
+    }
+    EXPECT_TRUE(aui.GetPane(bar).IsDocked());
+}
+
+// The same with the pointer: the sash dragged toward the frame's edge past
+// the bar's limit.
+TEST_F(MainFrameTest, ASashDraggedPastABarsLimitEndsAtTheBarsClamp) {
+    wxAuiManager& aui = frame_->GetAuiManager();
+    CImageSettings* bar = frame_->GetImageSettings();
+    aui.GetPane(bar).Dock().Right().Show().MinSize(40, 40);
+    aui.Update();
+    frame_->Show();
+    gui::OnScreen(bar);
+    gui::Settle(200);
+    bar->Geometry().minSize.cx = 150;
+    const wxRect r = bar->GetScreenRect();
+    ASSERT_GT(r.width, 150);
+    // The sash lies just left of the pane's border.
+    const wxPoint sash(r.x - 3, r.y + r.height / 2);
+    wxUIActionSimulator sim;
+    sim.MouseMove(sash);
+    gui::Settle(60);
+    sim.MouseDown();
+    gui::Settle(60);
+    for (int x = sash.x; x <= r.GetRight() - 60; x += 20) {
+        sim.MouseMove(x, sash.y);
+        gui::Settle(20);
+    }
+    sim.MouseMove(r.GetRight() - 60, sash.y);
+    gui::Settle(60);
+    sim.MouseUp();
+    gui::WaitFor([&] { return bar->GetSize().x == 150; }, 2000);
+    EXPECT_EQ(bar->GetSize().x, 150);
+    EXPECT_EQ(bar->Geometry().sizeVert.cx, 150);
 }
 
 TEST_F(MainFrameTest, TheCropChoiceFollowsTheModeAndTheCustomLabel) {

@@ -2,13 +2,12 @@
 
 #include "CCloseUpDialogBar.h"
 #include "CCropAspectRatioDlg.h"
+#include "CKeyPollView.h"
 #include "CloseUp.h"
 #include "CloseUpViewBase.h"
 #include "CImageHistogram.h"
 #include "CImageInfo.h"
 #include "CImageSettings.h"
-#include "CLMPreviewView.h"
-#include "CContactSheetView.h"
 #include "CLumoraApp.h"
 #include "CLumoraDoc.h"
 #include "CLumoraStatusBar.h"
@@ -320,12 +319,9 @@ void CMainFrame::PollKeys(wxView* view) {
     KeyState& keys = KeyState::Current();
     const bool ctrl = keys.IsDown(KeyState::kControl);
     const bool shift = keys.IsDown(KeyState::kShift);
-    if (auto* preview = dynamic_cast<CLMPreviewView*>(view)) {
-        ctrl ? preview->OnCtrlDown() : preview->OnCtrlUp();
-        shift ? preview->OnShiftDown() : preview->OnShiftUp();
-    } else if (auto* sheet = dynamic_cast<CContactSheetView*>(view)) {
-        ctrl ? sheet->OnCtrlDown() : sheet->OnCtrlUp();
-        shift ? sheet->OnShiftDown() : sheet->OnShiftUp();
+    if (auto* polled = dynamic_cast<CKeyPollView*>(view)) {
+        ctrl ? polled->OnCtrlDown() : polled->OnCtrlUp();
+        shift ? polled->OnShiftDown() : polled->OnShiftUp();
     }
 }
 

@@ -11,6 +11,7 @@
 #include "CLumoraView.h"
 #include "CMainFrame.h"
 #include "COutputOptionsDlg.h"
+#include "CPrintPreferences.h"
 #include "CPreviewDoc.h"
 #include "CSplashScreenDlg.h"
 #include "ColorEngine.h"
@@ -161,6 +162,7 @@ bool CLumoraApp::OnInit() {
     Bind(wxEVT_MENU, &CLumoraApp::OnOpen, this, ToWxId(57601));
     Bind(wxEVT_MENU, &CLumoraApp::OnOpenWith, this, ToWxId(32904));
     Bind(wxEVT_MENU, &CLumoraApp::OnPreferences, this, ToWxId(33109));
+    Bind(wxEVT_MENU, &CLumoraApp::OnPrintPreferences, this, ToWxId(33130));
 
     UseProgramNumericLocale();
     InstallShellServices();
@@ -272,6 +274,11 @@ void CLumoraApp::OnAbout(wxCommandEvent&) {
 
 void CLumoraApp::OnPreferences(wxCommandEvent&) {
     COutputOptionsDlg preferences(mainFrame_);
+    preferences.ShowModal();
+}
+
+void CLumoraApp::OnPrintPreferences(wxCommandEvent&) {
+    CPrintPreferences preferences(mainFrame_);
     preferences.ShowModal();
 }
 

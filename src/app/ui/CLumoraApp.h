@@ -69,6 +69,7 @@ private:
     void OnOpen(wxCommandEvent& event);
     void OnOpenWith(wxCommandEvent& event);
     void OnPreferences(wxCommandEvent& event);
+    void OnPrintPreferences(wxCommandEvent& event);
 
     wxDataFormat slideMountFormat_;
     wxDocManager* docManager_ = nullptr;

@@ -157,6 +157,7 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     file->Append(ToWxId(33108), "S&end To", "Send the selected images to the chosen application");
     file->AppendSeparator();
     file->Append(ToWxId(33109), "&Preferences...", "Change the preferences");
+    file->Append(ToWxId(33130), "Pri&nting Preferences...\tCtrl+Shift+K", "Change the printing preferences");
     file->AppendSeparator();
     file->Append(wxID_EXIT, "E&xit", "Quit the application");
 

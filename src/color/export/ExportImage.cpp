@@ -9,6 +9,7 @@
 #include "TiffBuilder.h"
 #include "TiffTag.h"
 #include "TiffTypeSize.h"
+#include "YlmErrp.h"
 
 #include <algorithm>
 #include <cmath>
@@ -152,6 +153,20 @@ void ExportImage::GrowStripBuffer(BlockOMemory& buffer, uint64_t bytes) {
     if (uint64_t(buffer.GetSize()) >= bytes && buffer.GetData()) return;
     buffer.Free();
     buffer.Create(std::max<uint64_t>(bytes, 1));
+}
+
+NbRect ExportImage::BeginScaledStrip(bool first, const NbRect& destination, BlockOMemory& work,
+                                     BlockOMemory& receiving, size_t* destinationBytes, const char* op) {
+    if (first)
+        if (int code = scaler_->StripBegin()) YLM_THROW(op, code);
+    NbRect source, second, asked = destination;
+    if (int code = scaler_->GetSourceRect(&source, &asked, &second)) YLM_THROW(op, code);
+    size_t workBytes = 0;
+    *destinationBytes = 0;
+    if (int code = scaler_->GetBufferSizes(&workBytes, destinationBytes)) YLM_THROW(op, code);
+    GrowStripBuffer(receiving, *destinationBytes);
+    GrowStripBuffer(work, workBytes);
+    return source;
 }
 
 VrelSharpenPlanes ExportImage::InterleavedPlanes(int channels, int bytesPerSample, int32_t rowStride,

@@ -100,6 +100,12 @@ protected:
     // A strip buffer of at least `bytes` (and never empty), made anew only
     // when the one held is smaller.
     static void GrowStripBuffer(BlockOMemory& buffer, uint64_t bytes);
+    // The start of one strip of a scaled export: the scaler's strip bracket
+    // opened before the first, the source rectangle the destination rows
+    // need, and the work and receiving buffers grown to what the scaler asks
+    // (the receiving size in `destinationBytes`). Failures are thrown as `op`.
+    NbRect BeginScaledStrip(bool first, const NbRect& destination, BlockOMemory& work, BlockOMemory& receiving,
+                            size_t* destinationBytes, const char* op);
     // The scaler's view of interleaved samples the size of `rect`, starting
     // at `origin`: every pixel holds its channels one after another.
     static VrelSharpenPlanes InterleavedPlanes(int channels, int bytesPerSample, int32_t rowStride,

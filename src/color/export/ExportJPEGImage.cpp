@@ -281,14 +281,8 @@ void ExportJPEGImage::WriteScaled(File& temporary) {
                        int32_t(std::min<int64_t>(int64_t(scaledRect_.top) + rowsPerStrip - 1, scaledRect_.bottom)));
     BlockOMemoryLock pinArray(array_);
     for (bool first = true; destination.top <= scaledRect_.bottom; first = false) {
-        if (first)
-            if (int code = scaler_->StripBegin()) YLM_THROW(kSaveFile, code);
-        NbRect source, second, asked = destination;
-        if (int code = scaler_->GetSourceRect(&source, &asked, &second)) YLM_THROW(kSaveFile, code);
-        size_t workBytes = 0, destinationBytes = 0;
-        if (int code = scaler_->GetBufferSizes(&workBytes, &destinationBytes)) YLM_THROW(kSaveFile, code);
-        GrowStripBuffer(receiving, destinationBytes);
-        GrowStripBuffer(work, workBytes);
+        size_t destinationBytes = 0;
+        const NbRect source = BeginScaledStrip(first, destination, work, receiving, &destinationBytes, kSaveFile);
         int32_t dx = 0, dy = 0;
         RenderStrip(source, &accumulator, &dx, &dy);
         VrelSharpenPlanes from =

@@ -410,14 +410,8 @@ void ExportTIFFImage::WriteScaled(File& file) {
     BlockOMemoryLock pinArray(array_);
     const uint64_t rowOut = pixelBytes * uint64_t(scaledRect_.Width());
     for (bool first = true; destination.top <= scaledRect_.bottom; first = false) {
-        if (first)
-            if (int code = scaler_->StripBegin()) YLM_THROW(kSaveFile, code);
-        NbRect source, second, asked = destination;
-        if (int code = scaler_->GetSourceRect(&source, &asked, &second)) YLM_THROW(kSaveFile, code);
-        size_t workBytes = 0, destinationBytes = 0;
-        if (int code = scaler_->GetBufferSizes(&workBytes, &destinationBytes)) YLM_THROW(kSaveFile, code);
-        GrowStripBuffer(receiving, destinationBytes);
-        GrowStripBuffer(work, workBytes);
+        size_t destinationBytes = 0;
+        const NbRect source = BeginScaledStrip(first, destination, work, receiving, &destinationBytes, kSaveFile);
         rendering_->SetCrop(source);
         array_->SetBounds(source);
         array_->RenderFromRendering(rendering_.get(), &accumulator, 1);

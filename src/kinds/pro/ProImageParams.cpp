@@ -9,10 +9,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace NimbalCore {
 
 namespace {
+
+// The driver's rectangles end one past their last pixel. An end that cannot
+// step back (INT32_MIN from a damaged file) stays: the crop is inside-out
+// either way, and the parameter check refuses it.
+int32_t LastBefore(int32_t end) { return end == std::numeric_limits<int32_t>::min() ? end : end - 1; }
+
+NbRect CropOf(const DriverRect& r) {
+    return NbRect(r.firstColumn, r.firstRow, LastBefore(r.endColumn), LastBefore(r.endRow));
+}
 
 // Stored triple of each preset balance type 0..3.
 constexpr int kPresetSlot[4] = {0, 2, 1, 3};
@@ -384,7 +394,7 @@ void ProImage::InitializeConstantAttributes() {
 
     DriverRect rect{0, 0, 0, 0};
     required(ReadRect(1923, rect));
-    p.crop = NbRect(rect.firstColumn, rect.firstRow, rect.endColumn - 1, rect.endRow - 1);
+    p.crop = CropOf(rect);
     if (p.crop.left == 0 && p.crop.top == 0 && p.crop.right == -1 && p.crop.bottom == -1) p.crop = imageRect_;
 
     int32_t sharpen[3] = {0, 0, 0};
@@ -504,8 +514,7 @@ void ProImage::InitializeAtCaptureProcessParameters() {
     if (atCaptureRotationPresent) a.rotation = float(rotation);
     DriverRect rect{0, 0, 0, 0};
     atCaptureCropPresent = captureFlag1928 = ReadRect(1928, rect) == 0;
-    a.crop = atCaptureCropPresent ? NbRect(rect.firstColumn, rect.firstRow, rect.endColumn - 1, rect.endRow - 1)
-                                  : NbRect(0, 0, -1, -1);
+    a.crop = atCaptureCropPresent ? CropOf(rect) : NbRect(0, 0, -1, -1);
     int32_t lighting = 0;
     const int32_t ls = ReadInts(1842, &lighting, 1);
     if (ls != 0 && ls != VrelErrNotSupported) YLM_THROW(op, NbErrImageFileOpenFailed);

@@ -183,7 +183,8 @@ protected:
     int32_t ReadRect(int32_t id, DriverRect& rect);
     int32_t ReadList(int32_t id, std::vector<int32_t>& values);
     // The byte size of a text or block attribute, 0 where there is nothing to
-    // read; -1 when the size passes `limit`.
+    // read; -1 when the size passes `limit` or the attribute holds wider
+    // elements than bytes.
     int32_t ReadSize(int32_t id, int32_t limit, int32_t* size);
     // A text of the reported size with a terminating zero inside the buffer.
     int32_t ReadText(int32_t id, std::string& text);

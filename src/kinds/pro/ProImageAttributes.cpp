@@ -108,6 +108,12 @@ int32_t ProImage::ReadSize(int32_t id, int32_t limit, int32_t* size) {
     int32_t type = 0;
     const int32_t status = AttributeInfo(id, &type, size);
     if (status != 0) return status;
+    // The callers size a byte buffer by the count: an attribute whose
+    // elements are wider than a byte would be written past it.
+    if (type != VrelTypeText && type != VrelTypeBlock) {
+        *size = 0;
+        return -1;
+    }
     if (*size <= 0) {
         *size = 0;
         return 0;

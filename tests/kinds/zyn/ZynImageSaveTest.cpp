@@ -10,6 +10,8 @@
 #include "ZynImage.h"
 #include "ZyrCameraFile.h"
 
+#include "ShellCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,19 +27,12 @@ using namespace NimbalCore;
 using namespace zyntest;
 using factorytest::KindsScope;
 
-// What a command prints, run as a new process.
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
+using lumora::test::RunCommand;
 
-std::string Coreclient(const std::string& arguments) { return RunCommand(std::string(LUMORA_BIN_DIR) + "/coreclient " + arguments); }
+// What coreclient prints, run as a new process (its errors too).
+std::string Coreclient(const std::string& arguments) {
+    return RunCommand(std::string(LUMORA_BIN_DIR) + "/coreclient " + arguments + " 2>&1");
+}
 
 // The camera interface opened for calls made straight to it.
 struct InterfaceOpen {

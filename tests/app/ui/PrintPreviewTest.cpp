@@ -1,0 +1,181 @@
+// The print preview over test printouts of one and three pages: its picture
+// buttons, the one / two pages switch as it looks on screen, the failure
+// message; and the Print Setup command of the main frame.
+#include "CMainFrame.h"
+#include "CMappedBitmapButton.h"
+#include "CPrintPreviewView.h"
+#include "FakeShell.h"
+#include "GuiTest.h"
+#include "PrintPreviewFrame.h"
+#include "PrintSetup.h"
+#include "WxCommandId.h"
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/docview.h>
+#include <wx/menu.h>
+#include <wx/print.h>
+#include <wx/tooltip.h>
+
+#include <vector>
+
+namespace {
+
+// Page n filled with its own colour, so the screen tells which pages show.
+const wxColour kPageColours[] = {{200, 30, 30}, {30, 160, 30}, {30, 30, 200}};
+
+class TestPrintout : public wxPrintout {
+public:
+    explicit TestPrintout(int pages) : wxPrintout("test"), pages_(pages) {}
+    bool HasPage(int page) override { return page >= 1 && page <= pages_; }
+    void GetPageInfo(int* minPage, int* maxPage, int* from, int* to) override {
+        *minPage = *from = 1;
+        *maxPage = *to = pages_;
+    }
+    bool OnPrintPage(int page) override {
+        wxDC* dc = GetDC();
+        if (!dc) return false;
+        FitThisSizeToPaper(wxSize(100, 100));
+        dc->SetPen(*wxTRANSPARENT_PEN);
+        dc->SetBrush(wxBrush(kPageColours[(page - 1) % 3]));
+        dc->DrawRectangle(0, 0, 100, 100);
+        return true;
+    }
+
+private:
+    int pages_;
+};
+
+// A printout whose document cannot begin: the preview cannot be made.
+class FailingPrintout : public TestPrintout {
+public:
+    FailingPrintout() : TestPrintout(1) {}
+    bool OnBeginDocument(int, int) override { return false; }
+};
+
+class PrintPreviewTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (frame_) {
+            frame_->Destroy();
+            frame_ = nullptr;
+        }
+        gui::Settle();
+    }
+    void Open(int pages) {
+        frame_ = RunPrintPreview(nullptr, new TestPrintout(pages), new TestPrintout(pages), "Preview");
+        ASSERT_NE(frame_, nullptr);
+        ASSERT_TRUE(gui::OnScreen(frame_));
+        bar_ = frame_->ToolBar();
+        gui::Settle(200);
+        bar_->UpdateButtons();
+    }
+    CMappedBitmapButton* NumPage() { return bar_->Button(kPreviewNumPage); }
+    // The colours of the canvas's left and right halves that are page colours.
+    std::vector<int> PagesOnScreen() {
+        wxPreviewCanvas* canvas = bar_->GetPrintPreview()->GetCanvas();
+        gui::Settle(300);
+        canvas->Update();
+        const wxSize size = canvas->GetClientSize();
+        wxBitmap shot(size);
+        {
+            wxClientDC from(canvas);
+            wxMemoryDC to(shot);
+            to.Blit(0, 0, size.x, size.y, &from, 0, 0);
+        }
+        const wxImage image = shot.ConvertToImage();
+        std::vector<int> found;
+        // Scan the middle row from left to right.
+        int last = -1;
+        for (int x = 0; x < size.x; ++x) {
+            const wxColour c(image.GetRed(x, size.y / 2), image.GetGreen(x, size.y / 2), image.GetBlue(x, size.y / 2));
+            for (int p = 0; p < 3; ++p)
+                if (c == kPageColours[p] && p != last) {
+                    found.push_back(p + 1);
+                    last = p;
+                }
+        }
+        return found;
+    }
+    PrintPreviewFrame* frame_ = nullptr;
+    CPrintPreviewView* bar_ = nullptr;
+};
+
+TEST_F(PrintPreviewTest, OnePageShowsTheOnePagePictureDisabledAndTheButtonsTheirTips) {
+    Open(1);
+    EXPECT_EQ(NumPage()->BitmapId(), kBitmapOnePage);
+    EXPECT_FALSE(NumPage()->IsEnabled());
+    const std::pair<int, int> buttons[] = {{kPreviewPrint, 300},   {kPreviewNext, 297},   {kPreviewPrevious, 299},
+                                           {kPreviewNumPage, 301}, {kPreviewZoomIn, 294}, {kPreviewZoomOut, 293}};
+    int left = -1;
+    for (const auto& [command, bitmap] : buttons) {
+        CMappedBitmapButton* button = bar_->Button(command);
+        ASSERT_NE(button, nullptr) << command;
+        EXPECT_EQ(button->GetId(), CPrintPreviewView::WxId(command));
+        EXPECT_EQ(button->BitmapId(), bitmap);
+        EXPECT_EQ(button->ImageCount(), 4u) << command;
+        ASSERT_NE(button->GetToolTip(), nullptr);
+        EXPECT_FALSE(button->GetToolTip()->GetTip().empty()) << command;
+        // Left to right in the toolbar's order.
+        EXPECT_GT(button->GetPosition().x, left) << command;
+        left = button->GetPosition().x;
+    }
+    EXPECT_EQ(bar_->Button(kPreviewPrint)->GetToolTip()->GetTip(), "Print");
+    EXPECT_EQ(bar_->CloseButton()->GetLabel(), "&Close");
+    EXPECT_GT(bar_->CloseButton()->GetPosition().x, left);
+    EXPECT_FALSE(bar_->Button(kPreviewNext)->IsEnabled());
+    EXPECT_FALSE(bar_->Button(kPreviewPrevious)->IsEnabled());
+    EXPECT_TRUE(bar_->Button(kPreviewPrint)->IsEnabled());
+    EXPECT_EQ(PagesOnScreen(), (std::vector<int>{1}));
+}
+
+TEST_F(PrintPreviewTest, ThreePagesSwitchedToTwoAndBack) {
+    Open(3);
+    EXPECT_EQ(NumPage()->BitmapId(), kBitmapOnePage);
+    EXPECT_TRUE(NumPage()->IsEnabled());
+    EXPECT_EQ(PagesOnScreen(), (std::vector<int>{1}));
+
+    gui::Click(NumPage());
+    ASSERT_TRUE(gui::WaitFor([&] { return NumPage()->BitmapId() == kBitmapTwoPages; }, 3000));
+    EXPECT_TRUE(NumPage()->IsEnabled());
+    EXPECT_EQ(PagesOnScreen(), (std::vector<int>{1, 2}));
+
+    // Next shows pages 2 and 3, after which there is no next.
+    gui::Click(bar_->Button(kPreviewNext));
+    EXPECT_EQ(bar_->GetPrintPreview()->GetCurrentPage(), 2);
+    EXPECT_EQ(PagesOnScreen(), (std::vector<int>{2, 3}));
+    bar_->UpdateButtons();
+    EXPECT_FALSE(bar_->Button(kPreviewNext)->IsEnabled());
+
+    // Zoomed in: one page, the button disabled and still showing two.
+    gui::Click(bar_->Button(kPreviewZoomIn));
+    bar_->UpdateButtons();
+    EXPECT_FALSE(NumPage()->IsEnabled());
+    EXPECT_EQ(NumPage()->BitmapId(), kBitmapTwoPages);
+    gui::Click(bar_->Button(kPreviewZoomOut));
+    bar_->UpdateButtons();
+    ASSERT_TRUE(NumPage()->IsEnabled());
+
+    gui::Click(NumPage());
+    ASSERT_TRUE(gui::WaitFor([&] { return NumPage()->BitmapId() == kBitmapOnePage; }, 3000));
+    EXPECT_EQ(PagesOnScreen(), (std::vector<int>{2}));
+}
+
+TEST_F(PrintPreviewTest, CloseEndsThePreview) {
+    Open(3);
+    wxWeakRef<wxFrame> alive(frame_);
+    gui::Click(bar_->CloseButton());
+    EXPECT_TRUE(gui::WaitFor([&] { return !alive; }, 3000));
+    if (!alive) frame_ = nullptr;
+}
+
+TEST_F(PrintPreviewTest, APreviewThatCannotBeMadeShowsTheMessage) {
+    FakeMessageBoxes boxes;
+    EXPECT_EQ(RunPrintPreview(nullptr, new FailingPrintout, new FailingPrintout, "Preview"), nullptr);
+    EXPECT_EQ(boxes.shown,
+              std::vector<std::string>{"Print Preview failed. Please make sure your printer is properly connected."});
+}
+
+} // namespace

@@ -20,7 +20,8 @@ CPrintPreviewView* PrintPreviewFrame::ToolBar() const { return static_cast<CPrin
 PrintPreviewFrame* RunPrintPreview(wxWindow* parent, wxPrintout* forPreview, wxPrintout* forPrinting,
                                    const wxString& title) {
     auto* preview = new PagedPrintPreview(forPreview, forPrinting, &ProgramPrintDialogData());
-    if (!preview->IsOk()) {
+    // A printout without its first page has nothing to preview either.
+    if (!preview->IsOk() || !forPreview || !forPreview->HasPage(preview->GetMinPage())) {
         delete preview;
         MessageBoxService::Current().Show(LoadTranslatedString(IDS_PRINT_PREVIEW_FAILED),
                                           LoadTranslatedString(IDS_APP_TITLE), MessageBoxService::kOk);

@@ -19,6 +19,9 @@
 #include <wx/print.h>
 #include <wx/tooltip.h>
 
+#include <dlfcn.h>
+#include <glib-object.h>
+
 #include <vector>
 
 namespace {
@@ -51,8 +54,7 @@ private:
 // A printout whose document cannot begin: the preview cannot be made.
 class FailingPrintout : public TestPrintout {
 public:
-    FailingPrintout() : TestPrintout(1) {}
-    bool OnBeginDocument(int, int) override { return false; }
+    FailingPrintout() : TestPrintout(0) {}
 };
 
 class PrintPreviewTest : public ::testing::Test {
@@ -176,6 +178,68 @@ TEST_F(PrintPreviewTest, APreviewThatCannotBeMadeShowsTheMessage) {
     EXPECT_EQ(RunPrintPreview(nullptr, new FailingPrintout, new FailingPrintout, "Preview"), nullptr);
     EXPECT_EQ(boxes.shown,
               std::vector<std::string>{"Print Preview failed. Please make sure your printer is properly connected."});
+}
+
+} // namespace
+
+namespace {
+
+// The toolkit's page set-up is a native dialog that never shows as a window
+// of the toolkit's own: it is cancelled by Escape once it is up.
+class NativeDialogCancel : public wxModalDialogHook {
+public:
+    explicit NativeDialogCancel(bool& opened) : opened_(opened) { Register(); }
+    ~NativeDialogCancel() override { Unregister(); }
+    int Enter(wxDialog* dialog) override {
+        opened_ = true;
+        dialog->CallAfter([] {
+            gui::Settle(200);
+            gui::KeyHere(WXK_ESCAPE);
+        });
+        return wxID_NONE;
+    }
+    void Exit(wxDialog*) override {}
+
+private:
+    bool& opened_;
+};
+
+class PrintSetupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The toolkit's print back-ends narrowed to the one that asks no
+        // printer server (which would keep the dialog waiting seconds).
+        using SettingsGetter = GObject* (*)();
+        if (auto get = reinterpret_cast<SettingsGetter>(dlsym(RTLD_DEFAULT, "gtk_settings_get_default")))
+            if (GObject* gtk = get()) g_object_set(gtk, "gtk-print-backends", "file", nullptr);
+        settings_.Install();
+        frame_ = new CMainFrame(&manager_);
+        ASSERT_TRUE(frame_->CreateFrame());
+        frame_->Show();
+        gui::OnScreen(frame_);
+    }
+    void TearDown() override {
+        frame_->Destroy();
+        gui::Settle();
+    }
+    gui::TempSettings settings_;
+    wxDocManager manager_;
+    CMainFrame* frame_ = nullptr;
+};
+
+TEST_F(PrintSetupTest, FileMenuRunsThePageSetupAndCancelChangesNothing) {
+    wxMenuItem* item = frame_->GetMenuBar()->FindItem(ToWxId(57606));
+    ASSERT_NE(item, nullptr);
+    const std::string before = settings_.Read();
+    const wxPrintData kept = ProgramPrintDialogData().GetPrintData();
+    bool opened = false;
+    NativeDialogCancel cancel(opened);
+    wxCommandEvent command(wxEVT_MENU, ToWxId(57606));
+    frame_->GetEventHandler()->ProcessEvent(command);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(settings_.Read(), before);
+    EXPECT_EQ(ProgramPrintDialogData().GetPrintData().GetPaperId(), kept.GetPaperId());
+    EXPECT_EQ(ProgramPrintDialogData().GetPrintData().GetOrientation(), kept.GetOrientation());
 }
 
 } // namespace

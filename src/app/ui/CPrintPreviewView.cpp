@@ -73,17 +73,14 @@ void CPrintPreviewView::SyncDocument() {
 void CPrintPreviewView::UpdateButtons() { UpdateWindowUI(wxUPDATE_UI_RECURSE); }
 
 void CPrintPreviewView::ApplyZoom() {
-    wxPrintPreviewBase* preview = GetPrintPreview();
+    auto* preview = dynamic_cast<PagedPrintPreview*>(GetPrintPreview());
+    if (!preview) return;
+    preview->SetPagesDisplayed(presenter_.PagesDisplayed());
     wxPreviewCanvas* canvas = preview->GetCanvas();
-    if (auto* paged = dynamic_cast<PagedPrintPreview*>(preview)) paged->SetPagesDisplayed(presenter_.PagesDisplayed());
-    if (!canvas || preview->GetZoom() <= 0) return;
-    wxRect printable, paper;
-    preview->CalcRects(canvas, printable, paper);
-    // The paper at 100 percent, from its size at the present zoom.
-    const long long zoom = preview->GetZoom();
-    const int width = int(paper.width * 100LL / zoom), height = int(paper.height * 100LL / zoom);
+    if (!canvas) return;
+    const wxSize paper = preview->PaperAtFullSize();
     const wxSize client = canvas->GetClientSize();
-    const int fit = PrintPreviewPresenter::FitPercent(client.x, client.y, width, height, presenter_.PagesDisplayed(),
+    const int fit = PrintPreviewPresenter::FitPercent(client.x, client.y, paper.x, paper.y, presenter_.PagesDisplayed(),
                                                       kFitMargin);
     preview->SetZoom(presenter_.ZoomPercent(fit));
 }

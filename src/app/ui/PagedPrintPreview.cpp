@@ -17,6 +17,17 @@ void PagedPrintPreview::SetPagesDisplayed(int pages) {
     if (wxPreviewCanvas* canvas = GetCanvas()) canvas->Refresh();
 }
 
+wxSize PagedPrintPreview::PaperAtFullSize() const {
+    const wxPrintout* printout = GetPrintout();
+    if (!printout) return wxSize();
+    int screenX = 0, screenY = 0, printerX = 0, printerY = 0;
+    printout->GetPPIScreen(&screenX, &screenY);
+    printout->GetPPIPrinter(&printerX, &printerY);
+    const wxRect paper = printout->GetPaperRectPixels();
+    if (printerX <= 0 || printerY <= 0) return wxSize();
+    return wxSize(int(paper.width * (long long)screenX / printerX), int(paper.height * (long long)screenY / printerY));
+}
+
 bool PagedPrintPreview::PaintPage(wxPreviewCanvas* canvas, wxDC& dc) {
     if (pages_ == 1 || !canvas) return wxPrintPreview::PaintPage(canvas, dc);
     // The toolkit centres the page it has rendered: each of the two pages
@@ -25,9 +36,8 @@ bool PagedPrintPreview::PaintPage(wxPreviewCanvas* canvas, wxDC& dc) {
     // The page shown first: a new page is otherwise rendered only when the
     // toolkit is next idle, after this paint.
     UpdatePageRendering();
-    wxRect printable, paper;
-    CalcRects(canvas, printable, paper);
-    const int shift = (paper.width + kPageGap) / 2;
+    const int width = int(PaperAtFullSize().x * (long long)GetZoom() / 100);
+    const int shift = (width + kPageGap) / 2;
     const wxPoint origin = dc.GetDeviceOrigin();
     const int page = GetCurrentPage();
     dc.SetDeviceOrigin(origin.x - shift, origin.y);

@@ -13,6 +13,11 @@ public:
 
     bool PaintPage(wxPreviewCanvas* canvas, wxDC& dc) override;
 
+    // The paper as the screen shows it at 100 percent, from what the
+    // toolkit told the printout (the paper in printer pixels and the two
+    // resolutions); empty before it has.
+    wxSize PaperAtFullSize() const;
+
 private:
     int pages_ = 1;
 };

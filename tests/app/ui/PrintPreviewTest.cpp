@@ -75,7 +75,8 @@ protected:
         bar_->UpdateButtons();
     }
     CMappedBitmapButton* NumPage() { return bar_->Button(kPreviewNumPage); }
-    // The colours of the canvas's left and right halves that are page colours.
+    // The pages on the canvas's middle row from left to right, by their
+    // colours; a page cut by the canvas's edge counts as not fitted.
     std::vector<int> PagesOnScreen() {
         wxPreviewCanvas* canvas = bar_->GetPrintPreview()->GetCanvas();
         gui::Settle(300);
@@ -88,19 +89,23 @@ protected:
             to.Blit(0, 0, size.x, size.y, &from, 0, 0);
         }
         const wxImage image = shot.ConvertToImage();
-        std::vector<int> found;
-        // Scan the middle row from left to right.
-        int last = -1;
-        for (int x = 0; x < size.x; ++x) {
-            const wxColour c(image.GetRed(x, size.y / 2), image.GetGreen(x, size.y / 2), image.GetBlue(x, size.y / 2));
+        const int y = size.y / 2;
+        auto pageAt = [&](int x) {
+            const wxColour c(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
             for (int p = 0; p < 3; ++p)
-                if (c == kPageColours[p] && p != last) {
-                    found.push_back(p + 1);
-                    last = p;
-                }
+                if (c == kPageColours[p]) return p + 1;
+            return 0;
+        };
+        fitted_ = pageAt(0) == 0 && pageAt(size.x - 1) == 0;
+        std::vector<int> found;
+        for (int x = 0, last = 0; x < size.x; ++x) {
+            const int page = pageAt(x);
+            if (page != 0 && page != last) found.push_back(page);
+            last = page;
         }
         return found;
     }
+    bool fitted_ = false;
     PrintPreviewFrame* frame_ = nullptr;
     CPrintPreviewView* bar_ = nullptr;
 };
@@ -138,16 +143,19 @@ TEST_F(PrintPreviewTest, ThreePagesSwitchedToTwoAndBack) {
     EXPECT_EQ(NumPage()->BitmapId(), kBitmapOnePage);
     EXPECT_TRUE(NumPage()->IsEnabled());
     EXPECT_EQ(PagesOnScreen(), (std::vector<int>{1}));
+    EXPECT_TRUE(fitted_);
 
     gui::Click(NumPage());
     ASSERT_TRUE(gui::WaitFor([&] { return NumPage()->BitmapId() == kBitmapTwoPages; }, 3000));
     EXPECT_TRUE(NumPage()->IsEnabled());
     EXPECT_EQ(PagesOnScreen(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(fitted_);
 
     // Next shows pages 2 and 3, after which there is no next.
     gui::Click(bar_->Button(kPreviewNext));
     EXPECT_EQ(bar_->GetPrintPreview()->GetCurrentPage(), 2);
     EXPECT_EQ(PagesOnScreen(), (std::vector<int>{2, 3}));
+    EXPECT_TRUE(fitted_);
     bar_->UpdateButtons();
     EXPECT_FALSE(bar_->Button(kPreviewNext)->IsEnabled());
 
@@ -156,6 +164,8 @@ TEST_F(PrintPreviewTest, ThreePagesSwitchedToTwoAndBack) {
     bar_->UpdateButtons();
     EXPECT_FALSE(NumPage()->IsEnabled());
     EXPECT_EQ(NumPage()->BitmapId(), kBitmapTwoPages);
+    EXPECT_EQ(PagesOnScreen(), (std::vector<int>{2}));
+    EXPECT_FALSE(fitted_);  // twice the fitted size
     gui::Click(bar_->Button(kPreviewZoomOut));
     bar_->UpdateButtons();
     ASSERT_TRUE(NumPage()->IsEnabled());

@@ -5,6 +5,7 @@
 #include "CMappedBitmapButton.h"
 #include "CPrintPreviewView.h"
 #include "FakeShell.h"
+#include "FrenchTable.h"
 #include "GuiTest.h"
 #include "PrintPreviewFrame.h"
 #include "PrintSetup.h"
@@ -136,6 +137,18 @@ TEST_F(PrintPreviewTest, OnePageShowsTheOnePagePictureDisabledAndTheButtonsTheir
     EXPECT_FALSE(bar_->Button(kPreviewPrevious)->IsEnabled());
     EXPECT_TRUE(bar_->Button(kPreviewPrint)->IsEnabled());
     EXPECT_EQ(PagesOnScreen(), (std::vector<int>{1}));
+}
+
+TEST_F(PrintPreviewTest, TooltipsAndCloseAreTranslatedAndCut) {
+    const std::string longTip(100, 'z');
+    FrenchTable french(std::vector<std::pair<std::string, std::string>>{
+        {"&Close", "&Fermer"}, {"Next Page", "Page suivante"}, {"Zoom In", longTip}});
+    ASSERT_TRUE(french.ok());
+    Open(1);
+    EXPECT_EQ(bar_->CloseButton()->GetLabel(), "&Fermer");
+    EXPECT_EQ(bar_->Button(kPreviewNext)->GetToolTip()->GetTip(), "Page suivante");
+    EXPECT_EQ(bar_->Button(kPreviewZoomIn)->GetToolTip()->GetTip(), std::string(79, 'z'));
+    EXPECT_EQ(bar_->Button(kPreviewPrint)->GetToolTip()->GetTip(), "Print");
 }
 
 TEST_F(PrintPreviewTest, ThreePagesSwitchedToTwoAndBack) {

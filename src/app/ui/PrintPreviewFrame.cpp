@@ -19,10 +19,11 @@ CPrintPreviewView* PrintPreviewFrame::ToolBar() const { return static_cast<CPrin
 
 PrintPreviewFrame* RunPrintPreview(wxWindow* parent, wxPrintout* forPreview, wxPrintout* forPrinting,
                                    const wxString& title) {
-    auto* preview = new PagedPrintPreview(forPreview, forPrinting, &ProgramPrintDialogData());
+    auto* preview = forPreview ? new PagedPrintPreview(forPreview, forPrinting, &ProgramPrintDialogData()) : nullptr;
     // A printout without its first page has nothing to preview either.
-    if (!preview->IsOk() || !forPreview || !forPreview->HasPage(preview->GetMinPage())) {
-        delete preview;
+    if (!preview || !preview->IsOk() || !forPreview->HasPage(preview->GetMinPage())) {
+        if (preview) delete preview;  // with both printouts
+        else delete forPrinting;
         MessageBoxService::Current().Show(LoadTranslatedString(IDS_PRINT_PREVIEW_FAILED),
                                           LoadTranslatedString(IDS_APP_TITLE), MessageBoxService::kOk);
         return nullptr;

@@ -52,7 +52,7 @@ private:
     int pages_;
 };
 
-// A printout whose document cannot begin: the preview cannot be made.
+// A printout without a page: the preview cannot be made.
 class FailingPrintout : public TestPrintout {
 public:
     FailingPrintout() : TestPrintout(0) {}
@@ -197,10 +197,18 @@ TEST_F(PrintPreviewTest, CloseEndsThePreview) {
 }
 
 TEST_F(PrintPreviewTest, APreviewThatCannotBeMadeShowsTheMessage) {
-    FakeMessageBoxes boxes;
-    EXPECT_EQ(RunPrintPreview(nullptr, new FailingPrintout, new FailingPrintout, "Preview"), nullptr);
-    EXPECT_EQ(boxes.shown,
-              std::vector<std::string>{"Print Preview failed. Please make sure your printer is properly connected."});
+    const std::string message = "Print Preview failed. Please make sure your printer is properly connected.";
+    {
+        FakeMessageBoxes boxes;
+        EXPECT_EQ(RunPrintPreview(nullptr, new FailingPrintout, new FailingPrintout, "Preview"), nullptr);
+        EXPECT_EQ(boxes.shown, std::vector<std::string>{message});
+    }
+    {
+        FakeMessageBoxes boxes;
+        EXPECT_EQ(RunPrintPreview(nullptr, nullptr, new TestPrintout(1), "Preview"), nullptr);
+        EXPECT_EQ(boxes.shown, std::vector<std::string>{message});
+    }
+    for (wxWindow* window : wxTopLevelWindows) EXPECT_EQ(dynamic_cast<wxPreviewFrame*>(window), nullptr);
 }
 
 } // namespace

@@ -58,6 +58,34 @@ public:
     FailingPrintout() : TestPrintout(0) {}
 };
 
+// The toolkit's printing dialogs are native ones that never show as windows
+// of the toolkit's own: they are cancelled by Escape once they are up.
+class NativeDialogCancel : public wxModalDialogHook {
+public:
+    explicit NativeDialogCancel(bool& opened) : opened_(opened) { Register(); }
+    ~NativeDialogCancel() override { Unregister(); }
+    int Enter(wxDialog* dialog) override {
+        opened_ = true;
+        dialog->CallAfter([] {
+            gui::Settle(200);
+            gui::KeyHere(WXK_ESCAPE);
+        });
+        return wxID_NONE;
+    }
+    void Exit(wxDialog*) override {}
+
+private:
+    bool& opened_;
+};
+
+// The toolkit's print back-ends narrowed to the one that asks no printer
+// server (which would keep a printing dialog waiting seconds).
+void UseFilePrintBackendOnly() {
+    using SettingsGetter = GObject* (*)();
+    if (auto get = reinterpret_cast<SettingsGetter>(dlsym(RTLD_DEFAULT, "gtk_settings_get_default")))
+        if (GObject* gtk = get()) g_object_set(gtk, "gtk-print-backends", "file", nullptr);
+}
+
 class PrintPreviewTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -188,6 +216,20 @@ TEST_F(PrintPreviewTest, ThreePagesSwitchedToTwoAndBack) {
     EXPECT_EQ(PagesOnScreen(), (std::vector<int>{2}));
 }
 
+TEST_F(PrintPreviewTest, PrintOpensThePrintDialogAndCancelKeepsThePreview) {
+    UseFilePrintBackendOnly();
+    Open(3);
+    bool opened = false;
+    {
+        NativeDialogCancel cancel(opened);
+        gui::Click(bar_->Button(kPreviewPrint));
+        gui::Settle(300);
+    }
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(frame_->IsShown());
+    EXPECT_EQ(PagesOnScreen(), (std::vector<int>{1}));
+}
+
 TEST_F(PrintPreviewTest, CloseEndsThePreview) {
     Open(3);
     wxWeakRef<wxFrame> alive(frame_);
@@ -215,34 +257,10 @@ TEST_F(PrintPreviewTest, APreviewThatCannotBeMadeShowsTheMessage) {
 
 namespace {
 
-// The toolkit's page set-up is a native dialog that never shows as a window
-// of the toolkit's own: it is cancelled by Escape once it is up.
-class NativeDialogCancel : public wxModalDialogHook {
-public:
-    explicit NativeDialogCancel(bool& opened) : opened_(opened) { Register(); }
-    ~NativeDialogCancel() override { Unregister(); }
-    int Enter(wxDialog* dialog) override {
-        opened_ = true;
-        dialog->CallAfter([] {
-            gui::Settle(200);
-            gui::KeyHere(WXK_ESCAPE);
-        });
-        return wxID_NONE;
-    }
-    void Exit(wxDialog*) override {}
-
-private:
-    bool& opened_;
-};
-
 class PrintSetupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The toolkit's print back-ends narrowed to the one that asks no
-        // printer server (which would keep the dialog waiting seconds).
-        using SettingsGetter = GObject* (*)();
-        if (auto get = reinterpret_cast<SettingsGetter>(dlsym(RTLD_DEFAULT, "gtk_settings_get_default")))
-            if (GObject* gtk = get()) g_object_set(gtk, "gtk-print-backends", "file", nullptr);
+        UseFilePrintBackendOnly();
         settings_.Install();
         frame_ = new CMainFrame(&manager_);
         ASSERT_TRUE(frame_->CreateFrame());

@@ -197,7 +197,8 @@ wxImage CReviewDialog::ComposeFrame() {
         dc.Clear();
         // A picture that is not the current slide's is not drawn: its
         // render follows the paint.
-        if (!presenter_.NeedsRender()) paint = presenter_.PaintPicture(ToIntRect(frame));
+        // Nor is the picture while it is being replaced.
+        if (!presenter_.NeedsRender() && !rendering_) paint = presenter_.PaintPicture(ToIntRect(frame));
         if (paint.draw) {
             wxRect destination = ToWxRect(paint.destination);
             destination.Offset(-frame.x, -frame.y);
@@ -219,13 +220,16 @@ wxImage CReviewDialog::ComposeFrame() {
 
 void CReviewDialog::OnPaintFrame(wxPaintEvent&) {
     wxPaintDC dc(frame_);
-    if (presenter_.IsInitialised() && presenter_.NeedsRender() && !renderPending_) {
+    // One render at a time: a change asked for while one runs (its progress
+    // window lets the dialog's controls work) is rendered by the paint that
+    // follows it.
+    if (presenter_.IsInitialised() && presenter_.NeedsRender() && !renderPending_ && !rendering_) {
         // The render pumps messages through its progress window, which is
         // not done inside a paint: it runs right after this one.
         renderPending_ = true;
         CallAfter([this] {
             renderPending_ = false;
-            if (!presenter_.NeedsRender()) return;
+            if (!presenter_.NeedsRender() || rendering_) return;
             presenter_.RenderCurrent();
             RepaintPicture();
         });
@@ -248,7 +252,9 @@ void CReviewDialog::SetDefaultButton(int id) {
 }
 
 void CReviewDialog::RenderPicture(NimbalCore::ImageRendering* rendering, int reduction) {
+    rendering_ = true;
     picture_.Render(rendering, 1, 0, reduction);
+    rendering_ = false;
 }
 
 void CReviewDialog::RepaintPicture() {
@@ -276,6 +282,8 @@ std::unique_ptr<wxMenu> CReviewDialog::BuildContextMenu() {
 }
 
 void CReviewDialog::OnRightUp(wxMouseEvent& event) {
+    // Its commands render: none while a render runs.
+    if (rendering_) return;
     std::unique_ptr<wxMenu> menu = BuildContextMenu();
     if (!menu) return;
     wxWindow* source = dynamic_cast<wxWindow*>(event.GetEventObject());

@@ -30,6 +30,8 @@ public:
     int ShowModal() override;
 
     ReviewPresenter& Presenter() { return presenter_; }
+    // A render is running (its progress window pumps messages meanwhile).
+    bool IsRendering() const { return rendering_; }
     // The picture frame's pixels as they are painted: the picture, then the
     // crop outline inverted into them.
     wxImage ComposeFrame();
@@ -82,4 +84,5 @@ private:
     wxRect gripRect_;
     bool opened_ = false;
     bool renderPending_ = false;
+    bool rendering_ = false;
 };

@@ -185,9 +185,13 @@ TEST_F(ReviewDialogTest, StepsThroughThreeSlidesRendersByModeTagsAndTheCloseBoxK
     EXPECT_EQ(ItemTen(), "1");
 }
 
-TEST_F(ReviewDialogTest, DoneKeepsThePlacementAndTheRenderMode) {
+TEST_F(ReviewDialogTest, DoneKeepsThePlacementWhichTheNextOpeningRestoresAndTheLayoutFollowsTheSize) {
     AddSlide("A.zyr");
     AddSlide("B.zyr", 400, 600);
+    wxSize kept;
+    std::vector<int> rightGaps;
+    int doneBottomMoved = -1;
+    int frameGrowth = 0;
     gui::ModalScenario scenario([&](wxDialog* d) {
         CReviewDialog* review = Review(d);
         Rendered(review);
@@ -196,6 +200,19 @@ TEST_F(ReviewDialogTest, DoneKeepsThePlacementAndTheRenderMode) {
         Press(d, kReviewLast);
         Rendered(review);
         EXPECT_EQ(d->GetMinSize(), wxSize(400, 500));
+        wxWindow* frame = d->FindWindow(kReviewPictureFrame);
+        const int frameWidth = frame->GetSize().x;
+        const int doneBottomGap = d->GetClientSize().y - d->FindWindow(wxID_OK)->GetRect().GetBottom();
+        d->SetSize(d->GetSize() + wxSize(120, 80));
+        gui::WaitFor([&] { return frame->GetSize().x != frameWidth; }, 3000);
+        gui::Settle(100);
+        frameGrowth = frame->GetSize().x - frameWidth;
+        for (int id : {int(wxID_OK), int(kReviewNext), int(kReviewCounter)}) {
+            const wxRect r = d->FindWindow(id)->GetRect();
+            rightGaps.push_back(d->GetClientSize().x - (r.x + r.width));
+        }
+        doneBottomMoved = d->GetClientSize().y - d->FindWindow(wxID_OK)->GetRect().GetBottom() - doneBottomGap;
+        kept = d->GetSize();
         Press(d, wxID_OK);
         EnsureEnded(d, wxID_CANCEL);
     });
@@ -203,9 +220,21 @@ TEST_F(ReviewDialogTest, DoneKeepsThePlacementAndTheRenderMode) {
         CReviewDialog dialog(doc_.get(), top_);
         EXPECT_EQ(dialog.ShowModal(), wxID_OK);
     }
-    const std::string text = settings_.Read();
-    EXPECT_NE(text.find("[Review Position]"), std::string::npos);
+    EXPECT_EQ(frameGrowth, 120);
+    EXPECT_EQ(rightGaps, (std::vector<int>{7, 7, 7}));
+    EXPECT_EQ(doneBottomMoved, 0);
+    EXPECT_NE(settings_.Read().find("[Review Position]"), std::string::npos);
     EXPECT_EQ(ItemTen(), "0");
+    // The next opening comes back at the kept size.
+    wxSize restored;
+    gui::ModalScenario again([&](wxDialog* d) {
+        restored = d->GetSize();
+        d->Close();
+        EnsureEnded(d, wxID_CANCEL);
+    });
+    CReviewDialog second(doc_.get(), top_);
+    second.ShowModal();
+    EXPECT_EQ(restored, kept);
 }
 
 TEST_F(ReviewDialogTest, EscKeepsOnlyTheRenderModeAndTheSettingsFileIsOtherwiseUnchanged) {
@@ -361,9 +390,9 @@ private:
 
 TEST_F(ReviewDialogTest, SlowRendersShowTheirProgressWindowAndTheProgramStaysResponsive) {
     ReviewImage* slow = AddSlide("Slow.zyr");
-    slow->slowSteps = 30; // 1.5 s
+    slow->slowSteps = 24; // 1.2 s
     ReviewImage* other = AddSlide("Other.zyr");
-    other->slowSteps = 30;
+    other->slowSteps = 24;
     CReviewDialog dialog(doc_.get(), top_);
     auto rendered = [&] { return dialog.IsShown() && !dialog.Presenter().NeedsRender() && !dialog.IsRendering(); };
     TimerDriver driver({rendered,

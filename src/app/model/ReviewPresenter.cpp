@@ -86,8 +86,9 @@ void ReviewPresenter::RenderCurrent() {
                 view_.RenderPicture(&fast, 1);
             }
             image->FreeCachedData();
-        } catch (const YlmErrp&) {
-            // The picture stays empty; the buttons come back below.
+        } catch (...) {
+            // An image that cannot say its size or resolutions stays
+            // without a picture; the buttons come back below.
         }
     }
     UpdateNavButtons();

@@ -39,6 +39,10 @@ int CPictureView::Render(NimbalCore::ImageRendering* rendering, int mode, int pr
     } catch (const YlmErrp&) {
         bitmap_ = wxBitmap();
         return 0;
+    } catch (...) {
+        // An image kind's own failure leaves the picture empty as well.
+        bitmap_ = wxBitmap();
+        return 0;
     }
 }
 

@@ -59,6 +59,7 @@ public:
             wxWindow* cancel = window->FindWindow(wxID_CANCEL);
             cancelShown = cancelShown || (cancel && cancel->IsShown());
         }
+        if (failure) throw int(failure);
         for (int step = 1; step <= slowSteps; ++step) {
             wxMilliSleep(50);
             if (progress) progress->Progress(step * 100 / slowSteps);
@@ -73,6 +74,7 @@ public:
 
     std::vector<int> factors{1};
     int slowSteps = 0;
+    int failure = 0; // thrown as the kind's own error
     bool progressShown = false;
     bool cancelShown = false;
 };
@@ -368,6 +370,27 @@ TEST_F(ReviewDialogTest, ASlideRemovedWhileTheDialogIsOpenKeepsItsImageAndLosesI
     // The last slide: Prev offered, Next greyed, not tagged.
     EXPECT_EQ(lastMenu, (std::vector<bool>{true, false, false}));
     EXPECT_FALSE(first->IsTagged());
+}
+
+TEST_F(ReviewDialogTest, AnImageThatFailsToRenderLeavesAnEmptyPictureAndTheButtonsWorking) {
+    AddSlide("Broken.zyr")->failure = 1707;
+    AddSlide("Fine.zyr");
+    std::string caption;
+    bool nextEnabled = false;
+    gui::ModalScenario scenario([&](wxDialog* d) {
+        CReviewDialog* review = Review(d);
+        Rendered(review);
+        nextEnabled = d->FindWindow(kReviewNext)->IsEnabled();
+        Press(d, kReviewNext);
+        Rendered(review);
+        caption = d->GetTitle().utf8_string();
+        d->Close();
+        EnsureEnded(d, wxID_CANCEL);
+    });
+    CReviewDialog dialog(doc_.get(), top_);
+    EXPECT_EQ(dialog.ShowModal(), wxID_OK);
+    EXPECT_TRUE(nextEnabled);
+    EXPECT_EQ(caption, "Review of Image \"Fine.zyr\"");
 }
 
 // Steps a dialog from a timer of the dialog's own loop, so that its renders

@@ -1,15 +1,30 @@
 #include "CContactSheetDoc.h"
 
+#include "CReviewDialog.h"
 #include "CSlideMountView.h"
 #include "FilePathSpec.h"
 #include "LocalizedText.h"
+#include "WxCommandId.h"
 #include "YlmErrp.h"
 
+#include <wx/app.h>
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
 
 wxIMPLEMENT_DYNAMIC_CLASS(CContactSheetDoc, wxDocument);
+
+CContactSheetDoc::CContactSheetDoc() {
+    Bind(wxEVT_MENU, &CContactSheetDoc::OnReview, this, ToWxId(kReviewCommand));
+    Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateReview, this, ToWxId(kReviewCommand));
+}
+
+void CContactSheetDoc::OnReview(wxCommandEvent&) {
+    CReviewDialog dialog(this, wxTheApp->GetTopWindow());
+    dialog.ShowModal();
+}
+
+void CContactSheetDoc::OnUpdateReview(wxUpdateUIEvent& event) { event.Enable(!selection_.empty()); }
 
 bool CContactSheetDoc::OnOpenDocument(const wxString& path) {
     try {

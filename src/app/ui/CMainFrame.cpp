@@ -12,6 +12,7 @@
 #include "CLumoraDoc.h"
 #include "CLumoraStatusBar.h"
 #include "CResizableDialogBar.h"
+#include "CReviewDialog.h"
 #include "FrameStringIds.h"
 #include "KeyState.h"
 #include "LocalizedText.h"
@@ -176,6 +177,8 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     view->AppendCheckItem(ToWxId(ID_QUALITY_FASTER), "&Faster", "Render previews faster");
     view->AppendSeparator();
     view->AppendSubMenu(crop, "C&rop Mode");
+    view->AppendSeparator();
+    view->Append(ToWxId(kReviewCommand), "&Review...", "Step through the selected images one at a time");
 
     auto* help = new wxMenu;
     help->Append(ToWxId(ID_HELP_TOPICS), "&Help Topics", "List Help topics");

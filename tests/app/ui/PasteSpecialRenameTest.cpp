@@ -5,17 +5,24 @@
 // its progress window, and Rename renames the files.
 #include "BusyDialog.h"
 #include "CDocumentBase.h"
+#include "CMainFrame.h"
 #include "CNumericEdit.h"
 #include "CPasteSpecialDlg.h"
 #include "CProgressDlg.h"
+#include "CPreviewDoc.h"
 #include "CRenameDlg.h"
+#include "ColorEngine.h"
 #include "CapabilityImage.h"
 #include "FakeShell.h"
 #include "GuiTest.h"
+#include "ImagePool.h"
 #include "ImageRendering.h"
+#include "InstalledImageKinds.h"
 #include "LocalizedText.h"
+#include "LumoraDocManager.h"
 #include "ProfileItemManager.h"
 #include "Watchdog.h"
+#include "WxCommandId.h"
 #include "YlmErrp.h"
 
 #include <gtest/gtest.h>
@@ -457,3 +464,47 @@ TEST_F(RenameTest, TheRenameCommandRenamesTheSelectedFilesAndContinuesTheNumberi
 }
 
 } // namespace
+
+// The main frame's Edit menu reaches the active document's Rename command:
+// a preview of a JPEG file offers the file's whole name.
+TEST(DocumentCommands, TheEditMenuOpensRenameForThePreviewedImage) {
+    gui::TempSettings settings;
+    settings.Install();
+    const fs::path jpeg = settings.Dir() / "Beach Day.jpg";
+    ASSERT_EQ(std::system(("convert -size 64x48 xc:navy '" + jpeg.string() + "'").c_str()), 0);
+    NimbalCore::InstalledImageKinds::Install();
+    NimbalCore::ImagePool::Instance();
+    NimbalCore::ColorEngine::Instance(0, 1);
+    auto* manager = new LumoraDocManager;
+    manager->RegisterTemplates();
+    auto* frame = new CMainFrame(manager);
+    ASSERT_TRUE(frame->CreateFrame());
+    frame->Show();
+    wxTheApp->SetTopWindow(frame);
+    gui::Settle(100);
+    for (int command : {33196, 33106}) EXPECT_NE(frame->GetMenuBar()->FindItem(ToWxId(command)), nullptr) << command;
+
+    wxDocument* doc = manager->CreateDocument(wxString::FromUTF8(jpeg.string()), wxDOC_SILENT);
+    ASSERT_NE(dynamic_cast<CPreviewDoc*>(doc), nullptr);
+    gui::Settle(200);
+    std::string caption, name;
+    bool numbersShown = true;
+    gui::ModalScenario scenario([&](wxDialog* d) {
+        caption = d->GetTitle().utf8_string();
+        name = static_cast<wxTextCtrl*>(d->FindWindow(kRenameBaseName))->GetValue().utf8_string();
+        numbersShown = d->FindWindow(kRenameDigits)->IsShown();
+        d->EndModal(wxID_CANCEL);
+    });
+    wxCommandEvent command(wxEVT_MENU, ToWxId(33106));
+    frame->ProcessWindowEvent(command);
+    EXPECT_EQ(caption, "Rename");
+    EXPECT_EQ(name, "Beach Day.jpg");
+    EXPECT_FALSE(numbersShown);
+    EXPECT_TRUE(fs::exists(jpeg));
+
+    wxTheApp->SetTopWindow(nullptr);
+    frame->Close(true);
+    gui::Settle(200);
+    delete manager;
+    NimbalCore::ImagePool::DeleteInstance();
+}

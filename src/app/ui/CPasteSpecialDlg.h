@@ -10,6 +10,7 @@
 #include <wx/dialog.h>
 
 #include <exception>
+#include <utility>
 
 class CDocumentBase;
 

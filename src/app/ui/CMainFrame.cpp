@@ -162,6 +162,10 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     file->AppendSeparator();
     file->Append(wxID_EXIT, "E&xit", "Quit the application");
 
+    auto* edit = new wxMenu;
+    edit->Append(ToWxId(33196), "Paste Sp&ecial...", "Paste selected image settings to the selected images");
+    edit->Append(ToWxId(33106), "Re&name...", "Rename selected images");
+
     auto* crop = new wxMenu;
     const char* cropNames[] = {"&Freeform", "&Square", "&2 X 3 Landscape", "&3 X 2 Portrait",
                                "&4 X 5 Landscape", "&5 X 4 Portrait", "5 X &7 Landscape", "&7 X 5 Portrait"};
@@ -186,6 +190,7 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
 
     auto* bar = new wxMenuBar;
     bar->Append(file, "&File");
+    bar->Append(edit, "&Edit");
     bar->Append(view, "&View");
     bar->Append(help, "&Help");
     return bar;

@@ -1,8 +1,12 @@
 #include "CContactSheetDoc.h"
 
+#include "CSendImageHandler.h"
 #include "CSlideMountView.h"
 #include "FilePathSpec.h"
 #include "LocalizedText.h"
+#include "SendToMenuItem.h"
+#include "WxCommandId.h"
+#include "WxSendImageUI.h"
 #include "YlmErrp.h"
 
 #include <wx/filename.h>
@@ -10,6 +14,18 @@
 #include <wx/msgdlg.h>
 
 wxIMPLEMENT_DYNAMIC_CLASS(CContactSheetDoc, wxDocument);
+
+CContactSheetDoc::CContactSheetDoc() {
+    Bind(wxEVT_MENU, &CContactSheetDoc::OnSendToEditor, this, ToWxId(kSendToCommand));
+}
+
+void CContactSheetDoc::OnSendToEditor(wxCommandEvent&) {
+    std::vector<NimbalCore::ImageRendering*> selection;
+    for (CSlideMountView* slide : selection_) selection.push_back(slide ? slide->GetRendering() : nullptr);
+    WxSendImageUI ui;
+    CSendImageHandler handler(ui);
+    handler.SendImages(&selection);
+}
 
 bool CContactSheetDoc::OnOpenDocument(const wxString& path) {
     try {

@@ -2,12 +2,21 @@
 // one argument, the desktop's association when no editor is set, the batch's
 // progress window over slow images with the user-interface thread kept
 // responsive and Cancel heard, and the replace question's Cancel.
+#include "CContactSheetDoc.h"
+#include "CMainFrame.h"
+#include "CSlideMountView.h"
+#include "CPreviewDoc.h"
 #include "CProgressDlg.h"
 #include "CSaveMsgDlg.h"
 #include "CSendImageHandler.h"
 #include "GioProgramLauncher.h"
 #include "GuiTest.h"
+#include "ColorEngine.h"
 #include "ImagePool.h"
+#include "InstalledImageKinds.h"
+#include "LumoraDocManager.h"
+#include "SendToMenuItem.h"
+#include "WxCommandId.h"
 #include "LocalizedText.h"
 #include "ProfileItemManager.h"
 #include "SendToFakes.h"
@@ -20,6 +29,7 @@
 #include <wx/button.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -205,6 +215,69 @@ TEST_F(SendToWindowTest, ReplaceQuestionOffersCancelWhichKeepsTheFileAndTheSetti
     EXPECT_TRUE(launcher.calls.empty());
     EXPECT_EQ(ShownProgressWindow(), nullptr);
     EXPECT_EQ(settings_.Read(), settingsBefore);
+}
+
+void CollectSlides(wxWindow* window, std::vector<CSlideMountView*>& slides) {
+    for (wxWindow* child : window->GetChildren()) {
+        if (auto* slide = dynamic_cast<CSlideMountView*>(child)) slides.push_back(slide);
+        CollectSlides(child, slides);
+    }
+}
+
+// The menu command reaches the active document: the preview's image, then
+// the contact sheet's selection (an empty entry skipped). Finished JPEG
+// files need no rendering and go to the editor as their own files.
+TEST(SendToCommand, PreviewAndContactSheetSendTheirImagesToTheEditor) {
+    gui::TempSettings settings;
+    settings.Install();
+    RecordingLauncher launcher;
+    const fs::path folder = settings.Dir() / "harbour";
+    fs::create_directories(folder);
+    const fs::path jpeg = folder / "harbour at dawn.jpg", second = folder / "quay.jpg";
+    ASSERT_EQ(std::system(("convert -size 64x48 gradient:red-blue '" + jpeg.string() + "'").c_str()), 0);
+    fs::copy_file(jpeg, second);
+    ProfileItemManager().SetString(PI_SEND_FILES_TO_PATH, "/opt/editor/edit");
+    ProfileItemManager().SetString(PI_SEND_TO_FOLDER, settings.Dir().string());
+    NimbalCore::InstalledImageKinds::Install();
+    NimbalCore::ImagePool::Instance();
+    NimbalCore::ColorEngine::Instance(0, 1);
+    auto* manager = new LumoraDocManager;
+    manager->RegisterTemplates();
+    auto* frame = new CMainFrame(manager);
+    ASSERT_TRUE(frame->CreateFrame());
+    frame->Show();
+    gui::Settle(100);
+    wxDocument* doc = manager->CreateDocument(wxString::FromUTF8(jpeg.string()), wxDOC_SILENT);
+    ASSERT_NE(dynamic_cast<CPreviewDoc*>(doc), nullptr);
+    gui::Settle(200);
+    wxCommandEvent send(wxEVT_MENU, ToWxId(kSendToCommand));
+    frame->ProcessWindowEvent(send);
+    ASSERT_EQ(launcher.calls.size(), 1u);
+    EXPECT_EQ(launcher.calls[0].program, "/opt/editor/edit");
+    EXPECT_EQ(launcher.calls[0].arguments, std::vector<std::string>{jpeg.string()});
+    doc->DeleteAllViews();
+    gui::Settle(100);
+
+    launcher.calls.clear();
+    auto* sheet = dynamic_cast<CContactSheetDoc*>(manager->CreateDocument(wxString::FromUTF8(folder.string()), wxDOC_SILENT));
+    ASSERT_NE(sheet, nullptr);
+    gui::Settle(200);
+    std::vector<CSlideMountView*> slides;
+    CollectSlides(sheet->GetFirstView()->GetFrame(), slides);
+    ASSERT_EQ(slides.size(), 2u);
+    *sheet->GetSelectionState() = {slides[1], nullptr, slides[0]};
+    frame->ProcessWindowEvent(send);
+    std::vector<std::string> sent;
+    for (const auto& call : launcher.calls) sent.push_back(call.arguments.at(0));
+    std::vector<std::string> expected{slides[1]->GetRendering()->GetImage()->Get()->GetFilePathSpec().GetPath(),
+                                      slides[0]->GetRendering()->GetImage()->Get()->GetFilePathSpec().GetPath()};
+    EXPECT_EQ(sent, expected);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, (std::vector<std::string>{jpeg.string(), second.string()}));
+    frame->Close(true);
+    gui::Settle(200);
+    delete manager;
+    NimbalCore::ImagePool::DeleteInstance();
 }
 
 } // namespace

@@ -26,6 +26,8 @@ private:
     // Review: the selected images one at a time.
     void OnReview(wxCommandEvent& event);
     void OnUpdateReview(wxUpdateUIEvent& event);
+    // Send To (33108): the selected slides, in selection order.
+    void OnSendToEditor(wxCommandEvent& event);
 
     std::vector<CSlideMountView*> selection_;
     wxDECLARE_DYNAMIC_CLASS(CContactSheetDoc);

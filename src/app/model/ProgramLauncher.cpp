@@ -12,6 +12,10 @@ ProgramLauncher* gLauncher = nullptr;
 
 } // namespace
 
+bool ProgramLauncher::StartProgram(const std::string&, const std::vector<std::string>&) { return false; }
+
+bool ProgramLauncher::OpenWithAssociatedProgram(const std::string&) { return false; }
+
 ProgramLauncher& ProgramLauncher::Current() { return gLauncher ? *gLauncher : gNone; }
 
 void ProgramLauncher::SetCurrent(ProgramLauncher* launcher) { gLauncher = launcher; }

@@ -1,15 +1,42 @@
 #include "CContactSheetDoc.h"
 
+#include "CReviewDialog.h"
+#include "CSendImageHandler.h"
 #include "CSlideMountView.h"
 #include "FilePathSpec.h"
 #include "LocalizedText.h"
+#include "SendToMenuItem.h"
+#include "WxCommandId.h"
+#include "WxSendImageUI.h"
 #include "YlmErrp.h"
 
+#include <wx/app.h>
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
 
 wxIMPLEMENT_DYNAMIC_CLASS(CContactSheetDoc, wxDocument);
+
+CContactSheetDoc::CContactSheetDoc() {
+    Bind(wxEVT_MENU, &CContactSheetDoc::OnReview, this, ToWxId(kReviewCommand));
+    Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateReview, this, ToWxId(kReviewCommand));
+    Bind(wxEVT_MENU, &CContactSheetDoc::OnSendToEditor, this, ToWxId(kSendToCommand));
+}
+
+void CContactSheetDoc::OnReview(wxCommandEvent&) {
+    CReviewDialog dialog(this, wxTheApp->GetTopWindow());
+    dialog.ShowModal();
+}
+
+void CContactSheetDoc::OnUpdateReview(wxUpdateUIEvent& event) { event.Enable(!selection_.empty()); }
+
+void CContactSheetDoc::OnSendToEditor(wxCommandEvent&) {
+    std::vector<NimbalCore::ImageRendering*> selection;
+    for (CSlideMountView* slide : selection_) selection.push_back(slide ? slide->GetRendering() : nullptr);
+    WxSendImageUI ui;
+    CSendImageHandler handler(ui);
+    handler.SendImages(&selection);
+}
 
 bool CContactSheetDoc::OnOpenDocument(const wxString& path) {
     try {

@@ -10,6 +10,7 @@ class CSlideMountView;
 
 class CContactSheetDoc : public CDocumentBase, public NimbalCore::ContactSheet {
 public:
+    CContactSheetDoc();
     bool OnOpenDocument(const wxString& path) override;
     bool OnNewDocument() override { return false; }
 
@@ -22,6 +23,12 @@ public:
     bool ContainsImage(const NimbalCore::FilePathSpec& path) override { return ContactSheet::ContainsImage(path); }
 
 private:
+    // Review: the selected images one at a time.
+    void OnReview(wxCommandEvent& event);
+    void OnUpdateReview(wxUpdateUIEvent& event);
+    // Send To (33108): the selected slides, in selection order.
+    void OnSendToEditor(wxCommandEvent& event);
+
     std::vector<CSlideMountView*> selection_;
     wxDECLARE_DYNAMIC_CLASS(CContactSheetDoc);
 };

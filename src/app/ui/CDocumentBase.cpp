@@ -3,7 +3,164 @@
 #include "ApplyParamGroupsToImages.h"
 #include "CLumoraApp.h"
 #include "CMainFrame.h"
+#include "CPasteSpecialDlg.h"
+#include "CProgressDlg.h"
+#include "CRenameDlg.h"
+#include "Image.h"
 #include "ImageRendering.h"
+#include "LocalizedText.h"
+#include "MessageBoxService.h"
+#include "ProfileItemManager.h"
+#include "RecentFileList.h"
+#include "StringIds.h"
+#include "WxCommandId.h"
+#include "YlmErrp.h"
+
+#include <wx/log.h>
+#include <wx/utils.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+enum DocumentCommand : int { kCommandRename = 33106, kCommandPasteSpecial = 33196 };
+
+enum RenameMessage : int {
+    IDS_RENAME_FAILED = 60049,
+    IDS_RENAME_ACCESS_DENIED = 60050,
+    IDS_RENAME_EXISTS = 60052,
+    IDS_RENAME_EXISTS_CONTINUE = 60053,
+    IDS_RENAME_ACCESS_DENIED_CONTINUE = 60054,
+    IDS_RENAME_FAILED_CONTINUE = 60055,
+};
+
+// Clears the document's dialog flag however the dialog ends.
+struct DialogActiveScope {
+    explicit DialogActiveScope(SettingsDocument& document) : document(document) { document.SetDialogActive(true); }
+    ~DialogActiveScope() { document.SetDialogActive(false); }
+    SettingsDocument& document;
+};
+
+} // namespace
+
+CDocumentBase::CDocumentBase() {
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnPasteSpecial(); }, ToWxId(kCommandPasteSpecial));
+    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) {
+        CMainFrame* frame = TheMainFrame();
+        event.Enable(frame && frame->State().settingsCopied && !GetSelectedRenderings().empty());
+    }, ToWxId(kCommandPasteSpecial));
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnRename(); }, ToWxId(kCommandRename));
+    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) { event.Enable(!GetSelectedRenderings().empty()); },
+         ToWxId(kCommandRename));
+}
+
+wxWindow* CDocumentBase::DialogParent() {
+    wxView* view = GetFirstView();
+    return view ? view->GetFrame() : nullptr;
+}
+
+void CDocumentBase::OnPasteSpecial() {
+    CMainFrame* frame = TheMainFrame();
+    if (!frame || !frame->State().settingsCopied) return;
+    RunPasteSpecial();
+}
+
+void CDocumentBase::RunPasteSpecial() {
+    if (GetSelectedRenderings().empty()) return;
+    BeginUndo(IDS_UNDO_PASTE_SPECIAL, IDS_REDO_PASTE_SPECIAL, true, true, true, false, nullptr);
+    int answer = wxID_CANCEL;
+    std::vector<int> groups;
+    try {
+        DialogActiveScope active(*this);
+        CPasteSpecialDlg dialog(this, 0, DialogParent());
+        answer = dialog.ShowModal();
+        groups = dialog.Groups();
+        if (answer == wxID_OK) {
+            wxBusyCursor wait;
+            PasteSettings(groups);
+        }
+    } catch (const YlmErrp& error) {
+        // Nothing half-pasted stays: the images go back to the step's state.
+        RevertLastUndo(true);
+        wxLogError("Lumora cannot paste the settings (error %d).", error.GetCode());
+        return;
+    }
+    if (answer != wxID_OK) RevertLastUndo(true);
+}
+
+void CDocumentBase::OnRename() {
+    // Counted references: a renamed file may rebuild the windows that hold
+    // the renderings.
+    std::vector<NimbalCore::ImageRef> images;
+    for (NimbalCore::ImageRendering* rendering : GetSelectedRenderings())
+        if (rendering && *rendering->GetImage()) images.push_back(*rendering->GetImage());
+    if (images.empty()) return;
+    const int count = int(images.size());
+    const std::string first = images.front()->GetFileName();
+    const size_t dot = first.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : first.substr(dot);
+    const std::string name = count > 1 && dot != std::string::npos ? first.substr(0, dot) : first;
+
+    CRenameDlg dialog(count, name, extension, DialogParent());
+    if (dialog.ShowModal() != wxID_OK) return;
+    const std::string baseName = dialog.GetBaseName();
+    const int digits = dialog.GetNumDigits();
+    const int start = dialog.GetStartFrom();
+    if (count == 1 && baseName == first) return;
+
+    std::unique_ptr<CProgressDlg> progress;
+    if (count > 1) {
+        ProfileItemManager settings;
+        settings.SetInt(PI_SAVE_AS_NUM_DIGITS, digits);
+        settings.SetString(PI_SAVE_AS_BASENAME, baseName);
+        settings.SetInt(PI_SAVE_AS_START_FROM, int(std::min<long long>((long long)start + count, INT_MAX)));
+        progress = std::make_unique<CProgressDlg>(IDS_RENAMING_FILES);
+        if (progress->Create(DialogParent(), false)) {
+            progress->SetRange(0, count);
+            progress->SetStep(1);
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        NimbalCore::Image& image = *images[size_t(i)];
+        const NimbalCore::FilePathSpec oldPath = image.GetFilePathSpec();
+        try {
+            std::string newName = baseName;
+            if (count > 1) {
+                const std::string own = image.GetFileName();
+                const size_t ownDot = own.rfind('.');
+                newName = RenamePresenter::NumberedName(digits, int(std::min<long long>((long long)start + i, INT_MAX)),
+                                                        baseName) +
+                          (ownDot == std::string::npos ? std::string() : own.substr(ownDot));
+            }
+            NimbalCore::FilePathSpec newPath = oldPath.GetFolder();
+            newPath.Append(newName);
+            if (image.IsOpen()) image.Close();
+            ReplaceRecentFile(oldPath.GetPath(), newPath.GetPath());
+            image.Rename(newPath);
+        } catch (const YlmErrp& error) {
+            const int code = error.GetCode();
+            const std::string caption = LoadTranslatedString(IDS_APP_TITLE);
+            if (count == 1) {
+                const int text = code == 1819 ? IDS_RENAME_ACCESS_DENIED
+                                 : code == 1820 ? IDS_RENAME_EXISTS
+                                                : IDS_RENAME_FAILED;
+                MessageBoxService::Current().Show(LoadTranslatedString(text), caption, MessageBoxService::kOk);
+                break;
+            }
+            const int text = code == 1819 ? IDS_RENAME_ACCESS_DENIED_CONTINUE
+                             : code == 1820 ? IDS_RENAME_EXISTS_CONTINUE
+                                            : IDS_RENAME_FAILED_CONTINUE;
+            if (MessageBoxService::Current().Show(LoadTranslatedString(text), caption, MessageBoxService::kYesNo) !=
+                MessageBoxService::kAnswerYes)
+                break;
+        } catch (...) {
+        }
+        if (progress && !progress->IsWindowGone()) progress->StepIt();
+    }
+    if (progress) progress->DestroyWindow();
+    UpdateAllViews();
+}
 
 void CDocumentBase::BeginUndo(int undoTextId, int redoTextId, bool keepParams, bool keepIPTC, bool keepTags,
                               bool keepAnnotation, const std::vector<std::string>* fileNames) {

@@ -12,6 +12,7 @@
 #include "CLumoraDoc.h"
 #include "CLumoraStatusBar.h"
 #include "CResizableDialogBar.h"
+#include "CReviewDialog.h"
 #include "FrameStringIds.h"
 #include "KeyState.h"
 #include "LocalizedText.h"
@@ -164,6 +165,10 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     file->AppendSeparator();
     file->Append(wxID_EXIT, "E&xit", "Quit the application");
 
+    auto* edit = new wxMenu;
+    edit->Append(ToWxId(33196), "Paste Sp&ecial...", "Paste selected image settings to the selected images");
+    edit->Append(ToWxId(33106), "Re&name...", "Rename selected images");
+
     auto* crop = new wxMenu;
     const char* cropNames[] = {"&Freeform", "&Square", "&2 X 3 Landscape", "&3 X 2 Portrait",
                                "&4 X 5 Landscape", "&5 X 4 Portrait", "5 X &7 Landscape", "&7 X 5 Portrait"};
@@ -179,6 +184,8 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     view->AppendCheckItem(ToWxId(ID_QUALITY_FASTER), "&Faster", "Render previews faster");
     view->AppendSeparator();
     view->AppendSubMenu(crop, "C&rop Mode");
+    view->AppendSeparator();
+    view->Append(ToWxId(kReviewCommand), "&Review...", "Step through the selected images one at a time");
 
     auto* help = new wxMenu;
     help->Append(ToWxId(ID_HELP_TOPICS), "&Help Topics", "List Help topics");
@@ -186,6 +193,7 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
 
     auto* bar = new wxMenuBar;
     bar->Append(file, "&File");
+    bar->Append(edit, "&Edit");
     bar->Append(view, "&View");
     bar->Append(help, "&Help");
     return bar;

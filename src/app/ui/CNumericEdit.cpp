@@ -2,6 +2,8 @@
 
 #include "EditFilters.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 CNumericEdit::CNumericEdit(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style)
@@ -14,7 +16,10 @@ CNumericEdit::CNumericEdit(wxWindow* parent, wxWindowID id, const wxPoint& pos, 
 
 int CNumericEdit::GetValue() {
     text_ = wxTextCtrl::GetValue();
-    return std::atoi(text_.utf8_string().c_str());
+    // As atoi reads it, but a pasted number beyond the int range stops at
+    // its end instead of being undefined.
+    const long long value = std::strtoll(text_.utf8_string().c_str(), nullptr, 10);
+    return int(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 bool CNumericEdit::SetValue(int value) {

@@ -1,5 +1,6 @@
 #include "CPictureView.h"
 
+#include "CProgressDlg.h"
 #include "ExportImageArray.h"
 #include "ImageRendering.h"
 #include "YlmErrp.h"
@@ -7,8 +8,9 @@
 #include <wx/dc.h>
 #include <wx/image.h>
 
+#include <memory>
+
 int CPictureView::Render(NimbalCore::ImageRendering* rendering, int mode, int progress, int reduction) {
-    (void)progress;
     if (!rendering || (reduction != 1 && reduction != 2 && reduction != 4)) return 0;
     try {
         const NimbalCore::NbRect bounds = rendering->GetImageBounds();
@@ -21,12 +23,24 @@ int CPictureView::Render(NimbalCore::ImageRendering* rendering, int mode, int pr
         array.SetBounds(NimbalCore::NbRect(0, 0, int32_t(width - 1), int32_t(height - 1)));
         array.SetRowBytes(int32_t(width * 3));
         array.Create(uint64_t(width * height * 3));
-        rendering->RenderImage(&array, mode, nullptr, reduction);
+        // A long render shows its progress over the main window (which it
+        // holds disabled meanwhile) and keeps the program responsive.
+        std::unique_ptr<CProgressDlg> dialog;
+        if (progress == 0 || progress == 1) {
+            dialog = std::make_unique<CProgressDlg>();
+            if (!dialog->Create(nullptr, progress == 1)) dialog.reset();
+        }
+        rendering->RenderImage(&array, mode, dialog.get(), reduction);
+        dialog.reset();
         wxImage picture(static_cast<int>(width), static_cast<int>(height));
         std::copy_n(static_cast<const unsigned char*>(array.GetData()), width * height * 3, picture.GetData());
         bitmap_ = wxBitmap(picture);
         return 1;
     } catch (const YlmErrp&) {
+        bitmap_ = wxBitmap();
+        return 0;
+    } catch (...) {
+        // An image kind's own failure leaves the picture empty as well.
         bitmap_ = wxBitmap();
         return 0;
     }

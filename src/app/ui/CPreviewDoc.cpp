@@ -1,12 +1,24 @@
 #include "CPreviewDoc.h"
 
+#include "CSendImageHandler.h"
 #include "FilePathSpec.h"
+#include "SendToMenuItem.h"
+#include "WxCommandId.h"
+#include "WxSendImageUI.h"
 #include "YlmErrp.h"
 
 #include <wx/filename.h>
 #include <wx/log.h>
 
 wxIMPLEMENT_DYNAMIC_CLASS(CPreviewDoc, wxDocument);
+
+CPreviewDoc::CPreviewDoc() { Bind(wxEVT_MENU, &CPreviewDoc::OnSendToEditor, this, ToWxId(kSendToCommand)); }
+
+void CPreviewDoc::OnSendToEditor(wxCommandEvent&) {
+    WxSendImageUI ui;
+    CSendImageHandler handler(ui);
+    handler.SendImage(GetCurrentRendering());
+}
 
 bool CPreviewDoc::OnOpenDocument(const wxString& path) {
     try {

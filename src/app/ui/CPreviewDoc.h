@@ -6,6 +6,7 @@
 
 class CPreviewDoc : public CDocumentBase, public NimbalCore::Preview {
 public:
+    CPreviewDoc();
     bool OnOpenDocument(const wxString& path) override;
     bool OnNewDocument() override { return false; }
 
@@ -16,5 +17,8 @@ public:
     bool ContainsImage(const NimbalCore::FilePathSpec& path) override { return Preview::ContainsImage(path); }
 
 private:
+    // Send To (33108): the image as the preview shows it.
+    void OnSendToEditor(wxCommandEvent& event);
+
     wxDECLARE_DYNAMIC_CLASS(CPreviewDoc);
 };

@@ -8,9 +8,9 @@
 #include "ImagePool.h"
 #include "InstalledImageKinds.h"
 #include "LumoraDocManager.h"
+#include "Watchdog.h"
 
 #include <gtest/gtest.h>
-#include <wx/timer.h>
 
 #include <chrono>
 #include <filesystem>
@@ -19,27 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The longest gap allowed; a sanitizer build runs every step several times
-// slower.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr auto kLongestGap = std::chrono::seconds(5);
-#else
-constexpr auto kLongestGap = std::chrono::seconds(1);
-#endif
-
-class Watchdog : public wxTimer {
-public:
-    Watchdog() : last_(std::chrono::steady_clock::now()) { Start(100); }
-    void Notify() override {
-        const auto now = std::chrono::steady_clock::now();
-        longest = std::max(longest, now - last_);
-        last_ = now;
-    }
-    std::chrono::steady_clock::duration longest{};
-
-private:
-    std::chrono::steady_clock::time_point last_;
-};
+using gui::kLongestGap;
+using gui::Watchdog;
 
 TEST(Watchdog, NoGapOverOneSecondWhileAFolderOf200PicturesOpensAndCloses) {
     gui::TempSettings settings;

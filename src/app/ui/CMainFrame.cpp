@@ -19,6 +19,7 @@
 #include "MainFrameLayout.h"
 #include "Locations.h"
 #include "ProfileItemManager.h"
+#include "PrintSetup.h"
 #include "ProfileStore.h"
 #include "ShellServices.h"
 #include "StringIds.h"
@@ -140,6 +141,7 @@ bool CMainFrame::CreateFrame() {
     Bind(wxEVT_MENU, &CMainFrame::OnQuality, this, ToWxId(ID_QUALITY_BETTER), ToWxId(ID_QUALITY_FASTER));
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateQuality, this, ToWxId(ID_QUALITY_BETTER), ToWxId(ID_QUALITY_FASTER));
     Bind(wxEVT_MENU, &CMainFrame::OnHelpTopics, this, ToWxId(ID_HELP_TOPICS));
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunPrintSetup(this); }, ToWxId(ID_FILE_PRINT_SETUP));
     Bind(wxEVT_MENU, &CMainFrame::OnExit, this, wxID_EXIT);
 
     timer_.Start(100);
@@ -159,6 +161,7 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     file->AppendSeparator();
     file->Append(ToWxId(33109), "&Preferences...", "Change the preferences");
     file->Append(ToWxId(33130), "Pri&nting Preferences...\tCtrl+Shift+K", "Change the printing preferences");
+    file->Append(ToWxId(ID_FILE_PRINT_SETUP), "P&rint Setup...", "Change the printer and its page settings");
     file->AppendSeparator();
     file->Append(wxID_EXIT, "E&xit", "Quit the application");
 

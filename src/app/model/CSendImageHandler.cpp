@@ -263,16 +263,10 @@ void CSendImageHandler::RenderOne() {
         ExportImageArray array;
         ImageRendering copy(*rendering_);
         ImageProcessParam params = copy.GetProcessParam();
-        if (settings.outputMode == 0 && !linear) {
-            const int answer = MessageBoxService::Current().Show(LoadTranslatedString(IDS_LINEAR_NOT_POSSIBLE),
-                                                                 LoadTranslatedString(IDS_APP_TITLE),
-                                                                 MessageBoxService::kOkCancel);
-            if (answer != MessageBoxService::kAnswerOk) {
-                succeeded_ = 0;
-                ui_.EndWaitCursor();
-                return;
-            }
-            ui_.RestoreWaitCursor();
+        if (settings.outputMode == 0 && !linear && !AcceptLinearNotPossible()) {
+            succeeded_ = 0;
+            ui_.EndWaitCursor();
+            return;
         }
         std::string workingSpace;
         ProfileItemManager().GetString(PI_WORKING_SPACE_NAME, workingSpace);
@@ -288,6 +282,15 @@ void CSendImageHandler::RenderOne() {
         ShowMessage(IDS_SEND_TO_SAVE_FAILED, {sourceName, sendToFolder_});
     }
     ui_.EndWaitCursor();
+}
+
+bool CSendImageHandler::AcceptLinearNotPossible() {
+    const int answer = MessageBoxService::Current().Show(LoadTranslatedString(IDS_LINEAR_NOT_POSSIBLE),
+                                                         LoadTranslatedString(IDS_APP_TITLE),
+                                                         MessageBoxService::kOkCancel);
+    if (answer != MessageBoxService::kAnswerOk) return false;
+    ui_.RestoreWaitCursor();
+    return true;
 }
 
 void CSendImageHandler::RenderAndSendAll() {
@@ -317,15 +320,11 @@ void CSendImageHandler::RenderAndSendAll() {
                 Image* image = entry->GetImage()->Get();
                 if (!image || !image->ImageShouldBeRenderedForExport()) continue;
                 if (LinearPossible(image, entry->GetProcessParam())) continue;
-                const int answer = MessageBoxService::Current().Show(LoadTranslatedString(IDS_LINEAR_NOT_POSSIBLE),
-                                                                     LoadTranslatedString(IDS_APP_TITLE),
-                                                                     MessageBoxService::kOkCancel);
-                if (answer != MessageBoxService::kAnswerOk) {
+                if (!AcceptLinearNotPossible()) {
                     succeeded_ = 0;
                     ui_.EndWaitCursor();
                     return;
                 }
-                ui_.RestoreWaitCursor();
                 break;
             }
         }

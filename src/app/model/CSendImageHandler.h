@@ -77,6 +77,8 @@ private:
     std::string OverwriteQuestionText(const NimbalCore::FilePathSpec& target);
     static void CheckReplaceable(const NimbalCore::FilePathSpec& target);
     void ShowMessage(int stringId, const std::vector<std::string>& args);
+    // The warning that Linear Mode cannot be kept; false when cancelled.
+    bool AcceptLinearNotPossible();
 
     int succeeded_ = 1;
     std::string editorPath_;

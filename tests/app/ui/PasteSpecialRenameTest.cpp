@@ -24,6 +24,7 @@
 #include "Watchdog.h"
 #include "WxCommandId.h"
 #include "YlmErrp.h"
+#include "ProgramFrame.h"
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
@@ -472,16 +473,9 @@ TEST(DocumentCommands, TheEditMenuOpensRenameForThePreviewedImage) {
     settings.Install();
     const fs::path jpeg = settings.Dir() / "Beach Day.jpg";
     ASSERT_EQ(std::system(("convert -size 64x48 xc:navy '" + jpeg.string() + "'").c_str()), 0);
-    NimbalCore::InstalledImageKinds::Install();
-    NimbalCore::ImagePool::Instance();
-    NimbalCore::ColorEngine::Instance(0, 1);
-    auto* manager = new LumoraDocManager;
-    manager->RegisterTemplates();
-    auto* frame = new CMainFrame(manager);
-    ASSERT_TRUE(frame->CreateFrame());
-    frame->Show();
-    wxTheApp->SetTopWindow(frame);
-    gui::Settle(100);
+    LumoraDocManager* manager = nullptr;
+    CMainFrame* frame = gui::StartProgramFrame(manager, true, 100);
+    ASSERT_NE(frame, nullptr);
     for (int command : {33196, 33106}) EXPECT_NE(frame->GetMenuBar()->FindItem(ToWxId(command)), nullptr) << command;
 
     wxDocument* doc = manager->CreateDocument(wxString::FromUTF8(jpeg.string()), wxDOC_SILENT);

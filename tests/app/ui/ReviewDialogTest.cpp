@@ -19,6 +19,7 @@
 #include "ReviewLayout.h"
 #include "Watchdog.h"
 #include "WxCommandId.h"
+#include "ProgramFrame.h"
 
 #include "../../core/FakeImage.h"
 
@@ -457,16 +458,9 @@ TEST(ReviewCommand, TheViewMenuOpensItOnTheActiveSheetsSelection) {
     fs::create_directories(folder);
     for (const char* name : {"P1.JPG", "P2.JPG"})
         ASSERT_EQ(std::system(("convert -size 120x80 xc:gray50 '" + (folder / name).string() + "'").c_str()), 0);
-    NimbalCore::InstalledImageKinds::Install();
-    NimbalCore::ImagePool::Instance();
-    NimbalCore::ColorEngine::Instance(0, 1);
-    auto* manager = new LumoraDocManager;
-    manager->RegisterTemplates();
-    auto* frame = new CMainFrame(manager);
-    ASSERT_TRUE(frame->CreateFrame());
-    wxTheApp->SetTopWindow(frame);
-    frame->Show();
-    gui::Settle(200);
+    LumoraDocManager* manager = nullptr;
+    CMainFrame* frame = gui::StartProgramFrame(manager, true);
+    ASSERT_NE(frame, nullptr);
     auto* doc = dynamic_cast<CContactSheetDoc*>(
         manager->CreateDocument(wxString::FromUTF8(folder.string()), wxDOC_SILENT));
     ASSERT_NE(doc, nullptr);

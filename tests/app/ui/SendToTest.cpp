@@ -24,6 +24,7 @@
 #include "StringIds.h"
 #include "Watchdog.h"
 #include "WxSendImageUI.h"
+#include "ProgramFrame.h"
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
@@ -238,15 +239,9 @@ TEST(SendToCommand, PreviewAndContactSheetSendTheirImagesToTheEditor) {
     fs::copy_file(jpeg, second);
     ProfileItemManager().SetString(PI_SEND_FILES_TO_PATH, "/opt/editor/edit");
     ProfileItemManager().SetString(PI_SEND_TO_FOLDER, settings.Dir().string());
-    NimbalCore::InstalledImageKinds::Install();
-    NimbalCore::ImagePool::Instance();
-    NimbalCore::ColorEngine::Instance(0, 1);
-    auto* manager = new LumoraDocManager;
-    manager->RegisterTemplates();
-    auto* frame = new CMainFrame(manager);
-    ASSERT_TRUE(frame->CreateFrame());
-    frame->Show();
-    gui::Settle(100);
+    LumoraDocManager* manager = nullptr;
+    CMainFrame* frame = gui::StartProgramFrame(manager, false, 100);
+    ASSERT_NE(frame, nullptr);
     wxDocument* doc = manager->CreateDocument(wxString::FromUTF8(jpeg.string()), wxDOC_SILENT);
     ASSERT_NE(dynamic_cast<CPreviewDoc*>(doc), nullptr);
     gui::Settle(200);

@@ -9,6 +9,7 @@
 #include "InstalledImageKinds.h"
 #include "LumoraDocManager.h"
 #include "Watchdog.h"
+#include "ProgramFrame.h"
 
 #include <gtest/gtest.h>
 
@@ -35,16 +36,9 @@ TEST(Watchdog, NoGapOverOneSecondWhileAFolderOf200PicturesOpensAndCloses) {
         std::snprintf(name, sizeof name, "P%03d.JPG", i);
         fs::copy_file(jpeg, folder / name);
     }
-    NimbalCore::InstalledImageKinds::Install();
-    NimbalCore::ImagePool::Instance();
-    NimbalCore::ColorEngine::Instance(0, 1);
-
-    auto* manager = new LumoraDocManager;
-    manager->RegisterTemplates();
-    auto* frame = new CMainFrame(manager);
-    ASSERT_TRUE(frame->CreateFrame());
-    frame->Show();
-    gui::Settle(200);
+    LumoraDocManager* manager = nullptr;
+    CMainFrame* frame = gui::StartProgramFrame(manager);
+    ASSERT_NE(frame, nullptr);
 
     Watchdog watchdog;
     gui::Settle(250);

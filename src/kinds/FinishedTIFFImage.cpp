@@ -257,13 +257,17 @@ void FinishedTIFFImage::RenderImageInternal(const ImageProcessParam& params, Pix
     const int64_t blockRows = std::clamp<int64_t>(kCacheBlockBytes / rowBytes, 1, stripRows);
     std::vector<uint8_t> buffer(uint64_t(blockRows) * uint64_t(rowBytes));
 
+    // A thumbnail may hold other sample counts than the picture's 1 or 3:
+    // fewer than three is grey (its first sample), more is colour with the
+    // extra samples passed over.
+    const bool grey = channels < 3;
     VrelSharpenPlanes from{};
-    from.channels = channels;
+    from.channels = grey ? 1 : 3;
     from.bitsPerSample = 8 * bytes;
     from.pixelStride = channels * bytes;
     from.rowStride = int32_t(int64_t(from.pixelStride) * width);
     from.columns = int32_t(width);
-    for (int k = 0; k < 3; ++k) from.plane[k] = buffer.data() + (channels == 1 ? 0 : k * bytes);
+    for (int k = 0; k < 3; ++k) from.plane[k] = buffer.data() + (grey ? 0 : k * bytes);
 
     const YlmRefPtr<ColorTransform> transform = BuildFinishedColorTransform(
         params, sourceColorSpaceName_, source, target.bitsPerSample == 8 ? 8 : 16);

@@ -137,6 +137,29 @@ TEST_F(FinishedTIFFImageTest, ThumbnailTallerThanOneStripKeepsEveryRow) {
         for (int i = 0; i < 9; ++i) ASSERT_EQ(out.Row(y)[i], spec.thumbPixels[size_t(y) * 9 + i]) << y;
 }
 
+TEST_F(FinishedTIFFImageTest, ThumbnailOfOtherSampleCountsReadsOnlyItsOwnRows) {
+    // Fewer than three samples a pixel is grey (its first sample); more is
+    // colour with the rest passed over. Two samples once read a third
+    // plane past the end of the rows.
+    for (uint32_t channels : {1u, 2u, 4u}) {
+        SCOPED_TRACE(channels);
+        FinishedTiffSpec spec;
+        spec.thumbWidth = 5, spec.thumbHeight = 3, spec.thumbChannels = channels;
+        FinishedTiffWriter::Write(Path("s.tif"), spec);
+        FinishedTIFFImage image{FilePathSpec(Path("s.tif"))};
+        ASSERT_EQ(image.Open(), 0);
+        ASSERT_TRUE(image.HasThumbnail());
+        Rendered out(5, 3, PixelArray::RGB, 1);
+        image.RenderThumbnail(ImageProcessParam(), out.array);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    const size_t sample = (size_t(y) * 5 + size_t(x)) * channels + (channels < 3 ? 0 : size_t(k));
+                    ASSERT_EQ(out.Row(y)[x * 3 + k], spec.thumbPixels[sample]) << x << "," << y << " " << k;
+                }
+    }
+}
+
 TEST_F(FinishedTIFFImageTest, OpenFailures) {
     struct Case {
         const char* name;

@@ -157,6 +157,19 @@ int FinishedJPEGImage::CheckHeaderMatchesGeometry() {
 
 int FinishedJPEGImage::StartDecompressor() {
     decompressor_.dct_method = JDCT_IFAST;
+    // A progressive decode keeps every coefficient block of the picture at
+    // once, 128 bytes each. Each block takes at least a bit of a complete
+    // stream, so a file holding under an eighth of that is a damaged header
+    // that would make the library reserve memory for a picture that is not
+    // there (a few hundred bytes asking for gigabytes).
+    if (decompressor_.progressive_mode) {
+        uint64_t blocks = 0;
+        for (int c = 0; c < decompressor_.num_components; ++c)
+            blocks += uint64_t(decompressor_.comp_info[c].width_in_blocks) *
+                      uint64_t(decompressor_.comp_info[c].height_in_blocks);
+        const int64_t fileSize = file_->GetSize();
+        if (fileSize <= 0 || blocks / 64 > uint64_t(fileSize)) return NbErrJPEGStartFailed;
+    }
     int started = 0;
     if (Guarded(NbErrJPEGStartFailed, [&] { started = jpeg_start_decompress(&decompressor_); }) || !started)
         return NbErrJPEGStartFailed;

@@ -477,6 +477,55 @@ TEST_F(FinishedJPEGImageTest, TruncatedDataRendersWithoutReadingPastTheFile) {
     image.RenderThumbnail(ImageProcessParam{}, thumb.array);
 }
 
+TEST_F(FinishedJPEGImageTest, ProgressiveHeaderFarLargerThanItsFileIsRefusedBeforeDecoding) {
+    // A small progressive file that names a picture of 16000 x 16000: the
+    // decoder would reserve every coefficient block (half a gigabyte) first
+    // and decode a picture that is not there.
+    std::vector<uint8_t> bytes = JpegFixture::Encode(JpegFixture::Pattern(64, 64, 1, 17), 90, true);
+    JpegFixture::WriteFile(Path("small.jpg"), bytes);
+    size_t sof = 2;
+    while (sof + 9 < bytes.size() && !(bytes[sof] == 0xFF && bytes[sof + 1] == 0xC2))
+        sof += 2 + (size_t(bytes[sof + 2]) << 8 | bytes[sof + 3]);
+    ASSERT_LT(sof + 9, bytes.size());
+    bytes[sof + 5] = 16000 >> 8, bytes[sof + 6] = 16000 & 0xFF;
+    bytes[sof + 7] = 16000 >> 8, bytes[sof + 8] = 16000 & 0xFF;
+    JpegFixture::WriteFile(Path("huge.jpg"), bytes);
+
+    FinishedJPEGImage image{FilePathSpec(Path("huge.jpg"))};
+    ASSERT_EQ(image.Open(), 0);
+    EXPECT_EQ(image.GetNativeImageRect().Width(), 16000);
+    ImageProcessParam params;
+    params.crop = NbRect(0, 0, 15, 15);
+    Rendered corner(16, 16, PixelArray::Gray);
+    try {
+        image.RenderImage(params, corner.array, true, nullptr, 1);
+        ADD_FAILURE() << "rendered";
+    } catch (const YlmErrp& e) {
+        EXPECT_EQ(e.GetCode(), NbErrJPEGStartFailed);
+    }
+    const NbRect t = image.GetNativeThumbnailRect();
+    Rendered thumb(int(t.Width()), int(t.Height()), PixelArray::Gray);
+    try {
+        image.RenderThumbnail(ImageProcessParam{}, thumb.array);
+        ADD_FAILURE() << "thumbnail rendered";
+    } catch (int code) {
+        EXPECT_EQ(code, NbErrJPEGStartFailed);
+    }
+
+    // The same file at its own size, and cut in half, still decode.
+    FinishedJPEGImage small{FilePathSpec(Path("small.jpg"))};
+    ASSERT_EQ(small.Open(), 0);
+    Rendered whole(64, 64, PixelArray::Gray);
+    small.RenderImage(ImageProcessParam{}, whole.array, false, nullptr, 1);
+    bytes = JpegFixture::Encode(JpegFixture::Pattern(64, 64, 1, 17), 90, true);
+    bytes.resize(bytes.size() / 2);
+    JpegFixture::WriteFile(Path("half.jpg"), bytes);
+    FinishedJPEGImage half{FilePathSpec(Path("half.jpg"))};
+    ASSERT_EQ(half.Open(), 0);
+    Rendered cut(64, 64, PixelArray::Gray);
+    half.RenderImage(ImageProcessParam{}, cut.array, false, nullptr, 1);
+}
+
 TEST_F(FinishedJPEGImageTest, PrivateDirectoryGivesSettingsTextAndDate) {
     // IFD0: software, Exif pointer, private pointer; an empty Exif IFD; the
     // private IFD with its settings text.

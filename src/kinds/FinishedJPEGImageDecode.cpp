@@ -350,7 +350,9 @@ void FinishedJPEGImage::RenderThumbnail(const ImageProcessParam& params, PixelAr
     if (!thumbnail_.GetPixels()) {
         int result = 0;
         switch (thumbnailKind_) {
-        case ThumbnailUncompressedIFD1: ReadTiffTypeThumbnailFromFile(); break;
+        // A strip that cannot be read is an error, not a picture of whatever
+        // the pixels held.
+        case ThumbnailUncompressedIFD1: result = ReadTiffTypeThumbnailFromFile(); break;
         case ThumbnailJpegIFD1:
         case ThumbnailPhotoshop:
         case ThumbnailLarge: result = DecompressJPEGThumbnail(); break;
@@ -370,6 +372,7 @@ int FinishedJPEGImage::ReadTiffTypeThumbnailFromFile() {
         file_->Seek(int64_t(thumbnailOffset_), SEEK_SET);
         file_->ReadExactly(thumbnail_.GetPixels(), 1, size_t(thumbnail_.GetSize()));
     } catch (const YlmErrp&) {
+        thumbnail_.Free();
         return NbErrThumbnailReadFailed;
     }
     return 0;

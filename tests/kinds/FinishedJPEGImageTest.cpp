@@ -386,6 +386,22 @@ TEST_F(FinishedJPEGImageTest, UncompressedExifThumbnailAndItsFallback) {
     image.RenderThumbnail(ImageProcessParam{}, out.array);
     Picture want{4, 3, 3, strip};
     ExpectSamePixels(out, want);
+    // The file cut inside the strip after opening: an error, and no
+    // thumbnail of unread pixels is kept for the next call.
+    {
+        FinishedJPEGImage cut{FilePathSpec(Path("s.jpg"))};
+        ASSERT_EQ(cut.Open(), 0);
+        fs::resize_file(Path("s.jpg"), 2 + 4 + 110 + 10);
+        Rendered none(4, 3, PixelArray::RGB);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                cut.RenderThumbnail(ImageProcessParam{}, none.array);
+                ADD_FAILURE() << "a thumbnail from a cut strip, attempt " << attempt;
+            } catch (int code) {
+                EXPECT_EQ(code, NbErrThumbnailReadFailed);
+            }
+        }
+    }
     // A strip that lies past the end of the file: the main image instead.
     JpegFixture::WriteFile(Path("far.jpg"), JpegFixture::InsertAfterSoi(
                                                 main, JpegFixture::Segment(0xE1, ExifWithStripThumbnail(0x7FFFFF00, strip))));

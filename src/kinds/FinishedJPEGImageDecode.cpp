@@ -359,7 +359,11 @@ void FinishedJPEGImage::RenderThumbnail(const ImageProcessParam& params, PixelAr
         case ThumbnailPreview: result = RenderWQXPreview(); break;
         default: result = BuildThumbnailFromMainJPEGImage(); break;
         }
-        if (result != 0) throw int(result);
+        if (result != 0) {
+            // A failed build is not kept as the thumbnail of later calls.
+            thumbnail_.Free();
+            throw int(result);
+        }
     }
     CopyThumbnailToPixelArray(params, destination);
 }

@@ -372,6 +372,9 @@ int FinishedJPEGImage::RenderWQXPreview() {
     AllocateThumbnailPixels();
     if (d.exposureIndex == 0.0f) d.exposureIndex = d.referenceValue;
     const double t = double(d.gainFactor) * d.exposureIndex / d.referenceValue;
+    // A damaged gain pair or exposure gives gains past what a float holds:
+    // no picture can be made from them.
+    if (!std::isfinite(t)) return NbErrBadThumbnailRect;
     const double g = std::max({d.balance[0], d.balance[1], d.balance[2]});
     std::vector<uint16_t> lut[3];
     for (int c = 0; c < 3; ++c) {

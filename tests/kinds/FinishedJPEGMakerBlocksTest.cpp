@@ -147,6 +147,23 @@ TEST_F(FinishedJPEGMakerBlocksTest, BrokenPreviewDataFallsBackOrFails) {
         EXPECT_EQ(image.GetThumbnailKind(), FinishedJPEGImage::ThumbnailLarge);
         RenderThumbnail(image);
     }
+    // A gain pair far apart gives an infinite gain: the preview fails
+    // cleanly, every time, instead of converting undefined values.
+    auto hugeGain = WithPreview(8, 4);
+    hugeGain.gainFlag = 0, hugeGain.gainA = 4000000000u, hugeGain.gainB = 1;
+    {
+        FinishedJPEGImage image{FilePathSpec(Write(hugeGain))};
+        ASSERT_EQ(image.Open(), 0);
+        ASSERT_EQ(image.GetThumbnailKind(), FinishedJPEGImage::ThumbnailPreview);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                RenderThumbnail(image);
+                ADD_FAILURE() << "a preview from an infinite gain, attempt " << attempt;
+            } catch (int code) {
+                EXPECT_EQ(code, NbErrBadThumbnailRect);
+            }
+        }
+    }
     // A short curve: the values past its end take its last entry.
     auto shortCurve = WithPreview(8, 4);
     shortCurve.curve = {0, 4, 8, 12};

@@ -246,6 +246,9 @@ VqStatus RawImageV3::SetUpBadColumns(const uint8_t* header, const RawIfdRecord& 
     if (count == 0) return 0;
     const uint64_t bytes = uint64_t(count) * lumora::BadColumnRecord::kEntryBytes;
     if (bytes > ifd.badColumns.count || count > uint32_t(INT16_MAX)) return VQ_ERR_BAD_FILE;
+    // Checked before anything is reserved: a damaged count asks for up to
+    // 4 GB the head cannot hold.
+    if (!ByteView(header, length).contains(ifd.badColumns.offset, ifd.badColumns.count)) return VQ_ERR_BAD_FILE;
     try {
         badColumnEntries_.assign(ifd.badColumns.count, 0);
     } catch (const std::bad_alloc&) {

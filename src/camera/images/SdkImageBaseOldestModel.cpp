@@ -153,12 +153,13 @@ VqStatus SdkImageBase::LoadThumbnailPlanes(bool colour, const uint32_t (&offsets
     if (total == 0 || total > UINT32_MAX / 2 || (fileSize_ != 0 && at + total > fileSize_) ||
         at + total > uint64_t(INT32_MAX))
         return VQ_ERR_BAD_FILE;
+    // Nothing is reserved for planes that cannot be read.
+    if (!camera_) return VQ_ERR_BAD_HANDLE;
     try {
         thumbnailPlanes_.assign(size_t(total), 0);
     } catch (const std::bad_alloc&) {
         return VQ_ERR_PROCESS_NO_MEMORY;
     }
-    if (!camera_) return VQ_ERR_BAD_HANDLE;
     if (VqStatus status =
             camera_->ReadImageBytes(imageIndex_, uint32_t(total), thumbnailPlanes_.data(), 0, int32_t(at), 0))
         return status;

@@ -3,9 +3,12 @@
 // pipeline.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -467,3 +470,29 @@ TEST_F(OldestModelTest, WriteBackWithoutAPlaceRefuses) {
 }
 
 } // namespace
+
+namespace {
+
+size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+} // namespace
+
+TEST(OldestModelHead, PlanesThatCannotBeReadReserveNothing) {
+    // A head whose thumbnail planes claim about 1.5 GB, parsed with no
+    // camera to read them from: refused before anything is reserved.
+    const char* data = std::getenv("LUMORA_TEST_DATA");
+    ASSERT_NE(data, nullptr);
+    const std::vector<uint8_t> bytes =
+        lumora::test::ReadFileBytes(std::string(data) + "/fuzz/ImageHeadFuzz/thumbnail-planes-too-large.bin");
+    ASSERT_FALSE(bytes.empty());
+    SdkImageBase probe(nullptr, nullptr);
+    for (int resources = 0; resources < 2; ++resources) probe.ScanJpegMarkers(bytes.data(), uint32_t(bytes.size()), resources);
+    const uint32_t offset = probe.tiffOffset() <= bytes.size() ? probe.tiffOffset() : 0;
+    SdkImageBase image(nullptr, nullptr);
+    const size_t before = HeapInUse();
+    EXPECT_NE(image.ParseHeader(bytes.data() + offset, uint32_t(bytes.size() - offset)), 0u);
+    EXPECT_LT(HeapInUse() - std::min(HeapInUse(), before), size_t(64) << 20);
+}

@@ -4,7 +4,7 @@
 #include "ReviewLayout.h"
 #include "ReviewPresenter.h"
 
-#include "../../core/FakeImage.h"
+#include "ResolutionsImage.h"
 #include "FakeShell.h"
 
 #include <gtest/gtest.h>
@@ -19,17 +19,7 @@ namespace {
 using NimbalCore::ImageRendering;
 using NimbalCore::NbRect;
 
-// An image offering a chosen set of reduced resolutions.
-class ReviewImage : public coretest::FakeImage {
-public:
-    ReviewImage(const std::string& path, int32_t width, int32_t height) : FakeImage(path, width, height) {}
-    std::map<int, NbRect> GetAvailableResolutions() override {
-        std::map<int, NbRect> out;
-        for (int f : factors) out[f] = NbRect(0, 0, int32_t(imageRect_.Width() / f - 1), int32_t(imageRect_.Height() / f - 1));
-        return out;
-    }
-    std::vector<int> factors{1};
-};
+using ReviewImage = ResolutionsImage;
 
 class FakeReviewView : public ReviewView {
 public:

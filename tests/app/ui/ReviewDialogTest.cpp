@@ -21,7 +21,7 @@
 #include "WxCommandId.h"
 #include "ProgramFrame.h"
 
-#include "../../core/FakeImage.h"
+#include "ResolutionsImage.h"
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
@@ -44,15 +44,9 @@ using NimbalCore::NbRect;
 
 // An image that offers the reduced resolutions a test chooses and may take
 // its time, reporting progress as it goes.
-class ReviewImage : public coretest::FakeImage {
+class ReviewImage : public ResolutionsImage {
 public:
-    ReviewImage(const std::string& path, int32_t width, int32_t height) : FakeImage(path, width, height) {}
-    std::map<int, NbRect> GetAvailableResolutions() override {
-        std::map<int, NbRect> out;
-        for (int f : factors)
-            out[f] = NbRect(0, 0, int32_t(imageRect_.Width() / f - 1), int32_t(imageRect_.Height() / f - 1));
-        return out;
-    }
+    using ResolutionsImage::ResolutionsImage;
     void RenderImage(const NimbalCore::ImageProcessParam& params, NimbalCore::PixelArray& destination, bool useCrop,
                      NimbalCore::ProgressCB* progress, int renderScale) override {
         if (auto* window = dynamic_cast<CProgressDlg*>(progress)) {
@@ -73,7 +67,6 @@ public:
     }
     int LastScale() const { return resolutionDivisor_; }
 
-    std::vector<int> factors{1};
     int slowSteps = 0;
     int failure = 0; // thrown as the kind's own error
     bool progressShown = false;

@@ -3,7 +3,6 @@
 #include "CProgressDlg.h"
 #include "ExportImageArray.h"
 #include "ImageRendering.h"
-#include "YlmErrp.h"
 
 #include <wx/dc.h>
 #include <wx/image.h>
@@ -36,11 +35,9 @@ int CPictureView::Render(NimbalCore::ImageRendering* rendering, int mode, int pr
         std::copy_n(static_cast<const unsigned char*>(array.GetData()), width * height * 3, picture.GetData());
         bitmap_ = wxBitmap(picture);
         return 1;
-    } catch (const YlmErrp&) {
-        bitmap_ = wxBitmap();
-        return 0;
     } catch (...) {
-        // An image kind's own failure leaves the picture empty as well.
+        // A failed render, the core's or an image kind's own, leaves the
+        // picture empty.
         bitmap_ = wxBitmap();
         return 0;
     }

@@ -445,8 +445,10 @@ bool SimulatedBus::SendUnsolicited(uint32_t camera, const uint32_t (&quadlets)[8
     bool sent = false;
     for (auto& [handle, id] : handles_) {
         if (id != camera) continue;
+        // A named copy: clang 14 cannot capture a structured binding.
+        const auto watchedHandle = handle;
         const bool watched = std::any_of(pending_.begin(), pending_.end(), [&](const Pending& p) {
-            return p.handle == handle && !p.busReset && p.high == uint16_t(fifo >> 32) && p.low == uint32_t(fifo);
+            return p.handle == watchedHandle && !p.busReset && p.high == uint16_t(fifo >> 32) && p.low == uint32_t(fifo);
         });
         if (!watched) continue;
         sent = true;

@@ -36,7 +36,7 @@ namespace {
 
 constexpr uint16_t kStripOffsets = 273, kStripByteCounts = 279, kWidth = 256, kLength = 257, kBits = 258,
                    kPhotometric = 262, kSamples = 277, kPlanar = 284, kPrivate = 33424, kExif = 34665, kGPS = 34853,
-                   kICC = 34675, kComponents = 37121, kColorSpace = 40961, kDateTimeOriginal = 36867;
+                   kComponents = 37121, kColorSpace = 40961, kDateTimeOriginal = 36867;
 
 struct ExportSetup {
     int bytes = 1;

@@ -45,3 +45,33 @@ function(lumora_add_bench)
   target_link_libraries(${B_NAME} PRIVATE benchmark::benchmark benchmark::benchmark_main ${B_LIBS})
   set_target_properties(${B_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench INSTALL_RPATH "$ORIGIN/../bin")
 endfunction()
+
+# lumora_tsan_variant(<target> [LINK <libraries>...])
+# <target>_tsan: a static copy of a library compiled for ThreadSanitizer, for
+# the test programs labelled tsan, which compile and link for ThreadSanitizer
+# by linking it. Called in the library's own folder, so its
+# per-file options apply to the copy as well. The copy links the libraries
+# given (their own _tsan copies where there are any): an instrumented and a
+# plain copy of one library must never meet in one program.
+# Only where the tests are built and no other sanitizer is on.
+function(lumora_tsan_variant target)
+  if(NOT LUMORA_TESTS OR LUMORA_SANITIZE OR LUMORA_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(V "" "" "LINK" ${ARGN})
+  get_target_property(_sources ${target} SOURCES)
+  get_target_property(_type ${target} TYPE)
+  if(_type STREQUAL "OBJECT_LIBRARY")
+    add_library(${target}_tsan OBJECT EXCLUDE_FROM_ALL ${_sources})
+  else()
+    add_library(${target}_tsan STATIC EXCLUDE_FROM_ALL ${_sources})
+  endif()
+  target_include_directories(${target}_tsan
+    PRIVATE $<TARGET_PROPERTY:${target},INCLUDE_DIRECTORIES>
+    INTERFACE $<TARGET_PROPERTY:${target},INTERFACE_INCLUDE_DIRECTORIES>)
+  target_compile_definitions(${target}_tsan PRIVATE $<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>)
+  target_compile_options(${target}_tsan PRIVATE $<TARGET_PROPERTY:${target},COMPILE_OPTIONS>
+    PUBLIC -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(${target}_tsan PUBLIC -fsanitize=thread)
+  target_link_libraries(${target}_tsan PUBLIC ${V_LINK})
+endfunction()

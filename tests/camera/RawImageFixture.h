@@ -163,6 +163,12 @@ protected:
         return VqSetExtension(&info_, VQ_EXT_WHITE_BALANCE, reinterpret_cast<void*>(uintptr_t(uint32_t(mode))),
                               uint32_t(preset), uint32_t(kind), uint32_t(r) | uint32_t(g) << 16, b);
     }
+    // The preset index as extension 30 answers it; -1 when the call fails.
+    int32_t BalancePreset() {
+        int32_t preset = -1;
+        if (VqGetExtension(&info_, VQ_EXT_BALANCE_PRESET, &preset) != 0) return -1;
+        return preset;
+    }
     uint32_t SetExposure(float stops) {
         uint32_t word = 0;
         std::memcpy(&word, &stops, sizeof word);

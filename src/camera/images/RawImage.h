@@ -286,7 +286,6 @@ protected:
     // White balance, look and exposure.
     VqWhiteBalanceMode state_ = {};
     int32_t currentMode_ = 1, currentKind_ = 0;
-    int32_t presetIndex_ = 0, balanceIndex_ = 0, balanceIndexCopy_ = 0;
     double exposureFactor_ = 1, exposureFactorCopy_ = 1, gain_ = 1;
     int32_t dirty_[3] = {};
 

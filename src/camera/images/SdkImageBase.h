@@ -361,7 +361,12 @@ protected:
     OcmsImageRecord colour_;
     // Raw classes lock the camera output types of files that ask for it.
     bool typeLocked_ = false;
-    int32_t whiteBalancePreset_ = 0;
+    // The white-balance preset index, kept in three places: the preset whose
+    // matrix is in use (the one extension 30 answers), and the balance matrix
+    // in use with its copy. The base sets all three alike; the raw classes
+    // set them apart when the camera's own or the measured balance stands on
+    // the matrix of one of the file's presets.
+    int32_t presetIndex_ = 0, balanceIndex_ = 0, balanceIndexCopy_ = 0;
     uint32_t extension44_ = 0;
 };
 

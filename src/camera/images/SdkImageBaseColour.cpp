@@ -111,7 +111,7 @@ VqStatus SdkImageBase::GetImageType(uint32_t* out) {
 }
 
 VqStatus SdkImageBase::SetWhiteBalancePreset(int32_t preset) {
-    whiteBalancePreset_ = preset;
+    presetIndex_ = balanceIndex_ = balanceIndexCopy_ = preset;
     return 0;
 }
 

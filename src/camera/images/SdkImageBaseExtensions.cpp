@@ -218,7 +218,7 @@ VqStatus SdkImageBase::GetExtension(uint32_t id, void* out) {
         return Answer(out, r);
     }
     case VQ_EXT_RESOLUTION: return Answer(out, GetResolution());
-    case VQ_EXT_BALANCE_PRESET: return Answer(out, whiteBalancePreset_);
+    case VQ_EXT_BALANCE_PRESET: return Answer(out, presetIndex_);
     case VQ_EXT_FILE_DATE: return GetFileDate(out);
     case VQ_EXT_SDK_VERSION: return Answer(out, kSdkVersion);
     default: return VQ_ERR_UNKNOWN_EXTENSION;

@@ -538,21 +538,23 @@ VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
         if (VqStatus status = ReadStrip(job, index, sw)) return status;
         if (done == 0 && !(job.goOn = job.progress.Step(0))) return VQ_OK;
         for (Step stage : kStages) {
-            if (stage == &RawEngine::PackStrip) {
+            const bool packing = stage == &RawEngine::PackStrip;
+            if (packing) {
                 const int32_t before = reversed ? count - done - length : done;
                 job.out = base + uint64_t(before / job.s) * lineBytes;
             }
             const VqStatus status = (this->*stage)(job, sw);
             job.out = base;
             if (status) return status;
+            // Progress as for a strip worked whole: a single-strip rendering
+            // reports each stage as the first piece passes it, so a cancel
+            // before packing leaves the caller's buffer untouched; the
+            // packing is reported once every piece is packed.
+            if (job.single && done == 0 && !packing && !(job.goOn = job.progress.Step(0))) return VQ_OK;
         }
         done += length;
     }
-    // Progress as for a strip worked whole: a single-strip rendering reports
-    // each stage.
-    if (job.single)
-        for (size_t i = 0; i < std::size(kStages); ++i)
-            if (!(job.goOn = job.progress.Step(0))) return VQ_OK;
+    if (job.single && !(job.goOn = job.progress.Step(0))) return VQ_OK;
     // The strip as the caller gets it: its own size and padding.
     StripWork whole;
     whole.W = job.columns ? count : plan.stripWidth;

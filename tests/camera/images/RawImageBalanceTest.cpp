@@ -98,6 +98,21 @@ TEST_P(Presets, ChooseMatrixTripleAndBalanceMatrix) {
     // The sample writes balance matrix k with the diagonal 1024 + 16 * (10 + k).
     EXPECT_EQ(image_->currentBalanceMatrix()[0].numerator, 1024 + 16 * (10 + c.balanceIndex));
     EXPECT_EQ(image_->balanceState().preset, c.statePreset);
+    // Extension 30 answers the preset whose matrix is in use.
+    EXPECT_EQ(BalancePreset(), c.matrix);
+}
+
+// At open the default balance takes the camera's own preset (tag 1020), and
+// extension 30 answers it from the start.
+TEST_F(RawImageTest, BalancePresetExtensionAnswersTheCameraPresetAtOpen) {
+    for (uint16_t camera : {uint16_t(1), uint16_t(3), uint16_t(0)}) {
+        ZyrSampleOptions o = Options();
+        o.cameraPreset = camera;
+        ASSERT_EQ(Open(o, DistinctPresets), 0u) << camera;
+        EXPECT_EQ(BalancePreset(), int32_t(camera));
+        ASSERT_EQ(SetBalance(1, 2, 0, 0, 0, 0), 0u);
+        EXPECT_EQ(BalancePreset(), 2) << camera;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -96,6 +96,7 @@ TEST_F(RawImageTest, Family2PresetsGiveTheirIlluminantsAndTheSampledNeutral) {
         ASSERT_EQ(image->engine()->NeutralForIlluminant(preset, block.data(), neutral), 0u);
         EXPECT_EQ(EngineTriple(image_->renderer()), Rounded(neutral)) << preset;
         EXPECT_EQ(image->presetIndex(), preset);
+        EXPECT_EQ(BalancePreset(), preset);
     }
     ASSERT_EQ(SetBalance(1, 5, 0, 0, 0, 0), 0u);
     double sampled[3];
@@ -103,6 +104,7 @@ TEST_F(RawImageTest, Family2PresetsGiveTheirIlluminantsAndTheSampledNeutral) {
     EXPECT_EQ(EngineTriple(image_->renderer()), Rounded(sampled));
     // Preset 5 uses the matrices of preset 0.
     EXPECT_EQ(image->presetIndex(), 0);
+    EXPECT_EQ(BalancePreset(), 0);
     // A custom triple is a neutral point handed on as it is.
     ASSERT_EQ(SetBalance(1, 0, 1, 300, 310, 320), 0u);
     EXPECT_EQ(EngineTriple(image_->renderer()), (std::vector<uint16_t>{300, 310, 320}));

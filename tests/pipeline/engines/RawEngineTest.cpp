@@ -325,15 +325,30 @@ TEST(RawEngineRender, TenProgressStepsForOneStripAndCancelWritesNothing) {
     for (int i = 1; i <= 10; ++i) EXPECT_EQ(calls[i], std::make_pair(i == 10 ? 2 : 1, i * 10));
 
     calls.clear();
-    stopAt = 3; // the start call, then two steps
-    r = Render(t.engine, 4, t.WholeBytes(4), 0, &progress);
-    EXPECT_EQ(r.status, VQ_ERR_CANCELLED);
-    EXPECT_EQ(calls.size(), 3u);
-    for (uint8_t b : r.bytes) ASSERT_EQ(b, 0xAB);
-
-    calls.clear();
     stopAt = 1; // cancelled at the start call
     EXPECT_EQ(Render(t.engine, 4, t.WholeBytes(4), 0, &progress).status, VQ_ERR_CANCELLED);
+
+    // A zero answer at any step before the output stage's own leaves the
+    // caller's buffer as it was, whether the strip is worked whole or, from
+    // 128 rows up, in several pieces (and an odd last piece).
+    for (int rows : {kH, 60, 128, 150, 178}) {
+        Engine tall(PlainFile(FlatSensor(kW, rows, 500, 1000, 250)), kW, rows, EngineOptions{});
+        for (int stop = 2; stop <= 10; ++stop) { // the start call, then steps 1 to 9
+            calls.clear();
+            stopAt = stop;
+            r = Render(tall.engine, 4, tall.WholeBytes(4, kW, rows), 0, &progress);
+            EXPECT_EQ(r.status, VQ_ERR_CANCELLED) << rows << " rows, call " << stop;
+            EXPECT_EQ(calls.size(), size_t(stop)) << rows << " rows, call " << stop;
+            const auto written = std::count_if(r.bytes.begin(), r.bytes.end(), [](uint8_t b) { return b != 0xAB; });
+            EXPECT_EQ(written, 0) << rows << " rows, call " << stop;
+        }
+        // Past the output stage the strip is there, though not handed on.
+        calls.clear();
+        stopAt = 11;
+        r = Render(tall.engine, 4, tall.WholeBytes(4, kW, rows), 0, &progress);
+        EXPECT_EQ(r.status, VQ_ERR_CANCELLED) << rows;
+        EXPECT_EQ(Render(tall.engine, 4, tall.WholeBytes(4, kW, rows)).bytes, r.bytes) << rows;
+    }
 }
 
 TEST(RawEngineRender, StripCallbackAnsweringNullStopsAfterOneStrip) {

@@ -109,6 +109,11 @@ FpStatus FpRectsFromSource(const FpGeometry& g, const PSFRect& bounds, const PSF
     const int32_t k = stageCount(g);
     aux = PSFRect{0, 0, 0, 0};
     PSFRect cur = source, B = bounds, dst{};
+    // The destination follows only the samples whose taps lie inside the
+    // strip, but the strip engine maps every sample it is given: the work
+    // area is sized from what the engine holds (held, the previous stage's
+    // whole result) and maps (mapped, that result less its inner margins).
+    PSFRect held = source, mapped = source, extent = bounds;
     for (int32_t i = 0; i < k; ++i) {
         const FpAffineStage& S = stageForward(g, i);
         PSFRect T = cur;
@@ -123,16 +128,24 @@ FpStatus FpRectsFromSource(const FpGeometry& g, const PSFRect& bounds, const PSF
         FpMapCornersThroughStage(S, c);
         if (i < k - 1) FpOuterBoundingRect(&c, &dst);
         else FpInnerBoundingRect(&c, &dst);
+        const PSFRect result = i < k - 1 ? FpMapRectThroughStage(S, mapped) : dst;
         PSFRect mid{0, 0, 0, 0};
         if (both(S)) {
-            const FpStatus st = FpMidRect(S, cur, dst, true, mid);
+            const FpStatus st = FpMidRect(S, held, result, true, mid);
             if (st != FpOk) return st;
         }
         PSFRect acc = mid;
-        if (i < k - 1) FpStackRects(dst, mid, &acc);
+        if (i < k - 1) FpStackRects(result, mid, &acc);
         if (area(acc) > area(aux)) aux = acc;
         cur = dst;
         B = FpMapRectThroughStage(g.repeated, B);
+        if (i < k - 1) {
+            held = mapped = result;
+            extent = FpMapRectThroughStage(g.repeated, extent);
+            extent.x1 = FpCarvedWidth(result);
+            extent.y1 = FpCarvedHeight(result);
+            FpTrimStageResult(mode, h, extent, mapped);
+        }
     }
     destination = dst;
     return FpOk;

@@ -252,6 +252,21 @@ PSFRect FpMapRectThroughStage(const FpAffineStage& S, const PSFRect& r) {
     return out;
 }
 
+void FpTrimStageResult(int32_t mode, int32_t h, const PSFRect& extent, PSFRect& r) {
+    if (mode != 4) return;
+    if (r.x1 - r.x0 > 2 * h) {
+        if (r.x0 != extent.x0) r.x0 += h;
+        if (r.x1 != extent.x1) r.x1 -= h;
+    }
+    if (r.y1 - r.y0 > 2 * h) {
+        if (r.y0 != extent.y0) r.y0 += h;
+        if (r.y1 != extent.y1) r.y1 -= h;
+    }
+}
+
+int32_t FpCarvedWidth(const PSFRect& r) { return r.x0 < 0 ? r.x1 - r.x0 : r.x1; }
+int32_t FpCarvedHeight(const PSFRect& r) { return r.y0 < 0 ? r.y1 - r.y0 : r.y1; }
+
 int32_t FpCheckPictureRect(const PSFPicture* p) {
     if (!p) return -1;
     const PSFRect& r = p->rect;
@@ -293,8 +308,8 @@ void FpFillOutside(const PSFPicture& D, const PSFRect& G, const FpEdgeRecord* ed
 FpStatus FpCarveWorkPicture(bool fromEnd, const PSFRect& r, const PSFPicture& work, PSFPicture& out) {
     out = PSFPicture{};
     out.rect = r;
-    out.width = r.x0 < 0 ? r.x1 - r.x0 : r.x1;
-    out.height = r.y0 < 0 ? r.y1 - r.y0 : r.y1;
+    out.width = FpCarvedWidth(r);
+    out.height = FpCarvedHeight(r);
     out.planeCount = work.planeCount;
     if (!planeCountOk(work)) return FpBadWorkPicture;
     const int64_t w = int64_t(r.x1) - r.x0, h = int64_t(r.y1) - r.y0;
@@ -425,17 +440,7 @@ FpStatus FpScaleStrip(Handle filter, const PSFPicture* source, PSFPicture* work,
         tracked = FpMapRectThroughStage(g.repeated, tracked);
         tracked.x1 = current.width;
         tracked.y1 = current.height;
-        if (mode == 4) {
-            PSFRect& r = current.rect;
-            if (r.x1 - r.x0 > 2 * h) {
-                if (r.x0 != tracked.x0) r.x0 += h;
-                if (r.x1 != tracked.x1) r.x1 -= h;
-            }
-            if (r.y1 - r.y0 > 2 * h) {
-                if (r.y0 != tracked.y0) r.y0 += h;
-                if (r.y1 != tracked.y1) r.y1 -= h;
-            }
-        }
+        FpTrimStageResult(mode, h, tracked, current.rect);
     }
     FpCorners c = FpCornersOf(current.rect);
     FpMapCornersThroughStage(g.final, c);

@@ -22,6 +22,14 @@ using FpResampleFunction = FpStatus (*)(const FpResampleArgs&);
 FpStatus FpMidRect(const FpAffineStage& stage, const PSFRect& source, const PSFRect& destination, bool relative,
                    PSFRect& out);
 PSFRect FpMapRectThroughStage(const FpAffineStage& stage, const PSFRect& r);
+// The input of the next stage of a strip of a filter that resamples both
+// axes (mode 4): the stage's result gives up the margin at every side that
+// does not lie on the picture's extent, as far as it is wider than twice
+// the margin.
+void FpTrimStageResult(int32_t mode, int32_t margin, const PSFRect& extent, PSFRect& r);
+// The width and height of a picture carved out of the work picture over r.
+int32_t FpCarvedWidth(const PSFRect& r);
+int32_t FpCarvedHeight(const PSFRect& r);
 int32_t FpCheckPictureRect(const PSFPicture* picture);
 void FpFillOutside(const PSFPicture& destination, const PSFRect& done, const FpEdgeRecord* edges);
 FpStatus FpCarveWorkPicture(bool fromEnd, const PSFRect& r, const PSFPicture& work, PSFPicture& out);

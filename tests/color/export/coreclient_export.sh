@@ -29,6 +29,25 @@ tiffinfo "$dir/pad.tif" 2>&1 | grep -q "Image Width: 30 Image Length: 30" || fai
 out=$("$bin/coreclient" export "$dir/raw.zyr" "$dir/raw.tif" --tiff) || fail "export raw: $out"
 tiffinfo "$dir/raw.tif" 2>&1 | grep -q "Image Width: 48 Image Length: 32" || fail "raw size"
 
+# Reductions of a 16-bit TIFF large enough to be exported in two strips:
+# every strip's work area holds the stages of a strong reduction.
+{ printf 'P6\n2000 1800\n255\n'; head -c 10800000 /dev/zero | tr '\0' '\200'; } > "$dir/big.ppm"
+cjpeg -outfile "$dir/big.jpg" "$dir/big.ppm" || fail "cjpeg big"
+rm -f "$dir/big.ppm"
+out=$("$bin/coreclient" export "$dir/big.jpg" "$dir/big.tif" --tiff --depth 16) || fail "export big: $out"
+for resize in "fit 20000 100:111:100" "percent 10:200:180" "percent 5:100:90" "fit 300 200:222:200"; do
+  how=${resize%%:*} size=${resize#*:}
+  for depth in 8 16; do
+    # $how unquoted: the resize words are separate arguments.
+    out=$("$bin/coreclient" export "$dir/big.tif" "$dir/small.tif" --tiff --depth $depth --resize $how) ||
+      fail "export $depth-bit $how: $out"
+    info=$(tiffinfo "$dir/small.tif" 2>&1) || fail "tiffinfo $depth-bit $how: $info"
+    echo "$info" | grep -q "Image Width: ${size%:*} Image Length: ${size#*:}" || fail "size of $how: $info"
+    echo "$info" | grep -q "Bits/Sample: $depth" || fail "depth of $how: $info"
+  done
+done
+rm -f "$dir/big.jpg" "$dir/big.tif" "$dir/small.tif"
+
 # A finished file has no camera balance to write, and answers the presets.
 out=$("$bin/coreclient" wb "$dir/in.jpg" "$dir/IN.WB")
 [ $? -eq 1 ] && [ "$out" = '{"code": 1725, "reason": 3}' ] && [ ! -e "$dir/IN.WB" ] || fail "wb of a finished file: $out"

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <string>
 
 using namespace kestra;
 
@@ -352,6 +353,37 @@ TEST_F(ResampleStrip, StripsGiveTheWholePicture) {
             EXPECT_TRUE(strips.data == whole.data) << "strips of " << rows << " rows";
         }
         PSFFreeFilter(f);
+    }
+}
+
+TEST_F(ResampleStrip, StripsOfAReductionGiveTheWholePicture) {
+    // Reductions an export asks for (fit and percent), strong ones running
+    // through several stages: the work area the rectangles ask for must hold
+    // every stage of every strip, however the picture is cut.
+    const std::vector<uint8_t> bytes = builtInResamplerBytes();
+    ASSERT_FALSE(bytes.empty()) << KESTRA_TEST_RESAMPLER;
+    struct Case {
+        const char* name;
+        double s;
+        int32_t dw, dh;
+    } cases[] = {{"fit 20000 100", 1.0 / 3, 133, 100},
+                 {"percent 10", 0.1, 40, 30},
+                 {"percent 5", 0.05, 20, 15},
+                 {"percent 2", 0.02, 8, 6},
+                 {"fit 300 200", 2.0 / 3, 267, 200}};
+    for (int32_t depth : {1, 2}) {
+        Samples src = pattern(400, 300, 3, depth, 13);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (depth == 1 ? ", 8 bit" : ", 16 bit"));
+            PSFFilter f = setUpEdgesMeet(load(bytes), c.s);
+            Samples whole(c.dw, c.dh, 3, depth);
+            ASSERT_EQ(scaleWhole(f, src, whole), PSFSuccess);
+            for (int32_t strips : {2, 3, 5}) {
+                const Samples cut = scaleInStrips(f, src, c.dw, c.dh, (c.dh + strips - 1) / strips);
+                EXPECT_TRUE(cut.data == whole.data) << strips << " strips";
+            }
+            PSFFreeFilter(f);
+        }
     }
 }
 

@@ -40,7 +40,8 @@
 // exporter its kind makes, as the program would; a failure prints
 // {"code": N} and exits 1. --cancel-after cancels once that many strips were
 // rendered. A JPEG export takes the quantisation tables of its quality code
-// from the image.
+// from the image. Without --working-space the export takes the colour
+// engine's working space, and embeds its profile unless --no-profile.
 //
 // coreclient wb PATH OUT.wb
 //
@@ -283,7 +284,11 @@ int exportImage(int argc, char** argv) {
         if (const int opened = OpenImage(argv[2], image, kindName)) return failure(opened);
         ImageProcessParam params = *image->GetProcessParams();
         params.crop = image->GetImageRect();
-        if (!workingSpace.empty()) params.workingSpaceName = workingSpace;
+        // Every export of the program names a working space (its setting,
+        // which the colour engine holds); a finished file's own name is
+        // empty, and would leave the profile out.
+        params.workingSpaceName =
+            workingSpace.empty() ? ColorEngine::Instance(0, 1)->GetWorkingSpaceName() : workingSpace;
         ImageRendering rendering(image, params);
         ExportImageArray array;
         array.SetBytesPerSample(depth == 16 ? 2 : 1);

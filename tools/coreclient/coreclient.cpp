@@ -14,8 +14,11 @@
 // colour-space name, date string, make, model, serial number, image info text
 // (and the driver of a raw image of the newest models; for the older ones
 // the file kind, capability flags, looks, resolutions, capture time, tag,
-// sound key, GPS text, annotation and camera-settings text). With --kind, an
-// image of another kind is a failure (2000).
+// sound key, GPS text, annotation and camera-settings text). --kind K (tiff,
+// jpeg, pro, zyn) opens the file as that kind only and a refusal prints the
+// kind's own code; --kind raw tries the started model drivers in the
+// factory's order, then the camera interface. render and params take --kind
+// alike.
 //
 // coreclient render PATH OUT.ppm|OUT.pgm [--thumbnail] [--depth 8|16]
 //           [--rotate D] [--crop l,t,r,b] [--scale N] [--space NAME] [--kind K]
@@ -40,7 +43,8 @@
 // exporter its kind makes, as the program would; a failure prints
 // {"code": N} and exits 1. --cancel-after cancels once that many strips were
 // rendered. A JPEG export takes the quantisation tables of its quality code
-// from the image.
+// from the image. Without --working-space the export takes the colour
+// engine's working space, and embeds its profile unless --no-profile.
 //
 // coreclient wb PATH OUT.wb
 //
@@ -118,7 +122,7 @@ int failure(int code) {
 
 int usage() {
     std::fprintf(stderr, "usage: coreclient strings FILE.u16 LANGUAGE KEY...\n"
-                         "       coreclient open PATH [--kind K]\n"
+                         "       coreclient open PATH [--kind tiff|jpeg|pro|zyn|raw]\n"
                          "       coreclient render PATH OUT.ppm|OUT.pgm [--thumbnail] [--depth 8|16] [--rotate D]\n"
                          "                  [--crop l,t,r,b] [--scale N] [--space NAME] [--kind K]\n"
                          "       coreclient params PATH [--kind K]\n"
@@ -194,12 +198,61 @@ std::string Absolute(const std::string& path) {
     return error ? path : whole.lexically_normal().string();
 }
 
-// Opens the file through the image factory, as the program does.
-int OpenImage(const std::string& file, ImageRef& out, std::string& kindName) {
+// The kinds --kind names: the four image kinds, and raw for either raw kind.
+bool KnownKind(const std::string& kind) {
+    return kind == "tiff" || kind == "jpeg" || kind == "pro" || kind == "zyn" || kind == "raw";
+}
+
+// Opens the file as one kind only, so that its own failure code is seen,
+// which the factory would hide behind 2000. Raw files try the started model
+// drivers in the factory's order, then the camera interface.
+int OpenKind(const NimbalCore::FilePathSpec& path, const std::string& kind, ImageRef& out) {
+    using namespace NimbalCore;
+    auto open = [&](Image* made) {
+        ImageRef image(made);
+        const int code = image->Open();
+        if (code == 0) out = image;
+        return code;
+    };
+    // The pool starts the model drivers and the camera interface, as the
+    // factory's first look into it does.
+    const ImagePool* pool = ImagePool::Instance();
+    if (kind == "tiff") return open(new FinishedTIFFImage(path));
+    if (kind == "jpeg") return open(new FinishedJPEGImage(path));
+    int code = NbErrImageFileOpenFailed;
+    if (kind == "pro" || kind == "raw") {
+        const struct {
+            int kind;
+            int32_t status;
+        } drivers[] = {{2, pool->wren4DriverStatus}, {0, pool->wren3DriverStatus}, {1, pool->ploverDriverStatus}};
+        for (const auto& driver : drivers) {
+            if (driver.status != 0) continue;
+            code = open(new ProImage(path, driver.kind));
+            if (code == 0) return 0;
+        }
+        if (kind == "pro") return code;
+    }
+    return open(new ZynImage(path));
+}
+
+// Opens the file through the image factory, as the program does, or as the
+// kind asked for (empty: any).
+int OpenImage(const std::string& file, ImageRef& out, std::string& kindName, const std::string& kind = "") {
     NimbalCore::InstalledImageKinds::Install();
     // The program hands the kinds whole paths, as its documents hold them.
-    const int code = NimbalCore::ImageWerks().OpenImage(NimbalCore::FilePathSpec(Absolute(file)), out);
-    if (code != 0) return code;
+    const NimbalCore::FilePathSpec path(Absolute(file));
+    if (kind.empty()) {
+        const int code = NimbalCore::ImageWerks().OpenImage(path, out);
+        if (code != 0) return code;
+    } else {
+        const int code = OpenKind(path, kind, out);
+        if (code != 0) {
+            out.Reset();
+            return code;
+        }
+        // Pooled as the factory pools what it opens.
+        NimbalCore::ImagePool::Instance()->AddImage(out);
+    }
     Image* im = out.Get();
     if (dynamic_cast<NimbalCore::FinishedTIFFImage*>(im)) kindName = "tiff";
     else if (dynamic_cast<NimbalCore::FinishedJPEGImage*>(im)) kindName = "jpeg";
@@ -283,7 +336,11 @@ int exportImage(int argc, char** argv) {
         if (const int opened = OpenImage(argv[2], image, kindName)) return failure(opened);
         ImageProcessParam params = *image->GetProcessParams();
         params.crop = image->GetImageRect();
-        if (!workingSpace.empty()) params.workingSpaceName = workingSpace;
+        // Every export of the program names a working space (its setting,
+        // which the colour engine holds); a finished file's own name is
+        // empty, and would leave the profile out.
+        params.workingSpaceName =
+            workingSpace.empty() ? ColorEngine::Instance(0, 1)->GetWorkingSpaceName() : workingSpace;
         ImageRendering rendering(image, params);
         ExportImageArray array;
         array.SetBytesPerSample(depth == 16 ? 2 : 1);
@@ -316,10 +373,10 @@ int exportImage(int argc, char** argv) {
 }
 
 // The kind a command asks for with --kind (empty: any); false for another
-// switch or a missing value.
+// switch, a missing value or a kind the tool does not know.
 bool KindOption(int argc, char** argv, int from, std::string& kind) {
     for (int i = from; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--kind") != 0 || i + 1 >= argc) return false;
+        if (std::strcmp(argv[i], "--kind") != 0 || i + 1 >= argc || !KnownKind(argv[i + 1])) return false;
         kind = argv[++i];
     }
     return true;
@@ -499,9 +556,8 @@ int openCommand(int argc, char** argv) {
     std::string kindName;
     std::string json_out;
     const int code = Guarded([&] {
-        const int opened = OpenImage(argv[2], image, kindName);
+        const int opened = OpenImage(argv[2], image, kindName, wanted);
         if (opened != 0) return opened;
-        if (!wanted.empty() && wanted != kindName) return int(NimbalCore::NbErrUnsupportedImage);
         Image* im = image.Get();
         json_out = "{\"code\": 0, \"kind\": " + json(kindName) + ", \"fileType\": " + std::to_string(im->GetFileType());
         if (auto* pro = dynamic_cast<NimbalCore::ProImage*>(im))
@@ -552,9 +608,8 @@ int params(int argc, char** argv) {
     ImageRef image;
     std::string kindName, out;
     const int code = Guarded([&] {
-        const int opened = OpenImage(argv[2], image, kindName);
+        const int opened = OpenImage(argv[2], image, kindName, wanted);
         if (opened != 0) return opened;
-        if (!wanted.empty() && wanted != kindName) return int(NimbalCore::NbErrUnsupportedImage);
         Image* im = image.Get();
         // A set the image cannot make is its code.
         auto set = [&](const char* name, const std::function<NimbalCore::ImageProcessParam()>& make) {
@@ -613,7 +668,10 @@ int render(int argc, char** argv) {
         const std::string a = argv[i];
         if (a == "--thumbnail") thumbnail = true;
         else if (i + 1 >= argc) return usage();
-        else if (a == "--kind") wanted = argv[++i];
+        else if (a == "--kind") {
+            wanted = argv[++i];
+            if (!KnownKind(wanted)) return usage();
+        }
         else if (a == "--depth") depth = std::atoi(argv[++i]);
         else if (a == "--rotate") rotation = std::atoi(argv[++i]);
         else if (a == "--scale") scale = std::atoi(argv[++i]);
@@ -628,9 +686,8 @@ int render(int argc, char** argv) {
     ImageRef image;
     std::string kindName;
     const int code = Guarded([&] {
-        const int opened = OpenImage(argv[2], image, kindName);
+        const int opened = OpenImage(argv[2], image, kindName, wanted);
         if (opened != 0) return opened;
-        if (!wanted.empty() && wanted != kindName) return int(NimbalCore::NbErrUnsupportedImage);
         Image* im = image.Get();
         NimbalCore::ImageProcessParam params = *im->GetProcessParams();
         params.rotation = float(rotation);

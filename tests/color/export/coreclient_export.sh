@@ -22,6 +22,20 @@ info=$(tiffinfo "$dir/out.tif" 2>&1) || fail "tiffinfo: $info"
 echo "$info" | grep -q "Image Width: 60 Image Length: 40" || fail "size: $info"
 echo "$info" | grep -q "Bits/Sample: 16" || fail "depth: $info"
 
+# A finished file names no working space of its own: the export takes the
+# colour engine's and embeds its profile, as the program does, unless told
+# not to; a JPEG export too.
+if command -v exiftool >/dev/null 2>&1; then
+  tiffinfo "$dir/out.tif" 2>&1 | grep -q "ICC Profile: <present>" || fail "no profile in the TIFF"
+  profile=$(exiftool -s3 -ICC_Profile:ProfileDescription "$dir/out.tif")
+  [ "$profile" = "ORVEX sRGB Display" ] || fail "TIFF profile: $profile"
+  out=$("$bin/coreclient" export "$dir/in.jpg" "$dir/out.jpg" --jpeg) || fail "export jpeg to jpeg: $out"
+  profile=$(exiftool -s3 -ICC_Profile:ProfileDescription "$dir/out.jpg")
+  [ "$profile" = "ORVEX sRGB Display" ] || fail "JPEG profile: $profile"
+  "$bin/coreclient" export "$dir/in.jpg" "$dir/bare.tif" --tiff --no-profile >/dev/null || fail "export without profile"
+  ! tiffinfo "$dir/bare.tif" 2>&1 | grep -q "ICC Profile" || fail "--no-profile embedded one"
+fi
+
 out=$("$bin/coreclient" export "$dir/in.jpg" "$dir/pad.tif" --tiff --resize pad 30 30) || fail "export pad: $out"
 tiffinfo "$dir/pad.tif" 2>&1 | grep -q "Image Width: 30 Image Length: 30" || fail "padded size"
 

@@ -43,7 +43,7 @@ check_open tiff.zyr '"fileType": 1, ' '"colorModes": \[0, 2\], .*"fileKind": 3,'
 out=$("$cc" open "$dir/old.zyr")
 [ $? -eq 1 ] && [ "$out" = '{"code": 2000}' ] || fail "the oldest models open only when forced: $out"
 out=$("$cc" open "$dir/f1.zyr" --kind pro)
-[ $? -eq 1 ] && [ "$out" = '{"code": 2000}' ] || fail "another kind: $out"
+[ $? -eq 1 ] && [ "$out" = '{"code": 1701}' ] || fail "the model drivers' own refusal: $out"
 
 # The capture date reaches an exported file in the Exif form, as exiftool
 # reads it.

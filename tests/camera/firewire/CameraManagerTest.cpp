@@ -171,7 +171,7 @@ TEST_F(CameraManagerTest, CloseIsTriedFourTimesASecondApart) {
     ASSERT_EQ(sent.size(), 4u);
     for (size_t k = 1; k < sent.size(); ++k) {
         EXPECT_EQ(sent[k].opcode, 0xE1);
-        EXPECT_GE(sent[k].realMicros - sent[k - 1].realMicros, RealMicros(1000));
+        EXPECT_GE(sent[k].realMicros - sent[k - 1].realMicros, PauseMicros(1000));
     }
     // One success ends the retries.
     bus->Script(id, {{SimulatedAnswer::CameraWord, 0x1234}});

@@ -56,6 +56,11 @@ protected:
 
     // Real microseconds that clock milliseconds last here.
     static uint64_t RealMicros(uint32_t ms) { return uint64_t(ms) * 1000 / kScale; }
+    // The least gap the bus can record between two writes a pause of ms
+    // apart: a pause counted in whole clock milliseconds from a start read
+    // truncated may end up to one clock millisecond early in real time, and
+    // each stamp is truncated to a microsecond.
+    static uint64_t PauseMicros(uint32_t ms) { return RealMicros(ms - 1) - 1; }
 
     lumora::standins::SimulatedBusControl* bus = nullptr;
 

@@ -106,7 +106,7 @@ TEST_F(RevAvazCameraTest, RetriesFollowTheAnswer) {
         const auto sent = Sent();
         ASSERT_EQ(sent.size() - before, c.sends);
         for (size_t k = before + 1; k < sent.size(); ++k)
-            EXPECT_GE(sent[k].realMicros - sent[k - 1].realMicros, RealMicros(c.pauseMs));
+            EXPECT_GE(sent[k].realMicros - sent[k - 1].realMicros, PauseMicros(c.pauseMs));
     }
 }
 

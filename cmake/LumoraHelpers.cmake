@@ -1,11 +1,21 @@
 include(GoogleTest)
-# lumora_add_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [PREFIX <text>])
+# The test programs' own sources are most of the build and do little work at
+# run time (the libraries they test do): the test command compiles them at a
+# lower optimisation level than the libraries.
+set(LUMORA_TEST_OPTIMIZE "" CACHE STRING "Optimisation option for the test programs' own sources (empty: the build type's)")
+# lumora_add_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [PREFIX <text>]
+#                 [KEEP_OPTIMIZATION])
 # One GoogleTest program; every test in it carries the subsystem label.
 # PREFIX goes before every test name (for a second build of the same tests).
+# KEEP_OPTIMIZATION: the program does heavy work of its own and keeps the
+# build type's optimisation.
 function(lumora_add_test)
-  cmake_parse_arguments(T "" "NAME;LABEL;PREFIX" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "KEEP_OPTIMIZATION" "NAME;LABEL;PREFIX" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
+  if(LUMORA_TEST_OPTIMIZE AND NOT T_KEEP_OPTIMIZATION)
+    target_compile_options(${T_NAME} PRIVATE ${LUMORA_TEST_OPTIMIZE})
+  endif()
   # The counted-reference tests assign an object to itself on purpose.
   target_compile_options(${T_NAME} PRIVATE $<$<CXX_COMPILER_ID:Clang>:-Wno-self-assign-overloaded>)
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

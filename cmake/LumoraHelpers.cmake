@@ -1,4 +1,27 @@
 include(GoogleTest)
+
+# lumora_folder_sources(<variable> <base> <folder>...)
+# The .cpp files directly in each folder under <base>, folder by folder, for
+# a subsystem cut into folders by concern.
+function(lumora_folder_sources variable base)
+  set(_sources)
+  foreach(_folder ${ARGN})
+    file(GLOB _found CONFIGURE_DEPENDS ${base}/${_folder}/*.cpp)
+    list(APPEND _sources ${_found})
+  endforeach()
+  set(${variable} ${_sources} PARENT_SCOPE)
+endfunction()
+
+# lumora_folder_includes(<target> <base> <folder>...)
+# Each of the folders under <base> that exists becomes a public include
+# directory of <target>, so headers are included by their names alone.
+function(lumora_folder_includes target base)
+  foreach(_folder ${ARGN})
+    if(EXISTS ${base}/${_folder})
+      target_include_directories(${target} PUBLIC ${base}/${_folder})
+    endif()
+  endforeach()
+endfunction()
 # The test programs' own sources are most of the build and do little work at
 # run time (the libraries they test do): the test command compiles them at a
 # lower optimisation level than the libraries.

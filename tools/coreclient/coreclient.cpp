@@ -221,13 +221,8 @@ int OpenKind(const NimbalCore::FilePathSpec& path, const std::string& kind, Imag
     if (kind == "jpeg") return open(new FinishedJPEGImage(path));
     int code = NbErrImageFileOpenFailed;
     if (kind == "pro" || kind == "raw") {
-        const struct {
-            int kind;
-            int32_t status;
-        } drivers[] = {{2, pool->wren4DriverStatus}, {0, pool->wren3DriverStatus}, {1, pool->ploverDriverStatus}};
-        for (const auto& driver : drivers) {
-            if (driver.status != 0) continue;
-            code = open(new ProImage(path, driver.kind));
+        for (const int driverKind : pool->StartedDriverKinds()) {
+            code = open(new ProImage(path, driverKind));
             if (code == 0) return 0;
         }
         if (kind == "pro") return code;

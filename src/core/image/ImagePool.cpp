@@ -81,6 +81,14 @@ ImagePool* ImagePool::Instance() {
     return pool;
 }
 
+std::vector<int> ImagePool::StartedDriverKinds() const {
+    std::vector<int> kinds;
+    if (wren4DriverStatus == 0) kinds.push_back(2);
+    if (wren3DriverStatus == 0) kinds.push_back(0);
+    if (ploverDriverStatus == 0) kinds.push_back(1);
+    return kinds;
+}
+
 void ImagePool::DeleteInstance() { delete gPool.load(std::memory_order_acquire); }
 
 int32_t ImagePool::RunStep(Component component) {

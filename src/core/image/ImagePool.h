@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <vector>
 
 namespace NimbalCore {
 
@@ -69,6 +70,9 @@ public:
 
     int32_t GetOpenCount();
     size_t GetImageCount();
+    // The kinds of the model drivers that started (2 Wren4, 0 Wren3,
+    // 1 Plover), in the order raw files are offered to them.
+    std::vector<int> StartedDriverKinds() const;
 
     int32_t cameraInterfaceStatus = 0;
     int32_t wren3DriverStatus = 0;

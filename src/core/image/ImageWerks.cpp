@@ -98,15 +98,10 @@ int ImageWerks::OpenRawImage(const FilePathSpec& path, ImageRef& out, int openOp
     ImageKinds* kinds = ImageKinds::Get();
     if (!kinds) return NbErrUnsupportedImage;
 
-    const struct {
-        int kind;
-        int32_t status;
-    } drivers[] = {{2, pool->wren4DriverStatus}, {0, pool->wren3DriverStatus}, {1, pool->ploverDriverStatus}};
-    for (const auto& driver : drivers) {
-        if (driver.status != 0) continue;
+    for (const int driverKind : pool->StartedDriverKinds()) {
         if (gProfilesChecked.load() && !gProfilesComplete.load()) break;
         ImageRef image;
-        if (!TryKind([&] { return kinds->NewDriverImage(path, driver.kind); }, image)) continue;
+        if (!TryKind([&] { return kinds->NewDriverImage(path, driverKind); }, image)) continue;
         if (!gProfilesChecked.load()) {
             gProfilesComplete.store(kinds->HasRequiredProfiles());
             gProfilesChecked.store(true);

@@ -369,7 +369,7 @@ int ExportImage::BuildExifIFD(int ifdId) {
         if (value) exif_.SetEntry(ExifEntry{TagISOSpeedRatings, TiffTypeShort, 1, value & 0xFFFF, nullptr});
     }
     if (exif_.HasTag(TagDateTimeOriginal)) exif_.CopyEntry(TagDateTimeDigitized, TagDateTimeOriginal);
-    if (jpeg) exif_.RemoveTag(TagRelatedImageWidth);
+    if (jpeg) exif_.RemoveTag(TagFurtherSettingsData);
     exif_.RemoveTag(TagCFAPattern);
     // One sample a pixel has no components to order: a configuration
     // collected from a colour source would describe the file wrongly.

@@ -24,7 +24,7 @@ enum ExportTag : uint16_t {
     TagResolutionUnit = 296,
     TagSoftware = 305,
     TagDateTime = 306,
-    TagRelatedImageWidth = 1026,
+    TagFurtherSettingsData = 1026, // the camera's further settings data, from a raw file's private directory
     TagPrivateIFD = 33424,
     TagCopyright = 33432,
     TagIPTC = 33723,

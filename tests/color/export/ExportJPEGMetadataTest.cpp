@@ -365,3 +365,35 @@ TEST_F(ExportJPEGMetadataTest, CoreclientExportsThroughTheExporterOfTheImagesKin
         EXPECT_EQ(WEXITSTATUS(status), 2) << options;
     }
 }
+
+TEST_F(ExportJPEGMetadataTest, TheCamerasFurtherSettingsDataStaysOutOfTheExifBlock) {
+    // Tag 1026 of the source's private directory, which a TIFF export
+    // carries into its Exif directory, is left out of a JPEG's; the
+    // Software text is the exporter's own, as in a TIFF.
+    const struct {
+        const char* name;
+        std::vector<uint8_t> source;
+    } cases[] = {
+        {"three bytes in the value word", exporttest::TiffWithFurtherSettings(7, 3, {'X', 'Y', 'Z'})},
+        {"ten bytes after the directories",
+         exporttest::TiffWithFurtherSettings(7, 10, {'s', 'e', 't', 't', 'i', 'n', 'g', 's', '=', '1'})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        exporttest::WriteBytes(folder_ / "source.tif", c.source);
+        PresetImage* fake = MakeImage(64, 48);
+        const std::string out = folder_ / "out.jpg";
+        ASSERT_EQ(Export(fake, out, JpegSetup()).code, 0);
+        const BigEndianTiff t = ExifBlock(ReadBytes(out));
+        ASSERT_TRUE(t.Valid());
+        const TiffDirectory ifd0 = t.Directory(8);
+        ASSERT_TRUE(ifd0.fields.count(34665));
+        const TiffDirectory exif = t.Directory(ifd0.fields.at(34665).word);
+        EXPECT_TRUE(exif.fields.count(36864)); // the export's own entries are there
+        EXPECT_EQ(exif.fields.count(1026), 0u);
+        const std::string read = Exiftool("-u -s -s -n -a -G1 '" + out + "'");
+        EXPECT_EQ(ExiftoolField(read, "[IFD0] Software"), "ORVEX PROFESSIONAL ZYN Lumora 4.3.0.8 W") << read;
+        EXPECT_EQ(read.find("0x0402"), std::string::npos) << read;
+        EXPECT_EQ(UnexpectedWarnings(out), std::vector<std::string>());
+    }
+}

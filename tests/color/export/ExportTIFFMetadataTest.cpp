@@ -422,3 +422,59 @@ TEST_F(ExportTIFFMetadataTest, AFourInkWorkingSpaceIsRefusedBeforeTheFileIsMade)
     EXPECT_EQ(fake->renders, 0);
     EXPECT_EQ(folder_.List(), std::vector<std::string>());
 }
+
+TEST_F(ExportTIFFMetadataTest, TheCamerasFurtherSettingsDataGoesIntoTheExifDirectoryAsStored) {
+    // Tag 1026 of the source's private directory, whatever its type, is
+    // carried into the Exif directory with its type, count and bytes; the
+    // file's Software text is the exporter's own. tiffinfo reads the whole
+    // file and warns only about the two tags it does not know.
+    if (!HaveTool("tiffinfo")) GTEST_SKIP() << "tiffinfo missing";
+    const struct {
+        const char* name;
+        uint16_t type;
+        uint32_t count;
+        std::vector<uint8_t> value;
+    } cases[] = {
+        {"three bytes in the value word", 7, 3, {'X', 'Y', 'Z'}},
+        {"ten bytes after the directories", 7, 10, {'s', 'e', 't', 't', 'i', 'n', 'g', 's', '=', '1'}},
+        {"two SHORTs in the value word", 3, 2, {0x01, 0x02, 0x03, 0x04}},
+        {"two LONGs after the directories", 4, 2, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = folder_ / "source.tif";
+        WriteBytes(source, TiffWithFurtherSettings(c.type, c.count, c.value));
+        ImageRef image(nullptr);
+        PatternImage(source, image);
+        ImageProcessParam p;
+        p.colorMode = 1;
+        const std::string out = folder_ / "out.tif";
+        ASSERT_EQ(Export(image, out, p), 0);
+
+        const BigEndianTiff t(ReadBytes(out));
+        const TiffDirectory main = t.Directory(8);
+        const TiffDirectory exif = t.Directory(main.fields.at(kExif).word);
+        ASSERT_TRUE(exif.fields.count(1026));
+        EXPECT_EQ(exif.order.front(), 1026); // the lowest tag of the directory
+        const TiffField f = exif.fields.at(1026);
+        EXPECT_EQ(f.type, c.type);
+        EXPECT_EQ(f.count, c.count);
+        const uint64_t at = c.value.size() <= 4 ? f.at : f.word;
+        ASSERT_LE(at + c.value.size(), t.Bytes().size());
+        EXPECT_EQ(std::vector<uint8_t>(t.Bytes().begin() + at, t.Bytes().begin() + at + c.value.size()), c.value);
+
+        int status = -1;
+        const std::string info = RunCommand("tiffinfo '" + out + "' 2>&1", &status);
+        EXPECT_EQ(status, 0) << info;
+        EXPECT_NE(info.find("Software: ORVEX PROFESSIONAL ZYN Lumora 4.3.0.8 W\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("  Tag 1026: "), std::string::npos) << info;
+        std::istringstream lines(info);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (line.find("Warning") == std::string::npos && line.find("rror") == std::string::npos) continue;
+            EXPECT_TRUE(line.find("Unknown field with tag 33424 (0x8290)") != std::string::npos ||
+                        line.find("Unknown field with tag 1026 (0x402)") != std::string::npos)
+                << line;
+        }
+    }
+}

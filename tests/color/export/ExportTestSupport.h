@@ -57,6 +57,41 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// A big-endian TIFF whose main directory holds only the private directory,
+// and that one only tag 1026 (the camera's further settings data) of the
+// given type and count with the value bytes as stored: inline when they fit
+// the value word, else after the directories.
+inline std::vector<uint8_t> TiffWithFurtherSettings(uint16_t type, uint32_t count, const std::vector<uint8_t>& value) {
+    std::vector<uint8_t> t;
+    auto be16 = [&](uint32_t x) { t.push_back(uint8_t(x >> 8)); t.push_back(uint8_t(x)); };
+    auto be32 = [&](uint32_t x) { be16(x >> 16); be16(x & 0xFFFF); };
+    t = {'M', 'M', 0, 42, 0, 0, 0, 8};
+    be16(1); // main directory at 8
+    be16(33424);
+    be16(4);
+    be32(1);
+    be32(26);
+    be32(0);
+    be16(1); // private directory at 26
+    be16(1026);
+    be16(type);
+    be32(count);
+    if (value.size() <= 4) {
+        std::vector<uint8_t> word = value;
+        word.resize(4, 0);
+        t.insert(t.end(), word.begin(), word.end());
+    } else {
+        be32(44);
+    }
+    be32(0);
+    if (value.size() > 4) t.insert(t.end(), value.begin(), value.end());
+    return t;
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
 // exiftool's warnings on the file, less those the file's own layout gives.
 inline std::vector<std::string> UnexpectedWarnings(const std::string& path) {
     const std::string out = RunCommand("exiftool -validate -warning -a -s '" + path + "' 2>&1");

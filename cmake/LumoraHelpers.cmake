@@ -26,6 +26,10 @@ endfunction()
 # run time (the libraries they test do): the test command compiles them at a
 # lower optimisation level than the libraries.
 set(LUMORA_TEST_OPTIMIZE "" CACHE STRING "Optimisation option for the test programs' own sources (empty: the build type's)")
+# Most of a test file's compile time goes to the headers of the test framework
+# and of the code under test: compiled a few files at a time, a test program
+# parses them once per batch.
+set(LUMORA_TEST_UNITY "8" CACHE STRING "Test sources compiled together per batch (0 or 1: each on its own)")
 # lumora_add_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [PREFIX <text>]
 #                 [KEEP_OPTIMIZATION])
 # One GoogleTest program; every test in it carries the subsystem label.
@@ -36,6 +40,15 @@ function(lumora_add_test)
   cmake_parse_arguments(T "KEEP_OPTIMIZATION" "NAME;LABEL;PREFIX" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
+  if(LUMORA_TEST_UNITY GREATER 1)
+    set_target_properties(${T_NAME} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${LUMORA_TEST_UNITY})
+    foreach(_source ${T_SOURCES})
+      get_filename_component(_path ${_source} ABSOLUTE)
+      if(_path IN_LIST LUMORA_TEST_ALONE)
+        set_source_files_properties(${_source} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+      endif()
+    endforeach()
+  endif()
   if(LUMORA_TEST_OPTIMIZE AND NOT T_KEEP_OPTIMIZATION)
     target_compile_options(${T_NAME} PRIVATE ${LUMORA_TEST_OPTIMIZE})
   endif()

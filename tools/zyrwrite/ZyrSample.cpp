@@ -115,6 +115,13 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
         e.precision = 12;
         ljpegenc::encodeLosslessJpeg(samples.data(), e, sensor);
         compression = 7;
+    } else if (sensor.empty() && EightBitSamples(o)) {
+        sensor.reserve(size_t(o.sensorWidth) * o.sensorHeight);
+        for (uint32_t y = 0; y < o.sensorHeight; ++y)
+            for (uint32_t x = 0; x < o.sensorWidth; ++x) {
+                const bool bad = std::find(o.badColumns.begin(), o.badColumns.end(), x) != o.badColumns.end();
+                sensor.push_back(bad ? 0 : SensorCode(x, y));
+            }
     } else if (sensor.empty()) {
         sensor.reserve(size_t(o.sensorWidth) * o.sensorHeight * 2);
         for (uint32_t y = 0; y < o.sensorHeight; ++y)
@@ -128,7 +135,8 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Longs(d.raw, 254, {0});
     w.Longs(d.raw, 256, {o.sensorWidth});
     w.Longs(d.raw, 257, {o.sensorHeight});
-    w.Shorts(d.raw, 258, {16});
+    const bool eightBit = EightBitSamples(o);
+    w.Shorts(d.raw, 258, {uint16_t(eightBit ? 8 : 16)});
     w.Shorts(d.raw, 259, {compression});
     w.Shorts(d.raw, 262, {32803});
     w.Strip(d.raw, sensor, ZyrWriter::Placement::Sensor);
@@ -137,7 +145,8 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     w.Rationals(d.raw, 282, {{300, 1}});
     w.Rationals(d.raw, 283, {{300, 1}});
     w.Shorts(d.raw, 284, {1});
-    w.Shorts(d.raw, 291, ramp(o.tableLength, 4095));
+    // 8-bit codes index a table of one entry per code, which lifts them to 12 bits.
+    w.Shorts(d.raw, 291, eightBit ? ramp(kEightBitCodes, 4095) : ramp(o.tableLength, 4095));
     w.Shorts(d.raw, 296, {2});
     w.Bytes(d.raw, 33422, 1, {1, 0, 2, 1});
 
@@ -386,6 +395,11 @@ std::vector<uint8_t> ZyrSample::WrapInJpeg(const std::vector<uint8_t>& tiff) {
     out.push_back(0xFF);
     out.push_back(0xD9);
     return out;
+}
+
+bool ZyrSample::EightBitSamples(const ZyrSampleOptions& o) {
+    return IsFamily2Model(o.model) && !IsVersion3(o.version) && !o.jpeg && !o.ljpegSensor &&
+           o.codedSensorData.empty();
 }
 
 bool ZyrSample::IsFamily2Model(const std::string& name) {

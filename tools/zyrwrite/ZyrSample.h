@@ -35,7 +35,10 @@ struct ZyrSampleOptions {
     // Sensor data of the raw families: plain data is 16-bit big-endian words
     // holding the 12-bit samples left-justified (whatever the file's byte
     // order); ljpegSensor codes the same samples as a lossless-JPEG stream
-    // (one component, precision 12) with Compression 7.
+    // (one component, precision 12) with Compression 7. Plain data of the
+    // family-2 class (models ZYNM13 and ZYNM18 below version 3) is one byte per
+    // sample, the top 8 bits of the same samples (BitsPerSample 8), and its
+    // tag 291 has one entry per code (256, whatever tableLength says).
     bool ljpegSensor = false;
 
     // Processing tags of the raw image classes of families 1 and 3. The ones
@@ -78,7 +81,7 @@ struct ZyrSampleOptions {
     int32_t chromaLayout = -1;         // >= 0: 3692 (chromaSensitivity) and 3693
     uint32_t chromaSensitivity = 64;
     bool thumbSourceTable = true;      // 2317
-    // Entries of the 16-bit tables 291 (sensor data), 2301, 2305 and 2315;
+    // Entries of the 16-bit tables 291 (sensor data; not for 8-bit codes), 2301, 2305 and 2315;
     // fewer make a smaller file (fuzz seeds).
     uint32_t tableLength = 4096;
 };
@@ -124,4 +127,9 @@ public:
     static std::vector<uint8_t> BadColumnEntries(const std::vector<uint16_t>& columns);
     // The plain sensor sample at (x, y).
     static uint16_t SensorSample(uint32_t x, uint32_t y) { return uint16_t((x * 37 + y * 101) & 0x0FFF); }
+    // The same sample as the 8-bit code of a family-2 file.
+    static uint8_t SensorCode(uint32_t x, uint32_t y) { return uint8_t(SensorSample(x, y) >> 4); }
+    static constexpr uint32_t kEightBitCodes = 256;
+    // Whether the options make plain sensor data of 8-bit codes.
+    static bool EightBitSamples(const ZyrSampleOptions& options);
 };

@@ -15,7 +15,8 @@
 //
 // The switches of the last two lines add the optional processing tags of the
 // raw families (1 and 3) or code the sensor data as lossless JPEG; --tables sets
-// the length of the four 16-bit tables (4096 by default). With --version 3.x the
+// the length of the four 16-bit tables (4096 by default; the sensor table of a
+// family-2 file, whose samples are 8-bit codes, has 256). With --version 3.x the
 // file is of version 3; the switches of the third line add its optional parts.
 #include <algorithm>
 #include <cerrno>

@@ -44,6 +44,11 @@ VqStatus RawImageF2::SetColourFlags() {
     return 0;
 }
 
+VqStatus RawImageF2::DecompressCache(void* scratch) {
+    if (!renderer_) return VQ_ERR_NOT_SUPPORTED;
+    return renderer_->DecodeCache(scratch, 0, 0, 0);
+}
+
 VqStatus RawImageF2::WhiteBalanceFileStatus() const {
     return info_.modelId == 18 ? VQ_ERR_WB_FILE_UNSUPPORTED_RAW : VQ_ERR_WB_FILE_UNSUPPORTED;
 }

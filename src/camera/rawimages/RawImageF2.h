@@ -27,6 +27,9 @@ public:
     ~RawImageF2() override;
 
     VqStatus SetColourFlags() override;
+    // The sensor data is one 8-bit code per sample, used as it is: neither
+    // byte-swapped nor shifted, as the engine's own renders decode it.
+    VqStatus DecompressCache(void* scratch) override;
     // No exposure chain: the engine keeps the file's linearisation table.
     VqStatus ApplyExposure() override { return 0; }
 

@@ -48,4 +48,19 @@ TEST(ZyrSensorData, PlainAndCodedHoldTheSameSamples) {
     }
 }
 
+// Family-2 files below version 3 hold the top 8 bits of the same samples, one
+// byte each; their later versions keep the 16-bit words.
+TEST(ZyrSensorData, Family2HoldsOneCodePerSample) {
+    ZyrSampleOptions o;
+    o.model = "ZYNM18";
+    o.sensorWidth = 40;
+    o.sensorHeight = 10;
+    const std::vector<uint8_t> codes = SensorBytes(o);
+    ASSERT_EQ(codes.size(), 40u * 10);
+    for (uint32_t y = 0; y < 10; ++y)
+        for (uint32_t x = 0; x < 40; ++x) EXPECT_EQ(codes[size_t(y) * 40 + x], ZyrSample::SensorSample(x, y) >> 4);
+    o.version = 0x03000000;
+    EXPECT_EQ(SensorBytes(o).size(), 40u * 10 * 2);
+}
+
 } // namespace

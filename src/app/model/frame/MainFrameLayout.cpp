@@ -109,6 +109,14 @@ bool TranslatedToolTip(int command, std::string& out) {
     return true;
 }
 
+std::string ToolTipFor(int command) {
+    std::string tip;
+    if (TranslatedToolTip(command, tip)) return tip;
+    const std::string resource = LoadUntranslatedString(command);
+    const size_t newline = resource.find('\n');
+    return CutToolTip(newline == std::string::npos ? resource : resource.substr(newline + 1));
+}
+
 std::string TranslatedPrompt(int command) {
     const std::string resource = LoadUntranslatedString(command);
     return TranslateString(resource.substr(0, resource.find('\n')));

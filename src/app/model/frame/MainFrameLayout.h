@@ -51,6 +51,10 @@ const std::vector<int>& ClearedStatusPanes(); // 59144, 59143, 59145, 59149
 // character boundary); false when the table has no translation (the
 // toolkit's own tooltip then stays).
 bool TranslatedToolTip(int command, std::string& out);
+// The tooltip a button of the command shows: the translated one, else the
+// untranslated part after the first newline (the whole when none), cut the
+// same way; empty when the table has no text for the command.
+std::string ToolTipFor(int command);
 // The prompt for the status bar: the part before the first newline,
 // translated.
 std::string TranslatedPrompt(int command);

@@ -98,6 +98,11 @@ void CImageSettings::CreateToolbars() {
     autoRow_->Add(autoExposure_, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
     autoRow_->Add(autoAtCapture_, 0, wxALIGN_CENTER_VERTICAL);
     Layout();
+    // The bar grows downwards to hold the automatic-settings buttons below
+    // the other controls; it keeps its width.
+    const int need = GetSizer()->GetMinSize().y;
+    ResizableBarGeometry& geometry = Geometry();
+    if (need > geometry.sizeFloat.cy) geometry.SetDialogSize(geometry.sizeFloat.cx, need);
 }
 
 void CImageSettings::RebuildToolTips() {

@@ -24,11 +24,11 @@
 #include "ShellServices.h"
 #include "StringIds.h"
 #include "StringResources.h"
+#include "ToolPictures.h"
 #include "TranslateWindow.h"
 #include "WxCommandId.h"
 #include "WxWindowPlacementTarget.h"
 
-#include <wx/artprov.h>
 #include <wx/display.h>
 #include <wx/filename.h>
 #include <wx/html/helpctrl.h>
@@ -201,18 +201,16 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
 
 void CMainFrame::BuildToolBar() {
     toolBar_ = new wxToolBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTB_FLAT | wxTB_HORIZONTAL);
-    const wxSize size(16, 16);
-    const std::pair<int, wxArtID> tools[] = {
-        {57601, wxART_FILE_OPEN}, {0, wxART_MISSING_IMAGE}, {33109, wxART_EXECUTABLE_FILE}, {57664, wxART_INFORMATION}};
-    for (const auto& [command, art] : tools) {
+    toolBar_->SetToolBitmapSize(ToolPictureSize(kMainToolBarBitmap));
+    const std::pair<int, int> tools[] = {
+        {57601, kMainToolOpen}, {0, 0}, {33109, kMainToolPreferences}, {57664, kMainToolAbout}};
+    for (const auto& [command, image] : tools) {
         if (command == 0) {
             toolBar_->AddSeparator();
             continue;
         }
-        std::string tip;
-        TranslatedToolTip(command, tip);
-        toolBar_->AddTool(ToWxId(command), wxEmptyString, wxArtProvider::GetBitmap(art, wxART_TOOLBAR, size),
-                          wxString::FromUTF8(tip), wxITEM_NORMAL);
+        toolBar_->AddTool(ToWxId(command), wxEmptyString, ToolPictureBundle(kMainToolBarBitmap, image),
+                          wxString::FromUTF8(ToolTipFor(command)), wxITEM_NORMAL);
         toolBar_->SetToolLongHelp(ToWxId(command), wxString::FromUTF8(TranslatedPrompt(command)));
     }
     toolBar_->Realize();

@@ -155,6 +155,14 @@ TEST(MainFrameLayout, ToolTipsTranslatedAndCut) {
     tip = "unchanged";
     EXPECT_FALSE(TranslatedToolTip(32856, tip));
     EXPECT_EQ(tip, "unchanged");
+
+    // A button shows the translation, else the string's own tooltip; the
+    // main toolbar's commands have theirs.
+    EXPECT_EQ(ToolTipFor(32847), "Outil de s\xC3\xA9lection");
+    EXPECT_EQ(ToolTipFor(32856), "Untag");
+    EXPECT_EQ(ToolTipFor(57601), "Open");
+    EXPECT_EQ(ToolTipFor(33109), "Preferences");
+    EXPECT_EQ(ToolTipFor(57664), "About");
 }
 
 } // namespace

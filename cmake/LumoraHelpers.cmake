@@ -42,6 +42,9 @@ function(lumora_add_test)
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
   if(LUMORA_TEST_UNITY GREATER 1)
     set_target_properties(${T_NAME} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${LUMORA_TEST_UNITY})
+    # In a batch a test file is an included file to g++, which then warns
+    # about every fixture of an anonymous namespace that a test derives from.
+    target_compile_options(${T_NAME} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
     foreach(_source ${T_SOURCES})
       get_filename_component(_path ${_source} ABSOLUTE)
       if(_path IN_LIST LUMORA_TEST_ALONE)

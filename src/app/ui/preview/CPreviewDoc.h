@@ -7,6 +7,7 @@
 class CPreviewDoc : public CDocumentBase, public NimbalCore::Preview {
 public:
     CPreviewDoc();
+    ~CPreviewDoc() override;
     bool OnOpenDocument(const wxString& path) override;
     bool OnNewDocument() override { return false; }
 
@@ -14,6 +15,8 @@ public:
     NimbalCore::ImageRendering* GetCurrentRendering();
     std::vector<NimbalCore::ImageRendering*> GetSelectedRenderings() override;
     void ActivateImage(const NimbalCore::FilePathSpec& path) override;
+    // The document, its window's tab and title take the image's new name.
+    void ImageRenamed(const NimbalCore::FilePathSpec& oldPath, const NimbalCore::FilePathSpec& newPath) override;
     bool ContainsImage(const NimbalCore::FilePathSpec& path) override { return Preview::ContainsImage(path); }
 
 private:

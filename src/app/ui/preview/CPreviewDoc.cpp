@@ -57,6 +57,15 @@ NimbalCore::ImageRendering* CPreviewDoc::GetCurrentRendering() {
     }
 }
 
+int CPreviewDoc::ChooseRenderScale(int quality) {
+    NimbalCore::ImageRendering* rendering = GetCurrentRendering();
+    if (quality == 1 || !rendering || !*rendering->GetImage()) return 1;
+    int scale = 1;
+    for (const auto& [level, rect] : (*rendering->GetImage())->GetAvailableResolutions())
+        if ((level == 2 || level == 4) && level > scale) scale = level;
+    return scale;
+}
+
 std::vector<NimbalCore::ImageRendering*> CPreviewDoc::GetSelectedRenderings() {
     NimbalCore::ImageRendering* rendering = GetCurrentRendering();
     if (!rendering) return {};

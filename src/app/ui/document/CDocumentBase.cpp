@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 namespace {
 
@@ -121,6 +122,13 @@ void CDocumentBase::OnRename() {
             progress->SetStep(1);
         }
     }
+    // The document's own windows follow once, after the last file.
+    struct RenamingScope {
+        bool& flag;
+        explicit RenamingScope(bool& f) : flag(f) { flag = true; }
+        ~RenamingScope() { flag = false; }
+    };
+    std::optional<RenamingScope> renaming(std::in_place, renaming_);
     for (int i = 0; i < count; ++i) {
         NimbalCore::Image& image = *images[size_t(i)];
         const NimbalCore::FilePathSpec oldPath = image.GetFilePathSpec();
@@ -159,6 +167,7 @@ void CDocumentBase::OnRename() {
         if (progress && !progress->IsWindowGone()) progress->StepIt();
     }
     if (progress) progress->DestroyWindow();
+    renaming.reset();
     UpdateAllViews();
 }
 

@@ -48,6 +48,8 @@ public:
 protected:
     // The window dialogs of the document's commands belong to.
     wxWindow* DialogParent();
+    // True while this document's Rename renames its images.
+    bool IsRenaming() const { return renaming_; }
     // After images changed: the document's windows show them again.
     virtual void ImagesChanged() {}
 
@@ -60,4 +62,5 @@ private:
     };
     std::vector<UndoStep> undo_;
     bool dialogActive_ = false;
+    bool renaming_ = false;
 };

@@ -2,19 +2,30 @@
 
 #include "CProgressDlg.h"
 #include "ExportImageArray.h"
+#include "Image.h"
 #include "ImageRendering.h"
 
 #include <wx/dc.h>
 #include <wx/image.h>
 
+#include <map>
 #include <memory>
+#include <utility>
 
 int CPictureView::Render(NimbalCore::ImageRendering* rendering, int mode, int progress, int reduction) {
     if (!rendering || (reduction != 1 && reduction != 2 && reduction != 4)) return 0;
     try {
-        const NimbalCore::NbRect bounds = rendering->GetImageBounds();
-        const int64_t width = bounds.Width() / reduction;
-        const int64_t height = (int64_t(bounds.bottom) - bounds.top + 1) / reduction;
+        // The image kind says how large the whole image is at each level it
+        // renders; the picture is made that size (turned as the parameters
+        // turn it), so it always holds the whole image.
+        NimbalCore::ImageRef* image = rendering->GetImage();
+        if (!*image) return 0;
+        const std::map<int, NimbalCore::NbRect> levels = (*image)->GetAvailableResolutions();
+        const auto level = levels.find(reduction);
+        if (level == levels.end()) return 0;
+        int64_t width = int64_t(level->second.right) + 1, height = int64_t(level->second.bottom) + 1;
+        const int degrees = int(rendering->GetProcessParamPtr()->rotation);
+        if (degrees == 90 || degrees == 270) std::swap(width, height);
         if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return 0;
         NimbalCore::ExportImageArray array;
         array.SetPixelType(NimbalCore::PixelArray::RGB);

@@ -1,6 +1,6 @@
 #pragma once
-// The display bitmap of a preview: the rendering drawn at a reduction of 1,
-// 2 or 4, stretched into a rectangle on paint.
+// The display bitmap of a preview: the whole image rendered at one of the
+// reduction levels its kind offers, stretched into a rectangle on paint.
 #include <wx/bitmap.h>
 
 class wxDC;
@@ -11,7 +11,8 @@ class ImageRendering;
 class CPictureView {
 public:
     // mode 1: the whole image; progress 0/1: a progress dialog without or
-    // with Cancel, 2: none. Another reduction renders nothing and answers 0.
+    // with Cancel, 2: none. reduction: a level of the image's available
+    // resolutions (1, 2 or 4); another one renders nothing and answers 0.
     int Render(NimbalCore::ImageRendering* rendering, int mode, int progress, int reduction);
     void Draw(wxDC& dc, const wxRect& destination) const;
     void ReleaseBits() { bitmap_ = wxBitmap(); }

@@ -1,6 +1,7 @@
 #include "CLMPreviewView.h"
 
 #include "CChildFrame.h"
+#include "CMainFrame.h"
 #include "CPreviewDoc.h"
 
 #include <wx/dcbuffer.h>
@@ -28,7 +29,11 @@ bool CLMPreviewView::OnCreate(wxDocument* doc, long flags) {
 
 void CLMPreviewView::OnUpdate(wxView*, wxObject*) {
     picture_.ReleaseBits();
-    if (auto* doc = dynamic_cast<CPreviewDoc*>(GetDocument())) picture_.Render(doc->GetCurrentRendering(), 1, 2, 4);
+    if (auto* doc = dynamic_cast<CPreviewDoc*>(GetDocument())) {
+        const CMainFrame* frame = CMainFrame::Current();
+        const int quality = frame ? frame->State().quality : 1;
+        picture_.Render(doc->GetCurrentRendering(), 1, 2, doc->ChooseRenderScale(quality));
+    }
     if (canvas_) canvas_->Refresh();
 }
 

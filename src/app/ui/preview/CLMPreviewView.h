@@ -11,6 +11,8 @@ public:
     void OnDraw(wxDC*) override {}
     void OnUpdate(wxView* sender, wxObject* hint) override;
     bool OnClose(bool deleteWindow) override;
+    // The picture the window shows, stretched to fit.
+    const CPictureView& GetPicture() const { return picture_; }
 
 private:
     void OnPaint(wxPaintEvent& event);

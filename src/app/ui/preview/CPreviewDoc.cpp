@@ -2,6 +2,8 @@
 
 #include "CSendImageHandler.h"
 #include "FilePathSpec.h"
+#include "Image.h"
+#include "ImageRendering.h"
 #include "SendToMenuItem.h"
 #include "WxCommandId.h"
 #include "WxSendImageUI.h"
@@ -13,6 +15,16 @@
 wxIMPLEMENT_DYNAMIC_CLASS(CPreviewDoc, wxDocument);
 
 CPreviewDoc::CPreviewDoc() { Bind(wxEVT_MENU, &CPreviewDoc::OnSendToEditor, this, ToWxId(kSendToCommand)); }
+
+CPreviewDoc::~CPreviewDoc() {
+    NimbalCore::ImageRendering* rendering = GetCurrentRendering();
+    if (!rendering || !*rendering->GetImage()) return;
+    try {
+        (*rendering->GetImage())->RemoveImageChangeCB(this);
+    } catch (const YlmErrp&) {
+        // Not registered.
+    }
+}
 
 void CPreviewDoc::OnSendToEditor(wxCommandEvent&) {
     WxSendImageUI ui;
@@ -27,6 +39,9 @@ bool CPreviewDoc::OnOpenDocument(const wxString& path) {
         wxLogError("Lumora cannot open \"%s\" (error %d).", path, error.GetCode());
         return false;
     }
+    // The document hears of its image's changes (a rename among them).
+    if (NimbalCore::ImageRendering* rendering = GetCurrentRendering(); rendering && *rendering->GetImage())
+        (*rendering->GetImage())->AddImageChangeCB(this);
     SetFilename(path, true);
     SetTitle(wxFileName(path).GetFullName());
     Modify(false);
@@ -42,10 +57,29 @@ NimbalCore::ImageRendering* CPreviewDoc::GetCurrentRendering() {
     }
 }
 
+int CPreviewDoc::ChooseRenderScale(int quality) {
+    NimbalCore::ImageRendering* rendering = GetCurrentRendering();
+    if (quality == 1 || !rendering || !*rendering->GetImage()) return 1;
+    int scale = 1;
+    for (const auto& [level, rect] : (*rendering->GetImage())->GetAvailableResolutions())
+        if ((level == 2 || level == 4) && level > scale) scale = level;
+    return scale;
+}
+
 std::vector<NimbalCore::ImageRendering*> CPreviewDoc::GetSelectedRenderings() {
     NimbalCore::ImageRendering* rendering = GetCurrentRendering();
     if (!rendering) return {};
     return {rendering};
+}
+
+void CPreviewDoc::ImageRenamed(const NimbalCore::FilePathSpec&, const NimbalCore::FilePathSpec& newPath) {
+    NimbalCore::ImageRendering* rendering = GetCurrentRendering();
+    if (!rendering || !*rendering->GetImage()) return;
+    if (!newPath.IsSameFile((*rendering->GetImage())->GetFilePathSpec())) return;
+    const wxString path = wxString::FromUTF8(newPath.GetPath());
+    // The title first: the views label their windows from it.
+    SetTitle(wxFileName(path).GetFullName());
+    SetFilename(path, true);
 }
 
 void CPreviewDoc::ActivateImage(const NimbalCore::FilePathSpec&) {

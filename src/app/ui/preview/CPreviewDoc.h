@@ -7,13 +7,19 @@
 class CPreviewDoc : public CDocumentBase, public NimbalCore::Preview {
 public:
     CPreviewDoc();
+    ~CPreviewDoc() override;
     bool OnOpenDocument(const wxString& path) override;
     bool OnNewDocument() override { return false; }
 
     // The rendering the preview shows; null before one exists.
     NimbalCore::ImageRendering* GetCurrentRendering();
     std::vector<NimbalCore::ImageRendering*> GetSelectedRenderings() override;
+    // The level the picture is rendered at: 1 for Better (quality 1); for
+    // Faster (0) the coarsest of the levels 1, 2 and 4 the image offers.
+    int ChooseRenderScale(int quality);
     void ActivateImage(const NimbalCore::FilePathSpec& path) override;
+    // The document, its window's tab and title take the image's new name.
+    void ImageRenamed(const NimbalCore::FilePathSpec& oldPath, const NimbalCore::FilePathSpec& newPath) override;
     bool ContainsImage(const NimbalCore::FilePathSpec& path) override { return Preview::ContainsImage(path); }
 
 private:

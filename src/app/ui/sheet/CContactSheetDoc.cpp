@@ -68,6 +68,15 @@ void CContactSheetDoc::ReportDropFailures(std::vector<std::string> names) {
     wxMessageBox(wxString::FromUTF8(text), wxString::FromUTF8(LoadTranslatedString(57344)), wxOK | wxICON_WARNING);
 }
 
+void CContactSheetDoc::ImageRenamed(const NimbalCore::FilePathSpec& oldPath, const NimbalCore::FilePathSpec& newPath) {
+    try {
+        ContactSheet::ImageRenamed(oldPath, newPath);
+    } catch (const YlmErrp&) {
+        // An image this sheet does not list: its list stays as it is.
+    }
+    if (!IsRenaming()) UpdateAllViews();
+}
+
 void CContactSheetDoc::ActivateImage(const NimbalCore::FilePathSpec&) {
     if (wxView* view = GetFirstView())
         if (wxWindow* frame = view->GetFrame()) frame->Raise();

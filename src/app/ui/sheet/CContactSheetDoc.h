@@ -19,6 +19,9 @@ public:
     std::vector<NimbalCore::ImageRendering*> GetSelectedRenderings() override;
 
     void ReportDropFailures(std::vector<std::string> names) override;
+    // The sheet's list takes the new name and its slides their new order,
+    // except while the sheet's own Rename runs (it updates once at its end).
+    void ImageRenamed(const NimbalCore::FilePathSpec& oldPath, const NimbalCore::FilePathSpec& newPath) override;
     void ActivateImage(const NimbalCore::FilePathSpec& path) override;
     bool ContainsImage(const NimbalCore::FilePathSpec& path) override { return ContactSheet::ContainsImage(path); }
 

@@ -9,6 +9,7 @@ class CContactSheetView : public CKeyPollView {
 public:
     bool OnCreate(wxDocument* doc, long flags) override;
     void OnDraw(wxDC*) override {}
+    // The slides follow the sheet's list: kept, added, re-ordered, removed.
     void OnUpdate(wxView* sender, wxObject* hint) override;
     bool OnClose(bool deleteWindow) override;
 

@@ -8,16 +8,29 @@
 #include <wx/dcbuffer.h>
 #include <wx/image.h>
 
-CSlideMountView::CSlideMountView(wxWindow* sheet, NimbalCore::ImageRendering* rendering)
+CSlideMountView::CSlideMountView(wxWindow* sheet, const NimbalCore::ImageRendering& rendering)
     : wxPanel(sheet, wxID_ANY, wxDefaultPosition, wxSize(kSlideSize, kSlideSize + 20)), rendering_(rendering) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &CSlideMountView::OnPaint, this);
+    if (NimbalCore::ImageRef* ref = rendering_.GetImage(); *ref) (*ref)->AddImageChangeCB(this);
 }
+
+CSlideMountView::~CSlideMountView() {
+    NimbalCore::ImageRef* ref = rendering_.GetImage();
+    if (!*ref) return;
+    try {
+        (*ref)->RemoveImageChangeCB(this);
+    } catch (const YlmErrp&) {
+        // Not registered any more.
+    }
+}
+
+void CSlideMountView::ImageRenamed(const NimbalCore::FilePathSpec&, const NimbalCore::FilePathSpec&) { Refresh(); }
 
 void CSlideMountView::MakeThumbnail() {
     tried_ = true;
-    NimbalCore::ImageRef* ref = rendering_ ? rendering_->GetImage() : nullptr;
-    if (!ref || !*ref) return;
+    NimbalCore::ImageRef* ref = rendering_.GetImage();
+    if (!*ref) return;
     try {
         NimbalCore::Image& image = **ref;
         image.EnsureOpen();
@@ -29,7 +42,7 @@ void CSlideMountView::MakeThumbnail() {
         array.SetBounds(NimbalCore::NbRect(0, 0, int32_t(r.Width() - 1), int32_t(r.Height() - 1)));
         array.SetRowBytes(int32_t(r.Width() * 3));
         array.Create(uint64_t(r.Width() * r.Height() * 3));
-        rendering_->RenderThumbnail(&array);
+        rendering_.RenderThumbnail(&array);
         wxImage picture(static_cast<int>(r.Width()), static_cast<int>(r.Height()));
         std::copy_n(static_cast<const unsigned char*>(array.GetData()), r.Width() * r.Height() * 3, picture.GetData());
         const double scale = std::min(double(kSlideSize - 16) / r.Width(), double(kSlideSize - 16) / r.Height());
@@ -52,8 +65,7 @@ void CSlideMountView::OnPaint(wxPaintEvent&) {
     dc.DrawRectangle(2, 2, kSlideSize - 4, kSlideSize - 4);
     if (thumbnail_.IsOk())
         dc.DrawBitmap(thumbnail_, (kSlideSize - thumbnail_.GetWidth()) / 2, (kSlideSize - thumbnail_.GetHeight()) / 2);
-    NimbalCore::ImageRef* ref = rendering_ ? rendering_->GetImage() : nullptr;
-    if (ref && *ref) {
+    if (NimbalCore::ImageRef* ref = rendering_.GetImage(); *ref) {
         dc.SetTextForeground(*wxWHITE);
         const wxString name = wxString::FromUTF8((*ref)->GetFileName());
         const wxSize extent = dc.GetTextExtent(name);

@@ -96,7 +96,7 @@ protected:
                           const NimbalCore::ImageProcessParam& params = {}) {
         auto* image = new ReviewImage("/photos/" + name, width, height);
         renderings_.push_back(std::make_unique<ImageRendering>(NimbalCore::ImageRef(image), params));
-        slides_.push_back(new CSlideMountView(sheet_, renderings_.back().get()));
+        slides_.push_back(new CSlideMountView(sheet_, *renderings_.back()));
         doc_->GetSelectionState()->push_back(slides_.back());
         return image;
     }

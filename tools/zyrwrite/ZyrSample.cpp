@@ -220,7 +220,9 @@ ZyrSample::Ifds ZyrSample::Fill(ZyrWriter& w, const ZyrSampleOptions& o) {
     }
     if (rawFamily && o.thumbTable) {
         w.Longs(p, 2313, {1});
-        w.Shorts(p, 2315, ramp(o.tableLength, 4095));
+        // Indexed by the header image's 8-bit samples: 256 entries onto the
+        // sensor's 12-bit scale, as bright as the picture it came from.
+        w.Shorts(p, 2315, ThumbTable());
     }
     if (o.toneCurve1) w.Shorts(p, 2341, ramp(4096, 3000));
     if (o.rowOffsets) w.Shorts(p, 1040, asWords(RowOffsets(o.sensorHeight)), 8);
@@ -366,7 +368,7 @@ std::vector<uint16_t> ZyrSample::KnotLists() {
             0, 12, 4095, 44};              // B
 }
 
-std::vector<uint16_t> ZyrSample::ThumbTable() { return Ramp(4096, 4095); }
+std::vector<uint16_t> ZyrSample::ThumbTable() { return Ramp(256, 4095); }
 
 std::vector<uint8_t> ZyrSample::BadColumnEntries(const std::vector<uint16_t>& columns) {
     std::vector<uint8_t> bytes;

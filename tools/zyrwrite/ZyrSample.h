@@ -81,7 +81,7 @@ struct ZyrSampleOptions {
     int32_t chromaLayout = -1;         // >= 0: 3692 (chromaSensitivity) and 3693
     uint32_t chromaSensitivity = 64;
     bool thumbSourceTable = true;      // 2317
-    // Entries of the 16-bit tables 291 (sensor data; not for 8-bit codes), 2301, 2305 and 2315;
+    // Entries of the 16-bit tables 291 (sensor data; not for 8-bit codes), 2301 and 2305;
     // fewer make a smaller file (fuzz seeds).
     uint32_t tableLength = 4096;
 };
@@ -120,7 +120,7 @@ public:
     static std::vector<uint8_t> GainPlanes(uint32_t tiles);  // three planes of tiles values
     static std::vector<int16_t> CurveSets();                 // tag 3601's 16-bit words
     static std::vector<uint16_t> KnotLists();                 // tag 3602's 16-bit words
-    static std::vector<uint16_t> ThumbTable();
+    static std::vector<uint16_t> ThumbTable();                // tag 2315: 256 entries, 0 ... 4095
     static bool IsVersion3(uint32_t version) { return (version >> 24) == 3; }
     // Tag 2311's bytes for the listed columns: kind 1, minimum level 1, the
     // column big-endian.

@@ -105,6 +105,10 @@ VqStatus JpegFileImage::ParseHeader(const uint8_t* header, uint32_t length) {
     if (ifd.nextIfd > kMaxNextIfd) return MapStatus(VQ_ERR_BAD_FILE);
     entryCounts_[1] = ifd.entryCount;
     if ((status = ReadThumbnailIfd(header, ifd, length))) return MapStatus(status);
+    // The record's full size is the thumbnail's here: the main picture is the
+    // JPEG stream, sized by its own directory.
+    storedWidth_ = uint32_t(std::max(thumbnailInfo_[6], 0));
+    storedHeight_ = uint32_t(std::max(thumbnailInfo_[7], 0));
 
     if ((status = renderer_->PrepareStages())) return MapStatus(status);
     const uint32_t geometry[9] = {rawDataOffset_, rawWidth_, rawHeight_, rawByteCount_, 0, 0, 0, 0, bytesPerSample_};

@@ -286,6 +286,11 @@ protected:
     // margins above, any other type restores them from here.
     int32_t savedMargins_[4] = {6, 6, 6, 6};
     uint32_t fullWidth_ = 0, fullHeight_ = 0;
+    // The size of the picture stored with the file's main directory (the raw
+    // files' header image), which the record's full width and height answer
+    // and VqGetThumbnail writes. 0 where a class keeps none: the sensor's size
+    // above answers then.
+    uint32_t storedWidth_ = 0, storedHeight_ = 0;
 
     // The entry index in the camera's list. The record's image index may show
     // the camera's own frame number instead; the camera finds the image's entry

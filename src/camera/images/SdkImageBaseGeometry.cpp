@@ -167,7 +167,9 @@ VqStatus SdkImageBase::GetGeometry(ImageGeometry* g) {
     const int rot = int(rotation);
     const bool swap = rot == 90 || rot == 270;
     if (rot == 0 || rot == 180 || swap) {
-        const int64_t fw = swap ? fullHeight_ : fullWidth_, fh = swap ? fullWidth_ : fullHeight_;
+        const bool stored = storedWidth_ != 0 && storedHeight_ != 0;
+        const int64_t sw = stored ? storedWidth_ : fullWidth_, sh = stored ? storedHeight_ : fullHeight_;
+        const int64_t fw = swap ? sh : sw, fh = swap ? sw : sh;
         const int64_t ow = (swap ? outputWindow_.height : outputWindow_.width) / s;
         const int64_t oh = (swap ? outputWindow_.width : outputWindow_.height) / s;
         g->activeWidth = to32(u(swap ? activeH : activeW));

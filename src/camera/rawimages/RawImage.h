@@ -79,6 +79,7 @@ public:
     VqStatus SetWhiteBalance(uint32_t type, const uint16_t* triple) override;
     VqStatus GetWhiteBalance(uint32_t* type, uint16_t* triple) override;
     VqStatus LoadCache(void* buffer, int32_t steps, int32_t* done) override;
+    VqStatus GetThumbnail(void* destination) override;
     VqStatus WriteWhiteBalanceFile(VqPathRecord path, void* data) override;
     VqStatus SetColourFlags() override;
     // Writes the stored settings record back when anything in it changed.

@@ -130,6 +130,8 @@ VqStatus RawImage::ReadMainIfd(const uint8_t* header, const RawIfdRecord& ifd) {
     info_.imageIndex = int32_t(ifd.imageNumber);
     fullWidth_ = ifd.width;
     fullHeight_ = ifd.height;
+    storedWidth_ = ifd.width;
+    storedHeight_ = ifd.height;
     if (ifd.dateTime[0]) SdkParseDateText(ifd.dateTime, info_.date);
 
     const bool colour = ifd.samplesPerPixel == 3 && info_.modelId != 19 && info_.modelId != 20;
@@ -172,6 +174,16 @@ VqStatus RawImage::ReadThumbnailIfd(const uint8_t* header, const RawIfdRecord& i
     std::memcpy(thumbnailInfo_, info, sizeof info);
     if ((status = SetParameterBytes(RP_THUMBNAIL_INFO, thumbnailInfo_, sizeof thumbnailInfo_))) return status;
     return SetParameter<const uint8_t*>(RP_THUMBNAIL_DATA, thumbnailBytes_.data());
+}
+
+VqStatus RawImage::GetThumbnail(void* destination) {
+    // Callers size the destination from the stored picture's size in the
+    // record; a thumbnail of any other size would leave part of it unwritten
+    // or run past it.
+    if (thumbnailInfo_[6] <= 0 || thumbnailInfo_[7] <= 0 || uint32_t(thumbnailInfo_[6]) != storedWidth_ ||
+        uint32_t(thumbnailInfo_[7]) != storedHeight_)
+        return VQ_ERR_BAD_FILE;
+    return SdkImageBase::GetThumbnail(destination);
 }
 
 VqStatus RawImage::CheckRawIfd(const RawIfdRecord& ifd) {

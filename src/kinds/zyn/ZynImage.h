@@ -283,6 +283,8 @@ private:
     void RenderStrip(const ImageProcessParam& params, const NbRect& window, int scale, VrelSharpenPlanes& layout,
                      ImageBufferRecord& buffer, ProgressRecord& progress, bool& grayscale, uint32_t& status);
     void ConvertThumbnail(const ImageProcessParam& params, PixelArray& destination);
+    void ThumbnailThroughInterface(const ImageProcessParam& params, PixelArray& destination);
+    void GrayThumbnailAsColour(const ImageProcessParam& params, PixelArray& destination);
     int32_t ReadExtensionWord(uint32_t id, uint32_t* status);
     float CurrentRotation();
 

@@ -6,6 +6,7 @@
 #include "NbErrorCodes.h"
 #include "PixelArray.h"
 #include "ProgressCB.h"
+#include "RenderBuffer.h"
 #include "StImageClosableFlagRestorer.h"
 #include "StImageRenderingFlagRestorer.h"
 #include "YlmErrp.h"
@@ -237,7 +238,46 @@ void ZynImage::RenderThumbnail(const ImageProcessParam& params, PixelArray& dest
     // A thumbnail turned by anything but a quarter turn is not one the
     // interface makes: said before anything changes.
     if (!IsQuarterTurn(params.rotation)) YLM_THROW(kThumbnailOp, NbErrBadRotation);
+    // A grey file has no colour output types.
+    if (!isColor_ && destination.GetChannels() > 1) GrayThumbnailAsColour(params, destination);
+    else ThumbnailThroughInterface(params, destination);
+}
 
+void ZynImage::GrayThumbnailAsColour(const ImageProcessParam& params, PixelArray& destination) {
+    const NbRect native = GetNativeThumbnailRect();
+    int64_t w = native.Width(), h = native.Height();
+    if (params.rotation == 90.0f || params.rotation == 270.0f) std::swap(w, h);
+    const int64_t bytes = destination.GetBytesPerSample();
+    const int64_t channels = destination.GetChannels();
+    const int64_t rowBytes = destination.GetRowBytes();
+    BlockOMemoryLock pin(&destination);
+    // The same refusal as the interface's road: nothing is written into a
+    // destination that cannot take the whole thumbnail.
+    if (w <= 0 || h <= 0 || (bytes != 1 && bytes != 2) || !destination.GetData() || rowBytes < w * channels * bytes ||
+        int64_t(destination.GetSize()) < rowBytes * h)
+        YLM_THROW(kThumbnailOp, NbErrThumbnailRenderFailed);
+
+    RenderBuffer gray;
+    gray.SetPixelType(PixelArray::Gray);
+    gray.SetBytesPerSample(int32_t(bytes));
+    gray.SetBounds(NbRect(0, 0, int32_t(w - 1), int32_t(h - 1)));
+    gray.SetRowBytes(int32_t(w * bytes));
+    gray.Create(uint64_t(w * h * bytes));
+    BlockOMemoryLock pinGray(&gray);
+    ThumbnailThroughInterface(params, gray);
+
+    const auto* from = static_cast<const uint8_t*>(gray.GetData());
+    auto* to = static_cast<uint8_t*>(destination.GetData());
+    for (int64_t y = 0; y < h; ++y) {
+        const uint8_t* in = from + y * w * bytes;
+        uint8_t* out = to + y * rowBytes;
+        for (int64_t x = 0; x < w; ++x)
+            for (int64_t c = 0; c < channels; ++c)
+                std::memcpy(out + (x * channels + c) * bytes, in + x * bytes, size_t(bytes));
+    }
+}
+
+void ZynImage::ThumbnailThroughInterface(const ImageProcessParam& params, PixelArray& destination) {
     // One thread's thumbnail from its first setting to its last.
     VqSection section(*this);
     int gray = 0;

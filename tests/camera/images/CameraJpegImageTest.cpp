@@ -138,6 +138,11 @@ TEST_F(CameraFileTest, SubsampledAndTurnedRenderingsTakeTheirPixels) {
 TEST_F(CameraFileTest, CameraJpegThumbnailTypesBalanceAndExtensions) {
     ZyrCameraFileOptions o;
     ASSERT_EQ(OpenCamera(o), 0u);
+    // The record's full size is the thumbnail directory's, which the
+    // thumbnail fills whole.
+    EXPECT_EQ(uint32_t(info_.geometry.fullWidth), o.thumbWidth);
+    EXPECT_EQ(uint32_t(info_.geometry.fullHeight), o.thumbHeight);
+    ASSERT_EQ(size_t(info_.geometry.fullBytes), size_t(o.thumbWidth) * o.thumbHeight * 3);
     std::vector<uint8_t> thumb(size_t(info_.geometry.fullBytes), 0);
     ASSERT_EQ(VqGetThumbnail(&info_, thumb.data()), 0u);
     for (uint32_t y = 0; y < o.thumbHeight; ++y)

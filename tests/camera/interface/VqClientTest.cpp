@@ -94,7 +94,8 @@ TEST(VqClient, PrintsTheRecordOfEachFamilyOrWhyItCannot) {
             {"fileKind", "0 (raw TIFF)"}, {"outputType", "4"},
             {"isColour", "1"},           {"colourSpace", "sRGB"},
             {"flags", "0x1bf8"},         {"whiteBalanceFileStatus", "0x6608"},
-            {"geometry.fullWidth", "64"}, {"geometry.fullHeight", "48"},
+            // The stored picture of the main directory: the header image.
+            {"geometry.fullWidth", "32"}, {"geometry.fullHeight", "24"},
             {"geometry.outputWidth", "60"}, {"geometry.outputHeight", "44"},
         };
     };

@@ -21,6 +21,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -392,6 +393,70 @@ TEST(ZynImageRenderTest, ThumbnailsEqualTheInterfacesAndRefuseArraysTheyCannotFi
     EXPECT_EQ(CodeOf([&] { zyn->RenderThumbnail(params, small); }), NbErrBadRotation);
     EXPECT_FALSE(zyn->IsRendering());
     EXPECT_TRUE(zyn->IsClosable());
+}
+
+// The thumbnail is the picture the file stores, at its own size, and every
+// pixel of the array that size asks for is written: an array filled with 0x00
+// and one filled with 0xFF come back equal. A grey file's thumbnail reaches an
+// RGB array (a slide's) as three equal channels of its grey thumbnail.
+TEST(ZynImageRenderTest, ThumbnailsAreTheStoredPictureWithEveryPixelWritten) {
+    struct Case {
+        const char* what;
+        Fixture kind;
+        bool grayArray;
+    };
+    const Case cases[] = {
+        {"colour file", Fixture::Family1, false},
+        {"grey file, grey array", Fixture::Mono, true},
+        {"grey file, RGB array", Fixture::Mono, false},
+    };
+    lumora::test::TempFolder files;
+    KindsScope scope;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ZyrSampleOptions o = FixtureOptions(c.kind, 320, 240);
+        o.thumbWidth = 40;
+        o.thumbHeight = 30;
+        const std::string path = WriteRaw(files, std::string(c.what) + ".ZYR", o);
+        ImageRef image;
+        ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0);
+        ZynImage* zyn = Zyn(image);
+        EXPECT_EQ(image->GetNativeThumbnailRect(), NbRect(0, 0, 39, 29));
+        EXPECT_EQ(image->GetThumbnailRect(), NbRect(0, 0, 39, 29));
+        for (int rotation : {0, 90}) {
+            SCOPED_TRACE(rotation);
+            ImageProcessParam params = *image->GetProcessParams();
+            params.rotation = float(rotation);
+            const int w = rotation == 90 ? 30 : 40, h = rotation == 90 ? 40 : 30;
+            const int channels = c.grayArray ? 1 : 3;
+            std::vector<uint8_t> got[2];
+            for (int fill : {0x00, 0xFF}) {
+                RenderBuffer array;
+                array.SetPixelType(c.grayArray ? PixelArray::Gray : PixelArray::RGB);
+                array.SetBytesPerSample(1);
+                array.SetBounds(NbRect(0, 0, w - 1, h - 1));
+                array.SetRowBytes(w * channels);
+                const size_t bytes = size_t(w) * size_t(h) * size_t(channels);
+                array.Create(bytes);
+                std::memset(array.GetData(), fill, bytes);
+                ASSERT_EQ(CodeOf([&] { zyn->RenderThumbnail(params, array); }), 0);
+                const auto* data = static_cast<const uint8_t*>(array.GetData());
+                got[fill ? 1 : 0].assign(data, data + bytes);
+            }
+            EXPECT_TRUE(got[0] == got[1]) << "a pixel of the array was left as it was";
+            const uint8_t brightest = *std::max_element(got[0].begin(), got[0].end());
+            EXPECT_GT(brightest, 0) << "the stored picture, not black";
+            if (c.kind == Fixture::Mono && !c.grayArray) {
+                const Picture gray = ThumbnailThroughCore(image, params, 8, true);
+                ASSERT_EQ(gray.data.size() * 3, got[0].size());
+                for (size_t i = 0; i < gray.data.size(); ++i)
+                    ASSERT_TRUE(got[0][3 * i] == gray.data[i] && got[0][3 * i + 1] == gray.data[i] &&
+                                got[0][3 * i + 2] == gray.data[i])
+                        << "pixel " << i;
+            }
+        }
+        EXPECT_FALSE(zyn->IsRendering());
+    }
 }
 
 TEST(ZynImageRenderTest, ACropAtAReducedScaleIsRefusedWithTheArrayUntouched) {

@@ -72,7 +72,7 @@ done
 "$cc" render "$dir/f1.zyr" "$dir/crop.ppm" --crop 8,4,39,27 --rotate 270 || fail "render crop"
 [ "$(head -c 13 "$dir/crop.ppm" | tr '\n' ' ')" = "P6 24 32 255 " ] || fail "crop header"
 "$cc" render "$dir/jpeg.zyr" "$dir/thumb.ppm" --thumbnail || fail "thumbnail"
-[ "$(head -c 13 "$dir/thumb.ppm" | tr '\n' ' ')" = "P6 64 48 255 " ] || fail "thumbnail header"
+[ "$(head -c 13 "$dir/thumb.ppm" | tr '\n' ' ')" = "P6 16 12 255 " ] || fail "thumbnail header"
 
 # The parameter sets: the image's own validates; a file that measured no
 # balance cannot make the automatic set.

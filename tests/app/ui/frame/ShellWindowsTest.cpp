@@ -5,6 +5,7 @@
 #include "AppCommands.h"
 #include "CBarDockManager.h"
 #include "CAbout.h"
+#include "CChildFrame.h"
 #include "CCropAspectRatioDlg.h"
 #include "CContactSheetView.h"
 #include "CImageSettings.h"
@@ -27,8 +28,10 @@
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
+#include <cstdio>
 #include <string>
 #include <typeinfo>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -60,6 +63,39 @@ public:
 
 private:
     bool ctrl_;
+};
+
+// What the process writes to standard error while it lives.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture() {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        file_ = std::tmpfile();
+        if (file_) dup2(fileno(file_), 2);
+    }
+    ~StandardErrorCapture() { Restore(); }
+    std::string Text() {
+        Restore();
+        std::string text;
+        if (!file_) return "no capture file";
+        std::rewind(file_);
+        char buffer[512];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) text.append(buffer, n);
+        return text;
+    }
+
+private:
+    void Restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        saved_ = -1;
+    }
+    int saved_ = -1;
+    std::FILE* file_ = nullptr;
 };
 
 TEST(SplashScreen, AClickEndsItAtOnceAndMakesTheFrameOnce) {
@@ -338,6 +374,32 @@ TEST_F(MainFrameTest, ASashDraggedPastABarsLimitEndsAtTheBarsClamp) {
     gui::WaitFor([&] { return bar->GetSize().x == 150; }, 2000);
     EXPECT_EQ(bar->GetSize().x, 150);
     EXPECT_EQ(bar->Geometry().sizeVert.cx, 150);
+}
+
+// A document window is a tab, not a top-level window: showing one and
+// closing it leaves standard error empty.
+TEST_F(MainFrameTest, ADocumentWindowShownAndClosedWritesNothingToStandardError) {
+    class BlankView : public wxView {
+    public:
+        void OnDraw(wxDC*) override {}
+    };
+    frame_->Show();
+    gui::OnScreen(frame_);
+    StandardErrorCapture capture;
+    auto* document = new wxDocument;
+    auto* view = new BlankView;
+    for (const char* title : {"Sheet", "Picture"}) {
+        auto* child = new CChildFrame(document, view, frame_, title);
+        view->SetFrame(child);
+        child->Show();
+        EXPECT_TRUE(gui::OnScreen(child)) << title;
+        gui::Settle(100);
+        child->Destroy();
+        gui::Settle(100);
+    }
+    delete view;
+    delete document;
+    EXPECT_EQ(capture.Text(), "");
 }
 
 TEST_F(MainFrameTest, TheCropChoiceFollowsTheModeAndTheCustomLabel) {

@@ -200,8 +200,9 @@ std::string CropGeometry::FormatRatioPart(float part) {
 }
 
 std::string CropGeometry::GetCustomCropLabel(int stringId) const {
+    // Width first, as the crop-ratio dialog asks for them.
     return SubstituteStrings(LoadTranslatedString(stringId),
-                             {FormatRatioPart(customHeight_), FormatRatioPart(customWidth_)});
+                             {FormatRatioPart(customWidth_), FormatRatioPart(customHeight_)});
 }
 
 int CropGeometry::RatioToStored(float part) {

@@ -66,8 +66,9 @@ public:
                                 int& handle, IntRect& crop, IntPoint& mouse) const;
 
     // The translated string stringId (59152 for menus, 59153 for the combo
-    // box) with the custom height and width parts in the user's number
-    // format, two decimals.
+    // box) with the custom width and height parts (in that order, as the
+    // crop-ratio dialog asks for them) in the user's number format, two
+    // decimals.
     std::string GetCustomCropLabel(int stringId) const;
     // One ratio part as the label shows it ("%1.5f", then the user's decimal
     // separator and grouping with two fraction digits).

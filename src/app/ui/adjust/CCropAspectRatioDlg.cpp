@@ -65,6 +65,11 @@ bool CCropAspectRatioDlg::ReadPart(const std::string& text, float& value, std::s
         message = TranslateString("Please enter a number between 0 and 9999.99.");
         return false;
     }
+    // A part of 0 makes no ratio.
+    if (read <= 0.0) {
+        message = TranslateString("Please enter a number greater than 0.");
+        return false;
+    }
     value = static_cast<float>(read);
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Asks for the two parts of a custom crop ratio (width X height), each a
-// number from 0 to 9999.99; OK is enabled only while both are.
+// number above 0 and at most 9999.99; OK is enabled only while both are.
 #include <wx/dialog.h>
 
 class wxButton;
@@ -13,8 +13,8 @@ public:
     float GetWidthPart() const { return width_; }
     float GetHeightPart() const { return height_; }
 
-    // A part as typed: true with the value when it reads as a number from 0
-    // to 9999.99 in the user's notation; else false and the message.
+    // A part as typed: true with the value when it reads as a number above 0
+    // and at most 9999.99 in the user's notation; else false and the message.
     static bool ReadPart(const std::string& text, float& value, std::string& message);
 
 private:

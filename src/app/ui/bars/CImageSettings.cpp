@@ -13,6 +13,7 @@
 
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/odcombo.h>
 #include <wx/sizer.h>
 #include <wx/slider.h>
 #include <wx/stattext.h>
@@ -29,11 +30,17 @@ CImageSettings::CImageSettings(CMainFrame* frame)
     toolsRow_ = new wxBoxSizer(wxHORIZONTAL);
     column->Add(toolsRow_, 0, wxALL, 3);
 
+    // The crop choice has a row of its own, as wide as the bar, so that a
+    // custom ratio's label shows whole.
+    auto* cropRow = new wxBoxSizer(wxHORIZONTAL);
+    cropRow->Add(Label(this, "Crop:"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
+    crop_ = new wxOwnerDrawnComboBox(this, 1172, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0, nullptr,
+                                     wxCB_READONLY);
+    cropRow->Add(crop_, 1, wxEXPAND);
+    column->Add(cropRow, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 4);
+
     auto* grid = new wxFlexGridSizer(2, 4, 6);
     grid->AddGrowableCol(1);
-    grid->Add(Label(this, "Crop:"), 0, wxALIGN_CENTER_VERTICAL);
-    crop_ = new wxChoice(this, 1172);
-    grid->Add(crop_, 1, wxEXPAND);
     grid->Add(Label(this, "Exposure:"), 0, wxALIGN_CENTER_VERTICAL);
     exposure_ = new wxSlider(this, 1009, 0, -20, 20);
     grid->Add(exposure_, 1, wxEXPAND);
@@ -63,7 +70,7 @@ CImageSettings::CImageSettings(CMainFrame* frame)
     logo_ = new wxStaticText(this, 1237, "Lumora");
     column->Add(logo_, 0, wxALL, 4);
     SetSizer(column);
-    crop_->Bind(wxEVT_CHOICE, &CImageSettings::OnCropSelChange, this);
+    crop_->Bind(wxEVT_COMBOBOX, &CImageSettings::OnCropSelChange, this);
 }
 
 bool CImageSettings::InitBar() {

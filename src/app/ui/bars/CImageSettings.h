@@ -8,6 +8,7 @@ class CMainFrame;
 class CAutoExposureBar;
 class CToolsBar;
 class wxChoice;
+class wxOwnerDrawnComboBox;
 class wxSlider;
 class wxStaticText;
 
@@ -23,7 +24,7 @@ public:
     void UpdateCropChoice();
 
     CToolsBar* GetToolsBar() const { return toolsBar_; }
-    wxChoice* GetCropChoice() const { return crop_; }
+    wxOwnerDrawnComboBox* GetCropChoice() const { return crop_; }
 
 private:
     void OnCropSelChange(wxCommandEvent& event);
@@ -34,7 +35,10 @@ private:
     CToolsBar* toolsBar_ = nullptr;
     CAutoExposureBar* autoExposure_ = nullptr;
     CAutoAtCaptureBar* autoAtCapture_ = nullptr;
-    wxChoice* crop_ = nullptr;
+    // Drawn by the program: choosing the item already shown must still
+    // reach the bar (choosing "Other..." again reopens the ratio dialog),
+    // which the toolkit's own drop-down list does not report.
+    wxOwnerDrawnComboBox* crop_ = nullptr;
     wxSlider* exposure_ = nullptr;
     wxSlider* whitePoint_ = nullptr;
     wxChoice* balance_ = nullptr;

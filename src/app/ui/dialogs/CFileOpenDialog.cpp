@@ -22,6 +22,11 @@ void CFileOpenDialog::Accept() {
     // The file must exist; a folder is opened in the tree instead.
     std::error_code ec;
     const std::string path = GetPath();
-    if (std::filesystem::is_regular_file(path, ec)) FileTreeDialog::Accept();
+    if (std::filesystem::is_regular_file(path, ec)) {
+        // The folder the next Open starts in is the opened file's, wherever
+        // the name field led.
+        presenter_.SelectionChanged(path);
+        FileTreeDialog::Accept();
+    }
     else if (std::filesystem::is_directory(path, ec)) SelectPath(path);
 }

@@ -54,7 +54,9 @@ FileTreeDialog::FileTreeDialog(wxWindow* parent, const wxString& title, const wx
     auto* nameRow = new wxBoxSizer(wxHORIZONTAL);
     nameRow->Add(new wxStaticText(this, kPickerFileNameLabel, "File &name:", wxDefaultPosition, wxSize(90, -1)), 0,
                  wxALIGN_CENTRE_VERTICAL | wxRIGHT, 5);
-    name_ = new wxTextCtrl(this, kPickerFileNameEdit);
+    // Enter in the name field presses the dialog's button.
+    name_ = new wxTextCtrl(this, kPickerFileNameEdit, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                           wxTE_PROCESS_ENTER);
     nameRow->Add(name_, 1, wxALIGN_CENTRE_VERTICAL);
     nameRow->Add(new wxButton(this, wxID_OK, okLabel), 0, wxLEFT, 8);
 
@@ -86,6 +88,7 @@ FileTreeDialog::FileTreeDialog(wxWindow* parent, const wxString& title, const wx
         SelectionChanged(GetPath());
         TypeChanged(GetFilterIndex());
     });
+    name_->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) { Accept(); });
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Accept(); }, wxID_OK);
 }
 

@@ -11,4 +11,11 @@ public:
     CChildFrame(wxDocument* doc, wxView* view, wxAuiMDIParentFrame* parent, const wxString& title);
     // A new document window in the main frame; null without a main frame.
     static CChildFrame* Make(wxDocument* doc, wxView* view);
+
+#ifdef __WXGTK__
+    // A tab is a plain child window: its widget is not a GTK window, so the
+    // top-level window's handling of being realized (decorations, icons,
+    // resize grip) must not run for it.
+    void GTKHandleRealized() override { wxWindow::GTKHandleRealized(); }
+#endif
 };

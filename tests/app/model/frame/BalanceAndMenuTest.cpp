@@ -160,7 +160,7 @@ TEST_P(ContextMenu, UnknownCurrentToolBecomesSelect) {
 
 TEST_P(ContextMenu, CtrlOnFreeformChecksOther) {
     frame.crop.SetCropMode(CropGeometry::kFreeform);
-    frame.crop.SetCustomRatio(1.5f, 2.0f);
+    frame.crop.SetCustomRatio(2.0f, 1.5f);  // height 2, width 1.5
     FakeMenu menu = Menu();
     auto rendering = Rendering(ImageProcessParam());
     PrepareImageContextMenu(&menu, &rendering, frame);

@@ -208,10 +208,11 @@ TEST(CropGeometry, CustomRatioIsStoredTimes10000) {
 TEST(CropGeometry, CustomLabelInThePointLocale) {
     setenv("LC_ALL", "C", 1);
     CropGeometry crop;
-    crop.SetCustomRatio(1.5f, 2.0f);
-    EXPECT_EQ(crop.GetCustomCropLabel(IDS_CROP_OTHER_MENU), "&Other (1.50 X 2.00)...");
-    EXPECT_EQ(crop.GetCustomCropLabel(IDS_CROP_OTHER_COMBO), "Other (1.50 X 2.00)...");
-    crop.SetCustomRatio(0.125f, 2.999f);
+    // Width first: a height part of 9 and a width part of 16 read 16 X 9.
+    crop.SetCustomRatio(9.0f, 16.0f);
+    EXPECT_EQ(crop.GetCustomCropLabel(IDS_CROP_OTHER_MENU), "&Other (16.00 X 9.00)...");
+    EXPECT_EQ(crop.GetCustomCropLabel(IDS_CROP_OTHER_COMBO), "Other (16.00 X 9.00)...");
+    crop.SetCustomRatio(2.999f, 0.125f);
     EXPECT_EQ(crop.GetCustomCropLabel(IDS_CROP_OTHER_COMBO), "Other (0.13 X 3.00)...");
     unsetenv("LC_ALL");
 }
@@ -238,12 +239,12 @@ private:
 
 TEST_F(CommaLocaleLabel, UserSeparatorsAndTwoDecimals) {
     CropGeometry crop;
-    crop.SetCustomRatio(1.5f, 2.0f);
+    crop.SetCustomRatio(2.0f, 1.5f);
     EXPECT_EQ(crop.GetCustomCropLabel(IDS_CROP_OTHER_MENU), "&Other (1,50 X 2,00)...");
     // Thousands are grouped the user's way (a narrow no-break space here).
     const std::string separator = ToUserNumberFormat("1000.0", 0).substr(1, ToUserNumberFormat("1000.0", 0).size() - 4);
     EXPECT_FALSE(separator.empty());
-    crop.SetCustomRatio(12345.5f, 9.999f);
+    crop.SetCustomRatio(9.999f, 12345.5f);
     EXPECT_EQ(crop.GetCustomCropLabel(IDS_CROP_OTHER_COMBO), "Other (12" + separator + "345,50 X 10,00)...");
 }
 

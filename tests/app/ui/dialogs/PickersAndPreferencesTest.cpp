@@ -1,3 +1,4 @@
+#include "AppCommands.h"
 #include "CFileBrowseDialog.h"
 #include "CFileOpenDialog.h"
 #include "CFileSaveDialog.h"
@@ -6,6 +7,8 @@
 #include "FakeShell.h"
 #include "GuiTest.h"
 #include "LocalizedText.h"
+#include "ProfileItem.h"
+#include "ProfileItemManager.h"
 #include "RenameValidation.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +95,43 @@ TEST_F(PickerTest, OpenDialogOpensOnlyExistingFilesAndCancelChoosesNothing) {
     EXPECT_EQ(again.ShowModal(), wxID_OK);
     EXPECT_EQ(again.GetPath(), Photos() + "/a.tif");
     EXPECT_EQ(settings.Read(), before);
+}
+
+// Enter in the name field opens the file it names, and the next Open starts
+// in that file's folder, which the settings keep.
+TEST_F(PickerTest, EnterInTheNameFieldOpensTheFileAndTheNextOpenStartsInItsFolder) {
+    const std::string other = (settings.Dir() / "Other").string();
+    std::filesystem::create_directories(other);
+    std::ofstream(other + "/b.tif") << "x";
+    ProfileItemManager().SetString(PI_LAST_FILE_OPEN_PATH, Photos());
+    std::vector<std::string> opened;
+    auto open = [&](const std::string& path) { opened.push_back(path); };
+    {
+        gui::ModalScenario scenario([&](wxDialog* d) {
+            auto* name = static_cast<wxTextCtrl*>(d->FindWindow(kPickerFileNameEdit));
+            name->ChangeValue(other + "/b.tif");
+            gui::Key(name, WXK_RETURN);
+            if (d->IsModal()) gui::WaitFor([d] { return !d->IsModal(); }, 3000);
+            EXPECT_FALSE(d->IsModal()) << "Enter did not open the file";
+            if (d->IsModal()) d->EndModal(wxID_CANCEL);
+        });
+        RunOpenCommand(nullptr, open);
+    }
+    EXPECT_EQ(opened, std::vector<std::string>{other + "/b.tif"});
+    std::string stored;
+    ProfileItemManager().GetString(PI_LAST_FILE_OPEN_PATH, stored);
+    EXPECT_EQ(stored, other);
+
+    std::string startedIn;
+    {
+        gui::ModalScenario scenario([&](wxDialog* d) {
+            startedIn = static_cast<CFileOpenDialog*>(d)->GetPath();
+            d->EndModal(wxID_CANCEL);
+        });
+        RunOpenCommand(nullptr, open);
+    }
+    EXPECT_EQ(startedIn, other);
+    EXPECT_EQ(opened.size(), 1u);
 }
 
 TEST_F(PickerTest, SaveSelectedRejectsABadRenameAndCancelStoresNothing) {

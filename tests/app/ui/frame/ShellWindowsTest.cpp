@@ -5,6 +5,7 @@
 #include "AppCommands.h"
 #include "CBarDockManager.h"
 #include "CAbout.h"
+#include "CChildFrame.h"
 #include "CCropAspectRatioDlg.h"
 #include "CContactSheetView.h"
 #include "CImageSettings.h"
@@ -15,6 +16,7 @@
 #include "FakeKeys.h"
 #include "FrenchTable.h"
 #include "GuiTest.h"
+#include "LocalizedText.h"
 #include "ProfileItemManager.h"
 #include "WxCommandId.h"
 
@@ -23,12 +25,15 @@
 #include <wx/menu.h>
 #include <wx/statusbr.h>
 #include <wx/choice.h>
+#include <wx/odcombo.h>
 #include <wx/docview.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
+#include <cstdio>
 #include <string>
 #include <typeinfo>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -60,6 +65,39 @@ public:
 
 private:
     bool ctrl_;
+};
+
+// What the process writes to standard error while it lives.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture() {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        file_ = std::tmpfile();
+        if (file_) dup2(fileno(file_), 2);
+    }
+    ~StandardErrorCapture() { Restore(); }
+    std::string Text() {
+        Restore();
+        std::string text;
+        if (!file_) return "no capture file";
+        std::rewind(file_);
+        char buffer[512];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) text.append(buffer, n);
+        return text;
+    }
+
+private:
+    void Restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        saved_ = -1;
+    }
+    int saved_ = -1;
+    std::FILE* file_ = nullptr;
 };
 
 TEST(SplashScreen, AClickEndsItAtOnceAndMakesTheFrameOnce) {
@@ -139,13 +177,14 @@ TEST(OpenCommands, CancellingThePickersOpensNothingAndKeepsTheSettings) {
     EXPECT_EQ(settings.Read(), before);
 }
 
-TEST(CropAspectRatioDialog, ReadsPartsFromZeroTo9999Point99) {
+TEST(CropAspectRatioDialog, ReadsPartsAboveZeroUpTo9999Point99) {
     const struct {
         const char* text;
         bool ok;
         float value;
-    } cases[] = {{"1.5", true, 1.5f}, {"0", true, 0.0f},       {"9999.99", true, 9999.99f}, {"10000", false, 0},
-                 {"-1", false, 0},    {"", false, 0},          {"abc", false, 0},           {"2x", false, 0},
+    } cases[] = {{"1.5", true, 1.5f},  {"0", false, 0},   {"0.00", false, 0}, {"-0", false, 0},
+                 {"0.001", true, 0.001f}, {"9999.99", true, 9999.99f}, {"10000", false, 0},
+                 {"-1", false, 0},     {"", false, 0},    {"abc", false, 0},  {"2x", false, 0},
                  {" 3 ", true, 3.0f}};
     for (const auto& c : cases) {
         float value = -7;
@@ -166,6 +205,10 @@ TEST(CropAspectRatioDialog, OkIsOnlyEnabledWhileBothPartsAreNumbersAndCancelKeep
         auto* ok = d->FindWindow(wxID_OK);
         ASSERT_TRUE(width && ok);
         width->SetValue("");
+        EXPECT_FALSE(ok->IsEnabled());
+        width->SetValue("3");
+        EXPECT_TRUE(ok->IsEnabled());
+        width->SetValue("0");
         EXPECT_FALSE(ok->IsEnabled());
         width->SetValue("3");
         EXPECT_TRUE(ok->IsEnabled());
@@ -340,8 +383,34 @@ TEST_F(MainFrameTest, ASashDraggedPastABarsLimitEndsAtTheBarsClamp) {
     EXPECT_EQ(bar->Geometry().sizeVert.cx, 150);
 }
 
+// A document window is a tab, not a top-level window: showing one and
+// closing it leaves standard error empty.
+TEST_F(MainFrameTest, ADocumentWindowShownAndClosedWritesNothingToStandardError) {
+    class BlankView : public wxView {
+    public:
+        void OnDraw(wxDC*) override {}
+    };
+    frame_->Show();
+    gui::OnScreen(frame_);
+    StandardErrorCapture capture;
+    auto* document = new wxDocument;
+    auto* view = new BlankView;
+    for (const char* title : {"Sheet", "Picture"}) {
+        auto* child = new CChildFrame(document, view, frame_, title);
+        view->SetFrame(child);
+        child->Show();
+        EXPECT_TRUE(gui::OnScreen(child)) << title;
+        gui::Settle(100);
+        child->Destroy();
+        gui::Settle(100);
+    }
+    delete view;
+    delete document;
+    EXPECT_EQ(capture.Text(), "");
+}
+
 TEST_F(MainFrameTest, TheCropChoiceFollowsTheModeAndTheCustomLabel) {
-    wxChoice* choice = frame_->GetImageSettings()->GetCropChoice();
+    auto* choice = frame_->GetImageSettings()->GetCropChoice();
     frame_->State().crop.SetCustomRatio(1.5f, 2.0f);
     frame_->SetCropMode(8);
     EXPECT_EQ(choice->GetSelection(), 8);
@@ -349,6 +418,75 @@ TEST_F(MainFrameTest, TheCropChoiceFollowsTheModeAndTheCustomLabel) {
     frame_->SetCropMode(12);
     EXPECT_EQ(frame_->State().crop.GetCropMode(), 0);
     EXPECT_EQ(choice->GetSelection(), 0);
+}
+
+// Choosing "Other..." in the bar opens the ratio dialog every time, also
+// when it is the item shown already; the parts typed come back width first
+// and the bar shows the whole label.
+TEST_F(MainFrameTest, ChoosingOtherInTheBarAgainReopensTheRatioDialog) {
+    frame_->State().crop.SetCustomRatio(2.0f, 1.5f);
+    frame_->SetCropMode(8);
+    // The bars float in a cascade; the ones above Image Controls step aside.
+    wxAuiManager& aui = frame_->GetAuiManager();
+    aui.GetPane("OutputHistogram").Hide();
+    aui.GetPane("ImageInfo").Hide();
+    aui.Update();
+    frame_->Show();
+    CImageSettings* bar = frame_->GetImageSettings();
+    wxWindow* crop = bar->GetCropChoice();
+    wxItemContainer* items = bar->GetCropChoice();
+    ASSERT_TRUE(gui::OnScreen(crop));
+    gui::Settle(200);
+    // A click opens the list on the item shown; Enter chooses it.
+    auto chooseShownItem = [crop] {
+        gui::Click(crop);
+        gui::Settle(200);
+        gui::KeyHere(WXK_RETURN);
+        gui::Settle(200);
+    };
+    int dialogs = 0;
+    std::string shownParts;
+    {
+        gui::ModalScenario scenario([&](wxDialog* d) {
+            ++dialogs;
+            auto* width = dynamic_cast<wxTextCtrl*>(d->FindWindow(1175));
+            auto* height = dynamic_cast<wxTextCtrl*>(d->FindWindow(1176));
+            ASSERT_TRUE(width && height);
+            shownParts = (width->GetValue() + " X " + height->GetValue()).utf8_string();
+            width->SetValue("16");
+            height->SetValue("9");
+            gui::Click(d->FindWindow(wxID_OK));
+            if (d->IsModal()) d->EndModal(wxID_CANCEL);
+        });
+        chooseShownItem();
+        gui::WaitFor([&] { return dialogs == 1 && !wxDynamicCast(wxGetActiveWindow(), wxDialog); }, 3000);
+    }
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(shownParts, ToLocaleDecimalPoint("1.5") + " X 2");
+    EXPECT_FLOAT_EQ(frame_->State().crop.GetCustomWidthPart(), 16.0f);
+    EXPECT_FLOAT_EQ(frame_->State().crop.GetCustomHeightPart(), 9.0f);
+    // Width first, in the user's number format.
+    const std::string label = "Other (" + ToUserNumberFormat("16", 2) + " X " + ToUserNumberFormat("9", 2) + ")...";
+    EXPECT_EQ(items->GetString(8).utf8_string(), label);
+    EXPECT_EQ(items->GetSelection(), 8);
+    if (auto* combo = dynamic_cast<wxComboCtrl*>(crop)) {
+        gui::Settle(100);
+        EXPECT_LE(combo->GetTextExtent(items->GetString(8)).x, combo->GetTextRect().width)
+            << "the label is cut";
+    } else {
+        ADD_FAILURE() << "the crop choice does not say how much text it shows";
+    }
+    {
+        gui::ModalScenario scenario([&](wxDialog* d) {
+            ++dialogs;
+            d->EndModal(wxID_CANCEL);
+        });
+        chooseShownItem();
+        gui::WaitFor([&] { return dialogs == 2; }, 3000);
+    }
+    EXPECT_EQ(dialogs, 2) << "choosing Other again did not open the dialog";
+    EXPECT_EQ(frame_->State().crop.GetCropMode(), 8);
+    EXPECT_EQ(items->GetString(8).utf8_string(), label);
 }
 
 } // namespace

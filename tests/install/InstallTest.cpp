@@ -12,7 +12,7 @@
 namespace {
 
 class InstallTest : public ProgramTest {
-protected:
+  protected:
     void SetUp() override {
         ProgramTest::SetUp();
         if (HasFatalFailure()) return;
@@ -25,8 +25,9 @@ protected:
         ASSERT_EQ(std::system(install.c_str()), 0) << ReadFile(log);
         // The test itself runs with variables that point into the build tree;
         // what it starts from here on must not see them.
-        for (const char* name : {"LUMORA_PROGRAM_DIR", "LUMORA_SYSTEM_DIR", "LUMORA_BUILD_DIR", "LUMORA_TEST_DATA",
-                                 "LUMORA_CONFIG_FILE", "LUMORA_PREF_DIR", "LD_LIBRARY_PATH", "LD_PRELOAD"})
+        for (const char* name :
+             {"LUMORA_PROGRAM_DIR", "LUMORA_SYSTEM_DIR", "LUMORA_BUILD_DIR", "LUMORA_TEST_DATA",
+              "LUMORA_CONFIG_FILE", "LUMORA_PREF_DIR", "LD_LIBRARY_PATH", "LD_PRELOAD"})
             unsetenv(name);
         // Nor the working folder CTest gave (a child inherits it and PWD).
         ASSERT_EQ(chdir(root_.c_str()), 0);
@@ -59,14 +60,15 @@ std::set<std::string> NamesIn(const fs::path& folder) {
 
 TEST_F(InstallTest, InstallsTheProgramItsModulesAndTheSystemFolderButNoTestTools) {
     const std::set<std::string> program{
-        "Lumora", "LumoraUIStrings.u16", "OrvexCMSC.so", "PlugIns/ZynFolder.so", "TalpScale.so", "TalpSharp.so",
-        "VrelSharpenLib.so", "ZynPlover.so", "ZynWren3.so", "ZynWren4.so", "libKestra.so", "libLumoraVq.so",
-        "libORVEXCMS.so", "liblumora_platform.so"};
+        "Lumora",       "LumoraUIStrings.u16", "OrvexCMSC.so",   "PlugIns/ZynFolder.so", "TalpScale.so",
+        "TalpSharp.so", "VrelSharpenLib.so",   "ZynPlover.so",   "ZynWren3.so",          "ZynWren4.so",
+        "libKestra.so", "libLumoraVq.so",      "libORVEXCMS.so", "liblumora_platform.so"};
     EXPECT_EQ(NamesIn(ProgramFolder()), program);
     // The link in bin/ reaches the program, and the program's folder reaches
     // the system folder the way the program looks for it.
     EXPECT_EQ(fs::canonical(prefix_ / "bin" / "lumora"), fs::canonical(ProgramFolder() / "Lumora"));
-    EXPECT_EQ(fs::canonical(ProgramFolder() / ".." / "share" / "lumora" / "system"), fs::canonical(SystemFolder()));
+    EXPECT_EQ(fs::canonical(ProgramFolder() / ".." / "share" / "lumora" / "system"),
+              fs::canonical(SystemFolder()));
     EXPECT_TRUE(fs::is_regular_file(SystemFolder() / "VqAPI.prf"));
     EXPECT_TRUE(fs::is_directory(SystemFolder() / "orvex" / "vxfms"));
     const fs::path builtColours = build_ / "share" / "lumora" / "system" / "spool" / "drivers" / "color";
@@ -89,8 +91,7 @@ TEST_F(InstallTest, InstallsTheProgramItsModulesAndTheSystemFolderButNoTestTools
     }
 }
 
-template <typename T, size_t N>
-std::vector<double> Values(const T (&field)[N]) {
+template <typename T, size_t N> std::vector<double> Values(const T (&field)[N]) {
     return std::vector<double>(field, field + N);
 }
 
@@ -101,21 +102,30 @@ TEST_F(InstallTest, TheInstalledSettingsFileHoldsTheFactoryValues) {
     using lumora::vq::SensorGroup;
     DriverSettings factory;
     factory.ApplyDefaults();
-    DriverSettings installed;  // every value 0 until the file sets it
+    DriverSettings installed; // every value 0 until the file sets it
     ASSERT_EQ(installed.LoadFile(SystemFolder() / DriverSettings::kFileName), 0u);
-    for (int key = 0; key < DriverSettings::kKeyCount; ++key) EXPECT_TRUE(installed.KeyRead(key)) << key;
+    for (int key = 0; key < DriverSettings::kKeyCount; ++key)
+        EXPECT_TRUE(installed.KeyRead(key)) << key;
     for (SensorGroup group : {SensorGroup::M3, SensorGroup::M5, SensorGroup::M6}) {
         const auto& want = factory.Group(group);
         const auto& got = installed.Group(group);
         const std::vector<std::pair<std::vector<double>, std::vector<double>>> fields{
-            {Values(want.hiSatMatrix), Values(got.hiSatMatrix)}, {Values(want.loSatMatrix), Values(got.loSatMatrix)},
-            {Values(want.rgbMatrix), Values(got.rgbMatrix)},     {Values(want.mono), Values(got.mono)},
-            {Values(want.color), Values(got.color)},             {Values(want.irMono), Values(got.irMono)},
-            {Values(want.others), Values(got.others)},           {Values(want.daylight), Values(got.daylight)},
-            {Values(want.tungsten), Values(got.tungsten)},       {Values(want.fluorescent), Values(got.fluorescent)},
-            {Values(want.flash), Values(got.flash)},             {Values(want.none), Values(got.none)},
-            {Values(want.tStart), Values(got.tStart)},           {Values(want.tStop), Values(got.tStop)},
-            {Values(want.cCenter), Values(got.cCenter)},         {Values(want.sStart), Values(got.sStart)},
+            {Values(want.hiSatMatrix), Values(got.hiSatMatrix)},
+            {Values(want.loSatMatrix), Values(got.loSatMatrix)},
+            {Values(want.rgbMatrix), Values(got.rgbMatrix)},
+            {Values(want.mono), Values(got.mono)},
+            {Values(want.color), Values(got.color)},
+            {Values(want.irMono), Values(got.irMono)},
+            {Values(want.others), Values(got.others)},
+            {Values(want.daylight), Values(got.daylight)},
+            {Values(want.tungsten), Values(got.tungsten)},
+            {Values(want.fluorescent), Values(got.fluorescent)},
+            {Values(want.flash), Values(got.flash)},
+            {Values(want.none), Values(got.none)},
+            {Values(want.tStart), Values(got.tStart)},
+            {Values(want.tStop), Values(got.tStop)},
+            {Values(want.cCenter), Values(got.cCenter)},
+            {Values(want.sStart), Values(got.sStart)},
             {Values(want.sStop), Values(got.sStop)}};
         for (size_t f = 0; f < fields.size(); ++f)
             for (size_t i = 0; i < fields[f].first.size(); ++i)
@@ -150,7 +160,8 @@ TEST_F(InstallTest, TheInstalledProgramOpensAFolderWithNothingOfTheBuildTree) {
         colours = ColourCount(shot);
     }
     EXPECT_GT(colours, 5000);
-    ASSERT_EQ(std::system(("import -window root '" + (out_ / "installed-screen.png").string() + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("import -window root '" + (out_ / "installed-screen.png").string() + "'").c_str()),
+              0);
     EXPECT_EQ(WaitExit(lumora, 0ms), -1) << ReadFile(lumora.stderrFile);
 }
 
@@ -167,7 +178,8 @@ TEST_F(InstallTest, TheDesktopEntryIsValidAndZyrFilesGetTheirOwnType) {
         EXPECT_NE(text.find(type), std::string::npos) << type;
 
     const fs::path share = prefix_ / "share";
-    auto [updated, updateLog] = Run("update-mime-database '" + (share / "mime").string() + "'", "update-mime");
+    auto [updated, updateLog] =
+        Run("update-mime-database '" + (share / "mime").string() + "'", "update-mime");
     ASSERT_EQ(updated, 0) << updateLog;
     fs::copy_file(sample_ / "SAMPLE01.ZYR", root_ / "lower.zyr");
     // The desktop's own way of telling types (GIO), over the prefix's data
@@ -183,18 +195,19 @@ TEST_F(InstallTest, TheDesktopEntryIsValidAndZyrFilesGetTheirOwnType) {
 }
 
 TEST_F(InstallTest, AnOutsideCProgramBuiltWithPkgConfigOpensARawFile) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the installed libraries need the sanitizer runtime an outside program does not link";
-#endif
     // The prefix moved under DESTDIR: pkg-config is told where it is now.
     const std::string pkgConfig = "PKG_CONFIG_PATH='" + (prefix_ / "lib" / "pkgconfig").string() +
                                   "' pkg-config --define-variable=prefix='" + prefix_.string() + "' ";
     const fs::path program = root_ / "outside";
-    auto [built, buildLog] = Run("'" LUMORA_C_COMPILER "' -std=c11 -Wall -Wextra -Werror -o '" + program.string() +
-                                     "' '" LUMORA_OUTSIDE_SOURCE "' $(" + pkgConfig + "--cflags --libs lumora-vq)",
-                                 "outside-build");
+    const std::string compile = "'" LUMORA_C_COMPILER "' -std=c11 -Wall -Wextra -Werror -o '" +
+                                program.string() + "' '" LUMORA_OUTSIDE_SOURCE "' $(" + pkgConfig +
+                                "--cflags --libs lumora-vq) " + LUMORA_OUTSIDE_FLAGS;
+    auto [built, buildLog] = Run(compile, "outside-build");
     ASSERT_EQ(built, 0) << buildLog;
-    EXPECT_EQ(buildLog.find(build_.string()), std::string::npos) << buildLog;
+    auto [vqFlags, vqLog] = Run(pkgConfig + "--cflags --libs lumora-vq", "vq-flags");
+    EXPECT_EQ(vqFlags, 0) << vqLog;
+    EXPECT_NE(vqLog.find("-I" + (prefix_ / "include" / "lumora").string()), std::string::npos) << vqLog;
+    EXPECT_EQ(vqLog.find(build_.string()), std::string::npos) << vqLog;
     auto [kestraFlags, kestraLog] = Run(pkgConfig + "--cflags --libs kestra", "kestra-flags");
     EXPECT_EQ(kestraFlags, 0) << kestraLog;
     EXPECT_NE(kestraLog.find("-lKestra"), std::string::npos) << kestraLog;
@@ -202,14 +215,14 @@ TEST_F(InstallTest, AnOutsideCProgramBuiltWithPkgConfigOpensARawFile) {
     const std::string raw = (sample_ / "SAMPLE01.ZYR").string();
     // With the installed settings file, and without any.
     auto [withSettings, withOutput] =
-        Run("LUMORA_SYSTEM_DIR='" + (prefix_ / "share" / "lumora" / "system").string() + "' '" + program.string() +
-                "' '" + raw + "'",
+        Run("LUMORA_SYSTEM_DIR='" + (prefix_ / "share" / "lumora" / "system").string() + "' '" +
+                program.string() + "' '" + raw + "'",
             "outside-settings");
     auto [plain, plainOutput] = Run("'" + program.string() + "' '" + raw + "'", "outside-plain");
     ASSERT_EQ(withSettings, 0) << withOutput;
     ASSERT_EQ(plain, 0) << plainOutput;
-    EXPECT_EQ(withOutput.substr(0, withOutput.find('\n')), "open 0x6F03") << withOutput;  // settings read
-    EXPECT_EQ(plainOutput.substr(0, plainOutput.find('\n')), "open 0x6F02") << plainOutput;  // defaults kept
+    EXPECT_EQ(withOutput.substr(0, withOutput.find('\n')), "open 0x6F03") << withOutput;    // settings read
+    EXPECT_EQ(plainOutput.substr(0, plainOutput.find('\n')), "open 0x6F02") << plainOutput; // defaults kept
     EXPECT_NE(withOutput.find("image 60x44 model ZYNM11"), std::string::npos) << withOutput;
     EXPECT_NE(withOutput.find("rendered 7920 bytes, sum "), std::string::npos) << withOutput;
     EXPECT_EQ(withOutput.substr(withOutput.find('\n')), plainOutput.substr(plainOutput.find('\n')));

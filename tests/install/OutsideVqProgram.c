@@ -20,7 +20,8 @@ static void* takeStrip(void* buffer, uint32_t byteCount, int32_t userValue) {
     const unsigned char* bytes = (const unsigned char*)buffer;
     uint32_t i;
     (void)userValue;
-    for (i = 0; i < byteCount; ++i) hash = (hash ^ bytes[i]) * 16777619u;
+    for (i = 0; i < byteCount; ++i)
+        hash = (hash ^ bytes[i]) * 16777619u;
     delivered += byteCount;
     return buffer;
 }

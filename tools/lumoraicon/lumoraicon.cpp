@@ -62,18 +62,21 @@ uint32_t crc32(const uint8_t* data, size_t n, uint32_t crc = 0) {
         std::array<uint32_t, 256> t{};
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             t[i] = c;
         }
         return t;
     }();
     crc = ~crc;
-    for (size_t i = 0; i < n; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    for (size_t i = 0; i < n; ++i)
+        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
 void put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) out.push_back(uint8_t(v >> s));
+    for (int s = 24; s >= 0; s -= 8)
+        out.push_back(uint8_t(v >> s));
 }
 
 void chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
@@ -125,12 +128,13 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> raw;
     raw.reserve(size_t(size) * (size_t(size) * 4 + 1));
     for (int y = 0; y < size; ++y) {
-        raw.push_back(0);  // no filter
+        raw.push_back(0); // no filter
         for (int x = 0; x < size; ++x) {
             double r = 0, g = 0, b = 0, a = 0;
             for (int sy = 0; sy < kSamples; ++sy)
                 for (int sx = 0; sx < kSamples; ++sx) {
-                    const Rgba c = emblem((x + (sx + 0.5) / kSamples) / size, (y + (sy + 0.5) / kSamples) / size);
+                    const Rgba c =
+                        emblem((x + (sx + 0.5) / kSamples) / size, (y + (sy + 0.5) / kSamples) / size);
                     r += c.r * c.a;
                     g += c.g * c.a;
                     b += c.b * c.a;
@@ -147,7 +151,7 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> header;
     put32(header, uint32_t(size));
     put32(header, uint32_t(size));
-    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, no interlace
+    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8-bit RGBA, no interlace
     chunk(png, "IHDR", header);
     chunk(png, "IDAT", zlibStored(raw));
     chunk(png, "IEND", {});

@@ -227,6 +227,13 @@ constexpr auto kHandOver = 25s;
 constexpr auto kHandOver = 5s;
 #endif
 
+// A picture of the whole display, taken after the time the program is given
+// to finish drawing.
+inline void Shoot(const fs::path& png, std::chrono::milliseconds settle = 0ms) {
+    std::this_thread::sleep_for(settle);
+    ASSERT_EQ(std::system(("import -window root '" + png.string() + "'").c_str()), 0);
+}
+
 // The whole screen's picture has content: many colours, not one flat fill.
 inline int ColourCount(const fs::path& png) {
     return std::atoi(Capture("identify -format %k '" + png.string() + "'").c_str());

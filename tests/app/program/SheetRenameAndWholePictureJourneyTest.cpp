@@ -54,11 +54,6 @@ Point WindowPosition(const std::string& id, Point* size = nullptr) {
     return at;
 }
 
-void Shoot(const fs::path& png) {
-    std::this_thread::sleep_for(500ms);
-    ASSERT_EQ(std::system(("import -window root '" + png.string() + "'").c_str()), 0);
-}
-
 void Keys(const std::string& window, const std::string& keys) {
     std::system(("xdotool windowfocus --sync " + window + " key --delay 150 " + keys).c_str());
     std::this_thread::sleep_for(500ms);
@@ -99,7 +94,7 @@ TEST_F(SheetRenameJourney, RenameFromThePreview) {
     // The preview's document, and with it the frame's title, has the new name.
     EXPECT_TRUE(WaitForName(frame, "Zyn Lumora - ZEBRA.JPG")) << WindowName(frame);
     const fs::path preview = out_ / "preview-renamed.png";
-    Shoot(preview);
+    Shoot(preview, 500ms);
 
     // The folder's tab, then a dialog opened and cancelled over the sheet
     // (Help > About): the sheet paints again.
@@ -113,7 +108,7 @@ TEST_F(SheetRenameJourney, RenameFromThePreview) {
     if (!about.empty()) Keys(about, "Escape");
     for (int i = 0; i < 30 && IsVisible("^About"); ++i) std::this_thread::sleep_for(100ms);
     const fs::path sheet = out_ / "sheet-after-rename.png";
-    Shoot(sheet);
+    Shoot(sheet, 500ms);
     EXPECT_EQ(WaitExit(first, 0ms), -1) << "the program ended: " << ReadFile(first.stderrFile);
 
     // Six slides in a row, 162 pixels apart: the renamed picture's slide is
@@ -149,7 +144,7 @@ TEST_F(SheetRenameJourney, LargeJpegShowsWhole) {
     ASSERT_TRUE(WaitForName(frame, "Zyn Lumora - QUARTERS.JPG", 30)) << WindowName(frame);
     std::this_thread::sleep_for(1s);
     const fs::path shot = out_ / "large-preview.png";
-    Shoot(shot);
+    Shoot(shot, 500ms);
 
     // Each quarter shows, in its place, each a quarter of a 3 : 2 picture.
     const Box red = ColourBox(shot, "rgb(255,0,0)"), lime = ColourBox(shot, "rgb(0,255,0)"),

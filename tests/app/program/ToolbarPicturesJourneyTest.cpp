@@ -25,10 +25,6 @@ std::vector<std::string> NewWindows(const std::string& after, const std::string&
     return found;
 }
 
-void Shoot(const fs::path& file) {
-    ASSERT_EQ(std::system(("import -window root '" + file.string() + "'").c_str()), 0);
-}
-
 TEST_F(ProgramTest, TheBarsShowDrawnButtonsAndAMainToolbarButtonShowsItsTooltip) {
     Process program = Start({sample_.string()});
     const std::string frame = FindWindow("^Zyn Lumora");

@@ -5,6 +5,7 @@
 #include "CContactSheetDoc.h"
 #include "CMainFrame.h"
 #include "CSlideMountView.h"
+#include "SheetSlides.h"
 #include "CPreviewDoc.h"
 #include "CProgressDlg.h"
 #include "CSaveMsgDlg.h"
@@ -218,12 +219,7 @@ TEST_F(SendToWindowTest, ReplaceQuestionOffersCancelWhichKeepsTheFileAndTheSetti
     EXPECT_EQ(settings_.Read(), settingsBefore);
 }
 
-void CollectSlides(wxWindow* window, std::vector<CSlideMountView*>& slides) {
-    for (wxWindow* child : window->GetChildren()) {
-        if (auto* slide = dynamic_cast<CSlideMountView*>(child)) slides.push_back(slide);
-        CollectSlides(child, slides);
-    }
-}
+using gui::CollectSlides;
 
 // The menu command reaches the active document: the preview's image, then
 // the contact sheet's selection (an empty entry skipped). Finished JPEG

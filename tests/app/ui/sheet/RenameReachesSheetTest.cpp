@@ -5,6 +5,7 @@
 #include "CContactSheetDoc.h"
 #include "CPreviewDoc.h"
 #include "CSlideMountView.h"
+#include "SheetSlides.h"
 #include "GuiTest.h"
 #include "Image.h"
 #include "ImageRendering.h"
@@ -24,12 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void CollectSlides(wxWindow* window, std::vector<CSlideMountView*>& slides) {
-    for (wxWindow* child : window->GetChildren()) {
-        if (auto* slide = dynamic_cast<CSlideMountView*>(child)) slides.push_back(slide);
-        CollectSlides(child, slides);
-    }
-}
+using gui::CollectSlides;
 
 // The sheet's slides in the order the sheet shows them.
 std::vector<CSlideMountView*> ShownSlides(CContactSheetDoc* sheet) {

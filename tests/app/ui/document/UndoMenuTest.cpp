@@ -42,6 +42,21 @@ ItemState StateOf(CMainFrame* frame, int command) {
     return state;
 }
 
+// The Edit menu opened by its mnemonic, on a picture of the screen under
+// the build's test output; false when the picture could not be taken.
+bool ShootEditMenu(const std::string& name) {
+    const char* build = std::getenv("LUMORA_BUILD_DIR");
+    if (!build) return false;
+    const fs::path out = fs::path(build) / "tests" / "output" / "ui" / "UndoMenu";
+    fs::create_directories(out);
+    gui::KeyHere('E', wxMOD_ALT);
+    gui::Settle(400);
+    const bool taken = std::system(("import -window root '" + (out / name).string() + "'").c_str()) == 0;
+    gui::KeyHere(WXK_ESCAPE);
+    gui::Settle(200);
+    return taken;
+}
+
 float Rotation(CDocumentBase* doc) { return (*doc->GetSelectedImages().at(0)->GetImage())->GetProcessParams()->rotation; }
 
 TEST(UndoMenu, EditUndoAndRedoFollowTheStepsAndAnswerTheirKeys) {
@@ -88,6 +103,7 @@ TEST(UndoMenu, EditUndoAndRedoFollowTheStepsAndAnswerTheirKeys) {
     // Ctrl+Z, as the user presses it.
     frame->Raise();
     gui::Settle(100);
+    EXPECT_TRUE(ShootEditMenu("edit-menu-undo-rotate.png"));
     gui::KeyHere('Z', wxMOD_CONTROL);
     gui::WaitFor([&] { return Rotation(doc) == 0.0f; }, 3000);
     EXPECT_EQ(Rotation(doc), 0.0f);
@@ -97,6 +113,7 @@ TEST(UndoMenu, EditUndoAndRedoFollowTheStepsAndAnswerTheirKeys) {
     EXPECT_FALSE(undo.enabled);
     EXPECT_EQ(redo.text, "&Redo Rotate\tCtrl+Y");
     EXPECT_TRUE(redo.enabled);
+    EXPECT_TRUE(ShootEditMenu("edit-menu-redo-rotate.png"));
 
     gui::KeyHere('Y', wxMOD_CONTROL);
     gui::WaitFor([&] { return Rotation(doc) == 90.0f; }, 3000);

@@ -143,12 +143,14 @@ protected:
     }
     // The images' folder exists; their files need not.
     static std::string Path(const std::string& name) {
-        static const std::string folder = [] {
-            const auto path = std::filesystem::temp_directory_path() / ("lumora-undo-" + std::to_string(::getpid()));
-            std::filesystem::create_directories(path);
-            return path.string();
-        }();
-        return folder + "/" + name;
+        struct Folder {
+            Folder() { std::filesystem::create_directories(path); }
+            ~Folder() { std::filesystem::remove_all(path); }
+            const std::filesystem::path path =
+                std::filesystem::temp_directory_path() / ("lumora-undo-" + std::to_string(::getpid()));
+        };
+        static const Folder folder;
+        return (folder.path / name).string();
     }
     void TearDown() override {
         history_.reset();

@@ -152,6 +152,21 @@ public:
     bool HasThumbnail() override { return true; }
     bool GetCameraJPEGQuantizationTables(bool, int, int, int*, int*) override { return false; }
     std::vector<int> GetSupportedColorModes() override { return colorModes; }
+    std::string GetAnnotation() override { return annotationText; }
+    void SetAnnotation(const std::string& text) override { annotationText = text; }
+    // Each rename takes the next scripted code (0 or none: it succeeds) and
+    // renames the file, or only changes the path with renameInMemory.
+    void Rename(const FilePathSpec& newPath) override {
+        renamedTo.push_back(newPath.GetPath());
+        if (!renameCodes.empty()) {
+            const int code = renameCodes.front();
+            renameCodes.erase(renameCodes.begin());
+            if (code) YLM_THROW("FakeImage::Rename", code);
+        }
+        if (!renameInMemory) return Image::Rename(newPath);
+        previousPath_ = path_;
+        path_ = FilePathSpec(newPath.GetPath());
+    }
 
     // What the tests set and read.
     using Image::dateTimeString_;
@@ -190,6 +205,10 @@ public:
     ImageProcessParam sdkParams;
     ImageProcessParam lastRenderParams;
     std::vector<int> colorModes;
+    std::string annotationText;
+    std::vector<int> renameCodes;
+    std::vector<std::string> renamedTo;
+    bool renameInMemory = false;
 };
 
 } // namespace coretest

@@ -94,4 +94,16 @@ bool ImageRevert::IsUnchanged(const std::vector<ImageRendering*>& renderings) co
     return true;
 }
 
+void ImageRevert::RemoveRendering(const ImageRendering* rendering) {
+    const auto drop = [rendering](auto& entries) {
+        std::erase_if(entries, [rendering](const auto& entry) { return entry.rendering == rendering; });
+    };
+    drop(paramEntries_);
+    drop(iptcEntries_);
+    drop(tagEntries_);
+    drop(annotationEntries_);
+    drop(nameEntries_);
+    std::erase(renderings_, rendering);
+}
+
 } // namespace NimbalCore

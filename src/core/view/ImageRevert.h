@@ -56,6 +56,9 @@ public:
     // Whether the renderings still hold what was captured, position by
     // position, for every kind captured for as many renderings as listed.
     bool IsUnchanged(const std::vector<ImageRendering*>& renderings) const;
+    // Forgets a rendering that is about to go away, with everything
+    // captured of it; the others keep their order.
+    void RemoveRendering(const ImageRendering* rendering);
 
     bool CapturesParams() const { return captureParams_; }
     bool CapturesIPTC() const { return captureIPTC_; }

@@ -144,6 +144,23 @@ TEST_F(ImageRevertTest, EachKindOfSnapshotRestoresOnlyWhatItHolds) {
     EXPECT_FALSE(images_[1]->IsModified());
 }
 
+TEST_F(ImageRevertTest, AForgottenRenderingIsNeitherComparedNorRestored) {
+    ImageRevert all(list_, true, true, true, true, true);
+    Change();
+    all.RemoveRendering(list_[0]);
+    EXPECT_EQ(all.GetRenderings(), std::vector<ImageRendering*>{list_[1]});
+    ASSERT_EQ(all.GetNameEntries().size(), 1u);
+    EXPECT_EQ(all.GetNameEntries()[0].fileName, "B.ZYR");
+    all.Restore();
+    EXPECT_TRUE(images_[0]->IsTagged()) << "the forgotten image keeps its change";
+    EXPECT_EQ(images_[0]->annotation, "changed");
+    EXPECT_FALSE(images_[1]->IsTagged());
+    EXPECT_EQ(images_[1]->annotation, "note");
+    EXPECT_EQ(images_[1]->GetProcessParams()->exposureCompensation, 0.0f);
+    list_[1]->SetProcessParam(*images_[1]->GetProcessParams());
+    EXPECT_TRUE(all.IsUnchanged({list_[1]}));
+}
+
 TEST_F(ImageRevertTest, RestoringTheCropGroupKeepsTheOtherCurrentParameters) {
     ImageRevert revert(list_, true, true, true, false, false);
     Change();

@@ -13,6 +13,7 @@
 #include "ProfileItemManager.h"
 #include "RecentFileList.h"
 #include "StringIds.h"
+#include "UndoTextIds.h"
 #include "WxCommandId.h"
 #include "YlmErrp.h"
 
@@ -25,7 +26,12 @@
 
 namespace {
 
-enum DocumentCommand : int { kCommandRename = 33106, kCommandPasteSpecial = 33196 };
+enum DocumentCommand : int {
+    kCommandRename = 33106,
+    kCommandPasteSpecial = 33196,
+    kCommandUndo = 57643,
+    kCommandRedo = 57644,
+};
 
 enum RenameMessage : int {
     IDS_RENAME_FAILED = 60049,
@@ -45,7 +51,20 @@ struct DialogActiveScope {
 
 } // namespace
 
-CDocumentBase::CDocumentBase() {
+CDocumentBase::CDocumentBase(UndoHost* host)
+    : programHost_([this] { return DialogParent(); }), history_(*this, host ? *host : programHost_) {
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { Undo(); }, ToWxId(kCommandUndo));
+    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) {
+        const int text = GetUndoTextId();
+        event.SetText(wxString::FromUTF8(LoadTranslatedString(text)));
+        event.Enable(text != IDS_CANT_UNDO);
+    }, ToWxId(kCommandUndo));
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { Redo(); }, ToWxId(kCommandRedo));
+    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) {
+        const int text = GetRedoTextId();
+        event.SetText(wxString::FromUTF8(LoadTranslatedString(text)));
+        event.Enable(text != IDS_CANT_REDO);
+    }, ToWxId(kCommandRedo));
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnPasteSpecial(); }, ToWxId(kCommandPasteSpecial));
     Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) {
         CMainFrame* frame = TheMainFrame();
@@ -54,6 +73,24 @@ CDocumentBase::CDocumentBase() {
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnRename(); }, ToWxId(kCommandRename));
     Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) { event.Enable(!GetSelectedRenderings().empty()); },
          ToWxId(kCommandRename));
+}
+
+bool CDocumentBase::GetFocusedImage(NimbalCore::ImageRendering** rendering) {
+    const std::vector<NimbalCore::ImageRendering*> selected = GetSelectedImages();
+    *rendering = selected.empty() ? nullptr : selected.back();
+    return *rendering != nullptr;
+}
+
+void CDocumentBase::BeginUndo(int undoTextId, int redoTextId, bool keepParams, bool keepIPTC, bool keepTags,
+                              bool keepAnnotation, bool keepFileNames) {
+    history_.BeginUndo(undoTextId, redoTextId, keepParams, keepIPTC, keepTags, keepAnnotation, keepFileNames);
+}
+
+void CDocumentBase::BeginUndoForImages(NimbalCore::ImageRendering* rendering, int undoTextId, int redoTextId,
+                                       bool keepParams, bool keepIPTC, bool keepTags, bool keepAnnotation,
+                                       bool keepFileNames) {
+    history_.BeginUndoForImages(rendering, undoTextId, redoTextId, keepParams, keepIPTC, keepTags, keepAnnotation,
+                                keepFileNames);
 }
 
 wxWindow* CDocumentBase::DialogParent() {
@@ -69,7 +106,7 @@ void CDocumentBase::OnPasteSpecial() {
 
 void CDocumentBase::RunPasteSpecial() {
     if (GetSelectedRenderings().empty()) return;
-    BeginUndo(IDS_UNDO_PASTE_SPECIAL, IDS_REDO_PASTE_SPECIAL, true, true, true, false, nullptr);
+    BeginUndo(IDS_UNDO_PASTE_SPECIAL, IDS_REDO_PASTE_SPECIAL, true, true, true, false, false);
     int answer = wxID_CANCEL;
     std::vector<int> groups;
     try {
@@ -87,7 +124,10 @@ void CDocumentBase::RunPasteSpecial() {
         wxLogError("Lumora cannot paste the settings (error %d).", error.GetCode());
         return;
     }
-    if (answer != wxID_OK) RevertLastUndo(true);
+    if (answer == wxID_OK)
+        EndUndo();
+    else
+        RevertLastUndo(true);
 }
 
 void CDocumentBase::OnRename() {
@@ -171,21 +211,6 @@ void CDocumentBase::OnRename() {
     UpdateAllViews();
 }
 
-void CDocumentBase::BeginUndo(int undoTextId, int redoTextId, bool keepParams, bool keepIPTC, bool keepTags,
-                              bool keepAnnotation, const std::vector<std::string>* fileNames) {
-    (void)keepIPTC;
-    (void)keepTags;
-    (void)keepAnnotation;
-    (void)fileNames;
-    UndoStep step;
-    step.undoTextId = undoTextId;
-    step.redoTextId = redoTextId;
-    step.renderings = GetSelectedRenderings();
-    if (keepParams)
-        for (NimbalCore::ImageRendering* r : step.renderings) step.params.push_back(r->GetProcessParam());
-    undo_.push_back(std::move(step));
-}
-
 bool CDocumentBase::PasteSettings(const std::vector<int>& groups) {
     CMainFrame* frame = TheMainFrame();
     if (!frame || !frame->State().settingsCopied) return false;
@@ -196,32 +221,4 @@ bool CDocumentBase::PasteSettings(const std::vector<int>& groups) {
     for (NimbalCore::ImageRendering* r : renderings) r->ReloadProcessParam();
     ImagesChanged();
     return refused.empty();
-}
-
-void CDocumentBase::RevertLastUndo(bool pop) {
-    if (undo_.empty()) return;
-    UndoStep& step = undo_.back();
-    for (size_t i = 0; i < step.renderings.size() && i < step.params.size(); ++i) {
-        step.renderings[i]->SetProcessParam(step.params[i]);
-        step.renderings[i]->CommitProcessParam();
-    }
-    if (pop) undo_.pop_back();
-    ImagesChanged();
-}
-
-void CDocumentBase::RevertGroupsOfLastUndo(const std::vector<int>& groups) {
-    if (undo_.empty()) return;
-    UndoStep& step = undo_.back();
-    NimbalCore::IPTCNAARecord2 unchanged;
-    for (size_t i = 0; i < step.renderings.size() && i < step.params.size(); ++i) {
-        std::vector<NimbalCore::ImageRendering*> refused;
-        std::vector<int> paramGroups;
-        // The IPTC record and the tag are not part of the recorded settings.
-        for (int g : groups)
-            if (g != 8 && g != 9) paramGroups.push_back(g);
-        NimbalCore::ApplyParamGroupsToImages({step.renderings[i]}, step.params[i], paramGroups, false, unchanged,
-                                             refused);
-        step.renderings[i]->ReloadProcessParam();
-    }
-    ImagesChanged();
 }

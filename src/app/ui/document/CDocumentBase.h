@@ -1,8 +1,11 @@
 #pragma once
-// What the contact-sheet and preview documents share: the undo steps of
-// their selected images' settings and pasting copied settings.
+// What the contact-sheet and preview documents share: the undo and redo
+// steps of their images' settings, the Edit menu's Undo and Redo, Paste
+// Special and Rename.
 #include "ImageProcessParam.h"
+#include "ProgramUndoHost.h"
 #include "SettingsDocument.h"
+#include "UndoHistory.h"
 
 #include <wx/docview.h>
 
@@ -12,25 +15,40 @@ namespace NimbalCore {
 class ImageRendering;
 }
 
-class CDocumentBase : public wxDocument, public SettingsDocument {
+class CDocumentBase : public wxDocument, public SettingsDocument, public UndoDocument {
 public:
-    CDocumentBase();
+    // host: the program around the undo steps; none takes the real one.
+    explicit CDocumentBase(UndoHost* host = nullptr);
 
     // The images a command works on (the selection, or the preview's image).
     virtual std::vector<NimbalCore::ImageRendering*> GetSelectedRenderings() = 0;
+    std::vector<NimbalCore::ImageRendering*> GetSelectedImages() override { return GetSelectedRenderings(); }
+    // The last image of the selection, where the document knows no focus.
+    bool GetFocusedImage(NimbalCore::ImageRendering** rendering) override;
+    // A document without a selection of its own keeps none in its steps.
+    std::optional<UndoSelection> GetUndoSelection() override { return std::nullopt; }
+    void RestoreSelection(UndoSelection) override {}
 
-    // Opens an undo step holding the selected images' present state.
     void BeginUndo(int undoTextId, int redoTextId, bool keepParams, bool keepIPTC, bool keepTags,
-                   bool keepAnnotation, const std::vector<std::string>* fileNames) override;
+                   bool keepAnnotation, bool keepFileNames) override;
+    void BeginUndoForImages(NimbalCore::ImageRendering* rendering, int undoTextId, int redoTextId, bool keepParams,
+                            bool keepIPTC, bool keepTags, bool keepAnnotation, bool keepFileNames);
+    void EndUndo() override { history_.EndUndo(); }
+    void DiscardLastUndo() override { history_.DiscardLastUndo(); }
+    void RevertLastUndo(bool pop) override { history_.RevertLastUndo(pop); }
+    void RevertGroupsOfLastUndo(const std::vector<int>& groups) override { history_.RevertGroupsOfLastUndo(groups); }
+    void Undo() override { history_.Undo(); }
+    void Redo() override { history_.Redo(); }
+    int GetUndoTextId() override { return history_.GetUndoTextId(); }
+    int GetRedoTextId() override { return history_.GetRedoTextId(); }
+    // The document is about to delete a rendering (its slide left the
+    // sheet): no step reaches it afterwards.
+    void RemoveImageFromUndo(const NimbalCore::ImageRendering* rendering) { history_.RemoveImageFromUndo(rendering); }
+    const UndoHistory& History() const { return history_; }
+
     // Copies the listed groups of the main frame's copied settings into the
     // selected images; false when an image refused them.
     bool PasteSettings(const std::vector<int>& groups) override;
-    // Puts the images of the newest step back as recorded; pop removes the
-    // step too.
-    void RevertLastUndo(bool pop) override;
-    // Puts back only the listed groups of the newest step; the step stays.
-    void RevertGroupsOfLastUndo(const std::vector<int>& groups) override;
-    size_t UndoDepth() const { return undo_.size(); }
     void SetDialogActive(bool active) override { dialogActive_ = active; }
     bool IsDialogActive() const { return dialogActive_; }
 
@@ -52,15 +70,11 @@ protected:
     bool IsRenaming() const { return renaming_; }
     // After images changed: the document's windows show them again.
     virtual void ImagesChanged() {}
+    void ImagesRestored() override { ImagesChanged(); }
 
 private:
-    struct UndoStep {
-        int undoTextId = 0;
-        int redoTextId = 0;
-        std::vector<NimbalCore::ImageRendering*> renderings;
-        std::vector<NimbalCore::ImageProcessParam> params;
-    };
-    std::vector<UndoStep> undo_;
+    ProgramUndoHost programHost_;
+    UndoHistory history_;
     bool dialogActive_ = false;
     bool renaming_ = false;
 };

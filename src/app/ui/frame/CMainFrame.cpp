@@ -26,6 +26,7 @@
 #include "StringResources.h"
 #include "ToolPictures.h"
 #include "TranslateWindow.h"
+#include "UndoTextIds.h"
 #include "WxCommandId.h"
 #include "WxWindowPlacementTarget.h"
 
@@ -141,6 +142,12 @@ bool CMainFrame::CreateFrame() {
     Bind(wxEVT_MENU, &CMainFrame::OnQuality, this, ToWxId(ID_QUALITY_BETTER), ToWxId(ID_QUALITY_FASTER));
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateQuality, this, ToWxId(ID_QUALITY_BETTER), ToWxId(ID_QUALITY_FASTER));
     Bind(wxEVT_MENU, &CMainFrame::OnHelpTopics, this, ToWxId(ID_HELP_TOPICS));
+    // Without a document to answer them, Undo and Redo have nothing to do.
+    Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& event) {
+        const bool undo = event.GetId() == ToWxId(ID_EDIT_UNDO);
+        event.SetText(wxString::FromUTF8(LoadTranslatedString(undo ? IDS_CANT_UNDO : IDS_CANT_REDO)));
+        event.Enable(false);
+    }, ToWxId(ID_EDIT_UNDO), ToWxId(ID_EDIT_REDO));
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunPrintSetup(this); }, ToWxId(ID_FILE_PRINT_SETUP));
     Bind(wxEVT_MENU, &CMainFrame::OnExit, this, wxID_EXIT);
 
@@ -166,6 +173,12 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     file->Append(wxID_EXIT, "E&xit", "Quit the application");
 
     auto* edit = new wxMenu;
+    // The active document gives both their texts as its steps come and go.
+    edit->Append(ToWxId(ID_EDIT_UNDO), wxString::FromUTF8(LoadTranslatedString(IDS_CANT_UNDO)),
+                 "Undo the last action");
+    edit->Append(ToWxId(ID_EDIT_REDO), wxString::FromUTF8(LoadTranslatedString(IDS_CANT_REDO)),
+                 "Redo the previously undone action");
+    edit->AppendSeparator();
     edit->Append(ToWxId(33196), "Paste Sp&ecial...", "Paste selected image settings to the selected images");
     edit->Append(ToWxId(33106), "Re&name...", "Rename selected images");
 

@@ -42,6 +42,8 @@ public:
         ID_QUALITY_BETTER = 33128,
         ID_QUALITY_FASTER = 33129,
         ID_HELP_TOPICS = 57667,
+        ID_EDIT_UNDO = 57643,
+        ID_EDIT_REDO = 57644,
         ID_FILE_PRINT_SETUP = 57606,
         ID_TOOL_SELECT = 32847,
         kTimerId = 3001,

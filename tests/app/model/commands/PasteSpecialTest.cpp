@@ -24,7 +24,15 @@ public:
 class FakeDocument : public SettingsDocument {
 public:
     explicit FakeDocument(FakeWindow& window) : window_(window) {}
-    void BeginUndo(int, int, bool, bool, bool, bool, const std::vector<std::string>*) override { Record("begin"); }
+    std::vector<NimbalCore::ImageRendering*> GetSelectedImages() override { return {}; }
+    bool GetFocusedImage(NimbalCore::ImageRendering**) override { return false; }
+    void BeginUndo(int, int, bool, bool, bool, bool, bool) override { Record("begin"); }
+    void EndUndo() override { Record("end"); }
+    void DiscardLastUndo() override { Record("discard"); }
+    void Undo() override {}
+    void Redo() override {}
+    int GetUndoTextId() override { return 0; }
+    int GetRedoTextId() override { return 0; }
     bool PasteSettings(const std::vector<int>& groups) override {
         std::string call = "paste";
         for (int g : groups) call += " " + std::to_string(g);

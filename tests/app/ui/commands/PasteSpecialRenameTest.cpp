@@ -48,9 +48,13 @@ namespace fs = std::filesystem;
 class RecordingDocument : public CDocumentBase {
 public:
     std::vector<NimbalCore::ImageRendering*> GetSelectedRenderings() override { return selected; }
-    void BeginUndo(int undoId, int redoId, bool, bool, bool, bool, const std::vector<std::string>*) override {
-        calls.push_back("begin " + std::to_string(undoId) + " " + std::to_string(redoId));
+    void BeginUndo(int undoId, int redoId, bool params, bool iptc, bool tags, bool annotation,
+                   bool names) override {
+        std::string call = "begin " + std::to_string(undoId) + " " + std::to_string(redoId) + " keeps";
+        for (bool keep : {params, iptc, tags, annotation, names}) call += keep ? " 1" : " 0";
+        calls.push_back(call);
     }
+    void EndUndo() override { calls.push_back("end"); }
     bool PasteSettings(const std::vector<int>& groups) override {
         std::string call = "paste";
         for (int g : groups) call += " " + std::to_string(g);
@@ -201,7 +205,7 @@ TEST_F(PasteSpecialTest, PreviewFollowsTheBoxesAndCancelRevertsWithTheSettingsFi
     document_.RunPasteSpecial();
     EXPECT_EQ(caption, "Paste Special");
     EXPECT_EQ(firstTicks, std::vector<bool>(12, false));
-    EXPECT_EQ(document_.calls, (std::vector<std::string>{"begin 62124 62125", "paste 3 5", "revert groups 5",
+    EXPECT_EQ(document_.calls, (std::vector<std::string>{"begin 62124 62125 keeps 1 1 1 0 0", "paste 3 5", "revert groups 5",
                                                          "paste 3 5", "revert", "revert pop"}));
     EXPECT_EQ(settings_.Read(), before);
     EXPECT_FALSE(document_.IsDialogActive());
@@ -215,7 +219,7 @@ TEST_F(PasteSpecialTest, OkPastesTheTickedGroupsAndTheNextOpeningTicksThemWithou
         End(d, wxID_OK);
     });
     document_.RunPasteSpecial();
-    EXPECT_EQ(document_.calls, (std::vector<std::string>{"begin 62124 62125", "paste 0 5", "paste 0 5"}));
+    EXPECT_EQ(document_.calls, (std::vector<std::string>{"begin 62124 62125 keeps 1 1 1 0 0", "paste 0 5", "paste 0 5", "end"}));
     int crop = 0, look = 0, tone = 1;
     ProfileItemManager().GetInt(PI_PASTE_SPECIAL_CROP, crop);
     ProfileItemManager().GetInt(PI_PASTE_SPECIAL_LOOK, look);
@@ -276,7 +280,7 @@ TEST_F(PasteSpecialTest, ASlowPreviewShowsItsProgressWindowAndTheProgramStaysRes
     });
     document_.RunPasteSpecial();
     watchdog.Stop();
-    EXPECT_EQ(document_.calls, (std::vector<std::string>{"begin 62124 62125", "paste 7", "revert pop"}));
+    EXPECT_EQ(document_.calls, (std::vector<std::string>{"begin 62124 62125 keeps 1 1 1 0 0", "paste 7", "revert pop"}));
     EXPECT_TRUE(document_.progressShown);
     EXPECT_FALSE(document_.dialogWasEnabled) << "the dialog is disabled while the document works";
     EXPECT_TRUE(document_.busyWasSet);
@@ -298,7 +302,7 @@ TEST_F(PasteSpecialTest, AFailedPreviewReachesTheCommandWhichRevertsAndReports) 
     });
     document_.RunPasteSpecial();
     EXPECT_FALSE(modalAfterFailure);
-    EXPECT_EQ(document_.calls, (std::vector<std::string>{"begin 62124 62125", "paste 3", "revert pop"}));
+    EXPECT_EQ(document_.calls, (std::vector<std::string>{"begin 62124 62125 keeps 1 1 1 0 0", "paste 3", "revert pop"}));
     EXPECT_EQ(BusyDialog, nullptr);
     ASSERT_EQ(log.errors.size(), 1u);
     EXPECT_NE(log.errors[0].find("1711"), std::string::npos);

@@ -97,10 +97,10 @@ public:
     std::vector<ImageRendering*> infoShown;
 };
 
-class ScriptedBoxes : public MessageBoxService {
+class RenameBackBoxes : public MessageBoxService {
 public:
-    ScriptedBoxes() { MessageBoxService::SetCurrent(this); }
-    ~ScriptedBoxes() override { MessageBoxService::SetCurrent(nullptr); }
+    RenameBackBoxes() { MessageBoxService::SetCurrent(this); }
+    ~RenameBackBoxes() override { MessageBoxService::SetCurrent(nullptr); }
     int Show(const std::string& text, const std::string&, Buttons buttons) override {
         shown.push_back({text, buttons});
         if (answers.empty()) return buttons == kYesNo ? kAnswerYes : kAnswerOk;
@@ -341,7 +341,7 @@ TEST_F(UndoHistoryTest, StepsUndoAndRedo) {
 }
 
 TEST_F(UndoHistoryTest, CancellingTheRenameDialogOfFiveImagesRestoresTheNamesOnceWithAFiveStepBar) {
-    ScriptedBoxes boxes;
+    RenameBackBoxes boxes;
     document_.selected = document_.slides;
     history_->BeginUndo(IDS_UNDO_RENAME, IDS_REDO_RENAME, false, false, false, false, true);
     history_->RevertLastUndo(true);
@@ -387,7 +387,7 @@ TEST_F(UndoHistoryTest, RenamingBackShowsTheMessageOfEachFailure) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.images) + " names, code " + std::to_string(c.code));
-        ScriptedBoxes boxes;
+        RenameBackBoxes boxes;
         boxes.answers = {c.answer};
         document_.selected.assign(document_.slides.begin(), document_.slides.begin() + long(c.images));
         // Renamed by the user, then undone: each file gets its name back.

@@ -3,48 +3,12 @@
 #include "FilePathSpec.h"
 #include "Image.h"
 #include "ImageRendering.h"
-#include "LocalizedText.h"
-#include "MessageBoxService.h"
-#include "StringIds.h"
+#include "RenameFailureQuestion.h"
 #include "UndoHost.h"
 #include "YlmErrp.h"
 
 #include <algorithm>
 #include <memory>
-
-namespace {
-
-enum RenameBackMessage : int {
-    IDS_RENAME_FAILED = 60049,
-    IDS_RENAME_ACCESS_DENIED = 60050,
-    IDS_RENAME_EXISTS = 60052,
-    IDS_RENAME_EXISTS_CONTINUE = 60053,
-    IDS_RENAME_ACCESS_DENIED_CONTINUE = 60054,
-    IDS_RENAME_FAILED_CONTINUE = 60055,
-};
-
-constexpr int kAccessDenied = 1819;
-constexpr int kNameExists = 1820;
-
-// Tells the user a file could not get its name back; true when the
-// remaining files are to be renamed all the same.
-bool GoOnAfterFailure(size_t count, int code) {
-    const std::string caption = LoadTranslatedString(IDS_APP_TITLE);
-    if (count == 1) {
-        const int text = code == kAccessDenied ? IDS_RENAME_ACCESS_DENIED
-                         : code == kNameExists ? IDS_RENAME_EXISTS
-                                               : IDS_RENAME_FAILED;
-        MessageBoxService::Current().Show(LoadTranslatedString(text), caption, MessageBoxService::kOk);
-        return false;
-    }
-    const int text = code == kAccessDenied ? IDS_RENAME_ACCESS_DENIED_CONTINUE
-                     : code == kNameExists ? IDS_RENAME_EXISTS_CONTINUE
-                                           : IDS_RENAME_FAILED_CONTINUE;
-    return MessageBoxService::Current().Show(LoadTranslatedString(text), caption, MessageBoxService::kYesNo) ==
-           MessageBoxService::kAnswerYes;
-}
-
-} // namespace
 
 ImageRevertWin::ImageRevertWin(const std::vector<NimbalCore::ImageRendering*>& renderings, bool keepParams,
                                bool keepIPTC, bool keepTags, bool keepAnnotation, bool keepFileNames, UndoHost* host)
@@ -96,7 +60,7 @@ void ImageRevertWin::RestoreFileNames() {
                 image->Rename(newPath);
             }
         } catch (const YlmErrp& error) {
-            if (!GoOnAfterFailure(count, error.GetCode())) break;
+            if (!GoOnAfterRenameFailure(count, error.GetCode())) break;
         } catch (...) {
             // Whatever else went wrong with this file, the others are tried.
         }

@@ -9,9 +9,9 @@
 #include "Image.h"
 #include "ImageRendering.h"
 #include "LocalizedText.h"
-#include "MessageBoxService.h"
 #include "ProfileItemManager.h"
 #include "RecentFileList.h"
+#include "RenameFailureQuestion.h"
 #include "StringIds.h"
 #include "UndoTextIds.h"
 #include "WxCommandId.h"
@@ -33,15 +33,6 @@ enum DocumentCommand : int {
     kCommandRedo = 57644,
 };
 
-enum RenameMessage : int {
-    IDS_RENAME_FAILED = 60049,
-    IDS_RENAME_ACCESS_DENIED = 60050,
-    IDS_RENAME_EXISTS = 60052,
-    IDS_RENAME_EXISTS_CONTINUE = 60053,
-    IDS_RENAME_ACCESS_DENIED_CONTINUE = 60054,
-    IDS_RENAME_FAILED_CONTINUE = 60055,
-};
-
 // Clears the document's dialog flag however the dialog ends.
 struct DialogActiveScope {
     explicit DialogActiveScope(SettingsDocument& document) : document(document) { document.SetDialogActive(true); }
@@ -53,18 +44,19 @@ struct DialogActiveScope {
 
 CDocumentBase::CDocumentBase(UndoHost* host)
     : programHost_([this] { return DialogParent(); }), history_(*this, host ? *host : programHost_) {
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { Undo(); }, ToWxId(kCommandUndo));
-    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) {
-        const int text = GetUndoTextId();
-        event.SetText(wxString::FromUTF8(LoadTranslatedString(text)));
-        event.Enable(text != IDS_CANT_UNDO);
-    }, ToWxId(kCommandUndo));
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { Redo(); }, ToWxId(kCommandRedo));
-    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) {
-        const int text = GetRedoTextId();
-        event.SetText(wxString::FromUTF8(LoadTranslatedString(text)));
-        event.Enable(text != IDS_CANT_REDO);
-    }, ToWxId(kCommandRedo));
+    // Undo and Redo: the item reads the step's text, and is disabled while
+    // it reads the "Can't" text of an empty stack.
+    const auto bindStepItem = [this](int command, void (CDocumentBase::*run)(), int (CDocumentBase::*textId)(),
+                                     int emptyText) {
+        Bind(wxEVT_MENU, [this, run](wxCommandEvent&) { (this->*run)(); }, ToWxId(command));
+        Bind(wxEVT_UPDATE_UI, [this, textId, emptyText](wxUpdateUIEvent& event) {
+            const int text = (this->*textId)();
+            event.SetText(wxString::FromUTF8(LoadTranslatedString(text)));
+            event.Enable(text != emptyText);
+        }, ToWxId(command));
+    };
+    bindStepItem(kCommandUndo, &CDocumentBase::Undo, &CDocumentBase::GetUndoTextId, IDS_CANT_UNDO);
+    bindStepItem(kCommandRedo, &CDocumentBase::Redo, &CDocumentBase::GetRedoTextId, IDS_CANT_REDO);
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnPasteSpecial(); }, ToWxId(kCommandPasteSpecial));
     Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) {
         CMainFrame* frame = TheMainFrame();
@@ -187,21 +179,7 @@ void CDocumentBase::OnRename() {
             ReplaceRecentFile(oldPath.GetPath(), newPath.GetPath());
             image.Rename(newPath);
         } catch (const YlmErrp& error) {
-            const int code = error.GetCode();
-            const std::string caption = LoadTranslatedString(IDS_APP_TITLE);
-            if (count == 1) {
-                const int text = code == 1819 ? IDS_RENAME_ACCESS_DENIED
-                                 : code == 1820 ? IDS_RENAME_EXISTS
-                                                : IDS_RENAME_FAILED;
-                MessageBoxService::Current().Show(LoadTranslatedString(text), caption, MessageBoxService::kOk);
-                break;
-            }
-            const int text = code == 1819 ? IDS_RENAME_ACCESS_DENIED_CONTINUE
-                             : code == 1820 ? IDS_RENAME_EXISTS_CONTINUE
-                                            : IDS_RENAME_FAILED_CONTINUE;
-            if (MessageBoxService::Current().Show(LoadTranslatedString(text), caption, MessageBoxService::kYesNo) !=
-                MessageBoxService::kAnswerYes)
-                break;
+            if (!GoOnAfterRenameFailure(size_t(count), error.GetCode())) break;
         } catch (...) {
         }
         if (progress && !progress->IsWindowGone()) progress->StepIt();

@@ -23,17 +23,13 @@ protected:
     }
     // Clicks at a point of a window, counted from its top-left corner.
     static void ClickAt(const std::string& window, int dx, int dy) {
-        const std::string g = Capture("xdotool getwindowgeometry --shell " + window + " 2>/dev/null");
-        if (g.find("HEIGHT=") == std::string::npos) {
+        const std::optional<WindowBox> box = WindowGeometry(window);
+        if (!box) {
             ADD_FAILURE() << "no window " << window << " to click";
             return;
         }
-        const int x = std::atoi(g.substr(g.find("X=") + 2).c_str());
-        const int y = std::atoi(g.substr(g.find("Y=") + 2).c_str());
-        const int w = std::atoi(g.substr(g.find("WIDTH=") + 6).c_str());
-        const int h = std::atoi(g.substr(g.find("HEIGHT=") + 7).c_str());
-        const int px = dx >= 0 ? x + dx : x + w + dx;
-        const int py = dy >= 0 ? y + dy : y + h + dy;
+        const int px = dx >= 0 ? box->x + dx : box->x + box->width + dx;
+        const int py = dy >= 0 ? box->y + dy : box->y + box->height + dy;
         std::system(("xdotool mousemove " + std::to_string(px) + " " + std::to_string(py) + " click 1").c_str());
         std::this_thread::sleep_for(500ms);
     }
@@ -62,10 +58,9 @@ protected:
 // disabled; the menu and the bar show the whole label; choosing "Other" in
 // the bar again reopens the dialog.
 TEST_F(DialogsJourney, CropRatioWidthFirstAndReopenedFromTheBar) {
-    Process p = Start({sample_.string()});
-    const std::string frame = FindWindow("^Zyn Lumora");
-    ASSERT_FALSE(frame.empty()) << ReadFile(p.stderrFile);
-    ASSERT_TRUE(WaitForName(frame, "Zyn Lumora - Sample Folder")) << WindowName(frame);
+    Process p;
+    const std::string frame = StartOnSampleFolder(p);
+    ASSERT_FALSE(frame.empty());
     UncoverImageControls();
 
     // View > Crop Mode > Other...
@@ -128,10 +123,9 @@ TEST_F(DialogsJourney, OpenByEnterThenStartInTheFilesFolder) {
     fs::create_directories(other);
     fs::copy_file(sample_ / "PICTURE01.JPG", other / "ELSEWHERE.JPG");
     fs::copy_file(sample_ / "PICTURE02.JPG", other / "SECOND.JPG");
-    Process p = Start({sample_.string()});
-    const std::string frame = FindWindow("^Zyn Lumora");
-    ASSERT_FALSE(frame.empty()) << ReadFile(p.stderrFile);
-    ASSERT_TRUE(WaitForName(frame, "Zyn Lumora - Sample Folder")) << WindowName(frame);
+    Process p;
+    const std::string frame = StartOnSampleFolder(p);
+    ASSERT_FALSE(frame.empty());
 
     KeysTo(frame, "key ctrl+o");
     std::string open = FindWindow("^Open Zyn Lumora", 5);
@@ -163,10 +157,9 @@ TEST_F(DialogsJourney, OpenByEnterThenStartInTheFilesFolder) {
 // A folder and three images (two finished files and a raw file) opened and
 // closed again: the program writes nothing to standard error.
 TEST_F(DialogsJourney, FolderAndThreeImagesLeaveStderrEmpty) {
-    Process p = Start({sample_.string()});
-    const std::string frame = FindWindow("^Zyn Lumora");
-    ASSERT_FALSE(frame.empty()) << ReadFile(p.stderrFile);
-    ASSERT_TRUE(WaitForName(frame, "Zyn Lumora - Sample Folder")) << WindowName(frame);
+    Process p;
+    const std::string frame = StartOnSampleFolder(p);
+    ASSERT_FALSE(frame.empty());
     std::vector<Process> handOvers;
     for (const char* name : {"PICTURE01.JPG", "SAMPLE01.ZYR", "PICTURE02.JPG"}) {
         Process later = Start({(sample_ / name).string()});

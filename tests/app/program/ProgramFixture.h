@@ -8,9 +8,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -41,6 +43,23 @@ inline std::string Capture(const std::string& command) {
     }
     while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
     return out;
+}
+
+// A window's place and size on the screen, from xdotool; nothing when there
+// is no such window.
+struct WindowBox {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+inline std::optional<WindowBox> WindowGeometry(const std::string& id) {
+    const std::string g = Capture("xdotool getwindowgeometry --shell " + id + " 2>/dev/null");
+    const auto value = [&g](const char* key) -> std::optional<int> {
+        const size_t at = g.find(std::string("\n") + key + "=");
+        if (at == std::string::npos) return std::nullopt;
+        return std::atoi(g.c_str() + at + std::strlen(key) + 2);
+    };
+    const auto x = value("X"), y = value("Y"), w = value("WIDTH"), h = value("HEIGHT");
+    if (!x || !y || !w || !h) return std::nullopt;
+    return WindowBox{*x, *y, *w, *h};
 }
 
 inline std::string ReadFile(const fs::path& path) {
@@ -144,6 +163,23 @@ protected:
         }
         started_.push_back(p);
         return p;
+    }
+
+    // Starts the program on the sample folder and waits until its frame
+    // names the folder: the frame's window id, or "" when it does not come
+    // (the test has then failed).
+    std::string StartOnSampleFolder(Process& p) {
+        p = Start({sample_.string()});
+        const std::string frame = FindWindow("^Zyn Lumora");
+        if (frame.empty()) {
+            ADD_FAILURE() << "no frame: " << ReadFile(p.stderrFile);
+            return "";
+        }
+        if (!WaitForName(frame, "Zyn Lumora - Sample Folder")) {
+            ADD_FAILURE() << "the frame reads " << WindowName(frame);
+            return "";
+        }
+        return frame;
     }
 
     // The exit status, or -1 when the process still runs after the time.

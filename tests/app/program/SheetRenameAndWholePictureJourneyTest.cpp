@@ -40,20 +40,6 @@ Box ColourBox(const fs::path& png, const std::string& colour) {
     return box;
 }
 
-struct Point {
-    int x = 0, y = 0;
-};
-
-Point WindowPosition(const std::string& id, Point* size = nullptr) {
-    const std::string text = Capture("xdotool getwindowgeometry " + id);
-    Point at, extent;
-    const size_t p = text.find("Position: "), g = text.find("Geometry: ");
-    if (p != std::string::npos) std::sscanf(text.c_str() + p, "Position: %d,%d", &at.x, &at.y);
-    if (g != std::string::npos) std::sscanf(text.c_str() + g, "Geometry: %dx%d", &extent.x, &extent.y);
-    if (size) *size = extent;
-    return at;
-}
-
 void Keys(const std::string& window, const std::string& keys) {
     std::system(("xdotool windowfocus --sync " + window + " key --delay 150 " + keys).c_str());
     std::this_thread::sleep_for(500ms);
@@ -64,10 +50,9 @@ void Keys(const std::string& window, const std::string& keys) {
 using SheetRenameJourney = ProgramTest;
 
 TEST_F(SheetRenameJourney, RenameFromThePreview) {
-    Process first = Start({sample_.string()});
-    const std::string frame = FindWindow("^Zyn Lumora");
-    ASSERT_FALSE(frame.empty()) << ReadFile(first.stderrFile);
-    ASSERT_TRUE(WaitForName(frame, "Zyn Lumora - Sample Folder")) << WindowName(frame);
+    Process first;
+    const std::string frame = StartOnSampleFolder(first);
+    ASSERT_FALSE(frame.empty());
     // The program answers later starts once its frame and bars are up.
     EXPECT_FALSE(FindWindow("^Output Histogram$", 10).empty());
     std::this_thread::sleep_for(1s);
@@ -82,10 +67,9 @@ TEST_F(SheetRenameJourney, RenameFromThePreview) {
     const std::string dialog = FindWindow("^Rename$", 10);
     ASSERT_FALSE(dialog.empty());
     std::system(("xdotool windowfocus --sync " + dialog + " key ctrl+a type --delay 30 ZEBRA.JPG").c_str());
-    Point size;
-    WindowPosition(dialog, &size);
-    std::system(("xdotool mousemove --window " + dialog + " " + std::to_string(size.x - 146) + " " +
-                 std::to_string(size.y - 28) + " click 1")
+    const WindowBox size = WindowGeometry(dialog).value_or(WindowBox{});
+    std::system(("xdotool mousemove --window " + dialog + " " + std::to_string(size.width - 146) + " " +
+                 std::to_string(size.height - 28) + " click 1")
                     .c_str());
     for (int i = 0; i < 50 && IsVisible("^Rename$"); ++i) std::this_thread::sleep_for(100ms);
     ASSERT_FALSE(IsVisible("^Rename$"));
@@ -98,7 +82,7 @@ TEST_F(SheetRenameJourney, RenameFromThePreview) {
 
     // The folder's tab, then a dialog opened and cancelled over the sheet
     // (Help > About): the sheet paints again.
-    const Point at = WindowPosition(frame);
+    const WindowBox at = WindowGeometry(frame).value_or(WindowBox{});
     std::system(
         ("xdotool mousemove " + std::to_string(at.x + 60) + " " + std::to_string(at.y + 83) + " click 1").c_str());
     ASSERT_TRUE(WaitForName(frame, "Zyn Lumora - Sample Folder")) << WindowName(frame);
@@ -133,10 +117,9 @@ TEST_F(SheetRenameJourney, LargeJpegShowsWhole) {
                            "-append -quality 90 '" + large.string() + "'")
                               .c_str()),
               0);
-    Process first = Start({sample_.string()});
-    const std::string frame = FindWindow("^Zyn Lumora");
-    ASSERT_FALSE(frame.empty()) << ReadFile(first.stderrFile);
-    ASSERT_TRUE(WaitForName(frame, "Zyn Lumora - Sample Folder")) << WindowName(frame);
+    Process first;
+    const std::string frame = StartOnSampleFolder(first);
+    ASSERT_FALSE(frame.empty());
     EXPECT_FALSE(FindWindow("^Output Histogram$", 10).empty());
     std::this_thread::sleep_for(1s);
     Process open = Start({large.string()});

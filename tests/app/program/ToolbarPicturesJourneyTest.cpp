@@ -5,13 +5,6 @@
 
 namespace {
 
-// The window's position on the screen, from xdotool.
-bool WindowPosition(const std::string& id, int& x, int& y) {
-    const std::string geometry = Capture("xdotool getwindowgeometry " + id);
-    const size_t at = geometry.find("Position: ");
-    return at != std::string::npos && std::sscanf(geometry.c_str() + at, "Position: %d,%d", &x, &y) == 2;
-}
-
 // The visible windows on the screen, one id a line.
 std::string VisibleWindows() { return Capture("xdotool search --onlyvisible --name '' 2>/dev/null | sort"); }
 
@@ -26,10 +19,9 @@ std::vector<std::string> NewWindows(const std::string& after, const std::string&
 }
 
 TEST_F(ProgramTest, TheBarsShowDrawnButtonsAndAMainToolbarButtonShowsItsTooltip) {
-    Process program = Start({sample_.string()});
-    const std::string frame = FindWindow("^Zyn Lumora");
-    ASSERT_FALSE(frame.empty()) << ReadFile(program.stderrFile);
-    EXPECT_TRUE(WaitForName(frame, "Zyn Lumora - Sample Folder")) << WindowName(frame);
+    Process program;
+    const std::string frame = StartOnSampleFolder(program);
+    ASSERT_FALSE(frame.empty());
     for (const char* bar : {"^Image Info$", "^Image Controls$", "^Output Histogram$"})
         EXPECT_FALSE(FindWindow(bar, 5).empty()) << bar;
     // The bars start in a cascade, each hiding the top of the one below;
@@ -43,12 +35,9 @@ TEST_F(ProgramTest, TheBarsShowDrawnButtonsAndAMainToolbarButtonShowsItsTooltip)
         Capture("xdotool windowmove " + id + " " + std::to_string(at.first) + " " + std::to_string(at.second));
     }
     const std::string controls = FindWindow("^Image Controls$", 2);
-    int width = 0, height = 0;
-    const std::string geometry = Capture("xdotool getwindowgeometry " + controls);
-    const size_t size = geometry.find("Geometry: ");
-    ASSERT_NE(size, std::string::npos) << geometry;
-    ASSERT_EQ(std::sscanf(geometry.c_str() + size, "Geometry: %dx%d", &width, &height), 2) << geometry;
-    Capture("xdotool windowsize " + controls + " 390 " + std::to_string(height));
+    const std::optional<WindowBox> controlsBox = WindowGeometry(controls);
+    ASSERT_TRUE(controlsBox) << controls;
+    Capture("xdotool windowsize " + controls + " 390 " + std::to_string(controlsBox->height));
     std::this_thread::sleep_for(1500ms);
     const fs::path bars = out_ / "frame-and-bars.png";
     Shoot(bars);
@@ -57,8 +46,9 @@ TEST_F(ProgramTest, TheBarsShowDrawnButtonsAndAMainToolbarButtonShowsItsTooltip)
     // The pointer rests on the main toolbar's first button (Open), just
     // right of the toolbar's gripper below the menu bar: a tooltip window
     // comes up beside it.
-    int fx = 0, fy = 0;
-    ASSERT_TRUE(WindowPosition(frame, fx, fy));
+    const std::optional<WindowBox> frameBox = WindowGeometry(frame);
+    ASSERT_TRUE(frameBox) << frame;
+    const int fx = frameBox->x, fy = frameBox->y;
     Capture("xdotool mousemove " + std::to_string(fx + 300) + " " + std::to_string(fy + 400));
     std::this_thread::sleep_for(300ms);
     const std::string before = VisibleWindows();
@@ -77,8 +67,9 @@ TEST_F(ProgramTest, TheBarsShowDrawnButtonsAndAMainToolbarButtonShowsItsTooltip)
     bool below = false;
     std::string where;
     for (const std::string& id : tips) {
-        int tx = 0, ty = 0;
-        if (!WindowPosition(id, tx, ty)) continue;
+        const std::optional<WindowBox> tip = WindowGeometry(id);
+        if (!tip) continue;
+        const int tx = tip->x, ty = tip->y;
         where += std::to_string(tx) + "," + std::to_string(ty) + " ";
         below = below || (std::abs(tx - (fx + 32)) < 120 && ty > fy + 47 && ty < fy + 120);
     }

@@ -4,6 +4,7 @@
 #include "CImageSettings.h"
 #include "CMainFrame.h"
 #include "GuiTest.h"
+#include "MainFrameFixture.h"
 #include "StringResources.h"
 #include "ToolBarButtons.h"
 #include "ToolPictures.h"
@@ -94,21 +95,7 @@ std::string ToolTipOfString(int command) {
     return newline == std::string::npos ? text : text.substr(newline + 1);
 }
 
-class ToolPicturesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        settings_.Install();
-        frame_ = new CMainFrame(&manager_);
-        ASSERT_TRUE(frame_->CreateFrame());
-    }
-    void TearDown() override {
-        frame_->Destroy();
-        gui::Settle();
-    }
-    gui::TempSettings settings_;
-    wxDocManager manager_;
-    CMainFrame* frame_ = nullptr;
-};
+class ToolPicturesTest : public gui::MainFrameFixture {};
 
 TEST_F(ToolPicturesTest, EveryToolbarButtonShowsADrawingAtOneAndTwoTimes) {
     std::vector<wxToolBar*> bars;

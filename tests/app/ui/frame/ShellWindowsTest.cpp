@@ -16,6 +16,7 @@
 #include "FakeKeys.h"
 #include "FrenchTable.h"
 #include "GuiTest.h"
+#include "MainFrameFixture.h"
 #include "LocalizedText.h"
 #include "ProfileItemManager.h"
 #include "WxCommandId.h"
@@ -219,21 +220,7 @@ TEST(CropAspectRatioDialog, OkIsOnlyEnabledWhileBothPartsAreNumbersAndCancelKeep
 }
 
 // A main frame of the test process over a settings file of its own.
-class MainFrameTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        settings_.Install();
-        frame_ = new CMainFrame(&manager_);
-        ASSERT_TRUE(frame_->CreateFrame());
-    }
-    void TearDown() override {
-        frame_->Destroy();
-        gui::Settle();
-    }
-    gui::TempSettings settings_;
-    wxDocManager manager_;
-    CMainFrame* frame_ = nullptr;
-};
+class MainFrameTest : public gui::MainFrameFixture {};
 
 TEST_F(MainFrameTest, TheBarsFloatAtTheRightEdgeAndClearingDockingKeepsThemThere) {
     const int w = wxDisplay(0u).GetClientArea().GetWidth();

@@ -4,6 +4,7 @@
 #include "CMainFrame.h"
 #include "CPrintPreferences.h"
 #include "GuiTest.h"
+#include "MainFrameFixture.h"
 #include "ProfileItemManager.h"
 #include "WxCommandId.h"
 
@@ -16,18 +17,15 @@
 
 namespace {
 
-class PrintPreferencesTest : public ::testing::Test {
+class PrintPreferencesTest : public gui::MainFrameFixture {
 protected:
     void SetUp() override {
-        settings_.Install();
-        frame_ = new CMainFrame(&manager_);
-        ASSERT_TRUE(frame_->CreateFrame());
+        MainFrameFixture::SetUp();
         wxTheApp->SetTopWindow(frame_);
     }
     void TearDown() override {
         wxTheApp->SetTopWindow(nullptr);
-        frame_->Destroy();
-        gui::Settle();
+        MainFrameFixture::TearDown();
     }
     bool Checked(wxDialog* d, int id) {
         wxWindow* w = d->FindWindow(id);
@@ -42,9 +40,6 @@ protected:
         if (d->IsModal()) gui::WaitFor([d] { return !d->IsModal(); }, 3000);
         if (d->IsModal()) d->EndModal(99);
     }
-    gui::TempSettings settings_;
-    wxDocManager manager_;
-    CMainFrame* frame_ = nullptr;
 };
 
 TEST_F(PrintPreferencesTest, TheFileMenuRunsItWithItsShortcut) {

@@ -23,7 +23,7 @@ void DibPut32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[at + size_t(i)] = uint8_t(v >> (8 * i));
 }
 
-// A header, colors table entries and the row bytes as given.
+// A header, then the colour table and the rows as given.
 std::vector<uint8_t> DibBytes(const DibFields& f, const std::vector<uint8_t>& tableAndRows) {
     std::vector<uint8_t> out(40, 0);
     DibPut32(out, 0, 40);
@@ -117,8 +117,9 @@ TEST(PackedDib, BytesThatAreNoPictureAreRefused) {
         {"run-length compression", with([](DibFields& f) { f.compression = 1; }, rows)},
         {"a table of 257 entries", with([](DibFields& f) { f.bitCount = 8; f.colorsUsed = 257; },
                                         std::vector<uint8_t>(257 * 4 + 8, 0))},
-        {"an index beyond the table", with([](DibFields& f) { f.bitCount = 8; f.colorsUsed = 1; f.width = 1; f.height = 1; },
-                                           {0, 0, 0, 0, 1, 0, 0, 0})},
+        {"an index beyond the table",
+         with([](DibFields& f) { f.bitCount = 8; f.colorsUsed = 1; f.width = 1; f.height = 1; },
+              {0, 0, 0, 0, 1, 0, 0, 0})},
         {"a height whose rows wrap", with([](DibFields& f) { f.height = 0x7fffffff; f.width = 0x7fffffff; }, rows)},
     };
     for (const Case& c : cases) EXPECT_FALSE(DibDecode(c.bytes)) << c.what;

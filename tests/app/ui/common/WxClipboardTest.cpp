@@ -11,7 +11,8 @@ namespace {
 // An odd width, so that rows carry padding.
 PackedDib::Rgb ClipboardTestPicture() {
     PackedDib::Rgb picture{5, 3, {}};
-    for (int i = 0; i < 15; ++i) picture.pixels.insert(picture.pixels.end(), {uint8_t(i * 16), uint8_t(255 - i), uint8_t(i * 7)});
+    for (int i = 0; i < 15; ++i)
+        picture.pixels.insert(picture.pixels.end(), {uint8_t(i * 16), uint8_t(255 - i), uint8_t(i * 7)});
     return picture;
 }
 

@@ -1,7 +1,9 @@
 // The user-interface thread stays responsive: a 100-ms timer whose gaps
 // are recorded runs while the main frame opens a folder of 200 pictures as
-// a contact sheet, shows it, and closes.
+// a contact sheet, shows it, and closes. The timer names the progress window
+// that was up during a long gap.
 #include "CContactSheetDoc.h"
+#include "CProgressDlg.h"
 #include "CMainFrame.h"
 #include "ColorEngine.h"
 #include "GuiTest.h"
@@ -12,6 +14,7 @@
 #include "ProgramFrame.h"
 
 #include <gtest/gtest.h>
+#include <wx/utils.h>
 
 #include <chrono>
 #include <filesystem>
@@ -53,6 +56,40 @@ TEST(Watchdog, NoGapOverOneSecondWhileAFolderOf200PicturesOpensAndCloses) {
         << std::chrono::duration_cast<std::chrono::milliseconds>(watchdog.longest).count() << " ms";
     delete manager;
     NimbalCore::ImagePool::DeleteInstance();
+}
+
+TEST(Watchdog, NamesTheProgressWindowUpDuringAGap) {
+    using namespace std::chrono_literals;
+    Watchdog watchdog;
+    gui::Settle(250);
+    {
+        CProgressDlg progress(1123);
+        ASSERT_TRUE(progress.Create(nullptr, false));
+        ASSERT_TRUE(gui::OnScreen(&progress));
+        gui::Settle(250);
+        wxMilliSleep(1200); // the thread busy under the progress window
+        gui::Settle(250);
+        progress.DestroyWindow();
+        gui::Settle(250);
+    }
+    wxMilliSleep(600); // busy with no progress window
+    gui::Settle(250);
+    watchdog.Stop();
+
+    // A loaded machine may add short gaps of its own; the two long ones are
+    // told apart by their length.
+    auto gapOf = [&](auto shortest) {
+        for (const Watchdog::Gap& gap : watchdog.gaps)
+            if (gap.length >= shortest && gap.length < shortest + 500ms) return gap;
+        return Watchdog::Gap{};
+    };
+    EXPECT_EQ(gapOf(1200ms).progress, "Renaming File(s)") << watchdog.Describe();
+    const Watchdog::Gap plain = gapOf(600ms);
+    EXPECT_GT(plain.length, 0ms) << watchdog.Describe();
+    EXPECT_EQ(plain.progress, "");
+    EXPECT_GE(watchdog.longest, 1200ms);
+    EXPECT_GE(watchdog.longestWithoutProgress, 600ms);
+    EXPECT_LT(watchdog.longestWithoutProgress, 1200ms);
 }
 
 } // namespace

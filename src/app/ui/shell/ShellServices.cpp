@@ -1,9 +1,12 @@
 #include "ShellServices.h"
 
 #include "GioProgramLauncher.h"
+#include "GioTrash.h"
 #include "Locations.h"
 #include "LocalizedStrings.h"
 #include "ProfileItemManager.h"
+#include "SdlSoundOutput.h"
+#include "WxClipboard.h"
 #include "WxDisplayGeometry.h"
 #include "WxKeyState.h"
 #include "WxMessageBoxService.h"
@@ -21,6 +24,9 @@ struct Services {
     WxKeyState keys;
     WxMessageBoxService boxes;
     GioProgramLauncher launcher;
+    GioTrash trash;
+    SdlSoundOutput sound;
+    WxClipboard clipboard;
 };
 
 std::unique_ptr<Services> gServices;
@@ -42,6 +48,9 @@ void InstallShellServices(const std::filesystem::path& settingsFile) {
     KeyState::SetCurrent(&gServices->keys);
     MessageBoxService::SetCurrent(&gServices->boxes);
     ProgramLauncher::SetCurrent(&gServices->launcher);
+    Trash::SetCurrent(&gServices->trash);
+    SoundOutput::SetCurrent(&gServices->sound);
+    Clipboard::SetCurrent(&gServices->clipboard);
 }
 
 void RemoveShellServices() {
@@ -51,6 +60,9 @@ void RemoveShellServices() {
     KeyState::SetCurrent(nullptr);
     MessageBoxService::SetCurrent(nullptr);
     ProgramLauncher::SetCurrent(nullptr);
+    Trash::SetCurrent(nullptr);
+    SoundOutput::SetCurrent(nullptr);
+    Clipboard::SetCurrent(nullptr);
     gServices.reset();
 }
 

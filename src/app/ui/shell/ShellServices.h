@@ -1,8 +1,8 @@
 #pragma once
 // What the program installs when it starts: the settings file, the display,
-// the keyboard, message boxes and the desktop's applications behind the
-// shell's seams, the language table, and the C locale for the program's own
-// numbers.
+// the keyboard, message boxes, the desktop's applications, the wastebasket,
+// the sound output and the clipboard behind the shell's seams, the language
+// table, and the C locale for the program's own numbers.
 #include <filesystem>
 
 // After the toolkit started: the user's locale for everything but numbers,

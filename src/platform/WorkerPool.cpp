@@ -99,6 +99,10 @@ void WorkerPool::StopThreads() {
     stopping_ = false;
 }
 
+void WorkerPool::Fail(Loop& loop) {
+    if (!loop.failed.exchange(true)) loop.error = std::current_exception();
+}
+
 void WorkerPool::Work(Loop& loop, unsigned lane) {
     DepthGuard depth;
     for (;;) {
@@ -108,7 +112,7 @@ void WorkerPool::Work(Loop& loop, unsigned lane) {
         try {
             (*loop.body)(i, lane);
         } catch (...) {
-            if (!loop.failed.exchange(true)) loop.error = std::current_exception();
+            Fail(loop);
             return;
         }
     }
@@ -130,11 +134,11 @@ void WorkerPool::WorkerMain() {
     }
 }
 
-void WorkerPool::ForEach(size_t count, unsigned lanes, const Body& body) {
-    if (count == 0) return;
-    lanes = std::min(lanes, LanesFor(count));
+void WorkerPool::ForEach(size_t count, unsigned lanes, const Body& body, const std::function<void()>& first) {
+    lanes = std::min(lanes, LanesFor(first ? count + 1 : count));
     if (lanes <= 1) {
         DepthGuard depth;
+        if (first) first();
         for (size_t i = 0; i < count; ++i) body(i, 0);
         return;
     }
@@ -151,6 +155,16 @@ void WorkerPool::ForEach(size_t count, unsigned lanes, const Body& body) {
         wake_.notify_one();
     else
         wake_.notify_all();
+    if (first) {
+        // The loop lives on this stack: whatever `first` does, the workers
+        // are waited for before it is left.
+        DepthGuard depth;
+        try {
+            first();
+        } catch (...) {
+            Fail(loop);
+        }
+    }
     Work(loop, 0);
     {
         // Every index is taken: no worker may join any more; wait for those

@@ -54,8 +54,14 @@ public:
     // The lanes used are at most `lanes` (and LanesFor(count)). The first
     // exception a body throws is thrown here once the others have stopped;
     // indices not yet started are then skipped.
-    void ForEach(size_t count, unsigned lanes, const Body& body);
-    void ForEach(size_t count, const Body& body) { ForEach(count, LanesFor(count), body); }
+    void ForEach(size_t count, unsigned lanes, const Body& body) { ForEach(count, lanes, body, nullptr); }
+    void ForEach(size_t count, const Body& body) { ForEach(count, LanesFor(count), body, nullptr); }
+    // The same, with `first` run on the calling thread (as lane 0, inside the
+    // loop) while the workers already take indices; the caller takes the
+    // indices left once it returns. The caller can so hand results on in
+    // order while the workers make them; `first` must not wait for an index
+    // to be taken, as there may be no worker to take it.
+    void ForEach(size_t count, unsigned lanes, const Body& body, const std::function<void()>& first);
 
     // True on a thread that is running a loop body.
     static bool InLoop();
@@ -66,6 +72,7 @@ private:
     void StopThreads();
     void WorkerMain();
     static void Work(Loop& loop, unsigned lane);
+    static void Fail(Loop& loop);
 
     mutable std::mutex mutex_;
     std::condition_variable wake_, finished_;

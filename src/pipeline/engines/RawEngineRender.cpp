@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <condition_variable>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include "AdaptiveDemosaicer.h"
 #include "CfaTableStage.h"
@@ -20,6 +24,7 @@
 #include "StripMirror.h"
 #include "ThresholdDemosaicer.h"
 #include "VqOutputTypes.h"
+#include "WorkerPool.h"
 
 namespace lumora {
 
@@ -29,6 +34,11 @@ using engine::Block;
 using engine::IsFourChannel;
 
 namespace {
+
+// Caller's buffers up to this size are worked several at once into buffers of
+// the engine's (one per lane and one more) and copied out in order; larger
+// ones are worked in place, their pieces spread over the lanes.
+constexpr uint32_t kAheadBufferBytes = 8u << 20;
 
 // Window lines in one piece of work, per subsample step.
 constexpr int32_t kPieceLines = 64;
@@ -77,6 +87,18 @@ struct RawEngine::RenderJob {
     // taking what is left, up to two pieces' worth. Zero works whole strips.
     int32_t piece = 0, overlap = 0;
     bool columns = false;
+    // The pieces of a strip are worked on several threads, each on a lane of
+    // its own: a job like this one with its own stages and buffers. A lane
+    // knows the job it helps; the job owns its lanes.
+    RenderJob* owner = nullptr;
+    std::vector<std::unique_ptr<RenderJob>> lanes;
+    // The colour-managed transform and the record's own matrix run on one
+    // set of state for the whole rendering, one piece at a time.
+    bool sharedTransform = false;
+    std::mutex transformLock;
+    // Several strips are worked at once, ahead of their delivery, rather
+    // than the pieces of one strip.
+    bool ahead = false;
 };
 
 // One strip on its way through the stages: the sensor rectangle read for it and
@@ -462,9 +484,13 @@ VqStatus RawEngine::FinishColour(RenderJob& job, StripWork& sw) {
     job.linearStage.height = uint16_t(sw.planeRows);
     if (VqStatus status = job.linearStage.Apply(sw.red, sw.green, sw.blue)) return status;
 
-    job.transform.width = uint16_t(sw.W / job.s);
-    job.transform.height = uint16_t(sw.planeRows);
-    return job.transform.Run(sw.red, sw.green, sw.blue, job.fourth.get());
+    RenderJob& owner = job.owner ? *job.owner : job;
+    std::unique_lock<std::mutex> lock(owner.transformLock, std::defer_lock);
+    if (owner.sharedTransform) lock.lock();
+    ColorTransformStage& transform = owner.sharedTransform ? owner.transform : job.transform;
+    transform.width = uint16_t(sw.W / job.s);
+    transform.height = uint16_t(sw.planeRows);
+    return transform.Run(sw.red, sw.green, sw.blue, job.fourth.get());
 }
 
 VqStatus RawEngine::PackStrip(RenderJob& job, StripWork& sw) {
@@ -485,15 +511,23 @@ VqStatus RawEngine::PackStrip(RenderJob& job, StripWork& sw) {
                            job.out);
 }
 
+uint64_t RawEngine::StripBytes(const RenderJob& job, const StripWork& sw) const {
+    return uint64_t(job.output.PadTotal()) + uint64_t((sw.H - 2 * job.extra) / job.s) * uint64_t(sw.W / job.s) *
+                                                 uint64_t(job.bytesPerSample) * uint64_t(job.channels);
+}
+
 VqStatus RawEngine::DeliverStrip(RenderJob& job, StripWork& sw) {
-    const uint64_t stripBytes = uint64_t(job.output.PadTotal()) + uint64_t((sw.H - 2 * job.extra) / job.s) *
-                                                                      uint64_t(sw.W / job.s) *
-                                                                      uint64_t(job.bytesPerSample) *
-                                                                      uint64_t(job.channels);
-    return PassStripOn(job.record, job.out, stripBytes);
+    return PassStripOn(job.record, job.out, StripBytes(job, sw));
 }
 
 VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
+    StripWork whole;
+    if (VqStatus status = WorkStrip(job, index, true, whole, nullptr)) return status;
+    if (!job.goOn) return VQ_OK;
+    return DeliverStrip(job, whole);
+}
+
+VqStatus RawEngine::WorkStrip(RenderJob& job, int32_t index, bool report, StripWork& whole, bool* read) {
     using Step = VqStatus (RawEngine::*)(RenderJob&, StripWork&);
     // The stages in their order. A single-strip rendering reports progress after
     // each; a longer one after reading each strip only.
@@ -502,15 +536,18 @@ VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
         &RawEngine::ApplyGainMap,   &RawEngine::ConcealStripColumns, &RawEngine::BalanceMosaic,
         &RawEngine::DemosaicStrip,  &RawEngine::FinishColour,  &RawEngine::PackStrip,
     };
+    // Unreported, the strip is worked silently on a lane of its own and its
+    // progress comes when it is delivered.
+    auto step = [&job, report] { return !report || (job.goOn = job.progress.Step(0)) != 0; };
     if (!job.piece) {
-        StripWork sw;
-        if (VqStatus status = ReadStrip(job, index, sw)) return status;
-        if (!(job.goOn = job.progress.Step(0))) return VQ_OK;
+        if (VqStatus status = ReadStrip(job, index, whole)) return status;
+        if (read) *read = true;
+        if (!step()) return VQ_OK;
         for (Step stage : kStages) {
-            if (VqStatus status = (this->*stage)(job, sw)) return status;
-            if (job.single && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+            if (VqStatus status = (this->*stage)(job, whole)) return status;
+            if (job.single && !step()) return VQ_OK;
         }
-        return DeliverStrip(job, sw);
+        return VQ_OK;
     }
 
     // The caller's strip in pieces. Turned by a half or three quarters, the
@@ -527,43 +564,286 @@ VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
     const uint64_t lineBytes =
         uint64_t(across / job.s) * uint64_t(job.bytesPerSample) * uint64_t(job.channels) + uint64_t(padBytes_);
     uint8_t* const base = job.out;
+    struct Piece {
+        int32_t done, length; // first line of the strip it packs, and how many
+    };
+    std::vector<Piece> pieces;
     for (int32_t done = 0; done < count;) {
-        StripWork sw;
         const int32_t length = count - done < 2 * job.piece ? count - done : job.piece;
-        const int32_t from = std::max(done - job.overlap, 0), to = std::min(done + length + job.overlap, count);
-        sw.pieceStart = first + from;
-        sw.pieceLength = to - from;
-        sw.cutBefore = (done - from) / job.s;
-        sw.cutAfter = (to - done - length) / job.s;
-        if (VqStatus status = ReadStrip(job, index, sw)) return status;
-        if (done == 0 && !(job.goOn = job.progress.Step(0))) return VQ_OK;
-        for (Step stage : kStages) {
-            const bool packing = stage == &RawEngine::PackStrip;
-            if (packing) {
-                const int32_t before = reversed ? count - done - length : done;
-                job.out = base + uint64_t(before / job.s) * lineBytes;
-            }
-            const VqStatus status = (this->*stage)(job, sw);
-            job.out = base;
-            if (status) return status;
-            // Progress as for a strip worked whole: a single-strip rendering
-            // reports each stage as the first piece passes it, so a cancel
-            // before packing leaves the caller's buffer untouched; the
-            // packing is reported once every piece is packed.
-            if (job.single && done == 0 && !packing && !(job.goOn = job.progress.Step(0))) return VQ_OK;
-        }
+        pieces.push_back({done, length});
         done += length;
     }
-    if (job.single && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+    auto place = [&](StripWork& sw, const Piece& p) {
+        const int32_t from = std::max(p.done - job.overlap, 0), to = std::min(p.done + p.length + job.overlap, count);
+        sw.pieceStart = first + from;
+        sw.pieceLength = to - from;
+        sw.cutBefore = (p.done - from) / job.s;
+        sw.cutAfter = (to - p.done - p.length) / job.s;
+    };
+    auto packedAt = [&](const Piece& p) {
+        const int32_t before = reversed ? count - p.done - p.length : p.done;
+        return base + uint64_t(before / job.s) * lineBytes;
+    };
+    // One piece through every stage on one lane, its lines packed where they
+    // belong in the caller's buffer.
+    auto work = [&](RenderJob& lane, const Piece& p) -> VqStatus {
+        StripWork sw;
+        place(sw, p);
+        if (VqStatus status = ReadStrip(lane, index, sw)) return status;
+        for (Step stage : kStages) {
+            if (stage == &RawEngine::PackStrip) lane.out = packedAt(p);
+            const VqStatus status = (this->*stage)(lane, sw);
+            lane.out = base;
+            if (status) return status;
+        }
+        return VQ_OK;
+    };
+
+    size_t next = 0;
+    {
+        StripWork sw;
+        place(sw, pieces[0]);
+        if (VqStatus status = ReadStrip(job, index, sw)) return status;
+        if (read) *read = true;
+        if (!step()) return VQ_OK;
+        if (job.single) {
+            // A single-strip rendering reports each stage as the first piece
+            // passes it, so that piece is worked here first, and a cancel
+            // before packing leaves the caller's buffer untouched; the packing
+            // is reported once every piece is packed.
+            for (Step stage : kStages) {
+                const bool packing = stage == &RawEngine::PackStrip;
+                if (packing) job.out = packedAt(pieces[0]);
+                const VqStatus status = (this->*stage)(job, sw);
+                job.out = base;
+                if (status) return status;
+                if (!packing && !step()) return VQ_OK;
+            }
+            next = 1;
+        }
+    }
+    // The other pieces on every lane. Each packs lines of its own, and the
+    // first failure in the strip's order is the answer, as one thread working
+    // the pieces in order would give.
+    if (const size_t rest = pieces.size() - next) {
+        std::vector<VqStatus> results(rest, VQ_OK);
+        const unsigned lanes = report && !job.ahead ? unsigned(job.lanes.size()) + 1 : 1;
+        WorkerPool::Shared().ForEach(rest, lanes, [&](size_t i, unsigned lane) {
+            results[i] = work(lane == 0 ? job : *job.lanes[lane - 1], pieces[next + i]);
+        });
+        for (VqStatus status : results)
+            if (status) return status;
+    }
+    if (job.single && !step()) return VQ_OK;
     // The strip as the caller gets it: its own size and padding.
-    StripWork whole;
     whole.W = job.columns ? count : plan.stripWidth;
     whole.H = (job.columns ? plan.stripSize : count) + 2 * job.extra;
     if (VqStatus status = job.output.Init(job.packType, rotation_, job.plan.colMargin, job.plan.colMargin, padBytes_,
                                           whole.W / job.s, (whole.H - 2 * job.extra) / job.s, job.bytesPerSample,
                                           job.channels))
         return status;
-    return DeliverStrip(job, whole);
+    return VQ_OK;
+}
+
+void RawEngine::SetUpLanes(RenderJob& job) {
+    WorkerPool& pool = WorkerPool::Shared();
+    const bool ahead = !job.single && job.plan.stripCount > 1 && job.record->bufferBytes <= kAheadBufferBytes;
+    unsigned wanted = 1;
+    if (ahead)
+        wanted = pool.LanesFor(size_t(job.plan.stripCount));
+    else if (job.piece)
+        wanted = pool.LanesFor(size_t((job.columns ? job.plan.stripWidth : job.plan.stripSize) / job.piece));
+    if (wanted <= 1) return;
+    job.ahead = ahead;
+    // The colour-managed transform lives in the colour library's session and
+    // the record's matrix is balanced in place when prepared: those are
+    // prepared once and shared.
+    const int32_t mode = job.transform.mode;
+    job.sharedTransform = mode == ColorTransformStage::ModeColourManaged || mode == ColorTransformStage::ModePreMatrixOnly;
+    for (unsigned i = 1; i < wanted; ++i) {
+        // A lane that cannot be had leaves the work to the lanes there are.
+        std::unique_ptr<RenderJob> lane(new (std::nothrow) RenderJob);
+        if (!lane || SetUpLane(job, *lane) != VQ_OK) break;
+        job.lanes.push_back(std::move(lane));
+    }
+}
+
+namespace {
+
+// A strip worked ahead of its delivery, in a buffer laid out as the caller's.
+struct AheadStrip {
+    engine::Block<uint8_t> bytes;
+    int32_t index = -1; // the strip it holds once ready
+    bool ready = false;
+    bool read = false; // its first sensor read succeeded
+    VqStatus status = VQ_OK;
+    uint64_t size = 0;
+    uint32_t padTotal = 0;
+    std::exception_ptr error; // thrown while it was worked
+};
+
+// A strip's bytes into the caller's buffer. The packer never writes the
+// padding at the end of each line, so neither does the copy.
+void CopyStripOut(uint8_t* to, const AheadStrip& strip, uint32_t pad) {
+    if (pad == 0 || strip.padTotal == 0) {
+        std::memcpy(to, strip.bytes.get(), size_t(strip.size));
+        return;
+    }
+    const uint64_t lines = strip.padTotal / pad;
+    const uint64_t lineBytes = strip.size / lines, dataBytes = lineBytes - pad;
+    for (uint64_t l = 0; l < lines; ++l)
+        std::memcpy(to + l * lineBytes, strip.bytes.get() + l * lineBytes, size_t(dataBytes));
+}
+
+} // namespace
+
+// Strips are worked on every lane into buffers of their own while the calling
+// thread hands the finished ones to the caller in order, each with the progress
+// and cancel answer of a strip worked in place. The calling thread works strips
+// itself whenever the next one is not yet taken, so it never waits on a worker
+// that is not there.
+bool RawEngine::RenderStripsAhead(RenderJob& job, VqStatus* result) {
+    const int32_t strips = job.plan.stripCount;
+    const size_t slots = job.lanes.size() + 2;
+    std::vector<AheadStrip> ring(slots);
+    for (AheadStrip& slot : ring) {
+        slot.bytes = engine::Allocate<uint8_t>(job.record->bufferBytes);
+        if (!slot.bytes) return false; // worked one strip at a time instead
+    }
+    std::mutex lock;
+    std::condition_variable changed;
+    int32_t taken = 0, delivered = 0; // under the lock
+    bool stop = false;
+
+    auto work = [&](RenderJob& lane, int32_t index) {
+        AheadStrip& slot = ring[size_t(index) % slots];
+        uint8_t* const out = lane.out;
+        lane.out = slot.bytes.get();
+        StripWork whole;
+        bool read = false;
+        VqStatus status = VQ_OK;
+        std::exception_ptr error;
+        try {
+            status = WorkStrip(lane, index, false, whole, &read);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const uint64_t size = status == VQ_OK ? StripBytes(lane, whole) : 0;
+        const uint32_t padTotal = lane.output.PadTotal();
+        lane.out = out;
+        std::lock_guard<std::mutex> guard(lock);
+        slot.error = error;
+        slot.index = index;
+        slot.read = read;
+        slot.status = status;
+        slot.size = size;
+        slot.padTotal = padTotal;
+        slot.ready = true;
+        changed.notify_all();
+    };
+    // The next strip whose buffer is free, or -1 when there is none to take.
+    auto take = [&](std::unique_lock<std::mutex>& held, bool wait) -> int32_t {
+        for (;;) {
+            if (stop || taken >= strips) return -1;
+            if (size_t(taken - delivered) < slots && !ring[size_t(taken) % slots].ready) return taken++;
+            if (!wait) return -2;
+            changed.wait(held);
+        }
+    };
+    auto helper = [&](size_t, unsigned laneIndex) {
+        RenderJob& lane = laneIndex == 0 ? job : *job.lanes[laneIndex - 1];
+        for (;;) {
+            std::unique_lock<std::mutex> held(lock);
+            const int32_t index = take(held, true);
+            held.unlock();
+            if (index < 0) return;
+            work(lane, index);
+        }
+    };
+    std::exception_ptr error;
+    auto deliver = [&] {
+        VqStatus status = VQ_OK;
+        std::unique_lock<std::mutex> held(lock);
+        while (delivered < strips) {
+            AheadStrip& slot = ring[size_t(delivered) % slots];
+            if (slot.ready && slot.index == delivered) {
+                held.unlock();
+                if (slot.error) {
+                    // Thrown on the calling thread, once the workers stopped.
+                    error = slot.error;
+                    held.lock();
+                    break;
+                }
+                if (!slot.read) {
+                    status = slot.status;
+                } else if (!(job.goOn = job.progress.Step(0))) {
+                    status = VQ_OK;
+                } else if (slot.status) {
+                    status = slot.status;
+                } else {
+                    CopyStripOut(job.out, slot, uint32_t(padBytes_));
+                    status = PassStripOn(job.record, job.out, slot.size);
+                }
+                held.lock();
+                if (status || !job.goOn) break;
+                slot.ready = false;
+                ++delivered;
+                changed.notify_all();
+                continue;
+            }
+            const int32_t index = take(held, false);
+            if (index >= 0) {
+                held.unlock();
+                work(job, index);
+                held.lock();
+            } else {
+                changed.wait(held);
+            }
+        }
+        stop = true;
+        changed.notify_all();
+        *result = status;
+    };
+    WorkerPool::Shared().ForEach(job.lanes.size(), unsigned(job.lanes.size()) + 1, helper, deliver);
+    if (error) std::rethrow_exception(error);
+    return true;
+}
+
+VqStatus RawEngine::SetUpLane(const RenderJob& job, RenderJob& lane) {
+    lane.owner = const_cast<RenderJob*>(&job);
+    lane.record = job.record;
+    lane.modes = job.modes;
+    lane.plan = job.plan;
+    lane.clip = job.clip;
+    lane.sizes = job.sizes;
+    lane.bufferWidth = job.bufferWidth;
+    lane.bufferRows = job.bufferRows;
+    lane.factor = job.factor;
+    lane.extra = job.extra;
+    lane.sharpenSwitch = job.sharpenSwitch;
+    lane.bytesPerSample = job.bytesPerSample;
+    lane.channels = job.channels;
+    lane.shift = job.shift;
+    lane.packType = job.packType;
+    lane.s = job.s;
+    lane.window = job.window;
+    lane.lastEntry = job.lastEntry;
+    lane.single = job.single;
+    lane.out = job.out;
+    lane.badColumnsOn = job.badColumnsOn;
+    lane.piece = job.piece;
+    lane.overlap = job.overlap;
+    lane.columns = job.columns;
+    // Stages of its own, set as the job's were; the tables they read are the
+    // engine's, filled once by the job's set-up.
+    if (VqStatus status = MakeDemosaicer(lane.demosaicer, job.s, job.modes.demosaicMode)) return status;
+    SetSharpening(lane.sharpen, job.sharpenSwitch);
+    lane.linearStage.mode = job.linearStage.mode;
+    lane.linearStage.size = job.linearStage.size;
+    lane.linearStage.table = job.linearStage.table;
+    if (!job.sharedTransform)
+        if (VqStatus status = PrepareTransform(lane.transform, job.modes, job.plan.colMargin)) return status;
+    return AllocateStripBuffers(lane);
 }
 
 VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressRecord* progressRecord) {
@@ -581,8 +861,10 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
     // Only the record's first word is common to every image; the engine that
     // conceals reads the rest.
     if (badColumns_) std::memcpy(&job.badColumnsOn, badColumns_, sizeof job.badColumnsOn);
+    if (status == VQ_OK) SetUpLanes(job);
 
-    for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = RenderStrip(job, i);
+    if (status != VQ_OK || !job.ahead || !RenderStripsAhead(job, &status))
+        for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = RenderStrip(job, i);
 
     job.transform.Release();
     if (status == VQ_OK && !job.goOn) status = VQ_ERR_CANCELLED;

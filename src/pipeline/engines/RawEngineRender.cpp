@@ -863,7 +863,8 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
     if (badColumns_) std::memcpy(&job.badColumnsOn, badColumns_, sizeof job.badColumnsOn);
     if (status == VQ_OK) SetUpLanes(job);
 
-    if (status != VQ_OK || !job.ahead || !RenderStripsAhead(job, &status))
+    const bool workedAhead = status == VQ_OK && job.goOn && job.ahead && RenderStripsAhead(job, &status);
+    if (!workedAhead)
         for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = RenderStrip(job, i);
 
     job.transform.Release();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include <sched.h>
 #include <unistd.h>
 
 namespace lumora {
@@ -27,6 +28,12 @@ unsigned ProcessorCount() {
         const long n = std::strtol(forced, &end, 10);
         if (end != forced && *end == '\0' && n > 0 && n <= 4096) return static_cast<unsigned>(n);
     }
+    // The processors this process may run on: a process started on a few of
+    // the machine's cores (taskset, a container's cpuset) uses those.
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
+        return static_cast<unsigned>(CPU_COUNT(&allowed));
     const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
     return online > 0 ? static_cast<unsigned>(online) : 1u;
 }

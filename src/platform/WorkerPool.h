@@ -22,7 +22,7 @@
 namespace lumora {
 
 // The processors this process should use: LUMORA_CPU_COUNT when it holds a
-// number from 1 to 4096, else the processors online (at least 1).
+// number from 1 to 4096, else the processors it may run on (at least 1).
 unsigned ProcessorCount();
 
 class WorkerPool {

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include <unistd.h>
+#include <sched.h>
 
 namespace {
 
@@ -154,14 +154,16 @@ TEST(WorkerPool, ResizingChangesTheLanesOfLaterLoops) {
     EXPECT_EQ(pool.Lanes(), 1u);
 }
 
-// LUMORA_CPU_COUNT stands in for the machine's processors when it holds a
-// sensible number.
+// LUMORA_CPU_COUNT stands in for the processors the process may run on when
+// it holds a sensible number.
 TEST(WorkerPool, ProcessorCountHonoursTheVariable) {
     const char* before = std::getenv("LUMORA_CPU_COUNT");
     const std::string saved = before ? before : "";
     ::unsetenv("LUMORA_CPU_COUNT");
-    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
-    const unsigned machine = online > 0 ? unsigned(online) : 1u;
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    ASSERT_EQ(::sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    const unsigned machine = unsigned(CPU_COUNT(&allowed));
     EXPECT_EQ(lumora::ProcessorCount(), machine);
     struct Case {
         const char* value;

@@ -1,7 +1,10 @@
 #include "StripRendering.h"
 
+#include "Image.h"
 #include "NbErrorCodes.h"
 #include "ProgressCB.h"
+#include "VrelSharpen.h"
+#include "WorkerPool.h"
 #include "YlmErrp.h"
 
 #include <algorithm>
@@ -46,6 +49,40 @@ short SharpenProgressBridge(int percent, void* context) {
     percent = std::clamp(percent, 0, 100);
     if (!context) return 1;
     return static_cast<ProgressCB*>(context)->Progress(percent) ? 1 : NbErrProgressCancelled;
+}
+
+namespace {
+
+// Rows of one band: enough for the transform's per-call cost not to show.
+constexpr int32_t kBandRows = 32;
+
+VrelSharpenPlanes BandOf(const VrelSharpenPlanes& planes, int32_t first, int32_t rows) {
+    VrelSharpenPlanes band = planes;
+    band.rows = rows;
+    const int64_t offset = int64_t(first) * planes.rowStride;
+    for (void*& plane : band.plane)
+        if (plane) plane = static_cast<uint8_t*>(plane) + offset;
+    if (band.plane4) band.plane4 = static_cast<uint8_t*>(band.plane4) + offset;
+    return band;
+}
+
+} // namespace
+
+void TransformPixelsInBands(Image& image, ColorTransform* transform, const VrelSharpenPlanes& source,
+                            const VrelSharpenPlanes& destination, bool fromKind) {
+    const int32_t rows = source.rows;
+    const size_t bands = rows > 0 ? size_t((int64_t(rows) + kBandRows - 1) / kBandRows) : 0;
+    lumora::WorkerPool& pool = lumora::WorkerPool::Shared();
+    if (rows != destination.rows || source.columns != destination.columns || pool.LanesFor(bands) <= 1) {
+        image.TransformPixels(transform, source, destination, fromKind);
+        return;
+    }
+    // Every sample is worked from its own row alone, so bands of rows give
+    // the bytes one call gives.
+    pool.ForEach(bands, [&](size_t band, unsigned) {
+        const int32_t first = int32_t(band) * kBandRows, count = std::min(kBandRows, rows - first);
+        image.TransformPixels(transform, BandOf(source, first, count), BandOf(destination, first, count), fromKind);
+    });
 }
 
 } // namespace NimbalCore

@@ -53,8 +53,9 @@ short SharpenProgressBridge(int percent, void* context) {
 
 namespace {
 
-// Rows of one band: enough for the transform's per-call cost not to show.
-constexpr int32_t kBandRows = 32;
+// Pixels of one band at least: enough for the transform's per-call cost not
+// to show, few enough that a strip of a few dozen rows still spreads.
+constexpr int64_t kBandPixels = 16384;
 
 VrelSharpenPlanes BandOf(const VrelSharpenPlanes& planes, int32_t first, int32_t rows) {
     VrelSharpenPlanes band = planes;
@@ -71,7 +72,8 @@ VrelSharpenPlanes BandOf(const VrelSharpenPlanes& planes, int32_t first, int32_t
 void TransformPixelsInBands(Image& image, ColorTransform* transform, const VrelSharpenPlanes& source,
                             const VrelSharpenPlanes& destination, bool fromKind) {
     const int32_t rows = source.rows;
-    const size_t bands = rows > 0 ? size_t((int64_t(rows) + kBandRows - 1) / kBandRows) : 0;
+    const int32_t bandRows = int32_t(std::clamp<int64_t>(kBandPixels / std::max(source.columns, 1), 1, rows > 0 ? rows : 1));
+    const size_t bands = rows > 0 ? size_t((int64_t(rows) + bandRows - 1) / bandRows) : 0;
     lumora::WorkerPool& pool = lumora::WorkerPool::Shared();
     if (rows != destination.rows || source.columns != destination.columns || pool.LanesFor(bands) <= 1) {
         image.TransformPixels(transform, source, destination, fromKind);
@@ -80,7 +82,7 @@ void TransformPixelsInBands(Image& image, ColorTransform* transform, const VrelS
     // Every sample is worked from its own row alone, so bands of rows give
     // the bytes one call gives.
     pool.ForEach(bands, [&](size_t band, unsigned) {
-        const int32_t first = int32_t(band) * kBandRows, count = std::min(kBandRows, rows - first);
+        const int32_t first = int32_t(band) * bandRows, count = std::min(bandRows, rows - first);
         image.TransformPixels(transform, BandOf(source, first, count), BandOf(destination, first, count), fromKind);
     });
 }

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <condition_variable>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -22,6 +20,7 @@
 #include "RenderProgress.h"
 #include "SharpenStage.h"
 #include "StripMirror.h"
+#include "StripsAhead.h"
 #include "ThresholdDemosaicer.h"
 #include "VqOutputTypes.h"
 #include "WorkerPool.h"
@@ -668,145 +667,22 @@ void RawEngine::SetUpLanes(RenderJob& job) {
     }
 }
 
-namespace {
-
-// A strip worked ahead of its delivery, in a buffer laid out as the caller's.
-struct AheadStrip {
-    engine::Block<uint8_t> bytes;
-    int32_t index = -1; // the strip it holds once ready
-    bool ready = false;
-    bool read = false; // its first sensor read succeeded
-    VqStatus status = VQ_OK;
-    uint64_t size = 0;
-    uint32_t padTotal = 0;
-    std::exception_ptr error; // thrown while it was worked
-};
-
-// A strip's bytes into the caller's buffer. The packer never writes the
-// padding at the end of each line, so neither does the copy.
-void CopyStripOut(uint8_t* to, const AheadStrip& strip, uint32_t pad) {
-    if (pad == 0 || strip.padTotal == 0) {
-        std::memcpy(to, strip.bytes.get(), size_t(strip.size));
-        return;
-    }
-    const uint64_t lines = strip.padTotal / pad;
-    const uint64_t lineBytes = strip.size / lines, dataBytes = lineBytes - pad;
-    for (uint64_t l = 0; l < lines; ++l)
-        std::memcpy(to + l * lineBytes, strip.bytes.get() + l * lineBytes, size_t(dataBytes));
-}
-
-} // namespace
-
-// Strips are worked on every lane into buffers of their own while the calling
-// thread hands the finished ones to the caller in order, each with the progress
-// and cancel answer of a strip worked in place. The calling thread works strips
-// itself whenever the next one is not yet taken, so it never waits on a worker
-// that is not there.
 bool RawEngine::RenderStripsAhead(RenderJob& job, VqStatus* result) {
-    const int32_t strips = job.plan.stripCount;
-    const size_t slots = job.lanes.size() + 2;
-    std::vector<AheadStrip> ring(slots);
-    for (AheadStrip& slot : ring) {
-        slot.bytes = engine::Allocate<uint8_t>(job.record->bufferBytes);
-        if (!slot.bytes) return false; // worked one strip at a time instead
-    }
-    std::mutex lock;
-    std::condition_variable changed;
-    int32_t taken = 0, delivered = 0; // under the lock
-    bool stop = false;
-
-    auto work = [&](RenderJob& lane, int32_t index) {
-        AheadStrip& slot = ring[size_t(index) % slots];
-        uint8_t* const out = lane.out;
-        lane.out = slot.bytes.get();
-        StripWork whole;
-        bool read = false;
-        VqStatus status = VQ_OK;
-        std::exception_ptr error;
-        try {
-            status = WorkStrip(lane, index, false, whole, &read);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        const uint64_t size = status == VQ_OK ? StripBytes(lane, whole) : 0;
-        const uint32_t padTotal = lane.output.PadTotal();
-        lane.out = out;
-        std::lock_guard<std::mutex> guard(lock);
-        slot.error = error;
-        slot.index = index;
-        slot.read = read;
-        slot.status = status;
-        slot.size = size;
-        slot.padTotal = padTotal;
-        slot.ready = true;
-        changed.notify_all();
-    };
-    // The next strip whose buffer is free, or -1 when there is none to take.
-    auto take = [&](std::unique_lock<std::mutex>& held, bool wait) -> int32_t {
-        for (;;) {
-            if (stop || taken >= strips) return -1;
-            if (size_t(taken - delivered) < slots && !ring[size_t(taken) % slots].ready) return taken++;
-            if (!wait) return -2;
-            changed.wait(held);
-        }
-    };
-    auto helper = [&](size_t, unsigned laneIndex) {
+    auto work = [this, &job](unsigned laneIndex, int32_t index, uint8_t* out) {
         RenderJob& lane = laneIndex == 0 ? job : *job.lanes[laneIndex - 1];
-        for (;;) {
-            std::unique_lock<std::mutex> held(lock);
-            const int32_t index = take(held, true);
-            held.unlock();
-            if (index < 0) return;
-            work(lane, index);
-        }
+        uint8_t* const kept = lane.out;
+        lane.out = out;
+        StripWork whole;
+        StripsAhead::Worked worked;
+        worked.status = WorkStrip(lane, index, false, whole, &worked.read);
+        worked.size = worked.status == VQ_OK ? StripBytes(lane, whole) : 0;
+        worked.padTotal = lane.output.PadTotal();
+        lane.out = kept;
+        return worked;
     };
-    std::exception_ptr error;
-    auto deliver = [&] {
-        VqStatus status = VQ_OK;
-        std::unique_lock<std::mutex> held(lock);
-        while (delivered < strips) {
-            AheadStrip& slot = ring[size_t(delivered) % slots];
-            if (slot.ready && slot.index == delivered) {
-                held.unlock();
-                if (slot.error) {
-                    // Thrown on the calling thread, once the workers stopped.
-                    error = slot.error;
-                    held.lock();
-                    break;
-                }
-                if (!slot.read) {
-                    status = slot.status;
-                } else if (!(job.goOn = job.progress.Step(0))) {
-                    status = VQ_OK;
-                } else if (slot.status) {
-                    status = slot.status;
-                } else {
-                    CopyStripOut(job.out, slot, uint32_t(padBytes_));
-                    status = PassStripOn(job.record, job.out, slot.size);
-                }
-                held.lock();
-                if (status || !job.goOn) break;
-                slot.ready = false;
-                ++delivered;
-                changed.notify_all();
-                continue;
-            }
-            const int32_t index = take(held, false);
-            if (index >= 0) {
-                held.unlock();
-                work(job, index);
-                held.lock();
-            } else {
-                changed.wait(held);
-            }
-        }
-        stop = true;
-        changed.notify_all();
-        *result = status;
-    };
-    WorkerPool::Shared().ForEach(job.lanes.size(), unsigned(job.lanes.size()) + 1, helper, deliver);
-    if (error) std::rethrow_exception(error);
-    return true;
+    auto passOn = [&job](uint64_t bytes) { return PassStripOn(job.record, job.out, bytes); };
+    return StripsAhead::Run(job.plan.stripCount, unsigned(job.lanes.size()) + 1, job.record->bufferBytes,
+                            uint32_t(padBytes_), job.progress, job.goOn, job.out, work, passOn, result);
 }
 
 VqStatus RawEngine::SetUpLane(const RenderJob& job, RenderJob& lane) {

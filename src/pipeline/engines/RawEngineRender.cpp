@@ -34,11 +34,6 @@ using engine::IsFourChannel;
 
 namespace {
 
-// Caller's buffers up to this size are worked several at once into buffers of
-// the engine's (one per lane and one more) and copied out in order; larger
-// ones are worked in place, their pieces spread over the lanes.
-constexpr uint32_t kAheadBufferBytes = 8u << 20;
-
 // Window lines in one piece of work, per subsample step.
 constexpr int32_t kPieceLines = 64;
 // Lines worked on each side of a piece, inside the caller's strip, so that the
@@ -646,7 +641,7 @@ VqStatus RawEngine::WorkStrip(RenderJob& job, int32_t index, bool report, StripW
 
 void RawEngine::SetUpLanes(RenderJob& job) {
     WorkerPool& pool = WorkerPool::Shared();
-    const bool ahead = !job.single && job.plan.stripCount > 1 && job.record->bufferBytes <= kAheadBufferBytes;
+    const bool ahead = !job.single && job.plan.stripCount > 1 && job.record->bufferBytes <= StripsAhead::kMaxBufferBytes;
     unsigned wanted = 1;
     if (ahead)
         wanted = pool.LanesFor(size_t(job.plan.stripCount));

@@ -15,6 +15,11 @@ namespace lumora {
 
 class StripsAhead {
 public:
+    // Caller's buffers up to this size are worked several at once; each lane
+    // holds one of its own and one more is in the ring. Larger ones are worked
+    // in place.
+    static constexpr uint32_t kMaxBufferBytes = 8u << 20;
+
     // What working one strip gave: its status, whether its first sensor read
     // succeeded (a strip that failed before it reports no progress), and
     // the bytes it delivers with their line padding.

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "RawEngineFixture.h"
+#include "RawEngineV3.h"
+#include "RawEngineV3Fixture.h"
 #include "WorkerPool.h"
 
 namespace {
@@ -23,6 +25,22 @@ struct LanesEngine {
     EngineSetup setup;
     LanesEngine(const EngineOptions& o, int w = kLanesWidth, int h = kLanesHeight) {
         setup.Configure(engine, image, PlainFile(BusySensor(w, h, 7)), w, h, o);
+    }
+};
+
+// The version-3 engine with its chroma filter and concealed columns.
+struct LanesEngineV3 {
+    RawEngineV3 engine;
+    MemoryImage image;
+    EngineSetup setup;
+    V3Setup v3;
+    explicit LanesEngineV3(const EngineOptions& o) {
+        setup.Configure(engine, image, PlainFile(BusySensor(kLanesWidth, kLanesHeight, 11)), kLanesWidth,
+                        kLanesHeight, o);
+        V3Options v;
+        v.chromaLevel = 100;
+        v.badColumns = {10, 11, 40};
+        v3.Configure(engine, kLanesWidth, kLanesHeight, v);
     }
 };
 
@@ -105,6 +123,31 @@ TEST(RawEngineLanes, EveryLaneCountHandsOnTheSameStripsAndProgress) {
             for (unsigned lanes : {2u, 4u, 8u})
                 ExpectSameAsOneLane(one, LanesRender(t.engine, type, lanes, rows),
                                     "type " + std::to_string(type) + ", " + std::to_string(rows) + " rows, " +
+                                        std::to_string(lanes) + " lanes");
+        }
+    }
+}
+
+// The version-3 engine works whole strips ahead on the lanes: the same strips
+// and progress, and a cancel at the same strip.
+TEST(RawEngineLanes, TheVersionThreeEngineHandsOnTheSameStripsOnEveryLaneCount) {
+    EngineOptions o;
+    o.sharpen = o.offsets = o.gainMap = true;
+    o.identityCurves = false;
+    LanesEngineV3 t(o);
+    for (int rows : {8, 30, 0}) {
+        const LanesSeen one = LanesRender(t.engine, 6, 1, rows);
+        ASSERT_EQ(one.status, VQ_OK) << rows;
+        for (unsigned lanes : {2u, 4u, 8u})
+            ExpectSameAsOneLane(one, LanesRender(t.engine, 6, lanes, rows),
+                                std::to_string(rows) + " rows, " + std::to_string(lanes) + " lanes");
+        if (rows == 0) continue;
+        for (int stop : {1, 3, one.progressCalls / 2}) {
+            const LanesSeen cancelled = LanesRender(t.engine, 6, 1, rows, stop);
+            ASSERT_EQ(cancelled.status, VQ_ERR_CANCELLED) << rows << " rows, call " << stop;
+            for (unsigned lanes : {2u, 8u})
+                ExpectSameAsOneLane(cancelled, LanesRender(t.engine, 6, lanes, rows, stop),
+                                    std::to_string(rows) + " rows, call " + std::to_string(stop) + ", " +
                                         std::to_string(lanes) + " lanes");
         }
     }

@@ -144,8 +144,8 @@ void WorkerPool::WorkerMain() {
 void WorkerPool::ForEach(size_t count, unsigned lanes, const Body& body, const std::function<void()>& first) {
     lanes = std::min(lanes, LanesFor(first ? count + 1 : count));
     if (lanes <= 1) {
-        DepthGuard depth;
         if (first) first();
+        DepthGuard depth;
         for (size_t i = 0; i < count; ++i) body(i, 0);
         return;
     }
@@ -164,8 +164,8 @@ void WorkerPool::ForEach(size_t count, unsigned lanes, const Body& body, const s
         wake_.notify_all();
     if (first) {
         // The loop lives on this stack: whatever `first` does, the workers
-        // are waited for before it is left.
-        DepthGuard depth;
+        // are waited for before it is left. Loops `first` starts are not
+        // nested in this one: the workers it leaves free take part.
         try {
             first();
         } catch (...) {

@@ -56,11 +56,13 @@ public:
     // indices not yet started are then skipped.
     void ForEach(size_t count, unsigned lanes, const Body& body) { ForEach(count, lanes, body, nullptr); }
     void ForEach(size_t count, const Body& body) { ForEach(count, LanesFor(count), body, nullptr); }
-    // The same, with `first` run on the calling thread (as lane 0, inside the
-    // loop) while the workers already take indices; the caller takes the
-    // indices left once it returns. The caller can so hand results on in
-    // order while the workers make them; `first` must not wait for an index
-    // to be taken, as there may be no worker to take it.
+    // The same, with `first` run on the calling thread (as lane 0) while the
+    // workers already take indices; the caller takes the indices left once it
+    // returns. The caller can so hand results on in order while the workers
+    // make them, or work on while a worker writes what it made before.
+    // `first` must not wait for an index to be taken, as there may be no
+    // worker to take it; loops it starts are not nested in this one and get
+    // the workers this one leaves free.
     void ForEach(size_t count, unsigned lanes, const Body& body, const std::function<void()>& first);
 
     // True on a thread that is running a loop body.

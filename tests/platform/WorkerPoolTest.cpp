@@ -120,6 +120,40 @@ TEST(WorkerPool, NestedLoopsRunInlineWithoutDeadlock) {
     EXPECT_FALSE(WorkerPool::InLoop());
 }
 
+// `first` runs on the caller while a worker takes the loop's index; a loop
+// it starts gets the other workers.
+TEST(WorkerPool, FirstRunsOnTheCallerBesideTheLoopAndSpreadsItsOwnLoops) {
+    WorkerPool pool(4);
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<bool> written{false};
+    std::thread::id writer;
+    std::mutex lock;
+    std::set<std::thread::id> inner;
+    bool firstOnCaller = false;
+    pool.ForEach(
+        1, 2,
+        [&](size_t, unsigned) {
+            writer = std::this_thread::get_id();
+            written = true;
+        },
+        [&] {
+            firstOnCaller = std::this_thread::get_id() == caller && !WorkerPool::InLoop();
+            pool.ForEach(64, [&](size_t, unsigned) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                std::lock_guard<std::mutex> guard(lock);
+                inner.insert(std::this_thread::get_id());
+            });
+        });
+    EXPECT_TRUE(written);
+    EXPECT_TRUE(firstOnCaller);
+    EXPECT_GT(inner.size(), 1u);
+    // With one lane, `first` and then the index, both on the caller.
+    WorkerPool one(1);
+    std::vector<int> order;
+    one.ForEach(1, 2, [&](size_t, unsigned) { order.push_back(2); }, [&] { order.push_back(1); });
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+}
+
 TEST(WorkerPool, LoopsFromSeveralThreadsShareThePool) {
     WorkerPool pool(4);
     std::vector<uint64_t> sums(3, 0);

@@ -16,6 +16,7 @@
 #include "DirectionMapDemosaicer.h"
 #include "EngineBlock.h"
 #include "HalfSizeDemosaicer.h"
+#include "LaneTransform.h"
 #include "LutStage.h"
 #include "MonoSubsampler.h"
 #include "OutputStage.h"
@@ -260,15 +261,9 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
         }
         if (!singleStep()) return VQ_OK;
 
-        {
-            F2Job& owner = j.owner ? *j.owner : j;
-            std::unique_lock<std::mutex> lock(owner.transformLock, std::defer_lock);
-            if (owner.sharedTransform) lock.lock();
-            ColorTransformStage& transform = owner.sharedTransform ? owner.transform : j.transform;
-            transform.width = uint16_t(sw.W / j.s);
-            transform.height = uint16_t(planeRows);
-            if (VqStatus st = transform.Run(sw.red, sw.green, sw.blue, nullptr)) return st;
-        }
+        if (VqStatus st = RunLaneTransform(j, uint16_t(sw.W / j.s), uint16_t(planeRows), sw.red, sw.green, sw.blue,
+                                           nullptr))
+            return st;
         if (!singleStep()) return VQ_OK;
 
         planeStage(j.finalTable, j.modes.finalMode, j.finalTable.size);
@@ -329,9 +324,7 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
     if (status == VQ_OK && job.goOn && !job.single && job.plan.stripCount > 1 &&
         record->bufferBytes <= StripsAhead::kMaxBufferBytes) {
         const unsigned wanted = WorkerPool::Shared().LanesFor(size_t(job.plan.stripCount));
-        const int32_t mode = job.transform.mode;
-        job.sharedTransform =
-            mode == ColorTransformStage::ModeColourManaged || mode == ColorTransformStage::ModePreMatrixOnly;
+        job.sharedTransform = job.transform.RunsOneAtATime();
         for (unsigned i = 1; i < wanted; ++i) {
             // A lane that cannot be had leaves the work to the lanes there are.
             std::unique_ptr<F2Job> lane(new (std::nothrow) F2Job);

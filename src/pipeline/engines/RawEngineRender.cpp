@@ -14,6 +14,7 @@
 #include "ColorTransformStage.h"
 #include "EngineBlock.h"
 #include "HalfSizeDemosaicer.h"
+#include "LaneTransform.h"
 #include "LutStage.h"
 #include "MonoSubsampler.h"
 #include "OutputStage.h"
@@ -478,13 +479,8 @@ VqStatus RawEngine::FinishColour(RenderJob& job, StripWork& sw) {
     job.linearStage.height = uint16_t(sw.planeRows);
     if (VqStatus status = job.linearStage.Apply(sw.red, sw.green, sw.blue)) return status;
 
-    RenderJob& owner = job.owner ? *job.owner : job;
-    std::unique_lock<std::mutex> lock(owner.transformLock, std::defer_lock);
-    if (owner.sharedTransform) lock.lock();
-    ColorTransformStage& transform = owner.sharedTransform ? owner.transform : job.transform;
-    transform.width = uint16_t(sw.W / job.s);
-    transform.height = uint16_t(sw.planeRows);
-    return transform.Run(sw.red, sw.green, sw.blue, job.fourth.get());
+    return RunLaneTransform(job, uint16_t(sw.W / job.s), uint16_t(sw.planeRows), sw.red, sw.green, sw.blue,
+                            job.fourth.get());
 }
 
 VqStatus RawEngine::PackStrip(RenderJob& job, StripWork& sw) {
@@ -649,11 +645,7 @@ void RawEngine::SetUpLanes(RenderJob& job) {
         wanted = pool.LanesFor(size_t((job.columns ? job.plan.stripWidth : job.plan.stripSize) / job.piece));
     if (wanted <= 1) return;
     job.ahead = ahead;
-    // The colour-managed transform lives in the colour library's session and
-    // the record's matrix is balanced in place when prepared: those are
-    // prepared once and shared.
-    const int32_t mode = job.transform.mode;
-    job.sharedTransform = mode == ColorTransformStage::ModeColourManaged || mode == ColorTransformStage::ModePreMatrixOnly;
+    job.sharedTransform = job.transform.RunsOneAtATime();
     for (unsigned i = 1; i < wanted; ++i) {
         // A lane that cannot be had leaves the work to the lanes there are.
         std::unique_ptr<RenderJob> lane(new (std::nothrow) RenderJob);

@@ -16,6 +16,7 @@
 #include "Demosaicer.h"
 #include "EngineBlock.h"
 #include "IntOps.h"
+#include "LaneTransform.h"
 #include "LutStage.h"
 #include "OutputStage.h"
 #include "RenderProgress.h"
@@ -373,15 +374,9 @@ VqStatus RawEngineV3::WorkStrip(Job& job, int32_t index, bool report, uint64_t* 
 
     const size_t skip = size_t((sharpenRows + chromaRows) / s) * size_t(planeWidth);
     auto from = [skip](int16_t* plane) { return plane ? plane + skip : nullptr; };
-    {
-        Job& owner = job.owner ? *job.owner : job;
-        std::unique_lock<std::mutex> lock(owner.transformLock, std::defer_lock);
-        if (owner.sharedTransform) lock.lock();
-        ColorTransformStage& transform = owner.sharedTransform ? owner.transform : job.transform;
-        transform.width = uint16_t(W / s);
-        transform.height = uint16_t(H / s);
-        if (VqStatus status = transform.Run(from(red), from(green), from(blue), job.fourth.get())) return status;
-    }
+    if (VqStatus status = RunLaneTransform(job, uint16_t(W / s), uint16_t(H / s), from(red), from(green), from(blue),
+                                           job.fourth.get()))
+        return status;
     if (!stageDone()) return VQ_OK;
 
     const int32_t totalColumns = m[kTotalColumns];
@@ -403,8 +398,7 @@ VqStatus RawEngineV3::WorkStrip(Job& job, int32_t index, bool report, uint64_t* 
 void RawEngineV3::SetUpLanes(Job& job) {
     if (job.single || job.plan.stripCount < 2 || job.record->bufferBytes > StripsAhead::kMaxBufferBytes) return;
     const unsigned wanted = WorkerPool::Shared().LanesFor(size_t(job.plan.stripCount));
-    const int32_t mode = job.transform.mode;
-    job.sharedTransform = mode == ColorTransformStage::ModeColourManaged || mode == ColorTransformStage::ModePreMatrixOnly;
+    job.sharedTransform = job.transform.RunsOneAtATime();
     for (unsigned i = 1; i < wanted; ++i) {
         // A lane that cannot be had leaves the work to the lanes there are.
         std::unique_ptr<Job> lane(new (std::nothrow) Job);

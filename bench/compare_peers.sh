@@ -1,14 +1,19 @@
 #!/bin/sh
 # Side-by-side whole-process comparison: one synthetic lossless-JPEG family-1
-# file rendered to 16-bit RGB by vqclient, and the same sensor stream wrapped as
-# a DNG for the peers that are installed (LibRaw's dcraw_emu with bilinear
-# interpolation, rawtherapee-cli). Each round runs every program once, one core
-# each; the best of the rounds is printed (wall s, CPU s, peak MB).
+# file rendered to 16-bit RGB by vqclient, with one worker and (given more than
+# one core) with all of them, and the same sensor stream wrapped as a DNG for
+# the peers that are installed (LibRaw's dcraw_emu with bilinear interpolation
+# and with its default AHD, LibRaw's unpacking alone, rawtherapee-cli). Each
+# round runs every program once, starting one further along the list than the
+# round before, so a change of load hits them alike; the best of the rounds is
+# printed (wall s, CPU s, peak MB).
 #
 #   bench/compare_peers.sh BUILD_DIR [MPIXELS] [ROUNDS]
 #
-# CPU=N runs them on core N instead of core 0 (on a shared machine, pick one
-# that nothing else is pinned to).
+# CPUS=LIST runs them on those cores (a taskset list such as 2-7); CPU=N is
+# one core, core 0 unless set (on a shared machine, pick cores that nothing
+# else is pinned to). Nothing is installed: peers that are missing are left
+# out.
 #
 # Not part of the tests: the peers are optional and the timings depend on the
 # machine's load.
@@ -16,7 +21,8 @@ set -eu
 build=${1:?usage: compare_peers.sh BUILD_DIR [MPIXELS] [ROUNDS]}
 mp=${2:-12}
 rounds=${3:-3}
-cpu=${CPU:-0}
+cpus=${CPUS:-${CPU:-0}}
+cores=$(taskset -c "$cpus" nproc)
 bin=$build/bin
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -41,7 +47,7 @@ sys.stdout.buffer.write(o)' >"$tmp/raw.u16"
 run() { # name command...
     name=$1
     shift
-    /usr/bin/time -f "%e %U %S %M" -o "$tmp/time" taskset -c "$cpu" "$@" >/dev/null 2>&1 || {
+    /usr/bin/time -f "%e %U %S %M" -o "$tmp/time" taskset -c "$cpus" "$@" >/dev/null 2>&1 || {
         echo "$name: failed" >&2
         return
     }
@@ -50,18 +56,23 @@ run() { # name command...
 
 names=""
 add() { names="$names $1"; }
-add lumora
-command -v dcraw_emu >/dev/null && add dcraw_emu_bilinear
+add lumora_1
+[ "$cores" -gt 1 ] && add lumora_all
+command -v dcraw_emu >/dev/null && add dcraw_emu_bilinear && add dcraw_emu_ahd
 command -v unprocessed_raw >/dev/null && add libraw_unpack
 command -v rawtherapee-cli >/dev/null && add rawtherapee
+count=$(echo $names | wc -w)
 
-# The programs take turns in every round, so a change of load hits them alike.
 i=0
 while [ $i -lt "$rounds" ]; do
-    for name in $names; do
+    # This round's order: the list turned by the round's number.
+    order=$(echo $names | tr ' ' '\n' | awk -v n="$count" -v r="$i" '{ a[NR - 1] = $0 } END { for (k = 0; k < n; k++) print a[(k + r) % n] }')
+    for name in $order; do
         case $name in
-        lumora) run lumora env LUMORA_PROGRAM_DIR="$bin" "$bin/vqclient" --render "$tmp/out.ppm" --type 6 "$tmp/image.zyr" ;;
+        lumora_1) run "$name" env LUMORA_CPU_COUNT=1 LUMORA_PROGRAM_DIR="$bin" "$bin/vqclient" --render "$tmp/out1.ppm" --type 6 "$tmp/image.zyr" ;;
+        lumora_all) run "$name" env -u LUMORA_CPU_COUNT LUMORA_PROGRAM_DIR="$bin" "$bin/vqclient" --render "$tmp/out.ppm" --type 6 "$tmp/image.zyr" ;;
         dcraw_emu_bilinear) run "$name" dcraw_emu -4 -T -q 0 -Z "$tmp/out.tiff" "$tmp/image.dng" ;;
+        dcraw_emu_ahd) run "$name" dcraw_emu -4 -T -Z "$tmp/ahd.tiff" "$tmp/image.dng" ;;
         libraw_unpack) run "$name" unprocessed_raw "$tmp/image.dng" ;;
         rawtherapee) run "$name" rawtherapee-cli -q -Y -t -b16 -o "$tmp/rt.tif" -c "$tmp/image.dng" ;;
         esac
@@ -69,18 +80,22 @@ while [ $i -lt "$rounds" ]; do
     i=$((i + 1))
 done
 
-echo "sensor ${width}x$height, core $cpu, best of $rounds rounds (wall s, CPU s, peak MB)"
+echo "sensor ${width}x$height, cores $cpus ($cores), best of $rounds rounds (wall s, CPU s, peak MB)"
 for name in $names; do
     [ -f "$tmp/$name.runs" ] && echo "$name: $(sort -n "$tmp/$name.runs" | head -1)"
 done
+# The two Lumora renders give the same bytes.
+[ -f "$tmp/out1.ppm" ] && [ -f "$tmp/out.ppm" ] && { cmp -s "$tmp/out1.ppm" "$tmp/out.ppm" && echo "lumora_1 and lumora_all: same bytes" || echo "lumora_1 and lumora_all: DIFFERENT bytes"; }
 # Lumora's best wall time against each peer's, and its peak memory against the
 # 16-bit RGB output it wrote.
-if [ -f "$tmp/lumora.runs" ]; then
-    best=$(sort -n "$tmp/lumora.runs" | head -1)
+for lumora in lumora_1 lumora_all; do
+    [ -f "$tmp/$lumora.runs" ] || continue
+    best=$(sort -n "$tmp/$lumora.runs" | head -1)
     for name in $names; do
-        [ "$name" != lumora ] && [ -f "$tmp/$name.runs" ] &&
-            echo "$best $(sort -n "$tmp/$name.runs" | head -1)" | awk -v n="$name" '{ printf "lumora / %s wall: %.2f\n", n, $1 / $4 }'
+        case $name in lumora*) continue ;; esac
+        [ -f "$tmp/$name.runs" ] &&
+            echo "$best $(sort -n "$tmp/$name.runs" | head -1)" | awk -v l="$lumora" -v n="$name" '{ printf "%s / %s wall: %.2f\n", l, n, $1 / $4 }'
     done
-    echo "$best" | awk -v out=$((width * height * 6)) '{ printf "lumora peak / output: %.2f (output %.1f MB)\n", $3 * 1048576 / out, out / 1048576 }'
-fi
+    echo "$best" | awk -v l="$lumora" -v out=$((width * height * 6)) '{ printf "%s peak / output: %.2f (output %.1f MB)\n", l, $3 * 1048576 / out, out / 1048576 }'
+done
 command -v rawtherapee-cli >/dev/null || echo "rawtherapee-cli: not installed"

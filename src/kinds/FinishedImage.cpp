@@ -4,6 +4,7 @@
 #include "File.h"
 #include "JpegQualityPreset.h"
 #include "MakeExportImage.h"
+#include "StripRendering.h"
 #include "YlmErrp.h"
 #include "YlmError.h"
 
@@ -506,7 +507,7 @@ void NarrowSamples(const uint8_t* from, uint8_t* to, int64_t samples, int hi) {
 void FinishedImage::ConvertPixels(ColorTransform* transform, const VrelSharpenPlanes& source,
                                   const VrelSharpenPlanes& destination, bool swapped) {
     if (transform) {
-        TransformPixels(transform, source, destination);
+        TransformPixelsInBands(*this, transform, source, destination);
         return;
     }
     const bool wide = source.bitsPerSample == 16, wideOut = destination.bitsPerSample == 16;

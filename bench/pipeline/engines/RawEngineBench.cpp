@@ -2,7 +2,8 @@
 // cache decoding (plain big-endian samples or lossless JPEG) and every strip
 // stage, delivered strip by strip as a caller with a small buffer takes it. The
 // same for the version-3 engine, plain, and with its chroma filter and eight
-// concealed columns.
+// concealed columns. The family-1 render again on 1, 2, 4 and 8 lanes of the
+// worker pool, whole and with the sensor data already decoded.
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -11,6 +12,7 @@
 #include "RawEngineV3.h"
 #include "RawEngineV3Fixture.h"
 #include "VqOutputTypes.h"
+#include "WorkerPool.h"
 
 using namespace lumora;
 using namespace lumora::test;
@@ -22,7 +24,11 @@ constexpr int kHeight = 3000;
 
 enum class Engine { Family1, V3, V3Filtered };
 
-void RenderWhole(benchmark::State& state, bool compressed, Engine kind = Engine::Family1) {
+// lanes 0: the pool as the process sized it; keepDecoded: the sensor data is
+// decoded once, before the timing.
+void RenderWhole(benchmark::State& state, bool compressed, Engine kind = Engine::Family1, unsigned lanes = 0,
+                 bool keepDecoded = false) {
+    if (lanes) WorkerPool::Shared().SetLanes(lanes);
     const Sensor sensor = BusySensor(kWidth, kHeight, 1);
     const RawFile file = compressed ? LosslessFile(sensor) : PlainFile(sensor);
     EngineOptions o;
@@ -50,12 +56,14 @@ void RenderWhole(benchmark::State& state, bool compressed, Engine kind = Engine:
     std::vector<uint8_t> strip(size_t(kWidth) * 6 * 128);
     ImageBufferRecord record{strip.data(), uint32_t(strip.size()), 0,
                              [](void* buffer, uint32_t, int32_t) -> void* { return buffer; }};
+    if (keepDecoded && engine.RenderImage(&record, nullptr) != VQ_OK) state.SkipWithError("render failed");
     for (auto _ : state) {
-        engine.FreeCache(); // every round reads and decodes the sensor data again
+        if (!keepDecoded) engine.FreeCache(); // every round reads and decodes the sensor data again
         const VqStatus s = engine.RenderImage(&record, nullptr);
         if (s != VQ_OK) state.SkipWithError("render failed");
         benchmark::DoNotOptimize(strip.data());
     }
+    if (lanes) WorkerPool::Shared().SetLanes(ProcessorCount());
     state.counters["Mpixel/s"] = benchmark::Counter(double(kWidth) * kHeight * double(state.iterations()) / 1e6,
                                                     benchmark::Counter::kIsRate);
 }
@@ -69,6 +77,16 @@ void BM_RawEngineV3RenderChromaAndColumnsToRgb16(benchmark::State& state) {
     RenderWhole(state, false, Engine::V3Filtered);
 }
 
+// The lane curve: the whole render and the strip work after decoding.
+void BM_RawEngineRenderLosslessJpegToRgb16Lanes(benchmark::State& state) {
+    RenderWhole(state, true, Engine::Family1, unsigned(state.range(0)));
+}
+void BM_RawEngineRenderDecodedToRgb16Lanes(benchmark::State& state) {
+    RenderWhole(state, true, Engine::Family1, unsigned(state.range(0)), true);
+}
+
+BENCHMARK(BM_RawEngineRenderLosslessJpegToRgb16Lanes)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawEngineRenderDecodedToRgb16Lanes)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RawEngineRenderPlainToRgb16)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RawEngineRenderLosslessJpegToRgb16)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RawEngineV3RenderPlainToRgb16)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -15,11 +15,16 @@
 #include "Thumbnail.h"
 #include "TiffBuilder.h"
 #include "TiffTag.h"
+#include "WorkerPool.h"
 #include "YlmErrp.h"
 #include "YlmRefPtr.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <new>
 
 namespace NimbalCore {
 
@@ -346,11 +351,23 @@ void ExportTIFFImage::WriteUnscaled(File& file) {
 
     BlockOMemoryLock pinArray(array_);
     const uint64_t rowBytes = uint64_t(S) * uint64_t(cropRect_.Width()) * uint64_t(B);
-    for (int64_t i = 0;; ++i) {
-        const int64_t top = cropRect_.top + i * rowsPerStrip;
-        if (top > cropRect_.bottom) break;
-        const int64_t bottom = std::min<int64_t>(top + rowsPerStrip - 1, cropRect_.bottom);
-        const NbRect strip(cropRect_.left, int32_t(top), cropRect_.right, int32_t(bottom));
+    // With more than one lane in the worker pool, a strip's bytes are copied
+    // aside and written on another lane while the next strip renders here;
+    // the file gets the same bytes in the same order.
+    const uint64_t stripBytes = rowBytes * uint64_t(std::max(rowsPerStrip, 1));
+    std::unique_ptr<uint8_t[]> aside[2];
+    if (stripCount > 1 && lumora::WorkerPool::Shared().LanesFor(2) > 1 && stripBytes <= uint64_t(SIZE_MAX)) {
+        aside[0].reset(new (std::nothrow) uint8_t[size_t(stripBytes)]);
+        aside[1].reset(new (std::nothrow) uint8_t[size_t(stripBytes)]);
+        if (!aside[0] || !aside[1]) aside[0].reset(), aside[1].reset();
+    }
+    const bool overlap = aside[0] != nullptr;
+    uint64_t asideBytes[2] = {0, 0};
+    int pending = -1; // the buffer aside still to be written
+
+    // Strip i into the array, its thumbnail rows and its bytes in the file's
+    // order: written here, or copied aside into `to`.
+    auto renderStrip = [&](int64_t i, const NbRect& strip, uint8_t* to, uint64_t* toBytes) {
         rendering_->SetCrop(strip);
         array_->RenderFromRendering(rendering_.get(), &accumulator, 1);
         // Only rows that were rendered for this strip are written.
@@ -371,15 +388,59 @@ void ExportTIFFImage::WriteUnscaled(File& file) {
         if (uint64_t(array_->GetRowBytes()) == rowBytes) {
             const uint64_t bytes = rowBytes * uint64_t(rows);
             if (B == 2) SwapRow16(first, bytes);
-            WriteChecked(file, first, bytes, kSaveFile);
-            continue;
+            if (to) {
+                std::memcpy(to, first, size_t(bytes));
+                *toBytes = bytes;
+            } else {
+                WriteChecked(file, first, bytes, kSaveFile);
+            }
+            return;
         }
         for (int64_t y = 0; y < rows; ++y) {
             uint8_t* row = array_->GetPixelAddress(dx, int32_t(dy + y));
             if (B == 2) SwapRow16(row, rowBytes);
-            WriteChecked(file, row, rowBytes, kSaveFile);
+            if (to)
+                std::memcpy(to + uint64_t(y) * rowBytes, row, size_t(rowBytes));
+            else
+                WriteChecked(file, row, rowBytes, kSaveFile);
         }
+        if (to) *toBytes = rowBytes * uint64_t(rows);
+    };
+
+    for (int64_t i = 0;; ++i) {
+        const int64_t top = cropRect_.top + i * rowsPerStrip;
+        if (top > cropRect_.bottom) break;
+        const int64_t bottom = std::min<int64_t>(top + rowsPerStrip - 1, cropRect_.bottom);
+        const NbRect strip(cropRect_.left, int32_t(top), cropRect_.right, int32_t(bottom));
+        if (!overlap) {
+            renderStrip(i, strip, nullptr, nullptr);
+            continue;
+        }
+        const int next = int(i % 2);
+        std::exception_ptr writeError, renderError;
+        lumora::WorkerPool::Shared().ForEach(
+            pending >= 0 ? 1 : 0, 2,
+            [&](size_t, unsigned) {
+                try {
+                    WriteChecked(file, aside[pending].get(), asideBytes[pending], kSaveFile);
+                } catch (...) {
+                    writeError = std::current_exception();
+                }
+            },
+            [&] {
+                try {
+                    renderStrip(i, strip, aside[next].get(), &asideBytes[next]);
+                } catch (...) {
+                    renderError = std::current_exception();
+                }
+            });
+        // The strip before failed to be written before this one was done:
+        // that failure is the export's, as when the strips go one by one.
+        if (writeError) std::rethrow_exception(writeError);
+        if (renderError) std::rethrow_exception(renderError);
+        pending = next;
     }
+    if (pending >= 0) WriteChecked(file, aside[pending].get(), asideBytes[pending], kSaveFile);
 }
 
 void ExportTIFFImage::WriteScaled(File& file) {

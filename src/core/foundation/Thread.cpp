@@ -3,6 +3,7 @@
 #include "Message.h"
 #include "NbErrorCodes.h"
 #include "Win32Error.h"
+#include "WorkerPool.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -192,14 +193,6 @@ int Thread::GetExitCode() {
     return exitCode_;
 }
 
-unsigned GetProcessorCount() {
-    if (const char* forced = std::getenv("LUMORA_CPU_COUNT")) {
-        char* end = nullptr;
-        const long n = std::strtol(forced, &end, 10);
-        if (end != forced && *end == '\0' && n > 0 && n <= 4096) return static_cast<unsigned>(n);
-    }
-    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return online > 0 ? static_cast<unsigned>(online) : 1u;
-}
+unsigned GetProcessorCount() { return lumora::ProcessorCount(); }
 
 } // namespace NimbalCore

@@ -81,8 +81,8 @@ private:
     bool accepting_ = false;
 };
 
-// The number of processors (LUMORA_CPU_COUNT, when set to a positive number,
-// stands in for the machine's).
+// The number of processors this process may run on (LUMORA_CPU_COUNT, when
+// set to a positive number, stands in for them).
 unsigned GetProcessorCount();
 
 } // namespace NimbalCore

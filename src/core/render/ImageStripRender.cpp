@@ -286,17 +286,17 @@ void Image::RenderImageInternal(const ImageProcessParam& params, PixelArray& des
                                        resolutionDivisor_, acc);
         if (!sharpen) {
             ReportRenderProgress(acc, 0);
-            TransformPixels(transformA.Get(), sourceLayout, destinationLayout);
+            TransformPixelsInBands(*this, transformA.Get(), sourceLayout, destinationLayout);
             ReportRenderProgress(acc, 100);
         } else {
             ReportRenderProgress(acc, 0);
-            TransformPixels(transformA.Get(), sourceLayout, sourceLayout);
+            TransformPixelsInBands(*this, transformA.Get(), sourceLayout, sourceLayout);
             ReportRenderProgress(acc, 100);
             if (!procs.stripWithProgress) YLM_THROW("Image::RenderImageInternal", NbErrSharpenLibraryNotLoaded);
             CheckSharpenStatus(procs.stripWithProgress(resources.filter, resources.work->GetData(), &strip, &outputLayout,
                                                        &sourceLayout, &SharpenProgressBridge, acc));
             ReportRenderProgress(acc, 0);
-            TransformPixels(transformB.Get(), outputLayout, destinationLayout, false);
+            TransformPixelsInBands(*this, transformB.Get(), outputLayout, destinationLayout, false);
             ReportRenderProgress(acc, 100);
         }
         if (i + 1 == plan.fullStrips && plan.lastRows != 0) rows = plan.lastRows;

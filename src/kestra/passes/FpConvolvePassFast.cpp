@@ -10,10 +10,14 @@
 #include "FpPictures.h"
 
 #include <IntOps.h>
+#include <WorkerPool.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
 
 namespace kestra {
 
@@ -196,6 +200,99 @@ void finishLines(const Finish& f, const uint32_t* sums, int64_t count, int32_t n
 
 } // namespace
 
+namespace {
+
+// What every line of one pass shares, worked out once.
+struct PassPlan {
+    Finish f;
+    uint32_t round = 0;
+    int32_t T = 0, h = 0, bi = 0, bc = 0;
+    int64_t count = 0;
+    PSFRect valid{}, start{}, lines{};
+    Steps in{0, 0}, out{0, 0}, cs{0, 0}, rs{0, 0};
+    const uint8_t* controlLine = nullptr;   // at the first output line
+    const uint8_t* referenceLine = nullptr; // at the first output line
+    ChosenFn chosen = nullptr;
+    bool inAcross = false, outAcross = false, ctlAcross = false;
+};
+
+// Output lines [from, to) of the pass, in blocks of the scratch's lines. A
+// line's samples depend on that line's inputs alone, so any cut of the lines
+// into blocks gives the same bytes.
+void RunLines(const FpPassArgs& a, const PassPlan& p, int32_t from, int32_t to, const FpPassScratch& scratch) {
+    const int64_t skip = int64_t(from) - p.lines.y0;
+    const uint8_t* inLine = static_cast<const uint8_t*>(a.input->data) + skip * p.in.outer;
+    uint8_t* outLine = static_cast<uint8_t*>(a.output->data) + skip * p.out.outer;
+    const uint8_t* controlLine = p.controlLine ? p.controlLine + skip * p.cs.outer : nullptr;
+    const uint8_t* referenceLine = p.referenceLine ? p.referenceLine + skip * p.rs.outer : nullptr;
+    const int64_t stride = scratch.capacity + scratch.taps;
+    int32_t* line = scratch.line;
+    uint32_t* sums = reinterpret_cast<uint32_t*>(scratch.sums);
+    uint8_t* control = scratch.control;
+    const int64_t count = p.count;
+    const int32_t T = p.T;
+    for (int32_t y = from; y < to;) {
+        const int32_t n32 = int32_t(std::min<int64_t>(scratch.lines, int64_t(to) - y));
+        gather(inLine, p.in, p.bi, int64_t(p.valid.x1) - p.valid.x0, int64_t(p.start.x0) - p.h - p.valid.x0,
+               count + T - 1, n32, stride, line, p.inAcross);
+        if (controlLine) {
+            const int32_t bc = p.bc;
+            if (p.ctlAcross) {
+                for (int64_t j = 0; j < count; ++j)
+                    for (int32_t b = 0; b < n32; ++b) {
+                        const uint8_t* c = controlLine + b * p.cs.outer + j * p.cs.inner;
+                        control[b * stride + j] = bc <= 8 ? *c : uint8_t(load16(c) >> (bc - 8));
+                    }
+            } else {
+                for (int32_t b = 0; b < n32; ++b) {
+                    const uint8_t* c = controlLine + b * p.cs.outer;
+                    uint8_t* to8 = control + b * stride;
+                    if (bc <= 8) {
+                        for (int64_t j = 0; j < count; ++j, c += p.cs.inner) to8[j] = *c;
+                    } else {
+                        for (int64_t j = 0; j < count; ++j, c += p.cs.inner) to8[j] = uint8_t(load16(c) >> (bc - 8));
+                    }
+                }
+            }
+        }
+        for (int32_t b = 0; b < n32; ++b) {
+            if (controlLine) {
+                if (p.chosen)
+                    p.chosen(line + b * stride, a.kernels, control + b * stride, count, p.round, sums + b * stride);
+                else
+                    chosenKernels(line + b * stride, a.kernels, control + b * stride, T, count, p.round,
+                                  sums + b * stride);
+            } else {
+                fixedKernel(line + b * stride, a.kernels[0], T, count, p.round, sums + b * stride);
+            }
+        }
+        finishLines(p.f, sums, count, n32, stride, controlLine ? control : nullptr, referenceLine, p.rs, outLine, p.out,
+                    p.outAcross);
+        y += n32;
+        inLine += n32 * p.in.outer;
+        outLine += n32 * p.out.outer;
+        if (controlLine) controlLine += n32 * p.cs.outer;
+        if (referenceLine) referenceLine += n32 * p.rs.outer;
+    }
+}
+
+// Work memory like the caller's, for one more lane.
+struct LaneScratch {
+    std::unique_ptr<int32_t[]> line, sums;
+    std::unique_ptr<uint8_t[]> control;
+    FpPassScratch scratch{};
+    bool Make(const FpPassScratch& like) {
+        const int64_t size = (like.capacity + like.taps) * like.lines;
+        line.reset(new (std::nothrow) int32_t[size_t(size)]);
+        sums.reset(new (std::nothrow) int32_t[size_t(size)]);
+        control.reset(new (std::nothrow) uint8_t[size_t(size)]);
+        scratch = FpPassScratch{line.get(), sums.get(), control.get(), like.capacity, like.taps, like.lines};
+        return line && sums && control;
+    }
+};
+
+} // namespace
+
 FpStatus FpConvolvePass(const FpPassArgs& a) {
     const PSFRect samples = oriented(a.outputSamples, a.outputFlag);
     const int64_t count = int64_t(samples.x1) - samples.x0;
@@ -203,114 +300,110 @@ FpStatus FpConvolvePass(const FpPassArgs& a) {
     if (!a.scratch || a.scratch->capacity < count || a.scratch->taps < T || a.scratch->lines < 1 || T < 1)
         return FpConvolvePassReference(a);
 
-    const int32_t bi = FpSampleBits(a.input->sampleType), bo = FpSampleBits(a.output->sampleType);
-    const int32_t s = bi - bo + a.fractionBits;
-    Finish f;
-    f.shift = s >= 1 ? unsigned(s) : 0;
-    const uint32_t round = s >= 1 ? uint32_t(1) << (s - 1) : 0;
-    f.M = (1 << bo) - 1;
-    f.bits = bo;
-    f.twoT = 2 * (int64_t(a.threshold) << (bo - 8));
-    f.pairs = a.pairs;
-    f.fractionBits = a.fractionBits;
-    f.pairRound = a.fractionBits >= 1 ? 1 << (a.fractionBits - 1) : 0;
-    const int32_t h = (T - 1) / 2;
+    PassPlan p;
+    p.T = T;
+    p.count = count;
+    p.bi = FpSampleBits(a.input->sampleType);
+    const int32_t bo = FpSampleBits(a.output->sampleType);
+    const int32_t s = p.bi - bo + a.fractionBits;
+    p.f.shift = s >= 1 ? unsigned(s) : 0;
+    p.round = s >= 1 ? uint32_t(1) << (s - 1) : 0;
+    p.f.M = (1 << bo) - 1;
+    p.f.bits = bo;
+    p.f.twoT = 2 * (int64_t(a.threshold) << (bo - 8));
+    p.f.pairs = a.pairs;
+    p.f.fractionBits = a.fractionBits;
+    p.f.pairRound = a.fractionBits >= 1 ? 1 << (a.fractionBits - 1) : 0;
+    p.h = (T - 1) / 2;
 
-    const PSFRect valid = oriented(a.inputValid, a.inputFlag), start = oriented(a.inputStart, a.inputFlag);
-    const PSFRect lines = oriented(a.outputLines, a.outputFlag);
-    const Steps in = steps(*a.input, a.inputFlag), out = steps(*a.output, a.outputFlag);
+    p.valid = oriented(a.inputValid, a.inputFlag);
+    p.start = oriented(a.inputStart, a.inputFlag);
+    p.lines = oriented(a.outputLines, a.outputFlag);
+    p.in = steps(*a.input, a.inputFlag);
+    p.out = steps(*a.output, a.outputFlag);
 
-    int32_t bc = 0;
-    Steps cs{0, 0};
-    const uint8_t* controlLine = nullptr;
     if (a.control) {
-        bc = FpSampleBits(a.control->sampleType);
-        cs = steps(*a.control, a.controlFlag);
+        p.bc = FpSampleBits(a.control->sampleType);
+        p.cs = steps(*a.control, a.controlFlag);
         const PSFRect buf = oriented(a.controlBuffer, a.controlFlag), st = oriented(a.controlStart, a.controlFlag);
-        controlLine = static_cast<const uint8_t*>(a.control->data) + int64_t(st.y0 - buf.y0) * cs.outer +
-                      int64_t(st.x0 - buf.x0) * cs.inner;
+        p.controlLine = static_cast<const uint8_t*>(a.control->data) + int64_t(st.y0 - buf.y0) * p.cs.outer +
+                        int64_t(st.x0 - buf.x0) * p.cs.inner;
     }
-    Steps rs{0, 0};
-    const uint8_t* referenceLine = nullptr;
     if (a.reference) {
         if (a.reference->sampleType != a.output->sampleType) return FpReferenceType;
-        rs = steps(*a.reference, a.outputFlag);
+        p.rs = steps(*a.reference, a.outputFlag);
         const PSFRect buf = oriented(a.referenceBuffer, a.outputFlag), st = oriented(a.referenceStart, a.outputFlag);
-        referenceLine = static_cast<const uint8_t*>(a.reference->data) + int64_t(st.y0 - buf.y0) * rs.outer +
-                        int64_t(st.x0 - buf.x0) * rs.inner;
+        p.referenceLine = static_cast<const uint8_t*>(a.reference->data) + int64_t(st.y0 - buf.y0) * p.rs.outer +
+                          int64_t(st.x0 - buf.x0) * p.rs.inner;
     }
-    const ChosenFn chosen = Chosen::get(T);
-
-    const int32_t L = lines.y1 - lines.y0;
-    int32_t n = int32_t(22.0 - L * 0.002);
-    n = n < 1 ? 1 : (n > 25 ? 25 : n);
-    const int32_t every = int32_t((int64_t(n) * L) / 100);
-    int32_t countdown = every;
-
-    const uint8_t* inLine = static_cast<const uint8_t*>(a.input->data);
-    uint8_t* outLine = static_cast<uint8_t*>(a.output->data);
-    const int64_t stride = a.scratch->capacity + a.scratch->taps;
-    const int32_t blockMax = a.scratch->lines;
-    int32_t* line = a.scratch->line;
-    uint32_t* sums = reinterpret_cast<uint32_t*>(a.scratch->sums);
-    uint8_t* control = a.scratch->control;
+    p.chosen = Chosen::get(T);
     // Lines that lie closer together than their samples (a column-wise
     // group over interleaved or row-major data) are walked across, a block
     // of lines at a time, so that each cache line serves several of them.
     auto across = [](Steps st) { return std::llabs(st.outer) < std::llabs(st.inner); };
-    const bool inAcross = across(in), outAcross = across(out), ctlAcross = controlLine && across(cs);
-    for (int32_t y = lines.y0; y < lines.y1;) {
-        // A block ends at the next progress report, so that a cancel stops
-        // after the same line as the reference does.
-        int64_t nb = std::min<int64_t>({blockMax, int64_t(lines.y1) - y, int64_t(countdown) + 2});
-        if (nb < 1) nb = 1;
-        const int32_t n32 = int32_t(nb);
-        gather(inLine, in, bi, int64_t(valid.x1) - valid.x0, int64_t(start.x0) - h - valid.x0, count + T - 1, n32,
-               stride, line, inAcross);
-        if (controlLine) {
-            if (ctlAcross) {
-                for (int64_t j = 0; j < count; ++j)
-                    for (int32_t b = 0; b < n32; ++b) {
-                        const uint8_t* c = controlLine + b * cs.outer + j * cs.inner;
-                        control[b * stride + j] = bc <= 8 ? *c : uint8_t(load16(c) >> (bc - 8));
-                    }
-            } else {
-                for (int32_t b = 0; b < n32; ++b) {
-                    const uint8_t* c = controlLine + b * cs.outer;
-                    uint8_t* to = control + b * stride;
-                    if (bc <= 8) {
-                        for (int64_t j = 0; j < count; ++j, c += cs.inner) to[j] = *c;
-                    } else {
-                        for (int64_t j = 0; j < count; ++j, c += cs.inner) to[j] = uint8_t(load16(c) >> (bc - 8));
-                    }
+    p.inAcross = across(p.in);
+    p.outAcross = across(p.out);
+    p.ctlAcross = p.controlLine && across(p.cs);
+
+    // Where the progress reports fall: the reference reports after the same
+    // lines, its blocks ending at most one line after each report, so the
+    // output holds exactly the lines up to that block's end when a report
+    // answers cancel.
+    const int32_t L = p.lines.y1 - p.lines.y0;
+    int32_t n = int32_t(22.0 - L * 0.002);
+    n = n < 1 ? 1 : (n > 25 ? 25 : n);
+    const int32_t every = int32_t((int64_t(n) * L) / 100);
+    struct Report {
+        int32_t line, end;
+    };
+    std::vector<Report> reports;
+    {
+        int32_t countdown = every;
+        for (int32_t y = p.lines.y0; y < p.lines.y1;) {
+            int64_t nb = std::min<int64_t>({a.scratch->lines, int64_t(p.lines.y1) - y, int64_t(countdown) + 2});
+            if (nb < 1) nb = 1;
+            const int32_t end = y + int32_t(nb);
+            for (; y < end; ++y) {
+                if (countdown < 0) {
+                    reports.push_back({y, end});
+                    countdown = every;
+                } else {
+                    --countdown;
                 }
             }
         }
-        for (int32_t b = 0; b < n32; ++b) {
-            if (controlLine) {
-                if (chosen) chosen(line + b * stride, a.kernels, control + b * stride, count, round, sums + b * stride);
-                else chosenKernels(line + b * stride, a.kernels, control + b * stride, T, count, round, sums + b * stride);
-            } else {
-                fixedKernel(line + b * stride, a.kernels[0], T, count, round, sums + b * stride);
-            }
-        }
-        finishLines(f, sums, count, n32, stride, controlLine ? control : nullptr, referenceLine, rs, outLine, out,
-                    outAcross);
-        for (int32_t b = 0; b < n32; ++b, ++y) {
-            if (countdown < 0) {
-                const FpStatus st =
-                    a.progress ? a.progress(int32_t((int64_t(y - lines.y0) * 100) / L), a.progressContext) : FpOk;
-                countdown = every;
-                if (st != FpOk) return st;
-            } else {
-                --countdown;
-            }
-        }
-        inLine += nb * in.outer;
-        outLine += nb * out.outer;
-        if (controlLine) controlLine += nb * cs.outer;
-        if (referenceLine) referenceLine += nb * rs.outer;
     }
+
+    // The lines between two reports on every lane of the worker pool, each
+    // with work memory of its own; the reports come from this thread.
+    lumora::WorkerPool& pool = lumora::WorkerPool::Shared();
+    const int32_t chunk = a.scratch->lines;
+    const unsigned wanted = pool.LanesFor(size_t((int64_t(L) + chunk - 1) / chunk));
+    std::vector<LaneScratch> lanes;
+    for (unsigned i = 1; i < wanted; ++i) {
+        lanes.emplace_back();
+        if (!lanes.back().Make(*a.scratch)) {
+            lanes.pop_back();
+            break;
+        }
+    }
+    auto run = [&](int32_t from, int32_t to) {
+        if (to <= from) return;
+        const size_t chunks = size_t((int64_t(to) - from + chunk - 1) / chunk);
+        pool.ForEach(chunks, unsigned(lanes.size()) + 1, [&](size_t i, unsigned lane) {
+            const int32_t first = from + int32_t(i) * chunk;
+            RunLines(a, p, first, std::min(to, first + chunk), lane == 0 ? *a.scratch : lanes[lane - 1].scratch);
+        });
+    };
+    int32_t done = p.lines.y0;
+    for (const Report& r : reports) {
+        run(done, r.end);
+        done = r.end;
+        const FpStatus st =
+            a.progress ? a.progress(int32_t((int64_t(r.line - p.lines.y0) * 100) / L), a.progressContext) : FpOk;
+        if (st != FpOk) return st;
+    }
+    run(done, p.lines.y1);
     return FpOk;
 }
 

@@ -91,6 +91,8 @@ public:
         every_ = (n * total_) / 100;
         countdown_ = every_;
     }
+    // Whether the next lineDone reports.
+    bool WouldReport() const { return countdown_ < 0; }
     // After a line; done counts the lines before it.
     FpStatus lineDone(int64_t done) {
         if (countdown_ < 0) {

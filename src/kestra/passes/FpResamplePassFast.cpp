@@ -12,8 +12,11 @@
 
 #include "FpResamplePassCommon.h"
 #include "FpScratch.h"
+#include "WorkerPool.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <vector>
 
 #if defined(__x86_64__)
@@ -105,192 +108,271 @@ struct LineSpan {
     int64_t base, span, a0, a1;
 };
 
+// What every line of one pass shares, worked out once.
+struct ResamplePlan {
+    FpResampleLayout l;
+    int32_t T = 0, f = 0, phases = 0, padded = 0;
+    int64_t count = 0, start0 = 0, d = 0;
+    std::vector<int16_t> taps16;
+    std::vector<uint32_t> phaseBias;
+};
+
+// The work memory of one lane: the positions of a line's samples (kept for
+// the line start they were made for) and its gathered lines.
+struct ResampleLane {
+    FpScratch<int64_t> at;
+    FpScratch<const int32_t*> kernel;
+    FpScratch<const int16_t*> kernel16;
+    FpScratch<uint32_t> bias, sums;
+    FpScratch<uint8_t> inside;
+    std::vector<int32_t> lines32;
+    std::vector<int16_t> lines16;
+    int64_t positionsOf = INT64_MIN;
+
+    explicit ResampleLane(int64_t count) : at(count), kernel(count), kernel16(count), bias(count), sums(count), inside(count) {}
+    bool Made() const { return at && kernel && kernel16 && bias && sums && inside; }
+};
+
+LineSpan SpanOf(const FpResampleArgs& a, const ResamplePlan& p, int64_t start) {
+    LineSpan s;
+    s.start = start;
+    int64_t lo, hi;
+    int32_t phase;
+    FpPositionIndex(start, a.phaseBits, lo, phase);
+    FpPositionIndex(start + (p.count - 1) * p.d, a.phaseBits, hi, phase);
+    s.base = lo - (p.T - 1) / 2;
+    s.span = hi - lo + p.T;
+    s.a0 = std::clamp(p.l.in0, s.base, s.base + s.span);
+    s.a1 = std::clamp(p.l.in1, s.base, s.base + s.span);
+    return s;
+}
+
+// Positions of a line's samples, relative to its gathered samples.
+void Positions(const FpResampleArgs& a, const ResamplePlan& p, ResampleLane& m, const LineSpan& s) {
+    if (m.positionsOf == s.start) return;
+    m.positionsOf = s.start;
+    const int32_t T = p.T;
+    int64_t pos = s.start;
+    for (int64_t x = 0; x < p.count; ++x, pos += p.d) {
+        int64_t i;
+        int32_t phase;
+        FpPositionIndex(pos, a.phaseBits, i, phase);
+        m.at[x] = i - (T - 1) / 2 - s.base;
+        m.kernel[x] = a.kernels + int64_t(phase) * 2 * T;
+        m.kernel16[x] = p.taps16.data() + int64_t(phase) * p.padded;
+        m.bias[x] = uint32_t(p.l.round) + p.phaseBias[size_t(phase)];
+        m.inside[x] = i >= p.l.in0 && i < p.l.in1;
+    }
+}
+
+// Output lines [from, to) of one plane, in blocks of lines gathered together.
+// A line's samples depend on that line's inputs alone, so any cut of the
+// lines gives the same bytes.
+void RunLines(const FpResampleArgs& a, const ResamplePlan& p, const FpPlaneWalk& walk, int64_t from, int64_t to,
+              ResampleLane& m) {
+    const FpResampleLayout& l = p.l;
+    const FpPassTable& t = *a.pass;
+    const int32_t T = p.T, f = p.f, padded = p.padded;
+    const int64_t count = p.count;
+    const bool fill = walk.edge.mode == FpEdgeFill;
+    const bool keep = walk.edge.mode == FpEdgeKeep;
+    // 16-bit lanes hold every sample of 8- and 16-bit planes; a fill value
+    // beyond them takes the 32-bit sums.
+    const bool narrow = HaveAvx2() && (!fill || (walk.edge.fill >= 0 && walk.edge.fill <= 65535));
+    const int64_t outStart = t.a0 < 0 ? (count - 1) * walk.outInner : 0;
+    const int64_t outStep = t.a0 < 0 ? -walk.outInner : walk.outInner;
+    // Lines that run across the picture's rows are gathered in blocks.
+    const int64_t block = std::abs(walk.inInner) > std::abs(walk.inOuter) ? kBlockLines : 1;
+    const uint8_t* inLine = walk.inLine + (from - l.oy0) * walk.inOuter;
+    uint8_t* outLine = walk.outLine + (from - l.oy0) * walk.outOuter;
+    int64_t start = p.start0 + (from - l.oy0) * int64_t(t.a1);
+    std::vector<int32_t>& lines32 = m.lines32;
+    std::vector<int16_t>& lines16 = m.lines16;
+    for (int64_t y0 = from; y0 < to; y0 += block) {
+        const int64_t nb = std::min(block, to - y0);
+        LineSpan spans[kBlockLines];
+        int64_t stride = 0, u0 = INT64_MAX, u1 = INT64_MIN;
+        for (int64_t b = 0; b < nb; ++b) {
+            spans[b] = SpanOf(a, p, start + b * t.a1);
+            stride = std::max(stride, spans[b].span + padded);
+            if (spans[b].a0 < spans[b].a1) u0 = std::min(u0, spans[b].a0), u1 = std::max(u1, spans[b].a1);
+        }
+        const size_t need = size_t(nb) * size_t(stride);
+        if (narrow) {
+            if (lines16.size() < need) lines16.resize(need);
+        } else if (lines32.size() < need) {
+            lines32.resize(need);
+        }
+        // The valid samples of the block's lines, row by row.
+        auto gather = [&](auto* lines, auto convert) {
+            if (nb == 1) {
+                const LineSpan& s = spans[0];
+                auto* g = lines - s.base;
+                if (walk.inBytes) {
+                    const uint8_t* q = inLine + (s.a0 - l.in0) * walk.inInner;
+                    for (int64_t i = s.a0; i < s.a1; ++i, q += walk.inInner) g[i] = convert(*q);
+                } else {
+                    for (int64_t i = s.a0; i < s.a1; ++i)
+                        g[i] = convert(FpReadSample(inLine, i - l.in0, walk.inInner, false));
+                }
+                return;
+            }
+            for (int64_t i = u0; i < u1; ++i) {
+                const uint8_t* q = inLine + (i - l.in0) * walk.inInner;
+                for (int64_t b = 0; b < nb; ++b, q += walk.inOuter) {
+                    const LineSpan& s = spans[b];
+                    if (i >= s.a0 && i < s.a1) lines[b * stride + i - s.base] = convert(FpReadSample(q, 0, 0, walk.inBytes));
+                }
+            }
+        };
+        // Each line's edges beyond the valid samples, up to its padding.
+        auto edges = [&](auto* lines, auto convert) {
+            for (int64_t b = 0; b < nb; ++b) {
+                const LineSpan& s = spans[b];
+                const uint8_t* q = inLine + b * walk.inOuter;
+                const int32_t first = fill ? walk.edge.fill : FpReadSample(q, 0, walk.inInner, walk.inBytes);
+                const int32_t last = fill ? walk.edge.fill : FpReadSample(q, l.in1 - 1 - l.in0, walk.inInner, walk.inBytes);
+                auto* g = lines + b * stride - s.base;
+                for (int64_t i = s.base; i < s.a0; ++i) g[i] = convert(first);
+                for (int64_t i = s.a1; i < s.base + stride; ++i) g[i] = convert(last);
+            }
+        };
+        if (narrow) {
+            auto c16 = [](int32_t v) { return int16_t(uint16_t(v) ^ 0x8000u); };
+            gather(lines16.data(), c16);
+            edges(lines16.data(), c16);
+        } else {
+            auto c32 = [](int32_t v) { return v; };
+            gather(lines32.data(), c32);
+            edges(lines32.data(), c32);
+        }
+
+        for (int64_t b = 0; b < nb; ++b) {
+            const LineSpan& s = spans[b];
+            Positions(a, p, m, s);
+#if defined(__x86_64__)
+            if (narrow) {
+                dots16(lines16.data() + b * stride, m.at.get(), m.kernel16.get(), m.bias.get(), count, padded / kLanes, f,
+                       walk.largest, m.sums.get());
+            } else
+#endif
+            {
+                const int32_t* g = lines32.data() + b * stride;
+                if (T == 32) {
+                    dots32(g, m.at.get(), m.kernel.get(), count, uint32_t(l.round), m.sums.get());
+                } else {
+                    for (int64_t x = 0; x < count; ++x) m.sums[x] = dot(g + m.at[x], m.kernel[x], T, uint32_t(l.round));
+                }
+                for (int64_t x = 0; x < count; ++x) m.sums[x] = uint32_t(FpFinishSum(m.sums[x], f, walk.largest));
+            }
+            // The samples, in order along the output line.
+            uint8_t* o = outLine + outStart;
+            if (walk.outBytes) {
+                for (int64_t x = 0; x < count; ++x, o += outStep)
+                    if (!keep || m.inside[x]) *o = uint8_t(m.sums[x]);
+            } else {
+                for (int64_t x = 0; x < count; ++x, o += outStep)
+                    if (!keep || m.inside[x]) FpWriteSample(o, false, int32_t(m.sums[x]));
+            }
+            outLine += walk.outOuter;
+        }
+        inLine += nb * walk.inOuter;
+        start += nb * t.a1;
+    }
+}
+
 } // namespace
 
 FpStatus FpResamplePass(const FpResampleArgs& a) {
-    const FpResampleLayout l = FpLayoutOf(a);
+    ResamplePlan p;
+    p.l = FpLayoutOf(a);
+    const FpResampleLayout& l = p.l;
     if (l.in1 <= l.in0) return FpBadSourcePicture;
-    const int32_t T = a.taps, f = a.fractionBits;
+    const int32_t T = a.taps;
+    p.T = T;
+    p.f = a.fractionBits;
     const FpPassTable& t = *a.pass;
-    const int64_t count = l.ox1 - l.ox0;
+    p.count = l.ox1 - l.ox0;
+    const int64_t count = p.count;
     if (count <= 0 || l.oy1 <= l.oy0) return FpOk;
-    const int32_t phases = 1 << a.phaseBits;
+    p.phases = 1 << a.phaseBits;
     // The taps padded to whole vectors, as 16-bit values, per phase, and
     // 32768 x each phase's tap sum.
-    const int32_t padded = (T + kLanes - 1) / kLanes * kLanes;
-    std::vector<int16_t> taps16(size_t(phases) * size_t(padded), 0);
-    std::vector<uint32_t> phaseBias(size_t(phases), 0);
-    for (int32_t v = 0; v < phases; ++v) {
+    p.padded = (T + kLanes - 1) / kLanes * kLanes;
+    p.taps16.assign(size_t(p.phases) * size_t(p.padded), 0);
+    p.phaseBias.assign(size_t(p.phases), 0);
+    for (int32_t v = 0; v < p.phases; ++v) {
         uint32_t sum = 0;
         for (int32_t s = 0; s < T; ++s) {
             const int32_t k = a.kernels[int64_t(v) * 2 * T + s];
-            taps16[size_t(v) * size_t(padded) + size_t(s)] = int16_t(k);
+            p.taps16[size_t(v) * size_t(p.padded) + size_t(s)] = int16_t(k);
             sum += uint32_t(k);
         }
-        phaseBias[size_t(v)] = sum * 32768u;
+        p.phaseBias[size_t(v)] = sum * 32768u;
     }
     // The positions of one line run from start to start + (count - 1) d.
-    int64_t start0 = int64_t(t.a1) * l.oy0 + int64_t(t.a0) * l.ox0 + t.a2;
-    int64_t d = t.a0;
+    p.start0 = int64_t(t.a1) * l.oy0 + int64_t(t.a0) * l.ox0 + t.a2;
+    p.d = t.a0;
     if (t.a0 < 0) {
-        start0 += (count - 1) * t.a0;
-        d = -int64_t(t.a0);
+        p.start0 += (count - 1) * t.a0;
+        p.d = -int64_t(t.a0);
     }
-    FpScratch<int64_t> at(count);
-    FpScratch<const int32_t*> kernel(count);
-    FpScratch<const int16_t*> kernel16(count);
-    FpScratch<uint32_t> bias(count);
-    FpScratch<uint32_t> sums(count);
-    FpScratch<uint8_t> inside(count);
-    if (!at || !kernel || !kernel16 || !bias || !sums || !inside) return FpNoSharedMemory;
 
-    auto spanOf = [&](int64_t start) {
-        LineSpan s;
-        s.start = start;
-        int64_t lo, hi;
-        int32_t phase;
-        FpPositionIndex(start, a.phaseBits, lo, phase);
-        FpPositionIndex(start + (count - 1) * d, a.phaseBits, hi, phase);
-        s.base = lo - (T - 1) / 2;
-        s.span = hi - lo + T;
-        s.a0 = std::clamp(l.in0, s.base, s.base + s.span);
-        s.a1 = std::clamp(l.in1, s.base, s.base + s.span);
-        return s;
-    };
-    // Positions of a line's samples, relative to its gathered samples.
-    int64_t positionsOf = INT64_MIN; // the start they were made for
-    auto positions = [&](const LineSpan& s) {
-        if (positionsOf == s.start) return;
-        positionsOf = s.start;
-        int64_t pos = s.start;
-        for (int64_t x = 0; x < count; ++x, pos += d) {
-            int64_t i;
-            int32_t phase;
-            FpPositionIndex(pos, a.phaseBits, i, phase);
-            at[x] = i - (T - 1) / 2 - s.base;
-            kernel[x] = a.kernels + int64_t(phase) * 2 * T;
-            kernel16[x] = taps16.data() + int64_t(phase) * padded;
-            bias[x] = uint32_t(l.round) + phaseBias[size_t(phase)];
-            inside[x] = i >= l.in0 && i < l.in1;
+    // Work memory for the calling thread and, when the lines spread, for each
+    // further lane of the worker pool.
+    const int64_t linesPerPlane = l.oy1 - l.oy0;
+    const int64_t chunk = kBlockLines;
+    lumora::WorkerPool& pool = lumora::WorkerPool::Shared();
+    const unsigned wanted = pool.LanesFor(size_t((linesPerPlane + chunk - 1) / chunk));
+    std::vector<std::unique_ptr<ResampleLane>> lanes;
+    for (unsigned i = 0; i < wanted; ++i) {
+        std::unique_ptr<ResampleLane> lane(new (std::nothrow) ResampleLane(count));
+        if (!lane || !lane->Made()) {
+            if (i == 0) return FpNoSharedMemory;
+            break;
         }
-    };
+        lanes.push_back(std::move(lane));
+    }
 
-    FpLineProgress progress(a, l.oy1 - l.oy0);
+    // Where the progress reports fall: after the same lines as when the lines
+    // are worked one after another, so the output holds exactly the lines up
+    // to a report when it answers cancel. The lines between two reports are
+    // spread over the lanes; the reports come from this thread.
+    FpLineProgress progress(a, linesPerPlane);
+    const int64_t total = int64_t(a.input->planeCount) * linesPerPlane;
+    FpPlaneWalk walk{};
+    int32_t walked = -1; // the plane `walk` describes
+    auto run = [&](int64_t from, int64_t to) -> FpStatus {
+        // Global line numbers, plane after plane.
+        while (from < to) {
+            const int32_t plane = int32_t(from / linesPerPlane);
+            if (plane != walked) {
+                const FpStatus ws = FpPlaneWalkOf(a, plane, walk);
+                if (ws != FpOk) return ws;
+                walked = plane;
+            }
+            const int64_t planeEnd = std::min(to, int64_t(plane + 1) * linesPerPlane);
+            const int64_t y0 = l.oy0 + from - int64_t(plane) * linesPerPlane, y1 = y0 + (planeEnd - from);
+            const size_t chunks = size_t((y1 - y0 + chunk - 1) / chunk);
+            pool.ForEach(chunks, unsigned(lanes.size()), [&](size_t i, unsigned lane) {
+                const int64_t first = y0 + int64_t(i) * chunk;
+                RunLines(a, p, walk, first, std::min(y1, first + chunk), *lanes[lane]);
+            });
+            from = planeEnd;
+        }
+        return FpOk;
+    };
     int64_t done = 0;
-    std::vector<int32_t> lines32;
-    std::vector<int16_t> lines16;
-    for (int32_t p = 0; p < a.input->planeCount; ++p) {
-        FpPlaneWalk w;
-        const FpStatus ws = FpPlaneWalkOf(a, p, w);
-        if (ws != FpOk) return ws;
-        const bool fill = w.edge.mode == FpEdgeFill;
-        const bool keep = w.edge.mode == FpEdgeKeep;
-        // 16-bit lanes hold every sample of 8- and 16-bit planes; a fill
-        // value beyond them takes the 32-bit sums.
-        const bool narrow = HaveAvx2() && (!fill || (w.edge.fill >= 0 && w.edge.fill <= 65535));
-        const int64_t outStart = t.a0 < 0 ? (count - 1) * w.outInner : 0;
-        const int64_t outStep = t.a0 < 0 ? -w.outInner : w.outInner;
-        // Lines that run across the picture's rows are gathered in blocks.
-        const int64_t block = std::abs(w.inInner) > std::abs(w.inOuter) ? kBlockLines : 1;
-        int64_t start = start0;
-        for (int64_t y0 = l.oy0; y0 < l.oy1; y0 += block) {
-            const int64_t nb = std::min(block, l.oy1 - y0);
-            LineSpan spans[kBlockLines];
-            int64_t stride = 0, u0 = INT64_MAX, u1 = INT64_MIN;
-            for (int64_t b = 0; b < nb; ++b) {
-                spans[b] = spanOf(start + b * t.a1);
-                stride = std::max(stride, spans[b].span + padded);
-                if (spans[b].a0 < spans[b].a1) u0 = std::min(u0, spans[b].a0), u1 = std::max(u1, spans[b].a1);
-            }
-            const size_t need = size_t(nb) * size_t(stride);
-            if (narrow) {
-                if (lines16.size() < need) lines16.resize(need);
-            } else if (lines32.size() < need) {
-                lines32.resize(need);
-            }
-            const uint8_t* inLine = w.inLine;
-            // The valid samples of the block's lines, row by row.
-            auto gather = [&](auto* lines, auto convert) {
-                if (nb == 1) {
-                    const LineSpan& s = spans[0];
-                    auto* g = lines - s.base;
-                    if (w.inBytes) {
-                        const uint8_t* q = inLine + (s.a0 - l.in0) * w.inInner;
-                        for (int64_t i = s.a0; i < s.a1; ++i, q += w.inInner) g[i] = convert(*q);
-                    } else {
-                        for (int64_t i = s.a0; i < s.a1; ++i)
-                            g[i] = convert(FpReadSample(inLine, i - l.in0, w.inInner, false));
-                    }
-                    return;
-                }
-                for (int64_t i = u0; i < u1; ++i) {
-                    const uint8_t* q = inLine + (i - l.in0) * w.inInner;
-                    for (int64_t b = 0; b < nb; ++b, q += w.inOuter) {
-                        const LineSpan& s = spans[b];
-                        if (i >= s.a0 && i < s.a1)
-                            lines[b * stride + i - s.base] = convert(FpReadSample(q, 0, 0, w.inBytes));
-                    }
-                }
-            };
-            // Each line's edges beyond the valid samples, up to its padding.
-            auto edges = [&](auto* lines, auto convert) {
-                for (int64_t b = 0; b < nb; ++b) {
-                    const LineSpan& s = spans[b];
-                    const uint8_t* q = inLine + b * w.inOuter;
-                    const int32_t first = fill ? w.edge.fill : FpReadSample(q, 0, w.inInner, w.inBytes);
-                    const int32_t last = fill ? w.edge.fill : FpReadSample(q, l.in1 - 1 - l.in0, w.inInner, w.inBytes);
-                    auto* g = lines + b * stride - s.base;
-                    for (int64_t i = s.base; i < s.a0; ++i) g[i] = convert(first);
-                    for (int64_t i = s.a1; i < s.base + stride; ++i) g[i] = convert(last);
-                }
-            };
-            if (narrow) {
-                auto c16 = [](int32_t v) { return int16_t(uint16_t(v) ^ 0x8000u); };
-                gather(lines16.data(), c16);
-                edges(lines16.data(), c16);
-            } else {
-                auto c32 = [](int32_t v) { return v; };
-                gather(lines32.data(), c32);
-                edges(lines32.data(), c32);
-            }
-
-            for (int64_t b = 0; b < nb; ++b) {
-                const LineSpan& s = spans[b];
-                positions(s);
-#if defined(__x86_64__)
-                if (narrow) {
-                    dots16(lines16.data() + b * stride, at.get(), kernel16.get(), bias.get(), count, padded / kLanes, f,
-                           w.largest, sums.get());
-                } else
-#endif
-                {
-                    const int32_t* g = lines32.data() + b * stride;
-                    if (T == 32) {
-                        dots32(g, at.get(), kernel.get(), count, uint32_t(l.round), sums.get());
-                    } else {
-                        for (int64_t x = 0; x < count; ++x) sums[x] = dot(g + at[x], kernel[x], T, uint32_t(l.round));
-                    }
-                    for (int64_t x = 0; x < count; ++x) sums[x] = uint32_t(FpFinishSum(sums[x], f, w.largest));
-                }
-                // The samples, in order along the output line.
-                uint8_t* o = w.outLine + outStart;
-                if (w.outBytes) {
-                    for (int64_t x = 0; x < count; ++x, o += outStep)
-                        if (!keep || inside[x]) *o = uint8_t(sums[x]);
-                } else {
-                    for (int64_t x = 0; x < count; ++x, o += outStep)
-                        if (!keep || inside[x]) FpWriteSample(o, false, int32_t(sums[x]));
-                }
-                const FpStatus st = progress.lineDone(done + (y0 + b - l.oy0));
-                if (st != FpOk) return st;
-                w.outLine += w.outOuter;
-            }
-            w.inLine += nb * w.inOuter;
-            start += nb * t.a1;
+    for (int64_t line = 0; line < total; ++line) {
+        if (!progress.WouldReport()) {
+            progress.lineDone(line);
+            continue;
         }
-        done += l.oy1 - l.oy0;
+        if (const FpStatus st = run(done, line + 1); st != FpOk) return st;
+        done = line + 1;
+        if (const FpStatus st = progress.lineDone(line); st != FpOk) return st;
     }
-    return FpOk;
+    return run(done, total);
 }
 
 } // namespace kestra

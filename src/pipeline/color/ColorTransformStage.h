@@ -49,6 +49,10 @@ public:
     VqStatus Prepare();
     VqStatus Run(int16_t* p, int16_t* q, int16_t* r, int16_t* fourth);
     VqStatus Release();
+    // The colour-managed transform lives in the colour library's session and
+    // the record's own matrix is balanced in place when prepared: such a
+    // stage is prepared once per rendering and runs one strip at a time.
+    bool RunsOneAtATime() const { return mode == ModeColourManaged || mode == ModePreMatrixOnly; }
 
     static int32_t SensorSizeClass(int32_t width, int32_t height);
 

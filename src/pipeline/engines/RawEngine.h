@@ -141,8 +141,20 @@ private:
     VqStatus PrepareColourStages(RenderJob& job);
     VqStatus SizeStripBuffers(RenderJob& job);
     VqStatus AllocateStripBuffers(RenderJob& job);
+    // Lanes for the pieces of a strip, one per thread that works on them.
+    void SetUpLanes(RenderJob& job);
+    VqStatus SetUpLane(const RenderJob& job, RenderJob& lane);
 
     VqStatus RenderStrip(RenderJob& job, int32_t index);
+    // A strip through every stage into job.out; reported, with the progress
+    // of a strip worked in place (job.goOn false once cancelled); `read` is
+    // set once its first sensor read succeeded. `whole` describes what is
+    // delivered.
+    VqStatus WorkStrip(RenderJob& job, int32_t index, bool report, StripWork& whole, bool* read);
+    // Strips worked ahead on every lane and delivered in order; false when
+    // their buffers could not be had and nothing was done.
+    bool RenderStripsAhead(RenderJob& job, VqStatus* result);
+    uint64_t StripBytes(const RenderJob& job, const StripWork& strip) const;
     VqStatus ReadStrip(RenderJob& job, int32_t index, StripWork& strip);
     VqStatus LineariseStrip(RenderJob& job, StripWork& strip);
     VqStatus FilterMosaic(RenderJob& job, StripWork& strip);

@@ -5,21 +5,26 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include "AdaptiveDemosaicer.h"
 #include "CfaTableStage.h"
 #include "ColorTransformStage.h"
 #include "EngineBlock.h"
 #include "HalfSizeDemosaicer.h"
+#include "LaneTransform.h"
 #include "LutStage.h"
 #include "MonoSubsampler.h"
 #include "OutputStage.h"
 #include "RenderProgress.h"
 #include "SharpenStage.h"
 #include "StripMirror.h"
+#include "StripsAhead.h"
 #include "ThresholdDemosaicer.h"
 #include "VqOutputTypes.h"
+#include "WorkerPool.h"
 
 namespace lumora {
 
@@ -77,6 +82,18 @@ struct RawEngine::RenderJob {
     // taking what is left, up to two pieces' worth. Zero works whole strips.
     int32_t piece = 0, overlap = 0;
     bool columns = false;
+    // The pieces of a strip are worked on several threads, each on a lane of
+    // its own: a job like this one with its own stages and buffers. A lane
+    // knows the job it helps; the job owns its lanes.
+    RenderJob* owner = nullptr;
+    std::vector<std::unique_ptr<RenderJob>> lanes;
+    // The colour-managed transform and the record's own matrix run on one
+    // set of state for the whole rendering, one piece at a time.
+    bool sharedTransform = false;
+    std::mutex transformLock;
+    // Several strips are worked at once, ahead of their delivery, rather
+    // than the pieces of one strip.
+    bool ahead = false;
 };
 
 // One strip on its way through the stages: the sensor rectangle read for it and
@@ -462,9 +479,8 @@ VqStatus RawEngine::FinishColour(RenderJob& job, StripWork& sw) {
     job.linearStage.height = uint16_t(sw.planeRows);
     if (VqStatus status = job.linearStage.Apply(sw.red, sw.green, sw.blue)) return status;
 
-    job.transform.width = uint16_t(sw.W / job.s);
-    job.transform.height = uint16_t(sw.planeRows);
-    return job.transform.Run(sw.red, sw.green, sw.blue, job.fourth.get());
+    return RunLaneTransform(job, uint16_t(sw.W / job.s), uint16_t(sw.planeRows), sw.red, sw.green, sw.blue,
+                            job.fourth.get());
 }
 
 VqStatus RawEngine::PackStrip(RenderJob& job, StripWork& sw) {
@@ -485,15 +501,23 @@ VqStatus RawEngine::PackStrip(RenderJob& job, StripWork& sw) {
                            job.out);
 }
 
+uint64_t RawEngine::StripBytes(const RenderJob& job, const StripWork& sw) const {
+    return uint64_t(job.output.PadTotal()) + uint64_t((sw.H - 2 * job.extra) / job.s) * uint64_t(sw.W / job.s) *
+                                                 uint64_t(job.bytesPerSample) * uint64_t(job.channels);
+}
+
 VqStatus RawEngine::DeliverStrip(RenderJob& job, StripWork& sw) {
-    const uint64_t stripBytes = uint64_t(job.output.PadTotal()) + uint64_t((sw.H - 2 * job.extra) / job.s) *
-                                                                      uint64_t(sw.W / job.s) *
-                                                                      uint64_t(job.bytesPerSample) *
-                                                                      uint64_t(job.channels);
-    return PassStripOn(job.record, job.out, stripBytes);
+    return PassStripOn(job.record, job.out, StripBytes(job, sw));
 }
 
 VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
+    StripWork whole;
+    if (VqStatus status = WorkStrip(job, index, true, whole, nullptr)) return status;
+    if (!job.goOn) return VQ_OK;
+    return DeliverStrip(job, whole);
+}
+
+VqStatus RawEngine::WorkStrip(RenderJob& job, int32_t index, bool report, StripWork& whole, bool* read) {
     using Step = VqStatus (RawEngine::*)(RenderJob&, StripWork&);
     // The stages in their order. A single-strip rendering reports progress after
     // each; a longer one after reading each strip only.
@@ -502,15 +526,18 @@ VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
         &RawEngine::ApplyGainMap,   &RawEngine::ConcealStripColumns, &RawEngine::BalanceMosaic,
         &RawEngine::DemosaicStrip,  &RawEngine::FinishColour,  &RawEngine::PackStrip,
     };
+    // Unreported, the strip is worked silently on a lane of its own and its
+    // progress comes when it is delivered.
+    auto step = [&job, report] { return !report || (job.goOn = job.progress.Step(0)) != 0; };
     if (!job.piece) {
-        StripWork sw;
-        if (VqStatus status = ReadStrip(job, index, sw)) return status;
-        if (!(job.goOn = job.progress.Step(0))) return VQ_OK;
+        if (VqStatus status = ReadStrip(job, index, whole)) return status;
+        if (read) *read = true;
+        if (!step()) return VQ_OK;
         for (Step stage : kStages) {
-            if (VqStatus status = (this->*stage)(job, sw)) return status;
-            if (job.single && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+            if (VqStatus status = (this->*stage)(job, whole)) return status;
+            if (job.single && !step()) return VQ_OK;
         }
-        return DeliverStrip(job, sw);
+        return VQ_OK;
     }
 
     // The caller's strip in pieces. Turned by a half or three quarters, the
@@ -527,43 +554,159 @@ VqStatus RawEngine::RenderStrip(RenderJob& job, int32_t index) {
     const uint64_t lineBytes =
         uint64_t(across / job.s) * uint64_t(job.bytesPerSample) * uint64_t(job.channels) + uint64_t(padBytes_);
     uint8_t* const base = job.out;
+    struct Piece {
+        int32_t done, length; // first line of the strip it packs, and how many
+    };
+    std::vector<Piece> pieces;
     for (int32_t done = 0; done < count;) {
-        StripWork sw;
         const int32_t length = count - done < 2 * job.piece ? count - done : job.piece;
-        const int32_t from = std::max(done - job.overlap, 0), to = std::min(done + length + job.overlap, count);
-        sw.pieceStart = first + from;
-        sw.pieceLength = to - from;
-        sw.cutBefore = (done - from) / job.s;
-        sw.cutAfter = (to - done - length) / job.s;
-        if (VqStatus status = ReadStrip(job, index, sw)) return status;
-        if (done == 0 && !(job.goOn = job.progress.Step(0))) return VQ_OK;
-        for (Step stage : kStages) {
-            const bool packing = stage == &RawEngine::PackStrip;
-            if (packing) {
-                const int32_t before = reversed ? count - done - length : done;
-                job.out = base + uint64_t(before / job.s) * lineBytes;
-            }
-            const VqStatus status = (this->*stage)(job, sw);
-            job.out = base;
-            if (status) return status;
-            // Progress as for a strip worked whole: a single-strip rendering
-            // reports each stage as the first piece passes it, so a cancel
-            // before packing leaves the caller's buffer untouched; the
-            // packing is reported once every piece is packed.
-            if (job.single && done == 0 && !packing && !(job.goOn = job.progress.Step(0))) return VQ_OK;
-        }
+        pieces.push_back({done, length});
         done += length;
     }
-    if (job.single && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+    auto place = [&](StripWork& sw, const Piece& p) {
+        const int32_t from = std::max(p.done - job.overlap, 0), to = std::min(p.done + p.length + job.overlap, count);
+        sw.pieceStart = first + from;
+        sw.pieceLength = to - from;
+        sw.cutBefore = (p.done - from) / job.s;
+        sw.cutAfter = (to - p.done - p.length) / job.s;
+    };
+    auto packedAt = [&](const Piece& p) {
+        const int32_t before = reversed ? count - p.done - p.length : p.done;
+        return base + uint64_t(before / job.s) * lineBytes;
+    };
+    // One piece through every stage on one lane, its lines packed where they
+    // belong in the caller's buffer.
+    auto work = [&](RenderJob& lane, const Piece& p) -> VqStatus {
+        StripWork sw;
+        place(sw, p);
+        if (VqStatus status = ReadStrip(lane, index, sw)) return status;
+        for (Step stage : kStages) {
+            if (stage == &RawEngine::PackStrip) lane.out = packedAt(p);
+            const VqStatus status = (this->*stage)(lane, sw);
+            lane.out = base;
+            if (status) return status;
+        }
+        return VQ_OK;
+    };
+
+    size_t next = 0;
+    {
+        StripWork sw;
+        place(sw, pieces[0]);
+        if (VqStatus status = ReadStrip(job, index, sw)) return status;
+        if (read) *read = true;
+        if (!step()) return VQ_OK;
+        if (job.single) {
+            // A single-strip rendering reports each stage as the first piece
+            // passes it, so that piece is worked here first, and a cancel
+            // before packing leaves the caller's buffer untouched; the packing
+            // is reported once every piece is packed.
+            for (Step stage : kStages) {
+                const bool packing = stage == &RawEngine::PackStrip;
+                if (packing) job.out = packedAt(pieces[0]);
+                const VqStatus status = (this->*stage)(job, sw);
+                job.out = base;
+                if (status) return status;
+                if (!packing && !step()) return VQ_OK;
+            }
+            next = 1;
+        }
+    }
+    // The other pieces on every lane. Each packs lines of its own, and the
+    // first failure in the strip's order is the answer, as one thread working
+    // the pieces in order would give.
+    if (const size_t rest = pieces.size() - next) {
+        std::vector<VqStatus> results(rest, VQ_OK);
+        const unsigned lanes = report && !job.ahead ? unsigned(job.lanes.size()) + 1 : 1;
+        WorkerPool::Shared().ForEach(rest, lanes, [&](size_t i, unsigned lane) {
+            results[i] = work(lane == 0 ? job : *job.lanes[lane - 1], pieces[next + i]);
+        });
+        for (VqStatus status : results)
+            if (status) return status;
+    }
+    if (job.single && !step()) return VQ_OK;
     // The strip as the caller gets it: its own size and padding.
-    StripWork whole;
     whole.W = job.columns ? count : plan.stripWidth;
     whole.H = (job.columns ? plan.stripSize : count) + 2 * job.extra;
     if (VqStatus status = job.output.Init(job.packType, rotation_, job.plan.colMargin, job.plan.colMargin, padBytes_,
                                           whole.W / job.s, (whole.H - 2 * job.extra) / job.s, job.bytesPerSample,
                                           job.channels))
         return status;
-    return DeliverStrip(job, whole);
+    return VQ_OK;
+}
+
+void RawEngine::SetUpLanes(RenderJob& job) {
+    WorkerPool& pool = WorkerPool::Shared();
+    const bool ahead = !job.single && job.plan.stripCount > 1 && job.record->bufferBytes <= StripsAhead::kMaxBufferBytes;
+    unsigned wanted = 1;
+    if (ahead)
+        wanted = pool.LanesFor(size_t(job.plan.stripCount));
+    else if (job.piece)
+        wanted = pool.LanesFor(size_t((job.columns ? job.plan.stripWidth : job.plan.stripSize) / job.piece));
+    if (wanted <= 1) return;
+    job.ahead = ahead;
+    job.sharedTransform = job.transform.RunsOneAtATime();
+    for (unsigned i = 1; i < wanted; ++i) {
+        // A lane that cannot be had leaves the work to the lanes there are.
+        std::unique_ptr<RenderJob> lane(new (std::nothrow) RenderJob);
+        if (!lane || SetUpLane(job, *lane) != VQ_OK) break;
+        job.lanes.push_back(std::move(lane));
+    }
+}
+
+bool RawEngine::RenderStripsAhead(RenderJob& job, VqStatus* result) {
+    auto work = [this, &job](unsigned laneIndex, int32_t index, uint8_t* out) {
+        RenderJob& lane = laneIndex == 0 ? job : *job.lanes[laneIndex - 1];
+        uint8_t* const kept = lane.out;
+        lane.out = out;
+        StripWork whole;
+        StripsAhead::Worked worked;
+        worked.status = WorkStrip(lane, index, false, whole, &worked.read);
+        worked.size = worked.status == VQ_OK ? StripBytes(lane, whole) : 0;
+        worked.padTotal = lane.output.PadTotal();
+        lane.out = kept;
+        return worked;
+    };
+    auto passOn = [&job](uint64_t bytes) { return PassStripOn(job.record, job.out, bytes); };
+    return StripsAhead::Run(job.plan.stripCount, unsigned(job.lanes.size()) + 1, job.record->bufferBytes,
+                            uint32_t(padBytes_), job.progress, job.goOn, job.out, work, passOn, result);
+}
+
+VqStatus RawEngine::SetUpLane(const RenderJob& job, RenderJob& lane) {
+    lane.owner = const_cast<RenderJob*>(&job);
+    lane.record = job.record;
+    lane.modes = job.modes;
+    lane.plan = job.plan;
+    lane.clip = job.clip;
+    lane.sizes = job.sizes;
+    lane.bufferWidth = job.bufferWidth;
+    lane.bufferRows = job.bufferRows;
+    lane.factor = job.factor;
+    lane.extra = job.extra;
+    lane.sharpenSwitch = job.sharpenSwitch;
+    lane.bytesPerSample = job.bytesPerSample;
+    lane.channels = job.channels;
+    lane.shift = job.shift;
+    lane.packType = job.packType;
+    lane.s = job.s;
+    lane.window = job.window;
+    lane.lastEntry = job.lastEntry;
+    lane.single = job.single;
+    lane.out = job.out;
+    lane.badColumnsOn = job.badColumnsOn;
+    lane.piece = job.piece;
+    lane.overlap = job.overlap;
+    lane.columns = job.columns;
+    // Stages of its own, set as the job's were; the tables they read are the
+    // engine's, filled once by the job's set-up.
+    if (VqStatus status = MakeDemosaicer(lane.demosaicer, job.s, job.modes.demosaicMode)) return status;
+    SetSharpening(lane.sharpen, job.sharpenSwitch);
+    lane.linearStage.mode = job.linearStage.mode;
+    lane.linearStage.size = job.linearStage.size;
+    lane.linearStage.table = job.linearStage.table;
+    if (!job.sharedTransform)
+        if (VqStatus status = PrepareTransform(lane.transform, job.modes, job.plan.colMargin)) return status;
+    return AllocateStripBuffers(lane);
 }
 
 VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressRecord* progressRecord) {
@@ -581,8 +724,11 @@ VqStatus RawEngine::RenderImage(const ImageBufferRecord* record, const ProgressR
     // Only the record's first word is common to every image; the engine that
     // conceals reads the rest.
     if (badColumns_) std::memcpy(&job.badColumnsOn, badColumns_, sizeof job.badColumnsOn);
+    if (status == VQ_OK) SetUpLanes(job);
 
-    for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = RenderStrip(job, i);
+    const bool workedAhead = status == VQ_OK && job.goOn && job.ahead && RenderStripsAhead(job, &status);
+    if (!workedAhead)
+        for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = RenderStrip(job, i);
 
     job.transform.Release();
     if (status == VQ_OK && !job.goOn) status = VQ_ERR_CANCELLED;

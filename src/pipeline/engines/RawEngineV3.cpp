@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include "CfaTableStage.h"
 #include "ChromaFilter.h"
@@ -14,10 +16,13 @@
 #include "Demosaicer.h"
 #include "EngineBlock.h"
 #include "IntOps.h"
+#include "LaneTransform.h"
 #include "LutStage.h"
 #include "OutputStage.h"
 #include "RenderProgress.h"
 #include "SharpenStage.h"
+#include "StripsAhead.h"
+#include "WorkerPool.h"
 
 namespace lumora {
 
@@ -55,6 +60,14 @@ struct RawEngineV3::Job {
     uint32_t packType = 0, unit = 0;
     bool single = false;
     uint8_t* out = nullptr;
+    // Strips are worked ahead on several threads, each on a lane of its own:
+    // a job like this one with its own stages and buffers. A lane knows the
+    // job it helps; the job owns its lanes. The colour-managed transform
+    // and the record's own matrix run on the job's, one strip at a time.
+    Job* owner = nullptr;
+    std::vector<std::unique_ptr<Job>> lanes;
+    bool sharedTransform = false;
+    std::mutex transformLock;
 };
 
 VqStatus RawEngineV3::ParameterChanged(uint32_t) { return VQ_OK; }
@@ -263,6 +276,13 @@ VqStatus RawEngineV3::CorrectInside(Job& job, int32_t x, int32_t y, int32_t w, i
 }
 
 VqStatus RawEngineV3::RenderStrip(Job& job, int32_t index) {
+    uint64_t bytes = 0;
+    if (VqStatus status = WorkStrip(job, index, true, &bytes, nullptr)) return status;
+    if (!job.goOn) return VQ_OK;
+    return PassStripOn(job.record, job.out, bytes);
+}
+
+VqStatus RawEngineV3::WorkStrip(Job& job, int32_t index, bool report, uint64_t* bytes, bool* read) {
     Margins& m = job.margins;
     SdkRect rect;
     if (VqStatus status =
@@ -275,8 +295,11 @@ VqStatus RawEngineV3::RenderStrip(Job& job, int32_t index) {
     int16_t* strip = job.raw.get();
 
     if (VqStatus status = CopyStripWithFill(rect, strip, m)) return status;
-    if (!(job.goOn = job.progress.Step(0))) return VQ_OK;
-    auto stageDone = [&job]() { return !job.single || (job.goOn = job.progress.Step(0)) != 0; };
+    if (read) *read = true;
+    // Unreported, the strip is worked silently on a lane and its progress
+    // comes when it is delivered.
+    if (report && !(job.goOn = job.progress.Step(0))) return VQ_OK;
+    auto stageDone = [&job, report]() { return !report || !job.single || (job.goOn = job.progress.Step(0)) != 0; };
 
     // Linearisation of every sample, fill included, into the 32-bit buffer.
     {
@@ -351,9 +374,9 @@ VqStatus RawEngineV3::RenderStrip(Job& job, int32_t index) {
 
     const size_t skip = size_t((sharpenRows + chromaRows) / s) * size_t(planeWidth);
     auto from = [skip](int16_t* plane) { return plane ? plane + skip : nullptr; };
-    job.transform.width = uint16_t(W / s);
-    job.transform.height = uint16_t(H / s);
-    if (VqStatus status = job.transform.Run(from(red), from(green), from(blue), job.fourth.get())) return status;
+    if (VqStatus status = RunLaneTransform(job, uint16_t(W / s), uint16_t(H / s), from(red), from(green), from(blue),
+                                           job.fourth.get()))
+        return status;
     if (!stageDone()) return VQ_OK;
 
     const int32_t totalColumns = m[kTotalColumns];
@@ -367,10 +390,51 @@ VqStatus RawEngineV3::RenderStrip(Job& job, int32_t index) {
         return status;
     if (!stageDone()) return VQ_OK;
 
-    const uint64_t stripBytes = uint64_t(job.output.PadTotal()) + uint64_t(H / s) * uint64_t(W / s) *
-                                                                      uint64_t(job.bytesPerSample) *
-                                                                      uint64_t(job.channels);
-    return PassStripOn(job.record, job.out, stripBytes);
+    *bytes = uint64_t(job.output.PadTotal()) +
+             uint64_t(H / s) * uint64_t(W / s) * uint64_t(job.bytesPerSample) * uint64_t(job.channels);
+    return VQ_OK;
+}
+
+void RawEngineV3::SetUpLanes(Job& job) {
+    if (job.single || job.plan.stripCount < 2 || job.record->bufferBytes > StripsAhead::kMaxBufferBytes) return;
+    const unsigned wanted = WorkerPool::Shared().LanesFor(size_t(job.plan.stripCount));
+    job.sharedTransform = job.transform.RunsOneAtATime();
+    for (unsigned i = 1; i < wanted; ++i) {
+        // A lane that cannot be had leaves the work to the lanes there are.
+        std::unique_ptr<Job> lane(new (std::nothrow) Job);
+        if (!lane || SetUpLane(job, *lane) != VQ_OK) break;
+        job.lanes.push_back(std::move(lane));
+    }
+}
+
+VqStatus RawEngineV3::SetUpLane(const Job& job, Job& lane) {
+    lane.owner = const_cast<Job*>(&job);
+    lane.record = job.record;
+    lane.modes = job.modes;
+    lane.settings = job.settings;
+    lane.plan = job.plan;
+    std::copy(std::begin(job.margins), std::end(job.margins), std::begin(lane.margins));
+    lane.sizes = job.sizes;
+    lane.window = job.window;
+    lane.s = job.s;
+    lane.sharpenSwitch = job.sharpenSwitch;
+    lane.bytesPerSample = job.bytesPerSample;
+    lane.channels = job.channels;
+    lane.packType = job.packType;
+    lane.unit = job.unit;
+    lane.single = job.single;
+    lane.out = job.out;
+    // Stages of its own, set as the job's were; the tables they read are the
+    // engine's, filled once by the job's set-up.
+    if (VqStatus status = MakeDemosaicer(lane.demosaicer, job.s, job.modes.demosaicMode)) return status;
+    if (VqStatus status = lane.chroma.SetSettings(job.settings)) return status;
+    SetSharpening(lane.sharpen, job.sharpenSwitch);
+    lane.linearStage.mode = job.linearStage.mode;
+    lane.linearStage.size = job.linearStage.size;
+    lane.linearStage.table = job.linearStage.table;
+    if (!job.sharedTransform)
+        if (VqStatus status = PrepareTransform(lane.transform, job.modes, job.margins[kTotalColumns])) return status;
+    return AllocateBuffers(lane);
 }
 
 VqStatus RawEngineV3::RenderImage(const ImageBufferRecord* record, const ProgressRecord* progressRecord) {
@@ -381,7 +445,25 @@ VqStatus RawEngineV3::RenderImage(const ImageBufferRecord* record, const Progres
     job.window = outputWindow_;
     job.out = static_cast<uint8_t*>(record->buffer);
     VqStatus status = SetUp(job, progressRecord);
-    for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = RenderStrip(job, i);
+    if (status == VQ_OK) SetUpLanes(job);
+    auto work = [this, &job](unsigned laneIndex, int32_t index, uint8_t* out) {
+        Job& lane = laneIndex == 0 ? job : *job.lanes[laneIndex - 1];
+        uint8_t* const kept = lane.out;
+        lane.out = out;
+        StripsAhead::Worked worked;
+        worked.status = WorkStrip(lane, index, false, &worked.size, &worked.read);
+        worked.padTotal = lane.output.PadTotal();
+        if (worked.status) worked.size = 0;
+        lane.out = kept;
+        return worked;
+    };
+    auto passOn = [&job](uint64_t bytes) { return PassStripOn(job.record, job.out, bytes); };
+    const bool workedAhead = status == VQ_OK && job.goOn && !job.lanes.empty() &&
+                             StripsAhead::Run(job.plan.stripCount, unsigned(job.lanes.size()) + 1,
+                                              job.record->bufferBytes, uint32_t(padBytes_), job.progress, job.goOn,
+                                              job.out, work, passOn, &status);
+    if (!workedAhead)
+        for (int32_t i = 0; status == VQ_OK && job.goOn && i < job.plan.stripCount; ++i) status = RenderStrip(job, i);
     job.transform.Release();
     if (status == VQ_OK && !job.goOn) status = VQ_ERR_CANCELLED;
     return status;

@@ -71,6 +71,13 @@ private:
     VqStatus LoadSensor(Job& job);
     VqStatus AllocateBuffers(Job& job);
     VqStatus RenderStrip(Job& job, int32_t index);
+    // A strip through every stage into job.out; reported, with the progress
+    // of a strip worked in place (job.goOn false once cancelled). *bytes is
+    // what it delivers; *read is set once its sensor copy succeeded.
+    VqStatus WorkStrip(Job& job, int32_t index, bool report, uint64_t* bytes, bool* read);
+    // Lanes for strips worked ahead of their delivery on the worker pool.
+    void SetUpLanes(Job& job);
+    VqStatus SetUpLane(const Job& job, Job& lane);
     VqStatus CorrectInside(Job& job, int32_t x, int32_t y, int32_t w, int32_t h);
 };
 

@@ -14,6 +14,7 @@
 #include "RendererImage.h"
 #include "ShadingStage.h"
 #include "VqOutputTypes.h"
+#include "WorkerPool.h"
 
 namespace lumora {
 
@@ -358,6 +359,18 @@ uint8_t* SdkRenderer::AllocateCacheBytes(uint64_t bytes) {
     void* block = std::aligned_alloc(size_t(kHugePage), rounded);
     // Only advice: without huge pages the block works as it is.
     if (block) (void)::madvise(block, rounded, MADV_HUGEPAGE);
+    // The kernel clears each page when it is first written, which for a
+    // sensor's worth of samples costs more than decoding them; the lanes of the
+    // worker pool take that clearing in parallel before the one-stream decode
+    // or the file read fills the block.
+    WorkerPool& pool = WorkerPool::Shared();
+    if (block && pool.LanesFor(rounded / kHugePage) > 1) {
+        auto* const base = static_cast<uint8_t*>(block);
+        pool.ForEach(rounded / kHugePage, [base](size_t i, unsigned) {
+            volatile uint8_t* const page = base + i * kHugePage;
+            for (size_t at = 0; at < kHugePage; at += 4096) page[at] = 0;
+        });
+    }
     return static_cast<uint8_t*>(block);
 }
 

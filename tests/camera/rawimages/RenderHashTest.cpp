@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "VqOutputTypes.h"
+#include "WorkerPool.h"
 
 using namespace rawimagetest;
 
@@ -150,8 +151,17 @@ const Expected kExpected[] = {
 constexpr int16_t kSubsamples[] = {1, 2, 4, 8};
 constexpr float kRotations[] = {0.0f, 90.0f, 180.0f, 270.0f};
 
-class RenderHashTest : public RawImageTest {
+class RenderHashTest : public RawImageTest, public ::testing::WithParamInterface<unsigned> {
 protected:
+    // The same bytes whatever the worker pool's lanes.
+    void SetUp() override {
+        RawImageTest::SetUp();
+        lumora::WorkerPool::Shared().SetLanes(GetParam());
+    }
+    void TearDown() override {
+        lumora::WorkerPool::Shared().SetLanes(lumora::ProcessorCount());
+        RawImageTest::TearDown();
+    }
     // One render's status, geometry and bytes into the hash.
     void RenderInto(Fnv64& hash, uint32_t type, int16_t subsample, float rotation) {
         hash.Add32(VqSetImageType(&info_, type));
@@ -166,7 +176,7 @@ protected:
     }
 };
 
-TEST_F(RenderHashTest, EveryTypeSubsampleAndRotationRendersAsBefore) {
+TEST_P(RenderHashTest, EveryTypeSubsampleAndRotationRendersAsBefore) {
     size_t checked = 0;
     struct File {
         const char* model;
@@ -204,5 +214,7 @@ TEST_F(RenderHashTest, EveryTypeSubsampleAndRotationRendersAsBefore) {
     }
     EXPECT_EQ(checked, std::size(kExpected)) << "a stored hash was not rendered";
 }
+
+INSTANTIATE_TEST_SUITE_P(Lanes, RenderHashTest, ::testing::Values(1u, 2u, 8u));
 
 } // namespace

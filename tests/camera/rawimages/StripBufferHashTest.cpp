@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "VqOutputTypes.h"
+#include "WorkerPool.h"
 
 using namespace rawimagetest;
 
@@ -100,8 +101,17 @@ constexpr int16_t kSubsamples[] = {1, 2};
 constexpr float kRotations[] = {0.0f, 90.0f, 180.0f, 270.0f};
 constexpr uint8_t kPadBytes[] = {0, 3};
 
-class StripBufferHashTest : public RawImageTest {
+class StripBufferHashTest : public RawImageTest, public ::testing::WithParamInterface<unsigned> {
 protected:
+    // The same bytes whatever the worker pool's lanes.
+    void SetUp() override {
+        RawImageTest::SetUp();
+        lumora::WorkerPool::Shared().SetLanes(GetParam());
+    }
+    void TearDown() override {
+        lumora::WorkerPool::Shared().SetLanes(lumora::ProcessorCount());
+        RawImageTest::TearDown();
+    }
     void RenderInto(Fnv64& hash, uint32_t type, int16_t subsample, float rotation, uint8_t pad, int32_t rows) {
         hash.Add32(VqSetImageType(&info_, type));
         hash.Add32(VqSetSubSample(&info_, subsample));
@@ -121,7 +131,7 @@ protected:
     }
 };
 
-TEST_F(StripBufferHashTest, EveryTypeRendersTheSameWhateverTheCallersBuffer) {
+TEST_P(StripBufferHashTest, EveryTypeRendersTheSameWhateverTheCallersBuffer) {
     size_t checked = 0;
     struct File {
         const char* name;
@@ -164,5 +174,7 @@ TEST_F(StripBufferHashTest, EveryTypeRendersTheSameWhateverTheCallersBuffer) {
     }
     EXPECT_EQ(checked, std::size(kExpected)) << "a stored hash was not rendered";
 }
+
+INSTANTIATE_TEST_SUITE_P(Lanes, StripBufferHashTest, ::testing::Values(1u, 2u, 8u));
 
 } // namespace

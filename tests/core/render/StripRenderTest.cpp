@@ -9,6 +9,7 @@
 #include "RenderBuffer.h"
 #include "StripRendering.h"
 #include "VrelSharpenProcs.h"
+#include "WorkerPool.h"
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,33 @@ TEST_F(StripRenderTest, EveryRotationCropDepthAndFormatMatchesTheReference) {
                     // Half the image's height is the strip limit: two or more strips.
                     EXPECT_GE(fake->sdkRects.size(), 2u);
                 }
+}
+
+// Strips tall enough to be converted in bands of rows, on one lane of the
+// worker pool and on several, match the reference at every rotation.
+TEST_F(StripRenderTest, BandsOnEveryLaneCountMatchTheReference) {
+    auto* fake = new FakeImage("/r/1.tif", 70, 200);
+    ImageRef hold(fake);
+    fake->FillPattern();
+    RenderBuffer buffer;
+    for (unsigned lanes : {1u, 4u}) {
+        lumora::WorkerPool::Shared().SetLanes(lanes);
+        for (int rotation : {0, 90, 180, 270})
+            for (int bytes : {1, 2})
+                for (int type : {PixelArray::RGB, PixelArray::Gray}) {
+                    SCOPED_TRACE(testing::Message() << lanes << " lanes, " << rotation << " bytes " << bytes << " type "
+                                                    << type);
+                    ImageProcessParam p;
+                    p.rotation = float(rotation);
+                    int32_t w = 70, h = 200;
+                    if (rotation == 90 || rotation == 270) std::swap(w, h);
+                    Shape(buffer, w, h, type, bytes);
+                    fake->resolutionDivisor_ = 1;
+                    fake->RenderKind(p, buffer, false, nullptr, 0);
+                    EXPECT_EQ(Mismatches(*fake, buffer, NbRect(0, 0, 69, 199), rotation), 0);
+                }
+    }
+    lumora::WorkerPool::Shared().SetLanes(lumora::ProcessorCount());
 }
 
 TEST_F(StripRenderTest, NinetyDegreesCutsVerticalBandsFilledTopToBottom) {

@@ -3,6 +3,7 @@
 #include "FpConvolvePass.h"
 #include "FpPictures.h"
 #include "FpProgress.h"
+#include "WorkerPool.h"
 
 #include <gtest/gtest.h>
 
@@ -95,73 +96,79 @@ FpStatus countReports(int32_t, void* context) {
 
 } // namespace
 
+// On one lane of the worker pool and on several: the lines between two
+// progress reports are spread over the lanes.
 TEST(KestraConvolvePass, FastEqualsReferenceOnRandomPlanes) {
-    std::mt19937 rng(99);
-    const int32_t types[] = {3, 4, 5, 10};
-    for (int round = 0; round < 600; ++round) {
-        const int32_t T = 1 + int32_t(rng() % 33);
-        const int32_t type = types[rng() % 4];
-        const bool inFlag = rng() % 2, outFlag = rng() % 2, ctlFlag = rng() % 2;
-        const bool useControl = rng() % 2, useReference = rng() % 2, usePairs = useReference && rng() % 2;
-        const int32_t planes = 1 + int32_t(rng() % 3), which = int32_t(rng() % uint32_t(planes));
-        const int32_t N = 1 + int32_t(rng() % 40), count = 1 + int32_t(rng() % 40), L = 1 + int32_t(rng() % 24);
-        const int32_t vx0 = int32_t(rng() % 11) - 5, sx0 = vx0 + int32_t(rng() % uint32_t(N + 10)) - 5;
+    for (unsigned lanes : {1u, 4u}) {
+        lumora::WorkerPool::Shared().SetLanes(lanes);
+        std::mt19937 rng(99);
+        const int32_t types[] = {3, 4, 5, 10};
+        for (int round = 0; round < 600; ++round) {
+            const int32_t T = 1 + int32_t(rng() % 33);
+            const int32_t type = types[rng() % 4];
+            const bool inFlag = rng() % 2, outFlag = rng() % 2, ctlFlag = rng() % 2;
+            const bool useControl = rng() % 2, useReference = rng() % 2, usePairs = useReference && rng() % 2;
+            const int32_t planes = 1 + int32_t(rng() % 3), which = int32_t(rng() % uint32_t(planes));
+            const int32_t N = 1 + int32_t(rng() % 40), count = 1 + int32_t(rng() % 40), L = 1 + int32_t(rng() % 24);
+            const int32_t vx0 = int32_t(rng() % 11) - 5, sx0 = vx0 + int32_t(rng() % uint32_t(N + 10)) - 5;
 
-        TestPlane input(type, N, L, inFlag, planes, which, rng);
-        TestPlane control(rng() % 2 ? 3 : 4, count, L, ctlFlag, 1, 0, rng);
-        TestPlane reference(type, count, L, outFlag, planes, which, rng);
-        TestPlane fast(type, count, L, outFlag, planes, which, rng, false), slow = fast;
-        slow.plane.data = slow.bytes.data() + (static_cast<uint8_t*>(fast.plane.data) - fast.bytes.data());
-        Kernels k(T, rng, useControl);
+            TestPlane input(type, N, L, inFlag, planes, which, rng);
+            TestPlane control(rng() % 2 ? 3 : 4, count, L, ctlFlag, 1, 0, rng);
+            TestPlane reference(type, count, L, outFlag, planes, which, rng);
+            TestPlane fast(type, count, L, outFlag, planes, which, rng, false), slow = fast;
+            slow.plane.data = slow.bytes.data() + (static_cast<uint8_t*>(fast.plane.data) - fast.bytes.data());
+            Kernels k(T, rng, useControl);
 
-        FpPassArgs a{};
-        a.input = &input.plane;
-        a.inputValid = lineRect(vx0, 0, vx0 + N, L, inFlag);
-        a.inputStart = lineRect(sx0, 0, sx0 + count, L, inFlag);
-        a.outputLines = lineRect(0, 0, count, L, outFlag);
-        a.outputSamples = lineRect(0, 0, count, L, outFlag);
-        if (useControl) {
-            a.control = &control.plane;
-            a.controlBuffer = lineRect(0, 0, count, L, ctlFlag);
-            a.controlStart = lineRect(0, 0, count, L, ctlFlag);
+            FpPassArgs a{};
+            a.input = &input.plane;
+            a.inputValid = lineRect(vx0, 0, vx0 + N, L, inFlag);
+            a.inputStart = lineRect(sx0, 0, sx0 + count, L, inFlag);
+            a.outputLines = lineRect(0, 0, count, L, outFlag);
+            a.outputSamples = lineRect(0, 0, count, L, outFlag);
+            if (useControl) {
+                a.control = &control.plane;
+                a.controlBuffer = lineRect(0, 0, count, L, ctlFlag);
+                a.controlStart = lineRect(0, 0, count, L, ctlFlag);
+            }
+            a.taps = T;
+            a.fractionBits = 9;
+            a.kernels = k.table.data();
+            std::vector<int32_t> ring(static_cast<size_t>(T));
+            a.ring = ring.data();
+            a.inputFlag = inFlag;
+            a.outputFlag = outFlag;
+            a.controlFlag = ctlFlag;
+            if (useReference) {
+                a.reference = &reference.plane;
+                a.referenceBuffer = lineRect(0, 0, count, L, outFlag);
+                a.referenceStart = lineRect(0, 0, count, L, outFlag);
+                a.threshold = rng() % 2 ? int32_t(rng() % 256) : 0;
+            }
+            if (usePairs) a.pairs = k.pairs.data();
+            const size_t scratchSize = size_t(count + T) * kFpPassBlock;
+            std::vector<int32_t> line(scratchSize), sums(scratchSize);
+            std::vector<uint8_t> controls(scratchSize);
+            FpPassScratch scratch{line.data(), sums.data(), controls.data(), count, T, int32_t(1 + rng() % kFpPassBlock)};
+            a.scratch = &scratch;
+
+            // Some rounds cancel at the second progress report: both passes stop
+            // after the same line.
+            int slowReports = 0, fastReports = 0;
+            const bool cancel = round % 4 == 0;
+            a.progress = cancel ? cancelAtSecond : nullptr;
+            a.output = &slow.plane;
+            a.progressContext = &slowReports;
+            const FpStatus slowStatus = FpConvolvePassReference(a);
+            a.output = &fast.plane;
+            a.progressContext = &fastReports;
+            ASSERT_EQ(FpConvolvePass(a), slowStatus);
+            ASSERT_EQ(fastReports, slowReports);
+            ASSERT_EQ(fast.bytes, slow.bytes) << "round " << round << " T " << T << " type " << type << " flags " << inFlag
+                                              << outFlag << ctlFlag << " control " << useControl << " reference "
+                                              << useReference << " pairs " << usePairs << " lanes " << lanes;
         }
-        a.taps = T;
-        a.fractionBits = 9;
-        a.kernels = k.table.data();
-        std::vector<int32_t> ring(static_cast<size_t>(T));
-        a.ring = ring.data();
-        a.inputFlag = inFlag;
-        a.outputFlag = outFlag;
-        a.controlFlag = ctlFlag;
-        if (useReference) {
-            a.reference = &reference.plane;
-            a.referenceBuffer = lineRect(0, 0, count, L, outFlag);
-            a.referenceStart = lineRect(0, 0, count, L, outFlag);
-            a.threshold = rng() % 2 ? int32_t(rng() % 256) : 0;
-        }
-        if (usePairs) a.pairs = k.pairs.data();
-        const size_t scratchSize = size_t(count + T) * kFpPassBlock;
-        std::vector<int32_t> line(scratchSize), sums(scratchSize);
-        std::vector<uint8_t> controls(scratchSize);
-        FpPassScratch scratch{line.data(), sums.data(), controls.data(), count, T, int32_t(1 + rng() % kFpPassBlock)};
-        a.scratch = &scratch;
-
-        // Some rounds cancel at the second progress report: both passes stop
-        // after the same line.
-        int slowReports = 0, fastReports = 0;
-        const bool cancel = round % 4 == 0;
-        a.progress = cancel ? cancelAtSecond : nullptr;
-        a.output = &slow.plane;
-        a.progressContext = &slowReports;
-        const FpStatus slowStatus = FpConvolvePassReference(a);
-        a.output = &fast.plane;
-        a.progressContext = &fastReports;
-        ASSERT_EQ(FpConvolvePass(a), slowStatus);
-        ASSERT_EQ(fastReports, slowReports);
-        ASSERT_EQ(fast.bytes, slow.bytes) << "round " << round << " T " << T << " type " << type << " flags " << inFlag
-                                          << outFlag << ctlFlag << " control " << useControl << " reference "
-                                          << useReference << " pairs " << usePairs;
     }
+    lumora::WorkerPool::Shared().SetLanes(lumora::ProcessorCount());
 }
 
 TEST(KestraConvolvePass, FlatFieldsStayFlat) {

@@ -7,6 +7,7 @@
 #include "FpScaleStrip.h"
 #include "PsfFilterRecord.h"
 #include "ResampleTestSupport.h"
+#include "WorkerPool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,61 +74,67 @@ PassRun runPass(FpResampleFunction pass, const FpPassTable& t, const PSFPicture&
     return r;
 }
 
+// On one lane of the worker pool and on several: the lines between two
+// progress reports are spread over the lanes.
 TEST(ResamplePass, FastEqualsReferenceOnRandomLines) {
-    std::mt19937 rng(2804);
-    auto uni = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); };
-    for (int round = 0; round < 400; ++round) {
-        SCOPED_TRACE(round);
-        const int32_t T = std::vector<int32_t>{1, 4, 5, 8, 16, 32}[size_t(uni(0, 5))];
-        const int32_t type = std::vector<int32_t>{PSFSample8, PSFSample12in16, PSFSample16b}[size_t(uni(0, 2))];
-        const int32_t bytes = type == PSFSample8 ? 1 : 2, largest = type == PSFSample8 ? 255 : type == 10 ? 4095 : 65535;
-        // Some runs with more lines than one block of lines read together.
-        const int32_t planes = uni(1, 3), lines = uni(0, 3) ? uni(1, 6) : uni(15, 40), inLen = uni(1, 70),
-                      outLen = uni(1, 90);
-        FpPassTable t{};
-        t.inputColumns = uint8_t(uni(0, 1));
-        t.outputColumns = uint8_t(uni(0, 1));
-        const double step = std::vector<double>{0.3, 0.5, 1.0, 1.7, 2.0, 3.3, 7.0}[size_t(uni(0, 6))];
-        t.a0 = int32_t(step * 65536) * (uni(0, 1) ? -1 : 1);
-        t.a1 = uni(-70000, 70000);
-        t.a2 = uni(-20 * 65536, 40 * 65536);
-        std::vector<int32_t> kernels(size_t(64 * 2 * T));
-        // Taps over the whole 16-bit range make sums that wrap.
-        const bool extreme = uni(0, 2) == 0;
-        for (int32_t v = 0; v < 64; ++v)
-            for (int32_t m = 0; m < T; ++m)
-                kernels[size_t(v * 2 * T + m)] = kernels[size_t(v * 2 * T + T + m)] =
-                    extreme ? uni(-32768, 32767) : uni(-300, 700);
-        // Input: lines of inLen samples from position in0 on.
-        const int32_t in0 = uni(-3, 5);
-        const int32_t inW = t.inputColumns ? lines : inLen, inH = t.inputColumns ? inLen : lines;
-        std::vector<uint8_t> inBytes(size_t(inW * inH * planes * bytes));
-        for (size_t i = 0; i < inBytes.size(); ++i) inBytes[i] = uint8_t(uni(0, 255));
-        if (bytes == 2)
-            for (size_t i = 1; i < inBytes.size(); i += 2) inBytes[i] = uint8_t(uni(0, largest >> 8));
-        const PSFPicture in = interleaved(inBytes.data(), planes, bytes, inW, inH, PSFRect{0, 0, inW, inH}, inW, inH);
-        const PSFRect inRange = t.inputColumns ? PSFRect{0, in0, lines, in0 + inLen} : PSFRect{in0, 0, in0 + inLen, lines};
-        const int32_t ox0 = uni(-2, 4), oy0 = uni(0, 3);
-        const int32_t outW = t.outputColumns ? lines : outLen, outH = t.outputColumns ? outLen : lines;
-        const PSFRect outRect = t.outputColumns ? PSFRect{oy0, ox0, oy0 + lines, ox0 + outLen}
-                                                : PSFRect{ox0, oy0, ox0 + outLen, oy0 + lines};
-        auto out = [&](uint8_t* data) {
-            PSFPicture p = interleaved(data, planes, bytes, outW, outH, outRect, outW, outH);
-            for (int32_t i = 0; i < planes; ++i) p.planes[i].sampleType = type;
-            return p;
-        };
-        std::vector<uint8_t> outBytes(size_t(outW * outH * planes * bytes));
-        for (auto& b : outBytes) b = uint8_t(uni(0, 255));
-        std::vector<FpEdgeRecord> edges(static_cast<size_t>(planes));
-        for (auto& e : edges) e = FpEdgeRecord{uni(0, 2), uni(0, 70000)};
-        const FpEdgeRecord* e = uni(0, 4) ? edges.data() : nullptr;
-        const PassRun ref = runPass(FpResamplePassReference, t, in, inRange, out, outRect, outBytes, T, kernels, e);
-        const PassRun fast = runPass(FpResamplePass, t, in, inRange, out, outRect, outBytes, T, kernels, e);
-        ASSERT_EQ(ref.status, FpOk);
-        ASSERT_EQ(fast.status, FpOk);
-        ASSERT_EQ(ref.output, fast.output);
-        ASSERT_EQ(ref.reports, fast.reports);
+    for (unsigned lanes : {1u, 4u}) {
+        lumora::WorkerPool::Shared().SetLanes(lanes);
+        std::mt19937 rng(2804);
+        auto uni = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); };
+        for (int round = 0; round < 400; ++round) {
+            SCOPED_TRACE(testing::Message() << "round " << round << ", " << lanes << " lanes");
+            const int32_t T = std::vector<int32_t>{1, 4, 5, 8, 16, 32}[size_t(uni(0, 5))];
+            const int32_t type = std::vector<int32_t>{PSFSample8, PSFSample12in16, PSFSample16b}[size_t(uni(0, 2))];
+            const int32_t bytes = type == PSFSample8 ? 1 : 2, largest = type == PSFSample8 ? 255 : type == 10 ? 4095 : 65535;
+            // Some runs with more lines than one block of lines read together.
+            const int32_t planes = uni(1, 3), lines = uni(0, 3) ? uni(1, 6) : uni(15, 40), inLen = uni(1, 70),
+                          outLen = uni(1, 90);
+            FpPassTable t{};
+            t.inputColumns = uint8_t(uni(0, 1));
+            t.outputColumns = uint8_t(uni(0, 1));
+            const double step = std::vector<double>{0.3, 0.5, 1.0, 1.7, 2.0, 3.3, 7.0}[size_t(uni(0, 6))];
+            t.a0 = int32_t(step * 65536) * (uni(0, 1) ? -1 : 1);
+            t.a1 = uni(-70000, 70000);
+            t.a2 = uni(-20 * 65536, 40 * 65536);
+            std::vector<int32_t> kernels(size_t(64 * 2 * T));
+            // Taps over the whole 16-bit range make sums that wrap.
+            const bool extreme = uni(0, 2) == 0;
+            for (int32_t v = 0; v < 64; ++v)
+                for (int32_t m = 0; m < T; ++m)
+                    kernels[size_t(v * 2 * T + m)] = kernels[size_t(v * 2 * T + T + m)] =
+                        extreme ? uni(-32768, 32767) : uni(-300, 700);
+            // Input: lines of inLen samples from position in0 on.
+            const int32_t in0 = uni(-3, 5);
+            const int32_t inW = t.inputColumns ? lines : inLen, inH = t.inputColumns ? inLen : lines;
+            std::vector<uint8_t> inBytes(size_t(inW * inH * planes * bytes));
+            for (size_t i = 0; i < inBytes.size(); ++i) inBytes[i] = uint8_t(uni(0, 255));
+            if (bytes == 2)
+                for (size_t i = 1; i < inBytes.size(); i += 2) inBytes[i] = uint8_t(uni(0, largest >> 8));
+            const PSFPicture in = interleaved(inBytes.data(), planes, bytes, inW, inH, PSFRect{0, 0, inW, inH}, inW, inH);
+            const PSFRect inRange = t.inputColumns ? PSFRect{0, in0, lines, in0 + inLen} : PSFRect{in0, 0, in0 + inLen, lines};
+            const int32_t ox0 = uni(-2, 4), oy0 = uni(0, 3);
+            const int32_t outW = t.outputColumns ? lines : outLen, outH = t.outputColumns ? outLen : lines;
+            const PSFRect outRect = t.outputColumns ? PSFRect{oy0, ox0, oy0 + lines, ox0 + outLen}
+                                                    : PSFRect{ox0, oy0, ox0 + outLen, oy0 + lines};
+            auto out = [&](uint8_t* data) {
+                PSFPicture p = interleaved(data, planes, bytes, outW, outH, outRect, outW, outH);
+                for (int32_t i = 0; i < planes; ++i) p.planes[i].sampleType = type;
+                return p;
+            };
+            std::vector<uint8_t> outBytes(size_t(outW * outH * planes * bytes));
+            for (auto& b : outBytes) b = uint8_t(uni(0, 255));
+            std::vector<FpEdgeRecord> edges(static_cast<size_t>(planes));
+            for (auto& e : edges) e = FpEdgeRecord{uni(0, 2), uni(0, 70000)};
+            const FpEdgeRecord* e = uni(0, 4) ? edges.data() : nullptr;
+            const PassRun ref = runPass(FpResamplePassReference, t, in, inRange, out, outRect, outBytes, T, kernels, e);
+            const PassRun fast = runPass(FpResamplePass, t, in, inRange, out, outRect, outBytes, T, kernels, e);
+            ASSERT_EQ(ref.status, FpOk);
+            ASSERT_EQ(fast.status, FpOk);
+            ASSERT_EQ(ref.output, fast.output);
+            ASSERT_EQ(ref.reports, fast.reports);
+        }
     }
+    lumora::WorkerPool::Shared().SetLanes(lumora::ProcessorCount());
 }
 
 TEST(ResamplePass, BackwardStepMirrorsTheForwardOne) {

@@ -2,6 +2,7 @@
 // rotations, crops, depths, one and two threads, and the failures of a
 // render, after which no helper thread or second descriptor remains.
 #include "ProTestSupport.h"
+#include "WorkerPool.h"
 
 #include "ImageRef.h"
 #include "ImageRendering.h"
@@ -81,6 +82,9 @@ protected:
         // A thread started and ended first, so that a sanitizer's own
         // background thread already runs when the threads are counted.
         std::thread([] {}).join();
+        // The worker pool's threads live as long as the process: started
+        // before the count, they are not counted as left behind.
+        lumora::WorkerPool::Shared().ForEach(2, 2, [](size_t, unsigned) {});
         threads_ = protest::CountEntries("/proc/self/task");
         fds_ = protest::CountEntries("/proc/self/fd");
     }

@@ -6,6 +6,7 @@
 
 #include "RawEngineF2.h"
 #include "RawEngineFixture.h"
+#include "WorkerPool.h"
 
 using namespace lumora;
 using namespace lumora::test;
@@ -84,6 +85,30 @@ TEST(RawEngineF2Render, BothDriversRenderEveryOutputType) {
             for (uint32_t type : {1u, 15u, 17u, 21u})
                 EXPECT_EQ(Render(t.engine, type, 1 << 20).status, VQ_ERR_BAD_IMAGE_TYPE) << type;
         }
+}
+
+// Strips of a few rows are worked ahead on the worker pool's lanes: both
+// drivers hand on the same strips whatever the lanes (the strip callback
+// gathers them on the calling thread only).
+TEST(RawEngineF2Render, EveryLaneCountHandsOnTheSameStrips) {
+    for (int32_t model : {13, 18}) {
+        F2RenderEngine t(model, true);
+        for (uint32_t type : {4u, 6u}) {
+            const uint32_t stripBytes = t.WholeBytes(type) / kH * 6;
+            lumora::WorkerPool::Shared().SetLanes(1);
+            const Rendered one = Render(t.engine, type, t.WholeBytes(type), stripBytes);
+            ASSERT_EQ(one.status, VQ_OK) << model << " type " << type;
+            ASSERT_EQ(one.strips, kH / 6);
+            for (unsigned lanes : {2u, 8u}) {
+                lumora::WorkerPool::Shared().SetLanes(lanes);
+                const Rendered many = Render(t.engine, type, t.WholeBytes(type), stripBytes);
+                EXPECT_EQ(many.status, VQ_OK) << model << " type " << type << ", " << lanes << " lanes";
+                EXPECT_EQ(many.strips, one.strips) << model << " type " << type << ", " << lanes << " lanes";
+                EXPECT_EQ(many.bytes, one.bytes) << model << " type " << type << ", " << lanes << " lanes";
+            }
+        }
+    }
+    lumora::WorkerPool::Shared().SetLanes(lumora::ProcessorCount());
 }
 
 TEST(RawEngineF2Render, TablesAreBuiltOnceWhileTheRecordIsUnchanged) {

@@ -12,7 +12,7 @@ set -eu
 build=${1:?usage: export_cores.sh BUILD_DIR [FILES] [ROUNDS] [WxH]}
 files=${2:-5}
 rounds=${3:-3}
-size=${4:-4004x3004}
+size=${4:-4000x3000}
 cpus=${CPUS:-$(taskset -pc $$ | sed 's/.*: //')}
 bin=$build/bin
 tmp=$(mktemp -d)

@@ -282,6 +282,10 @@ private:
     void ReadWhiteBalance(ImageProcessParam& p);
     void RenderStrip(const ImageProcessParam& params, const NbRect& window, int scale, VrelSharpenPlanes& layout,
                      ImageBufferRecord& buffer, ProgressRecord& progress, bool& grayscale, uint32_t& status);
+    // The window the interface takes that holds the given one: even origin
+    // and size, eight pixels a side at least, inside the image; the window
+    // itself when it already is one or when none fits.
+    NbRect AlignedWindow(const NbRect& window, int scale);
     void ConvertThumbnail(const ImageProcessParam& params, PixelArray& destination);
     void ThumbnailThroughInterface(const ImageProcessParam& params, PixelArray& destination);
     void GrayThumbnailAsColour(const ImageProcessParam& params, PixelArray& destination);

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace NimbalCore {
 
@@ -224,9 +225,71 @@ void ZynImage::RenderStrip(const ImageProcessParam& params, const NbRect& window
     // The core turns the pixels itself.
     SetRotation(0.0f);
     SetSubSample(scale);
-    SetOutputWindow(window);
-    status = VqGetImage(&info_, &buffer, &progress);
+    const NbRect sent = AlignedWindow(window, scale);
+    if (sent == window) {
+        SetOutputWindow(window);
+        status = VqGetImage(&info_, &buffer, &progress);
+    } else {
+        // The interface takes windows of even origin and size and at least
+        // eight pixels a side, the core's strips are any rows: the larger
+        // window is rendered aside and the strip's pixels taken out of it.
+        const int64_t pixelBytes = int64_t(isColor_ ? 3 : 1) * (layout.bitsPerSample / 8);
+        const int64_t wantedColumns = window.Width() / scale, wantedRows = window.Height() / scale;
+        const int64_t sentColumns = sent.Width() / scale, sentRows = sent.Height() / scale;
+        const int64_t columnSkip = (int64_t(window.left) - sent.left) / scale;
+        const int64_t rowSkip = (int64_t(window.top) - sent.top) / scale;
+        const int64_t wantedRowBytes = wantedColumns * pixelBytes, sentRowBytes = sentColumns * pixelBytes;
+        if (!buffer.buffer || int64_t(buffer.bufferBytes) < wantedRowBytes * wantedRows ||
+            sentRowBytes * sentRows > int64_t(UINT32_MAX))
+            YLM_THROW(kStripOp, NbErrRenderFailed);
+        std::vector<uint8_t> aside(size_t(sentRowBytes * sentRows));
+        ImageBufferRecord asideBuffer{aside.data(), uint32_t(aside.size()), 0, buffer.stripCallback};
+        SetOutputWindow(sent);
+        status = VqGetImage(&info_, &asideBuffer, &progress);
+        if (status == 0) {
+            auto* out = static_cast<uint8_t*>(buffer.buffer);
+            for (int64_t r = 0; r < wantedRows; ++r)
+                std::memcpy(out + r * wantedRowBytes,
+                            aside.data() + (r + rowSkip) * sentRowBytes + columnSkip * pixelBytes,
+                            size_t(wantedRowBytes));
+        }
+    }
     if (status == 0 && !isColor_) ExpandGrayToRGB(layout);
+}
+
+NbRect ZynImage::AlignedWindow(const NbRect& window, int scale) {
+    if (scale < 1) return window;
+    // Steps that keep the origin even and the strip's own pixels whole
+    // pixels of the reduced render.
+    const int64_t step = scale % 2 == 0 ? scale : 2 * int64_t(scale);
+    const int64_t minimum = (8 + step - 1) / step * step;
+    int64_t width = 0, height = 0;
+    {
+        StCriticalSectionLock guard(vqLock_);
+        width = info_.geometry.activeWidth;
+        height = info_.geometry.activeHeight;
+    }
+    auto align = [&](int64_t first, int64_t last, int64_t extent, int64_t& outFirst, int64_t& outLast) {
+        int64_t begin = first - ((first % step) + step) % step;
+        int64_t end = last + 1;
+        end += (step - ((end - begin) % step)) % step;
+        if (end - begin < minimum) end = begin + minimum;
+        // Past the image's edge the window moves back inside it.
+        if (end > extent) {
+            const int64_t over = end - extent;
+            const int64_t back = (over + step - 1) / step * step;
+            begin -= back;
+            end -= back;
+        }
+        if (begin < 0 || end > extent) return false;
+        outFirst = begin;
+        outLast = end - 1;
+        return true;
+    };
+    int64_t left = 0, right = 0, top = 0, bottom = 0;
+    if (!align(window.left, window.right, width, left, right) || !align(window.top, window.bottom, height, top, bottom))
+        return window;
+    return NbRect(int32_t(left), int32_t(top), int32_t(right), int32_t(bottom));
 }
 
 // Thumbnails ----------------------------------------------------------------------------------

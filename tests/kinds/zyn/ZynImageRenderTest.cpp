@@ -319,6 +319,43 @@ TEST(ZynImageRenderTest, ACallbackThatRefusesAtOnceChangesNoSetting) {
     EXPECT_EQ(StateOf(zyn).rotation, 270.0f);
 }
 
+// The core cuts an export into strips of any row count (749 rows of a
+// 2996-row picture), the interface takes only even windows of eight pixels
+// a side or more: such a strip is the matching part of the even window
+// around it, and one at the image's edge is taken from a window moved back
+// inside the image.
+TEST(ZynImageRenderTest, StripsOfOddRowsAndColumnsAreCutFromTheEvenWindowAroundThem) {
+    lumora::test::TempFolder files;
+    const std::string path = WriteFixture(files, "IMG.ZYR", Fixture::Family1);
+    KindsScope scope;
+    ImageRef image;
+    ASSERT_EQ(ImageWerks().OpenImage(FilePathSpec(path), image), 0);
+    ZynImage* zyn = Zyn(image);
+    struct Case {
+        FilterRect strip;  // top, left, bottom, right; ends exclusive
+        SdkRect around;    // x, y, width, height
+    };
+    const Case cases[] = {
+        {FilterRect{5, 3, 17, 41}, SdkRect{2, 4, 40, 14}},
+        {FilterRect{93, 0, 96, 128}, SdkRect{0, 88, 128, 8}},
+        {FilterRect{0, 127, 96, 128}, SdkRect{120, 0, 8, 96}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "strip from row " << c.strip.top << " column " << c.strip.left);
+        const Picture got = Strip(zyn, LinearParams(zyn), c.strip, 0.0f, 1);
+        const Picture around = RenderThroughInterface(path, VQ_TYPE_CAMERA_RGB16, 1, 0.0f, &c.around);
+        ASSERT_EQ(around.status, 0u);
+        ASSERT_EQ(around.width, c.around.width);
+        const size_t pixel = 6, rowBytes = size_t(got.width) * pixel;
+        for (int r = 0; r < got.height; ++r) {
+            const size_t from =
+                (size_t(r + c.strip.top - c.around.y) * size_t(around.width) + size_t(c.strip.left - c.around.x)) *
+                pixel;
+            ASSERT_EQ(std::memcmp(&got.data[size_t(r) * rowBytes], &around.data[from], rowBytes), 0) << "row " << r;
+        }
+    }
+}
+
 TEST(ZynImageRenderTest, WindowsTooSmallToSendAreNotSent) {
     lumora::test::TempFolder files;
     KindsScope scope;

@@ -167,6 +167,9 @@ int SheetDocument::SlideCount() {
 void SheetDocument::SelectSlide(const SlidePtr& slide) {
     if (!slide) return;
     Lock guard(documentLock_);
+    // A slide that already left the sheet (its window not yet told) stays
+    // out of the selection: nothing selected may outlive the sheet's list.
+    if (!HasSlide(slide.get())) return;
     selection_.push_back(slide);
     SetFocusedSlide(slide);
 }
@@ -330,8 +333,10 @@ void SheetDocument::FolderContentsChanged() {
         }
         for (const SlidePtr& slide : leftovers) {
             if (!slide) continue;
-            // The selection holds only slides of the sheet.
-            if (std::find(selection_.begin(), selection_.end(), slide) != selection_.end()) DeselectSlide(slide);
+            // The selection holds only slides of the sheet (a slide may be
+            // in it more than once).
+            while (DeselectSlide(slide)) {
+            }
             gone.push_back(slide);
         }
     }

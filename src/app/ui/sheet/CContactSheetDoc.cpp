@@ -17,6 +17,7 @@
 #include "WxSheetUiQueue.h"
 
 #include <wx/app.h>
+#include <wx/aui/tabmdi.h>
 #include <wx/utils.h>
 
 namespace {
@@ -112,7 +113,7 @@ void CContactSheetDoc::RelayoutSoon() {
     });
 }
 
-bool CContactSheetDoc::HasMainWindow() { return TheMainFrame() != nullptr; }
+bool CContactSheetDoc::HasMainWindow() { return MainFrame() != nullptr; }
 
 bool CContactSheetDoc::HasSheetView() { return dynamic_cast<CContactSheetView*>(GetFirstView()) != nullptr; }
 
@@ -123,7 +124,7 @@ void CContactSheetDoc::RefreshImageBars(NimbalCore::ImageRendering* rendering) {
 }
 
 void CContactSheetDoc::ClearImageBars() {
-    CMainFrame* frame = TheMainFrame();
+    CMainFrame* frame = MainFrame();
     if (!frame) return;
     if (CImageSettings* bar = frame->GetImageSettings()) bar->Clear();
     if (CImageInfo* bar = frame->GetImageInfo()) bar->Clear();
@@ -131,11 +132,11 @@ void CContactSheetDoc::ClearImageBars() {
 }
 
 void CContactSheetDoc::ClearStatusPanes() {
-    if (CMainFrame* frame = TheMainFrame()) frame->ClearStatusPanes();
+    if (CMainFrame* frame = MainFrame()) frame->ClearStatusPanes();
 }
 
 void CContactSheetDoc::SetCountsPane(const std::string& text) {
-    CMainFrame* frame = TheMainFrame();
+    CMainFrame* frame = MainFrame();
     if (!frame) return;
     const std::vector<int>& indicators = StatusIndicators();
     for (size_t pane = 0; pane < indicators.size(); ++pane)
@@ -164,4 +165,13 @@ int CContactSheetDoc::SaveImagesAs(const std::vector<std::shared_ptr<SheetSlide>
     // Saving copies elsewhere comes with the saving commands; until then the
     // sheet stays open with its changes.
     return 0;
+}
+
+CMainFrame* CContactSheetDoc::MainFrame() {
+    if (CMainFrame* frame = TheMainFrame()) return frame;
+    // A frame of the program's kind that is not the application's own (the
+    // window tests): the one the sheet's window sits in.
+    wxView* view = GetFirstView();
+    auto* child = view ? dynamic_cast<wxAuiMDIChildFrame*>(view->GetFrame()) : nullptr;
+    return child ? dynamic_cast<CMainFrame*>(child->GetMDIParentFrame()) : nullptr;
 }

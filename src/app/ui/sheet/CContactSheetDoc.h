@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+class CMainFrame;
+
 class CContactSheetDoc : public CDocumentBase, public SheetHost {
 public:
     CContactSheetDoc();
@@ -67,6 +69,8 @@ private:
     void OnSendToEditor(wxCommandEvent& event);
     void OnFileSave(wxCommandEvent& event);
     void OnUpdateFileSave(wxUpdateUIEvent& event);
+    // The main frame the sheet's window sits in, or null.
+    CMainFrame* MainFrame();
     // A burst of added or removed slides lays the view out once.
     void RelayoutSoon();
 

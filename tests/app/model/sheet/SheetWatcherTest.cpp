@@ -5,6 +5,7 @@
 #include "FakeKinds.h"
 #include "FakeSheetSeams.h"
 #include "Folder.h"
+#include "FolderWatcher.h"
 #include "Image.h"
 #include "SheetDocument.h"
 #include "TempFolder.h"
@@ -13,6 +14,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -84,6 +86,26 @@ TEST_F(SheetWatcherTest, FilesCopiedInAppearAtTheirPlacesAndARemovedOneLeaves) {
     EXPECT_TRUE(boxes_.texts.empty());
 }
 
+TEST_F(SheetWatcherTest, TheOpenReturnsBeforeAnyImageIsRead) {
+    // The first image's opening waits until the test lets it go: the open
+    // has returned by then, with no slide.
+    std::mutex gate;
+    std::unique_lock<std::mutex> closed(gate);
+    std::atomic<bool> reading{false};
+    CopyIn("A.JPG");
+    CopyIn("B.JPG");
+    kinds_.beforeOpen["A.JPG"] = [&](coretest::KindImage*) {
+        reading = true;
+        std::lock_guard<std::mutex> wait(gate);
+    };
+    Open(200ms);
+    EXPECT_EQ(sheet_->SlideCount(), 0);
+    EXPECT_TRUE(queue_->DrainUntil([&] { return reading.load(); }, 3000)) << "the watcher reads the folder";
+    EXPECT_EQ(sheet_->SlideCount(), 0);
+    closed.unlock();
+    EXPECT_TRUE(WaitForNames({"A.JPG", "B.JPG"}, 3000));
+}
+
 TEST_F(SheetWatcherTest, ARemovedFolderIsReportedOnceOnTheUiThreadAndTheCloseReturnsAtOnce) {
     CopyIn("A.JPG");
     Open(200ms);
@@ -125,6 +147,48 @@ TEST_F(SheetWatcherTest, AnIdleRescanOfFiveHundredFilesCostsOneListing) {
     sheet_->CheckForFolderChanges();
     EXPECT_EQ(NimbalCore::Folder::ListingsMade() - before, 1u);
     EXPECT_EQ(queue_->Pending(), 0u) << "nothing to tell the windows";
+}
+
+} // namespace
+
+namespace {
+
+TEST(FolderWatcherStop, AWatcherThatDoesNotAnswerIsLetGoAndEndsLaterHoldingWhatItUses) {
+    struct Held {};
+    auto held = std::make_shared<Held>();
+    std::weak_ptr<Held> watch = held;
+    std::mutex gate;
+    std::unique_lock<std::mutex> closed(gate);
+    std::atomic<bool> scanning{false};
+    {
+        FolderWatcher watcher;
+        FolderWatcher::Jobs jobs;
+        jobs.firstScan = [held, &gate, &scanning] {
+            scanning = true;
+            std::lock_guard<std::mutex> wait(gate);
+        };
+        jobs.rescan = [] {};
+        ASSERT_TRUE(watcher.Start(std::move(jobs), std::chrono::milliseconds(10)));
+        held.reset();
+        while (!scanning) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(watcher.Stop(std::chrono::milliseconds(100)));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    }
+    EXPECT_FALSE(watch.expired()) << "the let-go watcher still holds what its scan uses";
+    closed.unlock();
+    for (int i = 0; i < 200 && !watch.expired(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(watch.expired()) << "it let go of it when it ended";
+
+    // A watcher that ended already answers at once.
+    FolderWatcher ended;
+    FolderWatcher::Jobs failing;
+    failing.firstScan = [] { YLM_THROW("scan", 1601); };
+    ASSERT_TRUE(ended.Start(std::move(failing), std::chrono::milliseconds(10)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(ended.Stop(std::chrono::seconds(10)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 } // namespace

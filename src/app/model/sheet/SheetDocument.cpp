@@ -21,13 +21,6 @@ std::string Text(int id, const std::vector<std::string>& args = {}) {
     return SubstituteStrings(LoadTranslatedString(id), args);
 }
 
-// The counts text takes numbers where its "%d" stand.
-std::string CountsText(int slides, int selected) {
-    std::string format = LoadTranslatedString(IDS_SHEET_COUNTS);
-    for (size_t at = format.find("%d"); at != std::string::npos; at = format.find("%d", at)) format[at + 1] = 's';
-    return SubstituteStrings(format, {std::to_string(slides), std::to_string(selected)});
-}
-
 } // namespace
 
 SheetDocument::SheetDocument(std::shared_ptr<SheetUiQueue> queue, std::function<bool()> rescanEnabled,
@@ -234,7 +227,7 @@ void SheetDocument::UpdateCountsPane() {
         selected = int(selection_.size());
     }
     OnUi([slides, selected](SheetHost& host) {
-        if (host.HasMainWindow()) host.SetCountsPane(CountsText(slides, selected));
+        if (host.HasMainWindow()) host.SetCountsPane(SubstituteNumbers(LoadTranslatedString(IDS_SHEET_COUNTS), {slides, selected}));
     });
 }
 

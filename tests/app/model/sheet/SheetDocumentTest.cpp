@@ -359,3 +359,13 @@ TEST_F(SheetDocumentTest, AnUndoAfterItsSlideLeftTouchesNothingThatWasFreed) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SheetTitle, AFolderIsCalledByItsNameAndTheRootByItsPath) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"/photos/Shoot 12", "Shoot 12"}, {"/photos/Shoot 12/", "Shoot 12"}, {"/", "/"}};
+    for (const auto& [path, title] : rows) EXPECT_EQ(SheetDocument::TitleOf(path), title) << path;
+}
+
+} // namespace

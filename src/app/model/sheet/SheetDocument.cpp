@@ -47,18 +47,18 @@ std::string SheetDocument::TitleOf(const std::string& folderPath) {
 // ---- Open and close ------------------------------------------------------
 
 bool SheetDocument::Open(const std::string& path) {
-    const NimbalCore::FilePathSpec spec(path);
+    const NimbalCore::FilePathSpec folderPath(path);
     try {
-        if (!spec.IsFolder()) {
-            ShowMessage(Text(IDS_UNABLE_TO_OPEN, {spec.GetFileName()}) + "\n" + Text(IDS_UNSUPPORTED_IMAGE_TYPE));
+        if (!folderPath.IsFolder()) {
+            ShowMessage(Text(IDS_UNABLE_TO_OPEN, {folderPath.GetFileName()}) + "\n" + Text(IDS_UNSUPPORTED_IMAGE_TYPE));
             return false;
         }
-        SetFolder(spec);
+        SetFolder(folderPath);
         // A folder that cannot be listed fails here rather than in the
         // watcher.
         (void)GetFolder()->FolderList();
     } catch (...) {
-        ShowMessage(Text(IDS_UNABLE_TO_OPEN, {spec.GetPath()}));
+        ShowMessage(Text(IDS_UNABLE_TO_OPEN, {folderPath.GetPath()}));
         return false;
     }
     std::shared_ptr<SheetDocument> self = weak_from_this().lock();

@@ -49,6 +49,7 @@ CContactSheetDoc::CContactSheetDoc()
 }
 
 CContactSheetDoc::~CContactSheetDoc() {
+    *alive_ = false;
     // A document the class library discards without closing it.
     if (!closed_) sheet_->Close();
 }
@@ -104,9 +105,9 @@ void CContactSheetDoc::RelayoutSoon() {
     if (relayoutQueued_) return;
     relayoutQueued_ = true;
     // After the notices already queued: one layout for the whole burst.
-    std::weak_ptr<SheetDocument> alive = sheet_;
-    wxTheApp->CallAfter([this, alive] {
-        if (alive.expired() || closed_) return;
+    // The document may be gone by then: the token tells.
+    wxTheApp->CallAfter([this, alive = alive_] {
+        if (!*alive || closed_) return;
         relayoutQueued_ = false;
         UpdateAllViews();
         sheet_->UpdateCountsPane();

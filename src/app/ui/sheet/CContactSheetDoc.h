@@ -76,6 +76,8 @@ private:
 
     std::shared_ptr<SheetDocument> sheet_;
     bool relayoutQueued_ = false;
+    // False once the document is gone (tasks queued for it see it).
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool closed_ = false;
     wxDECLARE_DYNAMIC_CLASS(CContactSheetDoc);
 };

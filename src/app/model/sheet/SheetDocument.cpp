@@ -288,13 +288,13 @@ int SheetDocument::ImageFound(NimbalCore::ImageRef image) {
 
 void SheetDocument::CheckForFolderChanges() {
     if (rescanEnabled_ && !rescanEnabled_()) return;
-    std::lock_guard<std::mutex> scan(scanLock_);
+    std::lock_guard<std::recursive_mutex> scan(scanLock_);
     ContactSheet::CheckForFolderChanges();
 }
 
 void SheetDocument::DropImages(std::vector<NimbalCore::ImageRendering*> renderings, NimbalCore::ProgressCB* progress,
                                int mode) {
-    std::lock_guard<std::mutex> scan(scanLock_);
+    std::lock_guard<std::recursive_mutex> scan(scanLock_);
     ContactSheet::DropImages(std::move(renderings), progress, mode);
 }
 

@@ -130,7 +130,7 @@ private:
     bool closed_ = false;
 
     std::recursive_mutex documentLock_;
-    std::mutex scanLock_;
+    std::recursive_mutex scanLock_;
     std::vector<SlidePtr> slides_;
     std::vector<SlidePtr> selection_;
     SlidePtr focused_;

@@ -20,7 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 class SheetWatcherTest : public ::testing::Test {
 protected:
@@ -69,7 +68,7 @@ protected:
 
 TEST_F(SheetWatcherTest, FilesCopiedInAppearAtTheirPlacesAndARemovedOneLeaves) {
     CopyIn("M.JPG");
-    Open(200ms);
+    Open(std::chrono::milliseconds(200));
     ASSERT_TRUE(WaitForNames({"M.JPG"}, 3000));
     for (const char* name : {"Z.JPG", "B.JPG", "Q.JPG"}) CopyIn(name);
     EXPECT_TRUE(WaitForNames({"B.JPG", "M.JPG", "Q.JPG", "Z.JPG"}, 3000));
@@ -98,7 +97,7 @@ TEST_F(SheetWatcherTest, TheOpenReturnsBeforeAnyImageIsRead) {
         reading = true;
         std::lock_guard<std::mutex> wait(gate);
     };
-    Open(200ms);
+    Open(std::chrono::milliseconds(200));
     EXPECT_EQ(sheet_->SlideCount(), 0);
     EXPECT_TRUE(queue_->DrainUntil([&] { return reading.load(); }, 3000)) << "the watcher reads the folder";
     EXPECT_EQ(sheet_->SlideCount(), 0);
@@ -108,7 +107,7 @@ TEST_F(SheetWatcherTest, TheOpenReturnsBeforeAnyImageIsRead) {
 
 TEST_F(SheetWatcherTest, ARemovedFolderIsReportedOnceOnTheUiThreadAndTheCloseReturnsAtOnce) {
     CopyIn("A.JPG");
-    Open(200ms);
+    Open(std::chrono::milliseconds(200));
     ASSERT_TRUE(WaitForNames({"A.JPG"}, 3000));
     fs::remove_all(folder_);
     EXPECT_TRUE(queue_->DrainUntil([this] { return boxes_.Count() > 0; }, 3000));
@@ -120,7 +119,7 @@ TEST_F(SheetWatcherTest, ARemovedFolderIsReportedOnceOnTheUiThreadAndTheCloseRet
 
     const auto start = std::chrono::steady_clock::now();
     sheet_->Close();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 TEST_F(SheetWatcherTest, WithTheDefaultPeriodACopiedJpegIsASlideWithinSixSeconds) {
@@ -129,7 +128,7 @@ TEST_F(SheetWatcherTest, WithTheDefaultPeriodACopiedJpegIsASlideWithinSixSeconds
     const auto start = std::chrono::steady_clock::now();
     CopyIn("NEW.JPG");
     EXPECT_TRUE(WaitForNames({"NEW.JPG"}, 6000));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
 }
 
 TEST_F(SheetWatcherTest, AnIdleRescanOfFiveHundredFilesCostsOneListing) {

@@ -35,6 +35,7 @@ public:
         return Image::RemoveSound(sound);
     }
     void WriteAllMetaDataToFile() override {
+        if (writeFailure) YLM_THROW("KindImage::WriteAllMetaDataToFile", writeFailure);
         ++metadataWrites;
         SetModified(false);
     }
@@ -44,6 +45,8 @@ public:
     int result;
     bool takesEverySound = false;
     int metadataWrites = 0;
+    // Thrown by the next writes of the settings into the file (0: none).
+    int writeFailure = 0;
     std::function<void(KindImage*)> beforeOpen;
 };
 

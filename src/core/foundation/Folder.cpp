@@ -16,6 +16,7 @@ namespace NimbalCore {
 namespace {
 
 std::atomic<Folder::PooledTest> pooledTest{nullptr};
+std::atomic<uint64_t> listings{0};
 
 // Case-blind order, byte order between names that differ only in case.
 bool listingOrder(const FilePathSpec& a, const FilePathSpec& b) {
@@ -41,7 +42,10 @@ void Folder::RequireFolder(const char* operation) const {
     if (!path_.IsFolder()) YLM_THROW(operation, NbErrNotAFolder);
 }
 
+uint64_t Folder::ListingsMade() { return listings.load(); }
+
 std::vector<FilePathSpec> Folder::FolderList() const {
+    listings.fetch_add(1);
     std::string folder = path_.GetPath();
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     DIR* dir = folder.empty() ? nullptr : ::opendir(folder.c_str());

@@ -5,6 +5,7 @@
 // breaking ties), so an unchanged folder always gives the same listing.
 #include "FilePathSpec.h"
 
+#include <cstdint>
 #include <ctime>
 #include <vector>
 
@@ -35,6 +36,9 @@ public:
 
     // Every entry but "." and "..", sorted. 1601 when the folder cannot be read.
     std::vector<FilePathSpec> FolderList() const;
+    // How many folder listings the process has read so far (what an idle
+    // rescan costs is measured in them).
+    static uint64_t ListingsMade();
     // The folder's last modification. 1601 when it cannot be read.
     timespec FolderDate() const;
 

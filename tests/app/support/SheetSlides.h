@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CSlideMountView.h"
+#include "GuiTest.h"
 
 #include <wx/window.h>
 
@@ -14,6 +15,18 @@ inline void CollectSlides(wxWindow* window, std::vector<CSlideMountView*>& slide
         if (auto* slide = dynamic_cast<CSlideMountView*>(child)) slides.push_back(slide);
         CollectSlides(child, slides);
     }
+}
+
+// The slide windows once there are at least count of them: the sheet's
+// watcher finds the images after the window opened.
+inline std::vector<CSlideMountView*> WaitForSlides(wxWindow* window, size_t count, int ms = 10000) {
+    std::vector<CSlideMountView*> slides;
+    WaitFor([&] {
+        slides.clear();
+        CollectSlides(window, slides);
+        return slides.size() >= count;
+    }, ms);
+    return slides;
 }
 
 } // namespace gui

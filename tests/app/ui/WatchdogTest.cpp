@@ -47,7 +47,10 @@ TEST(Watchdog, NoGapOverOneSecondWhileAFolderOf200PicturesOpensAndCloses) {
     gui::Settle(250);
     wxDocument* doc = manager->CreateDocument(wxString::FromUTF8(folder.string()), wxDOC_SILENT);
     ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(static_cast<CContactSheetDoc*>(doc)->GetImageList()->Count(), 200);
+    // The sheet's watcher reads the folder while the window is up.
+    auto* sheet = static_cast<CContactSheetDoc*>(doc);
+    EXPECT_TRUE(gui::WaitFor([sheet] { return sheet->Sheet().SlideCount() == 200; }, 20000));
+    EXPECT_EQ(sheet->GetImageList()->Count(), 200);
     gui::Settle(1500);
     frame->Close(true);
     gui::Settle(300);

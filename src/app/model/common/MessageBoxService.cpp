@@ -5,7 +5,7 @@ namespace {
 class SilentBoxes final : public MessageBoxService {
 public:
     int Show(const std::string&, const std::string&, Buttons buttons) override {
-        return buttons == kYesNo ? kAnswerYes : kAnswerOk;
+        return buttons == kYesNo || buttons == kYesNoCancel ? kAnswerYes : kAnswerOk;
     }
 };
 

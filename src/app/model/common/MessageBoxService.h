@@ -5,7 +5,7 @@
 
 class MessageBoxService {
 public:
-    enum Buttons { kOk, kOkCancel, kYesNo };
+    enum Buttons { kOk, kOkCancel, kYesNo, kYesNoCancel };
     enum Answer { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
     virtual ~MessageBoxService() = default;
     enum Icon { kNoIcon, kStop, kInformation };

@@ -12,29 +12,6 @@ namespace {
 constexpr int kCounterText = 59953;
 constexpr int kCaptionText = 59955;
 
-// Fills the "%d" of a resource text in order. Translated texts come from a
-// file, so nothing but "%d" and "%%" is honoured.
-std::string SubstituteNumbers(const std::string& text, const std::vector<int>& numbers) {
-    std::string out;
-    size_t next = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size()) {
-            if (text[i + 1] == 'd') {
-                if (next < numbers.size()) out += std::to_string(numbers[next]);
-                ++next;
-                ++i;
-                continue;
-            }
-            if (text[i + 1] == '%') {
-                out += '%';
-                ++i;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
 
 } // namespace
 

@@ -17,3 +17,25 @@ std::string SubstituteStrings(const std::string& text, const std::vector<std::st
     }
     return out;
 }
+
+std::string SubstituteNumbers(const std::string& text, const std::vector<int>& numbers) {
+    std::string out;
+    size_t next = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size()) {
+            if (text[i + 1] == 'd') {
+                if (next < numbers.size()) out += std::to_string(numbers[next]);
+                ++next;
+                ++i;
+                continue;
+            }
+            if (text[i + 1] == '%') {
+                out += '%';
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}

@@ -6,3 +6,6 @@
 #include <vector>
 
 std::string SubstituteStrings(const std::string& text, const std::vector<std::string>& args);
+// Fills the "%d" of a resource text with the numbers in order (and "%%"
+// with "%"); nothing else is honoured.
+std::string SubstituteNumbers(const std::string& text, const std::vector<int>& numbers);

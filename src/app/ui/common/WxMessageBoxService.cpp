@@ -10,6 +10,7 @@ int ShowBox(const std::string& text, const std::string& caption, MessageBoxServi
     long style = wxOK;
     if (buttons == MessageBoxService::kOkCancel) style = wxOK | wxCANCEL;
     if (buttons == MessageBoxService::kYesNo) style = wxYES_NO;
+    if (buttons == MessageBoxService::kYesNoCancel) style = wxYES_NO | wxCANCEL;
     wxMessageDialog box(wxGetActiveWindow(), wxString::FromUTF8(text), wxString::FromUTF8(caption),
                         style | iconStyle);
     switch (box.ShowModal()) {

@@ -156,11 +156,11 @@ void CDocumentBase::OnRename() {
     }
     // The document's own windows follow once, after the last file.
     struct RenamingScope {
-        bool& flag;
-        explicit RenamingScope(bool& f) : flag(f) { flag = true; }
-        ~RenamingScope() { flag = false; }
+        CDocumentBase& document;
+        explicit RenamingScope(CDocumentBase& d) : document(d) { document.SetRenaming(true); }
+        ~RenamingScope() { document.SetRenaming(false); }
     };
-    std::optional<RenamingScope> renaming(std::in_place, renaming_);
+    std::optional<RenamingScope> renaming(std::in_place, *this);
     for (int i = 0; i < count; ++i) {
         NimbalCore::Image& image = *images[size_t(i)];
         const NimbalCore::FilePathSpec oldPath = image.GetFilePathSpec();

@@ -68,6 +68,8 @@ protected:
     wxWindow* DialogParent();
     // True while this document's Rename renames its images.
     bool IsRenaming() const { return renaming_; }
+    // This document's Rename begins (true) or ends (false).
+    virtual void SetRenaming(bool renaming) { renaming_ = renaming; }
     // After images changed: the document's windows show them again.
     virtual void ImagesChanged() {}
     void ImagesRestored() override { ImagesChanged(); }

@@ -162,6 +162,7 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     auto* file = new wxMenu;
     file->Append(ToWxId(57601), "&Open...\tCtrl+O", "Open an existing contact sheet or image file");
     file->Append(wxID_CLOSE, "&Close", "Close the active document");
+    file->Append(ToWxId(0xE103), "&Save\tCtrl+S", "Save the active document");
     file->AppendSeparator();
     file->Append(ToWxId(32904), "Open &With...", "Choose the application that opens saved images");
     file->Append(ToWxId(33108), "S&end To", "Send the selected images to the chosen application");

@@ -1,7 +1,6 @@
 #include "CReviewDialog.h"
 
 #include "CContactSheetDoc.h"
-#include "CSlideMountView.h"
 #include "ImageRendering.h"
 #include "StringIds.h"
 #include "StringResources.h"
@@ -148,15 +147,20 @@ bool CReviewDialog::OnInitDialog() {
     ApplyLayout();
 
     // Each selected slide as it is now: a counted copy of its rendering, and
-    // a weak reference to its window, which the folder watcher may take away
-    // while the dialog is open.
+    // whether the slide is still in the sheet, which the folder watcher may
+    // take it out of while the dialog is open.
     std::vector<ReviewPresenter::Slide> slides;
-    for (CSlideMountView* slide : *document_->GetSelectionState()) {
+    SheetDocument& sheet = document_->Sheet();
+    for (const SheetDocument::SlidePtr& slide : sheet.GetSelectionState()) {
         ReviewPresenter::Slide entry;
-        if (slide && slide->GetRendering())
-            entry.rendering = std::make_unique<NimbalCore::ImageRendering>(*slide->GetRendering());
-        wxWeakRef<CSlideMountView> window(slide);
-        entry.windowPresent = [window] { return window.get() != nullptr && window->GetParent() != nullptr; };
+        if (slide) entry.rendering = std::make_unique<NimbalCore::ImageRendering>(*slide->GetRendering());
+        std::weak_ptr<SheetSlide> weak = slide;
+        std::weak_ptr<SheetDocument> owner = document_->SheetPtr();
+        entry.windowPresent = [weak, owner] {
+            const std::shared_ptr<SheetSlide> present = weak.lock();
+            const std::shared_ptr<SheetDocument> alive = owner.lock();
+            return present && alive && alive->HasSlide(present.get());
+        };
         slides.push_back(std::move(entry));
     }
     presenter_.Open(std::move(slides));

@@ -3,8 +3,6 @@
 #include "CChildFrame.h"
 #include "CContactSheetDoc.h"
 #include "CSlideMountView.h"
-#include "Image.h"
-#include "ImageRendering.h"
 
 #include <wx/scrolwin.h>
 #include <wx/sizer.h>
@@ -35,35 +33,26 @@ void CContactSheetView::OnUpdate(wxView*, wxObject*) { BuildSlides(); }
 void CContactSheetView::BuildSlides() {
     auto* doc = dynamic_cast<CContactSheetDoc*>(GetDocument());
     if (!doc || !sheet_) return;
-    // The slides follow the list's order. A slide whose image is still
-    // listed stays (with its thumbnail and its place in the selection);
-    // listed images without a slide get one; the other slides go.
+    // The windows follow the document's slides: a slide that has a window
+    // keeps it, a new slide gets one, the windows of slides that left go.
     std::vector<CSlideMountView*> leftovers;
     for (wxWindow* child : sheet_->GetChildren())
-        if (auto* slide = dynamic_cast<CSlideMountView*>(child)) leftovers.push_back(slide);
-    wxSizer* slides = sheet_->GetSizer();
-    slides->Clear(false);
-    NimbalCore::ImageList* list = doc->GetImageList();
-    for (int i = 0; i < list->Count(); ++i) {
-        NimbalCore::ImageRendering* rendering = (*list)[i];
-        const NimbalCore::Image* image = rendering->GetImage()->Get();
-        auto kept = std::find_if(leftovers.begin(), leftovers.end(), [image](CSlideMountView* slide) {
-            return slide->GetRendering()->GetImage()->Get() == image;
-        });
-        CSlideMountView* slide = nullptr;
+        if (auto* window = dynamic_cast<CSlideMountView*>(child)) leftovers.push_back(window);
+    wxSizer* windows = sheet_->GetSizer();
+    windows->Clear(false);
+    for (const SheetDocument::SlidePtr& slide : doc->Sheet().GetSlides()) {
+        auto kept = std::find_if(leftovers.begin(), leftovers.end(),
+                                 [&slide](CSlideMountView* window) { return window->Slide() == slide; });
+        CSlideMountView* window = nullptr;
         if (kept != leftovers.end()) {
-            slide = *kept;
+            window = *kept;
             leftovers.erase(kept);
         } else {
-            slide = new CSlideMountView(sheet_, *rendering);
+            window = new CSlideMountView(sheet_, slide, doc);
         }
-        slides->Add(slide, 0, wxALL, 6);
+        windows->Add(window, 0, wxALL, 6);
     }
-    std::vector<CSlideMountView*>* selection = doc->GetSelectionState();
-    for (CSlideMountView* slide : leftovers) {
-        selection->erase(std::remove(selection->begin(), selection->end(), slide), selection->end());
-        slide->Destroy();
-    }
+    for (CSlideMountView* window : leftovers) window->Destroy();
     sheet_->FitInside();
     sheet_->Layout();
     sheet_->Refresh();
@@ -71,7 +60,6 @@ void CContactSheetView::BuildSlides() {
 
 bool CContactSheetView::OnClose(bool deleteWindow) {
     if (!wxView::OnClose(deleteWindow)) return false;
-    if (auto* doc = dynamic_cast<CContactSheetDoc*>(GetDocument())) doc->GetSelectionState()->clear();
     if (deleteWindow && GetFrame()) {
         GetFrame()->Destroy();
         SetFrame(nullptr);

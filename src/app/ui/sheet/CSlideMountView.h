@@ -1,37 +1,34 @@
 #pragma once
-// One slide of a contact sheet: the image's thumbnail and name. It holds its
-// own copy of the rendering (a counted reference to the image and the
-// parameters), so the slide stays sound whatever the sheet's list does with
-// its entries, and it listens to its image to show a new name at once.
-#include "ImageChangeCB.h"
-#include "ImageRendering.h"
+// The window of one slide of a contact sheet: the image's thumbnail, its
+// name and its selection mark, over the document's slide. A click selects
+// the slide through the document.
+#include "SheetSlide.h"
 
 #include <wx/bitmap.h>
 #include <wx/panel.h>
 
-class CSlideMountView : public wxPanel, public NimbalCore::ImageChangeCB {
+#include <memory>
+
+class CContactSheetDoc;
+
+class CSlideMountView : public wxPanel {
 public:
     static constexpr int kSlideSize = 150;
-    CSlideMountView(wxWindow* sheet, const NimbalCore::ImageRendering& rendering);
+    CSlideMountView(wxWindow* sheet, std::shared_ptr<SheetSlide> slide, CContactSheetDoc* document);
     ~CSlideMountView() override;
     CSlideMountView(const CSlideMountView&) = delete;
     CSlideMountView& operator=(const CSlideMountView&) = delete;
 
-    NimbalCore::ImageRendering* GetRendering() { return &rendering_; }
-
-    void ImageFileChanged(const NimbalCore::FilePathSpec&) override {}
-    void ProcessParamsChanged(const NimbalCore::FilePathSpec&) override {}
-    void SoundsChanged(const NimbalCore::FilePathSpec&) override {}
-    void ImageSaved(const NimbalCore::FilePathSpec&) override {}
-    void TagChanged(const NimbalCore::FilePathSpec&) override {}
-    // The name under the thumbnail is drawn again.
-    void ImageRenamed(const NimbalCore::FilePathSpec& oldPath, const NimbalCore::FilePathSpec& newPath) override;
+    const std::shared_ptr<SheetSlide>& Slide() const { return slide_; }
+    NimbalCore::ImageRendering* GetRendering() { return slide_->GetRendering(); }
 
 private:
     void OnPaint(wxPaintEvent& event);
+    void OnClick(wxMouseEvent& event);
     void MakeThumbnail();
 
-    NimbalCore::ImageRendering rendering_;
+    std::shared_ptr<SheetSlide> slide_;
+    CContactSheetDoc* document_;
     wxBitmap thumbnail_;
     bool tried_ = false;
 };

@@ -9,6 +9,7 @@
 #include <wx/app.h>
 #include <wx/dataobj.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,8 +49,9 @@ public:
     void UpdateSendToMenuItem(wxMenuBar* menuBar);
 
     const wxDataFormat& GetSlideMountFormat() const { return slideMountFormat_; }
-    bool IsFolderRescanEnabled() const { return folderRescanEnabled_; }
-    void SetFolderRescanEnabled(bool enabled) { folderRescanEnabled_ = enabled; }
+    // Read by the folder watchers on their own threads.
+    bool IsFolderRescanEnabled() const { return folderRescanEnabled_.load(); }
+    void SetFolderRescanEnabled(bool enabled) { folderRescanEnabled_.store(enabled); }
     bool IsFirstInstance() const { return firstInstance_; }
     bool HasUserControl() const { return userControl_; }
 
@@ -79,7 +81,7 @@ private:
     CMainFrame* mainFrame_ = nullptr;
     std::string socketPath_;
     bool firstInstance_ = false;
-    bool folderRescanEnabled_ = true;
+    std::atomic<bool> folderRescanEnabled_{true};
     bool userControl_ = true;
     bool coreCreated_ = false;
     bool runLoop_ = false;

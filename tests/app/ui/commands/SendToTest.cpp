@@ -252,11 +252,12 @@ TEST(SendToCommand, PreviewAndContactSheetSendTheirImagesToTheEditor) {
     launcher.calls.clear();
     auto* sheet = dynamic_cast<CContactSheetDoc*>(manager->CreateDocument(wxString::FromUTF8(folder.string()), wxDOC_SILENT));
     ASSERT_NE(sheet, nullptr);
-    gui::Settle(200);
-    std::vector<CSlideMountView*> slides;
-    CollectSlides(sheet->GetFirstView()->GetFrame(), slides);
+    std::vector<CSlideMountView*> slides = gui::WaitForSlides(sheet->GetFirstView()->GetFrame(), 2);
+    gui::Settle(100);
     ASSERT_EQ(slides.size(), 2u);
-    *sheet->GetSelectionState() = {slides[1], nullptr, slides[0]};
+    sheet->Sheet().SelectSlide(slides[1]->Slide());
+    sheet->Sheet().SelectSlide(nullptr);
+    sheet->Sheet().SelectSlide(slides[0]->Slide());
     frame->ProcessWindowEvent(send);
     std::vector<std::string> sent;
     for (const auto& call : launcher.calls) sent.push_back(call.arguments.at(0));

@@ -22,6 +22,7 @@
 #include "ProgramFrame.h"
 
 #include "ResolutionsImage.h"
+#include "SheetSlides.h"
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
@@ -84,10 +85,8 @@ protected:
         top_->Show();
     }
     void TearDown() override {
-        // The slides go before the renderings they show.
-        sheet_->DestroyChildren();
+        slides_.clear();
         doc_.reset();
-        renderings_.clear();
         wxTheApp->SetTopWindow(nullptr);
         top_->Destroy();
         gui::Settle();
@@ -95,9 +94,13 @@ protected:
     ReviewImage* AddSlide(const std::string& name, int32_t width = 600, int32_t height = 400,
                           const NimbalCore::ImageProcessParam& params = {}) {
         auto* image = new ReviewImage("/photos/" + name, width, height);
-        renderings_.push_back(std::make_unique<ImageRendering>(NimbalCore::ImageRef(image), params));
-        slides_.push_back(new CSlideMountView(sheet_, *renderings_.back()));
-        doc_->GetSelectionState()->push_back(slides_.back());
+        const NimbalCore::ImageRef held(image);
+        image->SetProcessParams(params);
+        // The image reaches the sheet as the watcher's scan hands it over.
+        EXPECT_EQ(doc_->Sheet().ImageFound(held), 0);
+        for (const SheetDocument::SlidePtr& slide : doc_->Sheet().GetSlides())
+            if (slide->GetRendering()->GetImage()->Get() == image) slides_.push_back(slide);
+        doc_->Sheet().SelectSlide(slides_.back());
         return image;
     }
     static CReviewDialog* Review(wxDialog* d) {
@@ -134,8 +137,7 @@ protected:
     wxFrame* top_ = nullptr;
     wxPanel* sheet_ = nullptr;
     std::unique_ptr<CContactSheetDoc> doc_;
-    std::vector<std::unique_ptr<ImageRendering>> renderings_;
-    std::vector<CSlideMountView*> slides_;
+    std::vector<SheetDocument::SlidePtr> slides_;
 };
 
 TEST_F(ReviewDialogTest, StepsThroughThreeSlidesRendersByModeTagsAndTheCloseBoxKeepsThePlacement) {
@@ -271,7 +273,8 @@ TEST_F(ReviewDialogTest, TheCropIsOutlinedByInvertingThePicturesPixelsUnlessItCo
     } rows[] = {{NbRect(150, 100, 449, 299), true}, {NbRect(0, 0, 599, 399), false}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.outlined);
-        doc_->GetSelectionState()->clear();
+        slides_.clear();
+        doc_ = std::make_unique<CContactSheetDoc>();
         NimbalCore::ImageProcessParam params;
         params.crop = r.crop;
         AddSlide("Crop.zyr", 600, 400, params);
@@ -330,12 +333,13 @@ TEST_F(ReviewDialogTest, ASlideRemovedWhileTheDialogIsOpenKeepsItsImageAndLosesI
         CReviewDialog* review = Review(d);
         Rendered(review);
         menuOnFirst = review->BuildContextMenu() != nullptr;
-        // The folder watcher takes the second image away: its slide window
-        // and its rendering go, and the sheet's selection forgets it.
-        slides_[1]->Destroy();
-        renderings_[1].reset();
-        auto* selection = doc_->GetSelectionState();
-        selection->erase(selection->begin() + 1);
+        // The folder watcher takes the second image away: the sheet drops its
+        // slide, and the selection forgets it.
+        const NimbalCore::FilePathSpec gonePath = second->GetFilePathSpec();
+        slides_.erase(slides_.begin() + 1);
+        doc_->Sheet().ImageFileChanged(gonePath);
+        doc_->Sheet().FolderContentsChanged();
+        EXPECT_EQ(doc_->GetSelectionState().size(), 2u);
         gui::Settle();
         Press(d, kReviewNext);
         Rendered(review);
@@ -457,6 +461,7 @@ TEST(ReviewCommand, TheViewMenuOpensItOnTheActiveSheetsSelection) {
     auto* doc = dynamic_cast<CContactSheetDoc*>(
         manager->CreateDocument(wxString::FromUTF8(folder.string()), wxDOC_SILENT));
     ASSERT_NE(doc, nullptr);
+    gui::WaitForSlides(frame, 2);
     gui::Settle(300);
     ASSERT_NE(frame->GetMenuBar()->FindItem(ToWxId(kReviewCommand)), nullptr);
 
@@ -466,12 +471,12 @@ TEST(ReviewCommand, TheViewMenuOpensItOnTheActiveSheetsSelection) {
 
     std::function<void(wxWindow*)> collect = [&](wxWindow* w) {
         for (wxWindow* child : w->GetChildren()) {
-            if (auto* slide = dynamic_cast<CSlideMountView*>(child)) doc->GetSelectionState()->push_back(slide);
+            if (auto* slide = dynamic_cast<CSlideMountView*>(child)) doc->Sheet().SelectSlide(slide->Slide());
             collect(child);
         }
     };
     collect(frame);
-    ASSERT_EQ(doc->GetSelectionState()->size(), 2u);
+    ASSERT_EQ(doc->GetSelectionState().size(), 2u);
     wxUpdateUIEvent selected(ToWxId(kReviewCommand));
     frame->ProcessWindowEvent(selected);
     EXPECT_TRUE(selected.GetEnabled());

@@ -59,10 +59,11 @@ TEST(SheetRename, ARenameFromThePreviewKeepsTheSlideInSortedPlaceAndRenamesThePr
     auto* sheet =
         dynamic_cast<CContactSheetDoc*>(manager->CreateDocument(wxString::FromUTF8(folder.string()), wxDOC_SILENT));
     ASSERT_NE(sheet, nullptr);
+    gui::WaitForSlides(sheet->GetFirstView()->GetFrame(), 3);
     gui::Settle(200);
     const std::vector<CSlideMountView*> before = ShownSlides(sheet);
     ASSERT_EQ(Names(before), (std::vector<std::string>{"anchor.jpg", "buoy.jpg", "cleat.jpg"}));
-    sheet->GetSelectionState()->push_back(before[1]);
+    sheet->Sheet().SelectSlide(before[1]->Slide());
 
     auto* preview = dynamic_cast<CPreviewDoc*>(
         manager->CreateDocument(wxString::FromUTF8((folder / "anchor.jpg").string()), wxDOC_SILENT));
@@ -83,7 +84,7 @@ TEST(SheetRename, ARenameFromThePreviewKeepsTheSlideInSortedPlaceAndRenamesThePr
     const std::vector<CSlideMountView*> after = ShownSlides(sheet);
     EXPECT_EQ(Names(after), (std::vector<std::string>{"buoy.jpg", "cleat.jpg", "dinghy.jpg"}));
     EXPECT_EQ(after, (std::vector<CSlideMountView*>{before[1], before[2], before[0]}));
-    EXPECT_EQ(*sheet->GetSelectionState(), std::vector<CSlideMountView*>{before[1]});
+    EXPECT_EQ(sheet->GetSelectionState(), std::vector<SheetDocument::SlidePtr>{before[1]->Slide()});
     EXPECT_NO_THROW(sheet->FindImageByName("dinghy.jpg"));
     // Painting every slide again reads only what the slides hold.
     wxWindow* sheetFrame = sheet->GetFirstView()->GetFrame();

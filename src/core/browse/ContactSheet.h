@@ -42,7 +42,8 @@ public:
     virtual ImageList* GetImageList() { return &imageList_; }
     virtual Folder* GetFolder() { return &folder_; }
     virtual void ScanFolder();
-    // Nothing when the folder is unchanged; 1002 when it is gone.
+    // Nothing when the folder is unchanged; 1000 (NbErrPathStatFailed) when
+    // it is gone.
     virtual void CheckForFolderChanges();
     virtual ImageRendering* GetImageAt(int index);
     // 1200 for a name that is not listed.

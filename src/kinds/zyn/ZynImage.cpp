@@ -149,8 +149,11 @@ void ZynImage::LoadInformation() {
         VqSection section(*this);
         uint32_t status = 0;
         const int32_t tag = ReadExtensionWord(ZynExtTag, &status);
-        if (status != 0) YLM_THROW("ZynImage::Open", NbErrCameraSettingsFailed);
-        tagged_ = tag != 0;
+        // A file the camera wrote without its tag flag is an untagged image
+        // (it has no place to store a tag); any other failure is the file's.
+        tagFlagAbsent_ = status == VQ_ERR_VALUE_ABSENT;
+        if (status != 0 && !tagFlagAbsent_) YLM_THROW("ZynImage::Open", NbErrCameraSettingsFailed);
+        tagged_ = !tagFlagAbsent_ && tag != 0;
     } else {
         tagged_ = false;
     }

@@ -293,6 +293,8 @@ private:
     float CurrentRotation();
 
     ImageInfoRecord info_{};
+    // The file carries no tag flag: the image reads as untagged.
+    bool tagFlagAbsent_ = false;
     int32_t imageTypeCode_ = 6;
     int32_t autoLighting_ = 9;
     int32_t customLighting_ = 9;

@@ -106,7 +106,8 @@ void ZynImage::WriteAllMetaDataToFile() {
     }
     try {
         VqSection section(*this);
-        if (VqSetExtension(&info_, ZynExtTag, Word(tagged_ ? 1u : 0u), 0, 0, 0, 0) != 0)
+        // An untagged image of a file without the flag has nothing to store.
+        if (!(tagFlagAbsent_ && !tagged_) && VqSetExtension(&info_, ZynExtTag, Word(tagged_ ? 1u : 0u), 0, 0, 0, 0) != 0)
             YLM_THROW(kMetaOp, NbErrCameraSettingRefused);
 
         if (iptcChanged_) {

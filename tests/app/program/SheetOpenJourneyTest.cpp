@@ -62,9 +62,9 @@ TEST_F(ProgramTest, SheetOpensTwentyImages) {
     std::printf("longest wait for a ping's answer: %.0f ms\n", longest);
     EXPECT_GE(longest, 0) << "the program answered no ping";
     EXPECT_LT(longest, 1000) << longest << " ms";
-    fs::create_directories("/work/shots");
-    Shoot("/work/shots/sheetdoc-j1-sheet.png");
-    EXPECT_GT(ColourCount("/work/shots/sheetdoc-j1-sheet.png"), 1000);
+    const fs::path sheet = out_ / "sheet-opened.png";
+    Shoot(sheet);
+    EXPECT_GT(ColourCount(sheet), 1000);
 
     // A click on the first slide selects and focuses it: its frame turns
     // yellow (the counts pane then reads one selected).
@@ -74,7 +74,7 @@ TEST_F(ProgramTest, SheetOpensTwentyImages) {
                            " click 1")
                               .c_str()),
               0);
-    const fs::path selected = "/work/shots/sheetdoc-j1-selected.png";
+    const fs::path selected = out_ / "sheet-first-selected.png";
     Shoot(selected, 500ms);
     const std::string yellow = Capture("convert '" + selected.string() + "' -crop 200x200+" +
                                        std::to_string(box->x) + "+" + std::to_string(box->y + 90) +

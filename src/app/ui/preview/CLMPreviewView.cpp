@@ -3,6 +3,7 @@
 #include "CChildFrame.h"
 #include "CMainFrame.h"
 #include "CPreviewDoc.h"
+#include "YlmErrp.h"
 
 #include <wx/dcbuffer.h>
 #include <wx/sizer.h>
@@ -32,7 +33,12 @@ void CLMPreviewView::OnUpdate(wxView*, wxObject*) {
     if (auto* doc = dynamic_cast<CPreviewDoc*>(GetDocument())) {
         const CMainFrame* frame = CMainFrame::Current();
         const int quality = frame ? frame->State().quality : 1;
-        picture_.Render(doc->GetCurrentRendering(), 1, 2, doc->ChooseRenderScale(quality));
+        try {
+            picture_.Render(doc->GetCurrentRendering(), 1, 2, doc->ChooseRenderScale(quality));
+        } catch (const YlmErrp&) {
+            // A second failure in a row: the user was told at the first; the
+            // view stays empty.
+        }
     }
     if (canvas_) canvas_->Refresh();
 }
@@ -43,11 +49,12 @@ void CLMPreviewView::OnPaint(wxPaintEvent&) {
     dc.Clear();
     // The picture keeps its proportions inside the window.
     const wxRect room = canvas_->GetClientRect().Deflate(8);
-    const wxSize size = picture_.GetSize();
+    const wxSize size = picture_.GetDimensions();
     if (size.x <= 0 || size.y <= 0 || room.IsEmpty()) return;
     const double scale = std::min(double(room.width) / size.x, double(room.height) / size.y);
     const wxSize fit(std::max(1, int(size.x * scale)), std::max(1, int(size.y * scale)));
-    picture_.Draw(dc, wxRect(room.x + (room.width - fit.x) / 2, room.y + (room.height - fit.y) / 2, fit.x, fit.y));
+    const wxRect destination(room.x + (room.width - fit.x) / 2, room.y + (room.height - fit.y) / 2, fit.x, fit.y);
+    picture_.Draw(dc, &destination);
 }
 
 bool CLMPreviewView::OnClose(bool deleteWindow) {

@@ -2,7 +2,12 @@
 
 #include "CChildFrame.h"
 #include "CMainFrame.h"
+#include "CImageHistogram.h"
+#include "CImageInfo.h"
+#include "CImageSettings.h"
 #include "CPreviewDoc.h"
+#include "Image.h"
+#include "ImageRendering.h"
 #include "YlmErrp.h"
 
 #include <wx/dcbuffer.h>
@@ -41,6 +46,33 @@ void CLMPreviewView::OnUpdate(wxView*, wxObject*) {
         }
     }
     if (canvas_) canvas_->Refresh();
+    if (CMainFrame* frame = CMainFrame::Current(); frame && frame->GetActiveChild() == GetFrame()) RefreshImageBars(true);
+}
+
+void CLMPreviewView::OnActivateView(bool activate, wxView* activeView, wxView* deactiveView) {
+    CKeyPollView::OnActivateView(activate, activeView, deactiveView);
+    if (activate) RefreshImageBars(true);
+}
+
+void CLMPreviewView::RefreshImageBars(bool show) {
+    CMainFrame* frame = CMainFrame::Current();
+    if (!frame) return;
+    auto* doc = dynamic_cast<CPreviewDoc*>(GetDocument());
+    NimbalCore::ImageRendering* rendering = show && doc ? doc->GetCurrentRendering() : nullptr;
+    CImageSettings* settings = frame->GetImageSettings();
+    CImageInfo* info = frame->GetImageInfo();
+    CImageHistogram* histogram = frame->GetImageHistogram();
+    if (!rendering || !*rendering->GetImage()) {
+        if (settings) settings->Clear();
+        if (info) info->Clear();
+        if (histogram) histogram->Clear();
+        return;
+    }
+    NimbalCore::Image& image = **rendering->GetImage();
+    const NimbalCore::ImageProcessParam* params = rendering->GetProcessParamPtr();
+    if (settings) settings->Update(image, params);
+    if (info) info->Update(image, params);
+    if (histogram) histogram->Update(rendering, params);
 }
 
 void CLMPreviewView::OnPaint(wxPaintEvent&) {
@@ -60,6 +92,7 @@ void CLMPreviewView::OnPaint(wxPaintEvent&) {
 bool CLMPreviewView::OnClose(bool deleteWindow) {
     if (!wxView::OnClose(deleteWindow)) return false;
     picture_.ReleaseBits();
+    RefreshImageBars(false);
     if (deleteWindow && GetFrame()) {
         GetFrame()->Destroy();
         SetFrame(nullptr);

@@ -3,6 +3,7 @@
 // when its view becomes active, and empties them when it closes; the
 // "Set..." buttons of commands nothing takes show disabled; the sound list
 // and the histogram's channel boxes follow the image.
+#include "CapabilityImage.h"
 #include "CDisabledItemComboBox.h"
 #include "CImageHistogram.h"
 #include "CImageInfo.h"
@@ -10,6 +11,9 @@
 #include "CLMPreviewView.h"
 #include "CPreviewDoc.h"
 #include "GuiTest.h"
+#include "MainFrameFixture.h"
+#include "ProfileItem.h"
+#include "ProfileItemManager.h"
 #include "Image.h"
 #include "ImageRendering.h"
 #include "ProgramFrame.h"
@@ -26,6 +30,7 @@
 #include <wx/slider.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/aui/framemanager.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -41,10 +46,10 @@ std::string BarsLabel(CImageSettings* bar, int id) {
 }
 
 // The main frame's screen pixels, saved for the record.
-void BarsShoot(wxWindow* frame, const std::string& name) {
+void BarsShoot(wxWindow*, const std::string& name) {
     std::error_code ignored;
     fs::create_directories("/work/shots", ignored);
-    const wxRect r = frame->GetScreenRect();
+    const wxRect r(0, 0, 1600, 1200);
     wxBitmap shot(r.width, r.height, 24);
     {
         wxScreenDC screen;
@@ -117,7 +122,16 @@ TEST(ImageBarsWindow, APreviewFillsTheThreeBarsAndClosingEmptiesThem) {
     EXPECT_EQ(histogram->GetChannelBox(0)->IsEnabled(), params.colorMode != 2);
     histogram->GetChannelBox(0)->SetValue(true);
     histogram->GetGraph()->Refresh();
-    gui::Settle(300);
+    // The three bars side by side at the right of the screen.
+    wxAuiManager& panes = frame->GetAuiManager();
+    int x = 1600 - 3 * 262;
+    for (const char* name : {"ImageControls", "ImageInfo", "OutputHistogram"}) {
+        panes.GetPane(name).Float().FloatingPosition(x, 90);
+        x += 262;
+    }
+    panes.Update();
+    frame->SetSize(1600 - 3 * 262, 1200);
+    gui::Settle(500);
     BarsShoot(frame, "bars");
 
     doc->DeleteAllViews();
@@ -129,6 +143,109 @@ TEST(ImageBarsWindow, APreviewFillsTheThreeBarsAndClosingEmptiesThem) {
     gui::Settle(200);
     delete manager;
     NimbalCore::ImagePool::DeleteInstance();
+}
+
+// An image with the sounds and the annotation a test gives it.
+class WindowBarsImage : public CapabilityImage {
+public:
+    std::vector<NimbalCore::FilePathSpec>* GetSounds() override { return &soundFiles; }
+    int GetMaxAnnotationLength() override { return 255; }
+    std::string GetImageInfoText() override { return "ISO 100\n1/250 s\nf/8\nunfinished"; }
+    std::vector<NimbalCore::FilePathSpec> soundFiles;
+};
+
+using ImageBarsFrame = gui::MainFrameFixture;
+
+TEST_F(ImageBarsFrame, SoundsAnnotationAndChannelBoxesFollowTheImage) {
+    CImageInfo* info = frame_->GetImageInfo();
+    CImageHistogram* histogram = frame_->GetImageHistogram();
+    auto* image = new WindowBarsImage;
+    image->FillPattern();
+    image->annotationText = "dawn";
+    image->soundFiles = {NimbalCore::FilePathSpec("/photos/a.wav"), NimbalCore::FilePathSpec("/photos/b.wav"),
+                         NimbalCore::FilePathSpec("/photos/c.wav")};
+    NimbalCore::ImageProcessParam params;
+    NimbalCore::ImageRendering rendering{NimbalCore::ImageRef(image), params};
+    info->Update(*image, &params);
+    EXPECT_EQ(info->GetSoundList()->GetCount(), 4u);
+    EXPECT_EQ(info->GetSelectedSoundIndex(), 3);
+    EXPECT_EQ(info->GetSoundList()->GetString(3), "All sounds");
+    // The last camera line has no newline: it is not shown.
+    EXPECT_EQ(info->GetCameraSettingsList()->GetCount(), 3u);
+    EXPECT_EQ(frame_->State().annotation, "dawn");
+
+    // Leaving the edit commits a changed annotation once; Ctrl commits
+    // before a shortcut acts.
+    int commits = 0;
+    frame_->Bind(wxEVT_MENU, [&](wxCommandEvent&) { ++commits; }, ToWxId(1047));
+    wxTextCtrl* edit = info->GetAnnotationEdit();
+    auto leave = [edit] {
+        wxFocusEvent lost(wxEVT_KILL_FOCUS, edit->GetId());
+        lost.SetEventObject(edit);
+        edit->GetEventHandler()->ProcessEvent(lost);
+    };
+    leave();
+    EXPECT_EQ(commits, 0);
+    edit->ChangeValue("dawn over the harbour");
+    leave();
+    leave();
+    EXPECT_EQ(commits, 1);
+    EXPECT_EQ(frame_->State().annotation, "dawn over the harbour");
+    edit->ChangeValue("dusk");
+    wxKeyEvent ctrl(wxEVT_KEY_DOWN);
+    ctrl.m_keyCode = WXK_CONTROL;
+    ctrl.SetEventObject(edit);
+    edit->GetEventHandler()->ProcessEvent(ctrl);
+    EXPECT_EQ(commits, 2);
+    EXPECT_EQ(frame_->State().annotation, "dusk");
+
+    // A grey look takes the R, G and B boxes away; a colour look gives them
+    // back as they were.
+    histogram->GetChannelBox(1)->SetValue(true);
+    NimbalCore::ImageProcessParam grey = params;
+    grey.colorMode = 2;
+    histogram->Update(&rendering, &grey);
+    EXPECT_FALSE(histogram->GetChannelBox(1)->GetValue());
+    EXPECT_FALSE(histogram->GetChannelBox(1)->IsEnabled());
+    histogram->Update(&rendering, &params);
+    EXPECT_TRUE(histogram->GetChannelBox(1)->GetValue());
+    EXPECT_FALSE(histogram->GetChannelBox(0)->GetValue());
+    EXPECT_TRUE(histogram->GetChannelBox(1)->IsEnabled());
+    histogram->Clear();
+    info->Clear();
+    EXPECT_EQ(frame_->State().annotation, "");
+    NimbalCore::ImagePool::DeleteInstance();
+}
+
+TEST_F(ImageBarsFrame, TheFloatingImageInfoBarKeepsItsSizeAndNotLess) {
+    wxAuiManager& panes = frame_->GetAuiManager();
+    frame_->Show();
+    panes.GetPane("ImageInfo").Float().FloatingPosition(900, 100);
+    panes.Update();
+    gui::Settle(200);
+    CImageInfo* info = frame_->GetImageInfo();
+    wxWindow* floating = wxGetTopLevelParent(info);
+    ASSERT_NE(floating, frame_);
+    floating->SetSize(300, 500);
+    gui::Settle(300);
+    int height = 0, width = 0;
+    ProfileItemManager items;
+    items.GetInt(PI_IMAGE_INFO_HEIGHT, height);
+    items.GetInt(PI_IMAGE_INFO_WIDTH, width);
+    EXPECT_EQ(width, info->GetSize().x);
+    EXPECT_EQ(height, info->GetSize().y);
+    // Smaller than the minimum: the bar stops there.
+    floating->SetSize(100, 100);
+    gui::Settle(300);
+    EXPECT_GE(info->GetSize().x, 225);
+    EXPECT_GE(info->GetSize().y, 325);
+    items.GetInt(PI_IMAGE_INFO_HEIGHT, height);
+    items.GetInt(PI_IMAGE_INFO_WIDTH, width);
+    EXPECT_GE(width, 225);
+    EXPECT_GE(height, 325);
+    // A bar made afterwards (the next start) takes the stored size.
+    CImageInfo next(frame_);
+    EXPECT_EQ(next.GetFloatSize(), wxSize(width, height));
 }
 
 } // namespace

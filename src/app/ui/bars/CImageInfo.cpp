@@ -18,6 +18,7 @@
 
 namespace {
 constexpr int kAnnotationCommand = 1047;
+constexpr int kIptcCommand = 32854;
 
 wxSize StoredSize() {
     int height = 533, width = ImageInfoPresenter::kMinimumWidth;
@@ -30,7 +31,7 @@ CImageInfo::CImageInfo(CMainFrame* frame)
     : CResizableDialogBar(frame, 153, LoadResourceString(IDS_IMAGE_INFO_TITLE), StoredSize()), frame_(frame) {
     Geometry().minSize = {ImageInfoPresenter::kMinimumWidth, ImageInfoPresenter::kMinimumHeight};
     auto* column = new wxBoxSizer(wxVERTICAL);
-    column->Add(new wxButton(this, ToWxId(32854), "IPTC / &Job Tracker..."), 0, wxALL, 4);
+    column->Add(new wxButton(this, ToWxId(kIptcCommand), "IPTC / &Job Tracker..."), 0, wxALL, 4);
     column->Add(new wxStaticText(this, wxID_ANY, "Sound"), 0, wxLEFT | wxTOP, 4);
     soundRow_ = new wxBoxSizer(wxHORIZONTAL);
     sounds_ = new wxComboBox(this, 1051, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0, nullptr, wxCB_READONLY);
@@ -46,6 +47,16 @@ CImageInfo::CImageInfo(CMainFrame* frame)
     annotation_->Bind(wxEVT_KILL_FOCUS, &CImageInfo::OnAnnotationKillFocus, this);
     annotation_->Bind(wxEVT_KEY_DOWN, &CImageInfo::OnAnnotationKey, this);
     Bind(wxEVT_SIZE, &CImageInfo::OnSize, this);
+    BindCommandButton(kIptcCommand);
+    Bind(
+        wxEVT_UPDATE_UI,
+        [this](wxUpdateUIEvent& event) {
+            wxUpdateUIEvent asked(event.GetId());
+            asked.SetEventObject(this);
+            const bool answered = frame_->GetEventHandler()->ProcessEvent(asked) && asked.GetSetEnabled();
+            event.Enable(answered && asked.GetEnabled());
+        },
+        ToWxId(kIptcCommand));
 }
 
 bool CImageInfo::InitBar() {
@@ -93,9 +104,7 @@ void CImageInfo::CommitAnnotation() {
     std::string text = annotation_->GetValue().utf8_string();
     if (!ImageInfoPresenter::ShouldCommit(text, frame_->State().annotation)) return;
     frame_->State().annotation = text;
-    wxCommandEvent event(wxEVT_MENU, ToWxId(kAnnotationCommand));
-    event.SetEventObject(this);
-    frame_->GetEventHandler()->ProcessEvent(event);
+    SendCommand(kAnnotationCommand);
 }
 
 void CImageInfo::OnAnnotationKillFocus(wxFocusEvent& event) {

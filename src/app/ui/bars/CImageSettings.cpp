@@ -148,10 +148,7 @@ CImageSettings::CImageSettings(CMainFrame* frame)
          {wxEVT_SCROLL_THUMBTRACK, wxEVT_SCROLL_CHANGED, wxEVT_SCROLL_LINEUP, wxEVT_SCROLL_LINEDOWN,
           wxEVT_SCROLL_PAGEUP, wxEVT_SCROLL_PAGEDOWN, wxEVT_SCROLL_TOP, wxEVT_SCROLL_BOTTOM})
         for (wxSlider* slider : {exposure_, whitePoint_}) slider->Bind(type, &CImageSettings::OnSlider, this);
-    for (int command : kSetButtons) {
-        Bind(wxEVT_BUTTON, &CImageSettings::OnCommandButton, this, ToWxId(command));
-        Bind(wxEVT_UPDATE_UI, &CImageSettings::OnUpdateCommandButton, this, ToWxId(command));
-    }
+    for (int command : kSetButtons) BindCommandButton(command);
     logo_->Bind(wxEVT_LEFT_UP, &CImageSettings::OnLogo, this);
 }
 
@@ -296,14 +293,6 @@ void CImageSettings::UpdateCropChoice() {
     crop_->SetSelection(ImageSettingsPresenter::CropSelection(frame_->GetEffectiveCropMode()));
 }
 
-void CImageSettings::SendCommand(int command) {
-    // Through the main frame, which hands it to the active view and
-    // document.
-    wxCommandEvent event(wxEVT_MENU, ToWxId(command));
-    event.SetEventObject(this);
-    frame_->GetEventHandler()->ProcessEvent(event);
-}
-
 void CImageSettings::OnCropSelChange(wxCommandEvent&) {
     int mode = crop_->GetSelection();
     if (mode < 0 || mode > lastCropItem_) mode = 0;
@@ -332,17 +321,6 @@ void CImageSettings::OnListChoice(wxCommandEvent& event) {
     else if (event.GetEventObject() == lighting_) command = ImageSettingsPresenter::LightingCommand(item);
     else command = ImageSettingsPresenter::LookCommand(item);
     if (command) SendCommand(command);
-}
-
-void CImageSettings::OnCommandButton(wxCommandEvent& event) { SendCommand(FromWxId(event.GetId())); }
-
-void CImageSettings::OnUpdateCommandButton(wxUpdateUIEvent& event) {
-    // The documents enable their commands; one that nothing takes stays
-    // disabled rather than a button that does nothing.
-    wxUpdateUIEvent asked(event.GetId());
-    asked.SetEventObject(this);
-    const bool answered = frame_->GetEventHandler()->ProcessEvent(asked) && asked.GetSetEnabled();
-    event.Enable(answered && asked.GetEnabled());
 }
 
 void CImageSettings::OnLogo(wxMouseEvent& event) {

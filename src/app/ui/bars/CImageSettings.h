@@ -51,12 +51,9 @@ private:
                      const ImageSettingsPresenter::SliderState& state);
     void ApplyNoise(const ImageSettingsPresenter::NoiseState& noise);
     void ApplyTexts(const ImageSettingsPresenter::Texts& texts);
-    void SendCommand(int command);
     void OnCropSelChange(wxCommandEvent& event);
     void OnSlider(wxScrollEvent& event);
     void OnListChoice(wxCommandEvent& event);
-    void OnCommandButton(wxCommandEvent& event);
-    void OnUpdateCommandButton(wxUpdateUIEvent& event);
     void OnLogo(wxMouseEvent& event);
 
     CMainFrame* frame_;

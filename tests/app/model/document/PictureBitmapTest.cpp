@@ -2,7 +2,10 @@
 // by area and level, the once-per-picture failure message, the colour under
 // a point, the bottom-up copy, and the screen reduction against its plain
 // reference.
+#include "BlockOMemoryLock.h"
+#include "BlockOMemoryPool.h"
 #include "FakeShell.h"
+#include "StBlockOMemoryPoolExceptionDisabler.h"
 #include "ImagePool.h"
 #include "ImageRendering.h"
 #include "NbErrorCodes.h"
@@ -123,6 +126,24 @@ TEST_F(PictureBitmapTest, AGreyBlockCarriesItsGreyTable) {
     const uint8_t* before = larger.GetBitmapInfo();
     larger.Create(9000);
     EXPECT_EQ(larger.GetBitmapInfo(), before);
+}
+
+TEST_F(PictureBitmapTest, ThePoolPurgesAnIdlePictureButNotOneBeingRendered) {
+    NimbalCore::BlockOMemoryPool* pool = NimbalCore::BlockOMemoryPool::Instance(true);
+    PictureBitmap picture;
+    MakePictureBlock(picture, 64, 64, 3);
+    const uint64_t pooled = pool->GetPooledBytes();
+    EXPECT_GE(pooled, uint64_t(picture.GetSize()));
+    {
+        NimbalCore::BlockOMemoryLock pin(&picture);
+        NimbalCore::StBlockOMemoryPoolExceptionDisabler quiet;
+        pool->Flush(uint64_t(picture.GetSize()));
+        EXPECT_TRUE(picture.HasBits());
+    }
+    pool->Flush(uint64_t(picture.GetSize()));
+    EXPECT_FALSE(picture.HasBits());
+    EXPECT_EQ(picture.GetPixels(), nullptr);
+    EXPECT_EQ(pool->GetPooledBytes(), pooled - 64 * 64 * 3 - 44);
 }
 
 TEST_F(PictureBitmapTest, BoundsNoBlockCanHoldAreRefusedAsMemory) {

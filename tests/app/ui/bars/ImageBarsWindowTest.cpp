@@ -110,6 +110,9 @@ TEST(ImageBarsWindow, APreviewFillsTheThreeBarsAndClosingEmptiesThem) {
     auto* setExposure = dynamic_cast<wxButton*>(controls->FindWindow(ToWxId(33187)));
     ASSERT_NE(setExposure, nullptr);
     EXPECT_TRUE(gui::WaitFor([&] { return !setExposure->IsEnabled(); }, 2000));
+    auto* iptc = dynamic_cast<wxButton*>(info->FindWindow(ToWxId(32854)));
+    ASSERT_NE(iptc, nullptr);
+    EXPECT_TRUE(gui::WaitFor([&] { return !iptc->IsEnabled(); }, 2000));
 
     // Image Info: the camera lines and the annotation.
     EXPECT_TRUE(info->GetCameraSettingsList()->IsEnabled());

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace NimbalCore {
 class ProgressCB;
@@ -70,6 +71,10 @@ public:
     // Writes the inclusive rectangle of this picture as a bottom-up packed
     // bitmap into target's block (made here).
     void CopyToClipboardDib(PictureBitmap* target, int left, int top, int right, int bottom) const;
+
+    // This picture's block as a bitmap file (a 14-byte file header before
+    // it), the form the clipboard carries; empty without a block.
+    std::vector<uint8_t> BitmapFileBytes() const;
 
     // Changes whenever the pixels may have changed (a new block, a render,
     // a release): what a drawn copy of the pixels compares.

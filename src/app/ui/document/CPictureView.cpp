@@ -10,7 +10,6 @@
 #include <wx/dc.h>
 #include <wx/image.h>
 
-#include <cstring>
 #include <new>
 
 CPictureView::CPictureView() = default;
@@ -88,22 +87,9 @@ bool CPictureView::DrawCheckerboard(wxDC& dc, const wxRect& rect) {
 }
 
 bool CPictureView::PutDibOnClipboard(const PictureBitmap& copy) {
-    const uint8_t* dib = copy.GetBitmapInfo();
-    if (!dib || copy.GetSize() <= 0) return false;
-    // The clipboard carries a bitmap file: its 14-byte file header, then the
-    // packed bitmap as it stands.
-    const uint32_t dibBytes = uint32_t(copy.GetSize());
-    const uint32_t clrUsed = uint32_t(dib[32]) | uint32_t(dib[33]) << 8 | uint32_t(dib[34]) << 16 |
-                             uint32_t(dib[35]) << 24;
-    const uint32_t fileBytes = 14 + dibBytes, pixelOffset = 14 + 40 + 4 * clrUsed;
-    std::vector<uint8_t> file(fileBytes);
-    file[0] = 'B';
-    file[1] = 'M';
-    for (int i = 0; i < 4; ++i) {
-        file[size_t(2 + i)] = uint8_t(fileBytes >> (8 * i));
-        file[size_t(10 + i)] = uint8_t(pixelOffset >> (8 * i));
-    }
-    std::memcpy(file.data() + 14, dib, dibBytes);
+    const std::vector<uint8_t> file = copy.BitmapFileBytes();
+    if (file.empty()) return false;
+    // The one place the picture meets the clipboard.
     auto* data = new wxCustomDataObject(wxDataFormat("image/bmp"));
     data->SetData(file.size(), file.data());
     wxClipboardLocker locker;

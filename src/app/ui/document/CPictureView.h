@@ -34,7 +34,8 @@ public:
         return {width, height};
     }
 
-    // Hands a bottom-up copy (CopyToClipboardDib) to the clipboard.
+    // Hands a bottom-up copy (CopyToClipboardDib) to the clipboard as a
+    // bitmap file.
     static bool PutDibOnClipboard(const PictureBitmap& copy);
 
 protected:

@@ -24,6 +24,26 @@ inline void StoreMeans(uint8_t* out, const uint64_t sums[3], int channels, uint6
     out[2] = Mean(sums[0], count);
 }
 
+// The rounded mean by a multiplication: m = ceil(2^64 / count) gives
+// floor(n / count) exactly while n < 256 × count and count < 2^28 (the
+// error n × (m − 2^64 / count) / 2^64 stays below 1 / count). Larger areas
+// divide.
+class MeanByReciprocal {
+public:
+    explicit MeanByReciprocal(uint64_t count)
+        : count_(count), half_(count / 2),
+          multiplier_(count < kLargestCount ? ~uint64_t(0) / count + 1 : 0) {}
+    uint8_t operator()(uint64_t sum) const {
+        const uint64_t n = sum + half_;
+        if (!multiplier_) return uint8_t(n / count_);
+        return uint8_t((static_cast<unsigned __int128>(n) * multiplier_) >> 64);
+    }
+
+private:
+    static constexpr uint64_t kLargestCount = uint64_t(1) << 28;
+    uint64_t count_, half_, multiplier_;
+};
+
 } // namespace
 
 void PictureReduction::Span(int i, int count, int size, int& first, int& last) {
@@ -72,9 +92,16 @@ bool PictureReduction::Reduce(const Source& source, uint8_t* destination, int wi
             for (size_t i = 0; i < samples; ++i) sums[i] += row[i];
         }
         const uint64_t rows = uint64_t(y1 - y0);
+        // The spans take few widths: one reciprocal per width, per row.
+        int spanWidth = 0;
+        MeanByReciprocal mean(1);
         uint8_t* out = destination + int64_t(dy) * width * 3;
         for (int dx = 0; dx < width; ++dx, out += 3) {
             const int x0 = firstColumn[size_t(dx)], x1 = lastColumn[size_t(dx)];
+            if (x1 - x0 != spanWidth) {
+                spanWidth = x1 - x0;
+                mean = MeanByReciprocal(uint64_t(spanWidth) * rows);
+            }
             uint64_t sums[3] = {0, 0, 0};
             const uint32_t* at = columnSums.data() + size_t(x0) * c;
             if (c == 3) {
@@ -86,7 +113,13 @@ bool PictureReduction::Reduce(const Source& source, uint8_t* destination, int wi
             } else {
                 for (int x = x0; x < x1; ++x) sums[0] += *at++;
             }
-            StoreMeans(out, sums, c, uint64_t(x1 - x0) * rows);
+            if (c == 1) {
+                out[0] = out[1] = out[2] = mean(sums[0]);
+            } else {
+                out[0] = mean(sums[2]);
+                out[1] = mean(sums[1]);
+                out[2] = mean(sums[0]);
+            }
         }
     }
     return true;

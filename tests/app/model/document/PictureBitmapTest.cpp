@@ -358,7 +358,8 @@ TEST(PictureReduction, TheFastKernelGivesTheReferenceBytes) {
         int sourceWidth, sourceHeight, channels, width, height;
     };
     for (const Case& c : {Case{640, 480, 3, 160, 120}, Case{641, 479, 3, 97, 61}, Case{333, 211, 1, 100, 77},
-                          Case{50, 40, 3, 50, 40}, Case{7, 5, 3, 23, 17}, Case{1, 1, 1, 4, 3}, Case{1000, 3, 3, 9, 3}}) {
+                          Case{50, 40, 3, 50, 40}, Case{7, 5, 3, 23, 17}, Case{1, 1, 1, 4, 3}, Case{1000, 3, 3, 9, 3},
+                          Case{3001, 2999, 1, 1, 2}}) {
         SCOPED_TRACE(testing::Message() << c.sourceWidth << "×" << c.sourceHeight << "×" << c.channels << " → "
                                         << c.width << "×" << c.height);
         const int64_t rowBytes = PictureBitmap::RowBytesFor(c.sourceWidth, c.channels);
@@ -386,6 +387,15 @@ TEST(PictureReduction, EachScreenPixelIsTheRoundedMeanOfItsArea) {
     EXPECT_EQ(out[3], 25); // (0 + 0 + 50 + 51) / 4: red is a pixel's third sample
     EXPECT_EQ(out[4], 50);
     EXPECT_EQ(out[5], 100);
+    // Whole white and whole black areas of any size stay exactly so.
+    for (int value : {255, 254, 0}) {
+        std::vector<uint8_t> flat(size_t(2001 * 3 * 1999), uint8_t(value));
+        PictureReduction::Source large{flat.data(), 2001, 1999, 2001 * 3, 3};
+        uint8_t one[6] = {};
+        ASSERT_TRUE(PictureReduction::Reduce(large, one, 2, 1));
+        EXPECT_EQ(one[0], value);
+        EXPECT_EQ(one[5], value);
+    }
     // Nothing is written for an empty source or destination.
     EXPECT_FALSE(PictureReduction::Reduce(source, out, 0, 1));
     PictureReduction::Source none;

@@ -21,7 +21,10 @@ bool CPictureView::OpenProgress(bool cancellable, NimbalCore::ProgressCB** progr
     progress_.reset(new (std::nothrow) CProgressDlg(0));
     if (!progress_) return false;
     // Without a window the render still runs, without progress.
-    if (!progress_->Create(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, cancellable)) return true;
+    if (!progress_->Create(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, cancellable)) {
+        progress_.reset();
+        return true;
+    }
     *progress = progress_.get();
     return true;
 }

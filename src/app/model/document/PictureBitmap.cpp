@@ -162,7 +162,12 @@ void PictureBitmap::ReportRenderFailure() {
 }
 
 bool PictureBitmap::Render(const ImageRendering* rendering, int area, int progress, int level) {
-    if (!rendering) return false;
+    if (!rendering || renderRunning_) return false;
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running(renderRunning_);
     // What the colour under a point samples later, rendered or not.
     rendering_ = *rendering;
     bool opened = false;

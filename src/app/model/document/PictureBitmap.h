@@ -61,7 +61,9 @@ public:
     // area: Area; progress: ProgressKind (areas 1 and 2); level 1, 2 or 4
     // for area 1, passed on for area 2. True when pixels were rendered. The
     // first failure is shown to the user (none for a cancel); a second one
-    // in a row, before any success, is thrown to the caller.
+    // in a row, before any success, is thrown to the caller. A render asked
+    // for while this picture's render pumps its progress window answers
+    // false and leaves the pixels being written alone.
     bool Render(const NimbalCore::ImageRendering* rendering, int area, int progress, int level);
 
     // The colour of the image around an image point (scale: image pixels
@@ -99,6 +101,7 @@ private:
     std::unique_ptr<uint8_t[]> block_;
     uint8_t* pixels_ = nullptr;
     bool renderFailed_ = false;
+    bool renderRunning_ = false;
     NimbalCore::ColorInfoSwatch swatch_;
     NimbalCore::ImageRendering rendering_;
     uint64_t generation_ = 0;

@@ -282,6 +282,24 @@ TEST_F(PictureBitmapTest, ProgressWindowIsOpenedAndClosedAroundTheRender) {
     EXPECT_FALSE(picture.Render(&rendering, 1, 1, 1));
     EXPECT_EQ(picture.opened, (std::vector<bool>{false, true, true}));
     EXPECT_EQ(picture.closed, 3);
+    // A render asked for while the progress window pumps messages leaves
+    // the running one's pixels alone.
+    class PictureReentered : public PictureBitmap {
+    public:
+        bool OpenProgress(bool, NimbalCore::ProgressCB** progress) override {
+            *progress = nullptr;
+            block = GetBitmapInfo();
+            nested = Render(again, 1, 2, 1);
+            return true;
+        }
+        const ImageRendering* again = nullptr;
+        const uint8_t* block = nullptr;
+        bool nested = true;
+    } reentered;
+    reentered.again = &rendering;
+    EXPECT_TRUE(reentered.Render(&rendering, 1, 0, 1));
+    EXPECT_FALSE(reentered.nested);
+    EXPECT_EQ(reentered.GetBitmapInfo(), reentered.block);
     // A progress window that cannot be made: no render, no pixels.
     picture.canOpen = false;
     const int renders = image->renders;

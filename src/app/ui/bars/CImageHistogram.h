@@ -16,6 +16,8 @@ public:
     explicit CImageHistogram(wxWindow* parent);
     bool InitBar();
     void Clear();
+    // The window's own repaint stays reachable beside the image's update.
+    using CResizableDialogBar::Update;
     // Nothing when either is null.
     void Update(const NimbalCore::ImageRendering* rendering, const NimbalCore::ImageProcessParam* params);
 

@@ -23,6 +23,8 @@ public:
     void CreateSoundBar();
     // No image has the focus.
     void Clear();
+    // The window's own repaint stays reachable beside the image's update.
+    using CResizableDialogBar::Update;
     // Shows the image; nothing for null parameters.
     void Update(NimbalCore::Image& image, const NimbalCore::ImageProcessParam* params);
     // The chosen sound; the number of sounds means all of them.

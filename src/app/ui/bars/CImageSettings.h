@@ -31,6 +31,8 @@ public:
     void RebuildToolTips();
     // No image has the focus.
     void Clear();
+    // The window's own repaint stays reachable beside the image's update.
+    using CResizableDialogBar::Update;
     // Shows the image's settings; nothing for null parameters.
     void Update(NimbalCore::Image& image, const NimbalCore::ImageProcessParam* params);
     // Shows the main frame's crop mode (the custom ratio in the last item).

@@ -31,10 +31,13 @@ struct Box {
     int w = 0, h = 0, x = 0, y = 0;
 };
 
-// The bounding box of the screen's pixels near one pure colour.
-Box ColourBox(const fs::path& png, const std::string& colour) {
-    const std::string text = Capture("convert '" + png.string() + "' -fuzz 12% -fill black +opaque '" + colour +
-                                     "' -fill white -opaque '" + colour + "' -format '%@' info:");
+// The bounding box of the screen's pixels near one pure colour, within a
+// window (the floating bars beside it show coloured texts of their own).
+Box ColourBox(const fs::path& png, const std::string& colour, const WindowBox& within) {
+    const std::string crop = std::to_string(within.width) + "x" + std::to_string(within.height) + "+" +
+                             std::to_string(within.x) + "+" + std::to_string(within.y);
+    const std::string text = Capture("convert '" + png.string() + "' -crop " + crop + " +repage -fuzz 12% -fill black +opaque '" +
+                                     colour + "' -fill white -opaque '" + colour + "' -format '%@' info:");
     Box box;
     std::sscanf(text.c_str(), "%dx%d+%d+%d", &box.w, &box.h, &box.x, &box.y);
     return box;
@@ -130,8 +133,9 @@ TEST_F(SheetRenameJourney, LargeJpegShowsWhole) {
     Shoot(shot, 500ms);
 
     // Each quarter shows, in its place, each a quarter of a 3 : 2 picture.
-    const Box red = ColourBox(shot, "rgb(255,0,0)"), lime = ColourBox(shot, "rgb(0,255,0)"),
-              blue = ColourBox(shot, "rgb(0,0,255)"), yellow = ColourBox(shot, "rgb(255,255,0)");
+    const WindowBox at = WindowGeometry(frame).value_or(WindowBox{0, 0, 1600, 1200});
+    const Box red = ColourBox(shot, "rgb(255,0,0)", at), lime = ColourBox(shot, "rgb(0,255,0)", at),
+              blue = ColourBox(shot, "rgb(0,0,255)", at), yellow = ColourBox(shot, "rgb(255,255,0)", at);
     for (const Box& b : {red, lime, blue, yellow}) {
         EXPECT_GT(b.w, 200);
         EXPECT_NEAR(double(b.w) / std::max(b.h, 1), 1.5, 0.1) << b.w << "x" << b.h;

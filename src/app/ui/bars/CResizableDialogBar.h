@@ -18,7 +18,17 @@ public:
     wxSize GetMinimumSize() const { return {geometry_.minSize.cx, geometry_.minSize.cy}; }
     ResizableBarGeometry& Geometry() { return geometry_; }
 
+    // Sends a document command through the main frame (the bar's first
+    // parent), which hands it to the active view and document.
+    void SendCommand(int command);
+
+protected:
+    // A button of the bar that sends its command, and shows disabled while
+    // nothing in the frame, its views or documents enables the command.
+    void BindCommandButton(int command);
+
 private:
+    wxWindow* commandTarget_;
     std::string title_;
     ResizableBarGeometry geometry_;
 };

@@ -1,61 +1,104 @@
 #include "CPictureView.h"
 
+#include "BlockOMemoryLock.h"
 #include "CProgressDlg.h"
-#include "ExportImageArray.h"
-#include "Image.h"
-#include "ImageRendering.h"
+#include "PictureReduction.h"
 
+#include <wx/app.h>
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
 #include <wx/dc.h>
 #include <wx/image.h>
 
-#include <map>
-#include <memory>
-#include <utility>
+#include <new>
 
-int CPictureView::Render(NimbalCore::ImageRendering* rendering, int mode, int progress, int reduction) {
-    if (!rendering || (reduction != 1 && reduction != 2 && reduction != 4)) return 0;
-    try {
-        // The image kind says how large the whole image is at each level it
-        // renders; the picture is made that size (turned as the parameters
-        // turn it), so it always holds the whole image.
-        NimbalCore::ImageRef* image = rendering->GetImage();
-        if (!*image) return 0;
-        const std::map<int, NimbalCore::NbRect> levels = (*image)->GetAvailableResolutions();
-        const auto level = levels.find(reduction);
-        if (level == levels.end()) return 0;
-        int64_t width = int64_t(level->second.right) + 1, height = int64_t(level->second.bottom) + 1;
-        const int degrees = int(rendering->GetProcessParamPtr()->rotation);
-        if (degrees == 90 || degrees == 270) std::swap(width, height);
-        if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return 0;
-        NimbalCore::ExportImageArray array;
-        array.SetPixelType(NimbalCore::PixelArray::RGB);
-        array.SetBytesPerSample(1);
-        array.SetBounds(NimbalCore::NbRect(0, 0, int32_t(width - 1), int32_t(height - 1)));
-        array.SetRowBytes(int32_t(width * 3));
-        array.Create(uint64_t(width * height * 3));
-        // A long render shows its progress over the main window (which it
-        // holds disabled meanwhile) and keeps the program responsive.
-        std::unique_ptr<CProgressDlg> dialog;
-        if (progress == 0 || progress == 1) {
-            dialog = std::make_unique<CProgressDlg>();
-            if (!dialog->Create(nullptr, progress == 1)) dialog.reset();
-        }
-        rendering->RenderImage(&array, mode, dialog.get(), reduction);
-        dialog.reset();
-        wxImage picture(static_cast<int>(width), static_cast<int>(height));
-        std::copy_n(static_cast<const unsigned char*>(array.GetData()), width * height * 3, picture.GetData());
-        bitmap_ = wxBitmap(picture);
-        return 1;
-    } catch (...) {
-        // A failed render, the core's or an image kind's own, leaves the
-        // picture empty.
-        bitmap_ = wxBitmap();
-        return 0;
+CPictureView::CPictureView() = default;
+
+CPictureView::~CPictureView() = default;
+
+bool CPictureView::OpenProgress(bool cancellable, NimbalCore::ProgressCB** progress) {
+    *progress = nullptr;
+    progress_.reset(new (std::nothrow) CProgressDlg(0));
+    if (!progress_) return false;
+    // Without a window the render still runs, without progress.
+    if (!progress_->Create(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, cancellable)) {
+        progress_.reset();
+        return true;
     }
+    *progress = progress_.get();
+    return true;
 }
 
-void CPictureView::Draw(wxDC& dc, const wxRect& destination) const {
-    if (!bitmap_.IsOk() || destination.IsEmpty()) return;
-    wxImage scaled = bitmap_.ConvertToImage().Scale(destination.width, destination.height, wxIMAGE_QUALITY_BILINEAR);
-    dc.DrawBitmap(wxBitmap(scaled), destination.GetPosition());
+void CPictureView::CloseProgress() {
+    if (!progress_) return;
+    progress_->DestroyWindow();
+    // A dialog window is deleted when the program is idle again.
+    progress_.release()->Destroy();
+}
+
+bool CPictureView::Draw(wxDC& dc, const wxRect* destination) const {
+    // Pinned, so that no purge frees the pixels while they are read (the
+    // pin changes only the block's purge priority, for the paint).
+    NimbalCore::BlockOMemoryLock pin(const_cast<CPictureView*>(this));
+    if (!HasBits()) return false;
+    const wxSize size = GetDimensions();
+    wxPoint at(0, 0);
+    wxSize shown = size;
+    if (destination) {
+        at = destination->GetPosition();
+        if (destination->width != 0 || destination->height != 0) shown = destination->GetSize();
+    }
+    if (shown.x <= 0 || shown.y <= 0) return false;
+    if (!screen_.IsOk() || screenSize_ != shown || screenGeneration_ != GetGeneration()) {
+        wxImage image(shown.x, shown.y, false);
+        PictureReduction::Source source;
+        source.pixels = static_cast<const uint8_t*>(GetPixels());
+        source.width = size.x;
+        source.height = size.y;
+        source.rowBytes = GetRowBytes();
+        source.channels = GetChannels();
+        if (!PictureReduction::Reduce(source, image.GetData(), shown.x, shown.y)) return false;
+        screen_ = wxBitmap(image);
+        screenSize_ = shown;
+        screenGeneration_ = GetGeneration();
+    }
+    dc.DrawBitmap(screen_, at);
+    return true;
+}
+
+bool CPictureView::DrawCheckerboard(wxDC& dc, const wxRect& rect) {
+    const wxColour ink = dc.GetTextForeground(), paper = dc.GetTextBackground();
+    const wxBrush oldBrush = dc.GetBrush();
+    const wxPen oldPen = dc.GetPen();
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(wxBrush(paper.IsOk() ? paper : *wxWHITE));
+    dc.DrawRectangle(rect);
+    dc.SetBrush(wxBrush(ink.IsOk() ? ink : *wxBLACK));
+    dc.SetClippingRegion(rect);
+    // Squares of 4 × 4 pixels from the device origin, as a pattern brush
+    // places them.
+    const int firstX = rect.x - ((rect.x % 8) + 8) % 8, firstY = rect.y - ((rect.y % 8) + 8) % 8;
+    for (int y = firstY; y < rect.GetBottom() + 1; y += 4)
+        for (int x = firstX + (((y - firstY) / 4) % 2 ? 0 : 4); x < rect.GetRight() + 1; x += 8)
+            dc.DrawRectangle(x, y, 4, 4);
+    dc.DestroyClippingRegion();
+    dc.SetPen(oldPen);
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRectangle(rect);
+    dc.SetBrush(oldBrush);
+    return true;
+}
+
+bool CPictureView::PutDibOnClipboard(const PictureBitmap& copy) {
+    const std::vector<uint8_t> file = copy.BitmapFileBytes();
+    if (file.empty()) return false;
+    // The one place the picture meets the clipboard.
+    auto* data = new wxCustomDataObject(wxDataFormat("image/bmp"));
+    data->SetData(file.size(), file.data());
+    wxClipboardLocker locker;
+    if (!locker) {
+        delete data;
+        return false;
+    }
+    return wxTheClipboard->SetData(data);
 }

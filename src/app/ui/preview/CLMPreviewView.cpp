@@ -2,7 +2,13 @@
 
 #include "CChildFrame.h"
 #include "CMainFrame.h"
+#include "CImageHistogram.h"
+#include "CImageInfo.h"
+#include "CImageSettings.h"
 #include "CPreviewDoc.h"
+#include "Image.h"
+#include "ImageRendering.h"
+#include "YlmErrp.h"
 
 #include <wx/dcbuffer.h>
 #include <wx/sizer.h>
@@ -32,9 +38,41 @@ void CLMPreviewView::OnUpdate(wxView*, wxObject*) {
     if (auto* doc = dynamic_cast<CPreviewDoc*>(GetDocument())) {
         const CMainFrame* frame = CMainFrame::Current();
         const int quality = frame ? frame->State().quality : 1;
-        picture_.Render(doc->GetCurrentRendering(), 1, 2, doc->ChooseRenderScale(quality));
+        try {
+            picture_.Render(doc->GetCurrentRendering(), 1, 2, doc->ChooseRenderScale(quality));
+        } catch (const YlmErrp&) {
+            // A second failure in a row: the user was told at the first; the
+            // view stays empty.
+        }
     }
     if (canvas_) canvas_->Refresh();
+    if (CMainFrame* frame = CMainFrame::Current(); frame && frame->GetActiveChild() == GetFrame()) RefreshImageBars(true);
+}
+
+void CLMPreviewView::OnActivateView(bool activate, wxView* activeView, wxView* deactiveView) {
+    CKeyPollView::OnActivateView(activate, activeView, deactiveView);
+    if (activate) RefreshImageBars(true);
+}
+
+void CLMPreviewView::RefreshImageBars(bool show) {
+    CMainFrame* frame = CMainFrame::Current();
+    if (!frame) return;
+    auto* doc = dynamic_cast<CPreviewDoc*>(GetDocument());
+    NimbalCore::ImageRendering* rendering = show && doc ? doc->GetCurrentRendering() : nullptr;
+    CImageSettings* settings = frame->GetImageSettings();
+    CImageInfo* info = frame->GetImageInfo();
+    CImageHistogram* histogram = frame->GetImageHistogram();
+    if (!rendering || !*rendering->GetImage()) {
+        if (settings) settings->Clear();
+        if (info) info->Clear();
+        if (histogram) histogram->Clear();
+        return;
+    }
+    NimbalCore::Image& image = **rendering->GetImage();
+    const NimbalCore::ImageProcessParam* params = rendering->GetProcessParamPtr();
+    if (settings) settings->Update(image, params);
+    if (info) info->Update(image, params);
+    if (histogram) histogram->Update(rendering, params);
 }
 
 void CLMPreviewView::OnPaint(wxPaintEvent&) {
@@ -43,16 +81,18 @@ void CLMPreviewView::OnPaint(wxPaintEvent&) {
     dc.Clear();
     // The picture keeps its proportions inside the window.
     const wxRect room = canvas_->GetClientRect().Deflate(8);
-    const wxSize size = picture_.GetSize();
+    const wxSize size = picture_.GetDimensions();
     if (size.x <= 0 || size.y <= 0 || room.IsEmpty()) return;
     const double scale = std::min(double(room.width) / size.x, double(room.height) / size.y);
     const wxSize fit(std::max(1, int(size.x * scale)), std::max(1, int(size.y * scale)));
-    picture_.Draw(dc, wxRect(room.x + (room.width - fit.x) / 2, room.y + (room.height - fit.y) / 2, fit.x, fit.y));
+    const wxRect destination(room.x + (room.width - fit.x) / 2, room.y + (room.height - fit.y) / 2, fit.x, fit.y);
+    picture_.Draw(dc, &destination);
 }
 
 bool CLMPreviewView::OnClose(bool deleteWindow) {
     if (!wxView::OnClose(deleteWindow)) return false;
     picture_.ReleaseBits();
+    RefreshImageBars(false);
     if (deleteWindow && GetFrame()) {
         GetFrame()->Destroy();
         SetFrame(nullptr);

@@ -11,11 +11,15 @@ public:
     void OnDraw(wxDC*) override {}
     void OnUpdate(wxView* sender, wxObject* hint) override;
     bool OnClose(bool deleteWindow) override;
+    // The active preview's image is the one the image bars show.
+    void OnActivateView(bool activate, wxView* activeView, wxView* deactiveView) override;
     // The picture the window shows, stretched to fit.
     const CPictureView& GetPicture() const { return picture_; }
 
 private:
     void OnPaint(wxPaintEvent& event);
+    // Shows the image in the three bars, or empties them.
+    void RefreshImageBars(bool show);
 
     wxWindow* canvas_ = nullptr;
     CPictureView picture_;

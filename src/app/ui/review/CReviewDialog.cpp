@@ -7,6 +7,7 @@
 #include "TranslateWindow.h"
 #include "WindowPlacementProfile.h"
 #include "WxWindowPlacementTarget.h"
+#include "YlmErrp.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -206,7 +207,7 @@ wxImage CReviewDialog::ComposeFrame() {
         if (paint.draw) {
             wxRect destination = ToWxRect(paint.destination);
             destination.Offset(-frame.x, -frame.y);
-            picture_.Draw(dc, destination);
+            picture_.Draw(dc, &destination);
         }
     }
     wxImage pixels = canvas.ConvertToImage();
@@ -257,7 +258,12 @@ void CReviewDialog::SetDefaultButton(int id) {
 
 void CReviewDialog::RenderPicture(NimbalCore::ImageRendering* rendering, int reduction) {
     rendering_ = true;
-    picture_.Render(rendering, 1, 0, reduction);
+    try {
+        picture_.Render(rendering, 1, 0, reduction);
+    } catch (const YlmErrp&) {
+        // A second failure in a row: the user was told at the first; the
+        // frame stays empty.
+    }
     rendering_ = false;
 }
 

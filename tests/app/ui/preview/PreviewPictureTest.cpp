@@ -25,11 +25,12 @@ namespace fs = std::filesystem;
 
 // The picture's pixels, drawn 1:1.
 wxImage PicturePixels(const CPictureView& picture) {
-    const wxSize size = picture.GetSize();
+    const wxSize size = picture.GetDimensions();
     wxBitmap bitmap(size.x, size.y, 24);
     {
         wxMemoryDC dc(bitmap);
-        picture.Draw(dc, wxRect(wxPoint(0, 0), size));
+        const wxRect all(wxPoint(0, 0), size);
+        picture.Draw(dc, &all);
     }
     return bitmap.ConvertToImage();
 }
@@ -72,7 +73,7 @@ TEST(PreviewPicture, AJpegFileShowsWholeInBetterAndInFaster) {
         ASSERT_NE(view, nullptr);
         // A finished file offers its full size only.
         EXPECT_EQ(doc->ChooseRenderScale(quality), 1);
-        EXPECT_EQ(view->GetPicture().GetSize(), wxSize(1200, 800));
+        EXPECT_EQ(view->GetPicture().GetDimensions(), wxSize(1200, 800));
         const wxImage shown = PicturePixels(view->GetPicture());
         EXPECT_LT(MeanDifference(shown, file), 6.0);
         doc->DeleteAllViews();
@@ -100,14 +101,14 @@ TEST(PreviewPicture, ThePictureHasTheSizeOfTheLevelTheImageOffers) {
         rendering.GetProcessParamPtr()->rotation = c.rotation;
         CPictureView picture;
         EXPECT_EQ(picture.Render(&rendering, 1, 2, c.level), 1);
-        EXPECT_EQ(picture.GetSize(), c.size);
+        EXPECT_EQ(picture.GetDimensions(), c.size);
     }
-    // A level the image does not offer renders nothing.
+    // A level the image does not offer is an empty rectangle: one pixel.
     image->factors = {1, 2};
     rendering.GetProcessParamPtr()->rotation = 0;
     CPictureView picture;
-    EXPECT_EQ(picture.Render(&rendering, 1, 2, 4), 0);
-    EXPECT_FALSE(picture.HasBits());
+    EXPECT_TRUE(picture.Render(&rendering, 1, 2, 4));
+    EXPECT_EQ(picture.GetDimensions(), wxSize(1, 1));
 }
 
 } // namespace

@@ -311,18 +311,3 @@ void PictureBitmap::CopyToClipboardDib(PictureBitmap* target, int left, int top,
     ++target->generation_;
 }
 
-std::vector<uint8_t> PictureBitmap::BitmapFileBytes() const {
-    std::vector<uint8_t> file;
-    const int32_t blockBytes = GetSize();
-    if (!block_ || blockBytes < kHeaderBytes) return file;
-    constexpr uint32_t kFileHeaderBytes = 14;
-    const uint32_t clrUsed = uint32_t(block_[kBiClrUsed]) | uint32_t(block_[kBiClrUsed + 1]) << 8 |
-                             uint32_t(block_[kBiClrUsed + 2]) << 16 | uint32_t(block_[kBiClrUsed + 3]) << 24;
-    file.resize(kFileHeaderBytes + size_t(blockBytes));
-    file[0] = 'B';
-    file[1] = 'M';
-    StoreLittle32(file.data() + 2, uint32_t(file.size()));
-    StoreLittle32(file.data() + 10, kFileHeaderBytes + kHeaderBytes + 4 * std::min<uint32_t>(clrUsed, kGreyTableEntries));
-    std::memcpy(file.data() + kFileHeaderBytes, block_.get(), size_t(blockBytes));
-    return file;
-}

@@ -74,10 +74,6 @@ public:
     // bitmap into target's block (made here).
     void CopyToClipboardDib(PictureBitmap* target, int left, int top, int right, int bottom) const;
 
-    // This picture's block as a bitmap file (a 14-byte file header before
-    // it), the form the clipboard carries; empty without a block.
-    std::vector<uint8_t> BitmapFileBytes() const;
-
     // Changes whenever the pixels may have changed (a new block, a render,
     // a release): what a drawn copy of the pixels compares.
     uint64_t GetGeneration() const { return generation_; }

@@ -1,12 +1,12 @@
 #include "CPictureView.h"
 
+#include "Clipboard.h"
+
 #include "BlockOMemoryLock.h"
 #include "CProgressDlg.h"
 #include "PictureReduction.h"
 
 #include <wx/app.h>
-#include <wx/clipbrd.h>
-#include <wx/dataobj.h>
 #include <wx/dc.h>
 #include <wx/image.h>
 
@@ -90,15 +90,7 @@ bool CPictureView::DrawCheckerboard(wxDC& dc, const wxRect& rect) {
 }
 
 bool CPictureView::PutDibOnClipboard(const PictureBitmap& copy) {
-    const std::vector<uint8_t> file = copy.BitmapFileBytes();
-    if (file.empty()) return false;
-    // The one place the picture meets the clipboard.
-    auto* data = new wxCustomDataObject(wxDataFormat("image/bmp"));
-    data->SetData(file.size(), file.data());
-    wxClipboardLocker locker;
-    if (!locker) {
-        delete data;
-        return false;
-    }
-    return wxTheClipboard->SetData(data);
+    if (!copy.HasBits() || copy.GetSize() < PictureBitmap::kHeaderBytes) return false;
+    const uint8_t* block = copy.GetBitmapInfo();
+    return Clipboard::Current().SetPicture(std::vector<uint8_t>(block, block + copy.GetSize()));
 }

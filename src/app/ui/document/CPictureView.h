@@ -34,8 +34,8 @@ public:
         return {width, height};
     }
 
-    // Hands a bottom-up copy (CopyToClipboardDib) to the clipboard as a
-    // bitmap file.
+    // Hands a bottom-up copy (CopyToClipboardDib) to the clipboard as the
+    // packed bitmap it is.
     static bool PutDibOnClipboard(const PictureBitmap& copy);
 
 protected:

@@ -3,16 +3,21 @@
 // checkerboard placeholder; a copied rectangle handed to the clipboard as a
 // bitmap file.
 #include "CPictureView.h"
+
+#include "Clipboard.h"
 #include "GuiTest.h"
+#include "PackedDib.h"
 #include "PictureReduction.h"
+#include "WxClipboard.h"
 
 #include <gtest/gtest.h>
 #include <wx/clipbrd.h>
-#include <wx/dataobj.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
 
 #include <cstring>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -85,24 +90,23 @@ TEST(PictureViewDraw, CheckerboardOfFourPixelSquares) {
     EXPECT_EQ(image.GetRed(9, 1), ink);
 }
 
-TEST(PictureViewDraw, ACopyGoesToTheClipboardAsABitmapFile) {
+TEST(PictureViewDraw, ACopyGoesToTheClipboardAsItsPackedBitmap) {
     CPictureView picture;
     FillHalves(picture, 40, 20);
     CPictureView copy;
     picture.CopyToClipboardDib(&copy, 0, 0, 9, 4);
+    WxClipboard clipboard;
+    Clipboard::SetCurrent(&clipboard);
     ASSERT_TRUE(CPictureView::PutDibOnClipboard(copy));
-    wxClipboardLocker locker;
-    ASSERT_TRUE(!!locker);
-    wxCustomDataObject data(wxDataFormat("image/bmp"));
-    ASSERT_TRUE(wxTheClipboard->GetData(data));
-    ASSERT_GE(data.GetSize(), size_t(14 + 40));
-    const auto* bytes = static_cast<const unsigned char*>(data.GetData());
-    EXPECT_EQ(bytes[0], 'B');
-    EXPECT_EQ(bytes[1], 'M');
-    EXPECT_EQ(bytes[10], 54); // pixels right after the two headers
-    EXPECT_EQ(bytes[14 + 4], 10);
-    // The first stored pixel is the bottom row's left one: red.
-    EXPECT_EQ(bytes[54 + 2], 255);
+    const std::vector<uint8_t> back = clipboard.GetPicture();
+    Clipboard::SetCurrent(nullptr);
+    const std::optional<PackedDib::Rgb> read = PackedDib::Decode(lumora::ByteView(back.data(), back.size()));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->width, 10);
+    EXPECT_EQ(read->height, 5);
+    // The copy's top-left pixel comes back as the top-left one: red.
+    EXPECT_EQ(read->pixels[0], 255);
+    EXPECT_EQ(read->pixels[2], 0);
     wxTheClipboard->Clear();
 }
 

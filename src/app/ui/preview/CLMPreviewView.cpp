@@ -2,12 +2,8 @@
 
 #include "CChildFrame.h"
 #include "CMainFrame.h"
-#include "CImageHistogram.h"
-#include "CImageInfo.h"
-#include "CImageSettings.h"
 #include "CPreviewDoc.h"
-#include "Image.h"
-#include "ImageRendering.h"
+#include "ImageBarsRefresh.h"
 #include "YlmErrp.h"
 
 #include <wx/dcbuffer.h>
@@ -55,24 +51,8 @@ void CLMPreviewView::OnActivateView(bool activate, wxView* activeView, wxView* d
 }
 
 void CLMPreviewView::RefreshImageBars(bool show) {
-    CMainFrame* frame = CMainFrame::Current();
-    if (!frame) return;
     auto* doc = dynamic_cast<CPreviewDoc*>(GetDocument());
-    NimbalCore::ImageRendering* rendering = show && doc ? doc->GetCurrentRendering() : nullptr;
-    CImageSettings* settings = frame->GetImageSettings();
-    CImageInfo* info = frame->GetImageInfo();
-    CImageHistogram* histogram = frame->GetImageHistogram();
-    if (!rendering || !*rendering->GetImage()) {
-        if (settings) settings->Clear();
-        if (info) info->Clear();
-        if (histogram) histogram->Clear();
-        return;
-    }
-    NimbalCore::Image& image = **rendering->GetImage();
-    const NimbalCore::ImageProcessParam* params = rendering->GetProcessParamPtr();
-    if (settings) settings->Update(image, params);
-    if (info) info->Update(image, params);
-    if (histogram) histogram->Update(rendering, params);
+    ::RefreshImageBars(CMainFrame::Current(), show && doc ? doc->GetCurrentRendering() : nullptr);
 }
 
 void CLMPreviewView::OnPaint(wxPaintEvent&) {

@@ -1,15 +1,13 @@
 #include "CContactSheetDoc.h"
 
 #include "CContactSheetView.h"
-#include "CImageHistogram.h"
-#include "CImageInfo.h"
-#include "CImageSettings.h"
 #include "CLumoraApp.h"
 #include "CLumoraStatusBar.h"
 #include "CMainFrame.h"
 #include "CReviewDialog.h"
 #include "CSaveMsgDlg.h"
 #include "CSendImageHandler.h"
+#include "ImageBarsRefresh.h"
 #include "MainFrameLayout.h"
 #include "SendToMenuItem.h"
 #include "WxCommandId.h"
@@ -119,18 +117,10 @@ bool CContactSheetDoc::HasMainWindow() { return MainFrame() != nullptr; }
 bool CContactSheetDoc::HasSheetView() { return dynamic_cast<CContactSheetView*>(GetFirstView()) != nullptr; }
 
 void CContactSheetDoc::RefreshImageBars(NimbalCore::ImageRendering* rendering) {
-    // The bars learn to show an image with their own commands; until then
-    // an image's refresh leaves them as they are.
-    if (!rendering) ClearImageBars();
+    ::RefreshImageBars(MainFrame(), rendering);
 }
 
-void CContactSheetDoc::ClearImageBars() {
-    CMainFrame* frame = MainFrame();
-    if (!frame) return;
-    if (CImageSettings* bar = frame->GetImageSettings()) bar->Clear();
-    if (CImageInfo* bar = frame->GetImageInfo()) bar->Clear();
-    if (CImageHistogram* bar = frame->GetImageHistogram()) bar->Clear();
-}
+void CContactSheetDoc::ClearImageBars() { ::RefreshImageBars(MainFrame(), nullptr); }
 
 void CContactSheetDoc::ClearStatusPanes() {
     if (CMainFrame* frame = MainFrame()) frame->ClearStatusPanes();

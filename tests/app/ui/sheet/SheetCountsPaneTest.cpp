@@ -3,6 +3,7 @@
 // a slide selects it through the document, a file copied in becomes a slide
 // and a removed one leaves, and Save is offered only for changes.
 #include "CContactSheetDoc.h"
+#include "CImageInfo.h"
 #include "CMainFrame.h"
 #include "CSlideMountView.h"
 #include "GuiTest.h"
@@ -15,6 +16,7 @@
 #include "WxCommandId.h"
 
 #include <gtest/gtest.h>
+#include <wx/listbox.h>
 #include <wx/statusbr.h>
 
 #include <cstdio>
@@ -72,6 +74,9 @@ TEST(SheetCountsPane, TwentyPicturesBecomeSlidesThatTheCountsPaneAndTheSelection
     EXPECT_EQ(sheet->GetSelectionState(), std::vector<SheetDocument::SlidePtr>{slides[3]->Slide()});
     EXPECT_EQ(slides[3]->Slide()->GetMark(), SheetSlide::Mark::kFocused);
     EXPECT_EQ(CountsPaneText(frame), "20 images,  1 selected");
+    // The bars show the focused slide's image.
+    ASSERT_NE(frame->GetImageInfo(), nullptr);
+    EXPECT_GT(frame->GetImageInfo()->GetCameraSettingsList()->GetCount(), 0u) << "the Image Info bar shows nothing";
 
     // Save is offered for changes only.
     wxUpdateUIEvent save(ToWxId(0xE103));

@@ -70,6 +70,9 @@ public:
         Log(rendering ? "bars " + (*rendering->GetImage())->GetFileName() : "bars empty");
     }
     void ClearImageBars() override { Log("bars cleared"); }
+    void FollowFocusWithCloseUp(NimbalCore::ImageRendering* rendering) override {
+        Log("close-up " + (rendering && *rendering->GetImage() ? (*rendering->GetImage())->GetFileName() : std::string("none")));
+    }
     void ClearStatusPanes() override { Log("panes cleared"); }
     void SetCountsPane(const std::string& text) override { counts = text; }
     void ShowSheet() override { Log("shown"); }

@@ -206,6 +206,7 @@ SheetDocument::SlidePtr SheetDocument::SetFocusedSlide(const SlidePtr& slide) {
         focused_ = last;
         last->MarkFocused();
         RefreshBars(last->GetRendering());
+        FollowFocusWithCloseUp();
         return previous;
     }
     if (slide == previous) {
@@ -216,7 +217,17 @@ SheetDocument::SlidePtr SheetDocument::SetFocusedSlide(const SlidePtr& slide) {
     focused_ = slide;
     RefreshBars(slide->GetRendering());
     slide->MarkFocused();
+    FollowFocusWithCloseUp();
     return previous;
+}
+
+void SheetDocument::FollowFocusWithCloseUp() {
+    // Read when it runs on the user-interface thread: the focus of that
+    // moment, whose rendering the slide still holds.
+    OnUi([this](SheetHost& host) {
+        NimbalCore::ImageRendering* rendering = nullptr;
+        if (GetFocusedImage(&rendering) && rendering) host.FollowFocusWithCloseUp(rendering);
+    });
 }
 
 void SheetDocument::UpdateCountsPane() {

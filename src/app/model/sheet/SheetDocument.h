@@ -118,6 +118,7 @@ private:
     void OnUi(std::function<void(SheetHost&)> task);
     void RefreshBars(NimbalCore::ImageRendering* rendering);
     void ClearBars();
+    void FollowFocusWithCloseUp();
     void FolderVanished();
     void ShowMessage(const std::string& text);
     bool AnyImageModified();

@@ -24,6 +24,9 @@ public:
     // rendering; null empties them.
     virtual void RefreshImageBars(NimbalCore::ImageRendering* rendering) = 0;
     virtual void ClearImageBars() = 0;
+    // An unpinned close-up view shows the focused slide's rendering, unless
+    // the view is in a mouse drag.
+    virtual void FollowFocusWithCloseUp(NimbalCore::ImageRendering* rendering) = 0;
     virtual void ClearStatusPanes() = 0;
     virtual void SetCountsPane(const std::string& text) = 0;
     // Brings the sheet's window to the top.

@@ -7,6 +7,7 @@
 #include "CReviewDialog.h"
 #include "CSaveMsgDlg.h"
 #include "CSendImageHandler.h"
+#include "CloseUpViewBase.h"
 #include "ImageBarsRefresh.h"
 #include "MainFrameLayout.h"
 #include "SendToMenuItem.h"
@@ -121,6 +122,11 @@ void CContactSheetDoc::RefreshImageBars(NimbalCore::ImageRendering* rendering) {
 }
 
 void CContactSheetDoc::ClearImageBars() { ::RefreshImageBars(MainFrame(), nullptr); }
+
+void CContactSheetDoc::FollowFocusWithCloseUp(NimbalCore::ImageRendering* rendering) {
+    // Today's sheet window starts no drags of slides.
+    NimbalCore::CloseUpViewBase::ShowCloseUpFor(sheet_.get(), rendering);
+}
 
 void CContactSheetDoc::ClearStatusPanes() {
     if (CMainFrame* frame = MainFrame()) frame->ClearStatusPanes();

@@ -42,6 +42,7 @@ public:
     bool HasSheetView() override;
     void RefreshImageBars(NimbalCore::ImageRendering* rendering) override;
     void ClearImageBars() override;
+    void FollowFocusWithCloseUp(NimbalCore::ImageRendering* rendering) override;
     void ClearStatusPanes() override;
     void SetCountsPane(const std::string& text) override;
     void ShowSheet() override;

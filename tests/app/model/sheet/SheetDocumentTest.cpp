@@ -169,11 +169,12 @@ TEST_F(SheetDocumentTest, TheFocusFollowsItsRules) {
     EXPECT_EQ(host_.TakeLog(), std::vector<std::string>{"bars cleared"});
     EXPECT_EQ(sheet_->GetFocusedSlide(), a);
 
-    // Another slide takes it; the previous one stays selected.
+    // Another slide takes it; the previous one stays selected, and an
+    // unpinned close-up follows the new focus.
     sheet_->SelectSlide(b);
     EXPECT_EQ(a->GetMark(), SheetSlide::Mark::kSelected);
     EXPECT_EQ(b->GetMark(), SheetSlide::Mark::kFocused);
-    EXPECT_EQ(host_.TakeLog(), std::vector<std::string>{"bars B.JPG"});
+    EXPECT_EQ(host_.TakeLog(), (std::vector<std::string>{"bars B.JPG", "close-up B.JPG"}));
 
     // Null after the last selected image's file went: bars emptied, focus
     // as it was.

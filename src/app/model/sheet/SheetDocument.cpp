@@ -249,6 +249,31 @@ bool SheetDocument::GetFocusedImage(NimbalCore::ImageRendering** rendering) {
     return true;
 }
 
+bool SheetDocument::ApplyProcessParams(const NimbalCore::ImageProcessParam& params,
+                                       NimbalCore::ImageRendering* rendering) {
+    if (!rendering) return false;
+    const NimbalCore::ImageProcessParam before = rendering->GetProcessParam();
+    try {
+        // A counted reference keeps the image while it changes.
+        const NimbalCore::ImageRef image = *rendering->GetImage();
+        if (!image) return false;
+        if (image->ValidateProcessParams(params) != 0) return false;
+        if (params == before) return true;
+        // The slide's copy first: the image's notice makes the slide draw
+        // what it holds.
+        rendering->SetProcessParam(params);
+        image->SetProcessParams(params);
+        SetModifiedFlag(true);
+        SlidePtr focused = GetFocusedSlide();
+        if (focused && focused->GetRendering() == rendering) RefreshBars(rendering);
+        return true;
+    } catch (...) {
+        rendering->SetProcessParam(before);
+        ShowMessage(Text(IDS_UNABLE_TO_RENDER_IMAGE));
+        return false;
+    }
+}
+
 std::optional<UndoSelection> SheetDocument::GetUndoSelection() { return GetSelectedImages(); }
 
 void SheetDocument::RestoreSelection(UndoSelection selection) {

@@ -117,7 +117,14 @@ void SheetDocument::RefreshBars(NimbalCore::ImageRendering* rendering) {
     // A posted refresh reads the focus when it runs, not the rendering of
     // the moment, which may be gone by then.
     if (OnUiThread()) {
-        if (host_ && !closed_) host_->RefreshImageBars(rendering);
+        if (!host_ || closed_) return;
+        try {
+            host_->RefreshImageBars(rendering);
+        } catch (const YlmErrp& error) {
+            // An image that cannot be opened just now leaves the bars as
+            // they are; any other failure is the caller's.
+            if (error.GetCode() != NimbalCore::NbErrImageOpenFailed) throw;
+        }
         return;
     }
     OnUi([this](SheetHost& host) {
@@ -262,13 +269,17 @@ bool SheetDocument::ApplyProcessParams(const NimbalCore::ImageProcessParam& para
         // The slide's copy first: the image's notice makes the slide draw
         // what it holds.
         rendering->SetProcessParam(params);
-        image->SetProcessParams(params);
+        try {
+            image->SetProcessParams(params);
+        } catch (...) {
+            rendering->SetProcessParam(before);
+            throw;
+        }
         SetModifiedFlag(true);
         SlidePtr focused = GetFocusedSlide();
         if (focused && focused->GetRendering() == rendering) RefreshBars(rendering);
         return true;
     } catch (...) {
-        rendering->SetProcessParam(before);
         ShowMessage(Text(IDS_UNABLE_TO_RENDER_IMAGE));
         return false;
     }

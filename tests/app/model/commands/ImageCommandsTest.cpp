@@ -329,6 +329,40 @@ TEST_F(ImageCommandsTest, AChangeOfTheFocusedSlideRefreshesTheBarsThroughTheHost
     EXPECT_EQ(sheet.sheetHost.TakeLog(), std::vector<std::string>{"bars b.zyr"});
 }
 
+// Bars that cannot show the image: code 1302 is an image that cannot be
+// opened just now.
+class FailingBarsHost : public sheettest::LoggingSheetHost {
+public:
+    void RefreshImageBars(ImageRendering*) override { YLM_THROW("FailingBarsHost::RefreshImageBars", code); }
+    int code = 0;
+};
+
+TEST_F(ImageCommandsTest, ABarThatCannotOpenTheImageIsNoFailureButAnyOtherIs) {
+    struct Row {
+        int code;
+        std::vector<std::string> texts;
+    } rows[] = {
+        {1302, {}},
+        {1401, {"Unable to render image.", "Unable to apply the new process parameters to \"a.zyr\". "}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.code);
+        Reset();
+        CommandImage* image = Add("a.zyr");
+        SheetCommandDoc& sheet = Sheet();
+        FailingBarsHost bars;
+        bars.code = row.code;
+        sheet.sheet->SetHost(&bars);
+        LightingCommand::Run(sheet, 1);
+        EXPECT_EQ(boxes_.texts, row.texts);
+        // The image took the set either way; the slide shows what it has.
+        EXPECT_EQ(image->GetProcessParams()->lighting, 1);
+        EXPECT_EQ(sheet.GetSelectedImages()[0]->GetProcessParam().lighting, 1);
+        sheet.sheet->SetHost(&sheet.sheetHost);
+        sheet_.reset();
+    }
+}
+
 TEST_F(ImageCommandsTest, BalanceAndLightingCommandsChangeTheFieldsTheirRulesName) {
     struct Row {
         const char* name;

@@ -4,11 +4,13 @@
 #include "AutomaticSettingsCommand.h"
 #include "BalanceCommand.h"
 #include "ClickBalanceCommand.h"
+#include "DescriptionCommand.h"
 #include "FakeSheetSeams.h"
 #include "ImageCommandIds.h"
 #include "ImageCommandRules.h"
 #include "ImageMenuCommands.h"
 #include "LightingCommand.h"
+#include "LookCommand.h"
 #include "NoiseLevelCommand.h"
 #include "PreviewParamsApply.h"
 #include "RotateCommand.h"
@@ -60,6 +62,8 @@ public:
     ImageProcessParam GetAutoParams() override { return autoParams; }
     ImageProcessParam GetAtCaptureParams() override { return atCaptureParams; }
     bool CanClickBalance() override { return clickBalance; }
+    std::string GetAnnotation() override { return annotation; }
+    void SetAnnotation(const std::string& text) override { annotation = text; }
 
     bool refuse = false;
     int throwOnValidate = 0;
@@ -67,6 +71,7 @@ public:
     bool hasAuto = false;
     bool hasAtCapture = false;
     bool clickBalance = true;
+    std::string annotation;
     std::map<int, std::array<uint16_t, 3>> kelvin{
         {0, {4000, 5500, 7000}}, {1, {2500, 3200, 4000}}, {2, {3500, 4000, 5000}},
         {3, {5000, 5900, 7500}}, {4, {3000, 5000, 8000}}, {5, {4500, 5200, 6000}}, {6, {3000, 5000, 9000}}};
@@ -594,6 +599,36 @@ TEST_F(ImageCommandsTest, ClickBalanceFromASlideSetsThePointAndMapsItsErrors) {
     EXPECT_EQ(sheet.GetUndoTextId(), IDS_UNDO_CLICK_BALANCE);
     EXPECT_EQ(sheet.locked, 0);
     EXPECT_TRUE(boxes_.texts.empty());
+}
+
+TEST_F(ImageCommandsTest, ALookGoesToEveryImageInOneStep) {
+    Add("a.zyr");
+    Add("b.zyr");
+    SheetCommandDoc& sheet = Sheet();
+    LookCommand::Run(sheet, "Portrait");
+    for (CommandImage* image : images_) EXPECT_EQ(image->GetProcessParams()->GetLookName(), "Portrait");
+    EXPECT_EQ(sheet.GetUndoTextId(), IDS_UNDO_LOOK);
+    sheet.Undo();
+    for (CommandImage* image : images_) EXPECT_EQ(image->GetProcessParams()->GetLookName(), "");
+}
+
+TEST_F(ImageCommandsTest, TheDescriptionGoesToTheFocusedImageAloneInAStepOfItsOwn) {
+    Add("a.zyr");
+    Add("b.zyr");
+    SheetCommandDoc& sheet = Sheet();
+    DescriptionCommand::Run(sheet, "Harbour at dusk");
+    EXPECT_EQ(images_[0]->annotation, "");
+    EXPECT_EQ(images_[1]->annotation, "Harbour at dusk");
+    EXPECT_EQ(sheet.modifiedMarks, 1);
+    EXPECT_EQ(sheet.GetUndoTextId(), IDS_UNDO_ANNOTATION);
+    // No wait cursor and no lock: only the one image changes.
+    EXPECT_EQ(std::count(sheet.log.begin(), sheet.log.end(), "wait cursor"), 0);
+
+    // Without a focused image nothing happens.
+    sheet.sheet->ClearSelection();
+    DescriptionCommand::Run(sheet, "Other");
+    EXPECT_EQ(images_[1]->annotation, "Harbour at dusk");
+    EXPECT_EQ(sheet.modifiedMarks, 1);
 }
 
 TEST_F(ImageCommandsTest, TheIlluminantItemsFollowTheBalanceLighting) {

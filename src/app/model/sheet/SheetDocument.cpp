@@ -117,7 +117,14 @@ void SheetDocument::RefreshBars(NimbalCore::ImageRendering* rendering) {
     // A posted refresh reads the focus when it runs, not the rendering of
     // the moment, which may be gone by then.
     if (OnUiThread()) {
-        if (host_ && !closed_) host_->RefreshImageBars(rendering);
+        if (!host_ || closed_) return;
+        try {
+            host_->RefreshImageBars(rendering);
+        } catch (const YlmErrp& error) {
+            // An image that cannot be opened just now leaves the bars as
+            // they are; any other failure is the caller's.
+            if (error.GetCode() != NimbalCore::NbErrImageOpenFailed) throw;
+        }
         return;
     }
     OnUi([this](SheetHost& host) {
@@ -258,6 +265,35 @@ bool SheetDocument::GetFocusedImage(NimbalCore::ImageRendering** rendering) {
     if (!slide) return false;
     *rendering = slide->GetRendering();
     return true;
+}
+
+bool SheetDocument::ApplyProcessParams(const NimbalCore::ImageProcessParam& params,
+                                       NimbalCore::ImageRendering* rendering) {
+    if (!rendering) return false;
+    const NimbalCore::ImageProcessParam before = rendering->GetProcessParam();
+    try {
+        // A counted reference keeps the image while it changes.
+        const NimbalCore::ImageRef image = *rendering->GetImage();
+        if (!image) return false;
+        if (image->ValidateProcessParams(params) != 0) return false;
+        if (params == before) return true;
+        // The slide's copy first: the image's notice makes the slide draw
+        // what it holds.
+        rendering->SetProcessParam(params);
+        try {
+            image->SetProcessParams(params);
+        } catch (...) {
+            rendering->SetProcessParam(before);
+            throw;
+        }
+        SetModifiedFlag(true);
+        SlidePtr focused = GetFocusedSlide();
+        if (focused && focused->GetRendering() == rendering) RefreshBars(rendering);
+        return true;
+    } catch (...) {
+        ShowMessage(Text(IDS_UNABLE_TO_RENDER_IMAGE));
+        return false;
+    }
 }
 
 std::optional<UndoSelection> SheetDocument::GetUndoSelection() { return GetSelectedImages(); }

@@ -86,6 +86,12 @@ public:
     SlidePtr SetFocusedSlide(const SlidePtr& slide);
     void UpdateCountsPane();
 
+    // Gives one slide's image the set: false when the image refuses it or
+    // an exception is reported; true when the image has the set afterwards
+    // (an equal set changes nothing). A change marks the sheet modified,
+    // the slide shows it and the bars follow a focused slide.
+    bool ApplyProcessParams(const NimbalCore::ImageProcessParam& params, NimbalCore::ImageRendering* rendering);
+
     // What commands act on, and what undo steps keep.
     std::vector<NimbalCore::ImageRendering*> GetSelectedImages() override;
     bool GetFocusedImage(NimbalCore::ImageRendering** rendering) override;

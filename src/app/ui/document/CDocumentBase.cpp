@@ -7,6 +7,8 @@
 #include "CProgressDlg.h"
 #include "CRenameDlg.h"
 #include "Image.h"
+#include "ImageCommandRules.h"
+#include "ImageMenuCommands.h"
 #include "ImageRendering.h"
 #include "LocalizedText.h"
 #include "ProfileItemManager.h"
@@ -65,6 +67,29 @@ CDocumentBase::CDocumentBase(UndoHost* host)
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnRename(); }, ToWxId(kCommandRename));
     Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) { event.Enable(!GetSelectedRenderings().empty()); },
          ToWxId(kCommandRename));
+    for (int command : ImageMenuCommands::Ids()) {
+        Bind(wxEVT_MENU, &CDocumentBase::OnImageCommand, this, ToWxId(command));
+        Bind(wxEVT_UPDATE_UI, &CDocumentBase::OnUpdateImageCommand, this, ToWxId(command));
+    }
+}
+
+bool CDocumentBase::HasMainWindow() { return TheMainFrame() != nullptr; }
+
+int CDocumentBase::CurrentTool() {
+    CMainFrame* frame = TheMainFrame();
+    return frame ? frame->State().currentTool : 0;
+}
+
+void CDocumentBase::OnImageCommand(wxCommandEvent& event) {
+    if (!ImageMenuCommands::Run(*this, FromWxId(event.GetId()))) event.Skip();
+}
+
+void CDocumentBase::OnUpdateImageCommand(wxUpdateUIEvent& event) {
+    const int command = FromWxId(event.GetId());
+    const std::optional<ImageCommandState> state = ImageCommandRules::Update(*this, command);
+    if (!state) return;
+    event.Enable(state->enable);
+    if (ImageMenuCommands::Checkable(command)) event.Check(state->check);
 }
 
 bool CDocumentBase::GetFocusedImage(NimbalCore::ImageRendering** rendering) {

@@ -2,9 +2,9 @@
 // What the contact-sheet and preview documents share: the undo and redo
 // steps of their images' settings, the Edit menu's Undo and Redo, Paste
 // Special and Rename.
+#include "ImageCommandDocument.h"
 #include "ImageProcessParam.h"
 #include "ProgramUndoHost.h"
-#include "SettingsDocument.h"
 #include "UndoHistory.h"
 
 #include <wx/docview.h>
@@ -15,7 +15,7 @@ namespace NimbalCore {
 class ImageRendering;
 }
 
-class CDocumentBase : public wxDocument, public SettingsDocument, public UndoDocument {
+class CDocumentBase : public wxDocument, public ImageCommandDocument, public UndoDocument {
 public:
     // host: the program around the undo steps; none takes the real one.
     explicit CDocumentBase(UndoHost* host = nullptr);
@@ -63,6 +63,14 @@ public:
 
     bool OnSaveModified() override { return true; }
 
+    // The Image menu's commands run on the document; by default without a
+    // lock or a wait cursor.
+    void BeginCommand() override {}
+    void EndCommand() override {}
+    void MarkModified() override { Modify(true); }
+    bool HasMainWindow() override;
+    int CurrentTool() override;
+
 protected:
     // The window dialogs of the document's commands belong to.
     wxWindow* DialogParent();
@@ -75,6 +83,9 @@ protected:
     void ImagesRestored() override { ImagesChanged(); }
 
 private:
+    void OnImageCommand(wxCommandEvent& event);
+    void OnUpdateImageCommand(wxUpdateUIEvent& event);
+
     ProgramUndoHost programHost_;
     UndoHistory history_;
     bool dialogActive_ = false;

@@ -8,6 +8,7 @@
 #include "CImageHistogram.h"
 #include "CImageInfo.h"
 #include "CImageSettings.h"
+#include "ImageCommandIds.h"
 #include "CLumoraApp.h"
 #include "CLumoraDoc.h"
 #include "CLumoraStatusBar.h"
@@ -201,6 +202,8 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     view->AppendSeparator();
     view->Append(ToWxId(kReviewCommand), "&Review...", "Step through the selected images one at a time");
 
+    auto* image = BuildImageMenu();
+
     auto* help = new wxMenu;
     help->Append(ToWxId(ID_HELP_TOPICS), "&Help Topics", "List Help topics");
     help->Append(ToWxId(57664), "&About Zyn Lumora...", "Display program information, version number and copyright");
@@ -209,8 +212,51 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     bar->Append(file, "&File");
     bar->Append(edit, "&Edit");
     bar->Append(view, "&View");
+    bar->Append(image, "&Image");
     bar->Append(help, "&Help");
     return bar;
+}
+
+wxMenu* CMainFrame::BuildImageMenu() {
+    // Prompts come from the string table, as the tools' do.
+    const auto prompt = [](int command) { return wxString::FromUTF8(TranslatedPrompt(command)); };
+    auto* image = new wxMenu;
+    image->Append(ToWxId(kCmdOriginalSettings), "&Use Original Camera Settings\tCtrl+U", prompt(kCmdOriginalSettings));
+    image->Append(ToWxId(kCmdAutoScene), "&Auto Scene Balance && Exposure Adjustment\tCtrl+T", prompt(kCmdAutoScene));
+    image->Append(ToWxId(kCmdAutoExposure), "Auto Exposure Adjustment", prompt(kCmdAutoExposure));
+    image->AppendSeparator();
+
+    auto* balance = new wxMenu;
+    balance->AppendCheckItem(ToWxId(kCmdBalancePreset), "&Preset", prompt(kCmdBalancePreset));
+    balance->AppendCheckItem(ToWxId(kCmdBalanceAuto), "&Auto", prompt(kCmdBalanceAuto));
+    balance->AppendCheckItem(ToWxId(kCmdBalanceClick), "&Click", prompt(kCmdBalanceClick));
+    balance->AppendCheckItem(ToWxId(kCmdBalanceCustom), "C&ustom", prompt(kCmdBalanceCustom));
+    image->AppendSubMenu(balance, "&Balance");
+
+    auto* lighting = new wxMenu;
+    const char* lights[] = {"&Daylight", "&Tungsten", "&Fluorescent", "F&lash"};
+    for (int k = 0; k < 4; ++k)
+        lighting->AppendCheckItem(ToWxId(kCmdLightingDaylight + k), lights[k], prompt(kCmdLightingDaylight + k));
+    image->AppendSubMenu(lighting, "&Lighting");
+
+    // The noise levels have no place in the original menus; they sit here
+    // beside the other settings of the image.
+    auto* noise = new wxMenu;
+    noise->AppendCheckItem(ToWxId(kCmdNoiseOff), "&Off", prompt(kCmdNoiseOff));
+    noise->AppendCheckItem(ToWxId(kCmdNoiseLow), "&Low", prompt(kCmdNoiseLow));
+    noise->AppendCheckItem(ToWxId(kCmdNoiseMedium), "&Medium", prompt(kCmdNoiseMedium));
+    image->AppendSubMenu(noise, "&Noise Reduction Level");
+    image->AppendSeparator();
+
+    auto* rotate = new wxMenu;
+    rotate->Append(ToWxId(kCmdRotateCcw), wxString::FromUTF8("90\u00b0 &CCW\tCtrl+Shift+R"), prompt(kCmdRotateCcw));
+    rotate->Append(ToWxId(kCmdRotateCw), wxString::FromUTF8("90\u00b0 C&W\tCtrl+R"), prompt(kCmdRotateCw));
+    image->AppendSubMenu(rotate, "&Rotate");
+    image->AppendSeparator();
+
+    image->AppendCheckItem(ToWxId(kCmdTag), "&Tag\tCtrl+F", prompt(kCmdTag));
+    image->AppendCheckItem(ToWxId(kCmdUntag), "Unta&g\tCtrl+G", prompt(kCmdUntag));
+    return image;
 }
 
 void CMainFrame::BuildToolBar() {

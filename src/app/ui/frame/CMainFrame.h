@@ -101,6 +101,8 @@ public:
 private:
     void LoadLanguage();
     wxMenuBar* BuildMenuBar();
+    // Image: the settings, balance, lighting, noise, rotation and tag commands.
+    wxMenu* BuildImageMenu();
     void BuildToolBar();
     bool BuildBars();
     void FloatBarsAtRightEdge();

@@ -4,6 +4,7 @@
 #include "FilePathSpec.h"
 #include "Image.h"
 #include "ImageRendering.h"
+#include "PreviewParamsApply.h"
 #include "SendToMenuItem.h"
 #include "WxCommandId.h"
 #include "WxSendImageUI.h"
@@ -24,6 +25,17 @@ CPreviewDoc::~CPreviewDoc() {
     } catch (const YlmErrp&) {
         // Not registered.
     }
+}
+
+bool CPreviewDoc::ApplyProcessParams(const NimbalCore::ImageProcessParam& params,
+                                     NimbalCore::ImageRendering* rendering) {
+    bool changed = false;
+    const bool applied = PreviewParamsApply::Apply(params, rendering, &changed);
+    if (changed) {
+        Modify(true);
+        UpdateAllViews();
+    }
+    return applied;
 }
 
 void CPreviewDoc::OnSendToEditor(wxCommandEvent&) {

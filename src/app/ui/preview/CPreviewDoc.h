@@ -22,6 +22,11 @@ public:
     void ImageRenamed(const NimbalCore::FilePathSpec& oldPath, const NimbalCore::FilePathSpec& newPath) override;
     bool ContainsImage(const NimbalCore::FilePathSpec& path) override { return Preview::ContainsImage(path); }
 
+    // The Image menu's commands work on the one image.
+    Kind CommandKind() override { return Kind::kPreview; }
+    bool ApplyProcessParams(const NimbalCore::ImageProcessParam& params,
+                            NimbalCore::ImageRendering* rendering) override;
+
 private:
     // Send To (33108): the image as the preview shows it.
     void OnSendToEditor(wxCommandEvent& event);

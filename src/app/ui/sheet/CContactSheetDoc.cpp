@@ -113,6 +113,16 @@ void CContactSheetDoc::RelayoutSoon() {
     });
 }
 
+void CContactSheetDoc::BeginCommand() {
+    wxBeginBusyCursor();
+    sheet_->DocumentLock().lock();
+}
+
+void CContactSheetDoc::EndCommand() {
+    sheet_->DocumentLock().unlock();
+    wxEndBusyCursor();
+}
+
 bool CContactSheetDoc::HasMainWindow() { return MainFrame() != nullptr; }
 
 bool CContactSheetDoc::HasSheetView() { return dynamic_cast<CContactSheetView*>(GetFirstView()) != nullptr; }

@@ -37,6 +37,16 @@ public:
     std::optional<UndoSelection> GetUndoSelection() override { return sheet_->GetUndoSelection(); }
     void RestoreSelection(UndoSelection selection) override { sheet_->RestoreSelection(std::move(selection)); }
 
+    // The Image menu's commands: the selected slides under the wait cursor
+    // and the sheet's lock.
+    Kind CommandKind() override { return Kind::kSheet; }
+    bool ApplyProcessParams(const NimbalCore::ImageProcessParam& params,
+                            NimbalCore::ImageRendering* rendering) override {
+        return sheet_->ApplyProcessParams(params, rendering);
+    }
+    void BeginCommand() override;
+    void EndCommand() override;
+
     // SheetHost.
     bool HasMainWindow() override;
     bool HasSheetView() override;

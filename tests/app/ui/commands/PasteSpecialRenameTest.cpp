@@ -48,6 +48,10 @@ namespace fs = std::filesystem;
 class RecordingDocument : public CDocumentBase {
 public:
     std::vector<NimbalCore::ImageRendering*> GetSelectedRenderings() override { return selected; }
+    Kind CommandKind() override { return Kind::kPreview; }
+    bool ApplyProcessParams(const NimbalCore::ImageProcessParam&, NimbalCore::ImageRendering*) override {
+        return false;
+    }
     void BeginUndo(int undoId, int redoId, bool params, bool iptc, bool tags, bool annotation,
                    bool names) override {
         std::string call = "begin " + std::to_string(undoId) + " " + std::to_string(redoId) + " keeps";

@@ -57,18 +57,21 @@ bool FolderWatcher::Stop(std::chrono::milliseconds wait) {
 
 void FolderWatcher::Run(std::shared_ptr<State> state, Jobs jobs, std::chrono::milliseconds period) {
     LowerThisThreadsPriority();
-    try {
-        jobs.firstScan();
-        std::unique_lock<std::mutex> guard(state->lock);
-        while (!state->changed.wait_for(guard, period, [&state] { return state->stop; })) {
-            guard.unlock();
-            jobs.rescan();
-            guard.lock();
+    if (!jobs.threadStart || jobs.threadStart()) {
+        try {
+            jobs.firstScan();
+            std::unique_lock<std::mutex> guard(state->lock);
+            while (!state->changed.wait_for(guard, period, [&state] { return state->stop; })) {
+                guard.unlock();
+                jobs.rescan();
+                guard.lock();
+            }
+        } catch (const YlmErrp& error) {
+            if (jobs.failed) jobs.failed(error);
+        } catch (...) {
+            // Any other failure of a scan ends the watcher quietly.
         }
-    } catch (const YlmErrp& error) {
-        if (jobs.failed) jobs.failed(error);
-    } catch (...) {
-        // Any other failure of a scan ends the watcher quietly.
+        if (jobs.threadEnd) jobs.threadEnd();
     }
     // What the jobs hold goes before the answer: whoever waits for it may
     // free what they pointed at.

@@ -16,6 +16,10 @@
 class FolderWatcher {
 public:
     struct Jobs {
+        // Run first and last on the watcher's thread; a start that answers
+        // false ends the watcher before any scan.
+        std::function<bool()> threadStart;
+        std::function<void()> threadEnd;
         std::function<void()> firstScan;
         std::function<void()> rescan;
         // A scan threw: the watcher ends after this.

@@ -1,5 +1,7 @@
 #include "SheetDocument.h"
 
+#include "ColorEngine.h"
+
 #include "Folder.h"
 #include "Image.h"
 #include "ImageRendering.h"
@@ -65,6 +67,11 @@ bool SheetDocument::Open(const std::string& path) {
     if (!self) return false;
     stopping_ = false;
     FolderWatcher::Jobs jobs;
+    // The colour engine is made here, on the user-interface thread; the
+    // watcher opens images with it on its own thread.
+    NimbalCore::ColorEngine* engine = NimbalCore::ColorEngine::Instance(0, 1);
+    jobs.threadStart = [engine] { return engine && engine->InitThread(); };
+    jobs.threadEnd = [engine] { engine->TermThread(); };
     jobs.firstScan = [self] { self->ScanFolder(); };
     jobs.rescan = [self] { self->CheckForFolderChanges(); };
     jobs.failed = [self](const YlmErrp& error) {

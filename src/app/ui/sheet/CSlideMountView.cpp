@@ -44,12 +44,16 @@ void CSlideMountView::OnClick(wxMouseEvent& event) {
 
 void CSlideMountView::MakeThumbnail() {
     tried_ = true;
-    NimbalCore::ImageRef* ref = slide_->GetRendering()->GetImage();
+    NimbalCore::ImageRendering* rendering = slide_->GetRendering();
+    shownParams_ = rendering->GetProcessParam();
+    thumbnail_ = wxBitmap();
+    NimbalCore::ImageRef* ref = rendering->GetImage();
     if (!*ref) return;
     try {
         NimbalCore::Image& image = **ref;
         image.EnsureOpen();
-        const NimbalCore::NbRect r = image.GetNativeThumbnailRect();
+        // Turned as the slide's parameters turn the image.
+        const NimbalCore::NbRect r = rendering->GetThumbnailBounds();
         if (r.Width() <= 0 || r.Height() <= 0 || r.Width() > 4096 || r.Height() > 4096) return;
         NimbalCore::ExportImageArray array;
         array.SetPixelType(NimbalCore::PixelArray::RGB);
@@ -71,7 +75,8 @@ void CSlideMountView::MakeThumbnail() {
 }
 
 void CSlideMountView::OnPaint(wxPaintEvent&) {
-    if (!tried_) MakeThumbnail();
+    // New parameters (a turn, a balance) make the thumbnail again.
+    if (!tried_ || !(slide_->GetRendering()->GetProcessParam() == shownParams_)) MakeThumbnail();
     wxAutoBufferedPaintDC dc(this);
     dc.SetBackground(wxBrush(wxColour(96, 96, 96)));
     dc.Clear();

@@ -90,10 +90,18 @@ TEST(ImageMenu, CarriesTheCommandsWithTheirKeysAndRunsThemOnTheSelectedSlides) {
 
     NimbalCore::Image* picture = slides[1]->GetRendering()->GetImage()->Get();
     const float rotation = picture->GetProcessParams()->rotation;
+    slides[1]->Update();
+    const wxSize before = slides[1]->ThumbnailSize();
+    ASSERT_GT(before.x, 0);
+    ASSERT_NE(before.x, before.y) << "a square thumbnail shows no turn";
     SendMenuCommand(frame, kCmdRotateCw);
     EXPECT_TRUE(boxes.texts.empty());
     EXPECT_EQ(picture->GetProcessParams()->rotation, float((int(rotation) + 90) % 360));
     EXPECT_EQ(slides[1]->GetRendering()->GetProcessParam().rotation, picture->GetProcessParams()->rotation);
+    // The slide's thumbnail turns with it.
+    gui::Settle(100);
+    slides[1]->Update();
+    EXPECT_EQ(slides[1]->ThumbnailSize(), wxSize(before.y, before.x));
     EXPECT_TRUE(sheet->IsModified());
     EXPECT_EQ(sheet->GetUndoTextId(), IDS_CANT_UNDO);
 

@@ -65,6 +65,11 @@ private:
     // Review: the selected images one at a time.
     void OnReview(wxCommandEvent& event);
     void OnUpdateReview(wxUpdateUIEvent& event);
+    // Sort by name or date, and the four selection commands.
+    void OnSort(wxCommandEvent& event);
+    void OnUpdateSort(wxUpdateUIEvent& event);
+    void OnSelectCommand(wxCommandEvent& event);
+    void OnUpdateSelectCommand(wxUpdateUIEvent& event);
     // Send To (33108): the selected slides, in selection order.
     void OnSendToEditor(wxCommandEvent& event);
     void OnFileSave(wxCommandEvent& event);

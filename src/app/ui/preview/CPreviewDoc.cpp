@@ -14,9 +14,26 @@
 
 wxIMPLEMENT_DYNAMIC_CLASS(CPreviewDoc, wxDocument);
 
-CPreviewDoc::CPreviewDoc() { Bind(wxEVT_MENU, &CPreviewDoc::OnSendToEditor, this, ToWxId(kSendToCommand)); }
+CPreviewDoc::CPreviewDoc() {
+    Bind(wxEVT_MENU, &CPreviewDoc::OnSendToEditor, this, ToWxId(kSendToCommand));
+    sound_ = std::make_unique<CDocumentSound>(
+        *this, [this] { return ImageSounds(); },
+        [this] {
+            const SoundPlayer::Sounds sounds = ImageSounds();
+            return sounds.image ? int(sounds.files.size()) : -1;
+        });
+}
+
+SoundPlayer::Sounds CPreviewDoc::ImageSounds() {
+    NimbalCore::ImageRendering* rendering = GetCurrentRendering();
+    if (!rendering || !*rendering->GetImage()) return {};
+    NimbalCore::ImageRef image = *rendering->GetImage();
+    return {image, *image->GetSounds()};
+}
 
 CPreviewDoc::~CPreviewDoc() {
+    // The player reads the image: it ends before the image goes.
+    sound_.reset();
     NimbalCore::ImageRendering* rendering = GetCurrentRendering();
     if (!rendering || !*rendering->GetImage()) return;
     try {

@@ -2,6 +2,7 @@
 // One image file shown in a preview window: the core's preview of the
 // image with its current rendering.
 #include "CDocumentBase.h"
+#include "CDocumentSound.h"
 #include "Preview.h"
 
 class CPreviewDoc : public CDocumentBase, public NimbalCore::Preview {
@@ -25,6 +26,10 @@ public:
 private:
     // Send To (33108): the image as the preview shows it.
     void OnSendToEditor(wxCommandEvent& event);
+    // The image's sounds, as the player plays them.
+    SoundPlayer::Sounds ImageSounds();
+
+    std::unique_ptr<CDocumentSound> sound_;
 
     wxDECLARE_DYNAMIC_CLASS(CPreviewDoc);
 };

@@ -7,12 +7,15 @@
 #include "CLumoraApp.h"
 #include "CLumoraStatusBar.h"
 #include "CMainFrame.h"
+#include "CModelessMsgBox.h"
+#include "Image.h"
 #include "CReviewDialog.h"
 #include "CSaveMsgDlg.h"
 #include "CSendImageHandler.h"
 #include "MainFrameLayout.h"
 #include "SendToMenuItem.h"
 #include "SheetOrganizeCommands.h"
+#include "StringIds.h"
 #include "WxCommandId.h"
 #include "WxSendImageUI.h"
 #include "WxSheetUiQueue.h"
@@ -41,6 +44,23 @@ wxIMPLEMENT_DYNAMIC_CLASS(CContactSheetDoc, wxDocument);
 CContactSheetDoc::CContactSheetDoc()
     : sheet_(std::make_shared<SheetDocument>(std::make_shared<WxSheetUiQueue>(), &RescanEnabled)) {
     sheet_->SetHost(this);
+    std::weak_ptr<SheetDocument> weak = sheet_;
+    // The focused image's sounds, read under the document lock: the watcher
+    // may take the slide away meanwhile.
+    auto sounds = [weak]() -> SoundPlayer::Sounds {
+        std::shared_ptr<SheetDocument> sheet = weak.lock();
+        if (!sheet) return {};
+        std::lock_guard<std::recursive_mutex> guard(sheet->DocumentLock());
+        NimbalCore::ImageRendering* rendering = nullptr;
+        if (!sheet->GetFocusedImage(&rendering) || !rendering || !*rendering->GetImage()) return {};
+        NimbalCore::ImageRef image = *rendering->GetImage();
+        return {image, *image->GetSounds()};
+    };
+    auto count = [sounds] {
+        const SoundPlayer::Sounds focused = sounds();
+        return focused.image ? int(focused.files.size()) : -1;
+    };
+    sound_ = std::make_unique<CDocumentSound>(*this, sounds, count);
     Bind(wxEVT_MENU, &CContactSheetDoc::OnReview, this, ToWxId(kReviewCommand));
     Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateReview, this, ToWxId(kReviewCommand));
     Bind(wxEVT_MENU, &CContactSheetDoc::OnSendToEditor, this, ToWxId(kSendToCommand));
@@ -161,6 +181,12 @@ void CContactSheetDoc::RelayoutSoon() {
         UpdateAllViews();
         sheet_->UpdateCountsPane();
     });
+}
+
+void CContactSheetDoc::StopSoundAndWait(const std::string&) {
+    CModelessMsgBox wait(IDS_WAIT_FOR_SOUND);
+    wait.Create(DialogParent());
+    sound_->Player().StopAndWait();
 }
 
 bool CContactSheetDoc::HasMainWindow() { return MainFrame() != nullptr; }

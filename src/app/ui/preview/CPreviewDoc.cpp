@@ -7,6 +7,7 @@
 #include "SendToMenuItem.h"
 #include "WxCommandId.h"
 #include "WxSendImageUI.h"
+#include "WxWhiteBalanceSaveDialog.h"
 #include "YlmErrp.h"
 
 #include <wx/filename.h>
@@ -16,12 +17,21 @@ wxIMPLEMENT_DYNAMIC_CLASS(CPreviewDoc, wxDocument);
 
 CPreviewDoc::CPreviewDoc() {
     Bind(wxEVT_MENU, &CPreviewDoc::OnSendToEditor, this, ToWxId(kSendToCommand));
+    Bind(wxEVT_MENU, &CPreviewDoc::OnSaveBalanceFile, this, ToWxId(WhiteBalanceFileCommand::kCommand));
     sound_ = std::make_unique<CDocumentSound>(
         *this, [this] { return ImageSounds(); },
         [this] {
             const SoundPlayer::Sounds sounds = ImageSounds();
             return sounds.image ? int(sounds.files.size()) : -1;
         });
+}
+
+void CPreviewDoc::OnSaveBalanceFile(wxCommandEvent&) {
+    NimbalCore::ImageRendering* rendering = GetCurrentRendering();
+    if (!rendering || !*rendering->GetImage()) return;
+    const NimbalCore::ImageRef image = *rendering->GetImage();
+    WxWhiteBalanceSaveDialog dialog(DialogParent());
+    WhiteBalanceFileCommand::Run(image.Get(), GetFilename().utf8_string(), false, dialog);
 }
 
 SoundPlayer::Sounds CPreviewDoc::ImageSounds() {

@@ -26,6 +26,8 @@ public:
 private:
     // Send To (33108): the image as the preview shows it.
     void OnSendToEditor(wxCommandEvent& event);
+    // Save Balance File of the image.
+    void OnSaveBalanceFile(wxCommandEvent& event);
     // The image's sounds, as the player plays them.
     SoundPlayer::Sounds ImageSounds();
 

@@ -18,6 +18,7 @@
 #include "StringIds.h"
 #include "WxCommandId.h"
 #include "WxSendImageUI.h"
+#include "WxWhiteBalanceSaveDialog.h"
 #include "WxSheetUiQueue.h"
 
 #include <wx/app.h>
@@ -74,6 +75,9 @@ CContactSheetDoc::CContactSheetDoc()
         Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateSelectCommand, this, ToWxId(id));
     }
     Bind(wxEVT_MENU, &CContactSheetDoc::OnFileSave, this, ToWxId(kCommandFileSave));
+    Bind(wxEVT_MENU, &CContactSheetDoc::OnSaveBalanceFile, this, ToWxId(WhiteBalanceFileCommand::kCommand));
+    // Same rule as Review: a selection.
+    Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateReview, this, ToWxId(WhiteBalanceFileCommand::kCommand));
     Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateFileSave, this, ToWxId(kCommandFileSave));
 }
 
@@ -154,6 +158,14 @@ void CContactSheetDoc::OnSelectCommand(wxCommandEvent& event) {
 
 void CContactSheetDoc::OnUpdateSelectCommand(wxUpdateUIEvent& event) {
     event.Enable(SheetOrganizeCommands::CanSelect(*sheet_));
+}
+
+void CContactSheetDoc::OnSaveBalanceFile(wxCommandEvent&) {
+    NimbalCore::ImageRef image;
+    if (SheetDocument::SlidePtr focused = sheet_->GetFocusedSlide()) image = *focused->GetRendering()->GetImage();
+    if (!image) return;
+    WxWhiteBalanceSaveDialog dialog(DialogParent());
+    WhiteBalanceFileCommand::Run(image.Get(), GetFilename().utf8_string(), true, dialog);
 }
 
 void CContactSheetDoc::OnSendToEditor(wxCommandEvent&) {

@@ -71,6 +71,8 @@ private:
     void OnUpdateSort(wxUpdateUIEvent& event);
     void OnSelectCommand(wxCommandEvent& event);
     void OnUpdateSelectCommand(wxUpdateUIEvent& event);
+    // Save Balance File of the focused slide's image.
+    void OnSaveBalanceFile(wxCommandEvent& event);
     // Send To (33108): the selected slides, in selection order.
     void OnSendToEditor(wxCommandEvent& event);
     void OnFileSave(wxCommandEvent& event);

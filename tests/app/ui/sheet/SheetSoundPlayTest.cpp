@@ -10,6 +10,7 @@
 #include "LumoraDocManager.h"
 #include "ProgramFrame.h"
 #include "SdlSoundOutput.h"
+#include "ToneWav.h"
 #include "WxCommandId.h"
 
 #include <gtest/gtest.h>
@@ -23,27 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A mono 16-bit WAV file of a tone at 8000 samples a second.
 void WriteSheetToneWav(const fs::path& path, int milliseconds) {
-    const uint32_t rate = 8000, samples = rate * uint32_t(milliseconds) / 1000, data = samples * 2;
-    std::string out;
-    auto put = [&out](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out.push_back(char(value >> (8 * i)));
-    };
-    out += "RIFF";
-    put(36 + data, 4);
-    out += "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(rate, 4);
-    put(rate * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    out += "data";
-    put(data, 4);
-    for (uint32_t i = 0; i < samples; ++i) put(uint32_t(int16_t((i / 9) % 2 ? 8000 : -8000)) & 0xffff, 2);
-    std::ofstream(path, std::ios::binary) << out;
+    std::ofstream(path, std::ios::binary) << ToneWavBytes(std::chrono::milliseconds(milliseconds));
 }
 
 bool SoundItemEnabled(CMainFrame* frame, int command) {

@@ -1,5 +1,7 @@
 #include "CDocumentSound.h"
 
+#include "CModelessMsgBox.h"
+#include "StringIds.h"
 #include "WxCommandId.h"
 
 #include <wx/app.h>
@@ -23,6 +25,16 @@ CDocumentSound::CDocumentSound(wxDocument& document, SoundPlayer::SoundSource so
 CDocumentSound::~CDocumentSound() {
     player_.StopAndWait();
     *alive_ = false;
+}
+
+void CDocumentSound::StopAndWaitShowing(wxWindow* parent) {
+    if (!player_.IsPlaying()) {
+        player_.StopAndWait();
+        return;
+    }
+    CModelessMsgBox wait(IDS_WAIT_FOR_SOUND);
+    wait.Create(parent);
+    player_.StopAndWait();
 }
 
 void CDocumentSound::OnPlay(wxCommandEvent&) {

@@ -10,6 +10,7 @@
 class wxCommandEvent;
 class wxDocument;
 class wxUpdateUIEvent;
+class wxWindow;
 
 class CDocumentSound {
 public:
@@ -23,6 +24,9 @@ public:
     CDocumentSound& operator=(const CDocumentSound&) = delete;
 
     SoundPlayer& Player() { return player_; }
+    // Closing while playing: the wait message over the parent until the
+    // player has ended.
+    void StopAndWaitShowing(wxWindow* parent);
     // The sound the Image Info bar's list starts on: "All sounds" (the
     // count) for several, else the one sound.
     static int DefaultSoundIndex(int soundCount) { return soundCount > 1 ? soundCount : 0; }

@@ -26,6 +26,11 @@ CPreviewDoc::CPreviewDoc() {
         });
 }
 
+bool CPreviewDoc::OnCloseDocument() {
+    sound_->StopAndWaitShowing(DialogParent());
+    return CDocumentBase::OnCloseDocument();
+}
+
 void CPreviewDoc::OnSaveBalanceFile(wxCommandEvent&) {
     NimbalCore::ImageRendering* rendering = GetCurrentRendering();
     if (!rendering || !*rendering->GetImage()) return;

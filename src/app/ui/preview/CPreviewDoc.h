@@ -11,6 +11,8 @@ public:
     ~CPreviewDoc() override;
     bool OnOpenDocument(const wxString& path) override;
     bool OnNewDocument() override { return false; }
+    // A playing sound ends first, with the wait message.
+    bool OnCloseDocument() override;
 
     // The rendering the preview shows; null before one exists.
     NimbalCore::ImageRendering* GetCurrentRendering();

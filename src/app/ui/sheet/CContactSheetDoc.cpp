@@ -7,7 +7,6 @@
 #include "CLumoraApp.h"
 #include "CLumoraStatusBar.h"
 #include "CMainFrame.h"
-#include "CModelessMsgBox.h"
 #include "Image.h"
 #include "CReviewDialog.h"
 #include "CSaveMsgDlg.h"
@@ -15,7 +14,6 @@
 #include "MainFrameLayout.h"
 #include "SendToMenuItem.h"
 #include "SheetOrganizeCommands.h"
-#include "StringIds.h"
 #include "WxCommandId.h"
 #include "WxSendImageUI.h"
 #include "WxWhiteBalanceSaveDialog.h"
@@ -196,9 +194,7 @@ void CContactSheetDoc::RelayoutSoon() {
 }
 
 void CContactSheetDoc::StopSoundAndWait(const std::string&) {
-    CModelessMsgBox wait(IDS_WAIT_FOR_SOUND);
-    wait.Create(DialogParent());
-    sound_->Player().StopAndWait();
+    sound_->StopAndWaitShowing(DialogParent());
 }
 
 bool CContactSheetDoc::HasMainWindow() { return MainFrame() != nullptr; }

@@ -8,7 +8,7 @@ public:
     enum Buttons { kOk, kOkCancel, kYesNo, kYesNoCancel };
     enum Answer { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
     virtual ~MessageBoxService() = default;
-    enum Icon { kNoIcon, kStop, kInformation };
+    enum Icon { kNoIcon, kStop, kInformation, kExclamation };
     virtual int Show(const std::string& text, const std::string& caption, Buttons buttons) = 0;
     // A box with an icon; a service without icons shows the plain box.
     virtual int ShowWithIcon(const std::string& text, const std::string& caption, Buttons buttons, Icon) {

@@ -181,6 +181,14 @@ void SheetDocument::SelectSlide(const SlidePtr& slide) {
     SetFocusedSlide(slide);
 }
 
+void SheetDocument::AppendToSelection(const SlidePtr& slide) {
+    if (!slide) return;
+    Lock guard(documentLock_);
+    if (!HasSlide(slide.get())) return;
+    selection_.push_back(slide);
+    slide->MarkSelected();
+}
+
 bool SheetDocument::DeselectSlide(const SlidePtr& slide) {
     if (!slide) return false;
     Lock guard(documentLock_);
@@ -217,6 +225,9 @@ SheetDocument::SlidePtr SheetDocument::SetFocusedSlide(const SlidePtr& slide) {
             ClearBars();
             return nullptr;
         }
+        // The slide that held the focus keeps only its selected mark: one
+        // slide of the sheet shows the focus.
+        if (previous && previous != last && previous->IsSelected()) previous->MarkSelected();
         focused_ = last;
         last->MarkFocused();
         RefreshBars(last->GetRendering());

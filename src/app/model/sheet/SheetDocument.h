@@ -80,6 +80,9 @@ public:
     int SlideCount();
 
     void SelectSlide(const SlidePtr& slide);
+    // Appends the slide to the selection marked selected, leaving the focus
+    // where it is (Select All and Select Inverse focus once at the end).
+    void AppendToSelection(const SlidePtr& slide);
     bool DeselectSlide(const SlidePtr& slide);
     void ClearSelection();
     // The previously focused slide, or null where the focus stays as it was.

@@ -32,5 +32,6 @@ int WxMessageBoxService::ShowWithIcon(const std::string& text, const std::string
     long style = wxICON_NONE;
     if (icon == kStop) style = wxICON_ERROR;
     if (icon == kInformation) style = wxICON_INFORMATION;
+    if (icon == kExclamation) style = wxICON_EXCLAMATION;
     return ShowBox(text, caption, buttons, style);
 }

@@ -23,6 +23,7 @@
 #include "PrintSetup.h"
 #include "ProfileStore.h"
 #include "ShellServices.h"
+#include "SheetOrganizeCommands.h"
 #include "StringIds.h"
 #include "StringResources.h"
 #include "ToolPictures.h"
@@ -183,6 +184,12 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     edit->AppendSeparator();
     edit->Append(ToWxId(33196), "Paste Sp&ecial...", "Paste selected image settings to the selected images");
     edit->Append(ToWxId(33106), "Re&name...", "Rename selected images");
+    edit->AppendSeparator();
+    edit->Append(ToWxId(SheetOrganizeCommands::kSelectAll), "Select &All\tCtrl+A", "Select all the thumbnails");
+    edit->Append(ToWxId(SheetOrganizeCommands::kSelectInverse), "Select &Inverse\tCtrl+B",
+                 "Select the inverse of the current selection.");
+    edit->Append(ToWxId(SheetOrganizeCommands::kSelectTagged), "Select &Tagged", "Select all the tagged images.");
+    edit->Append(ToWxId(SheetOrganizeCommands::kDeselectAll), "&Deselect All\tCtrl+D", "Deselect all the images");
 
     auto* crop = new wxMenu;
     const char* cropNames[] = {"&Freeform", "&Square", "&2 X 3 Landscape", "&3 X 2 Portrait",
@@ -200,7 +207,11 @@ wxMenuBar* CMainFrame::BuildMenuBar() {
     view->AppendSeparator();
     view->AppendSubMenu(crop, "C&rop Mode");
     view->AppendSeparator();
-    view->Append(ToWxId(kReviewCommand), "&Review...", "Step through the selected images one at a time");
+    view->AppendCheckItem(ToWxId(SheetOrganizeCommands::kSortByName), "By &Name", "Sort thumbnails by image name");
+    view->AppendCheckItem(ToWxId(SheetOrganizeCommands::kSortByDate), "By &Date",
+                          "Sort thumbnails by image date/time stamp");
+    view->AppendSeparator();
+    view->Append(ToWxId(kReviewCommand), "&Review Selection...\tCtrl+H", "Open the Review Dialog");
 
     auto* image = BuildImageMenu();
 

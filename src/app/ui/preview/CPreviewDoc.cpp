@@ -8,6 +8,7 @@
 #include "SendToMenuItem.h"
 #include "WxCommandId.h"
 #include "WxSendImageUI.h"
+#include "WxWhiteBalanceSaveDialog.h"
 #include "YlmErrp.h"
 
 #include <wx/filename.h>
@@ -15,9 +16,40 @@
 
 wxIMPLEMENT_DYNAMIC_CLASS(CPreviewDoc, wxDocument);
 
-CPreviewDoc::CPreviewDoc() { Bind(wxEVT_MENU, &CPreviewDoc::OnSendToEditor, this, ToWxId(kSendToCommand)); }
+CPreviewDoc::CPreviewDoc() {
+    Bind(wxEVT_MENU, &CPreviewDoc::OnSendToEditor, this, ToWxId(kSendToCommand));
+    Bind(wxEVT_MENU, &CPreviewDoc::OnSaveBalanceFile, this, ToWxId(WhiteBalanceFileCommand::kCommand));
+    sound_ = std::make_unique<CDocumentSound>(
+        *this, [this] { return ImageSounds(); },
+        [this] {
+            const SoundPlayer::Sounds sounds = ImageSounds();
+            return sounds.image ? int(sounds.files.size()) : -1;
+        });
+}
+
+bool CPreviewDoc::OnCloseDocument() {
+    sound_->StopAndWaitShowing(DialogParent());
+    return CDocumentBase::OnCloseDocument();
+}
+
+void CPreviewDoc::OnSaveBalanceFile(wxCommandEvent&) {
+    NimbalCore::ImageRendering* rendering = GetCurrentRendering();
+    if (!rendering || !*rendering->GetImage()) return;
+    const NimbalCore::ImageRef image = *rendering->GetImage();
+    WxWhiteBalanceSaveDialog dialog(DialogParent());
+    WhiteBalanceFileCommand::Run(image.Get(), GetFilename().utf8_string(), false, dialog);
+}
+
+SoundPlayer::Sounds CPreviewDoc::ImageSounds() {
+    NimbalCore::ImageRendering* rendering = GetCurrentRendering();
+    if (!rendering || !*rendering->GetImage()) return {};
+    NimbalCore::ImageRef image = *rendering->GetImage();
+    return {image, *image->GetSounds()};
+}
 
 CPreviewDoc::~CPreviewDoc() {
+    // The player reads the image: it ends before the image goes.
+    sound_.reset();
     NimbalCore::ImageRendering* rendering = GetCurrentRendering();
     if (!rendering || !*rendering->GetImage()) return;
     try {

@@ -2,6 +2,7 @@
 // One image file shown in a preview window: the core's preview of the
 // image with its current rendering.
 #include "CDocumentBase.h"
+#include "CDocumentSound.h"
 #include "Preview.h"
 
 class CPreviewDoc : public CDocumentBase, public NimbalCore::Preview {
@@ -10,6 +11,8 @@ public:
     ~CPreviewDoc() override;
     bool OnOpenDocument(const wxString& path) override;
     bool OnNewDocument() override { return false; }
+    // A playing sound ends first, with the wait message.
+    bool OnCloseDocument() override;
 
     // The rendering the preview shows; null before one exists.
     NimbalCore::ImageRendering* GetCurrentRendering();
@@ -30,6 +33,12 @@ public:
 private:
     // Send To (33108): the image as the preview shows it.
     void OnSendToEditor(wxCommandEvent& event);
+    // Save Balance File of the image.
+    void OnSaveBalanceFile(wxCommandEvent& event);
+    // The image's sounds, as the player plays them.
+    SoundPlayer::Sounds ImageSounds();
+
+    std::unique_ptr<CDocumentSound> sound_;
 
     wxDECLARE_DYNAMIC_CLASS(CPreviewDoc);
 };

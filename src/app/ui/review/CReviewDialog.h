@@ -19,7 +19,7 @@ class CContactSheetDoc;
 class wxMenu;
 
 // The contact sheet's Review command.
-inline constexpr int kReviewCommand = 33200;
+inline constexpr int kReviewCommand = 33188;
 
 class CReviewDialog : public wxDialog, private ReviewView {
 public:

@@ -4,6 +4,7 @@
 #include "CLumoraApp.h"
 #include "CLumoraStatusBar.h"
 #include "CMainFrame.h"
+#include "Image.h"
 #include "CReviewDialog.h"
 #include "CSaveMsgDlg.h"
 #include "CSendImageHandler.h"
@@ -11,8 +12,10 @@
 #include "ImageBarsRefresh.h"
 #include "MainFrameLayout.h"
 #include "SendToMenuItem.h"
+#include "SheetOrganizeCommands.h"
 #include "WxCommandId.h"
 #include "WxSendImageUI.h"
+#include "WxWhiteBalanceSaveDialog.h"
 #include "WxSheetUiQueue.h"
 
 #include <wx/app.h>
@@ -39,11 +42,39 @@ wxIMPLEMENT_DYNAMIC_CLASS(CContactSheetDoc, wxDocument);
 CContactSheetDoc::CContactSheetDoc()
     : sheet_(std::make_shared<SheetDocument>(std::make_shared<WxSheetUiQueue>(), &RescanEnabled)) {
     sheet_->SetHost(this);
-    if (CMainFrame* frame = TheMainFrame()) sheet_->SetSortOrder(frame->State().sortOrder);
+    std::weak_ptr<SheetDocument> weak = sheet_;
+    // The focused image's sounds, read under the document lock: the watcher
+    // may take the slide away meanwhile.
+    auto sounds = [weak]() -> SoundPlayer::Sounds {
+        std::shared_ptr<SheetDocument> sheet = weak.lock();
+        if (!sheet) return {};
+        std::lock_guard<std::recursive_mutex> guard(sheet->DocumentLock());
+        NimbalCore::ImageRendering* rendering = nullptr;
+        if (!sheet->GetFocusedImage(&rendering) || !rendering || !*rendering->GetImage()) return {};
+        NimbalCore::ImageRef image = *rendering->GetImage();
+        return {image, *image->GetSounds()};
+    };
+    auto count = [sounds] {
+        const SoundPlayer::Sounds focused = sounds();
+        return focused.image ? int(focused.files.size()) : -1;
+    };
+    sound_ = std::make_unique<CDocumentSound>(*this, sounds, count);
     Bind(wxEVT_MENU, &CContactSheetDoc::OnReview, this, ToWxId(kReviewCommand));
     Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateReview, this, ToWxId(kReviewCommand));
     Bind(wxEVT_MENU, &CContactSheetDoc::OnSendToEditor, this, ToWxId(kSendToCommand));
+    for (int id : {SheetOrganizeCommands::kSortByName, SheetOrganizeCommands::kSortByDate}) {
+        Bind(wxEVT_MENU, &CContactSheetDoc::OnSort, this, ToWxId(id));
+        Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateSort, this, ToWxId(id));
+    }
+    for (int id : {SheetOrganizeCommands::kSelectAll, SheetOrganizeCommands::kSelectInverse,
+                   SheetOrganizeCommands::kSelectTagged, SheetOrganizeCommands::kDeselectAll}) {
+        Bind(wxEVT_MENU, &CContactSheetDoc::OnSelectCommand, this, ToWxId(id));
+        Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateSelectCommand, this, ToWxId(id));
+    }
     Bind(wxEVT_MENU, &CContactSheetDoc::OnFileSave, this, ToWxId(kCommandFileSave));
+    Bind(wxEVT_MENU, &CContactSheetDoc::OnSaveBalanceFile, this, ToWxId(WhiteBalanceFileCommand::kCommand));
+    // Same rule as Review: a selection.
+    Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateReview, this, ToWxId(WhiteBalanceFileCommand::kCommand));
     Bind(wxEVT_UPDATE_UI, &CContactSheetDoc::OnUpdateFileSave, this, ToWxId(kCommandFileSave));
 }
 
@@ -54,6 +85,9 @@ CContactSheetDoc::~CContactSheetDoc() {
 }
 
 bool CContactSheetDoc::OnOpenDocument(const wxString& path) {
+    // The order chosen last, before the watcher lists the first slide (the
+    // frame is known once the view exists).
+    if (CMainFrame* frame = MainFrame()) sheet_->SetSortOrder(frame->State().sortOrder);
     if (!sheet_->Open(path.utf8_string())) return false;
     SetFilename(path, true);
     SetTitle(wxString::FromUTF8(SheetDocument::TitleOf(path.utf8_string())));
@@ -85,6 +119,51 @@ void CContactSheetDoc::OnReview(wxCommandEvent&) {
 }
 
 void CContactSheetDoc::OnUpdateReview(wxUpdateUIEvent& event) { event.Enable(!GetSelectionState().empty()); }
+
+namespace {
+
+int SortModeOf(int wxId) {
+    return FromWxId(wxId) == SheetOrganizeCommands::kSortByDate ? SheetOrganizeCommands::kByDate
+                                                                : SheetOrganizeCommands::kByName;
+}
+
+} // namespace
+
+void CContactSheetDoc::OnSort(wxCommandEvent& event) {
+    // Without a main frame the chosen mode is kept nowhere else.
+    int unkept = 0;
+    CMainFrame* frame = MainFrame();
+    int& lastMode = frame ? frame->State().sortOrder : unkept;
+    if (SheetOrganizeCommands::SortBy(*sheet_, SortModeOf(event.GetId()), lastMode)) UpdateAllViews();
+}
+
+void CContactSheetDoc::OnUpdateSort(wxUpdateUIEvent& event) {
+    const SheetOrganizeCommands::SortItemState item = SheetOrganizeCommands::SortItem(*sheet_, SortModeOf(event.GetId()));
+    if (item.disabled) event.Enable(false);
+    event.Check(item.checked);
+}
+
+void CContactSheetDoc::OnSelectCommand(wxCommandEvent& event) {
+    wxBusyCursor wait;
+    switch (FromWxId(event.GetId())) {
+    case SheetOrganizeCommands::kSelectAll: SheetOrganizeCommands::SelectAll(*sheet_); break;
+    case SheetOrganizeCommands::kSelectInverse: SheetOrganizeCommands::SelectInverse(*sheet_); break;
+    case SheetOrganizeCommands::kSelectTagged: SheetOrganizeCommands::SelectTagged(*sheet_); break;
+    default: SheetOrganizeCommands::DeselectAll(*sheet_); break;
+    }
+}
+
+void CContactSheetDoc::OnUpdateSelectCommand(wxUpdateUIEvent& event) {
+    event.Enable(SheetOrganizeCommands::CanSelect(*sheet_));
+}
+
+void CContactSheetDoc::OnSaveBalanceFile(wxCommandEvent&) {
+    NimbalCore::ImageRef image;
+    if (SheetDocument::SlidePtr focused = sheet_->GetFocusedSlide()) image = *focused->GetRendering()->GetImage();
+    if (!image) return;
+    WxWhiteBalanceSaveDialog dialog(DialogParent());
+    WhiteBalanceFileCommand::Run(image.Get(), GetFilename().utf8_string(), true, dialog);
+}
 
 void CContactSheetDoc::OnSendToEditor(wxCommandEvent&) {
     std::vector<NimbalCore::ImageRendering*> selection = sheet_->GetSelectedImages();
@@ -121,6 +200,10 @@ void CContactSheetDoc::BeginCommand() {
 void CContactSheetDoc::EndCommand() {
     sheet_->DocumentLock().unlock();
     wxEndBusyCursor();
+}
+
+void CContactSheetDoc::StopSoundAndWait(const std::string&) {
+    sound_->StopAndWaitShowing(DialogParent());
 }
 
 bool CContactSheetDoc::HasMainWindow() { return MainFrame() != nullptr; }

@@ -4,6 +4,7 @@
 // selection, the folder watcher, Save and the close question). This class
 // joins that logic to the program's windows.
 #include "CDocumentBase.h"
+#include "CDocumentSound.h"
 #include "SheetDocument.h"
 
 #include <memory>
@@ -65,8 +66,8 @@ public:
     }
     int AskSaveFailure(const std::string& message, int& yesToAll) override;
     int SaveImagesAs(const std::vector<std::shared_ptr<SheetSlide>>& slides, int titleId) override;
-    bool IsSoundPlaying() override { return false; }
-    void StopSoundAndWait(const std::string&) override {}
+    bool IsSoundPlaying() override { return sound_->Player().IsPlaying(); }
+    void StopSoundAndWait(const std::string& waitText) override;
 
 protected:
     void SetRenaming(bool renaming) override;
@@ -76,6 +77,13 @@ private:
     // Review: the selected images one at a time.
     void OnReview(wxCommandEvent& event);
     void OnUpdateReview(wxUpdateUIEvent& event);
+    // Sort by name or date, and the four selection commands.
+    void OnSort(wxCommandEvent& event);
+    void OnUpdateSort(wxUpdateUIEvent& event);
+    void OnSelectCommand(wxCommandEvent& event);
+    void OnUpdateSelectCommand(wxUpdateUIEvent& event);
+    // Save Balance File of the focused slide's image.
+    void OnSaveBalanceFile(wxCommandEvent& event);
     // Send To (33108): the selected slides, in selection order.
     void OnSendToEditor(wxCommandEvent& event);
     void OnFileSave(wxCommandEvent& event);
@@ -86,6 +94,7 @@ private:
     void RelayoutSoon();
 
     std::shared_ptr<SheetDocument> sheet_;
+    std::unique_ptr<CDocumentSound> sound_;
     bool relayoutQueued_ = false;
     // False once the document is gone (tasks queued for it see it).
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -3,6 +3,7 @@
 // cut off, and a file that is no sound plays nothing.
 #include "SdlSoundOutput.h"
 #include "TempFolder.h"
+#include "ToneWav.h"
 
 #include <gtest/gtest.h>
 
@@ -15,29 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using SoundClock = std::chrono::steady_clock;
-
-// A mono 16-bit WAV file of a 440-Hz tone at 8000 samples a second.
-std::string ToneWav(std::chrono::milliseconds length) {
-    const uint32_t rate = 8000, samples = uint32_t(rate * length.count() / 1000), data = samples * 2;
-    std::string out;
-    auto put = [&out](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out.push_back(char(value >> (8 * i)));
-    };
-    out += "RIFF";
-    put(36 + data, 4);
-    out += "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);        // PCM
-    put(1, 2);        // one channel
-    put(rate, 4);
-    put(rate * 2, 4); // bytes a second
-    put(2, 2);        // bytes a frame
-    put(16, 2);
-    out += "data";
-    put(data, 4);
-    for (uint32_t i = 0; i < samples; ++i) put(uint32_t(int16_t((i / 9) % 2 ? 8000 : -8000)) & 0xffff, 2);
-    return out;
-}
 
 bool PlaysOutWithin(SoundOutput& output, std::chrono::milliseconds limit) {
     const auto end = SoundClock::now() + limit;
@@ -55,7 +33,7 @@ protected:
 };
 
 TEST_F(SdlSound, ASoundPlaysToItsEndWhileTheCallerGoesOn) {
-    const std::string wav = dir.write("A.WAV", ToneWav(400ms));
+    const std::string wav = dir.write("A.WAV", ToneWavBytes(400ms));
     SdlSoundOutput output;
     const auto start = SoundClock::now();
     ASSERT_TRUE(output.Play(wav));
@@ -68,8 +46,8 @@ TEST_F(SdlSound, ASoundPlaysToItsEndWhileTheCallerGoesOn) {
 }
 
 TEST_F(SdlSound, StopAndTheNextSoundCutOffWhatPlays) {
-    const std::string longer = dir.write("LONG.WAV", ToneWav(3000ms));
-    const std::string shorter = dir.write("SHORT.WAV", ToneWav(200ms));
+    const std::string longer = dir.write("LONG.WAV", ToneWavBytes(3000ms));
+    const std::string shorter = dir.write("SHORT.WAV", ToneWavBytes(200ms));
     SdlSoundOutput output;
     ASSERT_TRUE(output.Play(longer));
     output.Stop();
@@ -81,8 +59,8 @@ TEST_F(SdlSound, StopAndTheNextSoundCutOffWhatPlays) {
 }
 
 TEST_F(SdlSound, AFileThatIsNoSoundPlaysNothing) {
-    const std::string good = dir.write("GOOD.WAV", ToneWav(3000ms));
-    std::string cut = ToneWav(100ms);
+    const std::string good = dir.write("GOOD.WAV", ToneWavBytes(3000ms));
+    std::string cut = ToneWavBytes(100ms);
     cut.resize(30);
     const std::string cases[] = {dir.file("MISSING.WAV"), dir.write("TEXT.WAV", "no sound at all"),
                                  dir.write("CUT.WAV", cut), dir.path().string()};

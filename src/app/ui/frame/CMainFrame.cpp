@@ -29,6 +29,7 @@
 #include "ToolPictures.h"
 #include "TranslateWindow.h"
 #include "UndoTextIds.h"
+#include "WhiteBalanceFileCommand.h"
 #include "WxCommandId.h"
 #include "WxWindowPlacementTarget.h"
 
@@ -267,6 +268,9 @@ wxMenu* CMainFrame::BuildImageMenu() {
 
     image->AppendCheckItem(ToWxId(kCmdTag), "&Tag\tCtrl+F", prompt(kCmdTag));
     image->AppendCheckItem(ToWxId(kCmdUntag), "Unta&g\tCtrl+G", prompt(kCmdUntag));
+    image->AppendSeparator();
+    image->Append(ToWxId(WhiteBalanceFileCommand::kCommand), "Save Balance &File...",
+                  prompt(WhiteBalanceFileCommand::kCommand));
     return image;
 }
 

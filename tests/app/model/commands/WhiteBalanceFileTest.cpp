@@ -21,7 +21,7 @@ public:
         return refusal < 0;
     }
     void WriteWhiteBalanceFile(const NimbalCore::FilePathSpec& path) override {
-        if (failWrite) YLM_THROW("BalanceFileImage::WriteWhiteBalanceFile", NbErrImageFileOpenFailed);
+        if (failWrite) YLM_THROW("BalanceFileImage::WriteWhiteBalanceFile", NimbalCore::NbErrImageFileOpenFailed);
         written.push_back(path.GetPath());
     }
     int refusal = -1;

@@ -245,7 +245,7 @@ TEST_F(SheetDocumentTest, SaveWithAFailingImage) {
         SCOPED_TRACE(row.name);
         for (const char* name : {"A.JPG", "B.JPG", "C.JPG"}) {
             KindOf(name)->SetModified(true);
-            KindOf(name)->writeFailure = std::string(name) == "C.JPG" ? 0 : NbErrFileWriteFailed;
+            KindOf(name)->writeFailure = std::string(name) == "C.JPG" ? 0 : NimbalCore::NbErrFileWriteFailed;
             KindOf(name)->metadataWrites = 0;
         }
         sheet_->SetModifiedFlag(true);

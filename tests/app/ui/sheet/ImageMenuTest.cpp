@@ -64,6 +64,7 @@ TEST(ImageMenu, CarriesTheCommandsWithTheirKeysAndRunsThemOnTheSelectedSlides) {
         {kCmdRotateCcw, "90\u00b0 &CCW\tCtrl+Shift+R"},
         {kCmdTag, "&Tag\tCtrl+F"},
         {kCmdUntag, "Unta&g\tCtrl+G"},
+        {32867, "Save Balance &File..."},
     };
     for (const auto& item : items) {
         wxMenuItem* found = menu->FindItem(ToWxId(item.id));

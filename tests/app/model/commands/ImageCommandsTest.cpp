@@ -13,6 +13,7 @@
 #include "LookCommand.h"
 #include "NoiseLevelCommand.h"
 #include "PreviewParamsApply.h"
+#include "QuietUndoHost.h"
 #include "RotateCommand.h"
 #include "SheetDocument.h"
 #include "TagCommand.h"
@@ -82,16 +83,6 @@ public:
     ImageProcessParam atCaptureParams;
 };
 
-class QuietUndoHost : public UndoHost {
-public:
-    bool HasMainWindow() override { return true; }
-    bool HasApplication() override { return true; }
-    void SetFolderRescanEnabled(bool) override {}
-    void ReplaceRecentFile(const std::string&, const std::string&) override {}
-    std::unique_ptr<UndoRenameProgress> OpenRenameProgress(int) override { return nullptr; }
-    void ShowImageInfo(ImageRendering*) override {}
-};
-
 // What both test documents share: the undo history and a log of the
 // command's course.
 class CommandDocBase : public ImageCommandDocument, public UndoDocument {
@@ -121,7 +112,7 @@ public:
     bool HasMainWindow() override { return true; }
     int CurrentTool() override { return tool; }
 
-    QuietUndoHost host;
+    apptest::QuietUndoHost host;
     UndoHistory history;
     std::vector<std::string> log;
     int modifiedMarks = 0;

@@ -5,6 +5,7 @@
 #include "FakeKinds.h"
 #include "FakeSheetSeams.h"
 #include "Image.h"
+#include "QuietUndoHost.h"
 #include "SheetDocument.h"
 #include "StringIds.h"
 #include "TempFolder.h"
@@ -23,17 +24,6 @@ namespace fs = std::filesystem;
 using sheettest::DrainedQueue;
 using sheettest::LoggingSheetHost;
 using sheettest::SheetBoxes;
-
-// A program that renames nothing back and shows no windows.
-class SheetUndoHost : public UndoHost {
-public:
-    bool HasMainWindow() override { return true; }
-    bool HasApplication() override { return true; }
-    void SetFolderRescanEnabled(bool) override {}
-    void ReplaceRecentFile(const std::string&, const std::string&) override {}
-    std::unique_ptr<UndoRenameProgress> OpenRenameProgress(int) override { return nullptr; }
-    void ShowImageInfo(NimbalCore::ImageRendering*) override {}
-};
 
 class SheetDocumentTest : public ::testing::Test {
 protected:
@@ -336,7 +326,7 @@ TEST_F(SheetDocumentTest, TheWatchersChangesReachTheWindowsOnlyThroughTheQueue) 
 
 TEST_F(SheetDocumentTest, AnUndoAfterItsSlideLeftTouchesNothingThatWasFreed) {
     Scan({"A.JPG", "B.JPG"});
-    SheetUndoHost undoHost;
+    apptest::QuietUndoHost undoHost;
     UndoHistory history(*sheet_, undoHost);
     host_.forgetInUndo = [&history](const NimbalCore::ImageRendering* r) { history.RemoveImageFromUndo(r); };
     sheet_->SelectSlide(Slide("A.JPG"));

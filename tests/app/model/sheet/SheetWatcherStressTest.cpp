@@ -5,6 +5,7 @@
 #include "FakeKinds.h"
 #include "FakeSheetSeams.h"
 #include "Image.h"
+#include "QuietUndoHost.h"
 #include "SheetDocument.h"
 #include "TempFolder.h"
 #include "UndoHistory.h"
@@ -21,16 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class StressUndoHost : public UndoHost {
-public:
-    bool HasMainWindow() override { return true; }
-    bool HasApplication() override { return true; }
-    void SetFolderRescanEnabled(bool) override {}
-    void ReplaceRecentFile(const std::string&, const std::string&) override {}
-    std::unique_ptr<UndoRenameProgress> OpenRenameProgress(int) override { return nullptr; }
-    void ShowImageInfo(NimbalCore::ImageRendering*) override {}
-};
-
 std::string StressName(int i) { return "S" + std::to_string(1000 + i) + ".JPG"; }
 
 TEST(SheetWatcherStress, RescansWhileFilesComeAndGoAndTheUserSelectsUndoesAndRedoes) {
@@ -42,7 +33,7 @@ TEST(SheetWatcherStress, RescansWhileFilesComeAndGoAndTheUserSelectsUndoesAndRed
     auto queue = std::make_shared<sheettest::DrainedQueue>();
     sheettest::LoggingSheetHost host;
     sheettest::SheetBoxes boxes;
-    StressUndoHost undoHost;
+    apptest::QuietUndoHost undoHost;
     {
         auto sheet = std::make_shared<SheetDocument>(queue, nullptr, std::chrono::milliseconds(15));
         UndoHistory history(*sheet, undoHost);

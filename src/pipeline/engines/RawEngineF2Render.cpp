@@ -333,15 +333,12 @@ VqStatus RawEngineF2::RenderDriver(const ImageBufferRecord* record, const Progre
         }
     }
     auto work = [&](unsigned laneIndex, int32_t index, uint8_t* out) {
-        F2Job& lane = laneIndex == 0 ? job : *job.lanes[laneIndex - 1];
-        uint8_t* const kept = lane.out;
-        lane.out = out;
-        StripsAhead::Worked worked;
-        worked.status = workStrip(lane, index, false, &worked.size, &worked.read);
-        worked.padTotal = lane.output.PadTotal();
-        if (worked.status) worked.size = 0;
-        lane.out = kept;
-        return worked;
+        return StripsAhead::OnLane(job, laneIndex, out, [&](F2Job& lane) {
+            StripsAhead::Worked worked;
+            worked.status = workStrip(lane, index, false, &worked.size, &worked.read);
+            if (worked.status) worked.size = 0;
+            return worked;
+        });
     };
     auto passOn = [&](uint64_t bytes) { return PassStripOn(record, job.out, bytes); };
     const bool workedAhead = status == VQ_OK && job.goOn && !job.lanes.empty() &&

@@ -656,16 +656,13 @@ void RawEngine::SetUpLanes(RenderJob& job) {
 
 bool RawEngine::RenderStripsAhead(RenderJob& job, VqStatus* result) {
     auto work = [this, &job](unsigned laneIndex, int32_t index, uint8_t* out) {
-        RenderJob& lane = laneIndex == 0 ? job : *job.lanes[laneIndex - 1];
-        uint8_t* const kept = lane.out;
-        lane.out = out;
-        StripWork whole;
-        StripsAhead::Worked worked;
-        worked.status = WorkStrip(lane, index, false, whole, &worked.read);
-        worked.size = worked.status == VQ_OK ? StripBytes(lane, whole) : 0;
-        worked.padTotal = lane.output.PadTotal();
-        lane.out = kept;
-        return worked;
+        return StripsAhead::OnLane(job, laneIndex, out, [&](RenderJob& lane) {
+            StripWork whole;
+            StripsAhead::Worked worked;
+            worked.status = WorkStrip(lane, index, false, whole, &worked.read);
+            worked.size = worked.status == VQ_OK ? StripBytes(lane, whole) : 0;
+            return worked;
+        });
     };
     auto passOn = [&job](uint64_t bytes) { return PassStripOn(job.record, job.out, bytes); };
     return StripsAhead::Run(job.plan.stripCount, unsigned(job.lanes.size()) + 1, job.record->bufferBytes,

@@ -447,15 +447,12 @@ VqStatus RawEngineV3::RenderImage(const ImageBufferRecord* record, const Progres
     VqStatus status = SetUp(job, progressRecord);
     if (status == VQ_OK) SetUpLanes(job);
     auto work = [this, &job](unsigned laneIndex, int32_t index, uint8_t* out) {
-        Job& lane = laneIndex == 0 ? job : *job.lanes[laneIndex - 1];
-        uint8_t* const kept = lane.out;
-        lane.out = out;
-        StripsAhead::Worked worked;
-        worked.status = WorkStrip(lane, index, false, &worked.size, &worked.read);
-        worked.padTotal = lane.output.PadTotal();
-        if (worked.status) worked.size = 0;
-        lane.out = kept;
-        return worked;
+        return StripsAhead::OnLane(job, laneIndex, out, [&](Job& lane) {
+            StripsAhead::Worked worked;
+            worked.status = WorkStrip(lane, index, false, &worked.size, &worked.read);
+            if (worked.status) worked.size = 0;
+            return worked;
+        });
     };
     auto passOn = [&job](uint64_t bytes) { return PassStripOn(job.record, job.out, bytes); };
     const bool workedAhead = status == VQ_OK && job.goOn && !job.lanes.empty() &&

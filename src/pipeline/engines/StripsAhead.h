@@ -29,6 +29,19 @@ public:
         uint64_t size = 0;
         uint32_t padTotal = 0;
     };
+    // Runs work(lane) for lane `laneIndex` of a job (0: the job itself, n:
+    // its extra lane n - 1) with the lane's output pointed at `out` for the
+    // strip, and the line padding the lane's packer left.
+    template <class Job, class WorkOnLane>
+    static Worked OnLane(Job& job, unsigned laneIndex, uint8_t* out, WorkOnLane&& work) {
+        Job& lane = laneIndex == 0 ? job : *job.lanes[laneIndex - 1];
+        uint8_t* const kept = lane.out;
+        lane.out = out;
+        Worked worked = work(lane);
+        worked.padTotal = lane.output.PadTotal();
+        lane.out = kept;
+        return worked;
+    }
     // Works strip `index` on lane `lane` into `out`; never calls back.
     using Work = std::function<Worked(unsigned lane, int32_t index, uint8_t* out)>;
     // Hands the strip just copied into `out` (its `bytes`) to the caller.

@@ -8,6 +8,7 @@
 #include "ImagePool.h"
 #include "InstalledImageKinds.h"
 #include "LumoraDocManager.h"
+#include "WxCommandId.h"
 
 #include <wx/app.h>
 
@@ -26,6 +27,19 @@ inline CMainFrame* StartProgramFrame(LumoraDocManager*& manager, bool topWindow 
     frame->Show();
     Settle(settleMs);
     return frame;
+}
+
+// What the frame's update handlers say of a menu command (enabled, checked).
+inline wxUpdateUIEvent MenuItemState(CMainFrame* frame, int command) {
+    wxUpdateUIEvent update(ToWxId(command));
+    frame->ProcessWindowEvent(update);
+    return update;
+}
+
+// A menu command as the frame receives it from the menu.
+inline void SendMenuCommand(CMainFrame* frame, int command) {
+    wxCommandEvent event(wxEVT_MENU, ToWxId(command));
+    frame->ProcessWindowEvent(event);
 }
 
 } // namespace gui

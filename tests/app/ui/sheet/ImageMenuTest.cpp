@@ -25,17 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool MenuItemEnabled(CMainFrame* frame, int command) {
-    wxUpdateUIEvent update(ToWxId(command));
-    frame->ProcessWindowEvent(update);
-    return update.GetEnabled();
-}
-
-void SendMenuCommand(CMainFrame* frame, int command) {
-    wxCommandEvent event(wxEVT_MENU, ToWxId(command));
-    frame->ProcessWindowEvent(event);
-}
-
 TEST(ImageMenu, CarriesTheCommandsWithTheirKeysAndRunsThemOnTheSelectedSlides) {
     gui::TempSettings settings;
     settings.Install();
@@ -81,13 +70,13 @@ TEST(ImageMenu, CarriesTheCommandsWithTheirKeysAndRunsThemOnTheSelectedSlides) {
 
     // Nothing selected: the sheet greys out what needs a selection.
     for (int command : {kCmdRotateCw, kCmdTag, kCmdBalancePreset, kCmdLightingDaylight})
-        EXPECT_FALSE(MenuItemEnabled(frame, command)) << command;
+        EXPECT_FALSE(gui::MenuItemState(frame, command).GetEnabled()) << command;
 
     gui::Click(slides[1]);
     gui::Settle(100);
     ASSERT_EQ(sheet->GetSelectionState().size(), 1u);
     for (int command : {kCmdRotateCw, kCmdTag})
-        EXPECT_TRUE(MenuItemEnabled(frame, command)) << command;
+        EXPECT_TRUE(gui::MenuItemState(frame, command).GetEnabled()) << command;
 
     NimbalCore::Image* picture = slides[1]->GetRendering()->GetImage()->Get();
     const float rotation = picture->GetProcessParams()->rotation;
@@ -95,7 +84,7 @@ TEST(ImageMenu, CarriesTheCommandsWithTheirKeysAndRunsThemOnTheSelectedSlides) {
     const wxSize before = slides[1]->ThumbnailSize();
     ASSERT_GT(before.x, 0);
     ASSERT_NE(before.x, before.y) << "a square thumbnail shows no turn";
-    SendMenuCommand(frame, kCmdRotateCw);
+    gui::SendMenuCommand(frame, kCmdRotateCw);
     EXPECT_TRUE(boxes.texts.empty());
     EXPECT_EQ(picture->GetProcessParams()->rotation, float((int(rotation) + 90) % 360));
     EXPECT_EQ(slides[1]->GetRendering()->GetProcessParam().rotation, picture->GetProcessParams()->rotation);
@@ -107,10 +96,10 @@ TEST(ImageMenu, CarriesTheCommandsWithTheirKeysAndRunsThemOnTheSelectedSlides) {
     EXPECT_EQ(sheet->GetUndoTextId(), IDS_CANT_UNDO);
 
     const bool tagged = picture->IsTagged();
-    SendMenuCommand(frame, tagged ? kCmdUntag : kCmdTag);
+    gui::SendMenuCommand(frame, tagged ? kCmdUntag : kCmdTag);
     EXPECT_NE(picture->IsTagged(), tagged);
     EXPECT_EQ(sheet->GetUndoTextId(), tagged ? IDS_UNDO_UNTAG : IDS_UNDO_TAG);
-    SendMenuCommand(frame, CMainFrame::ID_EDIT_UNDO);
+    gui::SendMenuCommand(frame, CMainFrame::ID_EDIT_UNDO);
     EXPECT_EQ(picture->IsTagged(), tagged);
 
     // The other slides were not selected and kept their settings.

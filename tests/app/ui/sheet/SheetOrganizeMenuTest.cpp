@@ -23,17 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-wxUpdateUIEvent OrganizeItemState(CMainFrame* frame, int command) {
-    wxUpdateUIEvent event(ToWxId(command));
-    frame->ProcessWindowEvent(event);
-    return event;
-}
-
-void RunOrganizeCommand(CMainFrame* frame, int command) {
-    wxCommandEvent event(wxEVT_MENU, ToWxId(command));
-    frame->ProcessWindowEvent(event);
-}
-
 TEST(SheetOrganizeMenu, TheMenusSortAndSelectTheActiveSheet) {
     gui::TempSettings settings;
     settings.Install();
@@ -70,29 +59,29 @@ TEST(SheetOrganizeMenu, TheMenusSortAndSelectTheActiveSheet) {
     auto* bare = dynamic_cast<CContactSheetDoc*>(manager->CreateDocument(wxString::FromUTF8(empty.string()), wxDOC_SILENT));
     ASSERT_NE(bare, nullptr);
     gui::Settle(300);
-    EXPECT_FALSE(OrganizeItemState(frame, SheetOrganizeCommands::kSelectAll).GetEnabled());
-    EXPECT_FALSE(OrganizeItemState(frame, SheetOrganizeCommands::kSortByName).GetEnabled());
-    EXPECT_FALSE(OrganizeItemState(frame, SheetOrganizeCommands::kSortByName).GetChecked());
+    EXPECT_FALSE(gui::MenuItemState(frame, SheetOrganizeCommands::kSelectAll).GetEnabled());
+    EXPECT_FALSE(gui::MenuItemState(frame, SheetOrganizeCommands::kSortByName).GetEnabled());
+    EXPECT_FALSE(gui::MenuItemState(frame, SheetOrganizeCommands::kSortByName).GetChecked());
 
     auto* doc = dynamic_cast<CContactSheetDoc*>(manager->CreateDocument(wxString::FromUTF8(folder.string()), wxDOC_SILENT));
     ASSERT_NE(doc, nullptr);
     gui::WaitForSlides(frame, 3);
     gui::Settle(300);
-    EXPECT_TRUE(OrganizeItemState(frame, SheetOrganizeCommands::kSelectAll).GetEnabled());
-    EXPECT_TRUE(OrganizeItemState(frame, SheetOrganizeCommands::kSortByName).GetChecked());
+    EXPECT_TRUE(gui::MenuItemState(frame, SheetOrganizeCommands::kSelectAll).GetEnabled());
+    EXPECT_TRUE(gui::MenuItemState(frame, SheetOrganizeCommands::kSortByName).GetChecked());
 
-    RunOrganizeCommand(frame, SheetOrganizeCommands::kSelectAll);
+    gui::SendMenuCommand(frame, SheetOrganizeCommands::kSelectAll);
     EXPECT_EQ(doc->GetSelectionState().size(), 3u);
-    EXPECT_TRUE(OrganizeItemState(frame, kReviewCommand).GetEnabled());
-    RunOrganizeCommand(frame, SheetOrganizeCommands::kDeselectAll);
+    EXPECT_TRUE(gui::MenuItemState(frame, kReviewCommand).GetEnabled());
+    gui::SendMenuCommand(frame, SheetOrganizeCommands::kDeselectAll);
     EXPECT_TRUE(doc->GetSelectionState().empty());
-    EXPECT_FALSE(OrganizeItemState(frame, kReviewCommand).GetEnabled());
+    EXPECT_FALSE(gui::MenuItemState(frame, kReviewCommand).GetEnabled());
 
-    RunOrganizeCommand(frame, SheetOrganizeCommands::kSortByDate);
+    gui::SendMenuCommand(frame, SheetOrganizeCommands::kSortByDate);
     EXPECT_EQ(doc->GetImageList()->GetSortMode(), SheetOrganizeCommands::kByDate);
     EXPECT_EQ(frame->State().sortOrder, SheetOrganizeCommands::kByDate);
-    EXPECT_TRUE(OrganizeItemState(frame, SheetOrganizeCommands::kSortByDate).GetChecked());
-    EXPECT_FALSE(OrganizeItemState(frame, SheetOrganizeCommands::kSortByName).GetChecked());
+    EXPECT_TRUE(gui::MenuItemState(frame, SheetOrganizeCommands::kSortByDate).GetChecked());
+    EXPECT_FALSE(gui::MenuItemState(frame, SheetOrganizeCommands::kSortByName).GetChecked());
 
     // The next sheet opens in the order chosen last.
     auto* next = dynamic_cast<CContactSheetDoc*>(manager->CreateDocument(wxString::FromUTF8(later.string()), wxDOC_SILENT));

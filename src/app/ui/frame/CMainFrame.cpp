@@ -151,6 +151,22 @@ bool CMainFrame::CreateFrame() {
         event.SetText(wxString::FromUTF8(LoadTranslatedString(undo ? IDS_CANT_UNDO : IDS_CANT_REDO)));
         event.Enable(false);
     }, ToWxId(ID_EDIT_UNDO), ToWxId(ID_EDIT_REDO));
+    // The documents' commands reach the frame only when the active document
+    // (or none) does not take them: the items show disabled rather than
+    // enabled and doing nothing.
+    const int documentCommands[] = {
+        0xE103, 32867, 33196, 33106, kCmdOriginalSettings, kCmdAutoScene, kCmdAutoExposure, kCmdBalancePreset,
+        kCmdBalanceAuto, kCmdBalanceClick, kCmdBalanceCustom, kCmdLightingDaylight, kCmdLightingTungsten,
+        kCmdLightingFluorescent, kCmdLightingFlash, kCmdNoiseOff, kCmdNoiseLow, kCmdNoiseMedium, kCmdRotateCcw,
+        kCmdRotateCw, kCmdTag, kCmdUntag, kCmdReviewSelection, SheetOrganizeCommands::kSortByName,
+        SheetOrganizeCommands::kSortByDate, SheetOrganizeCommands::kSelectAll, SheetOrganizeCommands::kSelectInverse,
+        SheetOrganizeCommands::kSelectTagged, SheetOrganizeCommands::kDeselectAll};
+    for (const int command : documentCommands)
+        Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) {
+            const wxMenuItem* item = GetMenuBar() ? GetMenuBar()->FindItem(event.GetId()) : nullptr;
+            if (item && item->IsCheckable()) event.Check(false);
+            event.Enable(false);
+        }, ToWxId(command));
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunPrintSetup(this); }, ToWxId(ID_FILE_PRINT_SETUP));
     Bind(wxEVT_MENU, &CMainFrame::OnExit, this, wxID_EXIT);
 

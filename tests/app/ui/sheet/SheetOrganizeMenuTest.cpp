@@ -55,6 +55,25 @@ TEST(SheetOrganizeMenu, TheMenusSortAndSelectTheActiveSheet) {
         EXPECT_EQ(menuItem->GetItemLabel().utf8_string(), item.label);
     }
 
+    // Without a document, and with a preview active, the sheet's commands
+    // and Save (which no preview takes yet) show disabled, not enabled and
+    // doing nothing.
+    const int sheetOnly[] = {SheetOrganizeCommands::kSelectAll, SheetOrganizeCommands::kSortByDate, kReviewCommand,
+                             0xE103};
+    const auto shownEnabled = [frame](int command) {
+        frame->GetMenuBar()->UpdateMenus();
+        return frame->GetMenuBar()->FindItem(ToWxId(command))->IsEnabled();
+    };
+    for (const int command : sheetOnly) EXPECT_FALSE(shownEnabled(command)) << command;
+    wxDocument* preview = manager->CreateDocument(wxString::FromUTF8((folder / "P1.JPG").string()), wxDOC_SILENT);
+    ASSERT_NE(preview, nullptr);
+    gui::Settle(300);
+    for (const int command : sheetOnly) EXPECT_FALSE(shownEnabled(command)) << command;
+    preview->Modify(false);
+    ASSERT_TRUE(preview->Close());
+    preview->DeleteAllViews();
+    gui::Settle(200);
+
     // A sheet with no slide greys the selection items and checks no order.
     auto* bare = dynamic_cast<CContactSheetDoc*>(manager->CreateDocument(wxString::FromUTF8(empty.string()), wxDOC_SILENT));
     ASSERT_NE(bare, nullptr);

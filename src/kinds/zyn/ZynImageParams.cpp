@@ -474,7 +474,9 @@ Image::ValidationCodes ZynImage::ValidateProcessParams(const ImageProcessParam& 
         const ValidationCodes code = ValidateLevels(levels[0], levels[1], levels[2]);
         if (code != P::Valid) return code;
     }
-    if (!p.lookName.empty() && !Has(GetAvailableLooks(), p.lookName)) return P::LookUnavailable;
+    // The default look is every image's, also one whose file lists no looks.
+    if (!p.lookName.empty() && p.lookName != GetDefaultProfileName(0) && !Has(GetAvailableLooks(), p.lookName))
+        return P::LookUnavailable;
     if (p.whitePoint != 0) return P::CannotAdjustWhitePoint;
     // The fallback lighting picks one of seven triples; any other index is
     // refused before it is used.

@@ -427,9 +427,13 @@ TEST(ZynImageParamsTest, ValidationAnswersInItsOrder) {
     ImageRef gray = OpenFile(WriteFixture(files, "G.ZYR", Fixture::Mono));
     ImageRef measured = OpenFile(WriteRaw(files, "M.ZYR", MeasuredOptions(), Looks(2)));
     ImageRef jpeg = OpenFile(WriteFixture(files, "J.ZYR", Fixture::CameraJpeg));
-    ASSERT_TRUE(colour && gray && measured && jpeg);
+    // A file that lists no looks keeps the default one, and its own
+    // settings are valid.
+    ImageRef bare = OpenFile(WriteRaw(files, "B.ZYR", FixtureOptions(Fixture::Family1), RawEdit()));
+    ASSERT_TRUE(colour && gray && measured && jpeg && bare);
     ASSERT_NE(Zyn(jpeg), nullptr);
-    for (const ImageRef& image : {colour, gray, measured, jpeg})
+    ASSERT_TRUE(bare->GetAvailableLooks().empty());
+    for (const ImageRef& image : {colour, gray, measured, jpeg, bare})
         EXPECT_EQ(image->ValidateProcessParams(*image->GetProcessParams()), P::Valid) << image->GetFileName();
 
     struct Row {
@@ -460,6 +464,8 @@ TEST(ZynImageParamsTest, ValidationAnswersInItsOrder) {
         // 26 to 33 check levels, which an image that cannot adjust tone never
         // reaches.
         {P::LookUnavailable, colour, [](P& p) { p.lookName = "No such look"; }},
+        {P::LookUnavailable, bare, [](P& p) { p.lookName = "No such look"; }},
+        {P::Valid, bare, [](P& p) { p.rotation = 90.0f; }},
         {P::CannotAdjustWhitePoint, colour, [](P& p) { p.whitePoint = 5000; }},
         {P::ColorBalanceOutOfLimits, colour, [](P& p) { p.lightingIndex = 9; }},
         {P::CannotAdjustColorBalance, colour, [](P& p) { p.fineTuneBalance[p.lightingIndex][1] = 3; }},

@@ -124,7 +124,7 @@ CSendImageHandler::ExportSettings CSendImageHandler::ReadExportSettings() {
 }
 
 void CSendImageHandler::ShowMessage(int stringId, const std::vector<std::string>& args) {
-    MessageBoxService::Current().Show(SubstituteStrings(LoadTranslatedString(stringId), args),
+    MessageBoxService::Current().Show(TranslatedText(stringId, args),
                                       LoadTranslatedString(IDS_APP_TITLE), MessageBoxService::kOk);
 }
 
@@ -187,7 +187,7 @@ std::string CSendImageHandler::OverwriteQuestionText(const FilePathSpec& target)
         } catch (...) {
         }
     }
-    return SubstituteStrings(LoadTranslatedString(text), {target.GetPath()});
+    return TranslatedText(text, {target.GetPath()});
 }
 
 void CSendImageHandler::CheckReplaceable(const FilePathSpec& target) {
@@ -402,7 +402,7 @@ void CSendImageHandler::RenderAndSendAll() {
             }
             if (failed && !failure->YesToAll()) {
                 const std::string text =
-                    SubstituteStrings(LoadTranslatedString(IDS_SEND_TO_SAVE_FAILED), {sourceName, targetPath}) +
+                    TranslatedText(IDS_SEND_TO_SAVE_FAILED, {sourceName, targetPath}) +
                     LoadTranslatedString(IDS_CONTINUE_SAVING);
                 if (failure->Ask(text) == 2) {
                     succeeded_ = 0;

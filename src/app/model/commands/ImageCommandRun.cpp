@@ -34,7 +34,7 @@ ImageCommandScope::~ImageCommandScope() {
 }
 
 void ImageCommandRun::ShowMessage(int textId, const std::vector<std::string>& args) {
-    MessageBoxService::Current().Show(SubstituteStrings(LoadTranslatedString(textId), args),
+    MessageBoxService::Current().Show(TranslatedText(textId, args),
                                       LoadTranslatedString(IDS_APP_TITLE), MessageBoxService::kOk);
 }
 

@@ -24,8 +24,8 @@ void UpdateSendToMenuItem(MenuSeam& menu) {
     const std::string name = SendToProgramName(program);
     menu.Enable(kSendToCommand, true);
     if (!name.empty())
-        menu.SetLabel(kSendToCommand, SubstituteStrings(LoadTranslatedString(IDS_SEND_TO_ITEM),
-                                                        {name, LoadTranslatedString(IDS_SEND_TO_SHORTCUT)}));
+        menu.SetLabel(kSendToCommand,
+                      TranslatedText(IDS_SEND_TO_ITEM, {name, LoadTranslatedString(IDS_SEND_TO_SHORTCUT)}));
 }
 
 std::string OpenWithFilter() { return LoadTranslatedString(IDS_OPEN_WITH_FILTER); }

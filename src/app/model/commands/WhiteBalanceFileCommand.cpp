@@ -71,7 +71,7 @@ void WhiteBalanceFileCommand::Run(NimbalCore::Image* image, const std::string& d
         if (!path) return;
         if (!NameFits(*path)) {
             const std::string name = std::filesystem::path(*path).stem().string();
-            ShowWhiteBalanceMessage(SubstituteStrings(LoadTranslatedString(IDS_WB_NAME_TOO_LONG), {name}),
+            ShowWhiteBalanceMessage(TranslatedText(IDS_WB_NAME_TOO_LONG, {name}),
                                     MessageBoxService::kExclamation);
             return;
         }

@@ -201,8 +201,7 @@ std::string CropGeometry::FormatRatioPart(float part) {
 
 std::string CropGeometry::GetCustomCropLabel(int stringId) const {
     // Width first, as the crop-ratio dialog asks for them.
-    return SubstituteStrings(LoadTranslatedString(stringId),
-                             {FormatRatioPart(customWidth_), FormatRatioPart(customHeight_)});
+    return TranslatedText(stringId, {FormatRatioPart(customWidth_), FormatRatioPart(customHeight_)});
 }
 
 int CropGeometry::RatioToStored(float part) {

@@ -99,7 +99,7 @@ void ReviewPresenter::UpdateCaption() {
     view_.SetItemText(kReviewCounter, SubstituteNumbers(LoadTranslatedString(kCounterText),
                                                         {currentIndex_ + 1, slideCount_}));
     if (NimbalCore::ImageRendering* rendering = GetCurrent())
-        view_.SetCaption(SubstituteStrings(LoadTranslatedString(kCaptionText), {(*rendering->GetImage())->GetFileName()}));
+        view_.SetCaption(TranslatedText(kCaptionText, {(*rendering->GetImage())->GetFileName()}));
 }
 
 void ReviewPresenter::RefreshPicture() {

@@ -19,10 +19,6 @@ namespace {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
-std::string Text(int id, const std::vector<std::string>& args = {}) {
-    return SubstituteStrings(LoadTranslatedString(id), args);
-}
-
 } // namespace
 
 SheetDocument::SheetDocument(std::shared_ptr<SheetUiQueue> queue, std::function<bool()> rescanEnabled,
@@ -52,7 +48,8 @@ bool SheetDocument::Open(const std::string& path) {
     const NimbalCore::FilePathSpec folderPath(path);
     try {
         if (!folderPath.IsFolder()) {
-            ShowMessage(Text(IDS_UNABLE_TO_OPEN, {folderPath.GetFileName()}) + "\n" + Text(IDS_UNSUPPORTED_IMAGE_TYPE));
+            ShowMessage(TranslatedText(IDS_UNABLE_TO_OPEN, {folderPath.GetFileName()}) + "\n" +
+                        TranslatedText(IDS_UNSUPPORTED_IMAGE_TYPE));
             return false;
         }
         SetFolder(folderPath);
@@ -60,7 +57,7 @@ bool SheetDocument::Open(const std::string& path) {
         // watcher.
         (void)GetFolder()->FolderList();
     } catch (...) {
-        ShowMessage(Text(IDS_UNABLE_TO_OPEN, {folderPath.GetPath()}));
+        ShowMessage(TranslatedText(IDS_UNABLE_TO_OPEN, {folderPath.GetPath()}));
         return false;
     }
     std::shared_ptr<SheetDocument> self = weak_from_this().lock();
@@ -87,7 +84,7 @@ void SheetDocument::Close() {
     }
     // Not under the document lock: the watcher may be waiting for it.
     watcher_.Stop(kStopWait);
-    if (host_ && host_->IsSoundPlaying()) host_->StopSoundAndWait(Text(IDS_WAIT_FOR_SOUND));
+    if (host_ && host_->IsSoundPlaying()) host_->StopSoundAndWait(TranslatedText(IDS_WAIT_FOR_SOUND));
     if (host_ && host_->HasMainWindow()) {
         host_->ClearImageBars();
         host_->ClearStatusPanes();
@@ -100,7 +97,7 @@ void SheetDocument::FolderVanished() {
     if (vanishedShown_.exchange(true)) return;
     std::weak_ptr<SheetDocument> weak = weak_from_this();
     queue_->CallAfter([weak] {
-        if (std::shared_ptr<SheetDocument> self = weak.lock()) self->ShowMessage(Text(IDS_FOLDER_GONE));
+        if (std::shared_ptr<SheetDocument> self = weak.lock()) self->ShowMessage(TranslatedText(IDS_FOLDER_GONE));
     });
 }
 
@@ -263,7 +260,8 @@ void SheetDocument::UpdateCountsPane() {
         selected = int(selection_.size());
     }
     OnUi([slides, selected](SheetHost& host) {
-        if (host.HasMainWindow()) host.SetCountsPane(SubstituteNumbers(LoadTranslatedString(IDS_SHEET_COUNTS), {slides, selected}));
+        if (host.HasMainWindow())
+            host.SetCountsPane(SubstituteNumbers(LoadTranslatedString(IDS_SHEET_COUNTS), {slides, selected}));
     });
 }
 
@@ -309,7 +307,7 @@ bool SheetDocument::ApplyProcessParams(const NimbalCore::ImageProcessParam& para
         if (focused && focused->GetRendering() == rendering) RefreshBars(rendering);
         return true;
     } catch (...) {
-        ShowMessage(Text(IDS_UNABLE_TO_RENDER_IMAGE));
+        ShowMessage(TranslatedText(IDS_UNABLE_TO_RENDER_IMAGE));
         return false;
     }
 }
@@ -364,8 +362,8 @@ void SheetDocument::DropImages(std::vector<NimbalCore::ImageRendering*> renderin
 }
 
 void SheetDocument::ReportDropFailures(std::vector<std::string> names) {
-    const std::string text = names.size() == 1 ? Text(IDS_DROP_NAME_EXISTS, {names[0], names[0]})
-                                               : Text(IDS_DROP_NAMES_EXIST);
+    const std::string text = names.size() == 1 ? TranslatedText(IDS_DROP_NAME_EXISTS, {names[0], names[0]})
+                                               : TranslatedText(IDS_DROP_NAMES_EXIST);
     ShowMessage(text);
     SlidePtr focused = GetFocusedSlide();
     RefreshBars(focused ? focused->GetRendering() : nullptr);
@@ -494,8 +492,8 @@ void SheetDocument::Save() {
             if (image->IsModified()) image->WriteAllMetaDataToFile();
         } catch (...) {
             if (yesToAll) continue;
-            const std::string question =
-                Text(IDS_UNABLE_TO_SAVE, {image->GetFilePathSpec().GetPath()}) + LoadTranslatedString(IDS_CONTINUE_SAVING);
+            const std::string question = TranslatedText(IDS_UNABLE_TO_SAVE, {image->GetFilePathSpec().GetPath()}) +
+                                         LoadTranslatedString(IDS_CONTINUE_SAVING);
             if (!host_ || host_->AskSaveFailure(question, yesToAll) != kSaveQuestionYes) {
                 saving_ = false;
                 lastSaveResult_ = 0;
@@ -513,7 +511,7 @@ void SheetDocument::Save() {
 bool SheetDocument::SaveModified() {
     if (!IsModified()) return true;
     const std::string title = TitleOf(GetFolder()->GetPathSpec().GetPath());
-    const int answer = MessageBoxService::Current().Show(Text(IDS_SAVE_CHANGES_TO, {title}),
+    const int answer = MessageBoxService::Current().Show(TranslatedText(IDS_SAVE_CHANGES_TO, {title}),
                                                          LoadTranslatedString(IDS_APP_TITLE),
                                                          MessageBoxService::kYesNoCancel);
     if (answer == MessageBoxService::kAnswerCancel) {

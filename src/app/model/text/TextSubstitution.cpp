@@ -1,5 +1,7 @@
 #include "TextSubstitution.h"
 
+#include "LocalizedText.h"
+
 std::string SubstituteStrings(const std::string& text, const std::vector<std::string>& args) {
     std::string out;
     size_t next = 0;
@@ -38,4 +40,8 @@ std::string SubstituteNumbers(const std::string& text, const std::vector<int>& n
         out += text[i];
     }
     return out;
+}
+
+std::string TranslatedText(int id, const std::vector<std::string>& args) {
+    return SubstituteStrings(LoadTranslatedString(id), args);
 }

@@ -9,3 +9,5 @@ std::string SubstituteStrings(const std::string& text, const std::vector<std::st
 // Fills the "%d" of a resource text with the numbers in order (and "%%"
 // with "%"); nothing else is honoured.
 std::string SubstituteNumbers(const std::string& text, const std::vector<int>& numbers);
+// The translated resource text of that id with its "%s" filled.
+std::string TranslatedText(int id, const std::vector<std::string>& args = {});

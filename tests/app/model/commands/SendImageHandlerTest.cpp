@@ -40,10 +40,6 @@ using lumora::test::RunCommand;
 
 constexpr const char* kEditor = "/opt/editor/bin/edit";
 
-std::string Text(int id, const std::vector<std::string>& args = {}) {
-    return SubstituteStrings(LoadTranslatedString(id), args);
-}
-
 std::vector<uint8_t> Bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -244,7 +240,7 @@ TEST_F(SendImageHandlerTest, AMissingOrInvalidSendToFolderStopsBeforeAnything) {
         boxes.shown.clear();
         SendAll({slide->rendering.get()});
         SendOne(slide->rendering.get());
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>(2, Text(r.message)));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>(2, TranslatedText(r.message)));
     }
     EXPECT_TRUE(launcher.calls.empty());
     EXPECT_TRUE(slide->image->exportTargets.empty());
@@ -324,7 +320,7 @@ TEST_F(SendImageHandlerTest, LinearModeAsksOnceBeforeAnyFileAndCancelWritesNothi
 
     boxes.answers = {MessageBoxService::kAnswerCancel};
     SendAll(selection);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{Text(IDS_LINEAR_NOT_POSSIBLE)});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TranslatedText(IDS_LINEAR_NOT_POSSIBLE)});
     EXPECT_EQ(boxes.shown[0].buttons, MessageBoxService::kOkCancel);
     EXPECT_TRUE(Written().empty());
     EXPECT_TRUE(launcher.calls.empty());
@@ -334,7 +330,7 @@ TEST_F(SendImageHandlerTest, LinearModeAsksOnceBeforeAnyFileAndCancelWritesNothi
     // standard colour or grey.
     boxes.shown.clear();
     SendAll(selection);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{Text(IDS_LINEAR_NOT_POSSIBLE)});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TranslatedText(IDS_LINEAR_NOT_POSSIBLE)});
     EXPECT_EQ(Written(), (std::vector<std::string>{"colour1.tif", "grey.tif", "linear.tif"}));
     EXPECT_EQ(linear->image->renderedColorModes.front(), 1);
     EXPECT_EQ(noLinear1->image->renderedColorModes.front(), 0);
@@ -348,7 +344,7 @@ TEST_F(SendImageHandlerTest, GrayscaleSlideStaysGrayscaleInLinearMode) {
     ProfileItemManager().SetInt(PI_WORKING_SPACE_OUTPUT_MODE, 0);
     auto grey = MakeSlide("grey.zyr", 2);
     SendOne(grey->rendering.get());
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{Text(IDS_LINEAR_NOT_POSSIBLE)});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TranslatedText(IDS_LINEAR_NOT_POSSIBLE)});
     ASSERT_FALSE(grey->image->renderedColorModes.empty());
     EXPECT_EQ(grey->image->renderedColorModes.front(), 2);
     // The slide itself keeps its settings.
@@ -418,8 +414,8 @@ TEST_F(SendImageHandlerTest, ReplaceQuestionNamesMetadataLossForAnExtendedRangeJ
     ui.overwriteAnswers = {FakeSendUI::Yes, FakeSendUI::Yes, FakeSendUI::Second};
     SendAll({plain->rendering.get(), wide->rendering.get(), cancel->rendering.get()});
     ASSERT_EQ(ui.overwriteAsked.size(), 3u);
-    EXPECT_EQ(ui.overwriteAsked[0], Text(IDS_ALREADY_EXISTS_REPLACE, {Target("plain")}));
-    EXPECT_EQ(ui.overwriteAsked[1], Text(IDS_ALREADY_EXISTS_METADATA_LOST, {Target("wide")}));
+    EXPECT_EQ(ui.overwriteAsked[0], TranslatedText(IDS_ALREADY_EXISTS_REPLACE, {Target("plain")}));
+    EXPECT_EQ(ui.overwriteAsked[1], TranslatedText(IDS_ALREADY_EXISTS_METADATA_LOST, {Target("wide")}));
     // Cancel ends the batch: the two replaced, the third kept, only the two
     // launched, and the progress window gone.
     EXPECT_EQ(Launched(), (std::vector<std::string>{Target("plain"), Target("wide")}));
@@ -451,7 +447,7 @@ TEST_F(SendImageHandlerTest, YesToAllReplacesLaterTargetsAndATargetOpenInTheProg
     EXPECT_EQ(ui.overwriteAsked.size(), 1u);
     ASSERT_EQ(ui.failureAsked.size(), 1u);
     EXPECT_EQ(ui.failureAsked[0],
-              Text(IDS_SEND_TO_SAVE_FAILED, {"open.zyr", Target("open")}) + Text(IDS_CONTINUE_SAVING));
+              TranslatedText(IDS_SEND_TO_SAVE_FAILED, {"open.zyr", Target("open")}) + TranslatedText(IDS_CONTINUE_SAVING));
     EXPECT_EQ(Launched(), (std::vector<std::string>{Target("a"), Target("b"), Target("d")}));
     EXPECT_EQ(Bytes(Target("open")), std::vector<uint8_t>({'o', 'l', 'd'}));
     EXPECT_GT(Bytes(Target("d")).size(), 3u);
@@ -533,8 +529,8 @@ TEST_F(SendImageHandlerTest, PreviewReplaceAnsweredYesThenCancelAtTheLinearQuest
     WriteFile(Target("beach"), old);
     boxes.answers = {MessageBoxService::kAnswerYes, MessageBoxService::kAnswerCancel};
     SendOne(slide->rendering.get());
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{Text(IDS_ALREADY_EXISTS_REPLACE, {Target("beach")}),
-                                                       Text(IDS_LINEAR_NOT_POSSIBLE)}));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{TranslatedText(IDS_ALREADY_EXISTS_REPLACE, {Target("beach")}),
+                                                       TranslatedText(IDS_LINEAR_NOT_POSSIBLE)}));
     EXPECT_EQ(boxes.shown[0].buttons, MessageBoxService::kYesNo);
     EXPECT_EQ(Bytes(Target("beach")), std::vector<uint8_t>(old.begin(), old.end()));
     EXPECT_EQ(Written(), std::vector<std::string>{"beach.tif"});
@@ -569,8 +565,8 @@ TEST_F(SendImageHandlerTest, PreviewFailuresReportOnceAndLeaveTheOldFile) {
         slide->image->beforeRender = [code](ProgressCB*) { YLM_THROW("Test::Render", code); };
         boxes.answers = {MessageBoxService::kAnswerYes};
         SendOne(slide->rendering.get());
-        std::vector<std::string> expected{Text(IDS_ALREADY_EXISTS_REPLACE, {Target(base)})};
-        if (r.message) expected.push_back(Text(IDS_SEND_TO_SAVE_FAILED, {r.name, Target(base)}));
+        std::vector<std::string> expected{TranslatedText(IDS_ALREADY_EXISTS_REPLACE, {Target(base)})};
+        if (r.message) expected.push_back(TranslatedText(IDS_SEND_TO_SAVE_FAILED, {r.name, Target(base)}));
         EXPECT_EQ(boxes.Texts(), expected);
         EXPECT_EQ(Bytes(Target(base)), std::vector<uint8_t>({'o', 'l', 'd'}));
         EXPECT_TRUE(launcher.calls.empty());
@@ -626,7 +622,7 @@ TEST_F(SendImageHandlerTest, ExportStoppedByTheFileSizeLimitLeavesNoFile) {
             CSendImageHandler handler(ui);
             handler.SendImage(big.rendering.get());
             const bool reported =
-                !boxes.shown.empty() && boxes.shown.back().text == Text(IDS_SEND_TO_SAVE_FAILED, {"big.zyr", Target("big")});
+                !boxes.shown.empty() && boxes.shown.back().text == TranslatedText(IDS_SEND_TO_SAVE_FAILED, {"big.zyr", Target("big")});
             ::_exit(handler.Succeeded() == 0 && reported && launcher.calls.empty() ? 0 : 91);
         }
         int status = 0;
@@ -646,8 +642,8 @@ TEST_F(SendImageHandlerTest, EditorThatCannotStartIsReportedAndTheBatchGoesOn) {
     launcher.starts = false;
     auto a = MakeSlide("a.zyr"), b = MakeSlide("b.zyr");
     SendAll({a->rendering.get(), b->rendering.get()});
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{Text(IDS_SEND_TO_CANNOT_OPEN, {Target("a"), kEditor}),
-                                                       Text(IDS_SEND_TO_CANNOT_OPEN, {Target("b"), kEditor})}));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{TranslatedText(IDS_SEND_TO_CANNOT_OPEN, {Target("a"), kEditor}),
+                                                       TranslatedText(IDS_SEND_TO_CANNOT_OPEN, {Target("b"), kEditor})}));
     EXPECT_EQ(boxes.shown[0].buttons, MessageBoxService::kOk);
     EXPECT_EQ(Written(), (std::vector<std::string>{"a.tif", "b.tif"}));
     EXPECT_EQ(succeeded, 1);
